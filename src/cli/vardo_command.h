@@ -1,0 +1,48 @@
+// Command registry of the vardo admin tool.  Each command lives in its own
+// vardo_*.cpp file and registers itself with VARDO_COMMAND, so adding a
+// command touches no other file.
+//
+// Exit codes shared by every command (documented by `vardo help`):
+//   0 success, 1 failure (bad input, damaged database, refused operation),
+//   2 usage error (unknown command or option).
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace vardo::cli {
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailure = 1;
+inline constexpr int kExitUsage = 2;
+
+// args excludes the program and command names.
+using CommandFn = int (*)(const std::vector<std::string>& args);
+
+struct Command {
+  const char* name;
+  const char* usage;    // "create DB"
+  const char* summary;  // one line for `vardo help`
+  CommandFn run;
+};
+
+// Registers a command; returns true so it can initialise a static.
+bool RegisterCommand(const Command& command);
+const std::vector<Command>& Commands();
+
+// Small option helpers for commands: take "--name VALUE" or "--flag" out of
+// args (removing them); false/empty when absent.  A "--name" without a value
+// sets *missing_value.
+bool TakeFlag(std::vector<std::string>* args, const std::string& name);
+bool TakeOption(std::vector<std::string>* args, const std::string& name, std::string* value,
+                bool* missing_value);
+// Prints "vardo: <message>" to stderr.
+void PrintError(const std::string& message);
+
+}  // namespace vardo::cli
+
+#define VARDO_COMMAND_CAT2(a, b) a##b
+#define VARDO_COMMAND_CAT(a, b) VARDO_COMMAND_CAT2(a, b)
+#define VARDO_COMMAND(name, usage, summary, fn)                                     \
+  static const bool VARDO_COMMAND_CAT(vardo_command_registered_, __LINE__) =        \
+      ::vardo::cli::RegisterCommand(::vardo::cli::Command{name, usage, summary, fn})

@@ -1,0 +1,106 @@
+// CDbSession: the one class through which the program reads and changes records.
+//
+// A session wraps one engine space and works on its record buffer 0, the
+// current record.  Field access is by tag and occurrence or by directory
+// position; every change is a field-update command sent to the engine, so the
+// program never builds a record image itself.  Positional operations the
+// engine lacks (insert before an occurrence, replace in place) are built from
+// delete and append commands.
+//
+// Results are signed integers: negative = failure, engine codes passed through
+// (see engine/vardo.h).  Texts going in are in display form and are converted
+// to storage form (ToStorage) before a command is built around them; texts
+// coming out are converted to display form (ToDisplay) unless the call says Raw.
+// Field texts are std::string (bytes; zero bytes allowed); the engine-level
+// buffer limit of 32,767 bytes applies to what Get* return.
+//
+// Ownership: a session owns its space handle.  Open and CreateMasterFile reuse
+// the space of an earlier Open of the same object, so reopening never leaks.
+// Thread use: one thread.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace bramble {
+
+// Engine application handle, made once at start-up (EngineStartup); every
+// space is taken from it.
+extern int32_t g_engineApp;
+// Creates g_engineApp (and sends option 17) when it is not made yet; returns it.
+int32_t EngineStartup();
+
+// Buffer sizes of the program: field and format texts, inverted-file keys.
+inline constexpr int kTextBufferSize = 32768;  // 32,767 usable
+inline constexpr int kKeyBufferSize = 32;      // 31 usable
+
+class CDbSession {
+ public:
+  CDbSession() = default;
+  virtual ~CDbSession();
+  CDbSession(const CDbSession&) = delete;
+  CDbSession& operator=(const CDbSession&) = delete;
+
+  int32_t space() const { return space_; }
+
+  // 1, or -1 when the master file cannot be opened.  Path without extension.
+  int32_t Open(const std::string& path);
+  int32_t Close();
+  int32_t CreateMasterFile(const std::string& path);
+  int32_t PrepareInvertedFile(const std::string& path);
+  int32_t UpdateIndexForRecord(const std::string& path, int32_t mfn);
+
+  // Highest MFN in use; 0 for an empty database (or no database).
+  int32_t LastMfn();
+  // 0 active; -1 for mfn <= 0 or above LastMfn (buffer untouched); else the
+  // engine status (-601 ... -606).
+  int32_t ReadRecord(int32_t mfn, bool lock);
+  int32_t WriteRecord(bool unlock);
+  int32_t UnlockRecord();
+  int32_t NewRecord();
+  int32_t FieldCount();
+  int32_t OccCount(int32_t tag);
+  // Text of occurrence occ of tag in display form; result: its length, zero or
+  // negative when absent.  mfn is ignored (the current record is used).
+  int32_t GetField(int32_t tag, int32_t mfn, int32_t occ, std::string* text);
+  // Text at directory position pos (1-based) and its tag; length, at most 0
+  // past the last field.
+  int32_t GetFieldAt(int32_t mfn, int32_t pos, std::string* text, int32_t* tag);
+  int32_t GetFieldAtRaw(int32_t mfn, int32_t pos, std::string* text, int32_t* tag);
+  // Text is stored unchanged (no escaping of the 0xA6 delimiter byte).
+  int32_t AppendField(int32_t tag, const std::string& text);
+  // New text becomes occurrence pos; pos past the end appends.
+  int32_t InsertOcc(int32_t tag, const std::string& text, int32_t pos);
+  // A failing replace leaves the record buffer exactly as it was.
+  int32_t ReplaceOcc(int32_t tag, int32_t occ, const std::string& text);
+  int32_t ReplaceOccRaw(int32_t tag, int32_t occ, const std::string& text);
+  // tag -1: every field; occ 0: every occurrence of tag.
+  int32_t DeleteField(int32_t tag, int32_t occ);
+  int32_t DeleteRecord();
+  int32_t SortFields();
+  int32_t UndeleteRecord();
+  int32_t ReleaseMasterFile();
+
+  // -1 on error (out holds the message); 0 with empty output; else the length.
+  int32_t RunFormat(const std::string& format, std::string* out);
+
+  int32_t SetExportFile(const std::string& path);
+  int32_t ExportRecord();
+
+  int32_t ListTerms(const std::string& path, std::vector<std::string>* list);
+  int32_t ListTermRange(const std::string& path, const std::string& from, const std::string& to,
+                        std::vector<std::string>* list);
+  int32_t GetPostings(const std::string& path, const std::string& key, std::vector<int32_t>* mfns);
+
+ private:
+  // Sends one field-update command built from already-converted parts.
+  int32_t SendCommand(const std::string& command);
+  int32_t NewSpace();
+  int32_t space_ = 0;
+};
+
+// The global session of the database open in the main window.
+extern CDbSession theDb;
+
+}  // namespace bramble

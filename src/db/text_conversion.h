@@ -1,0 +1,43 @@
+// Display and storage form of record texts.
+//
+// Records hold bytes in the storage code page (CP850 by default); the program
+// shows and edits them in the display code page (Windows-1252).  ToDisplay and
+// ToStorage convert between the two, either through a loaded 256-entry table
+// (when one is in force) or through the default code-page conversion.
+//
+// The default conversion is a byte permutation where the two code pages share
+// a character and a best fit otherwise (a character with no partner maps to
+// the nearest plain letter or a neutral symbol).  It never produces the bytes
+// 0x00 or the command delimiter 0xA6 from another byte, so a converted text
+// cannot break a field-update command.
+//
+// Thread use: the tables are process-wide and set at start-up.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace bramble {
+
+using ConversionTable = std::array<int32_t, 256>;
+
+struct TextConversionState {
+  ConversionTable display_table{};  // storage byte -> display byte
+  ConversionTable storage_table{};  // display byte -> storage byte
+  bool display_table_in_force = false;
+  bool storage_table_in_force = false;
+};
+
+// The process-wide state (the application's configuration fills it).
+TextConversionState& TextConversion();
+
+// In-place conversions of the whole string (zero bytes included).
+void ToDisplay(std::string& text);
+void ToStorage(std::string& text);
+
+// The default conversions, byte by byte.
+unsigned char Cp850ToCp1252(unsigned char c);
+unsigned char Cp1252ToCp850(unsigned char c);
+
+}  // namespace bramble

@@ -1,0 +1,113 @@
+// Database: one master file and its cross-reference file, as a record store.
+//
+// The store is safe to share between processes: appends hold an OS lock on the
+// master file's header, record locks are OS byte-range locks on the record's
+// cross-reference entry (open-file-description locks, so two Database objects
+// in one process exclude each other too).  A Database object itself is used by
+// one thread at a time.
+//
+// Ownership: a Database owns its file descriptors; Close() (or the destructor)
+// releases them and every lock they hold.
+//
+// Errors: every call returns a Status; Read returns the record status through
+// ReadResult so that deleted records still deliver their fields.  After a
+// failed step of a write (I/O error) the object is poisoned: further writes
+// fail with IoError until it is reopened.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "engine/record.h"
+#include "engine/status.h"
+
+namespace vardo {
+
+// What the cross-reference file says about an MFN.
+enum class XrefState {
+  kActive,
+  kDeletedPending,  // logically deleted, inverted-file update pending
+  kDeleted,         // logically deleted
+  kUnused,          // never written
+  kPurged,          // physically deleted by compaction
+  kDamaged,         // the entry or the image it points to fails its check
+};
+
+struct ControlRecord {
+  int32_t next_mfn = 1;      // next MFN to assign
+  uint64_t end_offset = 0;   // where the next image goes
+  uint64_t image_count = 0;  // images in the file (all versions)
+  uint64_t sequence = 0;     // last image sequence number
+};
+
+struct DatabaseStats {
+  int64_t active = 0, deleted = 0, purged = 0, unused = 0, damaged = 0;
+};
+
+class Database {
+ public:
+  Database();
+  ~Database();
+  Database(const Database&) = delete;
+  Database& operator=(const Database&) = delete;
+
+  // Path handling: "dir/name", "dir/name.mst" and "dir/name.MST" all name the
+  // files dir/name.mst and dir/name.xrf.
+  static std::string BasePath(const std::string& path);
+
+  // Opens existing files.  NotFound when the master file is missing,
+  // Corruption when it is not a master file of ours.  A missing or short
+  // cross-reference file is not an error (entries read as unused).
+  Status Open(const std::string& path);
+  // Creates empty files (replacing existing ones) and opens them.
+  Status Create(const std::string& path);
+  void Close();
+  bool is_open() const;
+  const std::string& base_path() const { return base_; }
+
+  // Multi-user record locking (see VARDO_OPTION_MULTI_USER); default on.
+  void set_record_locking(bool on) { record_locking_ = on; }
+  // How long a read with lock waits for another holder; default 3000 ms,
+  // overridable by the environment variable VARDO_LOCK_TIMEOUT_MS.
+  void set_lock_timeout_ms(int ms) { lock_timeout_ms_ = ms; }
+
+  Result<ControlRecord> ReadControl();
+
+  // State of mfn from the cross-reference file only (no image read).
+  XrefState State(int32_t mfn);
+
+  struct ReadResult {
+    XrefState state = XrefState::kUnused;
+    Record record;  // filled for kActive, kDeleted, kDeletedPending
+  };
+  // Reads the latest version of mfn.  With lock, first takes the record lock
+  // (waiting up to the lock timeout; Busy when it runs out).  The status is
+  // not an error for deleted/unused/purged/damaged records: see state.
+  Status Read(int32_t mfn, bool lock, ReadResult* out);
+
+  // Writes record (record->mfn == 0: a new record; it gets the next MFN and
+  // record->mfn is set).  The record's lock is taken for the write if this
+  // object does not hold it (Busy when another holder has it) and kept or
+  // released as unlock says.  The entry is marked "index update pending".
+  Status Write(Record* record, bool unlock);
+  Status Unlock(int32_t mfn);
+  bool HoldsLock(int32_t mfn) const;
+
+  // Clears the "index update pending" mark of mfn (after its postings were
+  // updated); a pending deleted record becomes plain deleted.
+  Status ClearPending(int32_t mfn);
+
+  // Counts per state over 1..next_mfn-1.
+  Result<DatabaseStats> Stats();
+
+ private:
+  friend class DatabaseChecker;
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+  std::string base_;
+  bool record_locking_ = true;
+  int lock_timeout_ms_ = 3000;
+};
+
+}  // namespace vardo

@@ -1,0 +1,58 @@
+// Space: the engine-side state behind one space handle of the facade.
+//
+// A space holds one attached database (master + cross-reference file), its
+// record buffers, and the state of the optional modules: the compiled print
+// format, the inverted file with its field select and stop-word tables and
+// term cursor, and the ISO 2709 export file.  Modules keep their state in
+// shared_ptr members so each module's type stays private to its own files;
+// vardo_set_master_file("") and vardo_release_master_file reset them.
+//
+// Spaces are owned by the registry (FindSpace); facade calls look them up by
+// handle.  One thread at a time per space.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "engine/database.h"
+#include "engine/record.h"
+
+namespace vardo {
+
+struct RecordBuffer {
+  Record record;
+  bool is_new = true;   // from vardo_new_record (or never read): a write appends
+  bool loaded = false;  // a read or new-record call filled it
+};
+
+class CompiledFormat;   // engine/format: the compiled print format
+struct IndexState;      // engine/index: inverted file, tables, term cursor
+struct ExportState;     // engine/iso2709: the export file
+
+struct Space {
+  int32_t app = 0;
+  bool multi_user = false;
+  std::string path;            // as given to vardo_set_master_file
+  Database db;
+  bool released = false;       // files closed by vardo_release_master_file
+  std::map<int32_t, RecordBuffer> buffers;
+
+  std::shared_ptr<CompiledFormat> format;
+  std::shared_ptr<IndexState> index;
+  std::shared_ptr<ExportState> exporter;
+
+  // Reopens the files after vardo_release_master_file; true when attached.
+  bool EnsureOpen();
+};
+
+// Registry lookups for the facade's implementation files.  nullptr for an
+// unknown handle or a buffer number outside 0..15.
+Space* FindSpace(int32_t handle);
+RecordBuffer* FindBuffer(Space* space, int32_t buffer);
+
+// Maps a Status from the store to the facade's codes (VARDO_IO, ...).
+int32_t ToFacadeCode(const Status& s);
+
+}  // namespace vardo

@@ -1,0 +1,155 @@
+// vardo.h: the engine's facade, the one interface the program calls.
+//
+// Handle-based, like the engine library the program was written against: an
+// application handle (from vardo_app_new) gives out space handles; a space is
+// one database (master file, cross-reference file, inverted file, field select
+// table) with numbered record buffers, of which the program uses buffer 0.
+// Every call returns a signed 32-bit result; no exception leaves these calls.
+//
+// Thread use: a space is used by one thread at a time.  Different spaces may be
+// used from different threads and processes; record locks (below) coordinate
+// them.
+//
+// Result codes (vardo_strerror gives the one-line text of each):
+//      0   success; for record reads: the record is active
+//   -601   VARDO_DAMAGED       record damaged: its image fails its checksum or cannot be read
+//   -602   VARDO_DELETED_PENDING  record logically deleted, inverted-file update pending
+//   -603   VARDO_DELETED       record logically deleted
+//   -604   VARDO_UNUSED        MFN never written (beyond the control record's next MFN, or a hole)
+//   -605   VARDO_PURGED        record physically deleted (removed by compaction)
+//   -606   VARDO_LOCKED        record locked by another session; the bounded wait ran out
+//   -607   VARDO_IO            the OS refused a read or write; the space refuses further writes
+//                              (it is poisoned) until the master file is set again
+//   -608   VARDO_TOO_LARGE     the record image would exceed VARDO_MAX_RECORD_BYTES
+//   -609   VARDO_BAD_ARGUMENT  bad handle, buffer, tag, occurrence or field-update command
+//   -610   VARDO_NO_DATABASE   no master file is attached to the space
+//   -611   VARDO_NOT_LOCKED    write-with-unlock or unlock of a record this space does not hold
+//   -612   VARDO_EXPORT_FAILED the export file cannot be opened or written
+//   -613   VARDO_EXPORT_TOO_LARGE a record above 99,999 bytes cannot be written as ISO 2709
+//   -209, -301, -401, -503, -504, -507: print-format run results (see vardo_run_format)
+#pragma once
+
+#include <cstdint>
+
+namespace vardo {
+
+inline constexpr int32_t VARDO_OK = 0;
+inline constexpr int32_t VARDO_DAMAGED = -601;
+inline constexpr int32_t VARDO_DELETED_PENDING = -602;
+inline constexpr int32_t VARDO_DELETED = -603;
+inline constexpr int32_t VARDO_UNUSED = -604;
+inline constexpr int32_t VARDO_PURGED = -605;
+inline constexpr int32_t VARDO_LOCKED = -606;
+inline constexpr int32_t VARDO_IO = -607;
+inline constexpr int32_t VARDO_TOO_LARGE = -608;
+inline constexpr int32_t VARDO_BAD_ARGUMENT = -609;
+inline constexpr int32_t VARDO_NO_DATABASE = -610;
+inline constexpr int32_t VARDO_NOT_LOCKED = -611;
+inline constexpr int32_t VARDO_EXPORT_FAILED = -612;
+inline constexpr int32_t VARDO_EXPORT_TOO_LARGE = -613;
+
+// Print-format results (vardo_run_format).
+inline constexpr int32_t VARDO_FMT_DB_OPEN = -209;      // a database named in the format cannot be opened
+inline constexpr int32_t VARDO_FMT_INTERNAL = -301;     // internal error, caught
+inline constexpr int32_t VARDO_FMT_INVERTED = -401;     // an inverted file cannot be read
+inline constexpr int32_t VARDO_FMT_NOT_COMPILED = -503; // no valid compiled format
+inline constexpr int32_t VARDO_FMT_BAD_ARGUMENT = -504; // a function's argument is wrong
+inline constexpr int32_t VARDO_FMT_OVERFLOW = -507;     // output larger than the buffer
+
+// The largest record image the engine stores (fields, directory and header).
+// A write of a larger record is refused with VARDO_TOO_LARGE, never truncated.
+inline constexpr int32_t VARDO_MAX_RECORD_BYTES = 1 << 20;
+
+// Option 17 of vardo_app_set_option: multi-user record locking.  With it, read
+// with lock, write with unlock and unlock take and release OS byte-range locks
+// that other processes (and other spaces of this process) respect.  Without
+// it, record locks are not taken at all (a single-user tool on a private copy).
+// Appends always lock the master file's header, whatever the option.
+inline constexpr int32_t VARDO_OPTION_MULTI_USER = 17;
+
+// One-line text of a result code, prefixed with its symbol:
+// "VARDO_LOCKED: record locked by another session".  Never null.
+const char* vardo_strerror(int32_t code);
+
+// --- application and spaces -------------------------------------------------
+int32_t vardo_app_new();                                          // > 0 handle
+int32_t vardo_app_set_option(int32_t app, int32_t option);        // 0, or VARDO_BAD_ARGUMENT
+int32_t vardo_space_new(int32_t app);                             // > 0 handle, or VARDO_BAD_ARGUMENT
+
+// --- master file --------------------------------------------------------------
+// Attaches the database at path (without extension; ".mst" accepted).  0, or a
+// negative code when the files cannot be opened or are not a master file.  ""
+// detaches (closing the export file and the inverted file too).
+int32_t vardo_set_master_file(int32_t space, const char* path);
+// Creates empty master and cross-reference files at the path given to
+// vardo_set_master_file (replacing existing ones) and attaches them.
+int32_t vardo_create_master_file(int32_t space);
+// Closes every file of the space so they can be copied, replaced or deleted;
+// the next call that needs them reopens them from the same path.
+int32_t vardo_release_master_file(int32_t space);
+// Control record: words[0] = 0, words[1] = next MFN to assign, words[2] =
+// active records, words[3] = logically deleted, words[4] = master-file size in
+// KiB, words[5] = record images in the file, words[6..8] = 0.
+int32_t vardo_control_record(int32_t space, int32_t words[9]);
+
+// --- record buffers ----------------------------------------------------------
+// Read record mfn into the buffer.  Result 0 (active), -602/-603 (deleted: the
+// fields are loaded all the same), -604, -605 (buffer emptied), -601, or -606
+// for the locked variant when the lock is not granted within the wait time.
+int32_t vardo_read_record(int32_t space, int32_t buffer, int32_t mfn);
+int32_t vardo_read_record_locked(int32_t space, int32_t buffer, int32_t mfn);
+// Write the buffer (a new record gets the next MFN).  The write is refused with
+// VARDO_LOCKED when another session holds the record's lock.
+int32_t vardo_write_record(int32_t space, int32_t buffer);
+int32_t vardo_write_record_unlock(int32_t space, int32_t buffer);
+int32_t vardo_unlock_record(int32_t space, int32_t buffer);
+// Empties the buffer; the next write stores it under the next MFN.
+int32_t vardo_new_record(int32_t space, int32_t buffer);
+// Makes the (deleted) record in the buffer active again; the write stores it.
+int32_t vardo_undelete_record(int32_t space, int32_t buffer);
+// Leader: words[0] = MFN, [1] = image length, [2] = 0, [3] = 0, [4] = base
+// address (header + directory size), [5] = field count, [6] = status (0 active, 1 deleted).
+int32_t vardo_record_leader(int32_t space, int32_t buffer, int32_t words[7]);
+int32_t vardo_occurrence_count(int32_t space, int32_t buffer, int32_t tag);
+// Copies occurrence occ of tag into out (at most size-1 bytes, then a zero
+// byte) and returns the full text length; 0 when absent.  Texts may contain
+// zero bytes: the result, not the terminator, gives the length.
+int32_t vardo_field_text(int32_t space, int32_t buffer, int32_t tag, int32_t occ, char* out,
+                         int32_t size);
+// Directory entries first..last (1-based positions, clipped to the field
+// count), three words each: tag, offset of the text in the data area, length.
+// Returns the number of entries written.
+int32_t vardo_directory_entries(int32_t space, int32_t buffer, int32_t first, int32_t last,
+                                int32_t* entries);
+// Text at directory position pos (1-based), as vardo_field_text; 0 past the end.
+int32_t vardo_field_at(int32_t space, int32_t buffer, int32_t pos, char* out, int32_t size);
+// Applies one field-update command (see field_command.h for the grammar).  The
+// length form accepts texts with zero bytes.  A failing command leaves the
+// buffer exactly as it was.
+int32_t vardo_update_fields(int32_t space, int32_t buffer, const char* command);
+int32_t vardo_update_fields_n(int32_t space, int32_t buffer, const char* command, int32_t length);
+
+// --- print formats ------------------------------------------------------------
+// Compiles format for the space: 0, or the 1-based position of the first error.
+int32_t vardo_compile_format(int32_t space, const char* format);
+// Runs the compiled format on the buffer: output length (at most size-1 bytes
+// written, then a zero byte), or VARDO_FMT_*.
+int32_t vardo_run_format(int32_t space, int32_t buffer, char* out, int32_t size);
+
+// --- inverted file --------------------------------------------------------------
+int32_t vardo_set_field_select_table(int32_t space, const char* at_path);
+int32_t vardo_set_stopword_table(int32_t space, const char* at_path);
+int32_t vardo_set_inverted_file(int32_t space, const char* path);
+int32_t vardo_create_inverted_file(int32_t space);
+int32_t vardo_update_index(int32_t space, int32_t mfn);
+int32_t vardo_term_reset(int32_t space, int32_t unused1, int32_t unused2);
+int32_t vardo_term_position(int32_t space, int32_t unused, const char* key);
+int32_t vardo_term_postings(int32_t space, int32_t unused, int32_t first, int32_t last,
+                            int32_t* mfns);
+int32_t vardo_term_next(int32_t space, int32_t unused, char* out32);
+
+// --- ISO 2709 export -------------------------------------------------------------
+int32_t vardo_set_export_file(int32_t space, const char* path);
+int32_t vardo_export_record(int32_t space, int32_t buffer);
+
+}  // namespace vardo
