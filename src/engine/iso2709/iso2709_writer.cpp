@@ -1,0 +1,129 @@
+#include "engine/iso2709/iso2709_writer.h"
+
+#include <cstring>
+
+namespace vardo::iso2709 {
+
+namespace {
+
+// Writes v as exactly width decimal digits (the caller has checked the range).
+void PutDigits(char* p, size_t width, size_t v) {
+  for (size_t i = width; i-- > 0;) {
+    p[i] = static_cast<char>('0' + v % 10);
+    v /= 10;
+  }
+}
+
+bool IsIndicator(char c) { return c == ' ' || (c >= '0' && c <= '9'); }
+
+bool IsControlTag(int32_t tag) { return tag >= 1 && tag <= 9; }
+
+}  // namespace
+
+const char* Iso2709Writer::FieldProblem(const Field& field) const {
+  if (field.tag < 1 || field.tag > kMaxIsoTag) return "tag outside 1..999";
+  const std::string& t = field.text;
+  // memchr runs far faster than a byte loop on the long texts where it matters.
+  if (std::memchr(t.data(), kFieldTerminator, t.size()) != nullptr ||
+      std::memchr(t.data(), kRecordTerminator, t.size()) != nullptr) {
+    return "text holds a terminator byte (0x1D or 0x1E)";
+  }
+  size_t length = t.size() + 1;
+  if (layout_ == Layout::kMarc) {
+    if (std::memchr(t.data(), kSubfieldDelimiter, t.size()) != nullptr) {
+      return "text holds the subfield delimiter 0x1F";
+    }
+    if (!IsControlTag(field.tag) && !(t.size() >= 2 && IsIndicator(t[0]) && IsIndicator(t[1]))) {
+      length += 2;
+    }
+  }
+  if (length > kMaxFieldLength) return "field longer than 9,999 bytes";
+  return nullptr;
+}
+
+Status Iso2709Writer::Append(const Record& record, std::string* out, int* skipped_fields) {
+  plan_.clear();
+  int skipped = 0;
+  const Field* leader_field = nullptr;
+  size_t data_size = 0;
+  for (const Field& f : record.fields) {
+    if (f.tag == kLeaderTag && leader_field == nullptr && f.text.size() == kLeaderSize) {
+      leader_field = &f;
+      continue;
+    }
+    if (FieldProblem(f) != nullptr) {
+      ++skipped;
+      continue;
+    }
+    Planned p{&f, f.text.size() + 1, false};
+    if (layout_ == Layout::kMarc && !IsControlTag(f.tag) &&
+        !(f.text.size() >= 2 && IsIndicator(f.text[0]) && IsIndicator(f.text[1]))) {
+      p.add_indicators = true;
+      p.length += 2;
+    }
+    data_size += p.length;
+    plan_.push_back(p);
+  }
+  if (skipped_fields != nullptr) *skipped_fields = skipped;
+
+  const size_t base = kLeaderSize + 12 * plan_.size() + 1;
+  const size_t total = base + data_size + 1;
+  if (total > kMaxRecordLength) {
+    return Status::TooLarge("ISO 2709 record of " + std::to_string(total) +
+                            " bytes exceeds 99,999 (MFN " + std::to_string(record.mfn) + ")");
+  }
+
+  const size_t start = out->size();
+  out->resize(start + total);
+  char* r = out->data() + start;
+
+  // Leader.
+  std::memset(r, ' ', kLeaderSize);
+  PutDigits(r, 5, total);
+  r[kLeaderStatus] = record.status == RecordStatus::kActive ? 'n' : 'd';
+  if (leader_field != nullptr) {
+    std::memcpy(r + 6, leader_field->text.data() + 6, 4);
+    std::memcpy(r + 17, leader_field->text.data() + 17, 3);
+  }
+  const char counts = layout_ == Layout::kMarc ? '2' : '0';
+  r[kLeaderIndicatorCount] = counts;
+  r[kLeaderIdentifierLength] = counts;
+  PutDigits(r + kLeaderBaseAddress, 5, base);
+  std::memcpy(r + kLeaderEntryMap, "4500", 4);
+
+  // Directory and data in one pass.
+  char* dir = r + kLeaderSize;
+  char* data = r + base;
+  size_t offset = 0;
+  for (const Planned& p : plan_) {
+    PutDigits(dir, 3, static_cast<size_t>(p.field->tag));
+    PutDigits(dir + 3, 4, p.length);
+    PutDigits(dir + 7, 5, offset);
+    dir += 12;
+
+    char* d = data + offset;
+    const std::string& t = p.field->text;
+    if (p.add_indicators) {
+      d[0] = ' ';
+      d[1] = ' ';
+      d += 2;
+    }
+    std::memcpy(d, t.data(), t.size());
+    if (layout_ == Layout::kMarc && !IsControlTag(p.field->tag)) {
+      // "^x" -> 0x1F x.  A '^' in the last byte has no code after it and stays.
+      for (size_t i = 0; i + 1 < t.size(); ++i) {
+        if (d[i] == kStoredSubfieldMark) {
+          d[i] = kSubfieldDelimiter;
+          ++i;  // the code byte is data, even when it is '^' itself
+        }
+      }
+    }
+    d[t.size()] = kFieldTerminator;
+    offset += p.length;
+  }
+  *dir = kFieldTerminator;
+  r[total - 1] = kRecordTerminator;
+  return Status::Ok();
+}
+
+}  // namespace vardo::iso2709

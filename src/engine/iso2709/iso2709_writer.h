@@ -1,0 +1,51 @@
+// Iso2709Writer: turns a Record into one ISO 2709 record (layout in iso2709_format.h).
+//
+// Some stored fields have no place in ISO 2709.  They are left out of the record
+// and counted, never truncated or mangled, so the output stays readable by any
+// ISO 2709 reader:
+//   - a tag outside 1..999 (except kLeaderTag, which supplies leader bytes);
+//   - a field whose written form, terminator included, is longer than 9,999 bytes;
+//   - a text holding a terminator byte (0x1D or 0x1E) or, in the MARC layout, the
+//     subfield delimiter 0x1F: such a byte would change the record's structure
+//     for a reader that scans for it, so the field is refused rather than escaped.
+// A record whose image would be longer than 99,999 bytes is refused as a whole.
+//
+// Thread use: one writer per thread (it keeps scratch space between calls).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/iso2709/iso2709_format.h"
+#include "engine/record.h"
+#include "engine/status.h"
+
+namespace vardo::iso2709 {
+
+class Iso2709Writer {
+ public:
+  explicit Iso2709Writer(Layout layout) : layout_(layout) {}
+
+  Layout layout() const { return layout_; }
+
+  // Appends the image of record to *out.  Status 'n' for an active record, 'd'
+  // for a logically deleted one.  *skipped_fields (may be null) receives the
+  // number of fields left out.  Returns TooLarge, with *out unchanged, when the
+  // image would exceed 99,999 bytes; no other error is possible.
+  Status Append(const Record& record, std::string* out, int* skipped_fields);
+
+  // Why a field cannot be written; nullptr when it can.  Exposed for reports.
+  const char* FieldProblem(const Field& field) const;
+
+ private:
+  struct Planned {
+    const Field* field;
+    size_t length;       // bytes in the data area, terminator included
+    bool add_indicators; // MARC: two blanks go before the text
+  };
+  Layout layout_;
+  std::vector<Planned> plan_;
+};
+
+}  // namespace vardo::iso2709
