@@ -24,6 +24,12 @@ class Progress {
   // Processes pending events; with cancel_on_esc an Esc press cancels.
   virtual void Pump(bool cancel_on_esc) = 0;
   virtual bool Cancelled() const = 0;
+
+  // The window appears at Show and goes away at Close.  A run calls Show once
+  // its guards have passed (so a refused run shows no window) and Close when it
+  // ends; an implementation that shows itself on construction may ignore them.
+  virtual void Show() {}
+  virtual void Close() {}
 };
 
 }  // namespace bramble

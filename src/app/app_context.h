@@ -1,0 +1,86 @@
+// AppContext: the state the main window and every tab page share.
+//
+// One object, made at start-up and handed to the pages (tests and the command
+// line make their own): the configuration, the message catalogue, the open
+// database session with its name and paths, the record set and the run log
+// path.  Pages read it when their run button is pressed; only the main window
+// (or the command line) opens databases and builds record sets.
+//
+// Errors: OpenDatabase shows its own messages through the Ui and reports by
+// its result.  Nothing throws.
+// Ownership: the context owns its session; db() stays valid for its lifetime.
+// Thread use: the user-interface thread only.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "app/configuration.h"
+#include "app/message_table.h"
+#include "app/mfn_selection.h"
+#include "db/db_session.h"
+
+namespace bramble {
+
+class Ui;
+
+class AppContext {
+ public:
+  AppContext();
+  ~AppContext();
+  AppContext(const AppContext&) = delete;
+  AppContext& operator=(const AppContext&) = delete;
+
+  Configuration& config() { return config_; }
+  const Configuration& config() const { return config_; }
+  MessageTable& messages() { return messages_; }
+  const MessageTable& messages() const { return messages_; }
+  CDbSession& db() { return db_; }
+  MfnSelection& selection() { return selection_; }
+  const MfnSelection& selection() const { return selection_; }
+
+  // Text of message row.col of the current language.
+  const std::string& Msg(int row, int col) const { return messages_.Text(row, col); }
+  const std::string& Msg(MessageId id) const { return messages_.Text(id); }
+
+  // Database name: the chosen file name without extension; "" while none is open.
+  const std::string& db_name() const { return db_name_; }
+  // Master-file path (ends in ".mst"); "" while none is open.
+  const std::string& db_path() const { return db_path_; }
+  // Database path without extension, as the engine takes it.
+  std::string db_base() const;
+  bool database_open() const { return !db_name_.empty(); }
+
+  const std::string& run_log_path() const { return run_log_path_; }
+  void set_run_log_path(const std::string& path) { run_log_path_ = path; }
+
+  // Makes this context's catalogue the source of the texts that src/db needs
+  // (RunFormat's errors).  Call once after the first LoadMessages.
+  void InstallDbMessages();
+
+  // Loads the catalogue of language code from the message folder and makes
+  // code the current language.  False (catalogue emptied) when the database
+  // cannot be opened; *path receives the path tried.
+  bool LoadLanguage(const std::string& code, std::string* path);
+
+  // Opens a database as "Abrir" does: a ".mst" file, a ".par" file whose "2="
+  // line names the data folder, or a path without extension.  Closes the open
+  // database first.  On failure shows path + LF + message 1.9 (file missing or
+  // not a database) or message 27.8 (".par" without "2=") and returns false,
+  // with no database open.  On success the record set is cleared and DB= of the
+  // configuration takes the name.
+  bool OpenDatabase(const std::string& chosen_path, Ui& ui);
+  // Detaches the database (nothing open afterwards).
+  void CloseDatabase();
+
+ private:
+  Configuration config_;
+  MessageTable messages_;
+  CDbSession db_;
+  MfnSelection selection_;
+  std::string db_name_;
+  std::string db_path_;
+  std::string run_log_path_;
+};
+
+}  // namespace bramble

@@ -1,0 +1,62 @@
+// RunLog: the run log writer (brmlog.txt in the work folder, or a file the
+// person chose).
+//
+// Each line is: "[" computer name "];" "[" database name "];" local time as
+// YYYYMMDD HHMMSS "; " text CR LF.  The computer name comes from gethostname
+// (at most 50 bytes).  The log is only ever appended to.
+//
+// A RunLog keeps the file open for the length of a run so that a run with
+// many changes does not reopen it per line; lines are buffered and written out
+// by Flush, which the batch run frame calls before every message box or
+// question and at the end or cancellation of the run (and the destructor calls
+// too).  AppendLog is the one-line form: open, write, close.
+//
+// Errors: Append and Flush return false when the file cannot be opened or
+// written; the caller decides (a run goes on: the log is a report, not the
+// data).  Nothing throws.  Thread use: one thread.
+#pragma once
+
+#include <cstdio>
+#include <ctime>
+#include <string>
+
+namespace bramble {
+
+class RunLog {
+ public:
+  RunLog(std::string path, std::string db_name);
+  ~RunLog();
+  RunLog(const RunLog&) = delete;
+  RunLog& operator=(const RunLog&) = delete;
+
+  const std::string& path() const { return path_; }
+  // Adds one line (the four pieces); written to disk at the latest by Flush.
+  bool Append(const std::string& text);
+  // Puts every buffered line on disk (fflush + fsync is not needed: the lines
+  // must survive the process, not the machine).
+  bool Flush();
+  // Flushes and closes; a later Append opens the file again.
+  bool Close();
+  // Lines appended so far (for tests and summaries).
+  int lines() const { return lines_; }
+
+ private:
+  bool EnsureOpen();
+  std::string path_;
+  std::string prefix_;
+  std::FILE* file_ = nullptr;
+  bool failed_ = false;
+  int lines_ = 0;
+};
+
+// The line RunLog writes, without opening anything (time given).
+std::string FormatLogLine(const std::string& computer_name, const std::string& db_name,
+                          const std::tm& local_time, const std::string& text);
+
+// The computer name as the log shows it: gethostname, cut to 50 bytes.
+std::string ComputerName();
+
+// Appends one line to the log at log_path; false when it cannot be written.
+bool AppendLog(const std::string& text, const std::string& log_path, const std::string& db_name);
+
+}  // namespace bramble
