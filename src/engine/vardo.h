@@ -149,7 +149,29 @@ int32_t vardo_term_postings(int32_t space, int32_t unused, int32_t first, int32_
 int32_t vardo_term_next(int32_t space, int32_t unused, char* out32);
 
 // --- ISO 2709 export -------------------------------------------------------------
+// The record layout is described in engine/iso2709/iso2709_format.h.
+//
+// Opens path (created or truncated) as the space's export file, closing the one
+// before.  "" (or null) only closes it.  VARDO_EXPORT_FAILED when the file
+// cannot be opened, or when closing the previous file failed to write it out.
+// The file starts in the plain layout, write-through (complete after every
+// vardo_export_record).  vardo_set_master_file and vardo_release_master_file close it.
 int32_t vardo_set_export_file(int32_t space, const char* path);
+// Appends the record in the buffer ('n' active, 'd' logically deleted).  Fields
+// that ISO 2709 cannot hold (tag above 999, longer than 9,999 bytes, holding a
+// terminator byte; in MARC also 0x1F) are left out and counted.  Results: 0;
+// VARDO_EXPORT_TOO_LARGE (nothing written); VARDO_EXPORT_FAILED (no export file,
+// or the write failed: the file keeps its whole records and refuses more);
+// VARDO_BAD_ARGUMENT for a bad buffer; VARDO_UNUSED / VARDO_PURGED / VARDO_DAMAGED
+// when the buffer holds no record because its read found none (nothing written).
 int32_t vardo_export_record(int32_t space, int32_t buffer);
+// Options of the open export file, for the records that follow (bits):
+inline constexpr int32_t VARDO_EXPORT_MARC = 1;      // MARC layout: indicators, 0x1F subfields
+inline constexpr int32_t VARDO_EXPORT_BUFFERED = 2;  // collect 1 MiB before writing; close explicitly
+int32_t vardo_set_export_options(int32_t space, int32_t options);  // 0, VARDO_EXPORT_FAILED, VARDO_BAD_ARGUMENT
+// Counts of the open export file: words[0] records written, [1] fields left out,
+// [2] records refused as too large, [3] KiB written.  0, or VARDO_EXPORT_FAILED
+// when no export file is open.
+int32_t vardo_export_counts(int32_t space, int32_t words[4]);
 
 }  // namespace vardo
