@@ -32,7 +32,7 @@ struct TextConversionState {
 // The process-wide state (the application's configuration fills it).
 TextConversionState& TextConversion();
 
-// In-place conversions of the whole string (zero bytes included).
+// In-place conversions of the whole string; zero bytes stay zero.
 void ToDisplay(std::string& text);
 void ToStorage(std::string& text);
 

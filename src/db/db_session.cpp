@@ -1,0 +1,223 @@
+#include "db/db_session.h"
+
+#include <algorithm>
+#include <string>
+
+#include "db/text_conversion.h"
+#include "engine/vardo.h"
+
+namespace bramble {
+
+int32_t g_engineApp = 0;
+CDbSession theDb;
+
+namespace {
+
+constexpr char kDelimiter = static_cast<char>(0xA6);
+
+std::string AppendCommand(int32_t tag, const std::string& text) {
+  std::string cmd = "a" + std::to_string(tag);
+  cmd.reserve(cmd.size() + text.size() + 2);
+  cmd += kDelimiter;
+  cmd += text;
+  cmd += kDelimiter;
+  return cmd;
+}
+
+std::string DeleteOccCommand(int32_t tag, int32_t occ) {
+  return "d" + std::to_string(tag) + "/" + std::to_string(occ);
+}
+
+bool ValidTag(int32_t tag) { return tag >= 1 && tag <= 32767; }
+
+}  // namespace
+
+int32_t EngineStartup() {
+  if (g_engineApp <= 0) {
+    g_engineApp = vardo::vardo_app_new();
+    vardo::vardo_app_set_option(g_engineApp, vardo::VARDO_OPTION_MULTI_USER);
+  }
+  return g_engineApp;
+}
+
+CDbSession::~CDbSession() = default;
+
+int32_t CDbSession::NewSpace() {
+  // One space per object for its whole life: reopening reuses it, so a
+  // session opened thousands of times holds one handle and one set of files.
+  if (space_ <= 0) space_ = vardo::vardo_space_new(EngineStartup());
+  return space_;
+}
+
+int32_t CDbSession::SendCommand(const std::string& command) {
+  return vardo::vardo_update_fields_n(space_, 0, command.data(),
+                                      static_cast<int32_t>(command.size()));
+}
+
+int32_t CDbSession::Open(const std::string& path) {
+  if (NewSpace() <= 0) return -1;
+  if (vardo::vardo_set_master_file(space_, path.c_str()) < 0) return -1;
+  return 1;
+}
+
+int32_t CDbSession::Close() {
+  if (space_ <= 0) return 0;
+  return vardo::vardo_set_master_file(space_, "");
+}
+
+int32_t CDbSession::CreateMasterFile(const std::string& path) {
+  if (NewSpace() <= 0) return vardo::VARDO_BAD_ARGUMENT;
+  (void)vardo::vardo_set_master_file(space_, path.c_str());  // the files need not exist yet
+  return vardo::vardo_create_master_file(space_);
+}
+
+int32_t CDbSession::LastMfn() {
+  if (space_ <= 0) return 0;
+  int32_t words[9];
+  if (vardo::vardo_control_record(space_, words) < 0) return 0;
+  return words[1] - 1;
+}
+
+int32_t CDbSession::ReadRecord(int32_t mfn, bool lock) {
+  if (space_ <= 0 || mfn <= 0) return -1;
+  int32_t words[9];
+  if (vardo::vardo_control_record(space_, words) < 0 || words[1] <= mfn) return -1;
+  return lock ? vardo::vardo_read_record_locked(space_, 0, mfn)
+              : vardo::vardo_read_record(space_, 0, mfn);
+}
+
+int32_t CDbSession::WriteRecord(bool unlock) {
+  return unlock ? vardo::vardo_write_record_unlock(space_, 0) : vardo::vardo_write_record(space_, 0);
+}
+
+int32_t CDbSession::UnlockRecord() {
+  if (space_ <= 0) return 0;
+  return vardo::vardo_unlock_record(space_, 0);
+}
+
+int32_t CDbSession::NewRecord() { return vardo::vardo_new_record(space_, 0); }
+
+int32_t CDbSession::FieldCount() {
+  int32_t leader[7];
+  if (vardo::vardo_record_leader(space_, 0, leader) < 0) return 0;
+  return leader[5];
+}
+
+int32_t CDbSession::OccCount(int32_t tag) {
+  return std::max(0, vardo::vardo_occurrence_count(space_, 0, tag));
+}
+
+int32_t CDbSession::GetField(int32_t tag, int32_t /*mfn*/, int32_t occ, std::string* text) {
+  text->assign(kTextBufferSize, '\0');
+  int32_t n = vardo::vardo_field_text(space_, 0, tag, occ, text->data(), kTextBufferSize - 1);
+  n = std::min(n, kTextBufferSize - 2);  // what fits the 32,767-byte buffer with its terminator
+  text->resize(n > 0 ? static_cast<size_t>(n) : 0);
+  ToDisplay(*text);
+  return n;
+}
+
+int32_t CDbSession::GetFieldAtRaw(int32_t /*mfn*/, int32_t pos, std::string* text, int32_t* tag) {
+  int32_t entry[3] = {0, 0, 0};
+  if (vardo::vardo_directory_entries(space_, 0, pos, pos, entry) == 1 && tag) *tag = entry[0];
+  text->assign(kTextBufferSize, '\0');
+  int32_t n = vardo::vardo_field_at(space_, 0, pos, text->data(), kTextBufferSize - 1);
+  n = std::min(n, kTextBufferSize - 2);
+  text->resize(n > 0 ? static_cast<size_t>(n) : 0);
+  return n;
+}
+
+int32_t CDbSession::GetFieldAt(int32_t mfn, int32_t pos, std::string* text, int32_t* tag) {
+  int32_t n = GetFieldAtRaw(mfn, pos, text, tag);
+  ToDisplay(*text);
+  return n;
+}
+
+namespace {
+// Whole text of an occurrence in storage form, however long: the moves below
+// must not cut a field to the program's buffer size.
+std::string FetchRaw(int32_t space, int32_t tag, int32_t occ) {
+  int32_t n = vardo::vardo_field_text(space, 0, tag, occ, nullptr, 0);
+  std::string text(n > 0 ? static_cast<size_t>(n) + 1 : 1, '\0');
+  n = vardo::vardo_field_text(space, 0, tag, occ, text.data(), static_cast<int32_t>(text.size()));
+  text.resize(n > 0 ? static_cast<size_t>(n) : 0);
+  return text;
+}
+}  // namespace
+
+int32_t CDbSession::AppendField(int32_t tag, const std::string& text) {
+  if (!ValidTag(tag)) return vardo::VARDO_BAD_ARGUMENT;
+  // Only the text is converted: converting the whole command could change its
+  // letter, tag digits or delimiter.  The engine takes the text literally up
+  // to the final delimiter, so it is stored unchanged, 0xA6 bytes included.
+  std::string stored = text;
+  ToStorage(stored);
+  return SendCommand(AppendCommand(tag, stored));
+}
+
+int32_t CDbSession::InsertOcc(int32_t tag, const std::string& text, int32_t pos) {
+  if (!ValidTag(tag)) return vardo::VARDO_BAD_ARGUMENT;
+  const int32_t n = OccCount(tag);
+  std::string stored = text;
+  ToStorage(stored);
+  int32_t r = SendCommand(AppendCommand(tag, stored));
+  if (r < 0) return r;
+  r = SendCommand("s");
+  if (r < 0) return r;
+  // Move the old occurrences pos..n behind the new one, so that it ends up as
+  // occurrence pos.
+  if (pos >= 1 && pos <= n) {
+    for (int32_t i = 0; i < n - pos + 1; ++i) {
+      std::string moved = FetchRaw(space_, tag, pos);
+      r = SendCommand(DeleteOccCommand(tag, pos));
+      if (r < 0) return r;
+      r = SendCommand(AppendCommand(tag, moved));
+      if (r < 0) return r;
+    }
+  }
+  return 0;
+}
+
+int32_t CDbSession::ReplaceOcc(int32_t tag, int32_t occ, const std::string& text) {
+  std::string stored = text;
+  ToStorage(stored);
+  return ReplaceOccRaw(tag, occ, stored);
+}
+
+int32_t CDbSession::ReplaceOccRaw(int32_t tag, int32_t occ, const std::string& text) {
+  // Everything that could make a command fail is checked before the first
+  // change, so a refused replace leaves the record exactly as it was.
+  if (!ValidTag(tag) || occ < 1) return vardo::VARDO_BAD_ARGUMENT;
+  const int32_t n = OccCount(tag);
+  int32_t r = 0;
+  if (occ <= n) {
+    r = SendCommand(DeleteOccCommand(tag, occ));
+    if (r < 0) return r;
+  }
+  r = SendCommand(AppendCommand(tag, text));
+  if (r < 0) return r;
+  for (int32_t i = 0; i < n - occ; ++i) {
+    std::string moved = FetchRaw(space_, tag, occ);
+    r = SendCommand(DeleteOccCommand(tag, occ));
+    if (r < 0) return r;
+    r = SendCommand(AppendCommand(tag, moved));
+    if (r < 0) return r;
+  }
+  return SendCommand("s");
+}
+
+int32_t CDbSession::DeleteField(int32_t tag, int32_t occ) {
+  if (tag == -1) return SendCommand("d*");
+  if (occ == 0) return SendCommand("d" + std::to_string(tag));
+  return SendCommand(DeleteOccCommand(tag, occ));
+}
+
+int32_t CDbSession::DeleteRecord() { return SendCommand("d."); }
+int32_t CDbSession::SortFields() { return SendCommand("s"); }
+int32_t CDbSession::UndeleteRecord() { return vardo::vardo_undelete_record(space_, 0); }
+
+int32_t CDbSession::ReleaseMasterFile() {
+  if (space_ <= 0) return 0;
+  return vardo::vardo_release_master_file(space_);
+}
+
+}  // namespace bramble

@@ -1,0 +1,360 @@
+#include "engine/database.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <random>
+
+#include "engine/coding.h"
+#include "engine/database_checker.h"
+#include "engine/database_impl.h"
+#include "engine/file_format.h"
+#include "engine/record_image.h"
+
+namespace vardo {
+
+using namespace format;
+
+void EncodeXrefEntry(int32_t mfn, const XrefEntry& e, char* p) {
+  EncodeFixed64(p, e.offset);
+  EncodeFixed32(p + 8, e.flags);
+  char tmp[16];
+  std::memcpy(tmp, p, 12);
+  EncodeFixed32(tmp + 12, static_cast<uint32_t>(mfn));
+  EncodeFixed32(p + 12, Crc32c(tmp, 16));
+}
+
+void EncodeControl(const ControlRecord& c, uint64_t generation, char* p) {
+  std::memset(p, 0, kControlSize);
+  std::memcpy(p, kMstMagic, 8);
+  EncodeFixed32(p + 8, kControlSize);
+  EncodeFixed32(p + 12, static_cast<uint32_t>(c.next_mfn));
+  EncodeFixed64(p + 16, c.end_offset);
+  EncodeFixed64(p + 24, c.image_count);
+  EncodeFixed64(p + 32, c.sequence);
+  EncodeFixed64(p + 40, generation);
+  EncodeFixed32(p + kControlCrcOffset, Crc32c(p, kControlCrcOffset));
+}
+
+uint64_t NewGeneration() {
+  std::random_device rd;
+  return (uint64_t{rd()} << 32) ^ rd() ^ static_cast<uint64_t>(::getpid());
+}
+
+Result<ControlRecord> Database::Impl::ReadControl(uint64_t* gen_out) {
+  // Another process may be rewriting the control record while it is read; a
+  // torn copy fails its checksum, so read again a few times before calling
+  // the file damaged.
+  char buf[kControlSize];
+  for (int attempt = 0; attempt < 5; ++attempt) {
+    Result<uint64_t> n = mst.Read(0, kControlSize, buf);
+    if (!n.ok()) return n.status();
+    if (*n < kControlSize) return VARDO_CORRUPT("master file shorter than its control record");
+    if (std::memcmp(buf, kMstMagic, 8) != 0) return VARDO_CORRUPT("not a master file (bad magic)");
+    if (DecodeFixed32(buf + kControlCrcOffset) != Crc32c(buf, kControlCrcOffset)) continue;
+    ControlRecord c;
+    c.next_mfn = static_cast<int32_t>(DecodeFixed32(buf + 12));
+    c.end_offset = DecodeFixed64(buf + 16);
+    c.image_count = DecodeFixed64(buf + 24);
+    c.sequence = DecodeFixed64(buf + 32);
+    if (gen_out) *gen_out = DecodeFixed64(buf + 40);
+    if (c.next_mfn < 1 || c.end_offset < kControlSize) {
+      return VARDO_CORRUPT("control record values out of range");
+    }
+    return c;
+  }
+  return VARDO_CORRUPT("control record checksum mismatch");
+}
+
+Status Database::Impl::WriteControl(const ControlRecord& c, uint64_t gen) {
+  char buf[kControlSize];
+  EncodeControl(c, gen, buf);
+  return mst.Write(0, buf, kControlSize);
+}
+
+XrefState Database::Impl::ReadEntry(int32_t mfn, XrefEntry* e) {
+  const char* p = xrf.View(XrfEntryOffset(mfn), kXrfEntrySize);
+  if (p == nullptr) return XrefState::kUnused;
+  static const char kZero[kXrfEntrySize] = {};
+  if (std::memcmp(p, kZero, kXrfEntrySize) == 0) return XrefState::kUnused;
+  char tmp[16];
+  std::memcpy(tmp, p, 12);
+  EncodeFixed32(tmp + 12, static_cast<uint32_t>(mfn));
+  if (DecodeFixed32(p + 12) != Crc32c(tmp, 16)) return XrefState::kDamaged;
+  e->offset = DecodeFixed64(p);
+  e->flags = DecodeFixed32(p + 8);
+  if ((e->flags & ~kXrfKnownFlags) != 0) return XrefState::kDamaged;
+  if (e->flags & kXrfPurged) return XrefState::kPurged;
+  if (!(e->flags & kXrfPresent)) return XrefState::kUnused;
+  if (e->flags & kXrfDeleted) {
+    return (e->flags & kXrfPending) ? XrefState::kDeletedPending : XrefState::kDeleted;
+  }
+  return XrefState::kActive;
+}
+
+Status Database::Impl::WriteEntry(int32_t mfn, const XrefEntry& e) {
+  char buf[kXrfEntrySize];
+  EncodeXrefEntry(mfn, e, buf);
+  return xrf.Write(XrfEntryOffset(mfn), buf, kXrfEntrySize);
+}
+
+Database::Database() : impl_(std::make_unique<Impl>()) {
+  if (const char* env = std::getenv("VARDO_LOCK_TIMEOUT_MS")) {
+    int ms = std::atoi(env);
+    if (ms >= 0) lock_timeout_ms_ = ms;
+  }
+}
+
+Database::~Database() { Close(); }
+
+std::string Database::BasePath(const std::string& path) {
+  if (path.size() > 4) {
+    std::string ext = path.substr(path.size() - 4);
+    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (ext == ".mst" || ext == ".xrf") return path.substr(0, path.size() - 4);
+  }
+  return path;
+}
+
+bool Database::is_open() const { return impl_->mst.is_open(); }
+
+void Database::Close() {
+  impl_->held.clear();
+  impl_->mst.Close();  // closing the descriptors drops every lock they hold
+  impl_->xrf.Close();
+  impl_->poisoned = false;
+}
+
+Status Database::Open(const std::string& path) {
+  Close();
+  base_ = BasePath(path);
+  if (base_.empty()) return Status::InvalidArgument("empty database path");
+  Impl& d = *impl_;
+  Status s = d.mst.Open(base_ + ".mst", false);
+  if (!s.ok()) return s;
+  // A shared lock on the session byte keeps compaction away while we are open.
+  s = d.mst.Lock(kSessionLockByte, 1, false, 0);
+  if (!s.ok()) {
+    Close();
+    return s.IsBusy() ? Status::Busy(base_ + " is being compacted") : s;
+  }
+  Result<ControlRecord> c = d.ReadControl(&d.generation);
+  if (!c.ok()) {
+    Close();
+    return c.status();
+  }
+  s = d.xrf.Open(base_ + ".xrf", true);
+  if (!s.ok()) {
+    Close();
+    return s;
+  }
+  // The cross-reference file is a cache of the master file: when it is
+  // missing, short, or from another generation (a compaction that stopped
+  // between its two renames), it is rebuilt from the images.
+  char hdr[kXrfHeaderSize];
+  Result<uint64_t> n = d.xrf.Read(0, kXrfHeaderSize, hdr);
+  bool stale = !n.ok() || *n < kXrfHeaderSize || std::memcmp(hdr, kXrfMagic, 8) != 0 ||
+               DecodeFixed64(hdr + 8) != d.generation;
+  if (stale) {
+    s = DatabaseChecker(this).RebuildXref(nullptr);
+    if (!s.ok()) {
+      Close();
+      return s;
+    }
+  }
+  return Status::Ok();
+}
+
+Status Database::Create(const std::string& path) {
+  Close();
+  base_ = BasePath(path);
+  if (base_.empty()) return Status::InvalidArgument("empty database path");
+  // New files are written beside the old ones and renamed over them, so a
+  // session that still maps the old files never sees them shrink under it.
+  const uint64_t gen = NewGeneration();
+  char ctl[kControlSize];
+  EncodeControl(ControlRecord{1, kControlSize, 0, 0}, gen, ctl);
+  char xh[kXrfHeaderSize];
+  std::memcpy(xh, kXrfMagic, 8);
+  EncodeFixed64(xh + 8, gen);
+  const std::pair<std::string, std::string> files[] = {
+      {base_ + ".mst", std::string(ctl, kControlSize)},
+      {base_ + ".xrf", std::string(xh, kXrfHeaderSize)}};
+  for (const auto& [name, content] : files) {
+    std::string tmp = name + ".new";
+    PosixFile f;
+    ::unlink(tmp.c_str());
+    Status s = f.Open(tmp, true);
+    if (s.ok()) s = f.Write(0, content.data(), content.size());
+    if (s.ok()) s = f.Sync();
+    f.Close();
+    if (s.ok() && ::rename(tmp.c_str(), name.c_str()) != 0) {
+      s = Status::IoError("cannot rename " + tmp + ": " + std::strerror(errno));
+    }
+    if (!s.ok()) {
+      ::unlink(tmp.c_str());
+      return s;
+    }
+  }
+  return Open(base_);
+}
+
+Result<ControlRecord> Database::ReadControl() {
+  if (!is_open()) return Status::InvalidArgument("no database open");
+  return impl_->ReadControl();
+}
+
+XrefState Database::State(int32_t mfn) {
+  if (!is_open() || mfn < 1) return XrefState::kUnused;
+  XrefEntry e;
+  return impl_->ReadEntry(mfn, &e);
+}
+
+bool Database::HoldsLock(int32_t mfn) const { return impl_->held.count(mfn) != 0; }
+
+Status Database::Read(int32_t mfn, bool lock, ReadResult* out) {
+  if (!is_open()) return Status::InvalidArgument("no database open");
+  if (mfn < 1) return Status::InvalidArgument("MFN below 1");
+  Impl& d = *impl_;
+  if (lock && record_locking_ && !d.held.count(mfn)) {
+    Status s = d.xrf.Lock(static_cast<int64_t>(XrfEntryOffset(mfn)), kXrfEntrySize, true,
+                          lock_timeout_ms_);
+    if (!s.ok()) return s;
+    d.held.insert(mfn);
+  }
+  XrefEntry e;
+  out->state = d.ReadEntry(mfn, &e);
+  out->record.mfn = mfn;
+  out->record.status = RecordStatus::kActive;
+  if (out->state == XrefState::kUnused || out->state == XrefState::kPurged ||
+      out->state == XrefState::kDamaged) {
+    out->record.fields.clear();
+    return Status::Ok();
+  }
+  const char* head = d.mst.View(e.offset, 8);
+  uint32_t len = head ? PeekImageLength(head, 8) : 0;
+  const char* image = len ? d.mst.View(e.offset, len) : nullptr;
+  Status s = image ? DecodeImage(image, len, mfn, &out->record, nullptr)
+                   : VARDO_CORRUPT("entry points outside the master file");
+  if (!s.ok()) {
+    out->state = XrefState::kDamaged;
+    out->record.fields.clear();
+    out->record.mfn = mfn;
+  }
+  return Status::Ok();
+}
+
+Status Database::Write(Record* record, bool unlock) {
+  if (!is_open()) return Status::InvalidArgument("no database open");
+  Impl& d = *impl_;
+  if (d.poisoned) return Status::IoError("an earlier write failed; reopen the database");
+  if (record->mfn < 0) return Status::InvalidArgument("negative MFN");
+  if (ImageSize(*record) > kMaxImageBytes) {
+    return Status::TooLarge("record image larger than " + std::to_string(kMaxImageBytes) +
+                            " bytes");
+  }
+  const bool is_new = record->mfn == 0;
+  bool temporary_lock = false;
+  if (!is_new && record_locking_ && !d.held.count(record->mfn)) {
+    Status s = d.xrf.Lock(static_cast<int64_t>(XrfEntryOffset(record->mfn)), kXrfEntrySize, true, 0);
+    if (!s.ok()) return s;
+    d.held.insert(record->mfn);
+    temporary_lock = true;
+  }
+  Status s = d.LockHeader();
+  if (!s.ok()) return s;
+  Result<ControlRecord> c = d.ReadControl();
+  if (!c.ok()) {
+    d.UnlockHeader();
+    return c.status();
+  }
+  ControlRecord ctl = *c;
+  const int32_t old_mfn = record->mfn;
+  if (is_new) {
+    if (ctl.next_mfn == INT32_MAX) {
+      d.UnlockHeader();
+      return Status::TooLarge("no MFN left");
+    }
+    record->mfn = ctl.next_mfn;
+  } else if (record->mfn >= ctl.next_mfn) {
+    d.UnlockHeader();
+    return Status::InvalidArgument("MFN " + std::to_string(record->mfn) + " was never assigned");
+  }
+  std::string image;
+  s = EncodeImage(*record, ctl.sequence + 1, &image);
+  if (s.ok()) {
+    // Image first, then the control record, then the entry: a crash between
+    // the steps leaves the previous version current, never a half record.
+    s = d.mst.Write(ctl.end_offset, image.data(), image.size());
+    if (s.ok()) {
+      XrefEntry e{ctl.end_offset, kXrfPresent | kXrfPending};
+      if (record->status == RecordStatus::kLogicallyDeleted) e.flags |= kXrfDeleted;
+      ctl.end_offset += image.size();
+      ctl.image_count += 1;
+      ctl.sequence += 1;
+      if (is_new) ctl.next_mfn += 1;
+      s = d.WriteControl(ctl, d.generation);
+      if (s.ok()) s = d.WriteEntry(record->mfn, e);
+    }
+    if (!s.ok()) d.poisoned = true;
+  }
+  d.UnlockHeader();
+  if (!s.ok()) record->mfn = old_mfn;
+  if (record->mfn > 0 && (unlock || temporary_lock) && d.held.count(record->mfn)) {
+    (void)Unlock(record->mfn);
+  }
+  return s;
+}
+
+Status Database::Unlock(int32_t mfn) {
+  Impl& d = *impl_;
+  if (!d.held.count(mfn)) return Status::Ok();
+  d.held.erase(mfn);
+  return d.xrf.Unlock(static_cast<int64_t>(XrfEntryOffset(mfn)), kXrfEntrySize);
+}
+
+Status Database::ClearPending(int32_t mfn) {
+  if (!is_open()) return Status::InvalidArgument("no database open");
+  Impl& d = *impl_;
+  if (d.poisoned) return Status::IoError("an earlier write failed; reopen the database");
+  Status s = d.LockHeader();
+  if (!s.ok()) return s;
+  XrefEntry e;
+  XrefState st = d.ReadEntry(mfn, &e);
+  if ((st == XrefState::kActive || st == XrefState::kDeleted ||
+       st == XrefState::kDeletedPending) && (e.flags & kXrfPending)) {
+    e.flags &= ~kXrfPending;
+    s = d.WriteEntry(mfn, e);
+    if (!s.ok()) d.poisoned = true;
+  }
+  d.UnlockHeader();
+  return s;
+}
+
+Result<DatabaseStats> Database::Stats() {
+  Result<ControlRecord> c = ReadControl();
+  if (!c.ok()) return c.status();
+  DatabaseStats st;
+  ReadResult rr;
+  for (int32_t mfn = 1; mfn < c->next_mfn; ++mfn) {
+    XrefState x = State(mfn);
+    if (x == XrefState::kActive || x == XrefState::kDeleted || x == XrefState::kDeletedPending) {
+      // The image is read too, so a record whose image is damaged is counted as such.
+      Status s = Read(mfn, false, &rr);
+      if (!s.ok()) return s;
+      x = rr.state;
+    }
+    switch (x) {
+      case XrefState::kActive: ++st.active; break;
+      case XrefState::kDeleted:
+      case XrefState::kDeletedPending: ++st.deleted; break;
+      case XrefState::kPurged: ++st.purged; break;
+      case XrefState::kUnused: ++st.unused; break;
+      case XrefState::kDamaged: ++st.damaged; break;
+    }
+  }
+  return st;
+}
+
+}  // namespace vardo

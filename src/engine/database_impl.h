@@ -1,0 +1,44 @@
+// Private state of Database, shared with DatabaseChecker (check, repair,
+// compaction), which work on the same files.
+#pragma once
+
+#include <cstdint>
+#include <set>
+#include <string>
+
+#include "engine/database.h"
+#include "engine/file_format.h"
+#include "engine/posix_file.h"
+
+namespace vardo {
+
+struct XrefEntry {
+  uint64_t offset = 0;
+  uint32_t flags = 0;
+};
+
+struct Database::Impl {
+  PosixFile mst;
+  PosixFile xrf;
+  std::set<int32_t> held;  // MFNs whose record lock this object holds
+  bool poisoned = false;
+  uint64_t generation = 0;
+
+  Result<ControlRecord> ReadControl(uint64_t* generation = nullptr);
+  Status WriteControl(const ControlRecord& c, uint64_t generation);
+  // kUnused for a missing or all-zero entry, kDamaged for a bad checksum or
+  // unknown flags; otherwise fills *e and returns the state its flags give.
+  XrefState ReadEntry(int32_t mfn, XrefEntry* e);
+  Status WriteEntry(int32_t mfn, const XrefEntry& e);
+  Status LockHeader() { return mst.Lock(format::kHeaderLockByte, 1, true, -1); }
+  void UnlockHeader() { (void)mst.Unlock(format::kHeaderLockByte, 1); }
+};
+
+// Encodes the 16-byte entry of mfn into p.
+void EncodeXrefEntry(int32_t mfn, const XrefEntry& e, char* p);
+// Encodes the control record into p (64 bytes).
+void EncodeControl(const ControlRecord& c, uint64_t generation, char* p);
+// A fresh random generation number.
+uint64_t NewGeneration();
+
+}  // namespace vardo

@@ -1,0 +1,149 @@
+#include "engine/posix_file.h"
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+namespace vardo {
+
+namespace {
+std::atomic<int64_t> g_writes_left{-1};
+
+Status Errno(const std::string& what, const std::string& path) {
+  return Status::IoError(what + " " + path + ": " + std::strerror(errno));
+}
+}  // namespace
+
+void PosixFile::FailWritesAfter(int64_t n) { g_writes_left = n; }
+
+PosixFile::~PosixFile() { Close(); }
+
+Status PosixFile::Open(const std::string& path, bool create) {
+  Close();
+  int flags = O_RDWR | O_CLOEXEC | (create ? O_CREAT : 0);
+  fd_ = ::open(path.c_str(), flags, 0644);
+  if (fd_ < 0) {
+    if (errno == ENOENT) return Status::NotFound(path);
+    return Errno("cannot open", path);
+  }
+  path_ = path;
+  return Status::Ok();
+}
+
+void PosixFile::Close() {
+  if (map_) ::munmap(map_, map_len_);
+  map_ = nullptr;
+  map_len_ = 0;
+  if (fd_ >= 0) ::close(fd_);  // releases every OFD lock of this descriptor
+  fd_ = -1;
+}
+
+Result<uint64_t> PosixFile::Size() {
+  struct stat st;
+  if (::fstat(fd_, &st) != 0) return Errno("cannot stat", path_);
+  return static_cast<uint64_t>(st.st_size);
+}
+
+Status PosixFile::Remap(uint64_t need) {
+  Result<uint64_t> size = Size();
+  if (!size.ok()) return size.status();
+  if (*size < need) return Status::NotFound("beyond end of file");
+  if (map_) ::munmap(map_, map_len_);
+  map_ = nullptr;
+  map_len_ = 0;
+  // Map a little past the need when the file allows it, so that a growing file
+  // is not remapped on every append that is read back.
+  void* p = ::mmap(nullptr, *size, PROT_READ, MAP_SHARED, fd_, 0);
+  if (p == MAP_FAILED) return Errno("cannot map", path_);
+  map_ = static_cast<char*>(p);
+  map_len_ = *size;
+  return Status::Ok();
+}
+
+const char* PosixFile::View(uint64_t offset, uint64_t n) {
+  if (offset + n < offset) return nullptr;
+  if (offset + n > map_len_) {
+    if (!Remap(offset + n).ok()) return nullptr;
+  }
+  return map_ + offset;
+}
+
+Result<uint64_t> PosixFile::Read(uint64_t offset, uint64_t n, char* out) {
+  uint64_t done = 0;
+  while (done < n) {
+    ssize_t r = ::pread(fd_, out + done, n - done, static_cast<off_t>(offset + done));
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      return Errno("cannot read", path_);
+    }
+    if (r == 0) break;
+    done += static_cast<uint64_t>(r);
+  }
+  return done;
+}
+
+Status PosixFile::Write(uint64_t offset, const char* data, uint64_t n) {
+  int64_t left = g_writes_left.load();
+  if (left == 0) return Status::IoError("injected write failure on " + path_);
+  if (left > 0) g_writes_left.fetch_sub(1);
+  uint64_t done = 0;
+  while (done < n) {
+    ssize_t r = ::pwrite(fd_, data + done, n - done, static_cast<off_t>(offset + done));
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      return Errno("cannot write", path_);
+    }
+    done += static_cast<uint64_t>(r);
+  }
+  return Status::Ok();
+}
+
+Status PosixFile::Sync() {
+  if (::fdatasync(fd_) != 0) return Errno("cannot sync", path_);
+  return Status::Ok();
+}
+
+Status PosixFile::Lock(int64_t start, int64_t len, bool exclusive, int wait_ms) {
+  struct flock fl;
+  std::memset(&fl, 0, sizeof fl);
+  fl.l_type = exclusive ? F_WRLCK : F_RDLCK;
+  fl.l_whence = SEEK_SET;
+  fl.l_start = start;
+  fl.l_len = len;
+  if (wait_ms < 0) {
+    while (::fcntl(fd_, F_OFD_SETLKW, &fl) != 0) {
+      if (errno != EINTR) return Errno("cannot lock", path_);
+    }
+    return Status::Ok();
+  }
+  // Poll with a growing pause: there is no timed form of the blocking lock.
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(wait_ms);
+  int pause_us = 50;
+  for (;;) {
+    if (::fcntl(fd_, F_OFD_SETLK, &fl) == 0) return Status::Ok();
+    if (errno != EAGAIN && errno != EACCES && errno != EINTR) return Errno("cannot lock", path_);
+    if (std::chrono::steady_clock::now() >= deadline) return Status::Busy("locked: " + path_);
+    std::this_thread::sleep_for(std::chrono::microseconds(pause_us));
+    pause_us = std::min(pause_us * 2, 20000);
+  }
+}
+
+Status PosixFile::Unlock(int64_t start, int64_t len) {
+  struct flock fl;
+  std::memset(&fl, 0, sizeof fl);
+  fl.l_type = F_UNLCK;
+  fl.l_whence = SEEK_SET;
+  fl.l_start = start;
+  fl.l_len = len;
+  if (::fcntl(fd_, F_OFD_SETLK, &fl) != 0) return Errno("cannot unlock", path_);
+  return Status::Ok();
+}
+
+}  // namespace vardo

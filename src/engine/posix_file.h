@@ -1,0 +1,61 @@
+// PosixFile: the engine's seam over one open file.
+//
+// Reads go through a shared read-only memory map that grows on demand (the
+// read path then costs no system call); writes go through pwrite, which the
+// page cache makes visible to the map and to other processes at once.  Locks
+// are open-file-description byte-range locks: they belong to this open file,
+// so two PosixFile objects exclude each other even inside one process.
+//
+// Tests can make writes fail (FailWritesAfter) to check that a failed step of a
+// record update poisons the database handle instead of half-writing it.
+//
+// Ownership: the object owns its descriptor and map.  Not thread-safe.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "engine/status.h"
+
+namespace vardo {
+
+class PosixFile {
+ public:
+  PosixFile() = default;
+  ~PosixFile();
+  PosixFile(const PosixFile&) = delete;
+  PosixFile& operator=(const PosixFile&) = delete;
+
+  // Opens path read-write (create: make it if missing, never truncate).
+  Status Open(const std::string& path, bool create);
+  void Close();
+  bool is_open() const { return fd_ >= 0; }
+  const std::string& path() const { return path_; }
+
+  Result<uint64_t> Size();
+  // Pointer to [offset, offset+n) of the file's current content, or nullptr
+  // when the file is shorter.  Valid until the next View call or Close.
+  const char* View(uint64_t offset, uint64_t n);
+  // Copies [offset, offset+n); the short count when the file ends first.
+  Result<uint64_t> Read(uint64_t offset, uint64_t n, char* out);
+  Status Write(uint64_t offset, const char* data, uint64_t n);
+  Status Sync();
+
+  // Byte-range locks.  Lock with wait_ms < 0 waits indefinitely; otherwise it
+  // polls until wait_ms have passed and returns Busy.
+  Status Lock(int64_t start, int64_t len, bool exclusive, int wait_ms);
+  Status Unlock(int64_t start, int64_t len);
+
+  // Test hook: after n more successful writes (process-wide), writes fail
+  // with IoError; a negative n turns the hook off.
+  static void FailWritesAfter(int64_t n);
+
+ private:
+  Status Remap(uint64_t need);
+  int fd_ = -1;
+  std::string path_;
+  char* map_ = nullptr;
+  uint64_t map_len_ = 0;
+};
+
+}  // namespace vardo

@@ -1,0 +1,41 @@
+#include "engine/space.h"
+
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "engine/vardo.h"
+
+namespace vardo {
+
+namespace {
+constexpr int32_t kMaxBuffers = 16;
+}
+
+bool Space::EnsureOpen() {
+  if (db.is_open()) return true;
+  if (!released || path.empty()) return false;
+  if (!db.Open(path).ok()) return false;
+  released = false;
+  return true;
+}
+
+RecordBuffer* FindBuffer(Space* space, int32_t buffer) {
+  if (!space || buffer < 0 || buffer >= kMaxBuffers) return nullptr;
+  return &space->buffers[buffer];
+}
+
+int32_t ToFacadeCode(const Status& s) {
+  switch (s.code()) {
+    case Status::Code::kOk: return VARDO_OK;
+    case Status::Code::kNotFound: return VARDO_NO_DATABASE;
+    case Status::Code::kCorruption: return VARDO_DAMAGED;
+    case Status::Code::kIoError: return VARDO_IO;
+    case Status::Code::kInvalidArgument: return VARDO_BAD_ARGUMENT;
+    case Status::Code::kBusy: return VARDO_LOCKED;
+    case Status::Code::kTooLarge: return VARDO_TOO_LARGE;
+  }
+  return VARDO_BAD_ARGUMENT;
+}
+
+}  // namespace vardo

@@ -1,0 +1,315 @@
+// The record-store part of the facade: applications, spaces, master files and
+// record buffers.  The print-format, inverted-file and export parts live in
+// vardo_format_api.cpp, vardo_index_api.cpp and vardo_export_api.cpp.
+#include "engine/vardo.h"
+
+#include <algorithm>
+#include <cstring>
+#include <deque>
+#include <memory>
+#include <string>
+
+#include "engine/field_command.h"
+#include "engine/space.h"
+
+namespace vardo {
+
+namespace {
+
+struct App {
+  bool multi_user = false;
+};
+
+// Handles are indexes + 1 into these tables; spaces are never freed while the
+// process runs (the program takes a handful), so a handle stays valid.
+std::deque<App>& Apps() {
+  static std::deque<App> apps;
+  return apps;
+}
+std::deque<std::unique_ptr<Space>>& Spaces() {
+  static std::deque<std::unique_ptr<Space>> spaces;
+  return spaces;
+}
+
+// Copies text into out[0..size) with a terminating zero; returns text length.
+int32_t CopyOut(const std::string& text, char* out, int32_t size) {
+  if (out && size > 0) {
+    size_t n = std::min(text.size(), static_cast<size_t>(size - 1));
+    if (n) std::memcpy(out, text.data(), n);
+    out[n] = '\0';
+  }
+  return static_cast<int32_t>(std::min<size_t>(text.size(), INT32_MAX));
+}
+
+int32_t ReadStatus(XrefState st) {
+  switch (st) {
+    case XrefState::kActive: return VARDO_OK;
+    case XrefState::kDeletedPending: return VARDO_DELETED_PENDING;
+    case XrefState::kDeleted: return VARDO_DELETED;
+    case XrefState::kUnused: return VARDO_UNUSED;
+    case XrefState::kPurged: return VARDO_PURGED;
+    case XrefState::kDamaged: return VARDO_DAMAGED;
+  }
+  return VARDO_DAMAGED;
+}
+
+void DetachModules(Space* s) {
+  s->exporter.reset();  // closes the export file
+  s->index.reset();
+}
+
+int32_t ReadInto(int32_t space, int32_t buffer, int32_t mfn, bool lock) {
+  Space* s = FindSpace(space);
+  RecordBuffer* b = FindBuffer(s, buffer);
+  if (!b) return VARDO_BAD_ARGUMENT;
+  if (!s->EnsureOpen()) return VARDO_NO_DATABASE;
+  if (mfn < 1) return VARDO_BAD_ARGUMENT;
+  Database::ReadResult rr;
+  rr.record = std::move(b->record);  // reuse the buffer's storage
+  Status st = s->db.Read(mfn, lock, &rr);
+  b->record = std::move(rr.record);
+  if (!st.ok()) return ToFacadeCode(st);
+  b->loaded = true;
+  b->is_new = false;
+  b->record.mfn = mfn;
+  return ReadStatus(rr.state);
+}
+
+int32_t WriteFrom(int32_t space, int32_t buffer, bool unlock) {
+  Space* s = FindSpace(space);
+  RecordBuffer* b = FindBuffer(s, buffer);
+  if (!b) return VARDO_BAD_ARGUMENT;
+  if (!s->EnsureOpen()) return VARDO_NO_DATABASE;
+  if (!b->loaded) return VARDO_BAD_ARGUMENT;
+  if (b->is_new) b->record.mfn = 0;
+  Status st = s->db.Write(&b->record, unlock);
+  if (!st.ok()) return ToFacadeCode(st);
+  b->is_new = false;
+  return VARDO_OK;
+}
+
+}  // namespace
+
+Space* FindSpace(int32_t handle) {
+  auto& spaces = Spaces();
+  if (handle < 1 || static_cast<size_t>(handle) > spaces.size()) return nullptr;
+  return spaces[handle - 1].get();
+}
+
+const char* vardo_strerror(int32_t code) {
+  switch (code) {
+    case VARDO_OK: return "VARDO_OK: success";
+    case VARDO_DAMAGED: return "VARDO_DAMAGED: record damaged (checksum or read error)";
+    case VARDO_DELETED_PENDING:
+      return "VARDO_DELETED_PENDING: record logically deleted, index update pending";
+    case VARDO_DELETED: return "VARDO_DELETED: record logically deleted";
+    case VARDO_UNUSED: return "VARDO_UNUSED: MFN never written";
+    case VARDO_PURGED: return "VARDO_PURGED: record physically deleted";
+    case VARDO_LOCKED: return "VARDO_LOCKED: record locked by another session";
+    case VARDO_IO: return "VARDO_IO: read or write refused by the system; reopen the database";
+    case VARDO_TOO_LARGE: return "VARDO_TOO_LARGE: record larger than the engine stores";
+    case VARDO_BAD_ARGUMENT: return "VARDO_BAD_ARGUMENT: bad handle, buffer, tag or command";
+    case VARDO_NO_DATABASE: return "VARDO_NO_DATABASE: no master file attached or it cannot be opened";
+    case VARDO_EXPORT_FAILED: return "VARDO_EXPORT_FAILED: export file cannot be opened or written";
+    case VARDO_EXPORT_TOO_LARGE:
+      return "VARDO_EXPORT_TOO_LARGE: record above 99,999 bytes cannot be written as ISO 2709";
+    case VARDO_FMT_DB_OPEN: return "VARDO_FMT_DB_OPEN: a database named in the format cannot be opened";
+    case VARDO_FMT_INTERNAL: return "VARDO_FMT_INTERNAL: internal error in the format";
+    case VARDO_FMT_INVERTED: return "VARDO_FMT_INVERTED: an inverted file cannot be read";
+    case VARDO_FMT_NOT_COMPILED: return "VARDO_FMT_NOT_COMPILED: no valid compiled format";
+    case VARDO_FMT_BAD_ARGUMENT: return "VARDO_FMT_BAD_ARGUMENT: a format function's argument is wrong";
+    case VARDO_FMT_OVERFLOW: return "VARDO_FMT_OVERFLOW: format output larger than the buffer";
+    default: return "VARDO_UNKNOWN: unknown result code";
+  }
+}
+
+int32_t vardo_app_new() {
+  Apps().emplace_back();
+  return static_cast<int32_t>(Apps().size());
+}
+
+int32_t vardo_app_set_option(int32_t app, int32_t option) {
+  if (app < 1 || static_cast<size_t>(app) > Apps().size()) return VARDO_BAD_ARGUMENT;
+  if (option != VARDO_OPTION_MULTI_USER) return VARDO_BAD_ARGUMENT;
+  Apps()[app - 1].multi_user = true;
+  return VARDO_OK;
+}
+
+int32_t vardo_space_new(int32_t app) {
+  if (app < 1 || static_cast<size_t>(app) > Apps().size()) return VARDO_BAD_ARGUMENT;
+  auto s = std::make_unique<Space>();
+  s->app = app;
+  s->multi_user = Apps()[app - 1].multi_user;
+  s->db.set_record_locking(s->multi_user);
+  Spaces().push_back(std::move(s));
+  return static_cast<int32_t>(Spaces().size());
+}
+
+int32_t vardo_set_master_file(int32_t space, const char* path) {
+  Space* s = FindSpace(space);
+  if (!s || !path) return VARDO_BAD_ARGUMENT;
+  DetachModules(s);
+  s->db.Close();
+  s->buffers.clear();
+  s->released = false;
+  s->path = path;
+  if (s->path.empty()) return VARDO_OK;
+  Status st = s->db.Open(s->path);
+  return st.ok() ? VARDO_OK : ToFacadeCode(st);
+}
+
+int32_t vardo_create_master_file(int32_t space) {
+  Space* s = FindSpace(space);
+  if (!s) return VARDO_BAD_ARGUMENT;
+  if (s->path.empty()) return VARDO_NO_DATABASE;
+  DetachModules(s);
+  s->buffers.clear();
+  s->released = false;
+  Status st = s->db.Create(s->path);
+  return st.ok() ? VARDO_OK : ToFacadeCode(st);
+}
+
+int32_t vardo_release_master_file(int32_t space) {
+  Space* s = FindSpace(space);
+  if (!s) return VARDO_BAD_ARGUMENT;
+  DetachModules(s);
+  // Locks go with the descriptors; buffers keep their records but not their locks.
+  s->db.Close();
+  s->released = !s->path.empty();
+  return VARDO_OK;
+}
+
+int32_t vardo_control_record(int32_t space, int32_t words[9]) {
+  Space* s = FindSpace(space);
+  if (!s || !words) return VARDO_BAD_ARGUMENT;
+  std::fill(words, words + 9, 0);
+  if (!s->EnsureOpen()) return VARDO_NO_DATABASE;
+  Result<ControlRecord> c = s->db.ReadControl();
+  if (!c.ok()) return ToFacadeCode(c.status());
+  words[1] = c->next_mfn;
+  words[2] = static_cast<int32_t>(std::min<uint64_t>(c->image_count, INT32_MAX));
+  words[3] = static_cast<int32_t>(std::min<uint64_t>(c->end_offset / 1024, INT32_MAX));
+  return VARDO_OK;
+}
+
+int32_t vardo_read_record(int32_t space, int32_t buffer, int32_t mfn) {
+  return ReadInto(space, buffer, mfn, false);
+}
+
+int32_t vardo_read_record_locked(int32_t space, int32_t buffer, int32_t mfn) {
+  return ReadInto(space, buffer, mfn, true);
+}
+
+int32_t vardo_write_record(int32_t space, int32_t buffer) { return WriteFrom(space, buffer, false); }
+
+int32_t vardo_write_record_unlock(int32_t space, int32_t buffer) {
+  return WriteFrom(space, buffer, true);
+}
+
+int32_t vardo_unlock_record(int32_t space, int32_t buffer) {
+  Space* s = FindSpace(space);
+  RecordBuffer* b = FindBuffer(s, buffer);
+  if (!b) return VARDO_BAD_ARGUMENT;
+  if (!s->db.is_open() || b->record.mfn < 1) return VARDO_OK;
+  return ToFacadeCode(s->db.Unlock(b->record.mfn));
+}
+
+int32_t vardo_new_record(int32_t space, int32_t buffer) {
+  Space* s = FindSpace(space);
+  RecordBuffer* b = FindBuffer(s, buffer);
+  if (!b) return VARDO_BAD_ARGUMENT;
+  b->record = Record{};
+  b->is_new = true;
+  b->loaded = true;
+  return VARDO_OK;
+}
+
+int32_t vardo_undelete_record(int32_t space, int32_t buffer) {
+  RecordBuffer* b = FindBuffer(FindSpace(space), buffer);
+  if (!b || !b->loaded) return VARDO_BAD_ARGUMENT;
+  b->record.status = RecordStatus::kActive;
+  return VARDO_OK;
+}
+
+int32_t vardo_record_leader(int32_t space, int32_t buffer, int32_t words[7]) {
+  RecordBuffer* b = FindBuffer(FindSpace(space), buffer);
+  if (!b || !words) return VARDO_BAD_ARGUMENT;
+  const Record& r = b->record;
+  uint64_t data = 0;
+  for (const Field& f : r.fields) data += f.text.size();
+  const uint64_t base = 28 + 8 * uint64_t{r.fields.size()};
+  words[0] = r.mfn;
+  words[1] = static_cast<int32_t>(std::min<uint64_t>(base + data + 4, INT32_MAX));
+  words[2] = 0;
+  words[3] = 0;
+  words[4] = static_cast<int32_t>(std::min<uint64_t>(base, INT32_MAX));
+  words[5] = static_cast<int32_t>(r.fields.size());
+  words[6] = r.status == RecordStatus::kLogicallyDeleted ? 1 : 0;
+  return VARDO_OK;
+}
+
+int32_t vardo_occurrence_count(int32_t space, int32_t buffer, int32_t tag) {
+  RecordBuffer* b = FindBuffer(FindSpace(space), buffer);
+  if (!b) return VARDO_BAD_ARGUMENT;
+  return b->record.OccCount(tag);
+}
+
+int32_t vardo_field_text(int32_t space, int32_t buffer, int32_t tag, int32_t occ, char* out,
+                         int32_t size) {
+  RecordBuffer* b = FindBuffer(FindSpace(space), buffer);
+  if (!b) return VARDO_BAD_ARGUMENT;
+  const std::string* t = b->record.Find(tag, occ);
+  if (!t) {
+    if (out && size > 0) out[0] = '\0';
+    return 0;
+  }
+  return CopyOut(*t, out, size);
+}
+
+int32_t vardo_directory_entries(int32_t space, int32_t buffer, int32_t first, int32_t last,
+                                int32_t* entries) {
+  RecordBuffer* b = FindBuffer(FindSpace(space), buffer);
+  if (!b || !entries) return VARDO_BAD_ARGUMENT;
+  const auto& fields = b->record.fields;
+  first = std::max(first, 1);
+  last = std::min<int32_t>(last, static_cast<int32_t>(fields.size()));
+  int32_t offset = 0;
+  for (int32_t i = 1; i < first && i <= static_cast<int32_t>(fields.size()); ++i) {
+    offset += static_cast<int32_t>(fields[i - 1].text.size());
+  }
+  int32_t n = 0;
+  for (int32_t p = first; p <= last; ++p, ++n) {
+    const Field& f = fields[p - 1];
+    entries[3 * n] = f.tag;
+    entries[3 * n + 1] = offset;
+    entries[3 * n + 2] = static_cast<int32_t>(f.text.size());
+    offset += static_cast<int32_t>(f.text.size());
+  }
+  return n;
+}
+
+int32_t vardo_field_at(int32_t space, int32_t buffer, int32_t pos, char* out, int32_t size) {
+  RecordBuffer* b = FindBuffer(FindSpace(space), buffer);
+  if (!b) return VARDO_BAD_ARGUMENT;
+  if (pos < 1 || static_cast<size_t>(pos) > b->record.fields.size()) {
+    if (out && size > 0) out[0] = '\0';
+    return 0;
+  }
+  return CopyOut(b->record.fields[pos - 1].text, out, size);
+}
+
+int32_t vardo_update_fields(int32_t space, int32_t buffer, const char* command) {
+  if (!command) return VARDO_BAD_ARGUMENT;
+  return vardo_update_fields_n(space, buffer, command, static_cast<int32_t>(std::strlen(command)));
+}
+
+int32_t vardo_update_fields_n(int32_t space, int32_t buffer, const char* command, int32_t length) {
+  RecordBuffer* b = FindBuffer(FindSpace(space), buffer);
+  if (!b || !command || length < 0) return VARDO_BAD_ARGUMENT;
+  Status st = ApplyFieldCommand(std::string_view(command, static_cast<size_t>(length)), &b->record);
+  if (!st.ok()) return VARDO_BAD_ARGUMENT;
+  b->loaded = true;
+  return VARDO_OK;
+}
+
+}  // namespace vardo
