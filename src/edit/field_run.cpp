@@ -1,0 +1,367 @@
+#include "edit/field_run.h"
+
+#include <algorithm>
+
+#include "app/app_context.h"
+#include "app/progress.h"
+#include "app/record_set_selector.h"
+#include "app/run_log.h"
+#include "app/ui.h"
+#include "db/db_session.h"
+#include "edit/field_edit_run.h"
+#include "edit/field_text.h"
+#include "edit/subfield_text.h"
+#include "engine/vardo.h"
+
+namespace bramble {
+namespace {
+
+std::string Num(int32_t v) { return std::to_string(v); }
+
+// " " + label + ":  " + value: every label of a log line after the first.
+std::string Pair(const std::string& label, const std::string& value) {
+  return " " + label + ":  " + value;
+}
+
+bool IsCase(FieldOperation op) {
+  return static_cast<int>(op) >= static_cast<int>(FieldOperation::kToLower) &&
+         static_cast<int>(op) <= static_cast<int>(FieldOperation::kInverse);
+}
+
+bool UsesValue(FieldOperation op) {
+  return op == FieldOperation::kInsertAfter || op == FieldOperation::kInsertBefore ||
+         op == FieldOperation::kReplace;
+}
+
+}  // namespace
+
+MessageId FieldOperationLabel(FieldOperation op) {
+  switch (op) {
+    case FieldOperation::kInsertAfter: return MessageId{11, 7};
+    case FieldOperation::kInsertBefore: return MessageId{11, 8};
+    case FieldOperation::kReplace: return MessageId{13, 3};
+    case FieldOperation::kDelete: return MessageId{11, 10};
+    case FieldOperation::kEdit: return MessageId{12, 1};
+    case FieldOperation::kToLower: return MessageId{14, 2};
+    case FieldOperation::kToUpper: return MessageId{14, 3};
+    case FieldOperation::kSentence: return MessageId{14, 4};
+    case FieldOperation::kTitle: return MessageId{14, 5};
+    case FieldOperation::kInverse: return MessageId{14, 6};
+  }
+  return MessageId{11, 7};
+}
+
+int CaseModeOf(FieldOperation op) {
+  return IsCase(op) ? static_cast<int>(op) - static_cast<int>(FieldOperation::kToLower) + 1 : 0;
+}
+
+std::vector<int32_t> RecordTagList(CDbSession& db, int32_t mfn, int32_t tag) {
+  if (tag != 0) return {tag};
+  // Ordered as text, the way the tags were always listed ("100" < "20" < "5").
+  std::vector<std::string> texts;
+  const int32_t count = db.FieldCount();
+  std::string text;
+  for (int32_t pos = 1; pos <= count; ++pos) {
+    int32_t t = 0;
+    db.GetFieldAt(mfn, pos, &text, &t);
+    if (t > 0) texts.push_back(Num(t));
+  }
+  std::sort(texts.begin(), texts.end());
+  texts.erase(std::unique(texts.begin(), texts.end()), texts.end());
+  std::vector<int32_t> tags;
+  tags.reserve(texts.size());
+  for (const std::string& t : texts) tags.push_back(ParseLeadingInt(t));
+  return tags;
+}
+
+FieldRun::FieldRun(const AppContext& ctx, const FieldRequest& request)
+    : ctx_(ctx),
+      op_(request.operation),
+      label_(FieldOperationLabel(request.operation)),
+      tag_(ParseLeadingInt(request.tag_text)),
+      occurrence_(request.occurrence),
+      subfield_(request.subfield),
+      value_(request.value),
+      value_is_format_(request.value_is_format),
+      always_add_(request.always_add),
+      prompt_(request.prompt) {
+  // Replacing with nothing is deleting, with delete's label everywhere.
+  if (op_ == FieldOperation::kReplace && value_.empty()) {
+    op_ = FieldOperation::kDelete;
+    label_ = FieldOperationLabel(op_);
+  }
+}
+
+std::string FieldRun::Msg(int row, int col) const { return ctx_.Msg(row, col); }
+
+StepResult FieldRun::Work(RecordStep& step) {
+  pending_ = false;
+  record_changed_ = false;
+  StepResult result = StepResult::kNext;
+
+  // Print-format values are made from the record as read, before any change.
+  std::string value = value_;
+  bool per_record = value_is_format_ && (op_ == FieldOperation::kReplace ||
+                                         op_ == FieldOperation::kInsertBefore);
+  bool once = value_is_format_ && op_ == FieldOperation::kInsertAfter;
+  if (per_record || (once && !format_once_done_)) {
+    std::string out;
+    if (step.db.RunFormat(value_, &out) < 0) {
+      step.ui.Message(out, "", Buttons::kOk, Icon::kError);
+      step.db.UnlockRecord();
+      return StepResult::kStop;
+    }
+    if (once) {
+      // The frame hands over only records it could read, so this is the
+      // first readable record of the set, not merely the first MFN.
+      format_once_done_ = true;
+      value_ = out;
+    }
+    value = out;
+  } else if (once) {
+    value = value_;
+  }
+
+  switch (op_) {
+    case FieldOperation::kInsertAfter:
+    case FieldOperation::kInsertBefore:
+      result = Insert(step, value);
+      break;
+    case FieldOperation::kReplace:
+      result = value.empty() ? Delete(step, MessageId{11, 10}) : Replace(step, value);
+      break;
+    case FieldOperation::kDelete:
+      result = Delete(step, label_);
+      break;
+    case FieldOperation::kEdit:
+      break;  // FieldEditRun
+    default:
+      result = ConvertCases(step);
+      break;
+  }
+  if (result == StepResult::kNext && !prompt_) Flush(step);
+  if (record_changed_) ++records_changed_;
+  return result;
+}
+
+StepResult FieldRun::Insert(RecordStep& step, const std::string& value) {
+  // An empty value here can only come from a format's output: inserting an
+  // empty occurrence would only add dirt.
+  if (value.empty()) return StepResult::kNext;
+  const bool after = op_ == FieldOperation::kInsertAfter;
+  for (int32_t tag : RecordTagList(step.db, step.mfn, tag_)) {
+    const int32_t n = step.db.OccCount(tag);
+    if (n < occurrence_ && !always_add_) continue;
+    int32_t pos;
+    if (after) {
+      pos = (occurrence_ >= 1 && occurrence_ <= n) ? occurrence_ + 1 : n + 1;
+    } else {
+      pos = std::clamp(occurrence_, 1, n + 1);
+    }
+    if (prompt_) {
+      Ask a = Prompt(step);
+      if (a == Ask::kNo) continue;
+      if (a == Ask::kCancel) return StopAtCancel(step);
+    }
+    int32_t rc = step.db.InsertOcc(tag, value, pos);
+    std::string line = Msg(label_.row, label_.col) + ": " + Num(step.mfn) + Pair(Msg(12, 2), Num(tag)) +
+                       Pair(Msg(12, 4), subfield_) + Pair(Msg(12, 3), Num(occurrence_)) +
+                       Pair(Msg(12, 5), value);
+    if (LogResult(step, line, rc) && prompt_) Flush(step);
+  }
+  return StepResult::kNext;
+}
+
+StepResult FieldRun::Replace(RecordStep& step, const std::string& value) {
+  std::string old;
+  for (int32_t tag : RecordTagList(step.db, step.mfn, tag_)) {
+    const int32_t n = step.db.OccCount(tag);
+    for (int32_t k = 1; k <= n; ++k) {
+      if (!Selected(k)) continue;
+      step.db.GetField(tag, step.mfn, k, &old);
+      std::string text = value;
+      if (!subfield_.empty()) {
+        std::optional<std::string> edited = ReplaceSubfields(old, subfield_, value);
+        if (!edited) continue;
+        text = std::move(*edited);
+      }
+      int32_t rc = step.db.ReplaceOcc(tag, k, text);
+      std::string line = Msg(13, 3) + ": " + Num(step.mfn) + Pair(Msg(12, 2), Num(tag)) +
+                         Pair(Msg(12, 3), Num(occurrence_)) + Pair(Msg(12, 6), old) +
+                         Pair(Msg(12, 5), value);
+      if (!LogResult(step, line, rc) || !prompt_) continue;
+      switch (Prompt(step)) {
+        case Ask::kYes: Flush(step); break;
+        case Ask::kNo: break;
+        case Ask::kCancel: return StopAtCancel(step);
+      }
+    }
+  }
+  return StepResult::kNext;
+}
+
+StepResult FieldRun::Delete(RecordStep& step, MessageId label) {
+  std::string old;
+  for (int32_t tag : RecordTagList(step.db, step.mfn, tag_)) {
+    const int32_t n = step.db.OccCount(tag);
+    bool changed = false;
+    // k counts the occurrences as they were; pos is where occurrence k is now.
+    int32_t pos = 1;
+    for (int32_t k = 1; k <= n; ++k) {
+      if (!Selected(k)) {
+        ++pos;
+        continue;
+      }
+      std::string line = Msg(label.row, label.col) + ": " + Num(step.mfn) +
+                         Pair(Msg(12, 2), Num(tag)) + Pair(Msg(12, 3), Num(occurrence_));
+      std::optional<std::string> rest;
+      if (!subfield_.empty()) {
+        step.db.GetField(tag, step.mfn, pos, &old);
+        rest = RemoveSubfields(old, subfield_);
+        if (!rest) {
+          ++pos;
+          continue;
+        }
+      }
+      if (!rest || rest->empty()) {
+        int32_t rc = step.db.DeleteField(tag, pos);
+        if (LogResult(step, line, rc)) {
+          changed = true;
+        } else {
+          ++pos;
+        }
+      } else {
+        int32_t rc = step.db.ReplaceOcc(tag, pos, *rest);
+        if (LogResult(step, line, rc)) changed = true;
+        ++pos;
+      }
+    }
+    if (changed && prompt_) {
+      switch (Prompt(step)) {
+        case Ask::kYes: Flush(step); break;
+        case Ask::kNo: break;
+        case Ask::kCancel: return StopAtCancel(step);
+      }
+    }
+  }
+  return StepResult::kNext;
+}
+
+StepResult FieldRun::ConvertCases(RecordStep& step) {
+  const int mode = CaseModeOf(op_);
+  std::string old;
+  for (int32_t tag : RecordTagList(step.db, step.mfn, tag_)) {
+    const int32_t n = step.db.OccCount(tag);
+    for (int32_t k = 1; k <= n; ++k) {
+      if (!Selected(k)) continue;
+      step.db.GetField(tag, step.mfn, k, &old);
+      std::string text;
+      if (subfield_.empty()) {
+        text = ConvertCase(old, mode);
+      } else {
+        std::optional<std::string> converted = ConvertSubfieldsCase(old, subfield_, mode);
+        if (!converted) continue;
+        text = std::move(*converted);
+      }
+      // Replaced and logged even when the case was already right: the log
+      // then shows that the occurrence was looked at.
+      int32_t rc = step.db.ReplaceOcc(tag, k, text);
+      std::string line = Msg(label_.row, label_.col) + ": " + Num(step.mfn) +
+                         Pair(Msg(12, 2), Num(tag)) + Pair(Msg(12, 3), Num(occurrence_)) +
+                         Pair(Msg(27, 9), old) + Pair(Msg(12, 5), text);
+      if (!LogResult(step, line, rc) || !prompt_) continue;
+      switch (Prompt(step)) {
+        case Ask::kYes: Flush(step); break;
+        case Ask::kNo: break;
+        case Ask::kCancel: return StopAtCancel(step);
+      }
+    }
+  }
+  return StepResult::kNext;
+}
+
+FieldRun::Ask FieldRun::Prompt(RecordStep& step) {
+  std::string text = Msg(12, 8) + " " + Num(step.mfn) + " " + Msg(12, 9);
+  switch (step.ui.Message(text, "", Buttons::kYesNoCancel, Icon::kQuestion)) {
+    case Answer::kYes: return Ask::kYes;
+    case Answer::kNo: return Ask::kNo;
+    default: return Ask::kCancel;
+  }
+}
+
+void FieldRun::Flush(RecordStep& step) {
+  if (!pending_) return;
+  pending_ = false;
+  // The frame releases the lock after the step; writing without unlocking
+  // keeps the record ours while more changes of it may follow.
+  int32_t rc = step.db.WriteRecord(false);
+  if (rc < 0) {
+    step.log.Append(Msg(label_.row, label_.col) + ": " + Num(step.mfn) + " " + kNotChangedText +
+                    ":  " + Num(rc) + " " + vardo::vardo_strerror(rc));
+    return;
+  }
+  record_changed_ = true;
+}
+
+StepResult FieldRun::StopAtCancel(RecordStep& step) {
+  Flush(step);
+  step.ui.Message(Msg(9, 10), "", Buttons::kOk, Icon::kInformation);
+  step.db.UnlockRecord();
+  return StepResult::kStop;
+}
+
+bool FieldRun::LogResult(RecordStep& step, const std::string& line, int32_t result) {
+  if (result < 0) {
+    step.log.Append(line + " " + kNotChangedText + ":  " + Num(result) + " " +
+                    vardo::vardo_strerror(result));
+    return false;
+  }
+  step.log.Append(line);
+  ++changes_;
+  pending_ = true;
+  return true;
+}
+
+FieldRunOutcome RunFieldOperation(AppContext& ctx, Ui& ui, Progress& progress,
+                                  const FieldRequest& request) {
+  FieldRunOutcome outcome;
+  auto refuse = [&](const std::string& text, FieldFocus focus, Icon icon) {
+    ui.Message(text, "", Buttons::kOk, icon);
+    outcome.refused = true;
+    outcome.focus = focus;
+    return outcome;
+  };
+  if (!ctx.database_open()) return refuse(ctx.Msg(10, 2), FieldFocus::kNone, Icon::kWarning);
+  if (!ctx.selection().loaded) return refuse(ctx.Msg(5, 4), FieldFocus::kNone, Icon::kWarning);
+  if (request.tag_text.empty()) return refuse(ctx.Msg(18, 8), FieldFocus::kTag, Icon::kWarning);
+
+  // The trial run checks the format before any backup is taken.  Operations
+  // without a value ignore a "Formato" left checked from an earlier run.
+  if (request.value_is_format && UsesValue(request.operation)) {
+    std::string trial;
+    if (ctx.db().RunFormat(request.value, &trial) < 0) {
+      return refuse(trial, FieldFocus::kValue, Icon::kError);
+    }
+    outcome.trial_output = trial;
+  }
+
+  if (request.operation == FieldOperation::kEdit) {
+    outcome.batch = RunFieldEdit(ctx, ui, progress, request);
+    return outcome;
+  }
+  if ((request.operation == FieldOperation::kInsertAfter ||
+       request.operation == FieldOperation::kInsertBefore) &&
+      request.value.empty()) {
+    return refuse(ctx.Msg(25, 8), FieldFocus::kValue, Icon::kWarning);
+  }
+
+  FieldRun run(ctx, request);
+  BatchRunParams params;
+  params.label = run.label();
+  params.skip_guards = true;  // tested above, before the inputs
+  outcome.batch = RunBatch(ctx, ui, progress, params,
+                           [&run](RecordStep& step) { return run.Work(step); });
+  return outcome;
+}
+
+}  // namespace bramble
