@@ -1,0 +1,301 @@
+// vardo create / load / dump / info / check / compact: the record store's
+// administration commands.
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "cli/vardo_command.h"
+#include "engine/database.h"
+#include "engine/database_checker.h"
+#include "engine/iso2709/text_decoder.h"
+#include "engine/iso2709/text_decoder_tables.h"
+
+namespace vardo::cli {
+
+namespace {
+
+using nlohmann::json;
+
+// Stored bytes read as CP850, as UTF-8 for JSON (every byte has a character,
+// so any text round-trips through dump and load).
+std::string Cp850ToUtf8(const std::string& bytes) {
+  std::string out;
+  out.reserve(bytes.size() + bytes.size() / 4);
+  for (unsigned char b : bytes) {
+    uint32_t c = b < 0x80 ? b : iso2709::tables::kCp850High[b - 0x80];
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (c < 0x800) {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      out += static_cast<char>(0xE0 | (c >> 12));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
+const char* StateName(XrefState s) {
+  switch (s) {
+    case XrefState::kActive: return "active";
+    case XrefState::kDeleted:
+    case XrefState::kDeletedPending: return "deleted";
+    case XrefState::kPurged: return "purged";
+    case XrefState::kUnused: return "unused";
+    case XrefState::kDamaged: return "damaged";
+  }
+  return "damaged";
+}
+
+bool OpenOrReport(Database* db, const std::string& path) {
+  Status s = db->Open(path);
+  if (!s.ok()) {
+    PrintError(path + ": " + (s.IsNotFound() ? "no such database" : s.ToString()));
+    return false;
+  }
+  return true;
+}
+
+bool ParseMfn(const std::string& text, int32_t* out) {
+  if (text.empty() || text.size() > 10) return false;
+  long long v = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    v = v * 10 + (c - '0');
+  }
+  if (v < 1 || v > INT32_MAX) return false;
+  *out = static_cast<int32_t>(v);
+  return true;
+}
+
+// Takes --from/--to; false (after printing) on a bad value.
+bool TakeRange(std::vector<std::string>* args, int32_t* from, int32_t* to) {
+  std::string v;
+  bool missing = false;
+  if (TakeOption(args, "--from", &v, &missing) && !ParseMfn(v, from)) {
+    PrintError("--from needs an MFN, got '" + v + "'");
+    return false;
+  }
+  if (TakeOption(args, "--to", &v, &missing) && !ParseMfn(v, to)) {
+    PrintError("--to needs an MFN, got '" + v + "'");
+    return false;
+  }
+  if (missing) {
+    PrintError("--from and --to need a value");
+    return false;
+  }
+  return true;
+}
+
+int CmdCreate(const std::vector<std::string>& args) {
+  if (args.size() != 1) return PrintError("usage: vardo create DB"), kExitUsage;
+  Database db;
+  Status s = db.Create(args[0]);
+  if (!s.ok()) return PrintError(args[0] + ": " + s.ToString()), kExitFailure;
+  return kExitOk;
+}
+
+// One line of a load file: {"fields": [[tag, "text"], ...], "status": ..., "mfn": N}.
+Status ParseLoadLine(const std::string& line, const iso2709::TextDecoder& decoder, Record* rec,
+                     int32_t* mfn, int64_t* substituted) {
+  json j = json::parse(line, nullptr, false);
+  if (j.is_discarded() || !j.is_object()) return Status::InvalidArgument("not a JSON object");
+  *rec = Record{};
+  *mfn = 0;
+  if (j.contains("mfn")) {
+    if (!j["mfn"].is_number_integer() || j["mfn"].get<int64_t>() < 1 ||
+        j["mfn"].get<int64_t>() > INT32_MAX) {
+      return Status::InvalidArgument("\"mfn\" must be a positive integer");
+    }
+    *mfn = static_cast<int32_t>(j["mfn"].get<int64_t>());
+  }
+  if (j.contains("status")) {
+    if (j["status"] == "deleted") {
+      rec->status = RecordStatus::kLogicallyDeleted;
+    } else if (j["status"] != "active") {
+      return Status::InvalidArgument("\"status\" must be \"active\" or \"deleted\"");
+    }
+  }
+  if (!j.contains("fields") || !j["fields"].is_array()) {
+    return Status::InvalidArgument("\"fields\" must be an array");
+  }
+  for (const json& f : j["fields"]) {
+    if (!f.is_array() || f.size() != 2 || !f[0].is_number_integer() || !f[1].is_string()) {
+      return Status::InvalidArgument("each field must be [tag, \"text\"]");
+    }
+    int64_t tag = f[0].get<int64_t>();
+    if (tag < kMinTag || tag > kMaxTag) {
+      return Status::InvalidArgument("tag " + std::to_string(tag) + " outside 1..32767");
+    }
+    std::string text;
+    *substituted += decoder.Convert(f[1].get<std::string>(), &text);
+    if (!text.empty()) rec->fields.push_back(Field{static_cast<int32_t>(tag), std::move(text)});
+  }
+  return Status::Ok();
+}
+
+int CmdLoad(const std::vector<std::string>& args) {
+  if (args.size() != 2) return PrintError("usage: vardo load DB FILE"), kExitUsage;
+  std::ifstream in(args[1], std::ios::binary);
+  if (!in) return PrintError(args[1] + ": cannot open"), kExitFailure;
+  Database db;
+  if (!OpenOrReport(&db, args[0])) return kExitFailure;
+  const iso2709::TextDecoder decoder(iso2709::TextDecoder::Encoding::kUtf8);
+  std::string line;
+  int64_t lineno = 0, written = 0, rewritten = 0, substituted = 0;
+  while (std::getline(in, line)) {
+    ++lineno;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.find_first_not_of(" \t") == std::string::npos) continue;
+    Record rec;
+    int32_t mfn = 0;
+    Status s = ParseLoadLine(line, decoder, &rec, &mfn, &substituted);
+    if (s.ok() && mfn > 0) {
+      Result<ControlRecord> c = db.ReadControl();
+      if (!c.ok()) {
+        s = c.status();
+      } else if (mfn >= c->next_mfn) {
+        s = Status::InvalidArgument("MFN " + std::to_string(mfn) + " does not exist yet");
+      }
+      rec.mfn = mfn;
+    }
+    if (s.ok()) s = db.Write(&rec, true);
+    if (!s.ok()) {
+      PrintError(args[1] + ":" + std::to_string(lineno) + ": " + s.message());
+      std::printf("%lld records written\n", static_cast<long long>(written + rewritten));
+      return kExitFailure;
+    }
+    (mfn > 0 ? rewritten : written)++;
+  }
+  std::printf("%lld records written", static_cast<long long>(written + rewritten));
+  if (rewritten) std::printf(" (%lld rewritten)", static_cast<long long>(rewritten));
+  if (substituted) std::printf(", %lld characters without a CP850 byte substituted",
+                               static_cast<long long>(substituted));
+  std::printf("\n");
+  return kExitOk;
+}
+
+int CmdDump(const std::vector<std::string>& argv) {
+  std::vector<std::string> args = argv;
+  int32_t from = 1, to = INT32_MAX;
+  if (!TakeRange(&args, &from, &to)) return kExitUsage;
+  if (args.size() != 1) return PrintError("usage: vardo dump DB [--from N] [--to M]"), kExitUsage;
+  Database db;
+  if (!OpenOrReport(&db, args[0])) return kExitFailure;
+  Result<ControlRecord> c = db.ReadControl();
+  if (!c.ok()) return PrintError(c.status().ToString()), kExitFailure;
+  Database::ReadResult rr;
+  std::string out;
+  for (int32_t mfn = from; mfn < c->next_mfn && mfn <= to; ++mfn) {
+    Status s = db.Read(mfn, false, &rr);
+    if (!s.ok()) return PrintError(s.ToString()), kExitFailure;
+    nlohmann::ordered_json j;
+    j["mfn"] = mfn;
+    j["status"] = StateName(rr.state);
+    if (rr.state == XrefState::kActive || rr.state == XrefState::kDeleted ||
+        rr.state == XrefState::kDeletedPending) {
+      nlohmann::ordered_json fields = nlohmann::ordered_json::array();
+      for (const Field& f : rr.record.fields) fields.push_back({f.tag, Cp850ToUtf8(f.text)});
+      j["fields"] = std::move(fields);
+    }
+    out = j.dump();
+    out += '\n';
+    std::fwrite(out.data(), 1, out.size(), stdout);
+  }
+  return kExitOk;
+}
+
+int CmdInfo(const std::vector<std::string>& args) {
+  if (args.size() != 1) return PrintError("usage: vardo info DB"), kExitUsage;
+  Database db;
+  if (!OpenOrReport(&db, args[0])) return kExitFailure;
+  Result<ControlRecord> c = db.ReadControl();
+  Result<DatabaseStats> st = db.Stats();
+  if (!c.ok() || !st.ok()) {
+    return PrintError((c.ok() ? st.status() : c.status()).ToString()), kExitFailure;
+  }
+  nlohmann::ordered_json j = {{"next_mfn", c->next_mfn}, {"active", st->active},
+                              {"deleted", st->deleted},   {"purged", st->purged},
+                              {"unused", st->unused},     {"damaged", st->damaged}};
+  std::printf("%s\n", j.dump().c_str());
+  return kExitOk;
+}
+
+int CmdCheck(const std::vector<std::string>& argv) {
+  std::vector<std::string> args = argv;
+  const bool repair = TakeFlag(&args, "--repair");
+  if (args.size() != 1) return PrintError("usage: vardo check DB [--repair]"), kExitUsage;
+  Database db;
+  if (!OpenOrReport(&db, args[0])) return kExitFailure;
+  DatabaseChecker checker(&db);
+  CheckReport report;
+  Status s = checker.Check(&report);
+  if (!s.ok()) return PrintError(s.ToString()), kExitFailure;
+  for (const auto& n : report.notes) std::printf("note: %s\n", n.c_str());
+  for (const auto& p : report.problems) std::printf("problem: %s\n", p.c_str());
+  if (repair && (!report.problems.empty() || !report.notes.empty())) {
+    CheckReport fixed;
+    s = checker.RebuildXref(&fixed);
+    if (!s.ok()) return PrintError("repair failed: " + s.ToString()), kExitFailure;
+    CheckReport after;
+    s = checker.Check(&after);
+    if (!s.ok()) return PrintError(s.ToString()), kExitFailure;
+    std::printf("repaired: cross-reference file rebuilt from %lld images\n",
+                static_cast<long long>(fixed.images));
+    for (const auto& p : after.problems) std::printf("problem after repair: %s\n", p.c_str());
+    // Damaged images stay in the file (compaction drops them); what matters
+    // is that every MFN now reads its newest intact version.
+    size_t remaining = 0;
+    for (const auto& p : after.problems) remaining += p.rfind("damaged image", 0) != 0;
+    return remaining == 0 ? kExitOk : kExitFailure;
+  }
+  if (report.problems.empty()) {
+    std::printf("ok: %lld images\n", static_cast<long long>(report.images));
+    return kExitOk;
+  }
+  return kExitFailure;
+}
+
+int CmdCompact(const std::vector<std::string>& argv) {
+  std::vector<std::string> args = argv;
+  const bool purge = TakeFlag(&args, "--purge");
+  if (args.size() != 1) return PrintError("usage: vardo compact DB [--purge]"), kExitUsage;
+  Database db;
+  if (!OpenOrReport(&db, args[0])) return kExitFailure;
+  CompactResult r;
+  Status s = DatabaseChecker(&db).Compact(purge, &r);
+  if (!s.ok()) return PrintError(s.ToString()), kExitFailure;
+  std::printf("%lld records kept, %lld purged; %llu bytes -> %llu bytes\n",
+              static_cast<long long>(r.records_kept), static_cast<long long>(r.records_purged),
+              static_cast<unsigned long long>(r.bytes_before),
+              static_cast<unsigned long long>(r.bytes_after));
+  return kExitOk;
+}
+
+}  // namespace
+
+VARDO_COMMAND("create", "create DB", "make an empty database (replacing an existing one)", CmdCreate);
+VARDO_COMMAND("load", "load DB FILE",
+              "append one record per JSON line {\"fields\": [[245, \"^aTitle\"]], \"status\": "
+              "\"deleted\"}; a line with \"mfn\" rewrites that record",
+              CmdLoad);
+VARDO_COMMAND("dump", "dump DB [--from N] [--to M]",
+              "print one JSON line per MFN: mfn, status (active, deleted, purged, unused, "
+              "damaged) and fields",
+              CmdDump);
+VARDO_COMMAND("info", "info DB", "print next_mfn and the number of records in each status", CmdInfo);
+VARDO_COMMAND("check", "check DB [--repair]",
+              "verify every image and cross-reference entry (exit 1 with a list of problems); "
+              "--repair rebuilds the cross-reference file from the images",
+              CmdCheck);
+VARDO_COMMAND("compact", "compact DB [--purge]",
+              "rewrite the master file keeping the current version of each record; --purge "
+              "removes logically deleted records for good",
+              CmdCompact);
+
+}  // namespace vardo::cli
