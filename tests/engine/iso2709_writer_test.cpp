@@ -1,0 +1,216 @@
+// Iso2709Writer and ExportState: exact bytes of both layouts, the limits of
+// ISO 2709, and what happens to fields and records that do not fit.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "engine/iso2709/export_state.h"
+#include "engine/iso2709/iso2709_reader.h"
+#include "engine/iso2709/iso2709_writer.h"
+
+namespace vardo::iso2709 {
+namespace {
+
+Record Make(std::initializer_list<Field> fields, RecordStatus status = RecordStatus::kActive) {
+  Record r;
+  r.fields = fields;
+  r.status = status;
+  return r;
+}
+
+std::string Write(Layout layout, const Record& r, int* skipped = nullptr) {
+  Iso2709Writer w(layout);
+  std::string out;
+  Status s = w.Append(r, &out, skipped);
+  EXPECT_TRUE(s.ok()) << s.ToString();
+  return out;
+}
+
+Record ReadBack(Layout layout, const std::string& image) {
+  Iso2709Reader reader(layout, TextDecoder());
+  Iso2709Reader::Item item;
+  Status s = reader.ParseRecord(image.data(), image.size(), &item);
+  EXPECT_TRUE(s.ok()) << s.ToString();
+  return item.record;
+}
+
+TEST(Iso2709WriterTest, PlainRecordHasTheStandardBytes) {
+  const std::string got = Write(Layout::kPlain, Make({{245, "^aTitle"}, {10, "x"}}));
+  const std::string want = std::string("00060n    0000049   4500") + "245000800000" + "010000200008" +
+                           "\x1E" + "^aTitle\x1E" + "x\x1E" + "\x1D";
+  EXPECT_EQ(got, want);
+}
+
+TEST(Iso2709WriterTest, EmptyRecordIsLeaderAndTerminators) {
+  EXPECT_EQ(Write(Layout::kPlain, Make({})), std::string("00026n    0000025   4500\x1E\x1D"));
+}
+
+TEST(Iso2709WriterTest, DeletedRecordHasStatusD) {
+  const std::string got = Write(Layout::kPlain, Make({{1, "a"}}, RecordStatus::kLogicallyDeleted));
+  EXPECT_EQ(got[5], 'd');
+  EXPECT_EQ(ReadBack(Layout::kPlain, got).status, RecordStatus::kLogicallyDeleted);
+}
+
+TEST(Iso2709WriterTest, MarcLayoutTakesIndicatorsFromTextAndMarksSubfields) {
+  const std::string got = Write(Layout::kMarc, Make({{1, "ocm^12"}, {245, "10^aTitle^bsub"}, {650, "^aNo indicators^"}}));
+  // Leader: indicator count and identifier length 2.
+  EXPECT_EQ(got.substr(10, 2), "22");
+  const size_t base = std::stoul(got.substr(12, 5));
+  const std::string data = got.substr(base);
+  // Control field as stored, indicators "10", two blanks for a text without them,
+  // a '^' in the last byte has no code and stays.
+  EXPECT_EQ(data, std::string("ocm^12\x1E") + "10\x1F" "aTitle\x1F" "bsub\x1E" +
+                      "  \x1F" "aNo indicators^\x1E\x1D");
+  EXPECT_EQ(got.substr(24, 36), "001000700000245001500007650001900022");
+}
+
+TEST(Iso2709WriterTest, MarcLayoutRoundTripsTextsThatStartWithIndicators) {
+  const Record r = Make({{1, "12345"}, {20, " 1^a^^x"}, {245, "00^aA^bB"}, {500, "  "}});
+  EXPECT_EQ(ReadBack(Layout::kMarc, Write(Layout::kMarc, r)).fields, r.fields);
+}
+
+TEST(Iso2709WriterTest, FieldsIsoCannotHoldAreSkippedAndCounted) {
+  const Record r = Make({{1000, "tag too big"},
+                         {245, std::string(9999, 'x')},  // 10,000 with its terminator
+                         {246, std::string(9998, 'y')},  // exactly 9,999: fits
+                         {300, "holds \x1E inside"},
+                         {301, "holds \x1D inside"},
+                         {310, "ok"}});
+  int skipped = -1;
+  const std::string out = Write(Layout::kPlain, r, &skipped);
+  EXPECT_EQ(skipped, 4);
+  const Record back = ReadBack(Layout::kPlain, out);
+  ASSERT_EQ(back.fields.size(), 2u);
+  EXPECT_EQ(back.fields[0].tag, 246);
+  EXPECT_EQ(back.fields[0].text.size(), 9998u);
+  EXPECT_EQ(back.fields[1], (Field{310, "ok"}));
+}
+
+TEST(Iso2709WriterTest, MarcRefusesTheDelimiterAndCountsAddedIndicatorsInTheLimit) {
+  int skipped = -1;
+  const Record r = Make({{500, "a\x1F" "b"},
+                         {501, "^a" + std::string(9995, 'x')},    // + 2 blanks + terminator = 10,000
+                         {502, "00" + std::string(9996, 'x')}});  // indicators in text: 9,999
+  const std::string out = Write(Layout::kMarc, r, &skipped);
+  EXPECT_EQ(skipped, 2);
+  const Record back = ReadBack(Layout::kMarc, out);
+  ASSERT_EQ(back.fields.size(), 1u);
+  EXPECT_EQ(back.fields[0].tag, 502);
+  // Plain keeps 0x1F: it is no delimiter there.
+  EXPECT_EQ(ReadBack(Layout::kPlain, Write(Layout::kPlain, Make({{500, "a\x1F" "b"}}))).fields[0].text,
+            "a\x1F" "b");
+}
+
+TEST(Iso2709WriterTest, RecordOfExactly99999BytesIsWrittenOneMoreIsRefused) {
+  // total = 26 + 13 * fields + text bytes; 10 fields: texts of 99,843 bytes.
+  Record r;
+  for (int i = 0; i < 9; ++i) r.fields.push_back({100 + i, std::string(9998, 'a')});
+  r.fields.push_back({200, std::string(9861, 'b')});
+  EXPECT_EQ(Write(Layout::kPlain, r).size(), 99999u);
+
+  r.fields.back().text.push_back('c');
+  Iso2709Writer w(Layout::kPlain);
+  std::string out = "keep";
+  Status s = w.Append(r, &out, nullptr);
+  EXPECT_TRUE(s.IsTooLarge()) << s.ToString();
+  EXPECT_EQ(out, "keep");
+}
+
+TEST(Iso2709WriterTest, LeaderFieldSuppliesImplementationCodesAndIsNotAField) {
+  const std::string leader = "01234cam a2200301 a 4500";
+  int skipped = -1;
+  const std::string out = Write(Layout::kMarc, Make({{kLeaderTag, leader}, {245, "10^aT"}}), &skipped);
+  EXPECT_EQ(skipped, 0);
+  EXPECT_EQ(out.substr(5, 7), "nam a22");  // status is ours; codes 6..9 from the field
+  EXPECT_EQ(out.substr(17, 7), " a 4500");
+  // A leader field of the wrong size is just an unwritable field.
+  Write(Layout::kMarc, Make({{kLeaderTag, "short"}, {245, "10^aT"}}), &skipped);
+  EXPECT_EQ(skipped, 1);
+}
+
+// --- ExportState -------------------------------------------------------------
+
+class ExportStateTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/iso_export_XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    dir_ = tmpl;
+  }
+  void TearDown() override { (void)system(("rm -rf " + dir_).c_str()); }
+  off_t SizeOf(const std::string& p) {
+    struct stat st {};
+    return ::stat(p.c_str(), &st) == 0 ? st.st_size : -1;
+  }
+  std::string dir_;
+};
+
+TEST_F(ExportStateTest, WriteThroughFileIsCompleteAfterEveryRecord) {
+  const std::string path = dir_ + "/out.iso";
+  auto e = ExportState::Open(path);
+  ASSERT_TRUE(e.ok()) << e.status().ToString();
+  ASSERT_TRUE((*e)->Add(Make({{10, "abc"}}), nullptr).ok());
+  EXPECT_EQ(SizeOf(path), 42);  // 24 + 12 + 1 + 4 + 1
+  ASSERT_TRUE((*e)->Add(Make({{10, "abc"}}), nullptr).ok());
+  EXPECT_EQ(SizeOf(path), 84);
+  EXPECT_EQ((*e)->records_written(), 2);
+}
+
+TEST_F(ExportStateTest, BufferedFileIsWrittenOnClose) {
+  const std::string path = dir_ + "/out.iso";
+  auto e = ExportState::Open(path);
+  ASSERT_TRUE(e.ok());
+  (*e)->set_buffered(true);
+  ASSERT_TRUE((*e)->Add(Make({{10, "abc"}}), nullptr).ok());
+  EXPECT_EQ(SizeOf(path), 0);
+  EXPECT_TRUE((*e)->Close().ok());
+  EXPECT_EQ(SizeOf(path), 42);
+  EXPECT_FALSE((*e)->Add(Make({{10, "abc"}}), nullptr).ok());
+}
+
+TEST_F(ExportStateTest, DestructorWritesPendingRecords) {
+  const std::string path = dir_ + "/out.iso";
+  {
+    auto e = ExportState::Open(path);
+    ASSERT_TRUE(e.ok());
+    (*e)->set_buffered(true);
+    ASSERT_TRUE((*e)->Add(Make({{10, "abc"}}), nullptr).ok());
+  }
+  EXPECT_EQ(SizeOf(path), 42);
+}
+
+TEST_F(ExportStateTest, RefusedRecordWritesNothingAndIsCounted) {
+  const std::string path = dir_ + "/out.iso";
+  auto e = ExportState::Open(path);
+  ASSERT_TRUE(e.ok());
+  Record big;
+  for (int i = 0; i < 11; ++i) big.fields.push_back({100 + i, std::string(9990, 'a')});
+  int skipped = -1;
+  Record with_skip = Make({{1000, "x"}, {20, "y"}});
+  EXPECT_TRUE((*e)->Add(big, nullptr).IsTooLarge());
+  EXPECT_TRUE((*e)->Add(with_skip, &skipped).ok());
+  EXPECT_EQ(skipped, 1);
+  EXPECT_EQ((*e)->records_refused(), 1);
+  EXPECT_EQ((*e)->records_written(), 1);
+  EXPECT_EQ((*e)->fields_skipped(), 1);
+}
+
+TEST_F(ExportStateTest, FailedWritePoisonsTheState) {
+  if (access("/dev/full", W_OK) != 0) GTEST_SKIP() << "no /dev/full";
+  auto e = ExportState::Open("/dev/full");
+  ASSERT_TRUE(e.ok());
+  EXPECT_TRUE((*e)->Add(Make({{10, "abc"}}), nullptr).IsIoError());
+  EXPECT_TRUE((*e)->Add(Make({{10, "abc"}}), nullptr).IsIoError());
+  EXPECT_FALSE((*e)->Close().ok());
+}
+
+TEST_F(ExportStateTest, UnopenableFileIsAnIoError) {
+  EXPECT_TRUE(ExportState::Open(dir_ + "/no/such/dir/out.iso").status().IsIoError());
+}
+
+}  // namespace
+}  // namespace vardo::iso2709
