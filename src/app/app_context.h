@@ -24,6 +24,19 @@ namespace bramble {
 
 class Ui;
 
+// How the program starts (see AppContext::Start).
+struct StartOptions {
+  // brm.cip to read; "" looks in the current folder.
+  std::string config_path;
+  // With no brm.cip in the current folder: true asks for a "*.cip" file (the
+  // window); false starts on the installed defaults (the command line).
+  bool ask_when_missing = true;
+  // Message folder of the installed defaults (the bundled databases).
+  std::string default_message_folder;
+  // Language for this run only (not written back); "" keeps LANG=.
+  std::string language;
+};
+
 class AppContext {
  public:
   AppContext();
@@ -54,6 +67,14 @@ class AppContext {
   const std::string& run_log_path() const { return run_log_path_; }
   void set_run_log_path(const std::string& path) { run_log_path_ = path; }
 
+  // Start-up: the engine, the configuration, the catalogue of the language,
+  // the run log path, the conversion tables.  Returns false with *fatal_text
+  // set when the program must end (the configuration chosen in the dialog
+  // cannot be opened: path + " does not exist."; the message database cannot
+  // be opened: "The file " + path + " of BRM.cip does not exist").  The caller
+  // shows the text and ends.
+  bool Start(const StartOptions& options, Ui& ui, std::string* fatal_text);
+
   // Makes this context's catalogue the source of the texts that src/db needs
   // (RunFormat's errors).  Call once after the first LoadMessages.
   void InstallDbMessages();
@@ -62,6 +83,17 @@ class AppContext {
   // code the current language.  False (catalogue emptied) when the database
   // cannot be opened; *path receives the path tried.
   bool LoadLanguage(const std::string& code, std::string* path);
+
+  // The language change after the languages dialog returned file_name (the
+  // selected row's file name; "" when the person cancelled or the list was
+  // empty): the code becomes its third and fourth characters, the catalogue is
+  // reloaded and brm.cip is written back.  Returns false when nothing changed
+  // or the new catalogue cannot be loaded (*failed_path then names it; the
+  // program ends with the start-up text, as at start-up).
+  bool ChangeLanguage(const std::string& file_name, std::string* failed_path);
+
+  // Window title: database name + " - " + "Bramble [" + language code + "]".
+  std::string WindowTitle() const;
 
   // Opens a database as "Abrir" does: a ".mst" file, a ".par" file whose "2="
   // line names the data folder, or a path without extension.  Closes the open

@@ -8,8 +8,9 @@
 //      inputs, an empty tag and the like, before calling Run.)
 //   2. Backups: the master file is copied to its "ms~" copy and the
 //      cross-reference file to its "xr~" copy beside it.  A copy that fails
-//      refuses the run (message 28.1): a run without a backup could not be
-//      undone, and a stale copy from an earlier run must never be restored.
+//      refuses the run (the backup path + LF + message 1.9): a run without a
+//      backup could not be undone, and a stale copy from an earlier run must
+//      never be restored over newer data.
 //   3. The progress window (title 1.8, Cancel) over 0..min(count, 100).
 //   4. The walk over the record set (range or list mode).  Per step: progress
 //      (<= 100 steps: "\n" + 10.7 + " " + MFN on every step; more: "\n" + 10.7
@@ -20,8 +21,13 @@
 //   5. The end: backups deleted, the totals message (read + " " + 15.6 CR LF
 //      not read + " " + 18.10) unless the run shows its own summary.
 //   6. Cancel: the lock released, the backups put back over the master and
-//      cross-reference files and deleted, message 18.9 (or the run's own).
-//      The inverted file is not touched.
+//      cross-reference files (renamed over them: atomic, and the backups are
+//      gone at once), message 18.9 (or the run's own).  The inverted file is
+//      not touched.  Should a backup fail to go back, the backups stay on disk
+//      and the box names the one that failed (path + LF + message 1.9)
+//      instead of claiming the records were restored.
+//   A run stopped by its own work (StepResult::kStop) keeps what it wrote; its
+//   backups are deleted like after a normal end (nothing ever reads them).
 //
 // Every run-log line is on disk before any message box or question: the Ui
 // handed to the work (RecordStep::ui) flushes the log before each call, and the

@@ -87,4 +87,8 @@ bool LoadMessages(const std::string& path, MessageTable* table);
 void ListMessageFiles(const std::string& folder, Ui& ui, const MessageTable& messages,
                       std::vector<LanguageEntry>* list);
 
+// Row of the languages dialog that starts selected: the entry whose code equals
+// code (compared in lower case); -1 when none does.
+int FindLanguageRow(const std::vector<LanguageEntry>& list, const std::string& code);
+
 }  // namespace bramble

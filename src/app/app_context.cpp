@@ -1,0 +1,177 @@
+#include "app/app_context.h"
+
+#include <strings.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+
+#include "app/message_renumbering.h"
+#include "app/ui.h"
+#include "db/message_source.h"
+
+namespace bramble {
+
+namespace {
+
+bool IsRegularFile(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool HasExtension(const std::string& path, const char* ext) {
+  const size_t n = std::char_traits<char>::length(ext);
+  return path.size() > n && strcasecmp(path.c_str() + path.size() - n, ext) == 0;
+}
+
+std::string FileName(const std::string& path) {
+  size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string WithoutExtension(const std::string& name) {
+  size_t dot = name.rfind('.');
+  return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+}
+
+// The "2=" line of a parameter file (at a line start, so "12=" is not it).
+bool ParDataFolder(const std::string& par_path, std::string* folder) {
+  std::FILE* f = std::fopen(par_path.c_str(), "rb");
+  if (f == nullptr) return false;
+  char buf[1000];
+  size_t n = std::fread(buf, 1, sizeof buf, f);
+  std::fclose(f);
+  std::string text(buf, n);
+  size_t pos = text.compare(0, 2, "2=") == 0 ? 0 : std::string::npos;
+  if (pos == std::string::npos) {
+    size_t at = text.find("\n2=");
+    if (at == std::string::npos) return false;
+    pos = at + 1;
+  }
+  pos += 2;
+  size_t end = text.find_first_of("\r\n", pos);
+  *folder = text.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
+  return true;
+}
+
+}  // namespace
+
+AppContext::AppContext() = default;
+AppContext::~AppContext() = default;
+
+std::string AppContext::db_base() const {
+  return HasExtension(db_path_, ".mst") ? db_path_.substr(0, db_path_.size() - 4) : db_path_;
+}
+
+void AppContext::InstallDbMessages() {
+  SetDbMessageLookup([this](int row, int col) { return messages_.Text(row, col); });
+}
+
+bool AppContext::LoadLanguage(const std::string& code, std::string* path) {
+  std::string p = MessageDatabasePath(config_.message_folder, code);
+  if (path != nullptr) *path = p;
+  if (!LoadMessages(p, &messages_)) return false;
+  config_.language = code;
+  return true;
+}
+
+bool AppContext::ChangeLanguage(const std::string& file_name, std::string* failed_path) {
+  if (file_name.size() < 4) return false;
+  LanguageEntry entry{std::string(), file_name};
+  std::string code = entry.Code();
+  std::string p = JoinPath(config_.message_folder, file_name);
+  if (failed_path != nullptr) *failed_path = p;
+  if (!LoadMessages(p, &messages_)) return false;
+  // A failed write-back keeps the new language for this session; the file
+  // simply still names the old one next time.
+  WriteConfigurationLanguage(code, &config_);
+  return true;
+}
+
+std::string AppContext::WindowTitle() const {
+  return db_name_ + " - " + "Bramble [" + config_.language + "]";
+}
+
+void AppContext::CloseDatabase() {
+  if (!db_path_.empty()) db_.Close();
+  db_name_.clear();
+  db_path_.clear();
+  selection_.Clear();
+}
+
+bool AppContext::OpenDatabase(const std::string& chosen_path, Ui& ui) {
+  CloseDatabase();
+  std::string name = WithoutExtension(FileName(chosen_path));
+  std::string master;
+  if (HasExtension(chosen_path, ".par")) {
+    std::string folder;
+    if (!IsRegularFile(chosen_path)) {
+      ui.Message(chosen_path + "\n" + Msg(1, 9), "", Buttons::kOk, Icon::kError);
+      return false;
+    }
+    if (!ParDataFolder(chosen_path, &folder)) {
+      ui.Message(Msg(kMsgParFileWithoutDataFolder), "", Buttons::kOk, Icon::kError);
+      return false;
+    }
+    if (!folder.empty() && folder[0] != '/' && !config_.config_folder.empty()) {
+      folder = JoinPath(config_.config_folder, folder);
+    }
+    master = JoinPath(folder, name + ".mst");
+  } else if (HasExtension(chosen_path, ".mst")) {
+    master = chosen_path;
+  } else {
+    name = FileName(chosen_path);
+    master = chosen_path + ".mst";
+  }
+  if (name.empty() || !IsRegularFile(master)) {
+    ui.Message(master + "\n" + Msg(1, 9), "", Buttons::kOk, Icon::kError);
+    return false;
+  }
+  if (db_.Open(master.substr(0, master.size() - 4)) < 0) {
+    // Unlike a file that is not a database silently showing no records, the
+    // person is told at once.
+    ui.Message(master + "\n" + Msg(1, 9), "", Buttons::kOk, Icon::kError);
+    return false;
+  }
+  db_name_ = name;
+  db_path_ = master;
+  config_.db_name = name;
+  selection_ = MfnSelection();
+  return true;
+}
+
+}  // namespace bramble
+
+namespace bramble {
+
+bool AppContext::Start(const StartOptions& options, Ui& ui, std::string* fatal_text) {
+  EngineStartup();
+  bool have_file = !options.config_path.empty();
+  if (!have_file && !options.ask_when_missing) {
+    struct stat st;
+    have_file = ::stat(kConfigFileName, &st) == 0 && S_ISREG(st.st_mode);
+  }
+  if (have_file || options.ask_when_missing) {
+    std::string failed;
+    ConfigReadResult r = ReadConfiguration(options.config_path, ui, &config_, &failed);
+    if (r == ConfigReadResult::kChosenMissing) {
+      *fatal_text = failed + " does not exist.";
+      return false;
+    }
+  } else {
+    // The installed defaults: bundled catalogues, English, work in the current folder.
+    config_.message_folder = options.default_message_folder;
+    config_.language = "en";
+  }
+  if (!options.language.empty()) config_.language = options.language;
+  std::string path;
+  if (!LoadLanguage(config_.language, &path)) {
+    *fatal_text = "The file " + path + " of BRM.cip does not exist";
+    return false;
+  }
+  InstallDbMessages();
+  run_log_path_ = config_.RunLogPath();
+  LoadConversionTables(config_, messages_, ui);
+  return true;
+}
+
+}  // namespace bramble
