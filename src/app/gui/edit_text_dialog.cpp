@@ -1,0 +1,48 @@
+#include "app/gui/edit_text_dialog.h"
+
+#include <QDialogButtonBox>
+#include <QFontDatabase>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "app/gui/display_text.h"
+#include "app/gui/gui_messages.h"
+
+namespace bramble::gui {
+
+CEditTextDialog::CEditTextDialog(QWidget* parent) : QDialog(parent) {
+  setObjectName(QStringLiteral("editTextDialog"));
+  setWindowTitle(Msg(8, 5));
+  m_info = new QLabel(this);
+  m_info->setObjectName(QStringLiteral("editInfo"));
+  m_info->setTextFormat(Qt::PlainText);
+  m_edit = new QPlainTextEdit(this);
+  m_edit->setObjectName(QStringLiteral("editText"));
+  m_edit->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  auto* box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+  box->button(QDialogButtonBox::Ok)->setText(Msg(1, 2));
+  box->button(QDialogButtonBox::Cancel)->setText(Msg(1, 3));
+  connect(box, &QDialogButtonBox::accepted, this, &QDialog::accept);
+  connect(box, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(m_info);
+  layout->addWidget(m_edit, 1);
+  layout->addWidget(box);
+  resize(560, 280);
+}
+
+CEditTextDialog::~CEditTextDialog() = default;
+
+void CEditTextDialog::SetUp(const std::string& text, const std::string& info) {
+  m_edit->setPlainText(FromDisplay(text));
+  m_info->setText(FromDisplay(info));
+  m_edit->setFocus();
+}
+
+std::string CEditTextDialog::EditedText() const { return ToDisplayBytes(m_edit->toPlainText()); }
+
+QPlainTextEdit* CEditTextDialog::Editor() const { return m_edit; }
+
+}  // namespace bramble::gui
