@@ -11,6 +11,7 @@
 #include "engine/iso2709/export_state.h"
 #include "engine/iso2709/iso2709_reader.h"
 #include "engine/iso2709/iso2709_writer.h"
+#include "iso2709_test_util.h"
 
 namespace vardo::iso2709 {
 namespace {
