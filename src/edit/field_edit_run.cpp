@@ -44,11 +44,11 @@ StepResult FieldEditRun::Work(RecordStep& step) {
       }
       if (*edited == old) continue;
       std::string question = Num(step.mfn) + "\n" + Msg(12, 9);
-      Answer answer = step.ui.Message(question, "", Buttons::kYesNoCancel, Icon::kQuestion);
+      Answer answer = step.ui.Message(question, kFieldsCaption, Buttons::kYesNoCancel, Icon::kQuestion);
       if (answer == Answer::kNo) continue;
       if (answer != Answer::kYes) {
         Flush(step);
-        step.ui.Message(Msg(9, 10), "", Buttons::kOk, Icon::kInformation);
+        step.ui.Message(Msg(9, 10), kFieldsCaption, Buttons::kOk, Icon::kInformation);
         step.db.UnlockRecord();
         return StepResult::kStop;
       }

@@ -1,6 +1,9 @@
 #include "edit/field_run.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdio>
 
 #include "app/app_context.h"
 #include "app/progress.h"
@@ -32,6 +35,34 @@ bool UsesValue(FieldOperation op) {
   return op == FieldOperation::kInsertAfter || op == FieldOperation::kInsertBefore ||
          op == FieldOperation::kReplace;
 }
+
+// A run that stops itself (Cancel at a prompt, a failing format) leaves the
+// backups beside the database, so the person can still put the database back
+// as it was before the run.  The frame deletes its backups on every stop, so
+// they are set aside (a hard link, or a copy where links are not possible)
+// before the frame returns, and put back under their names afterwards.
+class BackupKeeper {
+ public:
+  explicit BackupKeeper(const std::string& master)
+      : pairs_{{MasterBackupPath(master), MasterBackupPath(master) + ".kept"},
+               {XrefBackupPath(master), XrefBackupPath(master) + ".kept"}} {}
+
+  void SetAside() {
+    for (const auto& [backup, kept] : pairs_) {
+      std::remove(kept.c_str());
+      if (::link(backup.c_str(), kept.c_str()) != 0) CopyFileFast(backup, kept);
+    }
+    set_aside_ = true;
+  }
+  void PutBack() {
+    if (!set_aside_) return;
+    for (const auto& [backup, kept] : pairs_) std::rename(kept.c_str(), backup.c_str());
+  }
+
+ private:
+  std::pair<std::string, std::string> pairs_[2];
+  bool set_aside_ = false;
+};
 
 }  // namespace
 
@@ -107,7 +138,7 @@ StepResult FieldRun::Work(RecordStep& step) {
   if (per_record || (once && !format_once_done_)) {
     std::string out;
     if (step.db.RunFormat(value_, &out) < 0) {
-      step.ui.Message(out, "", Buttons::kOk, Icon::kError);
+      step.ui.Message(out, kFieldsCaption, Buttons::kOk, Icon::kError);
       step.db.UnlockRecord();
       return StepResult::kStop;
     }
@@ -118,8 +149,6 @@ StepResult FieldRun::Work(RecordStep& step) {
       value_ = out;
     }
     value = out;
-  } else if (once) {
-    value = value_;
   }
 
   switch (op_) {
@@ -282,7 +311,7 @@ StepResult FieldRun::ConvertCases(RecordStep& step) {
 
 FieldRun::Ask FieldRun::Prompt(RecordStep& step) {
   std::string text = Msg(12, 8) + " " + Num(step.mfn) + " " + Msg(12, 9);
-  switch (step.ui.Message(text, "", Buttons::kYesNoCancel, Icon::kQuestion)) {
+  switch (step.ui.Message(text, kFieldsCaption, Buttons::kYesNoCancel, Icon::kQuestion)) {
     case Answer::kYes: return Ask::kYes;
     case Answer::kNo: return Ask::kNo;
     default: return Ask::kCancel;
@@ -305,7 +334,7 @@ void FieldRun::Flush(RecordStep& step) {
 
 StepResult FieldRun::StopAtCancel(RecordStep& step) {
   Flush(step);
-  step.ui.Message(Msg(9, 10), "", Buttons::kOk, Icon::kInformation);
+  step.ui.Message(Msg(9, 10), kFieldsCaption, Buttons::kOk, Icon::kInformation);
   step.db.UnlockRecord();
   return StepResult::kStop;
 }
@@ -326,7 +355,7 @@ FieldRunOutcome RunFieldOperation(AppContext& ctx, Ui& ui, Progress& progress,
                                   const FieldRequest& request) {
   FieldRunOutcome outcome;
   auto refuse = [&](const std::string& text, FieldFocus focus, Icon icon) {
-    ui.Message(text, "", Buttons::kOk, icon);
+    ui.Message(text, kFieldsCaption, Buttons::kOk, icon);
     outcome.refused = true;
     outcome.focus = focus;
     return outcome;
@@ -356,11 +385,16 @@ FieldRunOutcome RunFieldOperation(AppContext& ctx, Ui& ui, Progress& progress,
   }
 
   FieldRun run(ctx, request);
+  BackupKeeper keeper(ctx.db_path());
   BatchRunParams params;
   params.label = run.label();
   params.skip_guards = true;  // tested above, before the inputs
-  outcome.batch = RunBatch(ctx, ui, progress, params,
-                           [&run](RecordStep& step) { return run.Work(step); });
+  outcome.batch = RunBatch(ctx, ui, progress, params, [&run, &keeper](RecordStep& step) {
+    StepResult result = run.Work(step);
+    if (result == StepResult::kStop) keeper.SetAside();
+    return result;
+  });
+  if (outcome.batch.end == RunEnd::kStopped) keeper.PutBack();
   return outcome;
 }
 

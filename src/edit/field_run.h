@@ -164,4 +164,7 @@ class FieldRun {
 // result texts that follow it.
 inline constexpr const char* kNotChangedText = "NOT CHANGED";
 
+// Caption of the message boxes of the field runs (the frame's own).
+inline constexpr const char* kFieldsCaption = "Bramble";
+
 }  // namespace bramble
