@@ -249,6 +249,15 @@ Result<std::shared_ptr<InvertedFile>> InvertedFile::Open(const std::string& file
   return shared;
 }
 
+bool InvertedFile::OpenInProcess(const std::string& file) {
+  struct stat st {};
+  if (stat(file.c_str(), &st) != 0) return false;
+  Registry& reg = TheRegistry();
+  std::lock_guard<std::mutex> lock(reg.mu);
+  auto it = reg.files.find({static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)});
+  return it != reg.files.end() && !it->second.expired();
+}
+
 Result<std::shared_ptr<InvertedFile>> InvertedFile::Create(const std::string& file) {
   struct stat st {};
   if (stat(file.c_str(), &st) == 0) {

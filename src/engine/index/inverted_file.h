@@ -66,6 +66,9 @@ class InvertedFile {
   // registry: nobody else may use it before it is renamed into place.
   static Result<std::unique_ptr<InvertedFile>> CreateForBuild(const std::string& file);
 
+  // Whether this process holds file open through Open or Create.
+  static bool OpenInProcess(const std::string& file);
+
   const std::string& path() const { return path_; }
 
   // Replaces the postings of each record in one transaction: its old

@@ -1,0 +1,259 @@
+#include "engine/index/index_rebuild.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+
+#include "engine/coding.h"
+#include "engine/database.h"
+#include "engine/file_format.h"
+#include "engine/index/index_builder.h"
+#include "engine/index/index_state.h"
+
+namespace vardo {
+
+namespace {
+
+constexpr int64_t kProgressEvery = 4096;
+constexpr size_t kPendingGroup = 512;
+
+Status Errno(const std::string& what, const std::string& file) {
+  return Status::IoError(what + " " + file + ": " + std::strerror(errno));
+}
+
+struct Tables {
+  std::shared_ptr<const FieldSelectTable> fst;
+  std::shared_ptr<const StopWords> stop_words;
+};
+
+Status LoadTables(const std::string& base, Tables* t) {
+  auto fst = LoadFieldSelectTable(base + ".fst");
+  if (!fst.ok()) return fst.status();
+  t->fst = fst.value();
+  auto sw = StopWords::Load(base + ".stw");
+  if (sw.ok()) {
+    t->stop_words = std::make_shared<const StopWords>(std::move(sw.value()));
+  } else if (!sw.status().IsNotFound()) {
+    return sw.status();
+  }
+  return Status::Ok();
+}
+
+// Holds LMDB's exclusive lock byte of DB.ifp-lock (offset 0, one byte, the
+// byte LMDB's own openers test), so no other process opens the old file while
+// the new one is built, and none has it open now.
+class ExclusiveLock {
+ public:
+  ~ExclusiveLock() {
+    if (fd_ >= 0) close(fd_);
+  }
+  Status Take(const std::string& lock_file) {
+    fd_ = open(lock_file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd_ < 0) return Errno("cannot open", lock_file);
+    struct flock fl {};
+    fl.l_type = F_WRLCK;
+    fl.l_whence = SEEK_SET;
+    fl.l_start = 0;
+    fl.l_len = 1;
+    if (fcntl(fd_, F_SETLK, &fl) != 0) {
+      return Status::Busy("the inverted file is in use by another process (" + lock_file + ")");
+    }
+    return Status::Ok();
+  }
+
+ private:
+  int fd_ = -1;
+};
+
+void SyncFolderOf(const std::string& file) {
+  size_t slash = file.rfind('/');
+  std::string dir = slash == std::string::npos ? "." : file.substr(0, slash + 1);
+  int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd >= 0) {
+    fsync(fd);
+    close(fd);
+  }
+}
+
+uint64_t FileSize(const std::string& file) {
+  struct stat st {};
+  return stat(file.c_str(), &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
+}
+
+}  // namespace
+
+Result<std::vector<int32_t>> PendingMfns(const std::string& db_base, int32_t next_mfn) {
+  using namespace format;
+  const std::string file = db_base + ".xrf";
+  std::vector<int32_t> out;
+  int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    if (errno == ENOENT) return out;  // no entries: nothing written yet
+    return Errno("cannot open", file);
+  }
+  std::unique_ptr<int, void (*)(int*)> closer(&fd, [](int* f) { close(*f); });
+  char header[kXrfHeaderSize];
+  ssize_t n = pread(fd, header, sizeof header, 0);
+  if (n == 0) return out;
+  if (n != static_cast<ssize_t>(sizeof header) || std::memcmp(header, kXrfMagic, 8) != 0) {
+    return VARDO_CORRUPT("not a cross-reference file: " + file);
+  }
+  std::string chunk(kXrfEntrySize * 8192, '\0');
+  for (int64_t first = 1; first < next_mfn; first += 8192) {
+    const int64_t count = std::min<int64_t>(8192, next_mfn - first);
+    n = pread(fd, chunk.data(), static_cast<size_t>(count) * kXrfEntrySize,
+              static_cast<off_t>(XrfEntryOffset(static_cast<int32_t>(first))));
+    if (n < 0) return Errno("cannot read", file);
+    const int64_t got = n / kXrfEntrySize;
+    for (int64_t i = 0; i < got; ++i) {
+      const char* p = chunk.data() + i * kXrfEntrySize;
+      const int32_t mfn = static_cast<int32_t>(first + i);
+      const uint32_t flags = DecodeFixed32(p + 8);
+      if (!(flags & kXrfPending) || !(flags & kXrfPresent)) continue;
+      char tmp[16];
+      std::memcpy(tmp, p, 12);
+      EncodeFixed32(tmp + 12, static_cast<uint32_t>(mfn));
+      if (DecodeFixed32(p + 12) != Crc32c(tmp, 16)) continue;  // damaged: the read reports it
+      out.push_back(mfn);
+    }
+    if (got < count) break;
+  }
+  return out;
+}
+
+Status RebuildInvertedFile(const std::string& db_path, const IndexProgress& progress,
+                           IndexRunStats* stats, size_t memory_budget) {
+  *stats = IndexRunStats{};
+  Database db;
+  db.set_record_locking(false);
+  Status s = db.Open(db_path);
+  if (!s.ok()) return s;
+  const std::string base = db.base_path();
+  Tables tables;
+  s = LoadTables(base, &tables);
+  if (!s.ok()) return s;
+  auto control = db.ReadControl();
+  if (!control.ok()) return control.status();
+  const int32_t next_mfn = control->next_mfn;
+  auto pending = PendingMfns(base, next_mfn);
+  if (!pending.ok()) return pending.status();
+
+  const std::string ifp = base + ".ifp";
+  const std::string tmp = ifp + ".tmp";
+  if (InvertedFile::OpenInProcess(ifp)) return Status::Busy("the inverted file is open: " + ifp);
+  ExclusiveLock lock;
+  s = lock.Take(ifp + "-lock");
+  if (!s.ok()) return s;
+  // Left over by a run that was killed: it was never renamed, so it is garbage.
+  unlink(tmp.c_str());
+  unlink((tmp + "-lock").c_str());
+
+  {
+    auto built = InvertedFile::CreateForBuild(tmp);
+    if (!built.ok()) return built.status();
+    IndexBuilder builder(built.value().get(),
+                         memory_budget ? memory_budget : IndexBuilder::kDefaultBudget);
+    IndexFormatEnvironment env(&db, nullptr);
+    RecordIndexer indexer(tables.fst, tables.stop_words, &env);
+    Database::ReadResult rr;
+    std::vector<KeyPosting> postings;
+    const int64_t total = next_mfn - 1;
+    for (int32_t mfn = 1; mfn < next_mfn; ++mfn) {
+      ++stats->records;
+      s = db.Read(mfn, false, &rr);
+      if (!s.ok()) return s;
+      if (rr.state == XrefState::kActive) {
+        postings.clear();
+        s = indexer.Postings(mfn, rr.record, &postings);
+        if (!s.ok()) return s;
+        stats->postings += static_cast<int64_t>(postings.size());
+        s = builder.Add(mfn, &postings);
+        if (!s.ok()) return s;
+        ++stats->indexed;
+      } else if (rr.state == XrefState::kDamaged) {
+        ++stats->damaged;
+      } else if (rr.state != XrefState::kUnused) {
+        ++stats->removed;
+      }
+      if (progress && (mfn % kProgressEvery == 0)) progress(mfn, total);
+    }
+    s = builder.Finish();
+    if (!s.ok()) return s;
+    if (progress) progress(total, total);
+  }  // closes (and syncs) the new file before it is renamed
+
+  if (rename(tmp.c_str(), ifp.c_str()) != 0) return Errno("cannot rename into", ifp);
+  unlink((tmp + "-lock").c_str());
+  SyncFolderOf(ifp);
+  stats->file_bytes = FileSize(ifp);
+
+  for (int32_t mfn : pending.value()) {
+    s = db.ClearPending(mfn);
+    if (!s.ok()) return s;
+  }
+  return Status::Ok();
+}
+
+Status UpdatePendingRecords(const std::string& db_path, const IndexProgress& progress,
+                            IndexRunStats* stats) {
+  *stats = IndexRunStats{};
+  Database db;
+  db.set_record_locking(false);
+  Status s = db.Open(db_path);
+  if (!s.ok()) return s;
+  const std::string base = db.base_path();
+  Tables tables;
+  s = LoadTables(base, &tables);
+  if (!s.ok()) return s;
+  auto file = InvertedFile::Open(base + ".ifp");
+  if (!file.ok()) return file.status();
+  auto control = db.ReadControl();
+  if (!control.ok()) return control.status();
+  auto pending = PendingMfns(base, control->next_mfn);
+  if (!pending.ok()) return pending.status();
+
+  IndexFormatEnvironment env(&db, nullptr);
+  RecordIndexer indexer(tables.fst, tables.stop_words, &env);
+  const std::vector<int32_t>& mfns = pending.value();
+  const int64_t total = static_cast<int64_t>(mfns.size());
+  std::vector<RecordPostings> group;
+  Database::ReadResult rr;
+  for (size_t i = 0; i < mfns.size(); i += kPendingGroup) {
+    group.clear();
+    const size_t end = std::min(mfns.size(), i + kPendingGroup);
+    for (size_t j = i; j < end; ++j) {
+      ++stats->records;
+      s = db.Read(mfns[j], false, &rr);
+      if (!s.ok()) return s;
+      RecordPostings rp;
+      rp.mfn = mfns[j];
+      if (rr.state == XrefState::kActive) {
+        s = indexer.Postings(rp.mfn, rr.record, &rp.postings);
+        if (!s.ok()) return s;
+        stats->postings += static_cast<int64_t>(rp.postings.size());
+        ++stats->indexed;
+      } else if (rr.state == XrefState::kDamaged || rr.state == XrefState::kUnused) {
+        ++stats->damaged;
+        continue;
+      } else {
+        ++stats->removed;
+      }
+      group.push_back(std::move(rp));
+    }
+    s = file.value()->ReplaceRecords(&group);
+    if (!s.ok()) return s;
+    for (const RecordPostings& rp : group) {
+      s = db.ClearPending(rp.mfn);
+      if (!s.ok()) return s;
+    }
+    if (progress) progress(static_cast<int64_t>(end), total);
+  }
+  stats->file_bytes = FileSize(base + ".ifp");
+  return Status::Ok();
+}
+
+}  // namespace vardo
