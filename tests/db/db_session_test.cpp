@@ -1,0 +1,223 @@
+// CDbSession: record access as the program uses it, over a real database.
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "db/conversion_table_file.h"
+#include "db/db_session.h"
+#include "db/text_conversion.h"
+#include "engine/vardo.h"
+#include "temp_dir.h"
+
+namespace bramble {
+namespace {
+
+const std::string kBar(1, static_cast<char>(0xA6));
+
+class DbSessionTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    TextConversion() = TextConversionState{};
+    ASSERT_EQ(db_.CreateMasterFile(Base()), 0);
+    ASSERT_EQ(db_.Open(Base()), 1);
+  }
+  void TearDown() override { TextConversion() = TextConversionState{}; }
+  std::string Base() const { return dir_.File("cat"); }
+
+  // Writes a new record with the given fields and returns its MFN.
+  int32_t AddRecord(std::initializer_list<std::pair<int32_t, std::string>> fields) {
+    EXPECT_EQ(db_.NewRecord(), 0);
+    for (const auto& [tag, text] : fields) EXPECT_EQ(db_.AppendField(tag, text), 0);
+    EXPECT_EQ(db_.WriteRecord(true), 0);
+    return db_.LastMfn();
+  }
+  std::vector<std::string> Occurrences(int32_t tag) {
+    std::vector<std::string> out;
+    std::string text;
+    for (int32_t i = 1; i <= db_.OccCount(tag); ++i) {
+      db_.GetField(tag, 0, i, &text);
+      out.push_back(text);
+    }
+    return out;
+  }
+
+  testsupport::TempDir dir_;
+  CDbSession db_;
+};
+
+TEST_F(DbSessionTest, ReadOutsideTheUsedRangeReturnsMinusOneWithoutTouchingTheBuffer) {
+  int32_t mfn = AddRecord({{245, "Kept in the buffer"}});
+  ASSERT_EQ(db_.ReadRecord(mfn, false), 0);
+  EXPECT_EQ(db_.ReadRecord(mfn + 1, false), -1);
+  EXPECT_EQ(db_.ReadRecord(0, false), -1);
+  EXPECT_EQ(db_.ReadRecord(-5, true), -1);
+  std::string text;
+  EXPECT_GT(db_.GetField(245, 0, 1, &text), 0);
+  EXPECT_EQ(text, "Kept in the buffer");
+}
+
+TEST_F(DbSessionTest, InsertOccPlacesTheNewTextAndKeepsTheOldOrder) {
+  AddRecord({{10, "one"}, {20, "x"}, {10, "two"}, {10, "three"}});
+  ASSERT_EQ(db_.ReadRecord(1, true), 0);
+  EXPECT_EQ(db_.InsertOcc(10, "new", 1), 0);
+  EXPECT_EQ(Occurrences(10), (std::vector<std::string>{"new", "one", "two", "three"}));
+  EXPECT_EQ(db_.InsertOcc(10, "last", 9), 0);
+  EXPECT_EQ(Occurrences(10).back(), "last");
+  EXPECT_EQ(db_.OccCount(20), 1);
+}
+
+TEST_F(DbSessionTest, ReplaceOccOfAMiddleOccurrenceKeepsItsNeighboursInPlace) {
+  AddRecord({{10, "one"}, {10, "two"}, {10, "three"}});
+  ASSERT_EQ(db_.ReadRecord(1, true), 0);
+  EXPECT_GE(db_.ReplaceOcc(10, 2, "TWO"), 0);
+  EXPECT_EQ(Occurrences(10), (std::vector<std::string>{"one", "TWO", "three"}));
+  EXPECT_GE(db_.ReplaceOcc(10, 7, "appended"), 0);
+  EXPECT_EQ(db_.OccCount(10), 4);
+}
+
+TEST_F(DbSessionTest, RefusedReplaceLeavesTheRecordAsItWas) {
+  AddRecord({{10, "one"}, {10, "two"}});
+  ASSERT_EQ(db_.ReadRecord(1, true), 0);
+  EXPECT_LT(db_.ReplaceOcc(40000, 1, "bad tag"), 0);
+  EXPECT_LT(db_.ReplaceOcc(10, 0, "bad occurrence"), 0);
+  EXPECT_EQ(Occurrences(10), (std::vector<std::string>{"one", "two"}));
+}
+
+TEST_F(DbSessionTest, DelimiterBytesAreStoredUnchanged) {
+  // 0xA6 is the broken bar in the display code page; stored as such.
+  const std::string text = "a" + kBar + "b" + kBar + kBar;
+  AddRecord({{30, text}});
+  ASSERT_EQ(db_.ReadRecord(1, false), 0);
+  EXPECT_EQ(Occurrences(30), std::vector<std::string>{text});
+  ASSERT_EQ(db_.ReadRecord(1, true), 0);
+  EXPECT_GE(db_.ReplaceOcc(30, 1, kBar + "x" + kBar), 0);
+  EXPECT_EQ(Occurrences(30), std::vector<std::string>{kBar + "x" + kBar});
+}
+
+TEST_F(DbSessionTest, EveryByteValueRoundTripsThroughTheRawCalls) {
+  std::string all;
+  for (int i = 1; i < 256; ++i) all += static_cast<char>(i);
+  ASSERT_EQ(db_.NewRecord(), 0);
+  ASSERT_GE(db_.ReplaceOccRaw(700, 1, all), 0);
+  ASSERT_EQ(db_.WriteRecord(true), 0);
+  ASSERT_EQ(db_.ReadRecord(1, false), 0);
+  std::string raw;
+  int32_t tag = 0;
+  EXPECT_EQ(db_.GetFieldAtRaw(0, 1, &raw, &tag), 255);
+  EXPECT_EQ(tag, 700);
+  EXPECT_EQ(raw, all);
+  // Through the display conversion and back, every byte comes home too where
+  // both code pages have the character.
+  std::string shown;
+  db_.GetFieldAt(0, 1, &shown, &tag);
+  ToStorage(shown);
+  int same = 0;
+  for (size_t i = 0; i < all.size(); ++i) same += shown[i] == all[i];
+  EXPECT_GE(same, 220);
+}
+
+TEST_F(DbSessionTest, DeleteFieldForms) {
+  AddRecord({{10, "a"}, {10, "b"}, {20, "c"}});
+  ASSERT_EQ(db_.ReadRecord(1, true), 0);
+  EXPECT_EQ(db_.DeleteField(10, 2), 0);
+  EXPECT_EQ(Occurrences(10), std::vector<std::string>{"a"});
+  EXPECT_EQ(db_.DeleteField(10, 0), 0);
+  EXPECT_EQ(db_.FieldCount(), 1);
+  EXPECT_EQ(db_.DeleteField(-1, 0), 0);
+  EXPECT_EQ(db_.FieldCount(), 0);
+}
+
+TEST_F(DbSessionTest, DeleteAndUndeleteCycle) {
+  AddRecord({{245, "Title"}});
+  ASSERT_EQ(db_.ReadRecord(1, true), 0);
+  ASSERT_EQ(db_.DeleteRecord(), 0);
+  ASSERT_EQ(db_.WriteRecord(true), 0);
+  EXPECT_EQ(db_.ReadRecord(1, false), vardo::VARDO_DELETED_PENDING);
+  EXPECT_EQ(db_.FieldCount(), 1);  // a deleted record keeps its fields
+  ASSERT_EQ(db_.ReadRecord(1, true), vardo::VARDO_DELETED_PENDING);
+  ASSERT_EQ(db_.UndeleteRecord(), 0);
+  ASSERT_EQ(db_.WriteRecord(true), 0);
+  EXPECT_EQ(db_.ReadRecord(1, false), 0);
+}
+
+TEST_F(DbSessionTest, ReopeningThousandsOfTimesKeepsOneSpace) {
+  AddRecord({{245, "x"}});
+  const int32_t space = db_.space();
+  for (int i = 0; i < 3000; ++i) ASSERT_EQ(db_.Open(Base()), 1);
+  EXPECT_EQ(db_.space(), space);
+  EXPECT_EQ(db_.LastMfn(), 1);
+  EXPECT_EQ(db_.Open(dir_.File("nothing")), -1);
+}
+
+TEST_F(DbSessionTest, ReleasedMasterFileReopensOnNextUse) {
+  AddRecord({{245, "x"}});
+  ASSERT_EQ(db_.ReleaseMasterFile(), 0);
+  EXPECT_EQ(db_.LastMfn(), 1);
+  EXPECT_EQ(db_.ReadRecord(1, false), 0);
+}
+
+TEST(ConversionTableFile, IdentityTableTranslatesEveryTextToItself) {
+  std::string bytes;
+  for (int i = 0; i < 256; ++i) bytes += std::to_string(i) + "\r\n";
+  ASSERT_LT(bytes.size(), kMaxTableFileBytes);
+  TextConversionState& st = TextConversion();
+  st = TextConversionState{};
+  ParseConversionTable(bytes, &st.storage_table);
+  st.storage_table_in_force = true;
+  std::string all, copy;
+  for (int i = 1; i < 256; ++i) all += static_cast<char>(i);
+  copy = all;
+  ToStorage(copy);
+  EXPECT_EQ(copy, all);
+  st = TextConversionState{};
+}
+
+TEST(ConversionTableFile, Line66Holding97TurnsUpperAIntoLowerA) {
+  testsupport::TempDir dir;
+  std::string bytes;
+  for (int i = 0; i < 256; ++i) bytes += std::to_string(i == 65 ? 97 : i) + "\r\n";
+  {
+    std::ofstream f(dir.File("t.tab"), std::ios::binary);
+    f << bytes;
+  }
+  TextConversionState& st = TextConversion();
+  st = TextConversionState{};
+  ASSERT_TRUE(ReadConversionTableFile(dir.File("t.tab"), &st.display_table));
+  st.display_table_in_force = true;
+  std::string s = "ABBA";
+  ToDisplay(s);
+  EXPECT_EQ(s, "aBBa");
+  st = TextConversionState{};
+  EXPECT_FALSE(ReadConversionTableFile(dir.File("missing.tab"), &st.display_table));
+}
+
+TEST(ConversionTableFile, ShortFileSetsTheEntryAfterItsLastLineToZero) {
+  ConversionTable t;
+  t.fill(7);
+  ParseConversionTable("10\r\n20\r\n", &t);
+  EXPECT_EQ(t[0], 10);
+  EXPECT_EQ(t[1], 20);
+  EXPECT_EQ(t[2], 0);  // the appended line end makes one more, empty line
+  EXPECT_EQ(t[3], 7);
+  t.fill(7);
+  ParseConversionTable("10\n20", &t);  // bare LF keeps every digit; no final line end
+  EXPECT_EQ(t[0], 10);
+  EXPECT_EQ(t[1], 20);
+  EXPECT_EQ(t[2], 7);
+}
+
+TEST(TextConversion, DefaultConversionMapsAccentsAndNeverMakesADelimiter) {
+  std::string s = "\x82\xA4\x90";  // é ñ É in CP850
+  ToDisplay(s);
+  EXPECT_EQ(s, "\xE9\xF1\xC9");
+  ToStorage(s);
+  EXPECT_EQ(s, "\x82\xA4\x90");
+  for (int b = 1; b < 256; ++b) {
+    if (b != 0xDD) EXPECT_NE(Cp850ToCp1252(static_cast<unsigned char>(b)), 0xA6) << b;
+    if (b != 0xAA) EXPECT_NE(Cp1252ToCp850(static_cast<unsigned char>(b)), 0xA6) << b;
+    EXPECT_NE(Cp850ToCp1252(static_cast<unsigned char>(b)), 0);
+  }
+}
+
+}  // namespace
+}  // namespace bramble
