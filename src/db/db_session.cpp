@@ -57,12 +57,18 @@ int32_t CDbSession::SendCommand(const std::string& command) {
 int32_t CDbSession::Open(const std::string& path) {
   if (NewSpace() <= 0) return -1;
   if (vardo::vardo_set_master_file(space_, path.c_str()) < 0) return -1;
+  // The select table and the inverted file are optional: a database without
+  // them still opens (their calls fail and are not reported).
+  (void)vardo::vardo_set_field_select_table(space_, ("@" + path).c_str());
+  (void)vardo::vardo_set_inverted_file(space_, path.c_str());
   return 1;
 }
 
 int32_t CDbSession::Close() {
   if (space_ <= 0) return 0;
-  return vardo::vardo_set_master_file(space_, "");
+  const int32_t r = vardo::vardo_set_master_file(space_, "");
+  const int32_t ri = vardo::vardo_set_inverted_file(space_, "");
+  return r != 0 ? r : ri;
 }
 
 int32_t CDbSession::CreateMasterFile(const std::string& path) {

@@ -2,7 +2,9 @@
 // words, the inverted file itself, per-record update, and the term cursor.
 //
 // Results:
-//   vardo_set_field_select_table(space, "@DB")  0; VARDO_NO_DATABASE (-610) when
+//   vardo_set_field_select_table(space, "@DB")  loads DB.fst and, with it, the
+//       stop words of DB.stw (as vardo_set_stopword_table does).  0;
+//       VARDO_NO_DATABASE (-610) when
 //       DB.fst does not exist; VARDO_BAD_ARGUMENT (-609) when it is malformed or
 //       a format does not compile (LastIndexMessage names file and line);
 //       VARDO_IO when it cannot be read.  On failure the space has no table
@@ -67,6 +69,20 @@ int32_t Guarded(Fn body) {
   }
 }
 
+// Loads DB.stw into the state; a missing file means no stop words.
+Status LoadStopWords(IndexState* st, const std::string& db_path) {
+  st->stop_words.reset();
+  st->stop_words_error.clear();
+  auto loaded = StopWords::Load(TableFilePathFor(db_path, ".stw"));
+  if (!loaded.ok()) {
+    if (loaded.status().IsNotFound()) return Status::Ok();
+    st->stop_words_error = loaded.status().ToString();
+    return loaded.status();
+  }
+  st->stop_words = std::make_shared<const StopWords>(std::move(loaded.value()));
+  return Status::Ok();
+}
+
 }  // namespace
 
 int32_t vardo_set_field_select_table(int32_t space, const char* at_path) {
@@ -88,7 +104,11 @@ int32_t vardo_set_field_select_table(int32_t space, const char* at_path) {
       return Fail(st, loaded.status());
     }
     st->fst = loaded.value();
-    return Succeed(st);
+    // The stop words belong to the same database: a session that only sets
+    // the select table (as opening a database does) must index technique 4
+    // exactly as a full rebuild does.  Ordinal 71 can still replace them.
+    Status r = LoadStopWords(st, at_path + 1);
+    return r.ok() ? Succeed(st) : Fail(st, r);
   });
 }
 
@@ -104,15 +124,8 @@ int32_t vardo_set_stopword_table(int32_t space, const char* at_path) {
       st->stop_words_error = "stop words must be given as \"@\" + database path";
       return Fail(st, Status::InvalidArgument(st->stop_words_error));
     }
-    const std::string file = TableFilePathFor(at_path + 1, ".stw");
-    auto loaded = StopWords::Load(file);
-    if (!loaded.ok()) {
-      if (loaded.status().IsNotFound()) return Succeed(st);
-      st->stop_words_error = loaded.status().ToString();
-      return Fail(st, loaded.status());
-    }
-    st->stop_words = std::make_shared<const StopWords>(std::move(loaded.value()));
-    return Succeed(st);
+    Status r = LoadStopWords(st, at_path + 1);
+    return r.ok() ? Succeed(st) : Fail(st, r);
   });
 }
 
