@@ -71,24 +71,29 @@ unsigned char Cp1252ToCp850(unsigned char c) { return kCp1252ToCp850[c]; }
 
 // A zero byte is left as it is (it ends the C strings the tables were made
 // for); texts here carry their length, so bytes after it are converted too.
+namespace {
+// The table choice is made once per text, not per byte.
+void Translate(std::string& text, bool table_in_force, const ConversionTable& table,
+               const unsigned char* code_page) {
+  if (table_in_force) {
+    for (char& ch : text) {
+      auto c = static_cast<unsigned char>(ch);
+      if (c != 0) ch = static_cast<char>(table[c] & 0xFF);
+    }
+  } else {
+    for (char& ch : text) ch = static_cast<char>(code_page[static_cast<unsigned char>(ch)]);
+  }
+}
+}  // namespace
+
 void ToDisplay(std::string& text) {
   const TextConversionState& st = TextConversion();
-  for (char& ch : text) {
-    auto c = static_cast<unsigned char>(ch);
-    if (c == 0) continue;
-    ch = static_cast<char>(st.display_table_in_force ? (st.display_table[c] & 0xFF)
-                                                     : kCp850ToCp1252[c]);
-  }
+  Translate(text, st.display_table_in_force, st.display_table, kCp850ToCp1252);
 }
 
 void ToStorage(std::string& text) {
   const TextConversionState& st = TextConversion();
-  for (char& ch : text) {
-    auto c = static_cast<unsigned char>(ch);
-    if (c == 0) continue;
-    ch = static_cast<char>(st.storage_table_in_force ? (st.storage_table[c] & 0xFF)
-                                                     : kCp1252ToCp850[c]);
-  }
+  Translate(text, st.storage_table_in_force, st.storage_table, kCp1252ToCp850);
 }
 
 }  // namespace bramble

@@ -58,8 +58,8 @@ Status PosixFile::Remap(uint64_t need) {
   if (map_) ::munmap(map_, map_len_);
   map_ = nullptr;
   map_len_ = 0;
-  // Map a little past the need when the file allows it, so that a growing file
-  // is not remapped on every append that is read back.
+  // The whole file is mapped, so a growing file is remapped only when a read
+  // reaches past what was there at the last mapping.
   void* p = ::mmap(nullptr, *size, PROT_READ, MAP_SHARED, fd_, 0);
   if (p == MAP_FAILED) return Errno("cannot map", path_);
   map_ = static_cast<char*>(p);
