@@ -1,0 +1,111 @@
+// Helpers shared by the application-core tests: a scratch folder, small
+// databases made through CDbSession, files as bytes, and a context with a
+// catalogue of recognisable texts ("<R.C>") so tests can tell which message
+// was shown without depending on the wording of a language.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/app_context.h"
+#include "app/message_table.h"
+#include "db/db_session.h"
+
+namespace bramble::testing {
+
+class TempDir {
+ public:
+  TempDir() {
+    std::string tmpl = (std::filesystem::temp_directory_path() / "bramble-app-XXXXXX").string();
+    path_ = ::mkdtemp(tmpl.data());
+  }
+  ~TempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+  }
+  const std::string& path() const { return path_; }
+  std::string File(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+inline void WriteBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << bytes;
+}
+
+inline std::string ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+inline bool Exists(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0;
+}
+
+// "<R.C>": the text every message gets in MarkedMessages.
+inline std::string Marker(int row, int col) {
+  return "<" + std::to_string(row) + "." + std::to_string(col) + ">";
+}
+
+inline void FillMarkers(MessageTable* table) {
+  for (int r = 1; r <= MessageTable::kRows; ++r) {
+    for (int c = 1; c <= MessageTable::kCols; ++c) table->Set(r, c, Marker(r, c));
+  }
+}
+
+// A database at base (no extension) with one record per entry; each record
+// gets the fields given (tag, text).  Returns false when the engine refused.
+inline bool MakeDatabase(const std::string& base,
+                         const std::vector<std::vector<std::pair<int, std::string>>>& records) {
+  CDbSession db;
+  if (db.CreateMasterFile(base) < 0) return false;
+  for (const auto& fields : records) {
+    db.NewRecord();
+    for (const auto& [tag, text] : fields) db.AppendField(tag, text);
+    if (db.WriteRecord(false) < 0) return false;
+  }
+  db.Close();
+  return true;
+}
+
+// n records, record i holding field 245 "Title i".
+inline bool MakeNumberedDatabase(const std::string& base, int n) {
+  std::vector<std::vector<std::pair<int, std::string>>> records;
+  for (int i = 1; i <= n; ++i) records.push_back({{245, "Title " + std::to_string(i)}});
+  return MakeDatabase(base, records);
+}
+
+inline std::string EnvOr(const char* name, const std::string& fallback) {
+  const char* v = std::getenv(name);
+  return v != nullptr && *v != '\0' ? std::string(v) : fallback;
+}
+
+// The source tree: $BRAMBLE_SOURCE_DIR, else the one this file is in.
+inline std::string SourceDir() {
+  std::string here = __FILE__;  // <src>/tests/app/app_test_support.h
+  for (int i = 0; i < 3 && here.find('/') != std::string::npos; ++i) here.erase(here.rfind('/'));
+  return EnvOr("BRAMBLE_SOURCE_DIR", here);
+}
+
+// The build tree: $BRAMBLE_BINARY_DIR (ctest sets it).
+inline std::string BinaryDir() {
+  std::string dir = EnvOr("BRAMBLE_BINARY_DIR", "");
+  EXPECT_FALSE(dir.empty()) << "BRAMBLE_BINARY_DIR is not set (run through ctest)";
+  return dir;
+}
+
+}  // namespace bramble::testing
