@@ -179,7 +179,7 @@ int32_t vardo_run_format(int32_t space, int32_t buffer, char* out, int32_t size)
     if (!evaluator.Run(*format, b->record, &text, static_cast<size_t>(size) - 1)) {
       const FormatRunError& e = evaluator.error();
       slot.run_message = e.message;
-      if (e.position > 0) slot.run_message += " (at position " + std::to_string(e.position) + ")";
+      if (e.position > 0) slot.run_message += ", at position " + std::to_string(e.position);
       return FaultCode(e.fault);
     }
     if (!text.empty()) std::memcpy(out, text.data(), text.size());
