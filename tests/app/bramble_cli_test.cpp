@@ -1,0 +1,148 @@
+// bramble-cli end to end: a database made with `vardo load`, record sets from
+// the command line, messages in the configured language, exit statuses.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+
+#include "app/message_table.h"
+#include "app_test_support.h"
+
+namespace bramble {
+namespace {
+
+using testing::TempDir;
+using testing::WriteBytes;
+
+struct Outcome {
+  int status = -1;
+  std::string out;
+};
+
+std::string Quote(const std::string& s) {
+  std::string q = "'";
+  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return q + "'";
+}
+
+Outcome RunShell(const std::string& command_line, const std::string& cwd) {
+  Outcome o;
+  std::string cmd = "cd " + Quote(cwd) + " && " + command_line + " </dev/null 2>/dev/null";
+  std::FILE* p = ::popen(cmd.c_str(), "r");
+  if (p == nullptr) return o;
+  char buf[4096];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) o.out.append(buf, n);
+  int st = ::pclose(p);
+  o.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+  return o;
+}
+
+class BrambleCli : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    vardo_ = testing::EnvOr("VARDO_BIN", "");
+    cli_ = testing::EnvOr("BRAMBLE_CLI_BIN", "");
+    ASSERT_FALSE(vardo_.empty()) << "VARDO_BIN is not set (run through ctest)";
+    ASSERT_FALSE(cli_.empty()) << "BRAMBLE_CLI_BIN is not set (run through ctest)";
+    std::string jsonl;
+    for (int i = 1; i <= 12; ++i) {
+      jsonl += "{\"fields\": [[245, \"^aTitle " + std::to_string(i) + "\"]]}\n";
+    }
+    WriteBytes(dir_.File("recs.jsonl"), jsonl);
+    ASSERT_EQ(RunShell(Quote(vardo_) + " create demo", dir_.path()).status, 0);
+    ASSERT_EQ(RunShell(Quote(vardo_) + " load demo recs.jsonl", dir_.path()).status, 0);
+    const std::string messages = testing::BinaryDir() + "/data/messages";
+    ASSERT_TRUE(LoadMessages(messages + "/msenbr.mst", &en_));
+    ASSERT_TRUE(LoadMessages(messages + "/msesbr.mst", &es_));
+  }
+  Outcome Cli(const std::string& args) { return RunShell(Quote(cli_) + " " + args, dir_.path()); }
+  // A catalogue text as the command line prints it (UTF-8).
+  static std::string Utf8(const std::string& display) {
+    std::string out;
+    for (unsigned char c : display) {
+      if (c < 0x80) {
+        out.push_back(static_cast<char>(c));
+      } else {
+        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+      }
+    }
+    return out;
+  }
+
+  TempDir dir_;
+  std::string vardo_, cli_;
+  MessageTable en_, es_;
+};
+
+TEST_F(BrambleCli, DefaultSetIsTheWholeDatabase) {
+  Outcome o = Cli("--db demo.mst selection");
+  EXPECT_EQ(o.status, 0);
+  EXPECT_EQ(o.out, "1\n2\n3\n4\n5\n6\n7\n8\n9\n10\n11\n12\n");
+}
+
+TEST_F(BrambleCli, RangeIsClampedToTheLastMfnAsTheWindowDoes) {
+  Outcome o = Cli("--db demo --range 10-99 selection");
+  EXPECT_EQ(o.status, 0);
+  EXPECT_EQ(o.out, "10\n11\n12\n");
+}
+
+TEST_F(BrambleCli, WorksheetListIsPaddedSortedAndFiltered) {
+  Outcome o = Cli("--db demo --mfns '100,9 10,0' selection");
+  EXPECT_EQ(o.status, 0);
+  EXPECT_EQ(o.out, Utf8(en_.Text(5, 7)) + "\n9\n10\n");
+}
+
+TEST_F(BrambleCli, MfnFileWithoutAFinalLineEnd) {
+  WriteBytes(dir_.File("list.txt"), "7\n3");
+  Outcome o = Cli("--db demo --mfn-file list.txt selection");
+  EXPECT_EQ(o.status, 0);
+  EXPECT_EQ(o.out, "7\n3\n");
+}
+
+TEST_F(BrambleCli, ListWithNothingUsableLoadsNoSet) {
+  Outcome o = Cli("--db demo --mfns 0,13 selection");
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(o.out, Utf8(en_.Text(5, 6)) + "\n");
+}
+
+TEST_F(BrambleCli, MessagesComeInTheChosenLanguage) {
+  Outcome o = Cli("--lang es --db demo --mfns 5,0 selection");
+  EXPECT_EQ(o.status, 0);
+  EXPECT_EQ(o.out, Utf8(es_.Text(5, 7)) + "\n5\n");
+  EXPECT_NE(es_.Text(5, 7), en_.Text(5, 7));
+}
+
+TEST_F(BrambleCli, ConfigurationFileGivesLanguageAndMessageFolder) {
+  WriteBytes(dir_.File("my.cip"),
+             "LANG=es\r\nMSG=" + testing::BinaryDir() + "/data/messages/\r\n");
+  Outcome o = Cli("--config my.cip --db demo --range 5-3 selection");
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(o.out, Utf8(es_.Text(25, 10)) + "\n");
+}
+
+TEST_F(BrambleCli, MissingDatabaseIsAFailureWithItsMessage) {
+  Outcome o = Cli("--db nothere selection");
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(o.out, "nothere.mst\n" + Utf8(en_.Text(1, 9)) + "\n");
+}
+
+TEST_F(BrambleCli, UsageErrorsExitWithTwo) {
+  EXPECT_EQ(Cli("--db demo").status, 2);
+  EXPECT_EQ(Cli("--db demo --range 1-2 --mfns 3 selection").status, 2);
+  EXPECT_EQ(Cli("--db demo --range abc selection").status, 2);
+  EXPECT_EQ(Cli("selection").status, 2);
+  EXPECT_EQ(Cli("--db demo nosuchcommand").status, 2);
+  EXPECT_EQ(Cli("--help").status, 0);
+}
+
+TEST_F(BrambleCli, MissingMessageDatabaseEndsTheProgram) {
+  WriteBytes(dir_.File("brm.cip"), "LANG=zz\r\nMSG=.\r\n");
+  Outcome o = Cli("--db demo selection");
+  EXPECT_EQ(o.status, 1);
+  EXPECT_NE(o.out.find("of BRM.cip does not exist"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace bramble
