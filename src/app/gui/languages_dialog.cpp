@@ -6,7 +6,6 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
-#include <cctype>
 
 #include "app/gui/display_text.h"
 #include "app/gui/gui_messages.h"
@@ -16,12 +15,6 @@ namespace bramble::gui {
 QColor CLanguagesDialog::SelectionColour() {
   constexpr unsigned kColorRef = 0xE9FFFF;  // 0x00BBGGRR
   return QColor(kColorRef & 0xFF, (kColorRef >> 8) & 0xFF, (kColorRef >> 16) & 0xFF);
-}
-
-std::string CLanguagesDialog::CodeOf(const std::string& file_name) {
-  std::string code = file_name.size() >= 4 ? file_name.substr(2, 2) : std::string();
-  for (char& c : code) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return code;
 }
 
 CLanguagesDialog::CLanguagesDialog(const std::vector<bramble::LanguageEntry>& entries, const std::string& current_code,
@@ -38,14 +31,12 @@ CLanguagesDialog::CLanguagesDialog(const std::vector<bramble::LanguageEntry>& en
   // The selection is shown by the row colour alone, as the grid always did.
   m_grid->setSelectionMode(QAbstractItemView::NoSelection);
   m_grid->setFocusPolicy(Qt::NoFocus);
-  std::string current = current_code;
-  for (char& c : current) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   for (size_t i = 0; i < m_entries.size(); ++i) {
     auto* item = new QTableWidgetItem(FromDisplay(m_entries[i].name));
     item->setBackground(Qt::white);
     m_grid->setItem(static_cast<int>(i), 0, item);
-    if (m_selected < 0 && !current.empty() && CodeOf(m_entries[i].file_name) == current) Select(static_cast<int>(i));
   }
+  if (!current_code.empty()) Select(FindLanguageRow(m_entries, current_code));
   connect(m_grid, &QTableWidget::cellClicked, this, [this](int row, int) { Select(row); });
   connect(m_grid, &QTableWidget::cellDoubleClicked, this, [this](int row, int) {
     Select(row);

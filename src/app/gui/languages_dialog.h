@@ -35,8 +35,6 @@ class CLanguagesDialog final : public QDialog {
 
   // The selection colour: 0xE9FFFF read as a Windows value (0x00BBGGRR).
   static QColor SelectionColour();
-  // The code a file name stands for: characters 3 and 4, lower case.
-  static std::string CodeOf(const std::string& file_name);
 
  private:
   void Select(int row);

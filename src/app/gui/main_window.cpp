@@ -272,7 +272,6 @@ void CMainWindow::BuildControls() {
 void CMainWindow::Initialise() {
   if (m_ctx.run_log_path().empty()) m_ctx.set_run_log_path(m_ctx.config().RunLogPath());
   m_logEdit->setText(QFile::decodeName(m_ctx.run_log_path().c_str()));
-  LoadConversionTables(m_ctx.config(), m_ctx.messages(), m_ui);
   Refresh();
 }
 
@@ -308,9 +307,10 @@ void CMainWindow::ApplyCaptions() {
 }
 
 void CMainWindow::UpdateTitle() {
-  const std::string product = "Bramble [" + m_ctx.config().language + "]";
-  const std::string& name = m_ctx.db_name();
-  setWindowTitle(FromDisplay(name.empty() ? product : name + " - " + product));
+  // With no database the title is the product alone, not " - Bramble [..]".
+  const std::string title =
+      m_ctx.database_open() ? m_ctx.WindowTitle() : "Bramble [" + m_ctx.config().language + "]";
+  setWindowTitle(QFile::decodeName(title.c_str()));
 }
 
 void CMainWindow::UpdateDatabaseBox() {
@@ -424,14 +424,10 @@ void CMainWindow::OnChangeLanguage() {
   std::vector<LanguageEntry> entries;
   ListMessageFiles(config.message_folder, m_ui, m_ctx.messages(), &entries);
   const std::string file = m_chooseLanguage(entries, config.language);
-  if (!file.empty()) {
-    const std::string code = CLanguagesDialog::CodeOf(file);
-    std::string path;
-    if (!m_ctx.LoadLanguage(code, &path)) {
-      m_fatal("The file " + path + " of BRM.cip does not exist");
-      return;
-    }
-    WriteConfigurationLanguage(code, &config);
+  std::string failed;
+  if (!file.empty() && !m_ctx.ChangeLanguage(file, &failed)) {
+    m_fatal("The file " + failed + " of BRM.cip does not exist");
+    return;
   }
   ApplyCaptions();
 }

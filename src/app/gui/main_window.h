@@ -54,8 +54,8 @@ class CMainWindow final : public QWidget {
   CMainWindow(AppContext& ctx, Ui& ui, QWidget* parent = nullptr);
   ~CMainWindow() override;
 
-  // Window set-up that may ask questions (conversion tables); call once after
-  // construction, before the window is shown.
+  // Shows the settings of the started context (run log path); call once
+  // after AppContext::Start and construction, before the window is shown.
   void Initialise();
 
   // Opens the database at path as "Open" does after its file dialog.

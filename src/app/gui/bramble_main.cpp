@@ -1,0 +1,72 @@
+// bramble: the desktop application.
+//
+// Start-up: the engine, brm.cip from the current folder (a file dialog when
+// it is not there), the message catalogue of its language (the program ends
+// with exit code -1 when that cannot be opened), the conversion tables, then
+// the main window.  When the window closes the program ends.
+//
+// The last database (DB= in the data folder) is opened again when it is
+// still there, so the person starts where they left off.
+#include <QApplication>
+#include <QFileInfo>
+#include <QIcon>
+#include <QPainter>
+#include <QPixmap>
+#include <string>
+
+#include "app/app_context.h"
+#include "app/configuration.h"
+#include "app/gui/main_window.h"
+#include "app/gui/qt_ui.h"
+
+namespace {
+
+// A bramble berry on a leaf: drawn, so the program needs no image files.
+QIcon ProgramIcon() {
+  QIcon icon;
+  for (int size : {16, 32, 48, 64}) {
+    QPixmap pixmap(size, size);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    const qreal s = size / 64.0;
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0x3c, 0x8d, 0x2f));
+    p.drawEllipse(QRectF(30 * s, 4 * s, 30 * s, 16 * s));
+    p.setBrush(QColor(0x4a, 0x14, 0x5c));
+    const QPointF drupes[] = {{22, 24}, {36, 24}, {16, 36}, {29, 36}, {42, 36}, {22, 48}, {36, 48}, {29, 58}};
+    for (const QPointF& c : drupes) p.drawEllipse(QPointF(c.x() * s, c.y() * s), 8 * s, 8 * s);
+    p.setBrush(QColor(0x8e, 0x3c, 0xa8));
+    for (const QPointF& c : drupes) p.drawEllipse(QPointF((c.x() - 2.5) * s, (c.y() - 2.5) * s), 2.5 * s, 2.5 * s);
+    icon.addPixmap(pixmap);
+  }
+  return icon;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QCoreApplication::setOrganizationName(QStringLiteral("Bramble"));
+  QCoreApplication::setApplicationName(QStringLiteral("Bramble"));
+  QApplication::setWindowIcon(ProgramIcon());
+
+  bramble::AppContext ctx;
+  bramble::gui::QtUi ui(nullptr, [&ctx] { return ctx.config().work_folder; });
+  std::string fatal;
+  if (!ctx.Start(bramble::StartOptions{}, ui, &fatal)) {
+    ui.Message(fatal, "", bramble::Buttons::kOk, bramble::Icon::kError);
+    return -1;
+  }
+
+  bramble::gui::CMainWindow window(ctx, ui);
+  ui.SetParent(&window);
+  window.Initialise();
+  const bramble::Configuration& config = ctx.config();
+  if (!config.db_name.empty()) {
+    const std::string last = bramble::JoinPath(config.data_folder, config.db_name + ".mst");
+    if (QFileInfo(QFile::decodeName(last.c_str())).isFile()) window.OpenDatabase(last);
+  }
+  window.show();
+  return app.exec();
+}
