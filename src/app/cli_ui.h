@@ -39,6 +39,9 @@ class CliUi : public Ui {
   void SetWorksheetAnswer(std::optional<std::vector<std::string>> cells) {
     worksheet_ = std::move(cells);
   }
+  // Whether questions may be asked on the terminal; detected from standard
+  // input at construction (tests set it).
+  void SetInteractive(bool interactive) { interactive_ = interactive; }
   // A question could not be answered (no --yes, no terminal).
   bool refused() const { return refused_; }
 
