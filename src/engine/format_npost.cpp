@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "engine/index/index_state.h"
+#include "engine/index/key_extractor.h"
 #include "engine/space.h"
 
 namespace vardo {
@@ -22,7 +23,11 @@ std::string FolderOf(const std::string& path) {
 // npost: the space's own inverted file, or another database's, opened once
 // and kept while the file on disk is the same one (a rebuild renames a new
 // file into place, which a changed inode reveals).
-Result<int64_t> CountPostingsForFormat(Space* space, const std::string& db, const std::string& key) {
+Result<int64_t> CountPostingsForFormat(Space* space, const std::string& db,
+                                       const std::string& format_key) {
+  // Stored keys never start or end with blanks (MakeKey): shape the format's
+  // key the same way so that "v70" with a trailing blank still finds it.
+  const std::string key = MakeKey(format_key);
   IndexState* st = IndexOf(space);
   if (db.empty()) {
     if (!st->file) return int64_t{0};
