@@ -17,6 +17,7 @@
 #include "app/app_context.h"
 #include "app/scripted_ui.h"
 #include "db/db_session.h"
+#include "db/message_source.h"
 
 namespace bramble::testing {
 
@@ -61,6 +62,7 @@ class EditFixture : public ::testing::Test {
     base_ = dir_ + "/books";
     EngineStartup();
     LoadEnglishTexts(&ctx_.messages());
+    ctx_.InstallDbMessages();  // RunFormat's error texts
     ASSERT_GE(ctx_.db().CreateMasterFile(base_), 0);
     ASSERT_TRUE(ctx_.OpenDatabase(base_ + ".mst", ui_));
     ctx_.set_run_log_path(dir_ + "/brmlog.txt");
@@ -68,6 +70,7 @@ class EditFixture : public ::testing::Test {
   void TearDown() override {
     EXPECT_TRUE(ui_.unexpected().empty()) << "unexpected question: " << ui_.unexpected()[0].text;
     std::filesystem::remove_all(dir_);
+    SetDbMessageLookup(nullptr);  // the lookup must not outlive ctx_
   }
 
   CDbSession& db() { return ctx_.db(); }

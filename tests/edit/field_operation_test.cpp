@@ -188,6 +188,45 @@ TEST_F(FieldOperationTest, InsertBeforeWithFormatRunsOnEveryRecord) {
   EXPECT_EQ(Occs(b, 100), std::vector<std::string>({"Second", "Second"}));
 }
 
+TEST_F(FieldOperationTest, FormatFailingOnARecordStopsReleasesItAndKeepsBackups) {
+  // Twice a 20,000-byte field overflows the 32,767-byte format buffer; the
+  // trial runs on the small record left in the buffer and passes.
+  int32_t big = AddRecord({{100, std::string(20000, 'x')}, {900, "old"}});
+  int32_t small = AddRecord({{100, "s"}, {900, "old"}});
+  SelectRange(big, small);
+  FieldRequest r;
+  r.operation = FieldOperation::kReplace;
+  r.tag_text = "900";
+  r.value = "v100,v100";
+  r.value_is_format = true;
+  FieldRunOutcome out = RunRequest(r);
+  EXPECT_EQ(out.batch.end, RunEnd::kStopped);
+  EXPECT_EQ(ui_.messages(), std::vector<std::string>({Msg(17, 3)}));
+  EXPECT_EQ(Occs(big, 900), std::vector<std::string>({"old"}));
+  EXPECT_EQ(Occs(small, 900), std::vector<std::string>({"old"}));
+  EXPECT_TRUE(Exists(MasterBackupPath(ctx_.db_path())));
+  CDbSession other;
+  ASSERT_GE(other.Open(base_), 0);
+  EXPECT_EQ(other.ReadRecord(big, true), 0);
+  other.UnlockRecord();
+}
+
+TEST_F(FieldOperationTest, FormatErrorAtTheStartIsShownAndNothingRuns) {
+  AddRecord({{100, "s"}});
+  SelectRange(1, 1);
+  FieldRequest r;
+  r.operation = FieldOperation::kReplace;
+  r.tag_text = "900";
+  r.value = "v100,(";
+  r.value_is_format = true;
+  FieldRunOutcome out = RunRequest(r);
+  EXPECT_TRUE(out.refused);
+  ASSERT_EQ(ui_.messages().size(), 1u);
+  EXPECT_EQ(ui_.messages()[0].rfind(Msg(17, 1), 0), 0u) << ui_.messages()[0];
+  EXPECT_FALSE(progress_.shown());
+  EXPECT_FALSE(BackupsExist());
+}
+
 // --- the edit run ----------------------------------------------------------------
 
 TEST_F(FieldOperationTest, EditRunReplacesConfirmedTextAndTakesNoBackup) {
