@@ -54,7 +54,9 @@ class FormatApiTest : public ::testing::Test {
     int32_t r = vardo_run_format(space_, 0, buf.data(), size);
     EXPECT_EQ(buf[static_cast<size_t>(size)], 'Z') << "wrote past the buffer";
     out->assign(buf.data(), r > 0 ? static_cast<size_t>(r) : 0);
-    if (r >= 0) EXPECT_EQ(buf[static_cast<size_t>(r)], '\0');
+    if (r >= 0) {
+      EXPECT_EQ(buf[static_cast<size_t>(r)], '\0');
+    }
     return r;
   }
 
