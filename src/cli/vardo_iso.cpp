@@ -218,6 +218,9 @@ int CmdImport(const std::vector<std::string>& argv) {
              " field(s) without a tag 001..999 left out");
     }
     substituted += item.substituted;
+    // The engine has no empty fields (appending an empty text adds nothing), so
+    // an ISO field with no data is not stored either; nothing is lost.
+    std::erase_if(item.record.fields, [](const Field& f) { return f.text.empty(); });
     item.record.mfn = 0;
     s = db.Write(&item.record, true);
     if (!s.ok()) {
