@@ -101,11 +101,31 @@ inline std::string SourceDir() {
   return EnvOr("BRAMBLE_SOURCE_DIR", here);
 }
 
-// The build tree: $BRAMBLE_BINARY_DIR (ctest sets it).
+// The build tree: $BRAMBLE_BINARY_DIR, else the tree that holds $VARDO_BIN
+// (<build>/src/cli/vardo).  The second way keeps the tests working when the
+// test driver passes only the first variable of its environment list.
 inline std::string BinaryDir() {
   std::string dir = EnvOr("BRAMBLE_BINARY_DIR", "");
-  EXPECT_FALSE(dir.empty()) << "BRAMBLE_BINARY_DIR is not set (run through ctest)";
+  if (dir.empty()) {
+    const std::string vardo = EnvOr("VARDO_BIN", "");
+    const std::string tail = "/src/cli/vardo";
+    if (vardo.size() > tail.size() && vardo.compare(vardo.size() - tail.size(), tail.size(), tail) == 0) {
+      dir = vardo.substr(0, vardo.size() - tail.size());
+    }
+  }
+  EXPECT_FALSE(dir.empty()) << "neither BRAMBLE_BINARY_DIR nor VARDO_BIN is set (run through ctest)";
   return dir;
+}
+
+// bramble-cli: $BRAMBLE_CLI_BIN, else beside vardo in the build tree.
+inline std::string CliBinary() {
+  std::string bin = EnvOr("BRAMBLE_CLI_BIN", "");
+  if (bin.empty()) {
+    const std::string vardo = EnvOr("VARDO_BIN", "");
+    size_t slash = vardo.rfind('/');
+    if (slash != std::string::npos) bin = vardo.substr(0, slash) + "/bramble-cli";
+  }
+  return bin;
 }
 
 }  // namespace bramble::testing

@@ -42,7 +42,7 @@ class BrambleCli : public ::testing::Test {
  protected:
   void SetUp() override {
     vardo_ = testing::EnvOr("VARDO_BIN", "");
-    cli_ = testing::EnvOr("BRAMBLE_CLI_BIN", "");
+    cli_ = testing::CliBinary();
     ASSERT_FALSE(vardo_.empty()) << "VARDO_BIN is not set (run through ctest)";
     ASSERT_FALSE(cli_.empty()) << "BRAMBLE_CLI_BIN is not set (run through ctest)";
     std::string jsonl;
