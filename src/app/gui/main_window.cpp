@@ -58,7 +58,9 @@ QLabel* MakeBox(QWidget* parent, const char* name, int min_width) {
 void SetBoxText(QLabel* box, const QString& text, const QColor& colour) {
   box->setText(text);
   QPalette p = box->palette();
+  // The box paints on the Base colour, so its text uses the Text role.
   p.setColor(QPalette::WindowText, colour);
+  p.setColor(QPalette::Text, colour);
   box->setPalette(p);
 }
 
@@ -115,7 +117,7 @@ void CMainWindow::BuildControls() {
   m_language->setObjectName(QStringLiteral("languageButton"));
   m_helpHome = new QToolButton(this);
   m_helpHome->setObjectName(QStringLiteral("helpHomeButton"));
-  m_helpHome->setIcon(style()->standardIcon(QStyle::SP_DialogHelpButton));
+  m_helpHome->setText(QStringLiteral("?"));
   m_about = new QToolButton(this);
   m_about->setObjectName(QStringLiteral("aboutButton"));
   m_about->setIcon(style()->standardIcon(QStyle::SP_MessageBoxInformation));
@@ -173,7 +175,7 @@ void CMainWindow::BuildControls() {
   m_status->setAlignment(Qt::AlignCenter);
   m_helpRange = new QToolButton(m_mfnGroup);
   m_helpRange->setObjectName(QStringLiteral("helpRangeButton"));
-  m_helpRange->setIcon(style()->standardIcon(QStyle::SP_DialogHelpButton));
+  m_helpRange->setText(QStringLiteral("?"));
   // The buttons of the group do not take the focus on a click: the MFN edits
   // keep it, so a click is never preceded by a second "left the edit" accept.
   for (QPushButton* b : {m_accept, m_clear, m_createSheet, m_editSheet, m_browseFile, m_viewList})
@@ -317,7 +319,7 @@ void CMainWindow::UpdateDatabaseBox() {
   if (m_ctx.database_open()) {
     SetBoxText(m_dbName, QFile::decodeName(m_ctx.db_path().c_str()), kBlue);
   } else {
-    SetBoxText(m_dbName, Msg(10, 2), palette().color(QPalette::WindowText));
+    SetBoxText(m_dbName, Msg(10, 2), palette().color(QPalette::Text));
   }
 }
 
