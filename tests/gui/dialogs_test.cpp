@@ -1,0 +1,358 @@
+// The shared dialogs and the progress window, driven through their widgets.
+#include <QtTest>
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QSettings>
+#include <QTableWidget>
+#include <QTextCursor>
+#include <QTextEdit>
+#include <fstream>
+#include <sstream>
+
+#include "app/gui/confirm_dialog.h"
+#include "app/gui/display_text.h"
+#include "app/gui/languages_dialog.h"
+#include "app/gui/number_input_dialog.h"
+#include "app/gui/progress_wnd.h"
+#include "app/gui/qt_ui.h"
+#include "app/gui/text_display_dialog.h"
+#include "app/gui/worksheet_dialog.h"
+#include "app/scripted_ui.h"
+#include "db/message_source.h"
+
+using namespace bramble;
+using namespace bramble::gui;
+
+namespace {
+
+// Every caption reads "m<row>.<col>", so a test sees which message a control uses.
+std::string FakeMessage(int row, int col) { return "m" + std::to_string(row) + "." + std::to_string(col); }
+
+bool IsBold(QTextEdit* edit, int index) {
+  QTextCursor c(edit->document());
+  c.setPosition(index + 1);  // the format of the character before the cursor
+  return c.charFormat().fontWeight() == QFont::Bold;
+}
+
+std::string ReadFile(const QString& path) {
+  std::ifstream in(path.toStdString(), std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// Runs f on the next modal dialog to appear (it is shown by a call that
+// blocks in exec()).
+void OnNextModal(std::function<void(QWidget*)> f) {
+  QTimer::singleShot(0, qApp, [f] {
+    QWidget* w = QApplication::activeModalWidget();
+    if (w) f(w);
+  });
+}
+
+}  // namespace
+
+class DialogsTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() {
+    QStandardPaths::setTestModeEnabled(true);
+    QCoreApplication::setOrganizationName(QStringLiteral("BrambleTest"));
+    QCoreApplication::setApplicationName(QStringLiteral("gui_dialogs_test"));
+    SetDbMessageLookup(FakeMessage);
+  }
+
+  void init() { QSettings().clear(); }
+
+  // --- CProgressWnd ---------------------------------------------------------
+
+  void ProgressTitleGetsThePercentOnlyWhenItChanges() {
+    CProgressWnd p(nullptr, "Run");
+    QCOMPARE(p.windowTitle(), QStringLiteral("Run"));
+    p.SetRange(0, 200, 1);
+    p.SetPos(1);  // 0%: unchanged
+    QCOMPARE(p.windowTitle(), QStringLiteral("Run"));
+    p.SetPos(100);
+    QCOMPARE(p.windowTitle(), QStringLiteral("Run [50%]"));
+    p.StepIt();
+    QCOMPARE(p.Pos(), 101);
+    QCOMPARE(p.windowTitle(), QStringLiteral("Run [50%]"));
+  }
+
+  void ProgressPercentCountsFromTheLowerBound() {
+    CProgressWnd p(nullptr, "Run");
+    p.SetRange(50, 150, 1);
+    p.SetPos(100);
+    QCOMPARE(p.Percent(), 50);
+    QCOMPARE(p.windowTitle(), QStringLiteral("Run [50%]"));
+  }
+
+  void ProgressDefaultTitleAndCancelCaptionAreMessages() {
+    CProgressWnd p(nullptr, "");
+    QCOMPARE(p.windowTitle(), QStringLiteral("m1.8"));
+    QCOMPARE(p.findChild<QPushButton*>(QStringLiteral("progressCancel"))->text(), QStringLiteral("m1.3"));
+  }
+
+  void ProgressTextIsConvertedFromDisplayForm() {
+    CProgressWnd p(nullptr, "Run");
+    p.SetText("\nCaf\xE9 12");
+    QCOMPARE(p.Text(), QStringLiteral("Café 12"));
+    p.SetText(std::string(2000, 'x'));
+    QCOMPARE(p.Text().size(), qsizetype(511));
+  }
+
+  void ProgressCancelButtonCancelsAndHidesTheWindow() {
+    CProgressWnd p(nullptr, "Run");
+    p.Show();
+    QVERIFY(p.isVisible());
+    QVERIFY(p.isModal());
+    QVERIFY(!p.Cancelled());
+    QTest::mouseClick(p.findChild<QPushButton*>(QStringLiteral("progressCancel")), Qt::LeftButton);
+    p.Pump(true);
+    QVERIFY(p.Cancelled());
+    QVERIFY(!p.isVisible());
+  }
+
+  void ProgressEscCancelsOnlyWhenThePumpAllowsIt() {
+    CProgressWnd p(nullptr, "Run");
+    p.Show();
+    p.Pump(false);
+    QTest::keyClick(&p, Qt::Key_Escape);
+    QVERIFY(!p.Cancelled());
+    QVERIFY(p.isVisible());
+    p.Pump(true);
+    QTest::keyClick(&p, Qt::Key_Escape);
+    QVERIFY(p.Cancelled());
+    QVERIFY(!p.isVisible());
+  }
+
+  void ProgressWithoutCancelButtonHidesIt() {
+    CProgressWnd p(nullptr, "Run", false);
+    p.Show();
+    QVERIFY(!p.findChild<QPushButton*>(QStringLiteral("progressCancel"))->isVisible());
+  }
+
+  void ProgressOffScreenPositionIsCentred() {
+    QSettings s;
+    s.setValue(QStringLiteral("Settings/X"), -5000);
+    s.setValue(QStringLiteral("Settings/Y"), 90000);
+    s.sync();
+    CProgressWnd p(nullptr, "Run");
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    QCOMPARE(p.size(), QSize(390, 130));
+    QCOMPARE(p.pos(), area.center() - QPoint(195, 65));
+  }
+
+  void ProgressOpensWhereItWasSaved() {
+    QSettings s;
+    s.setValue(QStringLiteral("Settings/X"), 12);
+    s.setValue(QStringLiteral("Settings/Y"), 34);
+    s.sync();
+    CProgressWnd p(nullptr, "Run");
+    QCOMPARE(p.pos(), QPoint(12, 34));
+  }
+
+  void ProgressSavesItsPositionWhenClosed() {
+    {
+      CProgressWnd p(nullptr, "Run");
+      p.Show();
+      p.move(21, 43);
+      p.Close();
+    }
+    QSettings s;
+    QCOMPARE(s.value(QStringLiteral("Settings/X")).toInt(), 21);
+    QCOMPARE(s.value(QStringLiteral("Settings/Y")).toInt(), 43);
+  }
+
+  // --- CConfirmDialog -------------------------------------------------------
+
+  void ConfirmShowsTheRangeInBold() {
+    CConfirmDialog d;
+    d.SetUp("^aCaf\xE9 noir", 2, 6, "MFN: 7");
+    QCOMPARE(d.TextBox()->toPlainText(), QStringLiteral("^aCafé noir"));
+    QVERIFY(!IsBold(d.TextBox(), 1));
+    QVERIFY(IsBold(d.TextBox(), 2));
+    QVERIFY(IsBold(d.TextBox(), 5));
+    QVERIFY(!IsBold(d.TextBox(), 6));
+    QCOMPARE(d.windowTitle(), QStringLiteral("m11.3"));
+    QCOMPARE(d.findChild<QPushButton*>(QStringLiteral("confirmCancel"))->text(), QStringLiteral("m3.8"));
+  }
+
+  void ConfirmBoldRangeIsClippedToTheText() {
+    CConfirmDialog d;
+    d.SetUp("abc", 1, 99, "");
+    QVERIFY(IsBold(d.TextBox(), 2));
+    d.SetUp("abc", 2, 1, "");  // reversed: nothing bold
+    QVERIFY(!IsBold(d.TextBox(), 1));
+    QVERIFY(!IsBold(d.TextBox(), 2));
+  }
+
+  void ConfirmButtonsGiveOneZeroMinusOne() {
+    const std::pair<const char*, int> cases[] = {{"confirmOk", 1}, {"confirmNo", 0}, {"confirmCancel", -1}};
+    for (const auto& [name, expected] : cases) {
+      CConfirmDialog d;
+      d.SetUp("text", 0, 1, "");
+      d.show();
+      QTest::mouseClick(d.findChild<QPushButton*>(QLatin1String(name)), Qt::LeftButton);
+      QCOMPARE(d.Result(), expected);
+      QVERIFY(!d.isVisible());
+    }
+  }
+
+  void ConfirmEscapeIsCancel() {
+    CConfirmDialog d;
+    d.SetUp("text", 0, 1, "");
+    d.show();
+    QTest::keyClick(&d, Qt::Key_Escape);
+    QCOMPARE(d.Result(), -1);
+  }
+
+  // --- CWorksheetDialog -----------------------------------------------------
+
+  void WorksheetTypedWithF2AndArrowsGivesPaddedLines() {
+    CWorksheetDialog d("m4.3", {}, 10, 20, false);
+    d.show();
+    d.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&d));
+    QTableWidget* grid = d.Grid();
+    grid->setFocus();
+    QCOMPARE(grid->columnCount(), 10);
+    for (const char* value : {"100", "9", "10"}) {
+      QTest::keyClick(grid, Qt::Key_F2);
+      QWidget* editor = QApplication::focusWidget();
+      QVERIFY(editor != grid);
+      QTest::keyClicks(editor, value);
+      QTest::keyClick(editor, Qt::Key_Return);
+      QTest::keyClick(grid, Qt::Key_Right);
+    }
+    QCOMPARE(grid->currentColumn(), 3);
+    QTest::keyClick(grid, Qt::Key_Down);
+    QCOMPARE(grid->currentRow(), 1);
+    QCOMPARE(d.Lines(), (std::vector<std::string>{"100", "  9", " 10"}));
+    QCOMPARE(d.windowTitle(), QStringLiteral("m4.3"));
+  }
+
+  void WorksheetInitialLinesFillRowByRowAndAddRows() {
+    std::vector<std::string> initial;
+    for (int i = 1; i <= 250; ++i) initial.push_back(std::to_string(i));
+    CWorksheetDialog d("t", initial, 10, 20, false);
+    QVERIFY(d.Grid()->rowCount() >= 25);
+    QCOMPARE(d.Grid()->item(2, 4)->text(), QStringLiteral("25"));
+    QCOMPARE(d.Lines().size(), size_t(250));
+    QCOMPARE(d.Lines()[0], std::string("  1"));
+  }
+
+  void WorksheetCancelGivesNothingThroughQtUi() {
+    QtUi ui(nullptr);
+    OnNextModal([](QWidget* w) { static_cast<QDialog*>(w)->reject(); });
+    QVERIFY(!ui.Worksheet("t", {"5"}, 10, 5, false).has_value());
+  }
+
+  // --- CLanguagesDialog -----------------------------------------------------
+
+  void LanguagesDialogSelectsTheCurrentLanguageAndFollowsClicks() {
+    const std::vector<LanguageEntry> entries = {{"English", "msenbr.mst"}, {"Espa\xF1ol", "MSESBR.MST"}};
+    CLanguagesDialog d(entries, "es");
+    d.show();
+    QTableWidget* grid = d.Grid();
+    QCOMPARE(grid->item(1, 0)->text(), QStringLiteral("Español"));
+    QCOMPARE(d.SelectedRow(), 1);
+    QCOMPARE(CLanguagesDialog::SelectionColour(), QColor(0xFF, 0xFF, 0xE9));
+    QCOMPARE(grid->item(1, 0)->background().color(), CLanguagesDialog::SelectionColour());
+    QCOMPARE(grid->item(0, 0)->background().color(), QColor(Qt::white));
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualItemRect(grid->item(0, 0)).center());
+    QCOMPARE(d.SelectedFile(), std::string("msenbr.mst"));
+    QCOMPARE(grid->item(0, 0)->background().color(), CLanguagesDialog::SelectionColour());
+    QCOMPARE(grid->item(1, 0)->background().color(), QColor(Qt::white));
+    QCOMPARE(d.windowTitle(), QStringLiteral("m1.10"));
+  }
+
+  void LanguagesDialogWithoutMatchSelectsNothing() {
+    CLanguagesDialog d({{"English", "msenbr.mst"}}, "fr");
+    QCOMPARE(d.SelectedRow(), -1);
+    QCOMPARE(d.SelectedFile(), std::string());
+  }
+
+  // --- CTextDisplayDialog ---------------------------------------------------
+
+  void TextDisplaySaveWritesHeaderAndTheExactBytes() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("report.txt"));
+    ScriptedUi ui;
+    ui.QueueSaveFile(path.toStdString());
+    const std::string text("line one\r\nbyte \x81 and \xE9\r\n", 25);
+    CTextDisplayDialog d(ui, "m15.3", "/db/demo.mst", text, dir.path().toStdString());
+    QCOMPARE(d.windowTitle(), QStringLiteral("m15.3     /db/demo.mst"));
+    QCOMPARE(d.SaveButton()->text(), QStringLiteral("m1.6"));
+    QTest::mouseClick(d.SaveButton(), Qt::LeftButton);
+    QVERIFY(ui.unexpected().empty());
+    const std::string saved = ReadFile(path);
+    QVERIFY(saved.rfind("m6.2/db/demo.mst\r\nm6.3\t\t", 0) == 0);
+    QVERIFY(saved.find(" m24.") != std::string::npos);
+    QCOMPARE(saved.substr(saved.size() - text.size()), text);
+    QCOMPARE(saved.substr(saved.size() - text.size() - 4, 4), std::string("\r\n\r\n"));
+  }
+
+  void TextDisplaySaveCancelledWritesNothing() {
+    QTemporaryDir dir;
+    ScriptedUi ui;
+    ui.QueueSaveFile(std::nullopt);
+    CTextDisplayDialog d(ui, "c", "p", "t", dir.path().toStdString());
+    QTest::mouseClick(d.SaveButton(), Qt::LeftButton);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), qsizetype(0));
+  }
+
+  // --- CNumberInputDialog ---------------------------------------------------
+
+  void NumberInputTakesTwoCharacters() {
+    CNumberInputDialog d;
+    d.show();
+    QTest::keyClicks(d.Edit(), "esx");
+    QCOMPARE(d.Value(), std::string("es"));
+    QCOMPARE(d.windowTitle(), QStringLiteral("m2.1"));
+  }
+
+  // --- QtUi -----------------------------------------------------------------
+
+  void QtUiMessageReportsTheButtonPressed() {
+    QtUi ui(nullptr);
+    OnNextModal([](QWidget* w) {
+      auto* box = qobject_cast<QMessageBox*>(w);
+      QVERIFY(box);
+      QCOMPARE(box->text(), QStringLiteral("Replace it?\nyes or no"));
+      box->button(QMessageBox::No)->click();
+    });
+    QCOMPARE(ui.Message("Replace it?\r\nyes or no", "", Buttons::kYesNo, Icon::kQuestion), Answer::kNo);
+    OnNextModal([](QWidget* w) { QTest::keyClick(w, Qt::Key_Escape); });
+    QCOMPARE(ui.Message("Go on?", "", Buttons::kYesNoCancel, Icon::kQuestion), Answer::kCancel);
+  }
+
+  void QtUiOpenDocumentFailsForAMissingFile() {
+    QtUi ui(nullptr);
+    QVERIFY(!ui.OpenDocument("/nonexistent/help/BRM-home.htm"));
+    QVERIFY(!ui.OpenDocument(""));
+  }
+
+  void QtUiEditTextReturnsTheEditedBytes() {
+    QtUi ui(nullptr);
+    OnNextModal([](QWidget* w) {
+      auto* edit = w->findChild<QPlainTextEdit*>(QStringLiteral("editText"));
+      QCOMPARE(edit->toPlainText(), QStringLiteral("^aCafé"));
+      edit->setPlainText(QStringLiteral("^aCafé \u0081noir"));
+      static_cast<QDialog*>(w)->accept();
+    });
+    const std::optional<std::string> edited = ui.EditText("^aCaf\xE9", "MFN: 1");
+    QVERIFY(edited.has_value());
+    QCOMPARE(*edited, std::string("^aCaf\xE9 \x81noir"));
+  }
+};
+
+QTEST_MAIN(DialogsTest)
+#include "dialogs_test.moc"
