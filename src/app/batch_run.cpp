@@ -265,7 +265,8 @@ BatchRunResult RunBatch(AppContext& ctx, Ui& ui, Progress& progress, const Batch
       progress.Close();
       ui.SetBusy(false);
       if (restored) {
-        ui.Message(ctx.Msg(params.cancel_message.value_or(MessageId{18, 9})), kCaption, Buttons::kOk,
+        const MessageId fallback = params.backups ? MessageId{18, 9} : MessageId{20, 1};
+        ui.Message(ctx.Msg(params.cancel_message.value_or(fallback)), kCaption, Buttons::kOk,
                    Icon::kInformation);
       } else {
         ui.Message(failed + "\n" + ctx.Msg(1, 9), kCaption, Buttons::kOk, Icon::kError);

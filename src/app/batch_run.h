@@ -81,7 +81,8 @@ struct BatchRunParams {
   // Show the totals message at the end; a run with a summary of its own turns
   // it off and shows it from the result.
   bool show_totals = true;
-  // Message shown after a cancel; default 18.9.
+  // Message shown after a cancel; default 18.9 ("restored") with backups and
+  // 20.1 (a neutral "cancelled") without, since nothing was put back then.
   std::optional<MessageId> cancel_message;
   // Skip the guards of the frame (a run that tests them at its button).
   bool skip_guards = false;

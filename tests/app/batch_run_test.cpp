@@ -226,6 +226,19 @@ TEST_F(BatchRunTest, RunOwnCancelMessageReplacesTheFramesOne) {
   EXPECT_EQ(ui_.messages(), std::vector<std::string>{Marker(9, 6)});
 }
 
+TEST_F(BatchRunTest, RunWithoutBackupsDoesNotClaimARestoreOnCancel) {
+  Open(3);
+  AcceptRange("1", "3");
+  BatchRunParams p = Params();
+  p.backups = false;
+  progress_.CancelAtPump(2);
+  BatchRunResult r = RunBatch(ctx_, ui_, progress_, p, AddField);
+  EXPECT_EQ(r.end, RunEnd::kCancelled);
+  EXPECT_FALSE(r.restored);
+  EXPECT_EQ(FieldCountOf(1), 2);  // nothing was put back
+  EXPECT_EQ(ui_.messages(), std::vector<std::string>{Marker(20, 1)});
+}
+
 TEST_F(BatchRunTest, StoppedRunKeepsItsWritesAndShowsNoTotals) {
   Open(5);
   AcceptRange("1", "5");
