@@ -86,7 +86,7 @@ TEST_F(FormatApiTest, RunWithoutAValidFormatIsNotCompiled) {
 
 TEST_F(FormatApiTest, RunsOnTheBufferRecord) {
   std::string out;
-  EXPECT_EQ(Run("mfn,x1,v245^a", 2, &out), 20);
+  EXPECT_EQ(Run("mfn,x1,v245^a", 2, &out), 19);
   EXPECT_EQ(out, "000002 Second title");
   EXPECT_EQ(Run("if p(v999) then 'x' fi", 1, &out), 0);
   EXPECT_EQ(out, "");
