@@ -304,7 +304,7 @@ BatchRunResult RunBatch(AppContext& ctx, Ui& ui, Progress& progress, const Batch
     }
     if (step_result == StepResult::kStop) {
       result.end = RunEnd::kStopped;
-      if (params.backups) {
+      if (params.backups && !params.keep_backups_on_stop) {
         std::remove(master_backup.c_str());
         std::remove(xref_backup.c_str());
       }

@@ -27,7 +27,8 @@
 //      and the box names the one that failed (path + LF + message 1.9)
 //      instead of claiming the records were restored.
 //   A run stopped by its own work (StepResult::kStop) keeps what it wrote; its
-//   backups are deleted like after a normal end (nothing ever reads them).
+//   backups are deleted like after a normal end, unless the run asks to keep
+//   them (keep_backups_on_stop).
 //
 // Every run-log line is on disk before any message box or question: the Ui
 // handed to the work (RecordStep::ui) flushes the log before each call, and the
@@ -84,6 +85,11 @@ struct BatchRunParams {
   // Message shown after a cancel; default 18.9 ("restored") with backups and
   // 20.1 (a neutral "cancelled") without, since nothing was put back then.
   std::optional<MessageId> cancel_message;
+  // A run stopped by its own work (StepResult::kStop) leaves the ms~ / xr~
+  // backups beside the database, so the person can still put the database
+  // back by hand (the field and string runs, whose prompt can stop them).
+  // Off: the backups are deleted as after a normal end.
+  bool keep_backups_on_stop = false;
   // Skip the guards of the frame (a run that tests them at its button).
   bool skip_guards = false;
 };

@@ -255,6 +255,22 @@ TEST_F(BatchRunTest, StoppedRunKeepsItsWritesAndShowsNoTotals) {
   EXPECT_FALSE(BackupsLeft());
 }
 
+TEST_F(BatchRunTest, StoppedRunCanKeepItsBackupsOfTheDatabaseBeforeTheRun) {
+  Open(4);
+  AcceptRange("1", "4");
+  const std::string mst = Mst();
+  BatchRunParams p = Params();
+  p.keep_backups_on_stop = true;
+  BatchRunResult r = RunBatch(ctx_, ui_, progress_, p, [](RecordStep& s) {
+    AddField(s);
+    return s.mfn == 3 ? StepResult::kStop : StepResult::kNext;
+  });
+  EXPECT_EQ(r.end, RunEnd::kStopped);
+  EXPECT_EQ(ReadBytes(dir_.File("cds.ms~")), mst);
+  EXPECT_TRUE(Exists(dir_.File("cds.xr~")));
+  EXPECT_NE(Mst(), mst);
+}
+
 TEST_F(BatchRunTest, BackupThatCannotBeMadeRefusesTheRun) {
   Open(3);
   AcceptRange("1", "3");
