@@ -37,7 +37,7 @@ class DbSessionFormatTest : public ::testing::Test {
 
 TEST_F(DbSessionFormatTest, OutputAndItsLength) {
   std::string out;
-  EXPECT_EQ(db_.RunFormat("mfn,x1,mhl,v245", &out), 20);
+  EXPECT_EQ(db_.RunFormat("mfn,x1,mhl,v245", &out), 19);
   EXPECT_EQ(out, "000001 A title, sub");
 }
 
