@@ -1,0 +1,401 @@
+// The main window driven through its real widgets on a copy of the demo
+// database, with the scripted Ui answering the dialogs the window opens.
+#include <QtTest>
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+#include "app/app_context.h"
+#include "app/batch_run.h"
+#include "app/gui/display_text.h"
+#include "app/gui/main_window.h"
+#include "app/gui/progress_wnd.h"
+#include "app/scripted_ui.h"
+
+using namespace bramble;
+using namespace bramble::gui;
+
+namespace {
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << bytes;
+}
+
+bool Copy(const QString& from, const QString& to) {
+  QFile::remove(to);
+  return QFile::copy(from, to);
+}
+
+// A Ui whose desktop cannot open documents.
+class NoViewerUi final : public ScriptedUi {
+ public:
+  bool OpenDocument(const std::string& path) override {
+    ScriptedUi::OpenDocument(path);
+    return false;
+  }
+};
+
+// A page that refuses to be left while it has "unsaved work".
+class GuardedPage final : public CTabPage {
+ public:
+  bool LeaveCheck() override {
+    ++checks;
+    return may_leave;
+  }
+  void ApplyCaptions() override { ++captions; }
+  int checks = 0;
+  int captions = 0;
+  bool may_leave = false;
+};
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+  Q_OBJECT
+
+ private:
+  QTemporaryDir* m_dir = nullptr;
+  std::unique_ptr<AppContext> m_ctx;
+  std::unique_ptr<ScriptedUi> m_ui;
+  std::unique_ptr<CMainWindow> m_window;
+
+  std::string Path(const char* rel) const { return m_dir->filePath(QLatin1String(rel)).toStdString(); }
+  template <typename T>
+  T* Find(const char* name) const {
+    T* w = m_window->findChild<T*>(QLatin1String(name));
+    if (!w) qFatal("no widget %s", name);
+    return w;
+  }
+  void Click(const char* name) { QTest::mouseClick(Find<QAbstractButton>(name), Qt::LeftButton); }
+  QString Text(const char* name) const { return Find<QLabel>(name)->text(); }
+  QString Msg(int r, int c) const { return FromDisplay(m_ctx->Msg(r, c)); }
+  QColor TextColour(const char* name) const { return Find<QLabel>(name)->palette().color(QPalette::Text); }
+
+  void Start(std::unique_ptr<ScriptedUi> ui) {
+    m_ui = std::move(ui);
+    m_ctx = std::make_unique<AppContext>();
+    StartOptions options;
+    options.config_path = Path("brm.cip");
+    std::string fatal;
+    QVERIFY2(m_ctx->Start(options, *m_ui, &fatal), fatal.c_str());
+    m_window = std::make_unique<CMainWindow>(*m_ctx, *m_ui);
+    m_window->Initialise();
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+  }
+
+  void OpenDemo() {
+    m_ui->QueueOpenFile(Path("data/demo.mst"));
+    Click("openButton");
+    QVERIFY(m_ctx->database_open());
+  }
+
+ private slots:
+  void initTestCase() {
+    QStandardPaths::setTestModeEnabled(true);
+    QCoreApplication::setOrganizationName(QStringLiteral("BrambleTest"));
+    QCoreApplication::setApplicationName(QStringLiteral("gui_main_window_test"));
+  }
+
+  void init() {
+    m_dir = new QTemporaryDir;
+    QVERIFY(m_dir->isValid());
+    QDir root(m_dir->path());
+    for (const char* sub : {"data", "msg", "work", "help/en", "help/es"}) QVERIFY(root.mkpath(QLatin1String(sub)));
+    const QString demo = QStringLiteral(BRAMBLE_TEST_DEMO_DIR);
+    const QString msgs = QStringLiteral(BRAMBLE_TEST_MESSAGE_DIR);
+    for (const char* f : {"demo.mst", "demo.xrf"})
+      QVERIFY2(Copy(demo + u'/' + QLatin1String(f), root.filePath(QStringLiteral("data/") + QLatin1String(f))), f);
+    for (const char* f : {"msenbr.mst", "msenbr.xrf", "msesbr.mst", "msesbr.xrf"})
+      QVERIFY2(Copy(msgs + u'/' + QLatin1String(f), root.filePath(QStringLiteral("msg/") + QLatin1String(f))), f);
+    QVERIFY(Copy(QStringLiteral(BRAMBLE_TEST_HELP_DIR "/en/BRM-home.htm"), root.filePath(QStringLiteral("help/en/BRM-home.htm"))));
+    WriteFile(Path("brm.cip"),
+              "[BRM]\r\nDATA=data/\r\nLANG=en\r\nMSG=msg/\r\nWORK=work/\r\nHELP=help/%lang%/\r\n1002=x\r\n");
+  }
+
+  void cleanup() {
+    m_window.reset();
+    if (m_ui && !m_ui->unexpected().empty()) {
+      const std::string what = m_ui->unexpected().front().kind + ": " + m_ui->unexpected().front().text;
+      QFAIL(("unexpected question, " + what).c_str());
+    }
+    m_ctx.reset();
+    m_ui.reset();
+    delete m_dir;
+    m_dir = nullptr;
+  }
+
+  void StartsWithNoDatabaseAndEverythingDisabled() {
+    Start(std::make_unique<ScriptedUi>());
+    QCOMPARE(Text("databaseBox"), Msg(10, 2));
+    QCOMPARE(Text("statusBox"), Msg(10, 5));
+    QCOMPARE(TextColour("statusBox"), QColor(Qt::red));
+    QVERIFY(!Find<QPushButton>("acceptButton")->isEnabled());
+    QVERIFY(!Find<QLineEdit>("fromEdit")->isEnabled());
+    QVERIFY(!Find<QRadioButton>("radioSearch")->isEnabled());
+    QVERIFY(Find<QRadioButton>("radioRange")->isChecked());
+    QVERIFY(!Find<QPushButton>("createSheetButton")->isVisible());
+    QVERIFY(!Find<QPushButton>("browseFileButton")->isVisible());
+    QCOMPARE(m_window->windowTitle(), QStringLiteral("Bramble [en]"));
+    QCOMPARE(Find<QLineEdit>("logEdit")->text(), QString::fromStdString(m_ctx->config().RunLogPath()));
+    QCOMPARE(m_window->Tabs()->count(), kTabCount);
+    QCOMPARE(m_window->Tabs()->tabText(0), Msg(11, 1) + QStringLiteral(" - ") + Msg(11, 6));
+    QCOMPARE(m_window->Tabs()->tabText(6), Msg(8, 9));
+  }
+
+  void OpeningTheDemoShowsItsPathTitleAndWholeRange() {
+    Start(std::make_unique<ScriptedUi>());
+    OpenDemo();
+    QCOMPARE(m_ui->calls().front().text, std::string("PAR & MST Files (*.par;*.mst)|*.par;*.mst||"));
+    QCOMPARE(m_window->windowTitle(), QStringLiteral("demo - Bramble [en]"));
+    QCOMPARE(Text("databaseBox"), QString::fromStdString(Path("data/demo.mst")));
+    QCOMPARE(TextColour("databaseBox"), QColor(Qt::blue));
+    QCOMPARE(Find<QLineEdit>("fromEdit")->text(), QStringLiteral("1"));
+    QCOMPARE(Find<QLineEdit>("toEdit")->text(), QStringLiteral("291"));
+    QVERIFY(Find<QPushButton>("acceptButton")->isEnabled());
+    QVERIFY(Find<QRadioButton>("radioWorksheet")->isEnabled());
+    QVERIFY(!Find<QRadioButton>("radioSearch")->isEnabled());
+    QVERIFY(!Find<QPushButton>("viewListButton")->isEnabled());
+    QCOMPARE(Text("statusBox"), Msg(10, 5));
+  }
+
+  void ACancelledOpenKeepsTheDatabase() {
+    Start(std::make_unique<ScriptedUi>());
+    OpenDemo();
+    m_ui->QueueOpenFile(std::nullopt);
+    Click("openButton");
+    QVERIFY(m_ctx->database_open());
+    QCOMPARE(m_window->windowTitle(), QStringLiteral("demo - Bramble [en]"));
+  }
+
+  void AcceptingARangeLoadsTheSet() {
+    Start(std::make_unique<ScriptedUi>());
+    OpenDemo();
+    Find<QLineEdit>("fromEdit")->setText(QStringLiteral("5"));
+    Find<QLineEdit>("toEdit")->setText(QStringLiteral("20"));
+    Click("acceptButton");
+    const MfnSelection& s = m_ctx->selection();
+    QVERIFY(s.loaded);
+    QCOMPARE(s.mode, SelectionMode::kRange);
+    QCOMPARE(s.from, 5);
+    QCOMPARE(s.to, 20);
+    QCOMPARE(s.count, 16);
+    QCOMPARE(Text("statusBox"), Msg(10, 6));
+    QCOMPARE(TextColour("statusBox"), QColor(Qt::blue));
+    QVERIFY(!Find<QPushButton>("viewListButton")->isEnabled());
+  }
+
+  void EnterInAnEditAcceptsTheNormalisedRange() {
+    Start(std::make_unique<ScriptedUi>());
+    OpenDemo();
+    Find<QLineEdit>("fromEdit")->setText(QStringLiteral(" 7x"));
+    QLineEdit* to = Find<QLineEdit>("toEdit");
+    to->setText(QStringLiteral("9"));
+    QTest::keyClick(to, Qt::Key_Return);
+    QVERIFY(m_ctx->selection().loaded);
+    QCOMPARE(m_ctx->selection().from, 7);
+    QCOMPARE(Find<QLineEdit>("fromEdit")->text(), QStringLiteral("7"));
+  }
+
+  void TabbingOutOfAZeroFirstMfnComplains() {
+    Start(std::make_unique<ScriptedUi>());
+    OpenDemo();
+    m_window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    QLineEdit* from = Find<QLineEdit>("fromEdit");
+    from->setFocus(Qt::OtherFocusReason);
+    from->setText(QStringLiteral("0"));
+    QTest::keyClick(from, Qt::Key_Tab);
+    QCOMPARE(m_ui->messages().size(), size_t(1));
+    QCOMPARE(m_ui->messages().back(), m_ctx->Msg(23, 1));
+    QTRY_VERIFY(from->hasFocus());
+  }
+
+  void AWorksheetOf100And9And10GivesTheSortedList() {
+    Start(std::make_unique<ScriptedUi>());
+    OpenDemo();
+    Click("radioWorksheet");
+    QVERIFY(Find<QPushButton>("createSheetButton")->isVisible());
+    QVERIFY(!Find<QPushButton>("acceptButton")->isEnabled());
+    m_ui->QueueWorksheet(std::vector<std::string>{"100", "9", "10"});
+    Click("createSheetButton");
+    const MfnSelection& s = m_ctx->selection();
+    QVERIFY(s.loaded);
+    QCOMPARE(s.mode, SelectionMode::kWorksheet);
+    QCOMPARE(s.list, (std::vector<uint32_t>{9, 10, 100}));
+    QCOMPARE(Text("statusBox"), Msg(10, 6));
+    QVERIFY(Find<QPushButton>("viewListButton")->isEnabled());
+
+    Click("viewListButton");
+    QCOMPARE(m_ui->calls().back().kind, std::string("browse"));
+    QCOMPARE(m_ui->calls().back().text, std::string("9\r\n10\r\n100\r\n"));
+
+    // "Editar Hoja" opens the grid with the current list.
+    m_ui->QueueWorksheet(std::vector<std::string>{"9", "10", "100", "3"});
+    Click("editSheetButton");
+    QCOMPARE(m_ui->last_worksheet_initial(), (std::vector<std::string>{"9", "10", "100"}));
+    QCOMPARE(m_ctx->selection().list, (std::vector<uint32_t>{3, 9, 10, 100}));
+  }
+
+  void AnMfnFileGivesItsMfnsInFileOrder() {
+    Start(std::make_unique<ScriptedUi>());
+    OpenDemo();
+    Click("radioFile");
+    QVERIFY(Find<QPushButton>("browseFileButton")->isVisible());
+    WriteFile(Path("work/list.txt"), "12\n57 duplicate of 12\n0\n203");
+    m_ui->QueueOpenFile(Path("work/list.txt"));
+    Click("browseFileButton");
+    const MfnSelection& s = m_ctx->selection();
+    QVERIFY(s.loaded);
+    QCOMPARE(s.mode, SelectionMode::kExternalFile);
+    QCOMPARE(s.list, (std::vector<uint32_t>{12, 57, 203}));
+    QCOMPARE(m_ui->messages().back(), m_ctx->Msg(5, 7));
+  }
+
+  void ClearForgetsTheSetAndRestoresTheRange() {
+    Start(std::make_unique<ScriptedUi>());
+    OpenDemo();
+    Find<QLineEdit>("fromEdit")->setText(QStringLiteral("5"));
+    Click("acceptButton");
+    QVERIFY(m_ctx->selection().loaded);
+    Click("clearButton");
+    QVERIFY(!m_ctx->selection().loaded);
+    QCOMPARE(Text("statusBox"), Msg(10, 5));
+    QCOMPARE(TextColour("statusBox"), QColor(Qt::red));
+    QCOMPARE(Find<QLineEdit>("fromEdit")->text(), QStringLiteral("1"));
+    QCOMPARE(Find<QLineEdit>("toEdit")->text(), QStringLiteral("291"));
+    QVERIFY(Find<QRadioButton>("radioRange")->isChecked());
+  }
+
+  void OpeningAnotherDatabaseClearsTheSet() {
+    Start(std::make_unique<ScriptedUi>());
+    OpenDemo();
+    Click("acceptButton");
+    QVERIFY(m_ctx->selection().loaded);
+    OpenDemo();
+    QVERIFY(!m_ctx->selection().loaded);
+    QCOMPARE(Text("statusBox"), Msg(10, 5));
+  }
+
+  void ALanguageChangeRecaptionsTheWindowAndIsSaved() {
+    Start(std::make_unique<ScriptedUi>());
+    OpenDemo();
+    Click("acceptButton");
+    const QString english_open = Find<QPushButton>("openButton")->text();
+    // The real languages dialog: pick the Spanish row and press OK.
+    QTimer::singleShot(0, qApp, [] {
+      auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+      QVERIFY(dialog);
+      auto* grid = dialog->findChild<QTableWidget*>(QStringLiteral("languagesGrid"));
+      QCOMPARE(grid->rowCount(), 2);
+      int es = -1;
+      for (int r = 0; r < grid->rowCount(); ++r)
+        if (grid->item(r, 0)->text() == QStringLiteral("Español")) es = r;
+      QVERIFY(es >= 0);
+      QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualItemRect(grid->item(es, 0)).center());
+      dialog->accept();
+    });
+    Click("languageButton");
+    QCOMPARE(m_ctx->config().language, std::string("es"));
+    QCOMPARE(m_window->windowTitle(), QStringLiteral("demo - Bramble [es]"));
+    QVERIFY(Find<QPushButton>("openButton")->text() != english_open);
+    QCOMPARE(Find<QPushButton>("openButton")->text(), Msg(2, 10));
+    QCOMPARE(m_window->Tabs()->tabText(2), Msg(6, 1));
+    QCOMPARE(Text("statusBox"), Msg(10, 6));  // the set is kept
+    QVERIFY(m_ctx->selection().loaded);
+    const std::string cip = ReadFile(Path("brm.cip"));
+    QVERIFY(cip.find("LANG=es") != std::string::npos);
+    QVERIFY(cip.rfind("1002=x\r\n") == cip.size() - 8);
+  }
+
+  void ACancelledLanguageDialogKeepsTheLanguage() {
+    Start(std::make_unique<ScriptedUi>());
+    m_window->SetLanguageChooser([](const std::vector<LanguageEntry>& entries, const std::string& current) {
+      return entries.size() == 2 && current == "en" ? std::string() : std::string("msesbr.mst");
+    });
+    Click("languageButton");
+    QCOMPARE(m_ctx->config().language, std::string("en"));
+    QCOMPARE(m_window->windowTitle(), QStringLiteral("Bramble [en]"));
+  }
+
+  void HelpButtonsOpenTheirPages() {
+    Start(std::make_unique<ScriptedUi>());
+    Click("helpHomeButton");
+    QCOMPARE(m_ui->calls().back().kind, std::string("document"));
+    const std::string page = m_ui->calls().back().text;
+    QVERIFY(QFileInfo(QString::fromStdString(page)).isFile());
+    QVERIFY(page.size() > 12 && page.compare(page.size() - 12, 12, "BRM-home.htm") == 0);
+  }
+
+  void AHelpPageThatCannotBeOpenedShowsMessage19_7() {
+    Start(std::make_unique<NoViewerUi>());
+    Click("helpRangeButton");
+    QCOMPARE(m_ui->messages().back(), m_ctx->Msg(19, 7));
+  }
+
+  void LeavingATabRunsItsLeaveCheck() {
+    Start(std::make_unique<ScriptedUi>());
+    auto* page = new GuardedPage;
+    m_window->InstallPage(kTabParameters, page);
+    QCOMPARE(page->captions, 1);
+    QCOMPARE(m_window->Page(kTabParameters), page);
+    QCOMPARE(m_window->Tabs()->tabText(kTabParameters), Msg(15, 4));
+    m_window->Tabs()->setCurrentIndex(kTabParameters);
+    m_window->Tabs()->setCurrentIndex(kTabCleaning);
+    QCOMPARE(page->checks, 1);
+    QCOMPARE(m_window->Tabs()->currentIndex(), int(kTabParameters));
+    page->may_leave = true;
+    m_window->Tabs()->setCurrentIndex(kTabCleaning);
+    QCOMPARE(page->checks, 2);
+    QCOMPARE(m_window->Tabs()->currentIndex(), int(kTabCleaning));
+  }
+
+  void CancellingTheProgressWindowRestoresTheDatabase() {
+    Start(std::make_unique<ScriptedUi>());
+    OpenDemo();
+    Click("acceptButton");  // 1..291
+    const std::string before = ReadFile(Path("data/demo.mst"));
+    CProgressWnd progress(m_window.get(), "");
+    BatchRunParams params;
+    params.label = MessageId{11, 10};
+    int steps = 0;
+    bool shown_modal = false;
+    const BatchRunResult result = RunBatch(*m_ctx, *m_ui, progress, params, [&](RecordStep& step) -> StepResult {
+      step.db.DeleteField(900, 0);
+      step.db.WriteRecord(true);
+      if (++steps == 3) {
+        // The person presses Cancel while the run goes on.
+        shown_modal = progress.isVisible() && progress.isModal();
+        QTest::mouseClick(progress.findChild<QPushButton*>(QStringLiteral("progressCancel")), Qt::LeftButton);
+      }
+      return StepResult::kNext;
+    });
+    QVERIFY(shown_modal);
+    QCOMPARE(result.end, RunEnd::kCancelled);
+    QVERIFY(progress.Cancelled());
+    QVERIFY(!progress.isVisible());
+    QCOMPARE(steps, 3);
+    QCOMPARE(m_ui->messages().back(), m_ctx->Msg(18, 9));
+    QVERIFY(ReadFile(Path("data/demo.mst")) == before);
+    QVERIFY(!QFileInfo::exists(QString::fromStdString(Path("data/demo.ms~"))));
+  }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "main_window_test.moc"
