@@ -168,7 +168,10 @@ StepResult FieldRun::Work(RecordStep& step) {
       result = ConvertCases(step);
       break;
   }
-  if (result == StepResult::kNext && !prompt_) Flush(step);
+  // Without prompt this is the record's only write, so it also releases the
+  // lock (one call instead of two; the frame's own release then finds
+  // nothing to do).
+  if (result == StepResult::kNext && !prompt_) Flush(step, /*last=*/true);
   if (record_changed_) ++records_changed_;
   return result;
 }
@@ -318,12 +321,12 @@ FieldRun::Ask FieldRun::Prompt(RecordStep& step) {
   }
 }
 
-void FieldRun::Flush(RecordStep& step) {
+void FieldRun::Flush(RecordStep& step, bool last) {
   if (!pending_) return;
   pending_ = false;
-  // The frame releases the lock after the step; writing without unlocking
-  // keeps the record ours while more changes of it may follow.
-  int32_t rc = step.db.WriteRecord(false);
+  // A write that may be followed by more changes of the record keeps the
+  // lock; the frame releases it after the step.
+  int32_t rc = step.db.WriteRecord(last);
   if (rc < 0) {
     step.log.Append(Msg(label_.row, label_.col) + ": " + Num(step.mfn) + " " + kNotChangedText +
                     ":  " + Num(rc) + " " + vardo::vardo_strerror(rc));
@@ -388,6 +391,10 @@ FieldRunOutcome RunFieldOperation(AppContext& ctx, Ui& ui, Progress& progress,
   BackupKeeper keeper(ctx.db_path());
   BatchRunParams params;
   params.label = run.label();
+  // Nothing is decided between a plain read and the locked one, so the record
+  // is read once, with its lock; a record that cannot be read or locked is
+  // logged and counted as not read all the same.
+  params.read_policy = ReadPolicy::kLockedOnce;
   params.skip_guards = true;  // tested above, before the inputs
   outcome.batch = RunBatch(ctx, ui, progress, params, [&run, &keeper](RecordStep& step) {
     StepResult result = run.Work(step);

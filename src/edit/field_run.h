@@ -135,8 +135,9 @@ class FieldRun {
 
   bool Selected(int32_t k) const { return occurrence_ == 0 || occurrence_ == k; }
   Ask Prompt(RecordStep& step);
-  // Writes the buffer when it holds unwritten changes; logs a failed write.
-  void Flush(RecordStep& step);
+  // Writes the buffer when it holds unwritten changes (releasing the lock
+  // when last); logs a failed write.
+  void Flush(RecordStep& step, bool last = false);
   StepResult StopAtCancel(RecordStep& step);
   // Logs a change: the line as made, or with the engine's failure appended.
   bool LogResult(RecordStep& step, const std::string& line, int32_t result);
