@@ -392,10 +392,16 @@ Status InvertedFile::ReplaceRecord(int32_t mfn, std::vector<KeyPosting> postings
   return ReplaceRecords(&one);
 }
 
-Status InvertedFile::AppendBatch(std::vector<BatchKey>* keys,
+Status InvertedFile::AppendBatch(const std::vector<BatchKey>& keys,
                                  const std::vector<BatchRecord>& records) {
-  std::sort(keys->begin(), keys->end(),
-            [](const BatchKey& a, const BatchKey& b) { return a.key < b.key; });
+  for (size_t i = 0; i < keys.size(); ++i) {
+    if (keys[i].key.empty() || keys[i].key.size() > ifp::kMaxKeyBytes) {
+      return Status::InvalidArgument("bad key length in batch");
+    }
+    if (i > 0 && !(keys[i - 1].key < keys[i].key)) {
+      return Status::InvalidArgument("batch keys out of order");
+    }
+  }
   MDB_txn* raw = nullptr;
   int rc = mdb_txn_begin(env_, nullptr, 0, &raw);
   if (rc != 0) return FromMdb(rc, path_, "cannot write");
@@ -404,10 +410,7 @@ Status InvertedFile::AppendBatch(std::vector<BatchKey>* keys,
   rc = mdb_cursor_open(raw, dbi_postings_, &cur);
   if (rc != 0) return FromMdb(rc, path_, "cannot write");
   std::unique_ptr<MDB_cursor, void (*)(MDB_cursor*)> cur_guard(cur, mdb_cursor_close);
-  for (const BatchKey& bk : *keys) {
-    if (bk.key.empty() || bk.key.size() > ifp::kMaxKeyBytes) {
-      return Status::InvalidArgument("bad key length in batch");
-    }
+  for (const BatchKey& bk : keys) {
     MDB_val kv = Val(bk.key);
     // MDB_MULTIPLE stores a run of fixed-size duplicates in one call.
     MDB_val dv[2];

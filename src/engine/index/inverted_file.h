@@ -80,8 +80,10 @@ class InvertedFile {
 
   // Bulk build only (file from CreateForBuild, records in ascending MFN
   // order, each MFN once, every MFN above those of earlier calls): appends
-  // one batch.  keys holds each distinct key of the batch with its postings
-  // in ascending order; record_keys the MFN and key list of every record.
+  // one batch.  keys holds each distinct key of the batch, in ascending
+  // byte-wise order, with its postings in ascending order; records the MFN
+  // and encoded key list of every record that has keys.  InvalidArgument
+  // when keys are out of order (nothing is written then).
   struct BatchKey {
     std::string_view key;
     const unsigned char* postings;  // count encoded postings (EncodePosting), ascending
@@ -89,9 +91,9 @@ class InvertedFile {
   };
   struct BatchRecord {
     int32_t mfn;
-    std::string key_list;  // encoded as in the "records" database
+    std::string_view key_list;  // encoded as in the "records" database
   };
-  Status AppendBatch(std::vector<BatchKey>* keys, const std::vector<BatchRecord>& records);
+  Status AppendBatch(const std::vector<BatchKey>& keys, const std::vector<BatchRecord>& records);
   // Bulk build only: flushes everything to disk.
   Status Sync();
 
