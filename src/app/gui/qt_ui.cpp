@@ -80,7 +80,10 @@ std::optional<std::string> QtUi::FileDialog(const FileDialogOptions& o, bool sav
   QFileDialog dialog(m_parent, FromDisplay(o.title));
   dialog.setObjectName(QStringLiteral("fileDialog"));
   dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-  dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+  // An open dialog with a default extension is one that may name a file yet
+  // to be made (the run log): it accepts a new name.  The others want a file
+  // that exists.
+  dialog.setFileMode(save || !o.default_ext.empty() ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
   const QString filter = ToQtFilter(o.filter);
   if (!filter.isEmpty()) dialog.setNameFilters(filter.split(QStringLiteral(";;")));
   if (!o.default_ext.empty()) dialog.setDefaultSuffix(QFile::decodeName(o.default_ext.c_str()));
