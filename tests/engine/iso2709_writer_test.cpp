@@ -128,9 +128,15 @@ TEST(Iso2709WriterTest, LeaderFieldSuppliesImplementationCodesAndIsNotAField) {
   EXPECT_EQ(skipped, 0);
   EXPECT_EQ(out.substr(5, 7), "nam a22");  // status is ours; codes 6..9 from the field
   EXPECT_EQ(out.substr(17, 7), " a 4500");
-  // A leader field of the wrong size is just an unwritable field.
+  // A field of that tag that is no leader is just an unwritable field.
   Write(Layout::kMarc, Make({{kLeaderTag, "short"}, {245, "10^aT"}}), &skipped);
   EXPECT_EQ(skipped, 1);
+  Write(Layout::kMarc, Make({{kLeaderTag, "not a leader but 24 long"}, {245, "10^aT"}}), &skipped);
+  EXPECT_EQ(skipped, 1);
+  // Control bytes among the codes become blanks.
+  const std::string odd = Write(Layout::kPlain, Make({{kLeaderTag, "00000n\x1D" "m\x1F" "a0000000\x01  4500"}}));
+  EXPECT_EQ(odd.substr(6, 4), " m a");
+  EXPECT_EQ(odd.substr(17, 3), "   ");
 }
 
 // --- ExportState -------------------------------------------------------------

@@ -18,6 +18,22 @@ bool IsIndicator(char c) { return c == ' ' || (c >= '0' && c <= '9'); }
 
 bool IsControlTag(int32_t tag) { return tag >= 1 && tag <= 9; }
 
+// A kept leader is recognised by its size and its five length digits, so that an
+// unrelated field that happens to use the tag is not taken for one.
+bool IsLeaderField(const Field& f) {
+  if (f.tag != kLeaderTag || f.text.size() != kLeaderSize) return false;
+  for (size_t i = 0; i < 5; ++i) {
+    if (f.text[i] < '0' || f.text[i] > '9') return false;
+  }
+  return true;
+}
+
+// Leader codes are copied only when printable ASCII: a control byte there would
+// confuse readers that scan for terminators.
+void CopyCodes(char* dst, const char* src, size_t n) {
+  for (size_t i = 0; i < n; ++i) dst[i] = (src[i] >= 0x20 && src[i] < 0x7F) ? src[i] : ' ';
+}
+
 }  // namespace
 
 const char* Iso2709Writer::FieldProblem(const Field& field) const {
@@ -47,7 +63,7 @@ Status Iso2709Writer::Append(const Record& record, std::string* out, int* skippe
   const Field* leader_field = nullptr;
   size_t data_size = 0;
   for (const Field& f : record.fields) {
-    if (f.tag == kLeaderTag && leader_field == nullptr && f.text.size() == kLeaderSize) {
+    if (leader_field == nullptr && IsLeaderField(f)) {
       leader_field = &f;
       continue;
     }
@@ -82,8 +98,8 @@ Status Iso2709Writer::Append(const Record& record, std::string* out, int* skippe
   PutDigits(r, 5, total);
   r[kLeaderStatus] = record.status == RecordStatus::kActive ? 'n' : 'd';
   if (leader_field != nullptr) {
-    std::memcpy(r + 6, leader_field->text.data() + 6, 4);
-    std::memcpy(r + 17, leader_field->text.data() + 17, 3);
+    CopyCodes(r + 6, leader_field->text.data() + 6, 4);
+    CopyCodes(r + 17, leader_field->text.data() + 17, 3);
   }
   const char counts = layout_ == Layout::kMarc ? '2' : '0';
   r[kLeaderIndicatorCount] = counts;
