@@ -194,6 +194,15 @@ class DialogsTest : public QObject {
     QVERIFY(!IsBold(d.TextBox(), 2));
   }
 
+  void ConfirmBoldRangeStaysInPlaceAfterALineEnd() {
+    CConfirmDialog d;
+    d.SetUp("a\r\nbcd", 4, 5, "");
+    QCOMPARE(d.TextBox()->toPlainText().at(4), QChar(u'c'));
+    QVERIFY(!IsBold(d.TextBox(), 3));
+    QVERIFY(IsBold(d.TextBox(), 4));
+    QVERIFY(!IsBold(d.TextBox(), 5));
+  }
+
   void ConfirmButtonsGiveOneZeroMinusOne() {
     const std::pair<const char*, int> cases[] = {{"confirmOk", 1}, {"confirmNo", 0}, {"confirmCancel", -1}};
     for (const auto& [name, expected] : cases) {

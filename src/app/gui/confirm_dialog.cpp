@@ -50,7 +50,10 @@ CConfirmDialog::~CConfirmDialog() = default;
 
 void CConfirmDialog::SetUp(const std::string& text, int bold_start, int bold_end, const std::string& info) {
   m_result = -1;
-  const QString shown = FromDisplay(text);
+  // A carriage return would start a new block and merge with a following line
+  // feed, shifting every offset after it; shown as a symbol it keeps its place.
+  QString shown = FromDisplay(text);
+  shown.replace(u'\r', QChar(0x240D));
   m_text->setPlainText(shown);
   const int size = static_cast<int>(shown.size());
   const int start = qBound(0, bold_start, size);
