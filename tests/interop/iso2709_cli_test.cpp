@@ -178,6 +178,22 @@ TEST_F(IsoCliTest, RangesSelectMfnsOnExportAndFilePositionsOnImport) {
   EXPECT_EQ(Slurp(P("n.iso")), "");
 }
 
+TEST_F(IsoCliTest, DamagedDatabaseRecordIsReportedAndTheOthersExported) {
+  ASSERT_NO_FATAL_FAILURE(Load("a", "{\"fields\": [[10, \"first\"]]}\n"
+                                    "{\"fields\": [[10, \"MARKER-TO-DAMAGE\"]]}\n"
+                                    "{\"fields\": [[10, \"third\"]]}\n"));
+  std::string mst = Slurp(P("a.mst"));
+  const size_t at = mst.find("MARKER-TO-DAMAGE");
+  ASSERT_NE(at, std::string::npos);
+  mst[at + 3] ^= 0x20;  // the image's checksum no longer matches
+  Spit(P("a.mst"), mst);
+  Shell e = Vardo("export " + P("a") + " " + P("a.iso"));
+  EXPECT_EQ(e.status, 3) << e.out << e.err;
+  EXPECT_NE(e.err.find("MFN 2: -601"), std::string::npos) << e.err;
+  EXPECT_NE(e.out.find("2 records exported (plain layout), 0 fields left out, 0 records too large, "
+                       "1 damaged records not read"), std::string::npos) << e.out;
+}
+
 TEST_F(IsoCliTest, Utf8ImportSubstitutesLettersCp850LacksAndCountsThem) {
   vardo::iso2709::Iso2709Writer w(vardo::iso2709::Layout::kPlain);
   std::string img;
