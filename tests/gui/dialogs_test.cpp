@@ -17,6 +17,7 @@
 
 #include "app/gui/confirm_dialog.h"
 #include "app/gui/display_text.h"
+#include "app/gui/edit_text_dialog.h"
 #include "app/gui/languages_dialog.h"
 #include "app/gui/number_input_dialog.h"
 #include "app/gui/progress_wnd.h"
@@ -316,6 +317,14 @@ class DialogsTest : public QObject {
     CTextDisplayDialog d(ui, "c", "p", "t", dir.path().toStdString());
     QTest::mouseClick(d.SaveButton(), Qt::LeftButton);
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), qsizetype(0));
+  }
+
+  void EditDialogKeepsEveryByteItWasGiven() {
+    CEditTextDialog d;
+    const std::string text("^aA\xA0" "B\r\nC\tD\x07\x81\xFF", 13);
+    d.SetUp(text, "MFN: 1");
+    QCOMPARE(d.EditedText(), text);
+    QCOMPARE(d.windowTitle(), QStringLiteral("m8.5"));
   }
 
   // --- CNumberInputDialog ---------------------------------------------------

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextDocument>
 #include <QVBoxLayout>
 
 #include "app/gui/display_text.h"
@@ -35,13 +36,28 @@ CEditTextDialog::CEditTextDialog(QWidget* parent) : QDialog(parent) {
 
 CEditTextDialog::~CEditTextDialog() = default;
 
+namespace {
+// The editor would turn a carriage return into a line break (losing the byte)
+// and a no-break space into a blank; a CR is shown as its symbol instead, and
+// the text is read back raw, so every byte the person did not touch survives.
+constexpr char16_t kCarriageReturnSymbol = 0x240D;
+}  // namespace
+
 void CEditTextDialog::SetUp(const std::string& text, const std::string& info) {
-  m_edit->setPlainText(FromDisplay(text));
+  QString shown = FromDisplay(text);
+  shown.replace(u'\r', QChar(kCarriageReturnSymbol));
+  m_edit->setPlainText(shown);
   m_info->setText(FromDisplay(info));
   m_edit->setFocus();
 }
 
-std::string CEditTextDialog::EditedText() const { return ToDisplayBytes(m_edit->toPlainText()); }
+std::string CEditTextDialog::EditedText() const {
+  QString text = m_edit->document()->toRawText();
+  text.replace(QChar::ParagraphSeparator, u'\n');
+  text.replace(QChar::LineSeparator, u'\n');
+  text.replace(QChar(kCarriageReturnSymbol), u'\r');
+  return ToDisplayBytes(text);
+}
 
 QPlainTextEdit* CEditTextDialog::Editor() const { return m_edit; }
 
