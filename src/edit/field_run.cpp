@@ -1,9 +1,6 @@
 #include "edit/field_run.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <cstdio>
 
 #include "app/app_context.h"
 #include "app/progress.h"
@@ -35,34 +32,6 @@ bool UsesValue(FieldOperation op) {
   return op == FieldOperation::kInsertAfter || op == FieldOperation::kInsertBefore ||
          op == FieldOperation::kReplace;
 }
-
-// A run that stops itself (Cancel at a prompt, a failing format) leaves the
-// backups beside the database, so the person can still put the database back
-// as it was before the run.  The frame deletes its backups on every stop, so
-// they are set aside (a hard link, or a copy where links are not possible)
-// before the frame returns, and put back under their names afterwards.
-class BackupKeeper {
- public:
-  explicit BackupKeeper(const std::string& master)
-      : pairs_{{MasterBackupPath(master), MasterBackupPath(master) + ".kept"},
-               {XrefBackupPath(master), XrefBackupPath(master) + ".kept"}} {}
-
-  void SetAside() {
-    for (const auto& [backup, kept] : pairs_) {
-      std::remove(kept.c_str());
-      if (::link(backup.c_str(), kept.c_str()) != 0) CopyFileFast(backup, kept);
-    }
-    set_aside_ = true;
-  }
-  void PutBack() {
-    if (!set_aside_) return;
-    for (const auto& [backup, kept] : pairs_) std::rename(kept.c_str(), backup.c_str());
-  }
-
- private:
-  std::pair<std::string, std::string> pairs_[2];
-  bool set_aside_ = false;
-};
 
 }  // namespace
 
@@ -388,7 +357,6 @@ FieldRunOutcome RunFieldOperation(AppContext& ctx, Ui& ui, Progress& progress,
   }
 
   FieldRun run(ctx, request);
-  BackupKeeper keeper(ctx.db_path());
   BatchRunParams params;
   params.label = run.label();
   // Nothing is decided between a plain read and the locked one, so the record
@@ -396,12 +364,11 @@ FieldRunOutcome RunFieldOperation(AppContext& ctx, Ui& ui, Progress& progress,
   // logged and counted as not read all the same.
   params.read_policy = ReadPolicy::kLockedOnce;
   params.skip_guards = true;  // tested above, before the inputs
-  outcome.batch = RunBatch(ctx, ui, progress, params, [&run, &keeper](RecordStep& step) {
-    StepResult result = run.Work(step);
-    if (result == StepResult::kStop) keeper.SetAside();
-    return result;
-  });
-  if (outcome.batch.end == RunEnd::kStopped) keeper.PutBack();
+  // A run stopped at a prompt or by a failing format leaves the backups, so
+  // the person can still put the database back as it was before the run.
+  params.keep_backups_on_stop = true;
+  outcome.batch = RunBatch(ctx, ui, progress, params,
+                           [&run](RecordStep& step) { return run.Work(step); });
   return outcome;
 }
 
