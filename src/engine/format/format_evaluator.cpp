@@ -135,6 +135,18 @@ bool FormatEvaluator::RunSequence(const Node& seq, std::string* out) {
   return true;
 }
 
+// A function's format argument may switch modes for itself; the commands
+// after the function keep the mode they had, so a key format inside npost
+// cannot change how the rest of the record prints.
+bool FormatEvaluator::RunArgument(const Node& seq, std::string* out) {
+  const FormatMode mode = mode_;
+  const bool upper = upper_;
+  const bool ok = RunSequence(seq, out);
+  mode_ = mode;
+  upper_ = upper;
+  return ok;
+}
+
 void FormatEvaluator::CollectValues(const FieldSelector& f, bool* group_occurrence) {
   values_.clear();
   const bool in_group = iocc_ > 0 && !f.has_range;
@@ -237,7 +249,7 @@ bool FormatEvaluator::RunRef(const Node& node, std::string* out) {
   const int32_t saved_iocc = iocc_;
   record_ = &other;
   iocc_ = 0;
-  bool ok = RunSequence(*node.kids[1], out);
+  bool ok = RunArgument(*node.kids[1], out);
   record_ = saved_record;
   iocc_ = saved_iocc;
   return ok;
@@ -285,7 +297,7 @@ bool FormatEvaluator::RunItem(const Node& item, std::string* out) {
       int n = std::snprintf(buf, sizeof buf, "%0*d", item.ivalue, record_->mfn);
       return Append(out, std::string_view(buf, static_cast<size_t>(std::max(n, 0))));
     }
-    case NodeKind::kSubformat: return RunSequence(*item.kids[0], out);
+    case NodeKind::kSubformat: return RunArgument(*item.kids[0], out);
     case NodeKind::kRef: return RunRef(item, out);
     case NodeKind::kPrintNumber: {
       double v = 0;
@@ -388,7 +400,7 @@ bool FormatEvaluator::AppendNumber(double value, int64_t width, int64_t decimals
 bool FormatEvaluator::EvalText(const Node& node, std::string* text) {
   text->clear();
   if (node.kind == NodeKind::kField) return RunField(node, text, true);
-  if (node.kind == NodeKind::kSequence) return RunSequence(node, text);
+  if (node.kind == NodeKind::kSequence) return RunArgument(node, text);
   return RunItem(node, text);
 }
 
@@ -430,7 +442,7 @@ bool FormatEvaluator::EvalNumber(const Node& node, double* value) {
     case NodeKind::kVal:
     case NodeKind::kSize: {
       std::string text;
-      if (!RunSequence(*node.kids[0], &text)) return false;
+      if (!RunArgument(*node.kids[0], &text)) return false;
       *value = node.kind == NodeKind::kVal ? FirstNumber(text) : static_cast<double>(text.size());
       return true;
     }
@@ -452,7 +464,7 @@ bool FormatEvaluator::EvalNumber(const Node& node, double* value) {
     }
     case NodeKind::kNpost: {
       std::string key;
-      if (!RunSequence(*node.kids[0], &key)) return false;
+      if (!RunArgument(*node.kids[0], &key)) return false;
       UpperCaseInPlace(&key);
       if (key.size() > kFormatKeyLength) key.resize(kFormatKeyLength);
       if (!env_) {

@@ -55,6 +55,7 @@ class FormatEvaluator {
 
  private:
   bool RunSequence(const Node& seq, std::string* out);
+  bool RunArgument(const Node& seq, std::string* out);
   bool RunItem(const Node& item, std::string* out);
   bool RunField(const Node& node, std::string* out, bool operand);
   bool RunGroup(const Node& node, std::string* out);
