@@ -26,7 +26,8 @@ namespace vardo {
 
 class IndexBuilder {
  public:
-  static constexpr size_t kDefaultBudget = size_t{256} << 20;
+  // A million catalogue records of about 1 KB fit in one batch.
+  static constexpr size_t kDefaultBudget = size_t{640} << 20;
 
   explicit IndexBuilder(InvertedFile* target, size_t memory_budget = kDefaultBudget);
 

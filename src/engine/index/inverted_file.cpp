@@ -410,6 +410,12 @@ Status InvertedFile::AppendBatch(const std::vector<BatchKey>& keys,
   rc = mdb_cursor_open(raw, dbi_postings_, &cur);
   if (rc != 0) return FromMdb(rc, path_, "cannot write");
   std::unique_ptr<MDB_cursor, void (*)(MDB_cursor*)> cur_guard(cur, mdb_cursor_close);
+  // Into an empty file the keys can be appended: no tree search per key, and
+  // pages are filled completely instead of split half-full.
+  MDB_stat ms{};
+  rc = mdb_stat(raw, dbi_postings_, &ms);
+  if (rc != 0) return FromMdb(rc, path_, "cannot read");
+  const unsigned int append = ms.ms_entries == 0 ? MDB_APPEND : 0;
   for (const BatchKey& bk : keys) {
     MDB_val kv = Val(bk.key);
     // MDB_MULTIPLE stores a run of fixed-size duplicates in one call.
@@ -418,7 +424,7 @@ Status InvertedFile::AppendBatch(const std::vector<BatchKey>& keys,
     dv[0].mv_data = const_cast<unsigned char*>(bk.postings);
     dv[1].mv_size = bk.count;
     dv[1].mv_data = nullptr;
-    rc = mdb_cursor_put(cur, &kv, dv, MDB_MULTIPLE);
+    rc = mdb_cursor_put(cur, &kv, dv, MDB_MULTIPLE | append);
     if (rc != 0) return FromMdb(rc, path_, "cannot write");
   }
   cur_guard.reset();
