@@ -123,6 +123,7 @@ void CFieldsPage::BuildControls() {
   m_helpButton = new QToolButton(this);
   m_helpButton->setObjectName(QStringLiteral("fieldsHelpButton"));
   m_helpButton->setIcon(style()->standardIcon(QStyle::SP_DialogHelpButton));
+  m_helpButton->setText(QStringLiteral("?"));  // shown where the style has no help icon
   m_helpButton->setAutoRaise(true);
   connect(m_helpButton, &QToolButton::clicked, this, [this] { OnHelp(); });
 
