@@ -1,6 +1,7 @@
 // CDbSession::RunFormat: the engine's results turned into message texts.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <string>
 
 #include "db/db_session.h"
@@ -67,6 +68,16 @@ TEST_F(DbSessionFormatTest, BadArgumentAndUnopenableDatabaseGiveMessage17_4) {
   EXPECT_EQ(out, "msg17.4");
   EXPECT_EQ(db_.RunFormat("ref(['no-such-db'] 1,v1)", &out), -1);
   EXPECT_EQ(out, "msg17.4");
+}
+
+TEST_F(DbSessionFormatTest, UnreadableInvertedFileGivesMessage17_5) {
+  {
+    std::ofstream junk(dir_.File("junk.ifp"), std::ios::binary);
+    junk << std::string(5000, 'j');
+  }
+  std::string out;
+  EXPECT_EQ(db_.RunFormat("f(npost(['junk'],v650),1,0)", &out), -1);
+  EXPECT_EQ(out, "msg17.5");
 }
 
 TEST_F(DbSessionFormatTest, SessionWithoutSpaceGivesTheTrapText) {

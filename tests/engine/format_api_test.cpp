@@ -2,6 +2,7 @@
 // the records and databases a format may reach.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -24,8 +25,8 @@ class FormatApiTest : public ::testing::Test {
   void SetUp() override {
     Database db;
     ASSERT_OK(db.Create(dir_.File("books")));
-    Write(&db, MakeRecord({{245, "^aFirst title"}, {10, "2"}}));
-    Write(&db, MakeRecord({{245, "^aSecond title"}, {10, "1"}}));
+    Write(&db, MakeRecord({{245, "^aFirst title"}, {10, "2"}, {650, "Soil"}, {650, "Compost"}}));
+    Write(&db, MakeRecord({{245, "^aSecond title"}, {10, "1"}, {650, "soil"}}));
     Record gone = MakeRecord({{245, "^aDeleted"}});
     gone.status = RecordStatus::kLogicallyDeleted;
     Write(&db, gone);
@@ -137,12 +138,27 @@ TEST_F(FormatApiTest, NpostWithoutAnInvertedFileCountsNothing) {
   EXPECT_EQ(out, "00");
 }
 
-TEST_F(FormatApiTest, KeyGenerationFormatCompilesAndRuns) {
+TEST_F(FormatApiTest, KeyGenerationListsOccurrencesWhoseKeyIsPostedMoreThanOnce) {
+  // Index field 650 of the database, one key per occurrence.
+  {
+    std::ofstream fst(dir_.File("books.fst"));
+    fst << "1 0 (v650/)\r\n";
+  }
+  const std::string books = dir_.File("books");
+  ASSERT_EQ(vardo_set_field_select_table(space_, ("@" + books).c_str()), 0);
+  (void)vardo_set_inverted_file(space_, books.c_str());
+  ASSERT_EQ(vardo_create_inverted_file(space_), 0);
+  for (int32_t mfn = 1; mfn <= 2; ++mfn) ASSERT_EQ(vardo_update_index(space_, mfn), 0);
+
+  const std::string keygen = "(if npost(['" + books + "'],v650) > 1 then mfn,x3,v650/ fi)";
   std::string out;
-  EXPECT_EQ(Run("(if npost(['" + dir_.File("books") + "'],v245^a) > 1 then mfn,x3,v245^a/ fi)", 1,
-                &out),
-            0);
-  EXPECT_EQ(out, "");
+  EXPECT_EQ(Run(keygen, 1, &out), 15);
+  EXPECT_EQ(out, "000001   Soil\r\n");  // COMPOST has one posting only
+  EXPECT_GT(Run(keygen, 2, &out), 0);
+  EXPECT_EQ(out, "000002   soil\r\n");
+  // Without a database name npost asks the space's own inverted file.
+  EXPECT_GT(Run("(if npost(v650) > 1 then mfn,x3,v650/ fi)", 1, &out), 0);
+  EXPECT_EQ(out, "000001   Soil\r\n");
 }
 
 }  // namespace
