@@ -59,7 +59,10 @@ int main() {
   IndexRunStats stats;
   double t0 = bench::Now();
   const double cpu0 = CpuSeconds();
-  Status s = RebuildInvertedFile(base, nullptr, &stats);
+  // BENCH_BUDGET_MB overrides the builder's batch budget (MiB), to compare.
+  const char* budget_mb = std::getenv("BENCH_BUDGET_MB");
+  const size_t budget = budget_mb ? static_cast<size_t>(std::atol(budget_mb)) << 20 : 0;
+  Status s = RebuildInvertedFile(base, nullptr, &stats, budget);
   double secs = bench::Now() - t0;
   const double cpu = CpuSeconds() - cpu0;
   if (!s.ok()) return std::fprintf(stderr, "invert: %s\n", s.ToString().c_str()), 1;

@@ -178,11 +178,13 @@ int32_t vardo_update_index(int32_t space, int32_t mfn) {
 }
 
 int32_t vardo_term_reset(int32_t space, int32_t /*unused1*/, int32_t /*unused2*/) {
-  Space* s = FindSpace(space);
-  if (!s) return VARDO_BAD_ARGUMENT;
-  IndexState* st = IndexOf(s);
-  st->cursor.Reset();
-  return Succeed(st);
+  return Guarded([&]() -> int32_t {
+    Space* s = FindSpace(space);
+    if (!s) return VARDO_BAD_ARGUMENT;
+    IndexState* st = IndexOf(s);
+    st->cursor.Reset();
+    return Succeed(st);
+  });
 }
 
 int32_t vardo_term_position(int32_t space, int32_t /*unused*/, const char* key) {
