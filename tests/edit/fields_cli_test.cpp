@@ -33,6 +33,17 @@ Output Shell(const std::string& command) {
   return result;
 }
 
+// A tool of the build: from the environment, else beside this test binary
+// (build/tests/edit_tests -> build/src/cli/NAME); "" when neither exists.
+std::string BuildTool(const char* env, const char* name) {
+  if (const char* v = std::getenv(env); v != nullptr && *v != '\0') return v;
+  std::error_code ec;
+  std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (ec) return "";
+  std::filesystem::path tool = self.parent_path().parent_path() / "src" / "cli" / name;
+  return std::filesystem::exists(tool) ? tool.string() : "";
+}
+
 std::string Quote(const std::string& s) {
   std::string q = "'";
   for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
@@ -42,11 +53,9 @@ std::string Quote(const std::string& s) {
 class FieldsCliTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    const char* vardo = std::getenv("VARDO_BIN");
-    const char* cli = std::getenv("BRAMBLE_CLI_BIN");
-    if (vardo == nullptr || cli == nullptr) GTEST_SKIP() << "VARDO_BIN / BRAMBLE_CLI_BIN not set";
-    vardo_ = vardo;
-    cli_ = cli;
+    vardo_ = BuildTool("VARDO_BIN", "vardo");
+    cli_ = BuildTool("BRAMBLE_CLI_BIN", "bramble-cli");
+    if (vardo_.empty() || cli_.empty()) GTEST_SKIP() << "vardo or bramble-cli not built";
     char tmpl[] = "/tmp/fields_cliXXXXXX";
     ASSERT_NE(::mkdtemp(tmpl), nullptr);
     dir_ = tmpl;
