@@ -32,8 +32,6 @@ std::string Quoted(std::string_view text) {
   return "'" + s + "'";
 }
 
-bool IsNumeric(int type) { return type == 1 || type == 3; }  // kNumber or kMfn
-
 }  // namespace
 
 // Counts nesting on entry to a recursive rule and fails past the limit.
@@ -92,6 +90,11 @@ std::unique_ptr<Node> FormatParser::Parse() {
 }
 
 // ---- helpers --------------------------------------------------------------
+
+// mfn is a number wherever a number is wanted.
+bool FormatParser::IsNumeric(ValueType type) {
+  return type == ValueType::kNumber || type == ValueType::kMfn;
+}
 
 const Token& FormatParser::Peek(size_t ahead) const {
   size_t i = std::min(cur_ + ahead, tokens_.size() - 1);
@@ -786,7 +789,7 @@ FormatParser::Typed FormatParser::ParsePrefix() {
       Fail(t, "'not' needs a condition after it");
       return {};
     }
-    if (!is_not && !IsNumeric(static_cast<int>(operand.type))) {
+    if (!is_not && !IsNumeric(operand.type)) {
       Fail(t, "'-' needs a number after it");
       return {};
     }
@@ -874,8 +877,8 @@ FormatParser::Typed FormatParser::ParsePrimary() {
 
 FormatParser::Typed FormatParser::MakeBinary(const Token& op, Typed left, Typed right) {
   Typed r;
-  const bool ln = IsNumeric(static_cast<int>(left.type));
-  const bool rn = IsNumeric(static_cast<int>(right.type));
+  const bool ln = IsNumeric(left.type);
+  const bool rn = IsNumeric(right.type);
   const bool lb = left.type == ValueType::kBool;
   const bool rb = right.type == ValueType::kBool;
   NodeKind kind = NodeKind::kAnd;

@@ -105,6 +105,7 @@ class FormatParser {
   bool ParseDecimal(double* value);
 
   // Helpers.
+  static bool IsNumeric(ValueType type);
   Typed MakeBinary(const Token& op, Typed left, Typed right);
   std::unique_ptr<Node> NewNode(NodeKind kind, const Token& at);
   bool Finish(Node* node);
