@@ -233,6 +233,9 @@ void CliProgress::InstallSigint() {
   struct sigaction sa;
   std::memset(&sa, 0, sizeof sa);
   sa.sa_handler = OnSigint;
+  // A second Ctrl-C ends the process the usual way, should a command not
+  // look at Cancelled.
+  sa.sa_flags = SA_RESETHAND;
   sigemptyset(&sa.sa_mask);
   ::sigaction(SIGINT, &sa, nullptr);
 }

@@ -2,6 +2,7 @@
 // without a terminal.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdio>
 
 #include "app/cli_ui.h"
@@ -74,6 +75,22 @@ TEST(CliUi, DialogsAnswerFromTheCommandLineOnce) {
   EXPECT_EQ(ui.OpenFile({}), std::nullopt);
   EXPECT_TRUE(ui.refused());
   std::fclose(out);
+}
+
+}  // namespace
+}  // namespace bramble
+
+namespace bramble {
+namespace {
+
+TEST(CliProgress, CtrlCBecomesACancelRequest) {
+  CliProgress progress(false);
+  CliProgress::InstallSigint();
+  ASSERT_EQ(std::raise(SIGINT), 0);  // would end the test binary without the handler
+  progress.Pump(true);
+  EXPECT_TRUE(progress.Cancelled());
+  // The handler was for one Ctrl-C only; put the default back for the rest.
+  std::signal(SIGINT, SIG_DFL);
 }
 
 }  // namespace
