@@ -44,6 +44,9 @@ class CliUi : public Ui {
   void SetInteractive(bool interactive) { interactive_ = interactive; }
   // A question could not be answered (no --yes, no terminal).
   bool refused() const { return refused_; }
+  // Forgets a refusal (the file dialogs of start-up are offers, not questions:
+  // without an answer the program goes on without the table).
+  void ResetRefused() { refused_ = false; }
 
   Answer Message(const std::string& text, const std::string& caption, Buttons buttons,
                  Icon icon) override;

@@ -164,6 +164,9 @@ int Main(int argc, char** argv) {
     ui.Message(fatal, "Bramble", Buttons::kOk, Icon::kError);
     return kCliFailed;
   }
+  // A table file dialog at start-up could not be shown: the message was
+  // printed and the run goes on with the built-in conversion.
+  ui.ResetRefused();
   if (!log_path.empty()) ctx.set_run_log_path(log_path);
 
   RecordSetSelector selector(ctx, ui);
