@@ -2,6 +2,7 @@
 #include <QtTest>
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -350,6 +351,40 @@ class DialogsTest : public QObject {
     QCOMPARE(ui.Message("Replace it?\r\nyes or no", "", Buttons::kYesNo, Icon::kQuestion), Answer::kNo);
     OnNextModal([](QWidget* w) { QTest::keyClick(w, Qt::Key_Escape); });
     QCOMPARE(ui.Message("Go on?", "", Buttons::kYesNoCancel, Icon::kQuestion), Answer::kCancel);
+  }
+
+  void QtUiFileDialogsUseTheFilterFolderAndExtension() {
+    QTemporaryDir dir;
+    QtUi ui(nullptr);
+    FileDialogOptions o;
+    o.filter = "PAR & MST Files (*.par;*.mst)|*.par;*.mst||";
+    o.start_folder = dir.path().toStdString();
+    QStringList filters;
+    QString folder;
+    OnNextModal([&](QWidget* w) {
+      auto* d = qobject_cast<QFileDialog*>(w);
+      QVERIFY(d);
+      filters = d->nameFilters();
+      folder = d->directory().absolutePath();
+      d->reject();
+    });
+    QVERIFY(!ui.OpenFile(o).has_value());
+    QCOMPARE(filters, QStringList{QStringLiteral("PAR & MST Files (*.par *.mst)")});
+    QCOMPARE(folder, QDir(dir.path()).absolutePath());
+
+    o.filter = "TXT Files (*.txt)|*.txt|(*.*)|*.*||";
+    o.default_ext = "txt";
+    const QString chosen = dir.filePath(QStringLiteral("report"));
+    OnNextModal([&](QWidget* w) {
+      auto* d = qobject_cast<QFileDialog*>(w);
+      QVERIFY(d);
+      QCOMPARE(d->defaultSuffix(), QStringLiteral("txt"));
+      d->selectFile(chosen);
+      static_cast<QDialog*>(d)->accept();
+    });
+    const std::optional<std::string> saved = ui.SaveFile(o);
+    QVERIFY(saved.has_value());
+    QCOMPARE(QString::fromStdString(*saved), chosen + QStringLiteral(".txt"));
   }
 
   void QtUiOpenDocumentFailsForAMissingFile() {

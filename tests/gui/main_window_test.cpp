@@ -175,6 +175,32 @@ class MainWindowTest : public QObject {
     QCOMPARE(Text("statusBox"), Msg(10, 5));
   }
 
+  void TheLastDatabaseIsOpenedAgainAtStart() {
+    WriteFile(Path("brm.cip"), "DATA=data/\r\nLANG=en\r\nMSG=msg/\r\nWORK=work/\r\nDB=demo\r\n");
+    Start(std::make_unique<ScriptedUi>());
+    QVERIFY(m_window->OpenLastDatabase());
+    QCOMPARE(m_window->windowTitle(), QStringLiteral("demo - Bramble [en]"));
+    QCOMPARE(Find<QLineEdit>("toEdit")->text(), QStringLiteral("291"));
+  }
+
+  void AMissingLastDatabaseIsSkippedSilently() {
+    WriteFile(Path("brm.cip"), "DATA=data/\r\nLANG=en\r\nMSG=msg/\r\nDB=gone\r\n");
+    Start(std::make_unique<ScriptedUi>());
+    QVERIFY(!m_window->OpenLastDatabase());
+    QVERIFY(m_ui->calls().empty());
+  }
+
+  void ALanguageThatCannotBeLoadedEndsTheProgram() {
+    Start(std::make_unique<ScriptedUi>());
+    std::string fatal;
+    m_window->SetFatalHandler([&](const std::string& text) { fatal = text; });
+    m_window->SetLanguageChooser([](const std::vector<LanguageEntry>&, const std::string&) {
+      return std::string("msfrbr.mst");
+    });
+    Click("languageButton");
+    QCOMPARE(fatal, "The file " + Path("msg/msfrbr.mst") + " of BRM.cip does not exist");
+  }
+
   void ACancelledOpenKeepsTheDatabase() {
     Start(std::make_unique<ScriptedUi>());
     OpenDemo();

@@ -8,14 +8,12 @@
 // The last database (DB= in the data folder) is opened again when it is
 // still there, so the person starts where they left off.
 #include <QApplication>
-#include <QFileInfo>
 #include <QIcon>
 #include <QPainter>
 #include <QPixmap>
 #include <string>
 
 #include "app/app_context.h"
-#include "app/configuration.h"
 #include "app/gui/main_window.h"
 #include "app/gui/qt_ui.h"
 
@@ -62,11 +60,7 @@ int main(int argc, char** argv) {
   bramble::gui::CMainWindow window(ctx, ui);
   ui.SetParent(&window);
   window.Initialise();
-  const bramble::Configuration& config = ctx.config();
-  if (!config.db_name.empty()) {
-    const std::string last = bramble::JoinPath(config.data_folder, config.db_name + ".mst");
-    if (QFileInfo(QFile::decodeName(last.c_str())).isFile()) window.OpenDatabase(last);
-  }
+  window.OpenLastDatabase();
   window.show();
   return app.exec();
 }

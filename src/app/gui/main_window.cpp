@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QFocusEvent>
 #include <QFrame>
 #include <QGridLayout>
@@ -405,6 +406,14 @@ bool CMainWindow::OpenDatabase(const std::string& path) {
     if (page) page->DatabaseChanged();
   Refresh();
   return true;
+}
+
+bool CMainWindow::OpenLastDatabase() {
+  const Configuration& config = m_ctx.config();
+  if (config.db_name.empty()) return false;
+  const std::string last = JoinPath(config.data_folder, config.db_name + ".mst");
+  if (!QFileInfo(QFile::decodeName(last.c_str())).isFile()) return false;
+  return OpenDatabase(last);
 }
 
 void CMainWindow::OnOpen() {

@@ -60,6 +60,10 @@ class CMainWindow final : public QWidget {
 
   // Opens the database at path as "Open" does after its file dialog.
   bool OpenDatabase(const std::string& path);
+  // Opens the last database (DB= in the data folder) when it is still there,
+  // so the person starts where they left off.  False (and nothing shown) when
+  // there is none.
+  bool OpenLastDatabase();
 
   // Puts page into tab index (replacing what was there; the window owns it).
   void InstallPage(int index, CTabPage* page);
