@@ -53,8 +53,11 @@ int32_t ReadStatus(XrefState st) {
   return VARDO_DAMAGED;
 }
 
+// Closes the files the modules hold (export file, inverted file), so the
+// database's files can be copied or replaced.  The compiled format stays: a
+// format may be compiled before its database is attached.
 void DetachModules(Space* s) {
-  s->exporter.reset();  // closes the export file
+  s->exporter.reset();
   s->index.reset();
 }
 
