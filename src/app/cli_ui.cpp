@@ -128,6 +128,10 @@ std::optional<std::string> CliUi::AskLine(const std::string& prompt) {
 
 Answer CliUi::Message(const std::string& text, const std::string&, Buttons buttons, Icon) {
   PrintLine(text);
+  return Ask(buttons);
+}
+
+Answer CliUi::Ask(Buttons buttons) {
   if (buttons == Buttons::kOk) return Answer::kOk;
   if (assume_yes_) return buttons == Buttons::kOkCancel ? Answer::kOk : Answer::kYes;
   const char* choices = buttons == Buttons::kYesNo         ? "[y/n] "
@@ -139,7 +143,8 @@ Answer CliUi::Message(const std::string& text, const std::string&, Buttons butto
       refused_ = true;
       return buttons == Buttons::kYesNo ? Answer::kNo : Answer::kCancel;
     }
-    char c = line->empty() ? '\0' : static_cast<char>(std::tolower(static_cast<unsigned char>((*line)[0])));
+    char c = line->empty() ? '\0'
+                           : static_cast<char>(std::tolower(static_cast<unsigned char>((*line)[0])));
     if (buttons == Buttons::kOkCancel) {
       if (c == 'o') return Answer::kOk;
       if (c == 'c') return Answer::kCancel;
@@ -174,7 +179,7 @@ std::optional<std::string> CliUi::SaveFile(const FileDialogOptions&) {
 int CliUi::Confirm(const std::string& text, int, int, const std::string& info) {
   PrintLine(text);
   if (!info.empty()) PrintLine(info);
-  Answer a = Message(std::string(), std::string(), Buttons::kYesNoCancel, Icon::kQuestion);
+  Answer a = Ask(Buttons::kYesNoCancel);
   return a == Answer::kYes ? 1 : (a == Answer::kNo ? 0 : -1);
 }
 

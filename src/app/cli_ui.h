@@ -67,6 +67,8 @@ class CliUi : public Ui {
 
  private:
   void PrintLine(const std::string& display_text);
+  // The answer to a question already printed.
+  Answer Ask(Buttons buttons);
   // Reads one line from the terminal; nullopt when there is none.
   std::optional<std::string> AskLine(const std::string& prompt);
   bool assume_yes_;

@@ -48,6 +48,7 @@ TEST(CliUi, YesAnswersEveryQuestion) {
   EXPECT_EQ(ui.Message("q", "", Buttons::kOkCancel, Icon::kQuestion), Answer::kOk);
   EXPECT_EQ(ui.Confirm("text", 0, 1, "info"), 1);
   EXPECT_FALSE(ui.refused());
+  EXPECT_EQ(Captured(out), "q\nq\nq\ntext\ninfo\n");
   std::fclose(out);
 }
 
