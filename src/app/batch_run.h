@@ -5,7 +5,7 @@
 //
 //   1. Guards: no database open -> message 10.2; no record set -> message 5.4.
 //      Nothing is changed and no backup is taken.  (Runs check their own
-//      inputs, an empty tag and the like, before calling Run.)
+//      inputs, an empty tag and the like, before calling RunBatch.)
 //   2. Backups: the master file is copied to its "ms~" copy and the
 //      cross-reference file to its "xr~" copy beside it.  A copy that fails
 //      refuses the run (the backup path + LF + message 1.9): a run without a
@@ -17,7 +17,10 @@
 //      + " " + the 1-based position in "%8.0f", at most once per whole
 //      percent), the cancel check, the read without lock (a failure is logged
 //      as label + ": " + MFN + " " + 23.3 and counted as not read), the read
-//      with lock, the run's work, and the release of the lock.
+//      with lock (a record another program holds locked is logged and counted
+//      as not read the same way, never changed), the run's work, and the
+//      release of the lock.  "Whole percent" compares done * 100 / total as a
+//      real number, so a run of 101 records fills the bar in 100 steps.
 //   5. The end: backups deleted, the totals message (read + " " + 15.6 CR LF
 //      not read + " " + 18.10) unless the run shows its own summary.
 //   6. Cancel: the lock released, the backups put back over the master and
