@@ -178,6 +178,26 @@ TEST_F(BatchRunTest, DeletedRecordIsNotReadAndNotWorkedOn) {
   EXPECT_EQ(r.not_read, 1);
 }
 
+TEST_F(BatchRunTest, RecordLockedByAnotherSessionIsNotReadAndNotChanged) {
+  Open(3);
+  AcceptRange("1", "3");
+  CDbSession other;  // another user of the database holds record 2
+  ASSERT_EQ(other.Open(dir_.File("cds")), 1);
+  ASSERT_EQ(other.ReadRecord(2, true), 0);
+  std::vector<int32_t> seen;
+  BatchRunResult r = RunBatch(ctx_, ui_, progress_, Params(), [&](RecordStep& s) {
+    seen.push_back(s.mfn);
+    return AddField(s);
+  });
+  other.UnlockRecord();
+  EXPECT_EQ(seen, (std::vector<int32_t>{1, 3}));
+  EXPECT_EQ(r.read, 2);
+  EXPECT_EQ(r.not_read, 1);
+  EXPECT_EQ(FieldCountOf(2), 1);
+  EXPECT_NE(ReadBytes(dir_.File("brmlog.txt")).find(Marker(11, 10) + ": 2 " + Marker(23, 3)),
+            std::string::npos);
+}
+
 TEST_F(BatchRunTest, CancelAtTheFirstStepLeavesTheDatabaseAsItWas) {
   Open(10);
   AcceptRange("1", "10");
