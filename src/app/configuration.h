@@ -96,7 +96,9 @@ bool WriteConfigurationLanguage(const std::string& code, Configuration* config);
 // tables work as a pair, in force only when both files are named and both
 // load.  A file that cannot be opened shows its message (27.2 or 27.3) and a
 // "*.tab" file dialog; a chosen file that cannot be opened shows 27.4 (display)
-// or ".tab" (storage).  Returns true when both tables are in force.
+// or its path + LF + message 1.9 (storage: a box reading only ".tab" would not
+// tell the person anything).  An entry that would map a byte other than 0 to
+// 0 keeps the byte.  Returns true when both tables are in force.
 bool LoadConversionTables(const Configuration& config, const MessageTable& messages, Ui& ui);
 
 // Joins a folder and a name with one "/" between them ("" folder: name alone).
