@@ -596,12 +596,12 @@ bool FormatParser::ParseDatabaseName(std::string* name) {
 
 FormatParser::Typed FormatParser::ParseFunction() {
   const Token name = Peek();
-  struct Spec {
+  struct FunctionInfo {
     const char* word;
     NodeKind kind;
     ValueType type;
   };
-  static constexpr Spec kFunctions[] = {
+  static constexpr FunctionInfo kFunctions[] = {
       {"s", NodeKind::kSubformat, ValueType::kText},
       {"f", NodeKind::kFormatNumber, ValueType::kText},
       {"mid", NodeKind::kMid, ValueType::kText},
@@ -620,21 +620,21 @@ FormatParser::Typed FormatParser::ParseFunction() {
       {"p", NodeKind::kPresent, ValueType::kBool},
       {"a", NodeKind::kAbsent, ValueType::kBool},
   };
-  const Spec* spec = nullptr;
-  for (const Spec& s : kFunctions) {
-    if (EqualsWord(name.text, s.word)) spec = &s;
+  const FunctionInfo* fn = nullptr;
+  for (const FunctionInfo& s : kFunctions) {
+    if (EqualsWord(name.text, s.word)) fn = &s;
   }
-  if (!spec) {
+  if (!fn) {
     Fail(name, "unknown command " + Quoted(name.text));
     return {};
   }
   Advance();
   Typed r;
-  r.type = spec->type;
-  r.node = NewNode(spec->kind, name);
+  r.type = fn->type;
+  r.node = NewNode(fn->kind, name);
   Node* n = r.node.get();
-  if (spec->kind == NodeKind::kDate || spec->kind == NodeKind::kMstName ||
-      spec->kind == NodeKind::kIocc) {
+  if (fn->kind == NodeKind::kDate || fn->kind == NodeKind::kMstName ||
+      fn->kind == NodeKind::kIocc) {
     return r;  // no arguments
   }
   NestingGuard guard(this, name);
@@ -657,7 +657,7 @@ FormatParser::Typed FormatParser::ParseFunction() {
     return true;
   };
   bool ok = true;
-  switch (spec->kind) {
+  switch (fn->kind) {
     case NodeKind::kSubformat:
     case NodeKind::kVal:
     case NodeKind::kSize:
@@ -678,7 +678,7 @@ FormatParser::Typed FormatParser::ParseFunction() {
     case NodeKind::kLeft:
     case NodeKind::kRight:
       ok = add(ParseSequence(true)) &&
-           comma(spec->kind == NodeKind::kLeft ? "left(text, count)" : "right(text, count)") &&
+           comma(fn->kind == NodeKind::kLeft ? "left(text, count)" : "right(text, count)") &&
            add(ParseNumberArgument());
       break;
     case NodeKind::kReplace:
@@ -694,8 +694,8 @@ FormatParser::Typed FormatParser::ParseFunction() {
     case NodeKind::kAbsent: {
       // nocc counts all occurrences; it does not drive a group's repeat count.
       std::vector<int32_t>* saved = group_tags_;
-      if (spec->kind == NodeKind::kNocc) group_tags_ = nullptr;
-      std::unique_ptr<Node> f = ParseFieldArgument(spec->kind);
+      if (fn->kind == NodeKind::kNocc) group_tags_ = nullptr;
+      std::unique_ptr<Node> f = ParseFieldArgument(fn->kind);
       group_tags_ = saved;
       if (!f) return {};
       n->field = f->field;
