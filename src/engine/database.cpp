@@ -324,12 +324,63 @@ Status Database::ClearPending(int32_t mfn) {
   if (!s.ok()) return s;
   XrefEntry e;
   XrefState st = d.ReadEntry(mfn, &e);
-  if ((st == XrefState::kActive || st == XrefState::kDeleted ||
-       st == XrefState::kDeletedPending) && (e.flags & kXrfPending)) {
+  if (st != XrefState::kUnused && st != XrefState::kDamaged && (e.flags & kXrfPending)) {
     e.flags &= ~kXrfPending;
     s = d.WriteEntry(mfn, e);
     if (!s.ok()) d.poisoned = true;
   }
+  d.UnlockHeader();
+  return s;
+}
+
+Result<std::vector<int32_t>> Database::PendingMfns(uint64_t* snapshot) {
+  Result<ControlRecord> c = ReadControl();
+  if (!c.ok()) return c.status();
+  *snapshot = c->end_offset;
+  std::vector<int32_t> out;
+  XrefEntry e;
+  for (int32_t mfn = 1; mfn < c->next_mfn; ++mfn) {
+    XrefState st = impl_->ReadEntry(mfn, &e);
+    if (st != XrefState::kUnused && st != XrefState::kDamaged && (e.flags & kXrfPending)) {
+      out.push_back(mfn);
+    }
+  }
+  return out;
+}
+
+Status Database::ClearPending(const std::vector<int32_t>& mfns, uint64_t snapshot) {
+  if (!is_open()) return Status::InvalidArgument("no database open");
+  Impl& d = *impl_;
+  if (d.poisoned) return Status::IoError("an earlier write failed; reopen the database");
+  Status s = d.LockHeader();
+  if (!s.ok()) return s;
+  // Entries of consecutive MFNs are rewritten with one write.
+  std::string run;
+  int32_t run_first = 0;
+  auto flush = [&]() {
+    Status st;
+    if (!run.empty()) st = d.xrf.Write(XrfEntryOffset(run_first), run.data(), run.size());
+    run.clear();
+    return st;
+  };
+  XrefEntry e;
+  for (size_t i = 0; i < mfns.size() && s.ok(); ++i) {
+    const int32_t mfn = mfns[i];
+    XrefState st = mfn >= 1 ? d.ReadEntry(mfn, &e) : XrefState::kUnused;
+    const bool clear = st != XrefState::kUnused && st != XrefState::kDamaged &&
+                       (e.flags & kXrfPending) && e.offset < snapshot;
+    if (!clear) continue;
+    if (!run.empty() && mfn != run_first + static_cast<int32_t>(run.size() / kXrfEntrySize)) {
+      s = flush();
+    }
+    if (run.empty()) run_first = mfn;
+    e.flags &= ~kXrfPending;
+    char buf[kXrfEntrySize];
+    EncodeXrefEntry(mfn, e, buf);
+    run.append(buf, kXrfEntrySize);
+  }
+  if (s.ok()) s = flush();
+  if (!s.ok()) d.poisoned = true;
   d.UnlockHeader();
   return s;
 }

@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/record.h"
 #include "engine/status.h"
@@ -97,6 +98,16 @@ class Database {
   // Clears the "index update pending" mark of mfn (after its postings were
   // updated); a pending deleted record becomes plain deleted.
   Status ClearPending(int32_t mfn);
+
+  // MFNs whose entry carries the pending mark (active, deleted or purged
+  // records), in MFN order.  *snapshot receives the master file's end offset
+  // at the moment of the scan: pass it to ClearPending below.
+  Result<std::vector<int32_t>> PendingMfns(uint64_t* snapshot);
+  // Clears the mark of every MFN listed whose current image was written
+  // before snapshot: a record rewritten by another session since the scan
+  // keeps its mark, so its new version is indexed next time.  One lock and
+  // one write per run of consecutive MFNs, however many records.
+  Status ClearPending(const std::vector<int32_t>& mfns, uint64_t snapshot);
 
   // Counts per state over 1..next_mfn-1.
   Result<DatabaseStats> Stats();

@@ -98,6 +98,25 @@ TEST_F(StoreTest, RewriteKeepsMfnAndDeletedRecordsKeepTheirFields) {
   EXPECT_EQ(Read(mfn).state, XrefState::kDeleted);
 }
 
+TEST_F(StoreTest, BatchClearKeepsTheMarkOfRecordsRewrittenSinceThePendingScan) {
+  for (int i = 0; i < 5; ++i) Append(MakeRecord({{245, "^aR" + std::to_string(i)}}));
+  ASSERT_OK(db_.ClearPending(2));
+  uint64_t snapshot = 0;
+  Result<std::vector<int32_t>> pending = db_.PendingMfns(&snapshot);
+  ASSERT_TRUE(pending.ok());
+  EXPECT_EQ(*pending, (std::vector<int32_t>{1, 3, 4, 5}));
+  // Another session rewrites MFN 4 after the scan: its new version is not
+  // indexed yet, so it must stay pending.
+  Record r = MakeRecord({{245, "^aChanged"}});
+  r.mfn = 4;
+  ASSERT_OK(db_.Write(&r, true));
+  ASSERT_OK(db_.ClearPending(*pending, snapshot));
+  uint64_t later = 0;
+  EXPECT_EQ(*db_.PendingMfns(&later), std::vector<int32_t>{4});
+  EXPECT_TRUE(Check().problems.empty());
+  EXPECT_EQ(Read(3).record.fields[0].text, "^aR2");
+}
+
 TEST_F(StoreTest, OversizedRecordIsRefusedAndNothingIsWritten) {
   Record big = MakeRecord({{10, std::string(VARDO_MAX_RECORD_BYTES, 'x')}});
   Status s = db_.Write(&big, true);

@@ -86,45 +86,6 @@ uint64_t FileSize(const std::string& file) {
 
 }  // namespace
 
-Result<std::vector<int32_t>> PendingMfns(const std::string& db_base, int32_t next_mfn) {
-  using namespace format;
-  const std::string file = db_base + ".xrf";
-  std::vector<int32_t> out;
-  int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    if (errno == ENOENT) return out;  // no entries: nothing written yet
-    return Errno("cannot open", file);
-  }
-  std::unique_ptr<int, void (*)(int*)> closer(&fd, [](int* f) { close(*f); });
-  char header[kXrfHeaderSize];
-  ssize_t n = pread(fd, header, sizeof header, 0);
-  if (n == 0) return out;
-  if (n != static_cast<ssize_t>(sizeof header) || std::memcmp(header, kXrfMagic, 8) != 0) {
-    return VARDO_CORRUPT("not a cross-reference file: " + file);
-  }
-  std::string chunk(kXrfEntrySize * 8192, '\0');
-  for (int64_t first = 1; first < next_mfn; first += 8192) {
-    const int64_t count = std::min<int64_t>(8192, next_mfn - first);
-    n = pread(fd, chunk.data(), static_cast<size_t>(count) * kXrfEntrySize,
-              static_cast<off_t>(XrfEntryOffset(static_cast<int32_t>(first))));
-    if (n < 0) return Errno("cannot read", file);
-    const int64_t got = n / kXrfEntrySize;
-    for (int64_t i = 0; i < got; ++i) {
-      const char* p = chunk.data() + i * kXrfEntrySize;
-      const int32_t mfn = static_cast<int32_t>(first + i);
-      const uint32_t flags = DecodeFixed32(p + 8);
-      if (!(flags & kXrfPending) || !(flags & kXrfPresent)) continue;
-      char tmp[16];
-      std::memcpy(tmp, p, 12);
-      EncodeFixed32(tmp + 12, static_cast<uint32_t>(mfn));
-      if (DecodeFixed32(p + 12) != Crc32c(tmp, 16)) continue;  // damaged: the read reports it
-      out.push_back(mfn);
-    }
-    if (got < count) break;
-  }
-  return out;
-}
-
 Status RebuildInvertedFile(const std::string& db_path, const IndexProgress& progress,
                            IndexRunStats* stats, size_t memory_budget) {
   *stats = IndexRunStats{};
@@ -136,11 +97,14 @@ Status RebuildInvertedFile(const std::string& db_path, const IndexProgress& prog
   Tables tables;
   s = LoadTables(base, &tables);
   if (!s.ok()) return s;
+  // The pending list is taken before the last MFN is read, so every record
+  // on it is inside the range indexed below.
+  uint64_t snapshot = 0;
+  auto pending = db.PendingMfns(&snapshot);
+  if (!pending.ok()) return pending.status();
   auto control = db.ReadControl();
   if (!control.ok()) return control.status();
   const int32_t next_mfn = control->next_mfn;
-  auto pending = PendingMfns(base, next_mfn);
-  if (!pending.ok()) return pending.status();
 
   const std::string ifp = base + ".ifp";
   const std::string tmp = ifp + ".tmp";
@@ -191,11 +155,7 @@ Status RebuildInvertedFile(const std::string& db_path, const IndexProgress& prog
   SyncFolderOf(ifp);
   stats->file_bytes = FileSize(ifp);
 
-  for (int32_t mfn : pending.value()) {
-    s = db.ClearPending(mfn);
-    if (!s.ok()) return s;
-  }
-  return Status::Ok();
+  return db.ClearPending(pending.value(), snapshot);
 }
 
 Status UpdatePendingRecords(const std::string& db_path, const IndexProgress& progress,
@@ -211,9 +171,8 @@ Status UpdatePendingRecords(const std::string& db_path, const IndexProgress& pro
   if (!s.ok()) return s;
   auto file = InvertedFile::Open(base + ".ifp");
   if (!file.ok()) return file.status();
-  auto control = db.ReadControl();
-  if (!control.ok()) return control.status();
-  auto pending = PendingMfns(base, control->next_mfn);
+  uint64_t snapshot = 0;
+  auto pending = db.PendingMfns(&snapshot);
   if (!pending.ok()) return pending.status();
 
   IndexFormatEnvironment env(&db, nullptr);
@@ -246,10 +205,11 @@ Status UpdatePendingRecords(const std::string& db_path, const IndexProgress& pro
     }
     s = file.value()->ReplaceRecords(&group);
     if (!s.ok()) return s;
-    for (const RecordPostings& rp : group) {
-      s = db.ClearPending(rp.mfn);
-      if (!s.ok()) return s;
-    }
+    std::vector<int32_t> done;
+    done.reserve(group.size());
+    for (const RecordPostings& rp : group) done.push_back(rp.mfn);
+    s = db.ClearPending(done, snapshot);
+    if (!s.ok()) return s;
     if (progress) progress(static_cast<int64_t>(end), total);
   }
   stats->file_bytes = FileSize(base + ".ifp");

@@ -43,8 +43,4 @@ Status RebuildInvertedFile(const std::string& db_path, const IndexProgress& prog
 Status UpdatePendingRecords(const std::string& db_path, const IndexProgress& progress,
                             IndexRunStats* stats);
 
-// MFNs 1..next_mfn-1 whose cross-reference entry (valid checksum) carries
-// the pending mark, read straight from DB.xrf.
-Result<std::vector<int32_t>> PendingMfns(const std::string& db_base, int32_t next_mfn);
-
 }  // namespace vardo
