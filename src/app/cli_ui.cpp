@@ -1,5 +1,7 @@
 #include "app/cli_ui.h"
 
+#include "engine/utf8.h"
+
 #include <unistd.h>
 
 #include <cctype>
@@ -21,19 +23,6 @@ volatile std::sig_atomic_t g_interrupted = 0;
 
 void OnSigint(int) { g_interrupted = 1; }
 
-void PutUtf8(uint32_t cp, std::string* out) {
-  if (cp < 0x80) {
-    out->push_back(static_cast<char>(cp));
-  } else if (cp < 0x800) {
-    out->push_back(static_cast<char>(0xC0 | (cp >> 6)));
-    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else {
-    out->push_back(static_cast<char>(0xE0 | (cp >> 12)));
-    out->push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  }
-}
-
 // Turns the boxes' CR LF into plain line ends for the terminal.
 std::string PlainLines(const std::string& text) {
   std::string out;
@@ -52,53 +41,25 @@ std::string Cp1252ToUtf8(const std::string& text) {
   out.reserve(text.size() + text.size() / 8);
   for (unsigned char b : text) {
     uint32_t cp = b < 0x80 ? b : (b < 0xA0 ? kHigh1252[b - 0x80] : b);
-    PutUtf8(cp, &out);
+    vardo::AppendUtf8(cp, &out);
   }
   return out;
 }
 
 std::string Utf8ToCp1252(const std::string& text) {
   std::string out;
-  size_t i = 0;
-  while (i < text.size()) {
-    unsigned char b = static_cast<unsigned char>(text[i]);
-    uint32_t cp;
-    size_t len;
-    if (b < 0x80) {
-      cp = b;
-      len = 1;
-    } else if ((b & 0xE0) == 0xC0) {
-      cp = b & 0x1F;
-      len = 2;
-    } else if ((b & 0xF0) == 0xE0) {
-      cp = b & 0x0F;
-      len = 3;
-    } else if ((b & 0xF8) == 0xF0) {
-      cp = b & 0x07;
-      len = 4;
-    } else {
-      out.push_back('?');
-      ++i;
-      continue;
-    }
-    bool ok = i + len <= text.size();
-    for (size_t k = 1; ok && k < len; ++k) {
-      unsigned char c = static_cast<unsigned char>(text[i + k]);
-      if ((c & 0xC0) != 0x80) ok = false;
-      cp = (cp << 6) | (c & 0x3F);
-    }
-    if (!ok) {
-      out.push_back('?');
-      ++i;
-      continue;
-    }
-    i += len;
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  const auto* end = p + text.size();
+  while (p < end) {
+    size_t len = 1;
+    const int32_t cp = vardo::DecodeUtf8(p, end, &len);
+    p += len;
     char byte = '?';
-    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) {
+    if (cp >= 0 && (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF))) {
       byte = static_cast<char>(cp);
-    } else {
+    } else if (cp >= 0) {
       for (int k = 0; k < 32; ++k) {
-        if (kHigh1252[k] == cp) byte = static_cast<char>(0x80 + k);
+        if (kHigh1252[k] == static_cast<uint32_t>(cp)) byte = static_cast<char>(0x80 + k);
       }
     }
     out.push_back(byte);

@@ -12,6 +12,7 @@
 #include "engine/database_checker.h"
 #include "engine/iso2709/text_decoder.h"
 #include "engine/iso2709/text_decoder_tables.h"
+#include "engine/utf8.h"
 
 namespace vardo::cli {
 
@@ -24,19 +25,7 @@ using nlohmann::json;
 std::string Cp850ToUtf8(const std::string& bytes) {
   std::string out;
   out.reserve(bytes.size() + bytes.size() / 4);
-  for (unsigned char b : bytes) {
-    uint32_t c = b < 0x80 ? b : iso2709::tables::kCp850High[b - 0x80];
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
+  for (unsigned char b : bytes) AppendUtf8(b < 0x80 ? b : iso2709::tables::kCp850High[b - 0x80], &out);
   return out;
 }
 

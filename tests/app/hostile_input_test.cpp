@@ -35,7 +35,9 @@ TEST(HostileInput, ConfigurationReaderTakesAnyBytes) {
     // Relative paths are always anchored in the configuration folder.
     for (const std::string* p : {&c.data_folder, &c.message_folder, &c.work_folder,
                                  &c.display_table_path, &c.storage_table_path}) {
-      if (!p->empty()) EXPECT_EQ((*p)[0], '/') << *p;
+      if (!p->empty()) {
+        EXPECT_EQ((*p)[0], '/') << *p;
+      }
     }
     // The tables come as a pair or not at all.
     EXPECT_EQ(c.display_table_path.empty(), c.storage_table_path.empty());

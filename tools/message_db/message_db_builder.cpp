@@ -22,27 +22,14 @@
 #include <utility>
 #include <vector>
 
+#include "engine/iso2709/text_decoder.h"
+#include "engine/utf8.h"
 #include "engine/vardo.h"
 
 namespace {
 
 constexpr int kRows = 40;
 constexpr int kCols = 10;
-
-// CP850 bytes 0x80..0xFF as Unicode code points.
-constexpr uint16_t kCp850High[128] = {
-    0x00C7, 0x00FC, 0x00E9, 0x00E2, 0x00E4, 0x00E0, 0x00E5, 0x00E7, 0x00EA, 0x00EB, 0x00E8,
-    0x00EF, 0x00EE, 0x00EC, 0x00C4, 0x00C5, 0x00C9, 0x00E6, 0x00C6, 0x00F4, 0x00F6, 0x00F2,
-    0x00FB, 0x00F9, 0x00FF, 0x00D6, 0x00DC, 0x00F8, 0x00A3, 0x00D8, 0x00D7, 0x0192, 0x00E1,
-    0x00ED, 0x00F3, 0x00FA, 0x00F1, 0x00D1, 0x00AA, 0x00BA, 0x00BF, 0x00AE, 0x00AC, 0x00BD,
-    0x00BC, 0x00A1, 0x00AB, 0x00BB, 0x2591, 0x2592, 0x2593, 0x2502, 0x2524, 0x00C1, 0x00C2,
-    0x00C0, 0x00A9, 0x2563, 0x2551, 0x2557, 0x255D, 0x00A2, 0x00A5, 0x2510, 0x2514, 0x2534,
-    0x252C, 0x251C, 0x2500, 0x253C, 0x00E3, 0x00C3, 0x255A, 0x2554, 0x2569, 0x2566, 0x2560,
-    0x2550, 0x256C, 0x00A4, 0x00F0, 0x00D0, 0x00CA, 0x00CB, 0x00C8, 0x0131, 0x00CD, 0x00CE,
-    0x00CF, 0x2518, 0x250C, 0x2588, 0x2584, 0x00A6, 0x00CC, 0x2580, 0x00D3, 0x00DF, 0x00D4,
-    0x00D2, 0x00F5, 0x00D5, 0x00B5, 0x00FE, 0x00DE, 0x00DA, 0x00DB, 0x00D9, 0x00FD, 0x00DD,
-    0x00AF, 0x00B4, 0x00AD, 0x00B1, 0x2017, 0x00BE, 0x00B6, 0x00A7, 0x00F7, 0x00B8, 0x00B0,
-    0x00A8, 0x00B7, 0x00B9, 0x00B3, 0x00B2, 0x25A0, 0x00A0};
 
 bool Fail(const std::string& where, const std::string& what) {
   std::fprintf(stderr, "message_db_builder: %s: %s\n", where.c_str(), what.c_str());
@@ -53,53 +40,18 @@ bool Fail(const std::string& where, const std::string& what) {
 // character has no CP850 byte or the UTF-8 is malformed.
 bool Utf8ToCp850(const std::string& in, std::string* out, uint32_t* bad) {
   out->clear();
-  size_t i = 0;
-  while (i < in.size()) {
-    unsigned char b = static_cast<unsigned char>(in[i]);
-    uint32_t cp;
-    size_t len;
-    if (b < 0x80) {
-      cp = b;
-      len = 1;
-    } else if ((b & 0xE0) == 0xC0) {
-      cp = b & 0x1F;
-      len = 2;
-    } else if ((b & 0xF0) == 0xE0) {
-      cp = b & 0x0F;
-      len = 3;
-    } else if ((b & 0xF8) == 0xF0) {
-      cp = b & 0x07;
-      len = 4;
-    } else {
-      *bad = b;
+  const auto* p = reinterpret_cast<const unsigned char*>(in.data());
+  const auto* end = p + in.size();
+  while (p < end) {
+    size_t len = 1;
+    const int32_t cp = vardo::DecodeUtf8(p, end, &len);
+    const int byte = cp < 0 ? -1 : vardo::iso2709::TextDecoder::Cp850Byte(static_cast<uint32_t>(cp));
+    if (byte < 0) {
+      *bad = cp < 0 ? *p : static_cast<uint32_t>(cp);
       return false;
     }
-    if (i + len > in.size()) {
-      *bad = b;
-      return false;
-    }
-    for (size_t k = 1; k < len; ++k) {
-      unsigned char c = static_cast<unsigned char>(in[i + k]);
-      if ((c & 0xC0) != 0x80) {
-        *bad = b;
-        return false;
-      }
-      cp = (cp << 6) | (c & 0x3F);
-    }
-    i += len;
-    if (cp < 0x80) {
-      out->push_back(static_cast<char>(cp));
-      continue;
-    }
-    int found = -1;
-    for (int k = 0; k < 128; ++k) {
-      if (kCp850High[k] == cp) found = k;
-    }
-    if (found < 0) {
-      *bad = cp;
-      return false;
-    }
-    out->push_back(static_cast<char>(0x80 + found));
+    out->push_back(static_cast<char>(byte));
+    p += len;
   }
   return true;
 }

@@ -1,5 +1,7 @@
 #include "engine/iso2709/text_decoder.h"
 
+#include "engine/utf8.h"
+
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -26,34 +28,6 @@ const Cp850Reverse& Reverse() {
 
 bool IsCombiningMark(uint32_t c) { return c >= 0x0300 && c <= 0x036F; }
 
-// Decodes one UTF-8 sequence at [p, end).  Returns the code point and sets *len,
-// or returns -1 with *len = 1 for a byte that does not start a valid sequence
-// (overlong forms, surrogates and values above U+10FFFF are invalid too).
-int32_t DecodeUtf8(const unsigned char* p, const unsigned char* end, size_t* len) {
-  *len = 1;
-  const unsigned char c = p[0];
-  if (c < 0x80) return c;
-  size_t n;
-  uint32_t v;
-  uint32_t min;
-  if ((c & 0xE0) == 0xC0) {
-    n = 2, v = c & 0x1F, min = 0x80;
-  } else if ((c & 0xF0) == 0xE0) {
-    n = 3, v = c & 0x0F, min = 0x800;
-  } else if ((c & 0xF8) == 0xF0) {
-    n = 4, v = c & 0x07, min = 0x10000;
-  } else {
-    return -1;
-  }
-  if (static_cast<size_t>(end - p) < n) return -1;
-  for (size_t i = 1; i < n; ++i) {
-    if ((p[i] & 0xC0) != 0x80) return -1;
-    v = (v << 6) | (p[i] & 0x3F);
-  }
-  if (v < min || v > 0x10FFFF || (v >= 0xD800 && v <= 0xDFFF)) return -1;
-  *len = n;
-  return static_cast<int32_t>(v);
-}
 
 }  // namespace
 
