@@ -23,7 +23,6 @@
 //   -608   VARDO_TOO_LARGE     the record image would exceed VARDO_MAX_RECORD_BYTES
 //   -609   VARDO_BAD_ARGUMENT  bad handle, buffer, tag, occurrence or field-update command
 //   -610   VARDO_NO_DATABASE   no master file is attached to the space
-//   -611   VARDO_NOT_LOCKED    write-with-unlock or unlock of a record this space does not hold
 //   -612   VARDO_EXPORT_FAILED the export file cannot be opened or written
 //   -613   VARDO_EXPORT_TOO_LARGE a record above 99,999 bytes cannot be written as ISO 2709
 //   -209, -301, -401, -503, -504, -507: print-format run results (see vardo_run_format)
@@ -44,7 +43,6 @@ inline constexpr int32_t VARDO_IO = -607;
 inline constexpr int32_t VARDO_TOO_LARGE = -608;
 inline constexpr int32_t VARDO_BAD_ARGUMENT = -609;
 inline constexpr int32_t VARDO_NO_DATABASE = -610;
-inline constexpr int32_t VARDO_NOT_LOCKED = -611;
 inline constexpr int32_t VARDO_EXPORT_FAILED = -612;
 inline constexpr int32_t VARDO_EXPORT_TOO_LARGE = -613;
 
@@ -102,6 +100,8 @@ int32_t vardo_read_record_locked(int32_t space, int32_t buffer, int32_t mfn);
 // VARDO_LOCKED when another session holds the record's lock.
 int32_t vardo_write_record(int32_t space, int32_t buffer);
 int32_t vardo_write_record_unlock(int32_t space, int32_t buffer);
+// Releases the lock of the buffer's record; 0 also when it was not held, so
+// an unlock after a write with unlock is harmless.
 int32_t vardo_unlock_record(int32_t space, int32_t buffer);
 // Empties the buffer; the next write stores it under the next MFN.
 int32_t vardo_new_record(int32_t space, int32_t buffer);

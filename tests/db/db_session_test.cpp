@@ -213,8 +213,12 @@ TEST(TextConversion, DefaultConversionMapsAccentsAndNeverMakesADelimiter) {
   ToStorage(s);
   EXPECT_EQ(s, "\x82\xA4\x90");
   for (int b = 1; b < 256; ++b) {
-    if (b != 0xDD) EXPECT_NE(Cp850ToCp1252(static_cast<unsigned char>(b)), 0xA6) << b;
-    if (b != 0xAA) EXPECT_NE(Cp1252ToCp850(static_cast<unsigned char>(b)), 0xA6) << b;
+    if (b != 0xDD) {
+      EXPECT_NE(Cp850ToCp1252(static_cast<unsigned char>(b)), 0xA6) << b;
+    }
+    if (b != 0xAA) {
+      EXPECT_NE(Cp1252ToCp850(static_cast<unsigned char>(b)), 0xA6) << b;
+    }
     EXPECT_NE(Cp850ToCp1252(static_cast<unsigned char>(b)), 0);
   }
 }
