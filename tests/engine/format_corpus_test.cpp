@@ -254,7 +254,9 @@ TEST_P(FormatCorpus, Case) {
   if (c.error_position) {
     ASSERT_EQ(compiled, nullptr) << "compiled, but an error at " << c.error_position << " was expected";
     EXPECT_EQ(error.position, c.error_position) << error.message;
-    if (!c.error_text.empty()) EXPECT_NE(error.message.find(c.error_text), std::string::npos) << error.message;
+    if (!c.error_text.empty()) {
+      EXPECT_NE(error.message.find(c.error_text), std::string::npos) << error.message;
+    }
     return;
   }
   ASSERT_NE(compiled, nullptr) << "error at " << error.position << ": " << error.message;
