@@ -507,32 +507,26 @@ Status InvertedFile::Postings(std::string_view key, int64_t first, int64_t last,
 }
 
 Result<bool> InvertedFile::KeyFrom(std::string_view from, bool inclusive, std::string* key) {
-  // No stored key is longer than kMaxKeyBytes, so "the first key >= a longer
-  // text" is "the first key > its first kMaxKeyBytes bytes".
-  if (from.size() > ifp::kMaxKeyBytes) {
-    from = from.substr(0, ifp::kMaxKeyBytes);
-    inclusive = false;
-  }
-  ReadScope rs(this);
-  if (rs.rc() != 0) return FromMdb(rs.rc(), path_, "cannot read");
-  MDB_cursor* cur = nullptr;
-  int rc = mdb_cursor_open(rs.txn(), dbi_postings_, &cur);
-  if (rc != 0) return FromMdb(rc, path_, "cannot read");
-  std::unique_ptr<MDB_cursor, void (*)(MDB_cursor*)> guard(cur, mdb_cursor_close);
-  MDB_val kv = Val(from), dv;
-  rc = from.empty() ? mdb_cursor_get(cur, &kv, &dv, MDB_FIRST)
-                    : mdb_cursor_get(cur, &kv, &dv, MDB_SET_RANGE);
-  if (rc == 0 && !inclusive && View(kv) == from) rc = mdb_cursor_get(cur, &kv, &dv, MDB_NEXT_NODUP);
-  if (rc == MDB_NOTFOUND) return false;
-  if (rc != 0) return FromMdb(rc, path_, "cannot read");
-  if (kv.mv_size == 0 || kv.mv_size > ifp::kMaxKeyBytes) return VARDO_CORRUPT("key size in " + path_);
-  key->assign(static_cast<const char*>(kv.mv_data), kv.mv_size);
-  return true;
+  struct First {
+    std::string* key;
+    bool found = false;
+  } first{key};
+  Status s = WalkKeys(from, inclusive,
+                      [](void* ctx, std::string_view k, int64_t) {
+                        auto* f = static_cast<First*>(ctx);
+                        f->key->assign(k);
+                        f->found = true;
+                        return false;
+                      },
+                      &first);
+  if (!s.ok()) return s;
+  return first.found;
 }
 
-Status InvertedFile::WalkKeys(std::string_view from,
+Status InvertedFile::WalkKeys(std::string_view from, bool inclusive,
                               bool (*visit)(void*, std::string_view, int64_t), void* ctx) {
-  bool inclusive = true;
+  // No stored key is longer than kMaxKeyBytes, so "the first key >= a longer
+  // text" is "the first key > its first kMaxKeyBytes bytes".
   if (from.size() > ifp::kMaxKeyBytes) {
     from = from.substr(0, ifp::kMaxKeyBytes);
     inclusive = false;

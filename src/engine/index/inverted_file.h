@@ -119,8 +119,10 @@ class InvertedFile {
  private:
   InvertedFile() = default;
   static Result<std::unique_ptr<InvertedFile>> OpenEnv(const std::string& file, bool create);
-  Status WalkKeys(std::string_view from, bool (*visit)(void*, std::string_view, int64_t),
-                  void* ctx);
+  // The one cursor walk behind ForEachKey and KeyFrom: keys >= from
+  // (inclusive) or > from, in order, until visit returns false.
+  Status WalkKeys(std::string_view from, bool inclusive,
+                  bool (*visit)(void*, std::string_view, int64_t), void* ctx);
 
   // Read transactions are reset and renewed instead of being made afresh for
   // every lookup (npost runs once per record of a batch).
@@ -141,7 +143,7 @@ class InvertedFile {
 template <typename Fn>
 Status InvertedFile::ForEachKey(std::string_view from, Fn fn) {
   return WalkKeys(
-      from,
+      from, true,
       [](void* ctx, std::string_view key, int64_t count) {
         return (*static_cast<Fn*>(ctx))(key, count);
       },
