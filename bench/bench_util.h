@@ -58,9 +58,11 @@ inline long FileSize(const std::string& path) {
 }
 
 inline void Report(const char* what, long records, double seconds, double copy_seconds) {
-  std::printf("%-34s %9ld records %8.2f s %12.0f records/s   (cp of the master file: %.2f s, ratio %.1fx)\n",
-              what, records, seconds, records / seconds, copy_seconds,
-              copy_seconds > 0 ? seconds / copy_seconds : 0.0);
+  std::printf(
+      "%-34s %9ld records %8.2f s %12.0f records/s   (cp of the master file: %.2f s, ratio "
+      "%.1fx)\n",
+      what, records, seconds, records / seconds, copy_seconds,
+      copy_seconds > 0 ? seconds / copy_seconds : 0.0);
   std::fflush(stdout);
 }
 
@@ -79,11 +81,13 @@ inline std::vector<std::pair<int, std::string>> SampleRecord(long i) {
       {260, "^aMadrid^bEditorial Ejemplo^c" + std::to_string(1950 + i % 70)},
       {300, "^a" + std::to_string(100 + i % 700) + " p.^bill.^c24 cm"},
       {490, "^aSeries on library science^v" + std::to_string(i % 90)},
-      {500, "^aIncludes bibliographical references (p. 201-215) and index. A general note "
-            "that is long enough to look like the notes real catalogues carry."},
-      {520, "^aAn abstract describing the contents of the work in a few sentences, as a "
-            "cataloguer would write it for the public catalogue. It covers methods, sources "
-            "and conclusions, with enough words to make the record realistic in size."},
+      {500,
+       "^aIncludes bibliographical references (p. 201-215) and index. A general note "
+       "that is long enough to look like the notes real catalogues carry."},
+      {520,
+       "^aAn abstract describing the contents of the work in a few sentences, as a "
+       "cataloguer would write it for the public catalogue. It covers methods, sources "
+       "and conclusions, with enough words to make the record realistic in size."},
       {650, "^aCataloging^xData processing^vCase studies " + std::to_string(i % 50)},
       {650, "^aBibliographic databases^zSpain"},
       {700, "^aSecondauthor" + std::to_string(i % 1000) + ", Name^eeditor"},

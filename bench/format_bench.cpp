@@ -18,8 +18,8 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 std::vector<vardo::Record> MakeRecords(size_t n) {
-  static const char* const kSubjects[] = {"Gardening", "Soil science", "Compost", "Botany",
-                                          "Horticulture -- Spain", "Plant nutrition"};
+  static const char* const kSubjects[] = {"Gardening", "Soil science",          "Compost",
+                                          "Botany",    "Horticulture -- Spain", "Plant nutrition"};
   std::vector<vardo::Record> records(n);
   uint32_t seed = 12345;
   auto next = [&seed] { return seed = seed * 1103515245u + 12345u; };
@@ -45,7 +45,8 @@ bool Bench(const char* name, const char* format, const std::vector<vardo::Record
   vardo::FormatCompileError error;
   auto compiled = vardo::CompileFormat(format, &error);
   if (!compiled) {
-    std::fprintf(stderr, "%s: compile error at %d: %s\n", name, error.position, error.message.c_str());
+    std::fprintf(stderr, "%s: compile error at %d: %s\n", name, error.position,
+                 error.message.c_str());
     return false;
   }
   vardo::FormatEvaluator evaluator;
@@ -87,7 +88,8 @@ int main() {
 
   bool ok = Bench("simple", "v245^a", records);
   ok = Bench("heading", "mhl,v100^a,\". \"v245^a,\" : \"v245^b,(|; |+v650),\" (\"v260^c\")\"/",
-             records) && ok;
+             records) &&
+       ok;
   ok = Bench("keygen", "(if npost(['dup'],mhu,v650) > 1 then mfn,x3,mhu,v650/ fi)", records) && ok;
   return ok ? 0 : 1;
 }

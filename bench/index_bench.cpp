@@ -26,7 +26,7 @@ namespace {
 // CPU seconds (user + system) of this process so far: on a shared machine
 // the wall clock also counts time spent waiting for a core.
 double CpuSeconds() {
-  rusage ru {};
+  rusage ru{};
   getrusage(RUSAGE_SELF, &ru);
   return static_cast<double>(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) +
          static_cast<double>(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
@@ -44,7 +44,8 @@ int main() {
     double t0 = bench::Now();
     for (long i = 1; i <= n; ++i) {
       Record r;
-      for (auto& [tag, text] : bench::SampleRecord(i)) r.fields.push_back(Field{tag, std::move(text)});
+      for (auto& [tag, text] : bench::SampleRecord(i))
+        r.fields.push_back(Field{tag, std::move(text)});
       if (!db.Write(&r, true).ok()) return std::fprintf(stderr, "write failed at %ld\n", i), 1;
     }
     std::printf("index: %ld records of about 1 KB written in %.1f s, master file %.1f MB\n", n,
@@ -79,8 +80,8 @@ int main() {
   t0 = bench::Now();
   s = file.value()->ForEachKey("", [&](std::string_view, int64_t) { return ++keys, true; });
   secs = bench::Now() - t0;
-  std::printf("%-34s %9ld keys    %8.2f s %12.0f keys/s\n", "term listing (engine walk)", keys, secs,
-              keys / secs);
+  std::printf("%-34s %9ld keys    %8.2f s %12.0f keys/s\n", "term listing (engine walk)", keys,
+              secs, keys / secs);
 
   // The same through the facade's cursor, as ListTerms reads it.
   const int32_t space = vardo_space_new(vardo_app_new());
@@ -93,8 +94,8 @@ int main() {
   t0 = bench::Now();
   while (vardo_term_next(space, 0, term) == 0) ++listed;
   secs = bench::Now() - t0;
-  std::printf("%-34s %9ld keys    %8.2f s %12.0f keys/s\n", "term listing (facade next-term)", listed,
-              secs, listed / secs);
+  std::printf("%-34s %9ld keys    %8.2f s %12.0f keys/s\n", "term listing (facade next-term)",
+              listed, secs, listed / secs);
 
   // Posting counts of random control numbers and author keys.
   std::mt19937 rng(7);
@@ -106,8 +107,8 @@ int main() {
     found += file.value()->Count("BIB" + std::to_string(m)).value();
   }
   secs = bench::Now() - t0;
-  std::printf("%-34s %9ld lookups %8.2f s %12.0f lookups/s (%ld found)\n", "posting counts (engine)",
-              lookups, secs, lookups / secs, found);
+  std::printf("%-34s %9ld lookups %8.2f s %12.0f lookups/s (%ld found)\n",
+              "posting counts (engine)", lookups, secs, lookups / secs, found);
 
   // npost in a format, run on each record: the duplicate check of key generation.
   vardo_compile_format(space, "if npost(v1) > 1 then mfn fi,f(npost(v100^a),1,0)");
@@ -116,7 +117,8 @@ int main() {
   t0 = bench::Now();
   for (long i = 1; i <= runs; ++i) {
     vardo_read_record(space, 0, static_cast<int32_t>(i));
-    if (vardo_run_format(space, 0, out, sizeof out) < 0) return std::fprintf(stderr, "format failed\n"), 1;
+    if (vardo_run_format(space, 0, out, sizeof out) < 0)
+      return std::fprintf(stderr, "format failed\n"), 1;
   }
   secs = bench::Now() - t0;
   std::printf("%-34s %9ld records %8.2f s %12.0f lookups/s (2 npost per record, read included)\n",

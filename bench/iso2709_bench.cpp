@@ -91,7 +91,8 @@ int main() {
   }
 
   const bool have_yaz = std::system("command -v yaz-marcdump >/dev/null 2>&1") == 0;
-  const double yaz_s = have_yaz ? Timed("yaz-marcdump -i marc -o marc " + iso + " > " + yaz_out) : -1;
+  const double yaz_s =
+      have_yaz ? Timed("yaz-marcdump -i marc -o marc " + iso + " > " + yaz_out) : -1;
   const double import_s = Timed("rm -f " + db2 + ".mst " + db2 + ".xrf && " + vardo + " import " +
                                 db2 + " " + iso + " --marc >/dev/null");
   if (import_s < 0) return 1;

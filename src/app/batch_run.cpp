@@ -58,7 +58,8 @@ class FlushingUi final : public Ui {
   }
   std::optional<std::vector<std::string>> Worksheet(const std::string& title,
                                                     const std::vector<std::string>& initial,
-                                                    int columns, int rows, bool by_column) override {
+                                                    int columns, int rows,
+                                                    bool by_column) override {
     log_.Flush();
     return ui_.Worksheet(title, initial, columns, rows, by_column);
   }

@@ -102,8 +102,8 @@ struct RecordStep {
   int32_t mfn;    // the record; read with lock into db's buffer 0
   int32_t index;  // 0-based step in the run
   CDbSession& db;
-  RunLog& log;    // the run log, open for the run
-  Ui& ui;         // flushes the run log before every call
+  RunLog& log;  // the run log, open for the run
+  Ui& ui;       // flushes the run log before every call
   // Writes a log line of the run: label + ": " + MFN + rest (rest starts with
   // its own separator, e.g. " " + label + ":  " + value).
   void LogChange(const std::string& rest);
@@ -128,10 +128,10 @@ enum class RunEnd {
 
 struct BatchRunResult {
   RunEnd end = RunEnd::kRefused;
-  int32_t read = 0;      // records read
-  int32_t not_read = 0;  // records that could not be read
-  int32_t steps = 0;     // steps made
-  bool restored = false; // a cancel put the backups back
+  int32_t read = 0;       // records read
+  int32_t not_read = 0;   // records that could not be read
+  int32_t steps = 0;      // steps made
+  bool restored = false;  // a cancel put the backups back
 };
 
 // The two backup paths of a master-file path ("x.mst" -> "x.ms~", "x.xr~")

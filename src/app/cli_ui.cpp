@@ -14,10 +14,10 @@ namespace {
 
 // Windows-1252 0x80..0x9F; the five bytes it leaves undefined keep their own
 // code point (U+0081 ...) so that no byte is lost on the way out and back.
-constexpr uint16_t kHigh1252[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+constexpr uint16_t kHigh1252[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 volatile std::sig_atomic_t g_interrupted = 0;
 
@@ -104,8 +104,9 @@ Answer CliUi::Ask(Buttons buttons) {
       refused_ = true;
       return buttons == Buttons::kYesNo ? Answer::kNo : Answer::kCancel;
     }
-    char c = line->empty() ? '\0'
-                           : static_cast<char>(std::tolower(static_cast<unsigned char>((*line)[0])));
+    char c = line->empty()
+                 ? '\0'
+                 : static_cast<char>(std::tolower(static_cast<unsigned char>((*line)[0])));
     if (buttons == Buttons::kOkCancel) {
       if (c == 'o') return Answer::kOk;
       if (c == 'c') return Answer::kCancel;

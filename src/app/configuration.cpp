@@ -219,7 +219,8 @@ bool WriteConfigurationLanguage(const std::string& code, Configuration* c) {
   // The help and parameter folders follow the new language.
   std::string scan = text + "\r\n";
   size_t p = FindConfigKey(scan, "HELP=");
-  c->help_folder = p == std::string::npos ? c->config_folder : LanguageFolder(ConfigValueAt(scan, p), *c);
+  c->help_folder =
+      p == std::string::npos ? c->config_folder : LanguageFolder(ConfigValueAt(scan, p), *c);
   p = FindConfigKey(scan, "PARAM=");
   c->param_folder =
       p == std::string::npos ? c->config_folder : LanguageFolder(ConfigValueAt(scan, p), *c);
@@ -271,8 +272,8 @@ void RepairTable(ConversionTable* t) {
   }
 }
 
-bool LoadOneTable(const std::string& path, MessageId missing_msg, bool display, const MessageTable& m,
-                  Ui& ui, ConversionTable* table) {
+bool LoadOneTable(const std::string& path, MessageId missing_msg, bool display,
+                  const MessageTable& m, Ui& ui, ConversionTable* table) {
   for (size_t i = 0; i < table->size(); ++i) (*table)[i] = static_cast<int32_t>(i);
   if (ReadConversionTableFile(path, table)) {
     RepairTable(table);

@@ -34,19 +34,19 @@ inline constexpr size_t kMaxConfigBytes = 10000;
 inline constexpr const char* kRunLogFileName = "brmlog.txt";
 
 struct Configuration {
-  std::string config_folder;   // folder that holds brm.cip; "" when not found
-  std::string data_folder;     // DATA=
-  std::string language;        // LANG=; "" when the file has no LANG= line
-  std::string message_folder;  // MSG=
-  std::string work_folder;     // WORK=
-  std::string help_folder;     // HELP=
-  std::string param_folder;    // PARAM=
-  int32_t update_number = 0;   // UPDATE=; stored only
-  std::string db_name;         // DB=: name of the last database opened
-  std::string display_table_path;  // 106=
-  std::string storage_table_path;  // 107=
-  char code_char = 0;          // 0=: first character of the value
-  std::string code_text;       // 0=: the rest
+  std::string config_folder;            // folder that holds brm.cip; "" when not found
+  std::string data_folder;              // DATA=
+  std::string language;                 // LANG=; "" when the file has no LANG= line
+  std::string message_folder;           // MSG=
+  std::string work_folder;              // WORK=
+  std::string help_folder;              // HELP=
+  std::string param_folder;             // PARAM=
+  int32_t update_number = 0;            // UPDATE=; stored only
+  std::string db_name;                  // DB=: name of the last database opened
+  std::string display_table_path;       // 106=
+  std::string storage_table_path;       // 107=
+  char code_char = 0;                   // 0=: first character of the value
+  std::string code_text;                // 0=: the rest
   std::array<std::string, 5> stored{};  // 1001= .. 1005=, written back at the end
 
   // work folder + "brmlog.txt" (a separator is put between them when the
@@ -70,9 +70,9 @@ std::string ConfigValueAt(const std::string& text, size_t value_pos);
 void ParseConfiguration(std::string bytes, Configuration* config);
 
 enum class ConfigReadResult {
-  kRead,            // a file was read
-  kNotChosen,       // no brm.cip here and the person cancelled the file dialog
-  kChosenMissing,   // the file chosen in the dialog cannot be opened (fatal)
+  kRead,           // a file was read
+  kNotChosen,      // no brm.cip here and the person cancelled the file dialog
+  kChosenMissing,  // the file chosen in the dialog cannot be opened (fatal)
 };
 
 // Reads the configuration.  With explicit_path empty, brm.cip is looked for in
@@ -80,8 +80,8 @@ enum class ConfigReadResult {
 // With explicit_path set, that file is read and no dialog is shown.  On
 // kChosenMissing, *failed_path is the path that could not be opened (the
 // caller shows path + " does not exist." and ends).
-ConfigReadResult ReadConfiguration(const std::string& explicit_path, Ui& ui,
-                                   Configuration* config, std::string* failed_path);
+ConfigReadResult ReadConfiguration(const std::string& explicit_path, Ui& ui, Configuration* config,
+                                   std::string* failed_path);
 
 // Writes the new language code back into brm.cip in config->config_folder and
 // rebuilds the help and parameter folders for it.  The LANG= value's first two

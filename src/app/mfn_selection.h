@@ -26,8 +26,8 @@ struct MfnSelection {
   int32_t from = 0;
   int32_t to = 0;
   std::vector<uint32_t> list;
-  int32_t count = 0;     // to - from + 1 in range mode, else list.size()
-  bool loaded = false;   // a set has been accepted; runs refuse to work without one
+  int32_t count = 0;          // to - from + 1 in range mode, else list.size()
+  bool loaded = false;        // a set has been accepted; runs refuse to work without one
   std::string external_file;  // path of the last MFN file chosen
 
   bool IsRange() const { return mode == SelectionMode::kRange; }

@@ -37,7 +37,8 @@ ScreenPoint PlaceProgressWindow(std::optional<ScreenPoint> saved, const ScreenRe
       static_cast<int64_t>(saved->y) + height <= static_cast<int64_t>(screen.y) + screen.height) {
     return *saved;
   }
-  return ScreenPoint{screen.x + (screen.width - width) / 2, screen.y + (screen.height - height) / 2};
+  return ScreenPoint{screen.x + (screen.width - width) / 2,
+                     screen.y + (screen.height - height) / 2};
 }
 
 }  // namespace bramble

@@ -323,7 +323,8 @@ bool RecordSetSelector::BuildWorksheetSet(const std::vector<std::string>& initia
   if (!DatabaseOpen()) return false;
   MfnSelection& sel = ctx_.selection();
   const int rows = std::max<int>(100, static_cast<int>(initial.size() / 10) + 10);
-  std::optional<std::vector<std::string>> lines = ui_.Worksheet(ctx_.Msg(4, 3), initial, 10, rows, false);
+  std::optional<std::vector<std::string>> lines =
+      ui_.Worksheet(ctx_.Msg(4, 3), initial, 10, rows, false);
   if (!lines) return sel.loaded;
   MfnListOutcome outcome = ParseWorksheetLines(std::move(*lines), 1, ctx_.db().LastMfn());
   if (outcome.repeats_dropped) {

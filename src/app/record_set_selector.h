@@ -37,8 +37,8 @@ struct RecordSetControls {
   bool worksheet_buttons_visible = false;       // "Crear  Hoja", "Editar Hoja"
   bool browse_visible = false;                  // "Examinar" (MFN file)
   bool search_combo_visible = false;
-  bool view_list_enabled = false;               // "Ver MFNs cargados"
-  bool status_loaded = false;                   // status box: 10.6 blue / 10.5 red
+  bool view_list_enabled = false;  // "Ver MFNs cargados"
+  bool status_loaded = false;      // status box: 10.6 blue / 10.5 red
 };
 
 class RecordSetSelector {

@@ -96,9 +96,8 @@ void ScriptedUi::ShowText(const std::string& caption, const std::string& db_path
   Record(UiCall{"text", caption + "     " + db_path + "\n" + text, Buttons::kOk});
 }
 
-std::optional<std::vector<std::string>> ScriptedUi::Worksheet(const std::string& title,
-                                                              const std::vector<std::string>& initial,
-                                                              int, int, bool) {
+std::optional<std::vector<std::string>> ScriptedUi::Worksheet(
+    const std::string& title, const std::vector<std::string>& initial, int, int, bool) {
   UiCall call{"worksheet", title, Buttons::kOkCancel};
   Record(call);
   last_initial_ = initial;

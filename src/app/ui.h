@@ -24,7 +24,7 @@ struct FileDialogOptions {
   std::string filter;       // "TXT Files (*.txt)|*.txt|(*.*)|*.*||" style, as the runs give it
   std::string default_ext;  // without the dot
   std::string start_folder;
-  std::string file_name;    // proposed name
+  std::string file_name;  // proposed name
 };
 
 class Ui {

@@ -70,7 +70,7 @@ int ExitStatusOf(const BatchRunResult& result, const CliUi& ui);
 
 #define BRAMBLE_CLI_CAT2(a, b) a##b
 #define BRAMBLE_CLI_CAT(a, b) BRAMBLE_CLI_CAT2(a, b)
-#define BRAMBLE_CLI_COMMAND(Class)                                              \
-  static const bool BRAMBLE_CLI_CAT(bramble_cli_registered_, __LINE__) =       \
-      ::bramble::RegisterCliCommand(                                            \
+#define BRAMBLE_CLI_COMMAND(Class)                                       \
+  static const bool BRAMBLE_CLI_CAT(bramble_cli_registered_, __LINE__) = \
+      ::bramble::RegisterCliCommand(                                     \
           []() -> std::unique_ptr<::bramble::CliCommand> { return std::make_unique<Class>(); })

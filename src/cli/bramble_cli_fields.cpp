@@ -134,7 +134,8 @@ class FieldsCommand final : public CliCommand {
     sub.add_flag("--format", format_, "the value is a print format run on the records");
     sub.add_flag("--always-add", always_add_,
                  "insert even when the record has fewer occurrences than --occ");
-    sub.add_flag("--prompt", prompt_, "ask before each change (answered by --yes or on a terminal)");
+    sub.add_flag("--prompt", prompt_,
+                 "ask before each change (answered by --yes or on a terminal)");
   }
 
   int Run(CliSession& session) override {

@@ -113,11 +113,13 @@ int Main(int argc, char** argv) {
   app.footer(kFooter);
   std::string config_path, lang, db_path, range, mfns, mfn_file, log_path;
   bool yes = false, verbose = false;
-  app.add_option("--config", config_path, "brm.cip to read (default: ./brm.cip, else built-in defaults)");
+  app.add_option("--config", config_path,
+                 "brm.cip to read (default: ./brm.cip, else built-in defaults)");
   app.add_option("--lang", lang, "language code for this run (en, es, ...)");
   app.add_option("--db", db_path, "database: a .mst or .par file, or the path without extension");
   auto* o_range = app.add_option("--range", range, "MFN range A-B (default: 1 to the last MFN)");
-  auto* o_mfns = app.add_option("--mfns", mfns, "MFN list, separated by commas or blanks (a worksheet)");
+  auto* o_mfns =
+      app.add_option("--mfns", mfns, "MFN list, separated by commas or blanks (a worksheet)");
   auto* o_file = app.add_option("--mfn-file", mfn_file, "file of MFNs, one per line");
   o_range->excludes(o_mfns)->excludes(o_file);
   o_mfns->excludes(o_file);

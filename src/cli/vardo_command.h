@@ -43,6 +43,6 @@ void PrintError(const std::string& message);
 
 #define VARDO_COMMAND_CAT2(a, b) a##b
 #define VARDO_COMMAND_CAT(a, b) VARDO_COMMAND_CAT2(a, b)
-#define VARDO_COMMAND(name, usage, summary, fn)                                     \
-  static const bool VARDO_COMMAND_CAT(vardo_command_registered_, __LINE__) =        \
+#define VARDO_COMMAND(name, usage, summary, fn)                              \
+  static const bool VARDO_COMMAND_CAT(vardo_command_registered_, __LINE__) = \
       ::vardo::cli::RegisterCommand(::vardo::cli::Command{name, usage, summary, fn})

@@ -139,10 +139,11 @@ int CmdExport(const std::vector<std::string>& argv) {
     std::fprintf(stderr, "vardo: ... %lld more problem lines not shown\n",
                  static_cast<long long>(report_lines - kMaxReportLines));
   }
-  std::printf("%d records exported (%s layout), %d fields left out, %lld records too large, "
-              "%lld damaged records not read\n",
-              counts[0], marc ? "MARC" : "plain", counts[1], static_cast<long long>(refused),
-              static_cast<long long>(damaged));
+  std::printf(
+      "%d records exported (%s layout), %d fields left out, %lld records too large, "
+      "%lld damaged records not read\n",
+      counts[0], marc ? "MARC" : "plain", counts[1], static_cast<long long>(refused),
+      static_cast<long long>(damaged));
   return (counts[1] || refused || damaged) ? kExitPartial : kExitOk;
 }
 
@@ -156,8 +157,9 @@ int CmdImport(const std::vector<std::string>& argv) {
   int64_t from = 1, to = INT32_MAX;
   if (!TakeRange(&args, &from, &to) || HasUnknownOption(args)) return kExitUsage;
   if (args.size() != 2) {
-    PrintError("usage: vardo import DB FILE [--marc] [--encoding utf-8|latin1|cp850|cp1252] "
-               "[--from N] [--to M]");
+    PrintError(
+        "usage: vardo import DB FILE [--marc] [--encoding utf-8|latin1|cp850|cp1252] "
+        "[--from N] [--to M]");
     return kExitUsage;
   }
   Result<iso2709::TextDecoder::Encoding> encoding = iso2709::TextDecoder::ParseName(encoding_name);
@@ -186,11 +188,12 @@ int CmdImport(const std::vector<std::string>& argv) {
       std::fprintf(stderr, "vardo: ... %lld more problem lines not shown\n",
                    static_cast<long long>(report_lines - kMaxReportLines));
     }
-    std::printf("%lld records read, %lld written, %lld damaged skipped, %lld fields left out, "
-                "%lld characters substituted\n",
-                static_cast<long long>(read), static_cast<long long>(written),
-                static_cast<long long>(skipped), static_cast<long long>(fields_skipped),
-                static_cast<long long>(substituted));
+    std::printf(
+        "%lld records read, %lld written, %lld damaged skipped, %lld fields left out, "
+        "%lld characters substituted\n",
+        static_cast<long long>(read), static_cast<long long>(written),
+        static_cast<long long>(skipped), static_cast<long long>(fields_skipped),
+        static_cast<long long>(substituted));
   };
   iso2709::Iso2709Reader::Item item;
   for (;;) {
@@ -203,8 +206,8 @@ int CmdImport(const std::vector<std::string>& argv) {
     if (item.kind == iso2709::Iso2709Reader::Item::Kind::kEnd) break;
     if (++ordinal < from) continue;
     if (ordinal > to) break;
-    const std::string where = file + ": record " + std::to_string(ordinal) + " at byte " +
-                              std::to_string(item.offset);
+    const std::string where =
+        file + ": record " + std::to_string(ordinal) + " at byte " + std::to_string(item.offset);
     if (item.kind == iso2709::Iso2709Reader::Item::Kind::kDamaged) {
       ++skipped;
       report(where + ": damaged (" + item.reason + "), " + std::to_string(item.length) +
@@ -240,7 +243,8 @@ VARDO_COMMAND("export", "export DB FILE [--marc] [--from N] [--to M]",
               "write records (deleted ones with status d) to an ISO 2709 file; plain layout, or "
               "MARC with indicators and subfields; exit 3 when fields or records were left out",
               CmdExport);
-VARDO_COMMAND("import", "import DB FILE [--marc] [--encoding utf-8|latin1|cp850|cp1252] [--from N] [--to M]",
+VARDO_COMMAND("import",
+              "import DB FILE [--marc] [--encoding utf-8|latin1|cp850|cp1252] [--from N] [--to M]",
               "append the records of an ISO 2709 file (N..M: their order in the file) to DB, made "
               "when missing; texts converted to CP850 (default cp850: kept as they are); damaged "
               "records are reported and skipped (exit 3)",

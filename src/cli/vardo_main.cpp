@@ -65,7 +65,9 @@ bool TakeOption(std::vector<std::string>* args, const std::string& name, std::st
   return false;
 }
 
-void PrintError(const std::string& message) { std::fprintf(stderr, "vardo: %s\n", message.c_str()); }
+void PrintError(const std::string& message) {
+  std::fprintf(stderr, "vardo: %s\n", message.c_str());
+}
 
 }  // namespace vardo::cli
 

@@ -25,18 +25,24 @@ using nlohmann::json;
 std::string Cp850ToUtf8(const std::string& bytes) {
   std::string out;
   out.reserve(bytes.size() + bytes.size() / 4);
-  for (unsigned char b : bytes) AppendUtf8(b < 0x80 ? b : iso2709::tables::kCp850High[b - 0x80], &out);
+  for (unsigned char b : bytes)
+    AppendUtf8(b < 0x80 ? b : iso2709::tables::kCp850High[b - 0x80], &out);
   return out;
 }
 
 const char* StateName(XrefState s) {
   switch (s) {
-    case XrefState::kActive: return "active";
+    case XrefState::kActive:
+      return "active";
     case XrefState::kDeleted:
-    case XrefState::kDeletedPending: return "deleted";
-    case XrefState::kPurged: return "purged";
-    case XrefState::kUnused: return "unused";
-    case XrefState::kDamaged: return "damaged";
+    case XrefState::kDeletedPending:
+      return "deleted";
+    case XrefState::kPurged:
+      return "purged";
+    case XrefState::kUnused:
+      return "unused";
+    case XrefState::kDamaged:
+      return "damaged";
   }
   return "damaged";
 }
@@ -163,8 +169,9 @@ int CmdLoad(const std::vector<std::string>& args) {
   }
   std::printf("%lld records written", static_cast<long long>(written + rewritten));
   if (rewritten) std::printf(" (%lld rewritten)", static_cast<long long>(rewritten));
-  if (substituted) std::printf(", %lld characters without a CP850 byte substituted",
-                               static_cast<long long>(substituted));
+  if (substituted)
+    std::printf(", %lld characters without a CP850 byte substituted",
+                static_cast<long long>(substituted));
   std::printf("\n");
   return kExitOk;
 }
@@ -209,8 +216,8 @@ int CmdInfo(const std::vector<std::string>& args) {
     return PrintError((c.ok() ? st.status() : c.status()).ToString()), kExitFailure;
   }
   nlohmann::ordered_json j = {{"next_mfn", c->next_mfn}, {"active", st->active},
-                              {"deleted", st->deleted},   {"purged", st->purged},
-                              {"unused", st->unused},     {"damaged", st->damaged}};
+                              {"deleted", st->deleted},  {"purged", st->purged},
+                              {"unused", st->unused},    {"damaged", st->damaged}};
   std::printf("%s\n", j.dump().c_str());
   return kExitOk;
 }
@@ -268,7 +275,8 @@ int CmdCompact(const std::vector<std::string>& argv) {
 
 }  // namespace
 
-VARDO_COMMAND("create", "create DB", "make an empty database (replacing an existing one)", CmdCreate);
+VARDO_COMMAND("create", "create DB", "make an empty database (replacing an existing one)",
+              CmdCreate);
 VARDO_COMMAND("load", "load DB FILE",
               "append one record per JSON line {\"fields\": [[245, \"^aTitle\"]], \"status\": "
               "\"deleted\"}; a line with \"mfn\" rewrites that record",
@@ -277,7 +285,8 @@ VARDO_COMMAND("dump", "dump DB [--from N] [--to M]",
               "print one JSON line per MFN: mfn, status (active, deleted, purged, unused, "
               "damaged) and fields",
               CmdDump);
-VARDO_COMMAND("info", "info DB", "print next_mfn and the number of records in each status", CmdInfo);
+VARDO_COMMAND("info", "info DB", "print next_mfn and the number of records in each status",
+              CmdInfo);
 VARDO_COMMAND("check", "check DB [--repair]",
               "verify every image and cross-reference entry (exit 1 with a list of problems); "
               "--repair rebuilds the cross-reference file from the images",

@@ -93,7 +93,8 @@ int32_t CDbSession::ReadRecord(int32_t mfn, bool lock) {
 }
 
 int32_t CDbSession::WriteRecord(bool unlock) {
-  return unlock ? vardo::vardo_write_record_unlock(space_, 0) : vardo::vardo_write_record(space_, 0);
+  return unlock ? vardo::vardo_write_record_unlock(space_, 0)
+                : vardo::vardo_write_record(space_, 0);
 }
 
 int32_t CDbSession::UnlockRecord() {

@@ -19,15 +19,24 @@ int32_t CDbSession::RunFormat(const std::string& format, std::string* out) {
   // The engine compiles a text it already holds for free, so calling this
   // once per record of a run costs one parse in all.
   std::string buffer(static_cast<size_t>(kTextBufferSize), '\0');
-  const int32_t r = pos < 0 ? pos
-                            : vardo::vardo_run_format(space_, 0, buffer.data(), kTextBufferSize);
+  const int32_t r =
+      pos < 0 ? pos : vardo::vardo_run_format(space_, 0, buffer.data(), kTextBufferSize);
   switch (r) {
-    case vardo::VARDO_FMT_NOT_COMPILED: *out = DbMessage(17, 1); return -1;
-    case vardo::VARDO_FMT_OVERFLOW: *out = DbMessage(17, 3); return -1;
+    case vardo::VARDO_FMT_NOT_COMPILED:
+      *out = DbMessage(17, 1);
+      return -1;
+    case vardo::VARDO_FMT_OVERFLOW:
+      *out = DbMessage(17, 3);
+      return -1;
     case vardo::VARDO_FMT_BAD_ARGUMENT:
-    case vardo::VARDO_FMT_DB_OPEN: *out = DbMessage(17, 4); return -1;
-    case vardo::VARDO_FMT_INVERTED: *out = DbMessage(17, 5); return -1;
-    default: break;
+    case vardo::VARDO_FMT_DB_OPEN:
+      *out = DbMessage(17, 4);
+      return -1;
+    case vardo::VARDO_FMT_INVERTED:
+      *out = DbMessage(17, 5);
+      return -1;
+    default:
+      break;
   }
   if (r < 0) {
     // -301 and anything the engine should not return here (a bad handle, a

@@ -44,7 +44,8 @@ StepResult FieldEditRun::Work(RecordStep& step) {
       }
       if (*edited == old) continue;
       std::string question = Num(step.mfn) + "\n" + Msg(12, 9);
-      Answer answer = step.ui.Message(question, kFieldsCaption, Buttons::kYesNoCancel, Icon::kQuestion);
+      Answer answer =
+          step.ui.Message(question, kFieldsCaption, Buttons::kYesNoCancel, Icon::kQuestion);
       if (answer == Answer::kNo) continue;
       if (answer != Answer::kYes) {
         Flush(step);
@@ -104,8 +105,7 @@ BatchRunResult RunFieldEdit(AppContext& ctx, Ui& ui, Progress& progress,
   params.show_totals = false;
   params.cancel_message = MessageId{9, 6};
   params.skip_guards = true;
-  return RunBatch(ctx, ui, progress, params,
-                  [&run](RecordStep& step) { return run.Work(step); });
+  return RunBatch(ctx, ui, progress, params, [&run](RecordStep& step) { return run.Work(step); });
 }
 
 }  // namespace bramble

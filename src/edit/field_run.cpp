@@ -37,16 +37,26 @@ bool UsesValue(FieldOperation op) {
 
 MessageId FieldOperationLabel(FieldOperation op) {
   switch (op) {
-    case FieldOperation::kInsertAfter: return MessageId{11, 7};
-    case FieldOperation::kInsertBefore: return MessageId{11, 8};
-    case FieldOperation::kReplace: return MessageId{13, 3};
-    case FieldOperation::kDelete: return MessageId{11, 10};
-    case FieldOperation::kEdit: return MessageId{12, 1};
-    case FieldOperation::kToLower: return MessageId{14, 2};
-    case FieldOperation::kToUpper: return MessageId{14, 3};
-    case FieldOperation::kSentence: return MessageId{14, 4};
-    case FieldOperation::kTitle: return MessageId{14, 5};
-    case FieldOperation::kInverse: return MessageId{14, 6};
+    case FieldOperation::kInsertAfter:
+      return MessageId{11, 7};
+    case FieldOperation::kInsertBefore:
+      return MessageId{11, 8};
+    case FieldOperation::kReplace:
+      return MessageId{13, 3};
+    case FieldOperation::kDelete:
+      return MessageId{11, 10};
+    case FieldOperation::kEdit:
+      return MessageId{12, 1};
+    case FieldOperation::kToLower:
+      return MessageId{14, 2};
+    case FieldOperation::kToUpper:
+      return MessageId{14, 3};
+    case FieldOperation::kSentence:
+      return MessageId{14, 4};
+    case FieldOperation::kTitle:
+      return MessageId{14, 5};
+    case FieldOperation::kInverse:
+      return MessageId{14, 6};
   }
   return MessageId{11, 7};
 }
@@ -101,8 +111,8 @@ StepResult FieldRun::Work(RecordStep& step) {
 
   // Print-format values are made from the record as read, before any change.
   std::string value = value_;
-  bool per_record = value_is_format_ && (op_ == FieldOperation::kReplace ||
-                                         op_ == FieldOperation::kInsertBefore);
+  bool per_record =
+      value_is_format_ && (op_ == FieldOperation::kReplace || op_ == FieldOperation::kInsertBefore);
   bool once = value_is_format_ && op_ == FieldOperation::kInsertAfter;
   if (per_record || (once && !format_once_done_)) {
     std::string out;
@@ -165,9 +175,9 @@ StepResult FieldRun::Insert(RecordStep& step, const std::string& value) {
       if (a == Ask::kCancel) return StopAtCancel(step);
     }
     int32_t rc = step.db.InsertOcc(tag, value, pos);
-    std::string line = Msg(label_.row, label_.col) + ": " + Num(step.mfn) + Pair(Msg(12, 2), Num(tag)) +
-                       Pair(Msg(12, 4), subfield_) + Pair(Msg(12, 3), Num(occurrence_)) +
-                       Pair(Msg(12, 5), value);
+    std::string line = Msg(label_.row, label_.col) + ": " + Num(step.mfn) +
+                       Pair(Msg(12, 2), Num(tag)) + Pair(Msg(12, 4), subfield_) +
+                       Pair(Msg(12, 3), Num(occurrence_)) + Pair(Msg(12, 5), value);
     if (LogResult(step, line, rc) && prompt_) Flush(step);
   }
   return StepResult::kNext;
@@ -192,9 +202,13 @@ StepResult FieldRun::Replace(RecordStep& step, const std::string& value) {
                          Pair(Msg(12, 5), value);
       if (!LogResult(step, line, rc) || !prompt_) continue;
       switch (Prompt(step)) {
-        case Ask::kYes: Flush(step); break;
-        case Ask::kNo: break;
-        case Ask::kCancel: return StopAtCancel(step);
+        case Ask::kYes:
+          Flush(step);
+          break;
+        case Ask::kNo:
+          break;
+        case Ask::kCancel:
+          return StopAtCancel(step);
       }
     }
   }
@@ -239,9 +253,13 @@ StepResult FieldRun::Delete(RecordStep& step, MessageId label) {
     }
     if (changed && prompt_) {
       switch (Prompt(step)) {
-        case Ask::kYes: Flush(step); break;
-        case Ask::kNo: break;
-        case Ask::kCancel: return StopAtCancel(step);
+        case Ask::kYes:
+          Flush(step);
+          break;
+        case Ask::kNo:
+          break;
+        case Ask::kCancel:
+          return StopAtCancel(step);
       }
     }
   }
@@ -272,9 +290,13 @@ StepResult FieldRun::ConvertCases(RecordStep& step) {
                          Pair(Msg(27, 9), old) + Pair(Msg(12, 5), text);
       if (!LogResult(step, line, rc) || !prompt_) continue;
       switch (Prompt(step)) {
-        case Ask::kYes: Flush(step); break;
-        case Ask::kNo: break;
-        case Ask::kCancel: return StopAtCancel(step);
+        case Ask::kYes:
+          Flush(step);
+          break;
+        case Ask::kNo:
+          break;
+        case Ask::kCancel:
+          return StopAtCancel(step);
       }
     }
   }
@@ -284,9 +306,12 @@ StepResult FieldRun::ConvertCases(RecordStep& step) {
 FieldRun::Ask FieldRun::Prompt(RecordStep& step) {
   std::string text = Msg(12, 8) + " " + Num(step.mfn) + " " + Msg(12, 9);
   switch (step.ui.Message(text, kFieldsCaption, Buttons::kYesNoCancel, Icon::kQuestion)) {
-    case Answer::kYes: return Ask::kYes;
-    case Answer::kNo: return Ask::kNo;
-    default: return Ask::kCancel;
+    case Answer::kYes:
+      return Ask::kYes;
+    case Answer::kNo:
+      return Ask::kNo;
+    default:
+      return Ask::kCancel;
   }
 }
 
@@ -367,8 +392,8 @@ FieldRunOutcome RunFieldOperation(AppContext& ctx, Ui& ui, Progress& progress,
   // A run stopped at a prompt or by a failing format leaves the backups, so
   // the person can still put the database back as it was before the run.
   params.keep_backups_on_stop = true;
-  outcome.batch = RunBatch(ctx, ui, progress, params,
-                           [&run](RecordStep& step) { return run.Work(step); });
+  outcome.batch =
+      RunBatch(ctx, ui, progress, params, [&run](RecordStep& step) { return run.Work(step); });
   return outcome;
 }
 

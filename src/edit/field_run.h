@@ -70,10 +70,10 @@ enum class FieldOperation : int {
 // What the page (or the command line) hands to a run: the controls' values.
 struct FieldRequest {
   FieldOperation operation = FieldOperation::kInsertAfter;
-  std::string tag_text;     // the "Campo" box as typed; empty is refused (18.8)
-  int32_t occurrence = 0;   // 0 = every occurrence
-  std::string subfield;     // empty = the whole occurrence
-  std::string value;        // the "Nuevo valor" box: literal text or a print format
+  std::string tag_text;    // the "Campo" box as typed; empty is refused (18.8)
+  int32_t occurrence = 0;  // 0 = every occurrence
+  std::string subfield;    // empty = the whole occurrence
+  std::string value;       // the "Nuevo valor" box: literal text or a print format
   bool value_is_format = false;
   bool always_add = false;
   bool prompt = false;
@@ -83,11 +83,11 @@ struct FieldRequest {
 enum class FieldFocus { kNone, kTag, kValue };
 
 struct FieldRunOutcome {
-  bool refused = false;              // stopped before anything was touched
+  bool refused = false;  // stopped before anything was touched
   FieldFocus focus = FieldFocus::kNone;
   // The trial output of a print format: the page's new value afterwards.
   std::optional<std::string> trial_output;
-  BatchRunResult batch;              // how the walk ended (when it ran)
+  BatchRunResult batch;  // how the walk ended (when it ran)
 };
 
 // The message that labels the run's log lines (and the frame's unread-record
@@ -154,8 +154,8 @@ class FieldRun {
   bool format_once_done_ = false;
   bool always_add_;
   bool prompt_;
-  bool pending_ = false;        // the buffer holds changes not yet written
-  bool record_changed_ = false; // this record had a change written
+  bool pending_ = false;         // the buffer holds changes not yet written
+  bool record_changed_ = false;  // this record had a change written
   int32_t records_changed_ = 0;
   int32_t changes_ = 0;
 };

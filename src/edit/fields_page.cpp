@@ -27,7 +27,16 @@ namespace {
 
 // Caption message of each operation's radio button, in radio order (1..10).
 constexpr std::array<MessageId, 10> kOperationCaptions = {{
-    {11, 7}, {11, 8}, {11, 9}, {11, 10}, {12, 1}, {14, 2}, {14, 3}, {14, 4}, {14, 5}, {14, 6},
+    {11, 7},
+    {11, 8},
+    {11, 9},
+    {11, 10},
+    {12, 1},
+    {14, 2},
+    {14, 3},
+    {14, 4},
+    {14, 5},
+    {14, 6},
 }};
 
 bool TakesValue(FieldOperation op) {

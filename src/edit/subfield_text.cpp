@@ -59,7 +59,8 @@ std::optional<std::string> ConvertSubfieldsCase(std::string_view text, std::stri
     size_t content = at + mark.size();
     size_t end = ContentEnd(t, content);
     // The conversion keeps the length, so the text around stays in place.
-    t.replace(content, end - content, ConvertCase(std::string_view(t).substr(content, end - content), mode));
+    t.replace(content, end - content,
+              ConvertCase(std::string_view(t).substr(content, end - content), mode));
     at = t.find(mark, at + 1);
   }
   return t;

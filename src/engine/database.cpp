@@ -259,7 +259,8 @@ Status Database::Write(Record* record, bool unlock) {
   const bool is_new = record->mfn == 0;
   bool temporary_lock = false;
   if (!is_new && record_locking_ && !d.held.count(record->mfn)) {
-    Status s = d.xrf.Lock(static_cast<int64_t>(XrfEntryOffset(record->mfn)), kXrfEntrySize, true, 0);
+    Status s =
+        d.xrf.Lock(static_cast<int64_t>(XrfEntryOffset(record->mfn)), kXrfEntrySize, true, 0);
     if (!s.ok()) return s;
     d.held.insert(record->mfn);
     temporary_lock = true;
@@ -399,12 +400,22 @@ Result<DatabaseStats> Database::Stats() {
       x = rr.state;
     }
     switch (x) {
-      case XrefState::kActive: ++st.active; break;
+      case XrefState::kActive:
+        ++st.active;
+        break;
       case XrefState::kDeleted:
-      case XrefState::kDeletedPending: ++st.deleted; break;
-      case XrefState::kPurged: ++st.purged; break;
-      case XrefState::kUnused: ++st.unused; break;
-      case XrefState::kDamaged: ++st.damaged; break;
+      case XrefState::kDeletedPending:
+        ++st.deleted;
+        break;
+      case XrefState::kPurged:
+        ++st.purged;
+        break;
+      case XrefState::kUnused:
+        ++st.unused;
+        break;
+      case XrefState::kDamaged:
+        ++st.damaged;
+        break;
     }
   }
   return st;

@@ -23,7 +23,7 @@ struct ImageRef {
 struct ScanResult {
   std::vector<ImageRef> latest;  // indexed by MFN
   int32_t max_mfn = 0;
-  uint64_t end = kControlSize;   // end of the last valid image
+  uint64_t end = kControlSize;  // end of the last valid image
   int64_t images = 0;
   std::vector<std::string> damage;
 };
@@ -136,8 +136,9 @@ Status DatabaseChecker::Check(CheckReport* report) {
         break;
       case XrefState::kUnused:
       case XrefState::kPurged:
-        if (latest.offset) report->notes.push_back(who + ": image" + At(latest.offset) +
-                                                   " not yet in the cross-reference file");
+        if (latest.offset)
+          report->notes.push_back(who + ": image" + At(latest.offset) +
+                                  " not yet in the cross-reference file");
         break;
       default:
         if (!ImageAt(d.mst, e.offset, limit, mfn, &rec)) {
@@ -265,8 +266,8 @@ Status DatabaseChecker::Compact(bool purge, CompactResult* result) {
     XrefEntry e;
     switch (rr.state) {
       case XrefState::kDamaged:
-        return done(VARDO_CORRUPT("MFN " + std::to_string(mfn) +
-                                  " is damaged; run check --repair first"));
+        return done(
+            VARDO_CORRUPT("MFN " + std::to_string(mfn) + " is damaged; run check --repair first"));
       case XrefState::kUnused:
         continue;
       case XrefState::kPurged:

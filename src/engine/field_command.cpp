@@ -34,7 +34,8 @@ Status ApplyAppend(std::string_view cmd, Record* record) {
   size_t i = 1;
   int32_t tag = 0;
   if (!ReadNumber(cmd, &i, kMaxTag, &tag) || tag < kMinTag) return Bad("append: bad tag");
-  if (i >= cmd.size() || cmd[i] != kFieldDelimiter) return Bad("append: delimiter expected after tag");
+  if (i >= cmd.size() || cmd[i] != kFieldDelimiter)
+    return Bad("append: delimiter expected after tag");
   if (cmd.size() < i + 2 || cmd.back() != kFieldDelimiter) {
     return Bad("append: the command must end with the delimiter");
   }

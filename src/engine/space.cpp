@@ -27,13 +27,20 @@ RecordBuffer* FindBuffer(Space* space, int32_t buffer) {
 
 int32_t ToFacadeCode(const Status& s) {
   switch (s.code()) {
-    case Status::Code::kOk: return VARDO_OK;
-    case Status::Code::kNotFound: return VARDO_NO_DATABASE;
-    case Status::Code::kCorruption: return VARDO_DAMAGED;
-    case Status::Code::kIoError: return VARDO_IO;
-    case Status::Code::kInvalidArgument: return VARDO_BAD_ARGUMENT;
-    case Status::Code::kBusy: return VARDO_LOCKED;
-    case Status::Code::kTooLarge: return VARDO_TOO_LARGE;
+    case Status::Code::kOk:
+      return VARDO_OK;
+    case Status::Code::kNotFound:
+      return VARDO_NO_DATABASE;
+    case Status::Code::kCorruption:
+      return VARDO_DAMAGED;
+    case Status::Code::kIoError:
+      return VARDO_IO;
+    case Status::Code::kInvalidArgument:
+      return VARDO_BAD_ARGUMENT;
+    case Status::Code::kBusy:
+      return VARDO_LOCKED;
+    case Status::Code::kTooLarge:
+      return VARDO_TOO_LARGE;
   }
   return VARDO_BAD_ARGUMENT;
 }

@@ -27,16 +27,16 @@ struct RecordBuffer {
   bool loaded = false;  // a read or new-record call filled it
 };
 
-class CompiledFormat;   // engine/format: the compiled print format
-struct IndexState;      // engine/index: inverted file, tables, term cursor
-struct ExportState;     // engine/iso2709: the export file
+class CompiledFormat;  // engine/format: the compiled print format
+struct IndexState;     // engine/index: inverted file, tables, term cursor
+struct ExportState;    // engine/iso2709: the export file
 
 struct Space {
   int32_t app = 0;
   bool multi_user = false;
-  std::string path;            // as given to vardo_set_master_file
+  std::string path;  // as given to vardo_set_master_file
   Database db;
-  bool released = false;       // files closed by vardo_release_master_file
+  bool released = false;  // files closed by vardo_release_master_file
   std::map<int32_t, RecordBuffer> buffers;
 
   std::shared_ptr<CompiledFormat> format;

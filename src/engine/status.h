@@ -77,7 +77,8 @@ class [[nodiscard]] Result {
 
 // Records file and line of a corruption report, so a damaged-file bug can be
 // traced to the check that caught it.
-#define VARDO_CORRUPT(what) \
-  ::vardo::Status::Corruption(std::string(what) + " [" + __FILE__ + ":" + std::to_string(__LINE__) + "]")
+#define VARDO_CORRUPT(what)                                               \
+  ::vardo::Status::Corruption(std::string(what) + " [" + __FILE__ + ":" + \
+                              std::to_string(__LINE__) + "]")
 
 }  // namespace vardo

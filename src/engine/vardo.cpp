@@ -43,12 +43,18 @@ int32_t CopyOut(const std::string& text, char* out, int32_t size) {
 
 int32_t ReadStatus(XrefState st) {
   switch (st) {
-    case XrefState::kActive: return VARDO_OK;
-    case XrefState::kDeletedPending: return VARDO_DELETED_PENDING;
-    case XrefState::kDeleted: return VARDO_DELETED;
-    case XrefState::kUnused: return VARDO_UNUSED;
-    case XrefState::kPurged: return VARDO_PURGED;
-    case XrefState::kDamaged: return VARDO_DAMAGED;
+    case XrefState::kActive:
+      return VARDO_OK;
+    case XrefState::kDeletedPending:
+      return VARDO_DELETED_PENDING;
+    case XrefState::kDeleted:
+      return VARDO_DELETED;
+    case XrefState::kUnused:
+      return VARDO_UNUSED;
+    case XrefState::kPurged:
+      return VARDO_PURGED;
+    case XrefState::kDamaged:
+      return VARDO_DAMAGED;
   }
   return VARDO_DAMAGED;
 }
@@ -101,28 +107,46 @@ Space* FindSpace(int32_t handle) {
 
 const char* vardo_strerror(int32_t code) {
   switch (code) {
-    case VARDO_OK: return "VARDO_OK: success";
-    case VARDO_DAMAGED: return "VARDO_DAMAGED: record damaged (checksum or read error)";
+    case VARDO_OK:
+      return "VARDO_OK: success";
+    case VARDO_DAMAGED:
+      return "VARDO_DAMAGED: record damaged (checksum or read error)";
     case VARDO_DELETED_PENDING:
       return "VARDO_DELETED_PENDING: record logically deleted, index update pending";
-    case VARDO_DELETED: return "VARDO_DELETED: record logically deleted";
-    case VARDO_UNUSED: return "VARDO_UNUSED: MFN never written";
-    case VARDO_PURGED: return "VARDO_PURGED: record physically deleted";
-    case VARDO_LOCKED: return "VARDO_LOCKED: record locked by another session";
-    case VARDO_IO: return "VARDO_IO: read or write refused by the system; reopen the database";
-    case VARDO_TOO_LARGE: return "VARDO_TOO_LARGE: record larger than the engine stores";
-    case VARDO_BAD_ARGUMENT: return "VARDO_BAD_ARGUMENT: bad handle, buffer, tag or command";
-    case VARDO_NO_DATABASE: return "VARDO_NO_DATABASE: no master file attached or it cannot be opened";
-    case VARDO_EXPORT_FAILED: return "VARDO_EXPORT_FAILED: export file cannot be opened or written";
+    case VARDO_DELETED:
+      return "VARDO_DELETED: record logically deleted";
+    case VARDO_UNUSED:
+      return "VARDO_UNUSED: MFN never written";
+    case VARDO_PURGED:
+      return "VARDO_PURGED: record physically deleted";
+    case VARDO_LOCKED:
+      return "VARDO_LOCKED: record locked by another session";
+    case VARDO_IO:
+      return "VARDO_IO: read or write refused by the system; reopen the database";
+    case VARDO_TOO_LARGE:
+      return "VARDO_TOO_LARGE: record larger than the engine stores";
+    case VARDO_BAD_ARGUMENT:
+      return "VARDO_BAD_ARGUMENT: bad handle, buffer, tag or command";
+    case VARDO_NO_DATABASE:
+      return "VARDO_NO_DATABASE: no master file attached or it cannot be opened";
+    case VARDO_EXPORT_FAILED:
+      return "VARDO_EXPORT_FAILED: export file cannot be opened or written";
     case VARDO_EXPORT_TOO_LARGE:
       return "VARDO_EXPORT_TOO_LARGE: record above 99,999 bytes cannot be written as ISO 2709";
-    case VARDO_FMT_DB_OPEN: return "VARDO_FMT_DB_OPEN: a database named in the format cannot be opened";
-    case VARDO_FMT_INTERNAL: return "VARDO_FMT_INTERNAL: internal error in the format";
-    case VARDO_FMT_INVERTED: return "VARDO_FMT_INVERTED: an inverted file cannot be read";
-    case VARDO_FMT_NOT_COMPILED: return "VARDO_FMT_NOT_COMPILED: no valid compiled format";
-    case VARDO_FMT_BAD_ARGUMENT: return "VARDO_FMT_BAD_ARGUMENT: a format function's argument is wrong";
-    case VARDO_FMT_OVERFLOW: return "VARDO_FMT_OVERFLOW: format output larger than the buffer";
-    default: return "VARDO_UNKNOWN: unknown result code";
+    case VARDO_FMT_DB_OPEN:
+      return "VARDO_FMT_DB_OPEN: a database named in the format cannot be opened";
+    case VARDO_FMT_INTERNAL:
+      return "VARDO_FMT_INTERNAL: internal error in the format";
+    case VARDO_FMT_INVERTED:
+      return "VARDO_FMT_INVERTED: an inverted file cannot be read";
+    case VARDO_FMT_NOT_COMPILED:
+      return "VARDO_FMT_NOT_COMPILED: no valid compiled format";
+    case VARDO_FMT_BAD_ARGUMENT:
+      return "VARDO_FMT_BAD_ARGUMENT: a format function's argument is wrong";
+    case VARDO_FMT_OVERFLOW:
+      return "VARDO_FMT_OVERFLOW: format output larger than the buffer";
+    default:
+      return "VARDO_UNKNOWN: unknown result code";
   }
 }
 
@@ -203,7 +227,9 @@ int32_t vardo_read_record_locked(int32_t space, int32_t buffer, int32_t mfn) {
   return ReadInto(space, buffer, mfn, true);
 }
 
-int32_t vardo_write_record(int32_t space, int32_t buffer) { return WriteFrom(space, buffer, false); }
+int32_t vardo_write_record(int32_t space, int32_t buffer) {
+  return WriteFrom(space, buffer, false);
+}
 
 int32_t vardo_write_record_unlock(int32_t space, int32_t buffer) {
   return WriteFrom(space, buffer, true);

@@ -47,12 +47,13 @@ inline constexpr int32_t VARDO_EXPORT_FAILED = -612;
 inline constexpr int32_t VARDO_EXPORT_TOO_LARGE = -613;
 
 // Print-format results (vardo_run_format).
-inline constexpr int32_t VARDO_FMT_DB_OPEN = -209;      // a database named in the format cannot be opened
-inline constexpr int32_t VARDO_FMT_INTERNAL = -301;     // internal error, caught
-inline constexpr int32_t VARDO_FMT_INVERTED = -401;     // an inverted file cannot be read
-inline constexpr int32_t VARDO_FMT_NOT_COMPILED = -503; // no valid compiled format
-inline constexpr int32_t VARDO_FMT_BAD_ARGUMENT = -504; // a function's argument is wrong
-inline constexpr int32_t VARDO_FMT_OVERFLOW = -507;     // output larger than the buffer
+inline constexpr int32_t VARDO_FMT_DB_OPEN =
+    -209;  // a database named in the format cannot be opened
+inline constexpr int32_t VARDO_FMT_INTERNAL = -301;      // internal error, caught
+inline constexpr int32_t VARDO_FMT_INVERTED = -401;      // an inverted file cannot be read
+inline constexpr int32_t VARDO_FMT_NOT_COMPILED = -503;  // no valid compiled format
+inline constexpr int32_t VARDO_FMT_BAD_ARGUMENT = -504;  // a function's argument is wrong
+inline constexpr int32_t VARDO_FMT_OVERFLOW = -507;      // output larger than the buffer
 
 // The largest record image the engine stores (fields, directory and header).
 // A write of a larger record is refused with VARDO_TOO_LARGE, never truncated.
@@ -70,9 +71,9 @@ inline constexpr int32_t VARDO_OPTION_MULTI_USER = 17;
 const char* vardo_strerror(int32_t code);
 
 // --- application and spaces -------------------------------------------------
-int32_t vardo_app_new();                                          // > 0 handle
-int32_t vardo_app_set_option(int32_t app, int32_t option);        // 0, or VARDO_BAD_ARGUMENT
-int32_t vardo_space_new(int32_t app);                             // > 0 handle, or VARDO_BAD_ARGUMENT
+int32_t vardo_app_new();                                    // > 0 handle
+int32_t vardo_app_set_option(int32_t app, int32_t option);  // 0, or VARDO_BAD_ARGUMENT
+int32_t vardo_space_new(int32_t app);                       // > 0 handle, or VARDO_BAD_ARGUMENT
 
 // --- master file --------------------------------------------------------------
 // Attaches the database at path (without extension; ".mst" accepted).  0, or a
@@ -166,9 +167,11 @@ int32_t vardo_set_export_file(int32_t space, const char* path);
 // when the buffer holds no record because its read found none (nothing written).
 int32_t vardo_export_record(int32_t space, int32_t buffer);
 // Options of the open export file, for the records that follow (bits):
-inline constexpr int32_t VARDO_EXPORT_MARC = 1;      // MARC layout: indicators, 0x1F subfields
-inline constexpr int32_t VARDO_EXPORT_BUFFERED = 2;  // collect 1 MiB before writing; close explicitly
-int32_t vardo_set_export_options(int32_t space, int32_t options);  // 0, VARDO_EXPORT_FAILED, VARDO_BAD_ARGUMENT
+inline constexpr int32_t VARDO_EXPORT_MARC = 1;  // MARC layout: indicators, 0x1F subfields
+inline constexpr int32_t VARDO_EXPORT_BUFFERED =
+    2;  // collect 1 MiB before writing; close explicitly
+int32_t vardo_set_export_options(int32_t space,
+                                 int32_t options);  // 0, VARDO_EXPORT_FAILED, VARDO_BAD_ARGUMENT
 // Counts of the open export file: words[0] records written, [1] fields left out,
 // [2] records refused as too large, [3] KiB written.  0, or VARDO_EXPORT_FAILED
 // when no export file is open.

@@ -41,10 +41,14 @@ int32_t vardo_export_record(int32_t space, int32_t buffer) {
     // would put a record into the file that the database does not have.  Only
     // empty buffers are asked about, so the usual export costs no extra read.
     switch (s->db.State(b->record.mfn)) {
-      case XrefState::kUnused: return VARDO_UNUSED;
-      case XrefState::kPurged: return VARDO_PURGED;
-      case XrefState::kDamaged: return VARDO_DAMAGED;
-      default: break;
+      case XrefState::kUnused:
+        return VARDO_UNUSED;
+      case XrefState::kPurged:
+        return VARDO_PURGED;
+      case XrefState::kDamaged:
+        return VARDO_DAMAGED;
+      default:
+        break;
     }
   }
   Status st = s->exporter->Add(b->record, nullptr);

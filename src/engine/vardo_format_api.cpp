@@ -123,12 +123,17 @@ class SpaceEnvironment final : public FormatEnvironment {
 
 int32_t FaultCode(FormatFault fault) {
   switch (fault) {
-    case FormatFault::kOverflow: return VARDO_FMT_OVERFLOW;
-    case FormatFault::kBadArgument: return VARDO_FMT_BAD_ARGUMENT;
-    case FormatFault::kDatabase: return VARDO_FMT_DB_OPEN;
-    case FormatFault::kInvertedFile: return VARDO_FMT_INVERTED;
+    case FormatFault::kOverflow:
+      return VARDO_FMT_OVERFLOW;
+    case FormatFault::kBadArgument:
+      return VARDO_FMT_BAD_ARGUMENT;
+    case FormatFault::kDatabase:
+      return VARDO_FMT_DB_OPEN;
+    case FormatFault::kInvertedFile:
+      return VARDO_FMT_INVERTED;
     case FormatFault::kNone:
-    case FormatFault::kInternal: break;
+    case FormatFault::kInternal:
+      break;
   }
   return VARDO_FMT_INTERNAL;
 }

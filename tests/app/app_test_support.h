@@ -109,11 +109,13 @@ inline std::string BinaryDir() {
   if (dir.empty()) {
     const std::string vardo = EnvOr("VARDO_BIN", "");
     const std::string tail = "/src/cli/vardo";
-    if (vardo.size() > tail.size() && vardo.compare(vardo.size() - tail.size(), tail.size(), tail) == 0) {
+    if (vardo.size() > tail.size() &&
+        vardo.compare(vardo.size() - tail.size(), tail.size(), tail) == 0) {
       dir = vardo.substr(0, vardo.size() - tail.size());
     }
   }
-  EXPECT_FALSE(dir.empty()) << "neither BRAMBLE_BINARY_DIR nor VARDO_BIN is set (run through ctest)";
+  EXPECT_FALSE(dir.empty())
+      << "neither BRAMBLE_BINARY_DIR nor VARDO_BIN is set (run through ctest)";
   return dir;
 }
 

@@ -114,8 +114,8 @@ TEST_F(BatchRunTest, HundredRecordsShowEveryMfnAndMoveTheBarEachTime) {
   EXPECT_EQ(progress_.steps(), 100);
   EXPECT_TRUE(progress_.shown());
   EXPECT_TRUE(progress_.closed());
-  EXPECT_EQ(ui_.messages(), std::vector<std::string>{"100 " + Marker(15, 6) + "\r\n0 " +
-                                                     Marker(18, 10)});
+  EXPECT_EQ(ui_.messages(),
+            std::vector<std::string>{"100 " + Marker(15, 6) + "\r\n0 " + Marker(18, 10)});
   EXPECT_EQ(FieldCountOf(100), 2);
   EXPECT_FALSE(BackupsLeft());
 }
@@ -151,8 +151,8 @@ TEST_F(BatchRunTest, RangeBeyondTheLastRecordIsLoggedAsUnread) {
   EXPECT_EQ(r.read, 0);
   EXPECT_EQ(r.not_read, 6);
   EXPECT_EQ(calls, 0);
-  EXPECT_EQ(ui_.messages(), std::vector<std::string>{"0 " + Marker(15, 6) + "\r\n6 " +
-                                                     Marker(18, 10)});
+  EXPECT_EQ(ui_.messages(),
+            std::vector<std::string>{"0 " + Marker(15, 6) + "\r\n6 " + Marker(18, 10)});
   std::string log = ReadBytes(dir_.File("brmlog.txt"));
   EXPECT_NE(log.find("; " + Marker(11, 10) + ": 20 " + Marker(23, 3) + "\r\n"), std::string::npos);
   EXPECT_NE(log.find(Marker(11, 10) + ": 25 " + Marker(23, 3)), std::string::npos);
@@ -313,7 +313,8 @@ TEST_F(BatchRunTest, EveryLogLineIsOnDiskBeforeAnyBoxAppears) {
   Open(3);
   AcceptRange("1", "6");
   std::vector<std::string> log_at_box;
-  ui_.SetBeforeCall([&](const UiCall&) { log_at_box.push_back(ReadBytes(dir_.File("brmlog.txt"))); });
+  ui_.SetBeforeCall(
+      [&](const UiCall&) { log_at_box.push_back(ReadBytes(dir_.File("brmlog.txt"))); });
   ui_.QueueAnswer(Answer::kYes);
   RunBatch(ctx_, ui_, progress_, Params(), [&](RecordStep& s) {
     s.LogChange(" before the question");
@@ -358,7 +359,8 @@ TEST(RunLog, LineHasTheFourPieces) {
   t.tm_hour = 7;
   t.tm_min = 8;
   t.tm_sec = 9;
-  EXPECT_EQ(FormatLogLine("pc", "cds", t, "Delete: 4"), "[pc];[cds];20260105 070809; Delete: 4\r\n");
+  EXPECT_EQ(FormatLogLine("pc", "cds", t, "Delete: 4"),
+            "[pc];[cds];20260105 070809; Delete: 4\r\n");
 }
 
 TEST(RunLog, TwoRunsAppendTwoLinesStartingWithTheComputerName) {

@@ -115,16 +115,16 @@ TEST_F(BrambleCli, MessagesComeInTheChosenLanguage) {
 }
 
 TEST_F(BrambleCli, ConfigurationFileGivesLanguageAndMessageFolder) {
-  WriteBytes(dir_.File("my.cip"),
-             "LANG=es\r\nMSG=" + testing::BinaryDir() + "/data/messages/\r\n");
+  WriteBytes(dir_.File("my.cip"), "LANG=es\r\nMSG=" + testing::BinaryDir() + "/data/messages/\r\n");
   Outcome o = Cli("--config my.cip --db demo --range 5-3 selection");
   EXPECT_EQ(o.status, 1);
   EXPECT_EQ(o.out, Utf8(es_.Text(25, 10)) + "\n");
 }
 
 TEST_F(BrambleCli, MissingTableFileIsReportedAndTheRunGoesOn) {
-  WriteBytes(dir_.File("brm.cip"), "MSG=" + testing::BinaryDir() +
-                                       "/data/messages/\r\nLANG=en\r\n106=none.tab\r\n107=none.tab\r\n");
+  WriteBytes(dir_.File("brm.cip"),
+             "MSG=" + testing::BinaryDir() +
+                 "/data/messages/\r\nLANG=en\r\n106=none.tab\r\n107=none.tab\r\n");
   Outcome o = Cli("--db demo --range 2-3 selection");
   EXPECT_EQ(o.status, 0);
   EXPECT_EQ(o.out, Utf8(en_.Text(27, 2)) + "\n2\n3\n");

@@ -25,16 +25,21 @@ TEST(CodePages, EveryWindows1252ByteSurvivesTheTripThroughUtf8) {
   EXPECT_EQ(Utf8ToCp1252(Cp1252ToUtf8(all)), all);
   EXPECT_EQ(Cp1252ToUtf8("\x80"), "\xE2\x82\xAC");  // euro sign
   EXPECT_EQ(Cp1252ToUtf8("Espa\xF1ol"), "Espa\xC3\xB1ol");
-  EXPECT_EQ(Utf8ToCp1252("\xE4\xB8\xAD"), "?");      // no Windows-1252 byte
-  EXPECT_EQ(Utf8ToCp1252("a\xC3"), "a?");           // cut sequence
+  EXPECT_EQ(Utf8ToCp1252("\xE4\xB8\xAD"), "?");  // no Windows-1252 byte
+  EXPECT_EQ(Utf8ToCp1252("a\xC3"), "a?");        // cut sequence
 }
 
 TEST(CliUi, MessagesArePrintedAsUtf8LinesWithoutCarriageReturns) {
   std::FILE* out = std::tmpfile();
   ASSERT_NE(out, nullptr);
   CliUi ui(false, out);
-  EXPECT_EQ(ui.Message("3 le\xED" "dos\r\n0 no", "", Buttons::kOk, Icon::kInformation), Answer::kOk);
-  EXPECT_EQ(Captured(out), "3 le\xC3\xAD" "dos\n0 no\n");
+  EXPECT_EQ(ui.Message("3 le\xED"
+                       "dos\r\n0 no",
+                       "", Buttons::kOk, Icon::kInformation),
+            Answer::kOk);
+  EXPECT_EQ(Captured(out),
+            "3 le\xC3\xAD"
+            "dos\n0 no\n");
   EXPECT_FALSE(ui.refused());
   std::fclose(out);
 }

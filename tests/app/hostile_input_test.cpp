@@ -14,7 +14,8 @@ namespace {
 
 // Bytes biased towards the characters the readers look for.
 std::string RandomText(std::mt19937& rng, size_t max_len) {
-  static const char kAlphabet[] = "DATA=LANG=MSG=WORK=HELP=%lang%106=107=1001=0=;[]\r\n\n EOF0123456789-+";
+  static const char kAlphabet[] =
+      "DATA=LANG=MSG=WORK=HELP=%lang%106=107=1001=0=;[]\r\n\n EOF0123456789-+";
   std::uniform_int_distribution<size_t> len(0, max_len);
   std::uniform_int_distribution<int> pick(0, 9);
   std::uniform_int_distribution<int> byte(0, 255);

@@ -15,8 +15,8 @@
 namespace bramble {
 namespace {
 
-using testing::Marker;
 using testing::MakeDatabase;
+using testing::Marker;
 using testing::TempDir;
 using testing::WriteBytes;
 
@@ -225,8 +225,7 @@ TEST(BundledCatalogue, EveryMessageTheCodeUsesHasATextInBothLanguages) {
   ASSERT_TRUE(used.count({27, 7}));
   for (const char* code : {"en", "es"}) {
     MessageTable t;
-    ASSERT_TRUE(LoadMessages(bin + "/data/messages/ms" + std::string(code) + "br.mst", &t))
-        << code;
+    ASSERT_TRUE(LoadMessages(bin + "/data/messages/ms" + std::string(code) + "br.mst", &t)) << code;
     EXPECT_FALSE(t.Text(1, 1).empty()) << code << ": language name";
     for (const auto& [row, col] : used) {
       EXPECT_FALSE(t.Text(row, col).empty())

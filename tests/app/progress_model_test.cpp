@@ -58,10 +58,10 @@ TEST(ProgressPlacement, SavedPositionInsideTheScreenIsUsed) {
 TEST(ProgressPlacement, PositionOutsideTheScreenOrNoneCentres) {
   ScreenRect screen{0, 0, 1280, 1024};
   ScreenPoint centre{(1280 - 390) / 2, (1024 - 130) / 2};
-  for (std::optional<ScreenPoint> p : {std::optional<ScreenPoint>(),
-                                       std::optional<ScreenPoint>(ScreenPoint{-5, 10}),
-                                       std::optional<ScreenPoint>(ScreenPoint{1000, 10}),
-                                       std::optional<ScreenPoint>(ScreenPoint{10, 2000})}) {
+  for (std::optional<ScreenPoint> p :
+       {std::optional<ScreenPoint>(), std::optional<ScreenPoint>(ScreenPoint{-5, 10}),
+        std::optional<ScreenPoint>(ScreenPoint{1000, 10}),
+        std::optional<ScreenPoint>(ScreenPoint{10, 2000})}) {
     ScreenPoint got = PlaceProgressWindow(p, screen);
     EXPECT_EQ(got.x, centre.x);
     EXPECT_EQ(got.y, centre.y);

@@ -102,8 +102,8 @@ class RecordSets : public ::testing::Test {
     selector_.ResetForOpenedDatabase();
   }
   void TearDown() override {
-    EXPECT_TRUE(ui_.unexpected().empty()) << "a question nobody answered: "
-                                          << ui_.unexpected().front().text;
+    EXPECT_TRUE(ui_.unexpected().empty())
+        << "a question nobody answered: " << ui_.unexpected().front().text;
     EXPECT_TRUE(ui_.AllAnswersUsed());
   }
   const MfnSelection& sel() { return ctx_.selection(); }
@@ -342,8 +342,8 @@ TEST_F(RecordSets, ParameterFileNamesTheDataFolder) {
   EXPECT_FALSE(ctx_.database_open());
   WriteBytes(dir_.File("gone.par"), "2=" + dir_.path() + "/sub/\r\n");
   EXPECT_FALSE(ctx_.OpenDatabase(dir_.File("gone.par"), ui_));
-  EXPECT_EQ(ui_.messages(),
-            (std::vector<std::string>{Marker(27, 8), dir_.File("sub/gone.mst") + "\n" + Marker(1, 9)}));
+  EXPECT_EQ(ui_.messages(), (std::vector<std::string>{
+                                Marker(27, 8), dir_.File("sub/gone.mst") + "\n" + Marker(1, 9)}));
 }
 
 TEST_F(RecordSets, FileThatIsNotADatabaseIsRefusedAtOnce) {

@@ -39,9 +39,9 @@ TEST(SaveDisplayedText, WritesTheHeaderThenTheText) {
   MessageTable m;
   testing::FillMarkers(&m);
   ASSERT_TRUE(SaveDisplayedText(dir.File("r.txt"), "/d/cds.mst", "body\r\n", m, Monday()));
-  EXPECT_EQ(testing::ReadBytes(dir.File("r.txt")),
-            Marker(6, 2) + "/d/cds.mst\r\n" + Marker(6, 3) + "\t\t20261207 14:03:09 " +
-                Marker(24, 2) + "\r\n\r\nbody\r\n");
+  EXPECT_EQ(testing::ReadBytes(dir.File("r.txt")), Marker(6, 2) + "/d/cds.mst\r\n" + Marker(6, 3) +
+                                                       "\t\t20261207 14:03:09 " + Marker(24, 2) +
+                                                       "\r\n\r\nbody\r\n");
   EXPECT_FALSE(SaveDisplayedText(dir.File("no/dir/r.txt"), "", "", m, Monday()));
 }
 
@@ -55,7 +55,8 @@ TEST(SaveTextDisplay, CancelWritesNothingAndAFailureIsShown) {
   EXPECT_TRUE(ui.messages().empty());
   ui.QueueSaveFile(dir.File("no/dir/r.txt"));
   EXPECT_FALSE(SaveTextDisplay(ctx, ui, "x"));
-  EXPECT_EQ(ui.messages(), std::vector<std::string>{dir.File("no/dir/r.txt") + "\n" + Marker(1, 9)});
+  EXPECT_EQ(ui.messages(),
+            std::vector<std::string>{dir.File("no/dir/r.txt") + "\n" + Marker(1, 9)});
   ui.QueueSaveFile(dir.File("r.txt"));
   EXPECT_TRUE(SaveTextDisplay(ctx, ui, "x"));
   EXPECT_EQ(ui.calls()[0].text, "TXT Files (*.txt)|*.txt|(*.*)|*.*||");

@@ -16,9 +16,8 @@ class DbSessionFormatTest : public ::testing::Test {
  protected:
   void SetUp() override {
     TextConversion() = TextConversionState{};
-    SetDbMessageLookup([](int row, int col) {
-      return "msg" + std::to_string(row) + "." + std::to_string(col);
-    });
+    SetDbMessageLookup(
+        [](int row, int col) { return "msg" + std::to_string(row) + "." + std::to_string(col); });
     ASSERT_EQ(db_.CreateMasterFile(dir_.File("cat")), 0);
     ASSERT_EQ(db_.Open(dir_.File("cat")), 1);
     ASSERT_EQ(db_.NewRecord(), 0);

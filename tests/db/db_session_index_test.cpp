@@ -21,7 +21,9 @@ class DbSessionIndexTest : public ::testing::Test {
  protected:
   std::string Base() const { return dir_.File("base"); }
   std::string Ifp() const { return Base() + ".ifp"; }
-  void WriteFst(const std::string& text) { std::ofstream(Base() + ".fst", std::ios::binary) << text; }
+  void WriteFst(const std::string& text) {
+    std::ofstream(Base() + ".fst", std::ios::binary) << text;
+  }
 
   // The duplicate base's way: create, prepare the inverted file (before the
   // select table exists), write the table, open.
@@ -117,8 +119,8 @@ TEST_F(DbSessionIndexTest, LongKeysAreCutTheSameWayWhenStoredAndWhenLookedUp) {
   Add({{10, long_text}});
   const std::string stored = "INTERNATIONAL STANDARD BIBLIOG";  // 30 bytes
   EXPECT_EQ(Range("!", "ZZZZZZZ"), (Strings{stored}));
-  EXPECT_EQ(Postings(long_text), (Mfns{1}));      // 48 bytes -> 31 -> 30
-  EXPECT_EQ(Postings(stored + "X"), (Mfns{1}));   // 31 bytes -> 30
+  EXPECT_EQ(Postings(long_text), (Mfns{1}));     // 48 bytes -> 31 -> 30
+  EXPECT_EQ(Postings(stored + "X"), (Mfns{1}));  // 31 bytes -> 30
   // A long from key positions at the key its text makes, as a lookup does.
   EXPECT_EQ(Range(long_text, "ZZZZZZZ"), (Strings{stored}));
   EXPECT_EQ(Range(stored + "!", "ZZZZZZZ"), (Strings{stored}));

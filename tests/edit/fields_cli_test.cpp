@@ -62,12 +62,14 @@ class FieldsCliTest : public ::testing::Test {
     db_ = dir_ + "/books";
     log_ = dir_ + "/run.log";
     std::ofstream load(dir_ + "/load.json");
-    load << R"({"fields": [[100, "García, Ana"], [245, "^aViejo título^bsub"], [650, "one"]]})" "\n"
-         << R"({"fields": [[245, "^aOld title"], [245, "^aSecond"], [650, "two"]]})" "\n";
+    load << R"({"fields": [[100, "García, Ana"], [245, "^aViejo título^bsub"], [650, "one"]]})"
+            "\n"
+         << R"({"fields": [[245, "^aOld title"], [245, "^aSecond"], [650, "two"]]})"
+            "\n";
     load.close();
     ASSERT_EQ(Shell(Quote(vardo_) + " create " + Quote(db_)).status, 0);
-    ASSERT_EQ(Shell(Quote(vardo_) + " load " + Quote(db_) + " " + Quote(dir_ + "/load.json")).status,
-              0);
+    ASSERT_EQ(
+        Shell(Quote(vardo_) + " load " + Quote(db_) + " " + Quote(dir_ + "/load.json")).status, 0);
   }
   void TearDown() override {
     if (!dir_.empty()) std::filesystem::remove_all(dir_);

@@ -38,9 +38,7 @@ TEST(RemoveSubfields, RemovesSubfieldAndKeepsTheRest) {
   EXPECT_EQ(RemoveSubfields("^aX^bY^cZ^bW", "b"), "^aX^cZ");
 }
 
-TEST(RemoveSubfields, OnlySubfieldLeavesEmptyText) {
-  EXPECT_EQ(RemoveSubfields("^bY", "b"), "");
-}
+TEST(RemoveSubfields, OnlySubfieldLeavesEmptyText) { EXPECT_EQ(RemoveSubfields("^bY", "b"), ""); }
 
 TEST(RemoveSubfields, EmptySubfieldsLeftBehindAreDropped) {
   EXPECT_EQ(RemoveSubfields("^a^bY^cZ", "b"), "^cZ");

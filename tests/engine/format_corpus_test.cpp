@@ -221,12 +221,18 @@ std::vector<CorpusCase> ListCorpus() {
 
 const char* FaultName(FormatFault f) {
   switch (f) {
-    case FormatFault::kNone: return "none";
-    case FormatFault::kOverflow: return "overflow";
-    case FormatFault::kBadArgument: return "bad-argument";
-    case FormatFault::kDatabase: return "database";
-    case FormatFault::kInvertedFile: return "inverted-file";
-    case FormatFault::kInternal: return "internal";
+    case FormatFault::kNone:
+      return "none";
+    case FormatFault::kOverflow:
+      return "overflow";
+    case FormatFault::kBadArgument:
+      return "bad-argument";
+    case FormatFault::kDatabase:
+      return "database";
+    case FormatFault::kInvertedFile:
+      return "inverted-file";
+    case FormatFault::kInternal:
+      return "internal";
   }
   return "?";
 }
@@ -234,9 +240,12 @@ const char* FaultName(FormatFault f) {
 std::string Visible(const std::string& s) {
   std::string out;
   for (char c : s) {
-    if (c == '\r') out += "\\r";
-    else if (c == '\n') out += "\\n\n";
-    else out += c;
+    if (c == '\r')
+      out += "\\r";
+    else if (c == '\n')
+      out += "\\n\n";
+    else
+      out += c;
   }
   return out;
 }
@@ -252,7 +261,8 @@ TEST_P(FormatCorpus, Case) {
   FormatCompileError error;
   auto compiled = CompileFormat(c.format, &error);
   if (c.error_position) {
-    ASSERT_EQ(compiled, nullptr) << "compiled, but an error at " << c.error_position << " was expected";
+    ASSERT_EQ(compiled, nullptr) << "compiled, but an error at " << c.error_position
+                                 << " was expected";
     EXPECT_EQ(error.position, c.error_position) << error.message;
     if (!c.error_text.empty()) {
       EXPECT_NE(error.message.find(c.error_text), std::string::npos) << error.message;

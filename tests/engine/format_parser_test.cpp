@@ -65,8 +65,7 @@ TEST(FormatParserTest, SelectorPartsMustBeWrittenTogether) {
 TEST(FormatParserTest, FormatsLongerThanTheLimitAreRefused) {
   std::string longest(kMaxFormatLength, ' ');
   EXPECT_EQ(Dump(longest), "sequence @32768\n");
-  EXPECT_EQ(Dump(longest + " "),
-            "error 32768: the format is longer than 32767 bytes");
+  EXPECT_EQ(Dump(longest + " "), "error 32768: the format is longer than 32767 bytes");
 }
 
 TEST(CaseTableTest, UpperCasesAsciiAndCp850LettersOnly) {

@@ -40,7 +40,8 @@ class IndexApiTest : public ::testing::Test {
     dir_.Write("cat.fst", fst);
     if (!stw.empty()) dir_.Write("cat.stw", stw);
     const std::string at = "@" + Db();
-    ASSERT_EQ(vardo_set_field_select_table(space_, at.c_str()), VARDO_OK) << LastIndexMessage(space_);
+    ASSERT_EQ(vardo_set_field_select_table(space_, at.c_str()), VARDO_OK)
+        << LastIndexMessage(space_);
     ASSERT_EQ(vardo_set_stopword_table(space_, at.c_str()), VARDO_OK) << LastIndexMessage(space_);
     ASSERT_NE(vardo_set_inverted_file(space_, Db().c_str()), VARDO_OK);
     ASSERT_EQ(vardo_create_inverted_file(space_), VARDO_OK) << LastIndexMessage(space_);
@@ -92,9 +93,10 @@ class IndexApiTest : public ::testing::Test {
 
 TEST_F(IndexApiTest, EachTechniqueIndexesRepeatedFieldsAndSubfields) {
   Make("1 0 (v70/)\n2 1 (v26/)\n3 2 v30\n4 3 v31\n5 4 v24\n", "the\nof\n");
-  int32_t mfn = Write({Append(70, "Smith, J."), Append(70, "Doe, A."), Append(26, "^aParis^bUnesco"),
-                       Append(26, "^aLondon"), Append(30, "<Water> and <soil>"),
-                       Append(31, "/one/ x /two/"), Append(24, "The cat of the house")});
+  int32_t mfn =
+      Write({Append(70, "Smith, J."), Append(70, "Doe, A."), Append(26, "^aParis^bUnesco"),
+             Append(26, "^aLondon"), Append(30, "<Water> and <soil>"), Append(31, "/one/ x /two/"),
+             Append(24, "The cat of the house")});
   ASSERT_EQ(vardo_update_index(space_, mfn), VARDO_OK) << LastIndexMessage(space_);
   EXPECT_EQ(Terms(), (std::vector<std::string>{"CAT", "DOE, A.", "HOUSE", "LONDON", "ONE", "PARIS",
                                                "SMITH, J.", "SOIL", "TWO", "UNESCO", "WATER"}));
@@ -184,7 +186,7 @@ TEST_F(IndexApiTest, MalformedSelectTableIndexesNothingAndNamesTheLine) {
   EXPECT_NE(LastIndexMessage(space_).find("line 2"), std::string::npos) << LastIndexMessage(space_);
   Write({"d."}, a);
   EXPECT_EQ(vardo_update_index(space_, a), VARDO_BAD_ARGUMENT);
-  EXPECT_EQ(vardo_term_position(space_, 0, "KEPT"), 1);  // old postings untouched
+  EXPECT_EQ(vardo_term_position(space_, 0, "KEPT"), 1);               // old postings untouched
   EXPECT_EQ(vardo_read_record(space_, 0, a), VARDO_DELETED_PENDING);  // still pending
   // A format that does not compile is reported with its line and position.
   dir_.Write("cat.fst", "1 0 v70\n\n3 0 v70,(((\n");
@@ -216,8 +218,9 @@ TEST_F(IndexApiTest, NpostCountsInTheOwnAndInANamedInvertedFile) {
   int32_t b = Write({Append(70, "twin")});
   int32_t c = Write({Append(70, "Single")});
   for (int32_t m : {a, b, c}) ASSERT_EQ(vardo_update_index(space_, m), VARDO_OK);
-  ASSERT_EQ(vardo_compile_format(space_, "f(npost(v70),1,0),'/',f(npost(['cat'],v70,' '),1,0),'/',"
-                                         "f(npost(['missing']v70),1,0)"),
+  ASSERT_EQ(vardo_compile_format(space_,
+                                 "f(npost(v70),1,0),'/',f(npost(['cat'],v70,' '),1,0),'/',"
+                                 "f(npost(['missing']v70),1,0)"),
             0);
   char out[256];
   ASSERT_EQ(vardo_read_record(space_, 0, a), VARDO_OK);

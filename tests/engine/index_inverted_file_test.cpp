@@ -31,7 +31,8 @@ std::vector<int32_t> Mfns(InvertedFile* f, const std::string& key) {
   return out;
 }
 
-std::vector<std::pair<std::string, int64_t>> AllKeys(InvertedFile* f, const std::string& from = "") {
+std::vector<std::pair<std::string, int64_t>> AllKeys(InvertedFile* f,
+                                                     const std::string& from = "") {
   std::vector<std::pair<std::string, int64_t>> out;
   Status s = f->ForEachKey(from, [&](std::string_view k, int64_t n) {
     out.emplace_back(std::string(k), n);
@@ -128,8 +129,8 @@ TEST_F(InvertedFileTest, KeysAreOrderedBytewiseAndWalkedFromAnyPoint) {
   auto f = MakeFile();
   ASSERT_TRUE(f);
   // 0x90 is CP850 E-acute: above every ASCII key.
-  ASSERT_OK(f->ReplaceRecord(1, {KP("B", 1), KP("AB", 1), KP("A", 1), KP("\x90T", 1), KP("!", 1),
-                                 KP("Z1", 1)}));
+  ASSERT_OK(f->ReplaceRecord(
+      1, {KP("B", 1), KP("AB", 1), KP("A", 1), KP("\x90T", 1), KP("!", 1), KP("Z1", 1)}));
   auto keys = AllKeys(f.get());
   std::vector<std::string> names;
   for (auto& k : keys) names.push_back(k.first);
@@ -234,7 +235,8 @@ TEST_F(InvertedFileTest, DamagedKeyListIsReportedNotTrusted) {
     ASSERT_EQ(mdb_dbi_open(txn, "records", 0, &dbi), 0);
     unsigned char mfn[4] = {0, 0, 0, 5};
     // Claims a 25-byte key but holds 3 bytes.
-    MDB_val k{4, mfn}, v{4, const_cast<char*>("\x19" "ABC")};
+    MDB_val k{4, mfn}, v{4, const_cast<char*>("\x19"
+                                              "ABC")};
     ASSERT_EQ(mdb_put(txn, dbi, &k, &v, 0), 0);
   });
   auto f = InvertedFile::Open(dir_.File("db.ifp"));
@@ -253,7 +255,10 @@ TEST(KeyListTest, DecodingChecksEveryLength) {
   ASSERT_OK(DecodeKeyList(good, &keys));
   EXPECT_EQ(keys, (std::vector<std::string>{"AB", "C"}));
   EXPECT_TRUE(DecodeKeyList(std::string("\0", 1), &keys).IsCorruption());
-  EXPECT_TRUE(DecodeKeyList("\x05" "AB", &keys).IsCorruption());
+  EXPECT_TRUE(DecodeKeyList("\x05"
+                            "AB",
+                            &keys)
+                  .IsCorruption());
   EXPECT_TRUE(DecodeKeyList(std::string(1, 31) + std::string(31, 'A'), &keys).IsCorruption());
   EXPECT_OK(DecodeKeyList("", &keys));
   EXPECT_TRUE(keys.empty());
@@ -272,7 +277,8 @@ TEST_F(InvertedFileTest, BuilderMatchesRecordByRecordIndexingAcrossBatches) {
       ASSERT_OK(builder.Add(mfn, &none));
       continue;
     }
-    std::vector<KeyPosting> ps = {KP("ALL", mfn), KP("MOD7_" + std::to_string(mfn % 7), mfn, 2, 1, 4),
+    std::vector<KeyPosting> ps = {KP("ALL", mfn),
+                                  KP("MOD7_" + std::to_string(mfn % 7), mfn, 2, 1, 4),
                                   KP("ID" + std::to_string(mfn), mfn, 3)};
     ASSERT_OK(direct->ReplaceRecord(mfn, ps));
     ASSERT_OK(builder.Add(mfn, &ps));

@@ -65,12 +65,10 @@ TEST(ExtractTest, TechniqueZeroTakesEachLineOfARepeatedField) {
 }
 
 TEST(ExtractTest, TechniqueOneTakesEachSubfield) {
-  EXPECT_EQ(Extract(1, "^aParis^bUnesco^c1990\nlead^aLondon^b^"),
-            (std::vector<K>{{"PARIS", 1, 1},
-                            {"UNESCO", 1, 2},
-                            {"1990", 1, 3},
-                            {"LEAD", 2, 1},
-                            {"LONDON", 2, 2}}));
+  EXPECT_EQ(
+      Extract(1, "^aParis^bUnesco^c1990\nlead^aLondon^b^"),
+      (std::vector<K>{
+          {"PARIS", 1, 1}, {"UNESCO", 1, 2}, {"1990", 1, 3}, {"LEAD", 2, 1}, {"LONDON", 2, 2}}));
   // A field without subfields is one term.
   EXPECT_EQ(Extract(1, "plain text"), (std::vector<K>{{"PLAIN TEXT", 1, 1}}));
 }
@@ -91,12 +89,10 @@ TEST(ExtractTest, TechniqueThreeTakesTermsBetweenSlashes) {
 TEST(ExtractTest, TechniqueFourTakesWordsAndSkipsStopWords) {
   auto sw = StopWords::Parse("the\nOF\n");
   ASSERT_TRUE(sw.ok());
-  EXPECT_EQ(Extract(4, "The history of caf\x82s, 1990-2000!\nOf mice", &sw.value()),
-            (std::vector<K>{{"HISTORY", 1, 2},
-                            {"CAF\x90S", 1, 4},
-                            {"1990", 1, 5},
-                            {"2000", 1, 6},
-                            {"MICE", 2, 2}}));
+  EXPECT_EQ(
+      Extract(4, "The history of caf\x82s, 1990-2000!\nOf mice", &sw.value()),
+      (std::vector<K>{
+          {"HISTORY", 1, 2}, {"CAF\x90S", 1, 4}, {"1990", 1, 5}, {"2000", 1, 6}, {"MICE", 2, 2}}));
   // Without a stop-word table every word is a key.
   EXPECT_EQ(Extract(4, "of mice").size(), 2u);
 }
@@ -173,7 +169,8 @@ TEST(FieldSelectTableTest, LoadNamesTheFileAndReportsAMissingOne) {
   dir.Write("bad.fst", "1 0 v1\n2 9 v2\n");
   auto t = FieldSelectTable::Load(dir.File("bad.fst"));
   ASSERT_FALSE(t.ok());
-  EXPECT_NE(t.status().message().find("bad.fst: line 2"), std::string::npos) << t.status().message();
+  EXPECT_NE(t.status().message().find("bad.fst: line 2"), std::string::npos)
+      << t.status().message();
   EXPECT_TRUE(FieldSelectTable::Load(dir.File("none.fst")).status().IsNotFound());
 }
 

@@ -11,17 +11,17 @@
 namespace vardo::index_test {
 
 #ifndef EXPECT_OK
-#define EXPECT_OK(expr)                                    \
-  do {                                                     \
-    const ::vardo::Status _s = (expr);                     \
-    EXPECT_TRUE(_s.ok()) << _s.ToString();                 \
+#define EXPECT_OK(expr)                    \
+  do {                                     \
+    const ::vardo::Status _s = (expr);     \
+    EXPECT_TRUE(_s.ok()) << _s.ToString(); \
   } while (0)
 #endif
 #ifndef ASSERT_OK
-#define ASSERT_OK(expr)                                    \
-  do {                                                     \
-    const ::vardo::Status _s = (expr);                     \
-    ASSERT_TRUE(_s.ok()) << _s.ToString();                 \
+#define ASSERT_OK(expr)                    \
+  do {                                     \
+    const ::vardo::Status _s = (expr);     \
+    ASSERT_TRUE(_s.ok()) << _s.ToString(); \
   } while (0)
 #endif
 

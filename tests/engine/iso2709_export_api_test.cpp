@@ -23,7 +23,8 @@ std::string Slurp(const std::string& path) {
   return ss.str();
 }
 
-std::vector<Record> ReadIso(const std::string& data, iso2709::Layout layout = iso2709::Layout::kPlain) {
+std::vector<Record> ReadIso(const std::string& data,
+                            iso2709::Layout layout = iso2709::Layout::kPlain) {
   iso2709::Iso2709Reader reader(layout, iso2709::TextDecoder());
   reader.OpenMemory(data);
   std::vector<Record> out;
@@ -58,7 +59,8 @@ class ExportApiTest : public ::testing::Test {
   void NewRecord(std::initializer_list<std::string> commands) {
     ASSERT_EQ(vardo_new_record(space_, 0), VARDO_OK);
     for (const std::string& c : commands) {
-      ASSERT_EQ(vardo_update_fields_n(space_, 0, c.data(), static_cast<int32_t>(c.size())), VARDO_OK);
+      ASSERT_EQ(vardo_update_fields_n(space_, 0, c.data(), static_cast<int32_t>(c.size())),
+                VARDO_OK);
     }
     ASSERT_EQ(vardo_write_record(space_, 0), VARDO_OK);
   }
@@ -150,7 +152,8 @@ TEST_F(ExportApiTest, DetachingOrReleasingTheMasterFileClosesTheExportFile) {
     const std::string path = P("out" + std::to_string(how) + ".iso");
     ASSERT_EQ(vardo_set_master_file(space_, P("db").c_str()), VARDO_OK);
     ASSERT_EQ(vardo_set_export_file(space_, path.c_str()), VARDO_OK);
-    ASSERT_EQ(vardo_set_export_options(space_, VARDO_EXPORT_MARC | VARDO_EXPORT_BUFFERED), VARDO_OK);
+    ASSERT_EQ(vardo_set_export_options(space_, VARDO_EXPORT_MARC | VARDO_EXPORT_BUFFERED),
+              VARDO_OK);
     ASSERT_EQ(vardo_read_record(space_, 0, 1), VARDO_OK);
     ASSERT_EQ(vardo_export_record(space_, 0), VARDO_OK);
     EXPECT_EQ(Slurp(path), "");  // buffered until closed

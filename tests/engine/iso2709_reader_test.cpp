@@ -54,7 +54,8 @@ std::string Image(const Record& r, Layout layout = Layout::kPlain) {
 
 Record Rec(int n) {
   Record r;
-  r.fields = {{1, "id" + std::to_string(n)}, {245, "^aTitle " + std::to_string(n)}, {650, "^asubject"}};
+  r.fields = {
+      {1, "id" + std::to_string(n)}, {245, "^aTitle " + std::to_string(n)}, {650, "^asubject"}};
   return r;
 }
 
@@ -83,7 +84,8 @@ TEST(Iso2709ReaderTest, ReadsWhatTheWriterWrites) {
 
 TEST(Iso2709ReaderTest, LineBreaksBetweenRecordsAndPaddingAtTheEndAreIgnored) {
   ThreeRecords t;
-  Outcome o = ReadAll("\r\n" + t.a + "\r\n" + t.b + "\n\n" + t.c + "\r\n" + std::string(3, '\0') + "\x1A");
+  Outcome o =
+      ReadAll("\r\n" + t.a + "\r\n" + t.b + "\n\n" + t.c + "\r\n" + std::string(3, '\0') + "\x1A");
   EXPECT_EQ(o.records.size(), 3u);
   EXPECT_TRUE(o.damaged.empty());
 }
@@ -158,8 +160,9 @@ TEST(Iso2709ReaderTest, GarbageBetweenRecordsIsOneDamagedSpan) {
 }
 
 TEST(Iso2709ReaderTest, TinyInputsNeverYieldARecord) {
-  for (const std::string& s : {std::string("0"), std::string("00026"), std::string(24, '0'),
-                              std::string("00026n    0000025   4500\x1E"), std::string("\x1D\x1E")}) {
+  for (const std::string& s :
+       {std::string("0"), std::string("00026"), std::string(24, '0'),
+        std::string("00026n    0000025   4500\x1E"), std::string("\x1D\x1E")}) {
     Outcome o = ReadAll(s);
     EXPECT_TRUE(o.records.empty()) << s;
     EXPECT_EQ(o.damaged.size(), 1u) << s;
@@ -178,9 +181,18 @@ TEST(Iso2709ReaderTest, EntriesWithoutANumericTagAreSkippedAndCounted) {
 
 TEST(Iso2709ReaderTest, EntryMapOfTheLeaderDecidesTheDirectoryWidths) {
   // Field length in 3 digits, start in 4, one implementation-defined digit: 11-byte entries.
-  const std::string data = "ab\x1E" "cde\x1E";
+  const std::string data =
+      "ab\x1E"
+      "cde\x1E";
   std::string r = "00000n    0000000   3410";
-  r += "010003" "0000" "7" "020004" "0003" "7" "\x1E" + data + "\x1D";
+  r += "010003"
+       "0000"
+       "7"
+       "020004"
+       "0003"
+       "7"
+       "\x1E" +
+       data + "\x1D";
   r.replace(0, 5, "000" + std::to_string(r.size()));
   r.replace(12, 5, "000" + std::to_string(24 + 22 + 1));
   Outcome o = ReadAll(r);
@@ -189,20 +201,31 @@ TEST(Iso2709ReaderTest, EntryMapOfTheLeaderDecidesTheDirectoryWidths) {
 }
 
 TEST(Iso2709ReaderTest, MarcSubfieldsBecomeCaretsExceptInControlFieldsAndPlainKeepsBytes) {
-  const std::string img = Image(Record{0, RecordStatus::kActive, {{1, "a^b"}, {245, "10^aT^bU"}}}, Layout::kMarc);
+  const std::string img =
+      Image(Record{0, RecordStatus::kActive, {{1, "a^b"}, {245, "10^aT^bU"}}}, Layout::kMarc);
   Outcome marc = ReadAll(img, Layout::kMarc);
   ASSERT_EQ(marc.records.size(), 1u);
   EXPECT_EQ(marc.records[0].fields, (std::vector<Field>{{1, "a^b"}, {245, "10^aT^bU"}}));
   Outcome plain = ReadAll(img, Layout::kPlain);
   ASSERT_EQ(plain.records.size(), 1u);
-  EXPECT_EQ(plain.records[0].fields[1].text, "10\x1F" "aT\x1F" "bU");
+  EXPECT_EQ(plain.records[0].fields[1].text,
+            "10\x1F"
+            "aT\x1F"
+            "bU");
 }
 
 TEST(Iso2709ReaderTest, IdentifierLengthZeroMeansNoSubfieldsEvenInMarcMode) {
-  std::string img = Image(Record{0, RecordStatus::kActive, {{245, "10a\x1F" "b"}}}, Layout::kPlain);
+  std::string img = Image(Record{0,
+                                 RecordStatus::kActive,
+                                 {{245,
+                                   "10a\x1F"
+                                   "b"}}},
+                          Layout::kPlain);
   Outcome o = ReadAll(img, Layout::kMarc);
   ASSERT_EQ(o.records.size(), 1u);
-  EXPECT_EQ(o.records[0].fields[0].text, "10a\x1F" "b");
+  EXPECT_EQ(o.records[0].fields[0].text,
+            "10a\x1F"
+            "b");
 }
 
 TEST(Iso2709ReaderTest, LeaderCodesAreKeptInTheLeaderFieldAndWrittenAgain) {
@@ -268,7 +291,9 @@ TEST(Iso2709ReaderTest, FileWindowCarriesRecordsAndDamageAcrossRefills) {
   uint64_t written = 0;
   int records = 0;
   for (int i = 0; written < (12u << 20); ++i) {
-    Record r{0, RecordStatus::kActive, {{1, std::to_string(i)}, {300, std::string(500 + i % 9000, 'x')}}};
+    Record r{0,
+             RecordStatus::kActive,
+             {{1, std::to_string(i)}, {300, std::string(500 + i % 9000, 'x')}}};
     std::string img = Image(r);
     if (i % 1000 == 999) {
       img[1] = 'X';  // unreadable length: resynchronisation needed
@@ -289,7 +314,8 @@ TEST(Iso2709ReaderTest, FileWindowCarriesRecordsAndDamageAcrossRefills) {
   ASSERT_EQ(o.damaged.size(), damaged_at.size());
   for (size_t i = 0; i < damaged_at.size(); ++i) EXPECT_EQ(o.damaged[i].offset, damaged_at[i]);
   for (size_t i = 0; i < o.records.size(); i += 997) {
-    EXPECT_EQ(o.records[i].fields[1].text.size(), 500 + std::stoul(o.records[i].fields[0].text) % 9000);
+    EXPECT_EQ(o.records[i].fields[1].text.size(),
+              500 + std::stoul(o.records[i].fields[0].text) % 9000);
   }
 }
 

@@ -49,10 +49,15 @@ TEST(TextDecoderTest, Latin1PrintableCharactersAllHaveDistinctCp850Bytes) {
 }
 
 TEST(TextDecoderTest, Utf8LettersMapOrLoseTheirDiacritic) {
-  Converted c = Convert(E::kUtf8, "Fran\xC3\xA7ois \xC5\x81\xC3\xB3""d\xC5\xBA");  // François Łódź
-  EXPECT_EQ(c.text, "Fran\x87ois L\xA2" "dz");
+  Converted c = Convert(E::kUtf8,
+                        "Fran\xC3\xA7ois \xC5\x81\xC3\xB3"
+                        "d\xC5\xBA");  // François Łódź
+  EXPECT_EQ(c.text,
+            "Fran\x87ois L\xA2"
+            "dz");
   EXPECT_EQ(c.substituted, 2);  // Ł, ź
-  Converted lig = Convert(E::kUtf8, "\xC5\x93uvre \xE2\x80\x9Cq\xE2\x80\x9D \xE2\x82\xAC");  // œuvre “q” €
+  Converted lig =
+      Convert(E::kUtf8, "\xC5\x93uvre \xE2\x80\x9Cq\xE2\x80\x9D \xE2\x82\xAC");  // œuvre “q” €
   EXPECT_EQ(lig.text, "oeuvre \"q\" EUR");
   EXPECT_EQ(lig.substituted, 4);
   EXPECT_EQ(Convert(E::kUtf8, "\xCE\xB1").text, "?");  // Greek alpha: no plain form
@@ -74,11 +79,13 @@ TEST(TextDecoderTest, InvalidUtf8BytesBecomeQuestionMarksAndAreCounted) {
   struct Case {
     std::string in, out;
   } cases[] = {
-      {"a\xFF" "b", "a?b"},
-      {"\xC0\xAF", "??"},          // overlong '/'
-      {"\xED\xA0\x80", "???"},     // surrogate
+      {"a\xFF"
+       "b",
+       "a?b"},
+      {"\xC0\xAF", "??"},            // overlong '/'
+      {"\xED\xA0\x80", "???"},       // surrogate
       {"\xF4\x90\x80\x80", "????"},  // above U+10FFFF
-      {"x\xE2\x82", "x??"},        // cut short at the end
+      {"x\xE2\x82", "x??"},          // cut short at the end
   };
   for (const Case& k : cases) {
     Converted c = Convert(E::kUtf8, k.in);

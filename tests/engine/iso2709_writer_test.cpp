@@ -41,8 +41,8 @@ Record ReadBack(Layout layout, const std::string& image) {
 
 TEST(Iso2709WriterTest, PlainRecordHasTheStandardBytes) {
   const std::string got = Write(Layout::kPlain, Make({{245, "^aTitle"}, {10, "x"}}));
-  const std::string want = std::string("00060n    0000049   4500") + "245000800000" + "010000200008" +
-                           "\x1E" + "^aTitle\x1E" + "x\x1E" + "\x1D";
+  const std::string want = std::string("00060n    0000049   4500") + "245000800000" +
+                           "010000200008" + "\x1E" + "^aTitle\x1E" + "x\x1E" + "\x1D";
   EXPECT_EQ(got, want);
 }
 
@@ -57,15 +57,20 @@ TEST(Iso2709WriterTest, DeletedRecordHasStatusD) {
 }
 
 TEST(Iso2709WriterTest, MarcLayoutTakesIndicatorsFromTextAndMarksSubfields) {
-  const std::string got = Write(Layout::kMarc, Make({{1, "ocm^12"}, {245, "10^aTitle^bsub"}, {650, "^aNo indicators^"}}));
+  const std::string got = Write(
+      Layout::kMarc, Make({{1, "ocm^12"}, {245, "10^aTitle^bsub"}, {650, "^aNo indicators^"}}));
   // Leader: indicator count and identifier length 2.
   EXPECT_EQ(got.substr(10, 2), "22");
   const size_t base = std::stoul(got.substr(12, 5));
   const std::string data = got.substr(base);
   // Control field as stored, indicators "10", two blanks for a text without them,
   // a '^' in the last byte has no code and stays.
-  EXPECT_EQ(data, std::string("ocm^12\x1E") + "10\x1F" "aTitle\x1F" "bsub\x1E" +
-                      "  \x1F" "aNo indicators^\x1E\x1D");
+  EXPECT_EQ(data, std::string("ocm^12\x1E") +
+                      "10\x1F"
+                      "aTitle\x1F"
+                      "bsub\x1E" +
+                      "  \x1F"
+                      "aNo indicators^\x1E\x1D");
   EXPECT_EQ(got.substr(24, 36), "001000700000245001500007650001900022");
 }
 
@@ -93,8 +98,10 @@ TEST(Iso2709WriterTest, FieldsIsoCannotHoldAreSkippedAndCounted) {
 
 TEST(Iso2709WriterTest, MarcRefusesTheDelimiterAndCountsAddedIndicatorsInTheLimit) {
   int skipped = -1;
-  const Record r = Make({{500, "a\x1F" "b"},
-                         {501, "^a" + std::string(9995, 'x')},    // + 2 blanks + terminator = 10,000
+  const Record r = Make({{500,
+                          "a\x1F"
+                          "b"},
+                         {501, "^a" + std::string(9995, 'x')},  // + 2 blanks + terminator = 10,000
                          {502, "00" + std::string(9996, 'x')}});  // indicators in text: 9,999
   const std::string out = Write(Layout::kMarc, r, &skipped);
   EXPECT_EQ(skipped, 2);
@@ -102,8 +109,13 @@ TEST(Iso2709WriterTest, MarcRefusesTheDelimiterAndCountsAddedIndicatorsInTheLimi
   ASSERT_EQ(back.fields.size(), 1u);
   EXPECT_EQ(back.fields[0].tag, 502);
   // Plain keeps 0x1F: it is no delimiter there.
-  EXPECT_EQ(ReadBack(Layout::kPlain, Write(Layout::kPlain, Make({{500, "a\x1F" "b"}}))).fields[0].text,
-            "a\x1F" "b");
+  EXPECT_EQ(ReadBack(Layout::kPlain, Write(Layout::kPlain, Make({{500,
+                                                                  "a\x1F"
+                                                                  "b"}})))
+                .fields[0]
+                .text,
+            "a\x1F"
+            "b");
 }
 
 TEST(Iso2709WriterTest, RecordOfExactly99999BytesIsWrittenOneMoreIsRefused) {
@@ -124,7 +136,8 @@ TEST(Iso2709WriterTest, RecordOfExactly99999BytesIsWrittenOneMoreIsRefused) {
 TEST(Iso2709WriterTest, LeaderFieldSuppliesImplementationCodesAndIsNotAField) {
   const std::string leader = "01234cam a2200301 a 4500";
   int skipped = -1;
-  const std::string out = Write(Layout::kMarc, Make({{kLeaderTag, leader}, {245, "10^aT"}}), &skipped);
+  const std::string out =
+      Write(Layout::kMarc, Make({{kLeaderTag, leader}, {245, "10^aT"}}), &skipped);
   EXPECT_EQ(skipped, 0);
   EXPECT_EQ(out.substr(5, 7), "nam a22");  // status is ours; codes 6..9 from the field
   EXPECT_EQ(out.substr(17, 7), " a 4500");
@@ -134,7 +147,10 @@ TEST(Iso2709WriterTest, LeaderFieldSuppliesImplementationCodesAndIsNotAField) {
   Write(Layout::kMarc, Make({{kLeaderTag, "not a leader but 24 long"}, {245, "10^aT"}}), &skipped);
   EXPECT_EQ(skipped, 1);
   // Control bytes among the codes become blanks.
-  const std::string odd = Write(Layout::kPlain, Make({{kLeaderTag, "00000n\x1D" "m\x1F" "a0000000\x01  4500"}}));
+  const std::string odd = Write(Layout::kPlain, Make({{kLeaderTag,
+                                                       "00000n\x1D"
+                                                       "m\x1F"
+                                                       "a0000000\x01  4500"}}));
   EXPECT_EQ(odd.substr(6, 4), " m a");
   EXPECT_EQ(odd.substr(17, 3), "   ");
 }

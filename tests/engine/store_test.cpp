@@ -201,9 +201,7 @@ TEST_F(StoreTest, TruncatedAndGarbageFilesFailCleanly) {
   }
   Status s = db_.Open(Base());
   EXPECT_TRUE(s.IsCorruption()) << s.ToString();
-  {
-    std::ofstream f(Base() + ".mst", std::ios::binary | std::ios::trunc);
-  }
+  { std::ofstream f(Base() + ".mst", std::ios::binary | std::ios::trunc); }
   EXPECT_TRUE(db_.Open(Base()).IsCorruption());
   EXPECT_TRUE(db_.Open(dir_.File("missing")).IsNotFound());
 }

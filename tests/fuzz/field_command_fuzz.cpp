@@ -6,8 +6,8 @@
 #include "engine/field_command.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const vardo::Record start{7, vardo::RecordStatus::kActive,
-                            {{10, "^aOne"}, {20, "^bTwo"}, {10, "^cThree"}}};
+  const vardo::Record start{
+      7, vardo::RecordStatus::kActive, {{10, "^aOne"}, {20, "^bTwo"}, {10, "^cThree"}}};
   vardo::Record rec = start;
   std::string_view cmd(reinterpret_cast<const char*>(data), size);
   if (!vardo::ApplyFieldCommand(cmd, &rec).ok() && !(rec == start)) __builtin_trap();

@@ -37,8 +37,13 @@ class FuzzEnvironment : public vardo::FormatEnvironment {
 vardo::Record FixedRecord() {
   vardo::Record r;
   r.mfn = 42;
-  r.fields = {{10, "^aThe garden^bnotes^cReed"}, {20, "12.5"}, {650, "Soil"}, {650, "Compost"},
-              {650, ""}, {100, "^aReed, Anna^d1950-"}, {1, std::string("\0\xff^", 3)}};
+  r.fields = {{10, "^aThe garden^bnotes^cReed"},
+              {20, "12.5"},
+              {650, "Soil"},
+              {650, "Compost"},
+              {650, ""},
+              {100, "^aReed, Anna^d1950-"},
+              {1, std::string("\0\xff^", 3)}};
   return r;
 }
 

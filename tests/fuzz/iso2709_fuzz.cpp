@@ -46,7 +46,8 @@ void RoundTrip(Layout layout, const Record& r) {
   if (layout == Layout::kMarc) {
     // The MARC layout adds blank indicators to texts without them.
     for (Field& f : want) {
-      const bool ind = f.text.size() >= 2 && (f.text[0] == ' ' || (f.text[0] >= '0' && f.text[0] <= '9')) &&
+      const bool ind = f.text.size() >= 2 &&
+                       (f.text[0] == ' ' || (f.text[0] >= '0' && f.text[0] <= '9')) &&
                        (f.text[1] == ' ' || (f.text[1] >= '0' && f.text[1] <= '9'));
       if (f.tag >= 10 && !ind) f.text.insert(0, "  ");
     }

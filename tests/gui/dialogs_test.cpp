@@ -34,7 +34,9 @@ using namespace bramble::gui;
 namespace {
 
 // Every caption reads "m<row>.<col>", so a test sees which message a control uses.
-std::string FakeMessage(int row, int col) { return "m" + std::to_string(row) + "." + std::to_string(col); }
+std::string FakeMessage(int row, int col) {
+  return "m" + std::to_string(row) + "." + std::to_string(col);
+}
 
 bool IsBold(QTextEdit* edit, int index) {
   QTextCursor c(edit->document());
@@ -99,7 +101,8 @@ class DialogsTest : public QObject {
   void ProgressDefaultTitleAndCancelCaptionAreMessages() {
     CProgressWnd p(nullptr, "");
     QCOMPARE(p.windowTitle(), QStringLiteral("m1.8"));
-    QCOMPARE(p.findChild<QPushButton*>(QStringLiteral("progressCancel"))->text(), QStringLiteral("m1.3"));
+    QCOMPARE(p.findChild<QPushButton*>(QStringLiteral("progressCancel"))->text(),
+             QStringLiteral("m1.3"));
   }
 
   void ProgressTextIsConvertedFromDisplayForm() {
@@ -184,7 +187,8 @@ class DialogsTest : public QObject {
     QVERIFY(IsBold(d.TextBox(), 5));
     QVERIFY(!IsBold(d.TextBox(), 6));
     QCOMPARE(d.windowTitle(), QStringLiteral("m11.3"));
-    QCOMPARE(d.findChild<QPushButton*>(QStringLiteral("confirmCancel"))->text(), QStringLiteral("m3.8"));
+    QCOMPARE(d.findChild<QPushButton*>(QStringLiteral("confirmCancel"))->text(),
+             QStringLiteral("m3.8"));
   }
 
   void ConfirmBoldRangeIsClippedToTheText() {
@@ -206,7 +210,8 @@ class DialogsTest : public QObject {
   }
 
   void ConfirmButtonsGiveOneZeroMinusOne() {
-    const std::pair<const char*, int> cases[] = {{"confirmOk", 1}, {"confirmNo", 0}, {"confirmCancel", -1}};
+    const std::pair<const char*, int> cases[] = {
+        {"confirmOk", 1}, {"confirmNo", 0}, {"confirmCancel", -1}};
     for (const auto& [name, expected] : cases) {
       CConfirmDialog d;
       d.SetUp("text", 0, 1, "");
@@ -269,7 +274,8 @@ class DialogsTest : public QObject {
   // --- CLanguagesDialog -----------------------------------------------------
 
   void LanguagesDialogSelectsTheCurrentLanguageAndFollowsClicks() {
-    const std::vector<LanguageEntry> entries = {{"English", "msenbr.mst"}, {"Espa\xF1ol", "MSESBR.MST"}};
+    const std::vector<LanguageEntry> entries = {{"English", "msenbr.mst"},
+                                                {"Espa\xF1ol", "MSESBR.MST"}};
     CLanguagesDialog d(entries, "es");
     d.show();
     QTableWidget* grid = d.Grid();
@@ -278,7 +284,8 @@ class DialogsTest : public QObject {
     QCOMPARE(CLanguagesDialog::SelectionColour(), QColor(0xFF, 0xFF, 0xE9));
     QCOMPARE(grid->item(1, 0)->background().color(), CLanguagesDialog::SelectionColour());
     QCOMPARE(grid->item(0, 0)->background().color(), QColor(Qt::white));
-    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualItemRect(grid->item(0, 0)).center());
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
+                      grid->visualItemRect(grid->item(0, 0)).center());
     QCOMPARE(d.SelectedFile(), std::string("msenbr.mst"));
     QCOMPARE(grid->item(0, 0)->background().color(), CLanguagesDialog::SelectionColour());
     QCOMPARE(grid->item(1, 0)->background().color(), QColor(Qt::white));
@@ -322,7 +329,10 @@ class DialogsTest : public QObject {
 
   void EditDialogKeepsEveryByteItWasGiven() {
     CEditTextDialog d;
-    const std::string text("^aA\xA0" "B\r\nC\tD\x07\x81\xFF", 13);
+    const std::string text(
+        "^aA\xA0"
+        "B\r\nC\tD\x07\x81\xFF",
+        13);
     d.SetUp(text, "MFN: 1");
     QCOMPARE(d.EditedText(), text);
     QCOMPARE(d.windowTitle(), QStringLiteral("m8.5"));
@@ -348,7 +358,8 @@ class DialogsTest : public QObject {
       QCOMPARE(box->text(), QStringLiteral("Replace it?\nyes or no"));
       box->button(QMessageBox::No)->click();
     });
-    QCOMPARE(ui.Message("Replace it?\r\nyes or no", "", Buttons::kYesNo, Icon::kQuestion), Answer::kNo);
+    QCOMPARE(ui.Message("Replace it?\r\nyes or no", "", Buttons::kYesNo, Icon::kQuestion),
+             Answer::kNo);
     OnNextModal([](QWidget* w) { QTest::keyClick(w, Qt::Key_Escape); });
     QCOMPARE(ui.Message("Go on?", "", Buttons::kYesNoCancel, Icon::kQuestion), Answer::kCancel);
   }

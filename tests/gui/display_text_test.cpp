@@ -32,9 +32,14 @@ class DisplayTextTest : public QObject {
   }
 
   void Windows1252LettersMapToTheirUnicode() {
-    QCOMPARE(FromDisplay("Espa\xF1" "a"), QStringLiteral("España"));
+    QCOMPARE(FromDisplay("Espa\xF1"
+                         "a"),
+             QStringLiteral("España"));
     QCOMPARE(FromDisplay("\x80"), QString(QChar(0x20AC)));  // euro sign
-    QCOMPARE(FromDisplay("\x93" "x" "\x94"), QString::fromUtf8("\u201Cx\u201D"));
+    QCOMPARE(FromDisplay("\x93"
+                         "x"
+                         "\x94"),
+             QString::fromUtf8("\u201Cx\u201D"));
     QCOMPARE(ToDisplayBytes(QString::fromUtf8("\u2014")), std::string("\x97"));
   }
 

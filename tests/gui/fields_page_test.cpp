@@ -140,19 +140,25 @@ class FieldsPageTest : public QObject {
     const QString demo = QStringLiteral(BRAMBLE_TEST_DEMO_DIR);
     const QString msgs = QStringLiteral(BRAMBLE_TEST_MESSAGE_DIR);
     for (const char* f : {"demo.mst", "demo.xrf"})
-      QVERIFY2(Copy(demo + u'/' + QLatin1String(f), root.filePath(QStringLiteral("data/") + QLatin1String(f))), f);
+      QVERIFY2(Copy(demo + u'/' + QLatin1String(f),
+                    root.filePath(QStringLiteral("data/") + QLatin1String(f))),
+               f);
     for (const char* f : {"msenbr.mst", "msenbr.xrf", "msesbr.mst", "msesbr.xrf"})
-      QVERIFY2(Copy(msgs + u'/' + QLatin1String(f), root.filePath(QStringLiteral("msg/") + QLatin1String(f))), f);
+      QVERIFY2(Copy(msgs + u'/' + QLatin1String(f),
+                    root.filePath(QStringLiteral("msg/") + QLatin1String(f))),
+               f);
     QVERIFY(Copy(QStringLiteral(BRAMBLE_TEST_HELP_DIR "/en/brm-glbs.htm"),
                  root.filePath(QStringLiteral("help/en/brm-glbs.htm"))));
     WriteFile(Path("brm.cip"),
-              "[BRM]\r\nDATA=data/\r\nLANG=en\r\nMSG=msg/\r\nWORK=work/\r\nHELP=help/%lang%/\r\n1002=x\r\n");
+              "[BRM]\r\nDATA=data/\r\nLANG=en\r\nMSG=msg/\r\nWORK=work/\r\nHELP=help/%lang%/"
+              "\r\n1002=x\r\n");
   }
 
   void cleanup() {
     m_window.reset();
     if (m_ui && !m_ui->unexpected().empty()) {
-      const std::string what = m_ui->unexpected().front().kind + ": " + m_ui->unexpected().front().text;
+      const std::string what =
+          m_ui->unexpected().front().kind + ": " + m_ui->unexpected().front().text;
       QFAIL(("unexpected question, " + what).c_str());
     }
     m_ctx.reset();
@@ -180,8 +186,9 @@ class FieldsPageTest : public QObject {
       int radio;
       bool value, sub, always;
     };
-    const Row table[] = {{1, true, false, true},   {2, true, false, true},  {3, true, true, false},
-                         {4, false, true, false},  {5, false, false, false}, {6, false, true, false},
+    const Row table[] = {{1, true, false, true},   {2, true, false, true},
+                         {3, true, true, false},   {4, false, true, false},
+                         {5, false, false, false}, {6, false, true, false},
                          {10, false, true, false}, {1, true, false, true}};
     for (const Row& row : table) {
       const QByteArray name = "fieldsOperation" + QByteArray::number(row.radio);
@@ -239,7 +246,8 @@ class FieldsPageTest : public QObject {
     QCOMPARE(static_cast<int>(log.size()), expected_changes);
     for (const std::string& line : log) {
       QVERIFY2(line.find("; " + m_ctx->Msg(13, 3) + ": ") != std::string::npos, line.c_str());
-      QVERIFY2(line.find(" Tag:  900 Occurrence:  1 Old value:  ") != std::string::npos, line.c_str());
+      QVERIFY2(line.find(" Tag:  900 Occurrence:  1 Old value:  ") != std::string::npos,
+               line.c_str());
       QVERIFY2(line.find(" New value:  ^aMaterial\r") != std::string::npos, line.c_str());
     }
     const std::vector<std::string> boxes = m_ui->messages();
@@ -262,7 +270,8 @@ class FieldsPageTest : public QObject {
     Click("fieldsHelpButton");
     QVERIFY(!m_ui->calls().empty());
     QCOMPARE(m_ui->calls().back().kind, std::string("document"));
-    QVERIFY(QString::fromStdString(m_ui->calls().back().text).endsWith(QStringLiteral("brm-glbs.htm")));
+    QVERIFY(
+        QString::fromStdString(m_ui->calls().back().text).endsWith(QStringLiteral("brm-glbs.htm")));
   }
 
   void HelpThatCannotBeOpenedSays19_7() {

@@ -75,7 +75,9 @@ class MainWindowTest : public QObject {
   std::unique_ptr<ScriptedUi> m_ui;
   std::unique_ptr<CMainWindow> m_window;
 
-  std::string Path(const char* rel) const { return m_dir->filePath(QLatin1String(rel)).toStdString(); }
+  std::string Path(const char* rel) const {
+    return m_dir->filePath(QLatin1String(rel)).toStdString();
+  }
   template <typename T>
   T* Find(const char* name) const {
     T* w = m_window->findChild<T*>(QLatin1String(name));
@@ -85,7 +87,9 @@ class MainWindowTest : public QObject {
   void Click(const char* name) { QTest::mouseClick(Find<QAbstractButton>(name), Qt::LeftButton); }
   QString Text(const char* name) const { return Find<QLabel>(name)->text(); }
   QString Msg(int r, int c) const { return FromDisplay(m_ctx->Msg(r, c)); }
-  QColor TextColour(const char* name) const { return Find<QLabel>(name)->palette().color(QPalette::Text); }
+  QColor TextColour(const char* name) const {
+    return Find<QLabel>(name)->palette().color(QPalette::Text);
+  }
 
   void Start(std::unique_ptr<ScriptedUi> ui) {
     m_ui = std::move(ui);
@@ -117,22 +121,30 @@ class MainWindowTest : public QObject {
     m_dir = new QTemporaryDir;
     QVERIFY(m_dir->isValid());
     QDir root(m_dir->path());
-    for (const char* sub : {"data", "msg", "work", "help/en", "help/es"}) QVERIFY(root.mkpath(QLatin1String(sub)));
+    for (const char* sub : {"data", "msg", "work", "help/en", "help/es"})
+      QVERIFY(root.mkpath(QLatin1String(sub)));
     const QString demo = QStringLiteral(BRAMBLE_TEST_DEMO_DIR);
     const QString msgs = QStringLiteral(BRAMBLE_TEST_MESSAGE_DIR);
     for (const char* f : {"demo.mst", "demo.xrf"})
-      QVERIFY2(Copy(demo + u'/' + QLatin1String(f), root.filePath(QStringLiteral("data/") + QLatin1String(f))), f);
+      QVERIFY2(Copy(demo + u'/' + QLatin1String(f),
+                    root.filePath(QStringLiteral("data/") + QLatin1String(f))),
+               f);
     for (const char* f : {"msenbr.mst", "msenbr.xrf", "msesbr.mst", "msesbr.xrf"})
-      QVERIFY2(Copy(msgs + u'/' + QLatin1String(f), root.filePath(QStringLiteral("msg/") + QLatin1String(f))), f);
-    QVERIFY(Copy(QStringLiteral(BRAMBLE_TEST_HELP_DIR "/en/BRM-home.htm"), root.filePath(QStringLiteral("help/en/BRM-home.htm"))));
+      QVERIFY2(Copy(msgs + u'/' + QLatin1String(f),
+                    root.filePath(QStringLiteral("msg/") + QLatin1String(f))),
+               f);
+    QVERIFY(Copy(QStringLiteral(BRAMBLE_TEST_HELP_DIR "/en/BRM-home.htm"),
+                 root.filePath(QStringLiteral("help/en/BRM-home.htm"))));
     WriteFile(Path("brm.cip"),
-              "[BRM]\r\nDATA=data/\r\nLANG=en\r\nMSG=msg/\r\nWORK=work/\r\nHELP=help/%lang%/\r\n1002=x\r\n");
+              "[BRM]\r\nDATA=data/\r\nLANG=en\r\nMSG=msg/\r\nWORK=work/\r\nHELP=help/%lang%/"
+              "\r\n1002=x\r\n");
   }
 
   void cleanup() {
     m_window.reset();
     if (m_ui && !m_ui->unexpected().empty()) {
-      const std::string what = m_ui->unexpected().front().kind + ": " + m_ui->unexpected().front().text;
+      const std::string what =
+          m_ui->unexpected().front().kind + ": " + m_ui->unexpected().front().text;
       QFAIL(("unexpected question, " + what).c_str());
     }
     m_ctx.reset();
@@ -153,7 +165,8 @@ class MainWindowTest : public QObject {
     QVERIFY(!Find<QPushButton>("createSheetButton")->isVisible());
     QVERIFY(!Find<QPushButton>("browseFileButton")->isVisible());
     QCOMPARE(m_window->windowTitle(), QStringLiteral("Bramble [en]"));
-    QCOMPARE(Find<QLineEdit>("logEdit")->text(), QString::fromStdString(m_ctx->config().RunLogPath()));
+    QCOMPARE(Find<QLineEdit>("logEdit")->text(),
+             QString::fromStdString(m_ctx->config().RunLogPath()));
     QCOMPARE(m_window->Tabs()->count(), kTabCount);
     QCOMPARE(m_window->Tabs()->tabText(0), Msg(11, 1) + QStringLiteral(" - ") + Msg(11, 6));
     QCOMPARE(m_window->Tabs()->tabText(6), Msg(8, 9));
@@ -162,7 +175,8 @@ class MainWindowTest : public QObject {
   void OpeningTheDemoShowsItsPathTitleAndWholeRange() {
     Start(std::make_unique<ScriptedUi>());
     OpenDemo();
-    QCOMPARE(m_ui->calls().front().text, std::string("PAR & MST Files (*.par;*.mst)|*.par;*.mst||"));
+    QCOMPARE(m_ui->calls().front().text,
+             std::string("PAR & MST Files (*.par;*.mst)|*.par;*.mst||"));
     QCOMPARE(m_window->windowTitle(), QStringLiteral("demo - Bramble [en]"));
     QCOMPARE(Text("databaseBox"), QString::fromStdString(Path("data/demo.mst")));
     QCOMPARE(TextColour("databaseBox"), QColor(Qt::blue));
@@ -334,7 +348,8 @@ class MainWindowTest : public QObject {
       for (int r = 0; r < grid->rowCount(); ++r)
         if (grid->item(r, 0)->text() == QStringLiteral("Español")) es = r;
       QVERIFY(es >= 0);
-      QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualItemRect(grid->item(es, 0)).center());
+      QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
+                        grid->visualItemRect(grid->item(es, 0)).center());
       dialog->accept();
     });
     Click("languageButton");
@@ -352,9 +367,10 @@ class MainWindowTest : public QObject {
 
   void ACancelledLanguageDialogKeepsTheLanguage() {
     Start(std::make_unique<ScriptedUi>());
-    m_window->SetLanguageChooser([](const std::vector<LanguageEntry>& entries, const std::string& current) {
-      return entries.size() == 2 && current == "en" ? std::string() : std::string("msesbr.mst");
-    });
+    m_window->SetLanguageChooser(
+        [](const std::vector<LanguageEntry>& entries, const std::string& current) {
+          return entries.size() == 2 && current == "en" ? std::string() : std::string("msesbr.mst");
+        });
     Click("languageButton");
     QCOMPARE(m_ctx->config().language, std::string("en"));
     QCOMPARE(m_window->windowTitle(), QStringLiteral("Bramble [en]"));
@@ -402,16 +418,18 @@ class MainWindowTest : public QObject {
     params.label = MessageId{11, 10};
     int steps = 0;
     bool shown_modal = false;
-    const BatchRunResult result = RunBatch(*m_ctx, *m_ui, progress, params, [&](RecordStep& step) -> StepResult {
-      step.db.DeleteField(900, 0);
-      step.db.WriteRecord(true);
-      if (++steps == 3) {
-        // The person presses Cancel while the run goes on.
-        shown_modal = progress.isVisible() && progress.isModal();
-        QTest::mouseClick(progress.findChild<QPushButton*>(QStringLiteral("progressCancel")), Qt::LeftButton);
-      }
-      return StepResult::kNext;
-    });
+    const BatchRunResult result =
+        RunBatch(*m_ctx, *m_ui, progress, params, [&](RecordStep& step) -> StepResult {
+          step.db.DeleteField(900, 0);
+          step.db.WriteRecord(true);
+          if (++steps == 3) {
+            // The person presses Cancel while the run goes on.
+            shown_modal = progress.isVisible() && progress.isModal();
+            QTest::mouseClick(progress.findChild<QPushButton*>(QStringLiteral("progressCancel")),
+                              Qt::LeftButton);
+          }
+          return StepResult::kNext;
+        });
     QVERIFY(shown_modal);
     QCOMPARE(result.end, RunEnd::kCancelled);
     QVERIFY(progress.Cancelled());

@@ -74,7 +74,8 @@ class IsoCliTest : public ::testing::Test {
   std::string P(const std::string& n) { return dir_ + "/" + n; }
   Shell Vardo(const std::string& args) {
     Shell r;
-    const int rc = std::system((vardo_ + " " + args + " >" + P(".out") + " 2>" + P(".err")).c_str());
+    const int rc =
+        std::system((vardo_ + " " + args + " >" + P(".out") + " 2>" + P(".err")).c_str());
     r.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
     r.out = Slurp(P(".out"));
     r.err = Slurp(P(".err"));
@@ -98,7 +99,8 @@ class IsoCliTest : public ::testing::Test {
 std::string AllBytesExcept(std::string_view excluded) {
   std::string s;
   for (int b = 1; b < 256; ++b) {
-    if (excluded.find(static_cast<char>(b)) == std::string_view::npos) s.push_back(static_cast<char>(b));
+    if (excluded.find(static_cast<char>(b)) == std::string_view::npos)
+      s.push_back(static_cast<char>(b));
   }
   return s;
 }
@@ -106,7 +108,8 @@ std::string AllBytesExcept(std::string_view excluded) {
 TEST_F(IsoCliTest, EveryByteValueRoundTripsThroughPlainExportAndImport) {
   const std::string all = AllBytesExcept("\x1D\x1E");
   std::string jsonl;
-  jsonl += "{\"fields\": [[1, " + Json(all) + "], [245, " + Json("^a" + all) + "], [999, \"z\"]]}\n";
+  jsonl +=
+      "{\"fields\": [[1, " + Json(all) + "], [245, " + Json("^a" + all) + "], [999, \"z\"]]}\n";
   jsonl += "{\"status\": \"deleted\", \"fields\": [[20, " + Json(all.substr(100)) + "]]}\n";
   jsonl += "{\"fields\": [[32767, \"no ISO tag\"], [3, " + Json(all.substr(0, 40)) + "]]}\n";
   ASSERT_NO_FATAL_FAILURE(Load("a", jsonl));
@@ -124,8 +127,8 @@ TEST_F(IsoCliTest, EveryByteValueRoundTripsThroughPlainExportAndImport) {
 
 TEST_F(IsoCliTest, EveryByteValueButTheDelimiterRoundTripsThroughTheMarcLayout) {
   const std::string all = AllBytesExcept("\x1D\x1E\x1F");
-  std::string jsonl = "{\"fields\": [[1, " + Json(all) + "], [245, " + Json("10^a" + all) + "], [300, " +
-                      Json("  " + all) + "]]}\n";
+  std::string jsonl = "{\"fields\": [[1, " + Json(all) + "], [245, " + Json("10^a" + all) +
+                      "], [300, " + Json("  " + all) + "]]}\n";
   ASSERT_NO_FATAL_FAILURE(Load("a", jsonl));
   ASSERT_EQ(Vardo("export " + P("a") + " " + P("a.mrc") + " --marc").status, 0);
   ASSERT_EQ(Vardo("import " + P("b") + " " + P("a.mrc") + " --marc").status, 0);
@@ -133,11 +136,20 @@ TEST_F(IsoCliTest, EveryByteValueButTheDelimiterRoundTripsThroughTheMarcLayout) 
 }
 
 TEST_F(IsoCliTest, TerminatorBytesInATextAreRefusedNotWritten) {
-  std::string jsonl = "{\"fields\": [[10, " + Json("a\x1D" "b") + "], [20, " + Json("c\x1E" "d") + "], [30, \"kept\"]]}\n";
+  std::string jsonl = "{\"fields\": [[10, " +
+                      Json(
+                          "a\x1D"
+                          "b") +
+                      "], [20, " +
+                      Json(
+                          "c\x1E"
+                          "d") +
+                      "], [30, \"kept\"]]}\n";
   ASSERT_NO_FATAL_FAILURE(Load("a", jsonl));
   Shell e = Vardo("export " + P("a") + " " + P("a.iso"));
   EXPECT_EQ(e.status, 3);
-  EXPECT_NE(e.out.find("1 records exported (plain layout), 2 fields left out"), std::string::npos) << e.out;
+  EXPECT_NE(e.out.find("1 records exported (plain layout), 2 fields left out"), std::string::npos)
+      << e.out;
   ASSERT_EQ(Vardo("import " + P("b") + " " + P("a.iso")).status, 0);
   EXPECT_EQ(Dump("b"), "{\"mfn\":1,\"status\":\"active\",\"fields\":[[30,\"kept\"]]}\n");
 }
@@ -145,14 +157,19 @@ TEST_F(IsoCliTest, TerminatorBytesInATextAreRefusedNotWritten) {
 TEST_F(IsoCliTest, DamagedRecordIsReportedWithItsPositionAndTheRestImported) {
   vardo::iso2709::Iso2709Writer w(vardo::iso2709::Layout::kPlain);
   std::string a, b, c;
-  ASSERT_TRUE(w.Append(vardo::Record{0, vardo::RecordStatus::kActive, {{10, "one"}}}, &a, nullptr).ok());
-  ASSERT_TRUE(w.Append(vardo::Record{0, vardo::RecordStatus::kActive, {{10, "two"}}}, &b, nullptr).ok());
-  ASSERT_TRUE(w.Append(vardo::Record{0, vardo::RecordStatus::kActive, {{10, "three"}}}, &c, nullptr).ok());
+  ASSERT_TRUE(
+      w.Append(vardo::Record{0, vardo::RecordStatus::kActive, {{10, "one"}}}, &a, nullptr).ok());
+  ASSERT_TRUE(
+      w.Append(vardo::Record{0, vardo::RecordStatus::kActive, {{10, "two"}}}, &b, nullptr).ok());
+  ASSERT_TRUE(
+      w.Append(vardo::Record{0, vardo::RecordStatus::kActive, {{10, "three"}}}, &c, nullptr).ok());
   b.replace(24 + 3, 4, "0999");  // field length beyond the data area
   Spit(P("in.iso"), a + "\n" + b + "\n" + c + "\n");
   Shell i = Vardo("import " + P("db") + " " + P("in.iso"));
   EXPECT_EQ(i.status, 3);
-  EXPECT_NE(i.err.find("record 2 at byte " + std::to_string(a.size() + 1) + ": damaged"), std::string::npos) << i.err;
+  EXPECT_NE(i.err.find("record 2 at byte " + std::to_string(a.size() + 1) + ": damaged"),
+            std::string::npos)
+      << i.err;
   EXPECT_NE(i.out.find("2 records read, 2 written, 1 damaged skipped"), std::string::npos) << i.out;
   EXPECT_EQ(Dump("db"),
             "{\"mfn\":1,\"status\":\"active\",\"fields\":[[10,\"one\"]]}\n"
@@ -179,9 +196,10 @@ TEST_F(IsoCliTest, RangesSelectMfnsOnExportAndFilePositionsOnImport) {
 }
 
 TEST_F(IsoCliTest, DamagedDatabaseRecordIsReportedAndTheOthersExported) {
-  ASSERT_NO_FATAL_FAILURE(Load("a", "{\"fields\": [[10, \"first\"]]}\n"
-                                    "{\"fields\": [[10, \"MARKER-TO-DAMAGE\"]]}\n"
-                                    "{\"fields\": [[10, \"third\"]]}\n"));
+  ASSERT_NO_FATAL_FAILURE(Load("a",
+                               "{\"fields\": [[10, \"first\"]]}\n"
+                               "{\"fields\": [[10, \"MARKER-TO-DAMAGE\"]]}\n"
+                               "{\"fields\": [[10, \"third\"]]}\n"));
   std::string mst = Slurp(P("a.mst"));
   const size_t at = mst.find("MARKER-TO-DAMAGE");
   ASSERT_NE(at, std::string::npos);
@@ -191,19 +209,28 @@ TEST_F(IsoCliTest, DamagedDatabaseRecordIsReportedAndTheOthersExported) {
   EXPECT_EQ(e.status, 3) << e.out << e.err;
   EXPECT_NE(e.err.find("MFN 2: -601"), std::string::npos) << e.err;
   EXPECT_NE(e.out.find("2 records exported (plain layout), 0 fields left out, 0 records too large, "
-                       "1 damaged records not read"), std::string::npos) << e.out;
+                       "1 damaged records not read"),
+            std::string::npos)
+      << e.out;
 }
 
 TEST_F(IsoCliTest, Utf8ImportSubstitutesLettersCp850LacksAndCountsThem) {
   vardo::iso2709::Iso2709Writer w(vardo::iso2709::Layout::kPlain);
   std::string img;
-  ASSERT_TRUE(w.Append(vardo::Record{0, vardo::RecordStatus::kActive,
-                                     {{245, "\xC5\x81\xC3\xB3" "d\xC5\xBA caf\xC3\xA9"}}}, &img, nullptr).ok());
+  ASSERT_TRUE(w.Append(vardo::Record{0,
+                                     vardo::RecordStatus::kActive,
+                                     {{245,
+                                       "\xC5\x81\xC3\xB3"
+                                       "d\xC5\xBA caf\xC3\xA9"}}},
+                       &img, nullptr)
+                  .ok());
   Spit(P("u.iso"), img);
   Shell i = Vardo("import " + P("db") + " " + P("u.iso") + " --encoding utf-8");
   ASSERT_EQ(i.status, 0) << i.err;
   EXPECT_NE(i.out.find("2 characters substituted"), std::string::npos) << i.out;
-  EXPECT_EQ(Dump("db"), "{\"mfn\":1,\"status\":\"active\",\"fields\":[[245,\"L\xC3\xB3" "dz caf\xC3\xA9\"]]}\n");
+  EXPECT_EQ(Dump("db"),
+            "{\"mfn\":1,\"status\":\"active\",\"fields\":[[245,\"L\xC3\xB3"
+            "dz caf\xC3\xA9\"]]}\n");
 }
 
 TEST_F(IsoCliTest, UsageErrorsAndMissingFilesHaveTheirExitCodes) {

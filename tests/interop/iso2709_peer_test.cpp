@@ -130,12 +130,14 @@ class Iso2709PeerTest : public ::testing::Test {
       jsonl += "\", \"fields\": [";
       for (size_t i = 0; i < r.fields.size(); ++i) {
         if (i) jsonl += ", ";
-        jsonl += "[" + std::to_string(r.fields[i].tag) + ", " + JsonString(Utf8(r.fields[i].text)) + "]";
+        jsonl +=
+            "[" + std::to_string(r.fields[i].tag) + ", " + JsonString(Utf8(r.fields[i].text)) + "]";
       }
       jsonl += "]}\n";
     }
     Spit(P("load.jsonl"), jsonl);
-    Shell c = Sh(vardo_ + " create " + P(db) + " && " + vardo_ + " load " + P(db) + " " + P("load.jsonl"));
+    Shell c = Sh(vardo_ + " create " + P(db) + " && " + vardo_ + " load " + P(db) + " " +
+                 P("load.jsonl"));
     ASSERT_EQ(c.status, 0) << c.err;
   }
 
@@ -146,8 +148,10 @@ class Iso2709PeerTest : public ::testing::Test {
 // letters, punctuation, digits, blanks inside subfields.
 std::vector<TestRecord> Catalogue(int n, unsigned seed) {
   std::mt19937 rng(seed);
-  const std::string letters = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 .,;:-()/'&";
-  const std::string accented = "\x82\x85\x87\x8A\x81\x94\xA4\xA5\x90\xE1\x9B";  // é à ç è ü ö ñ Ñ É ß ø
+  const std::string letters =
+      "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 .,;:-()/'&";
+  const std::string accented =
+      "\x82\x85\x87\x8A\x81\x94\xA4\xA5\x90\xE1\x9B";  // é à ç è ü ö ñ Ñ É ß ø
   auto word = [&](size_t max) {
     std::string w;
     const size_t len = 1 + rng() % max;
@@ -258,7 +262,9 @@ class Iso2709PeerExportTest : public Iso2709PeerTest {
     ASSERT_NO_FATAL_FAILURE(MakeDatabase("db", records_));
     Shell e = Sh(vardo_ + " export " + P("db") + " " + P("out.mrc") + " --marc");
     ASSERT_EQ(e.status, 3) << e.out << e.err;  // finished, with fields left out
-    EXPECT_NE(e.out.find("400 records exported (MARC layout), 2 fields left out"), std::string::npos) << e.out;
+    EXPECT_NE(e.out.find("400 records exported (MARC layout), 2 fields left out"),
+              std::string::npos)
+        << e.out;
     file_ = Slurp(P("out.mrc"));
     leaders_ = Leaders(file_);
     ASSERT_EQ(leaders_.size(), records_.size());
@@ -310,8 +316,12 @@ TEST_F(Iso2709PeerTest, FileWrittenByYazIsImportedAndExportedAgainByteForByte) {
     line += "001 id" + std::to_string(i) + "\n";
     line += "008 850101s1985    xx            000 0 spa d\n";
     line += "100 1  $a Autor \x82l\x82ment " + std::to_string(rng() % 1000) + " $d 1900-1980\n";
-    line += "245 10 $a T\xA1tulo n\xA3mero " + std::to_string(i) + " $b subt\xA1tulo $c por alguien\n";
-    if (i % 3 == 0) line += "650  4 $a Materia $x Subdivisi\xA2n $z Espa\xA4" "a\n";
+    line +=
+        "245 10 $a T\xA1tulo n\xA3mero " + std::to_string(i) + " $b subt\xA1tulo $c por alguien\n";
+    if (i % 3 == 0)
+      line +=
+          "650  4 $a Materia $x Subdivisi\xA2n $z Espa\xA4"
+          "a\n";
     line += "\n";
   }
   Spit(P("in.line"), line);
@@ -322,13 +332,15 @@ TEST_F(Iso2709PeerTest, FileWrittenByYazIsImportedAndExportedAgainByteForByte) {
 
   Shell imp = Sh(vardo_ + " import " + P("db") + " " + P("yaz.mrc") + " --marc");
   ASSERT_EQ(imp.status, 0) << imp.out << imp.err;
-  EXPECT_NE(imp.out.find("200 records read, 200 written, 0 damaged skipped"), std::string::npos) << imp.out;
+  EXPECT_NE(imp.out.find("200 records read, 200 written, 0 damaged skipped"), std::string::npos)
+      << imp.out;
   Shell exp = Sh(vardo_ + " export " + P("db") + " " + P("again.mrc") + " --marc");
   ASSERT_EQ(exp.status, 0) << exp.out << exp.err;
   const std::string again = Slurp(P("again.mrc"));
   ASSERT_EQ(again.size(), yaz.size());
   EXPECT_TRUE(again == yaz) << "first difference at byte "
-                            << std::mismatch(again.begin(), again.end(), yaz.begin()).first - again.begin();
+                            << std::mismatch(again.begin(), again.end(), yaz.begin()).first -
+                                   again.begin();
 }
 
 }  // namespace

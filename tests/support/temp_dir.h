@@ -34,13 +34,13 @@ class TempDir {
 
 }  // namespace testsupport
 
-#define EXPECT_OK(expr)                                 \
-  do {                                                  \
-    ::vardo::Status _s = (expr);                        \
-    EXPECT_TRUE(_s.ok()) << _s.ToString();              \
+#define EXPECT_OK(expr)                    \
+  do {                                     \
+    ::vardo::Status _s = (expr);           \
+    EXPECT_TRUE(_s.ok()) << _s.ToString(); \
   } while (0)
-#define ASSERT_OK(expr)                                 \
-  do {                                                  \
-    ::vardo::Status _s = (expr);                        \
-    ASSERT_TRUE(_s.ok()) << _s.ToString();              \
+#define ASSERT_OK(expr)                    \
+  do {                                     \
+    ::vardo::Status _s = (expr);           \
+    ASSERT_TRUE(_s.ok()) << _s.ToString(); \
   } while (0)

@@ -17,7 +17,8 @@ CAboutDialog::CAboutDialog(QWidget* parent) : QDialog(parent) {
                                  ? style()->standardIcon(QStyle::SP_ComputerIcon)
                                  : QApplication::windowIcon();
   icon->setPixmap(program_icon.pixmap(48, 48));
-  auto* name = new QLabel(QStringLiteral("<b>Bramble</b> %1").arg(QStringLiteral(BRAMBLE_VERSION)), this);
+  auto* name =
+      new QLabel(QStringLiteral("<b>Bramble</b> %1").arg(QStringLiteral(BRAMBLE_VERSION)), this);
   name->setObjectName(QStringLiteral("aboutName"));
   auto* date = new QLabel(QStringLiteral(BRAMBLE_BUILD_DATE), this);
   date->setObjectName(QStringLiteral("aboutDate"));

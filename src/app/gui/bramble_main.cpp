@@ -32,10 +32,12 @@ QIcon ProgramIcon() {
     p.setBrush(QColor(0x3c, 0x8d, 0x2f));
     p.drawEllipse(QRectF(30 * s, 4 * s, 30 * s, 16 * s));
     p.setBrush(QColor(0x4a, 0x14, 0x5c));
-    const QPointF drupes[] = {{22, 24}, {36, 24}, {16, 36}, {29, 36}, {42, 36}, {22, 48}, {36, 48}, {29, 58}};
+    const QPointF drupes[] = {{22, 24}, {36, 24}, {16, 36}, {29, 36},
+                              {42, 36}, {22, 48}, {36, 48}, {29, 58}};
     for (const QPointF& c : drupes) p.drawEllipse(QPointF(c.x() * s, c.y() * s), 8 * s, 8 * s);
     p.setBrush(QColor(0x8e, 0x3c, 0xa8));
-    for (const QPointF& c : drupes) p.drawEllipse(QPointF((c.x() - 2.5) * s, (c.y() - 2.5) * s), 2.5 * s, 2.5 * s);
+    for (const QPointF& c : drupes)
+      p.drawEllipse(QPointF((c.x() - 2.5) * s, (c.y() - 2.5) * s), 2.5 * s, 2.5 * s);
     icon.addPixmap(pixmap);
   }
   return icon;

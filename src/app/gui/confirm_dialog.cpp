@@ -48,7 +48,8 @@ CConfirmDialog::CConfirmDialog(QWidget* parent) : QDialog(parent) {
 
 CConfirmDialog::~CConfirmDialog() = default;
 
-void CConfirmDialog::SetUp(const std::string& text, int bold_start, int bold_end, const std::string& info) {
+void CConfirmDialog::SetUp(const std::string& text, int bold_start, int bold_end,
+                           const std::string& info) {
   m_result = -1;
   // A carriage return would start a new block and merge with a following line
   // feed, shifting every offset after it; shown as a symbol it keeps its place.
@@ -80,8 +81,10 @@ QTextEdit* CConfirmDialog::TextBox() const { return m_text; }
 
 void CConfirmDialog::Finish(int result) {
   m_result = result;
-  if (result == -1) reject();
-  else accept();
+  if (result == -1)
+    reject();
+  else
+    accept();
 }
 
 }  // namespace bramble::gui

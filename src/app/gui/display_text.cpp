@@ -23,7 +23,8 @@ struct Windows1252 {
       if (unit == 0xFFFD || one.size() != 1) unit = static_cast<char16_t>(b);
       to_unicode[static_cast<size_t>(b)] = unit;
     }
-    for (int b = 0; b < 256; ++b) to_byte.insert(to_unicode[static_cast<size_t>(b)], static_cast<unsigned char>(b));
+    for (int b = 0; b < 256; ++b)
+      to_byte.insert(to_unicode[static_cast<size_t>(b)], static_cast<unsigned char>(b));
   }
 };
 

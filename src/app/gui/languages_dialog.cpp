@@ -17,8 +17,8 @@ QColor CLanguagesDialog::SelectionColour() {
   return QColor(kColorRef & 0xFF, (kColorRef >> 8) & 0xFF, (kColorRef >> 16) & 0xFF);
 }
 
-CLanguagesDialog::CLanguagesDialog(const std::vector<bramble::LanguageEntry>& entries, const std::string& current_code,
-                                   QWidget* parent)
+CLanguagesDialog::CLanguagesDialog(const std::vector<bramble::LanguageEntry>& entries,
+                                   const std::string& current_code, QWidget* parent)
     : QDialog(parent), m_entries(entries) {
   setObjectName(QStringLiteral("languagesDialog"));
   setWindowTitle(Msg(1, 10));

@@ -24,8 +24,8 @@ class CLanguagesDialog final : public QDialog {
   Q_DISABLE_COPY_MOVE(CLanguagesDialog)
 
  public:
-  CLanguagesDialog(const std::vector<bramble::LanguageEntry>& entries, const std::string& current_code,
-                   QWidget* parent = nullptr);
+  CLanguagesDialog(const std::vector<bramble::LanguageEntry>& entries,
+                   const std::string& current_code, QWidget* parent = nullptr);
   ~CLanguagesDialog() override;
 
   // File name of the selected row; "" when none is selected.

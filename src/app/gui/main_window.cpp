@@ -72,7 +72,10 @@ QSize CMainWindow::InitialSize(int screen_width) {
 }
 
 CMainWindow::CMainWindow(AppContext& ctx, Ui& ui, QWidget* parent)
-    : QWidget(parent), m_ctx(ctx), m_ui(ui), m_selector(std::make_unique<RecordSetSelector>(ctx, ui)) {
+    : QWidget(parent),
+      m_ctx(ctx),
+      m_ui(ui),
+      m_selector(std::make_unique<RecordSetSelector>(ctx, ui)) {
   setObjectName(QStringLiteral("mainWindow"));
   m_chooseLanguage = [this](const std::vector<LanguageEntry>& entries, const std::string& current) {
     CLanguagesDialog dialog(entries, current, this);
@@ -252,24 +255,29 @@ void CMainWindow::BuildControls() {
   connect(m_helpRange, &QToolButton::clicked, this, &CMainWindow::OnHelpRange);
   connect(m_about, &QToolButton::clicked, this, &CMainWindow::OnAbout);
 
-  connect(m_radioRange, &QRadioButton::clicked, this, [this] { RunSelector([this] { m_selector->SelectRange(); }); });
+  connect(m_radioRange, &QRadioButton::clicked, this,
+          [this] { RunSelector([this] { m_selector->SelectRange(); }); });
   connect(m_radioWorksheet, &QRadioButton::clicked, this,
           [this] { RunSelector([this] { m_selector->SelectWorksheet(); }); });
   connect(m_radioFile, &QRadioButton::clicked, this,
           [this] { RunSelector([this] { m_selector->SelectExternalFile(); }); });
   connect(m_radioSearch, &QRadioButton::clicked, this,
           [this] { RunSelector([this] { m_selector->SelectSearchResult(); }); });
-  connect(m_accept, &QPushButton::clicked, this, [this] { RunSelector([this] { m_selector->Accept(); }); });
-  connect(m_clear, &QPushButton::clicked, this, [this] { RunSelector([this] { m_selector->Clear(); }); });
+  connect(m_accept, &QPushButton::clicked, this,
+          [this] { RunSelector([this] { m_selector->Accept(); }); });
+  connect(m_clear, &QPushButton::clicked, this,
+          [this] { RunSelector([this] { m_selector->Clear(); }); });
   connect(m_createSheet, &QPushButton::clicked, this,
           [this] { RunSelector([this] { m_selector->CreateWorksheet(); }); });
   connect(m_editSheet, &QPushButton::clicked, this,
           [this] { RunSelector([this] { m_selector->EditWorksheet(); }); });
   connect(m_browseFile, &QPushButton::clicked, this,
           [this] { RunSelector([this] { m_selector->BrowseMfnFile(); }); });
-  connect(m_viewList, &QPushButton::clicked, this, [this] { RunSelector([this] { m_selector->ShowLoaded(); }); });
+  connect(m_viewList, &QPushButton::clicked, this,
+          [this] { RunSelector([this] { m_selector->ShowLoaded(); }); });
   for (QLineEdit* e : {m_fromEdit, m_toEdit})
-    connect(e, &QLineEdit::returnPressed, this, [this] { RunSelector([this] { m_selector->EnterPressed(); }); });
+    connect(e, &QLineEdit::returnPressed, this,
+            [this] { RunSelector([this] { m_selector->EnterPressed(); }); });
 }
 
 void CMainWindow::Initialise() {
@@ -299,8 +307,10 @@ void CMainWindow::ApplyCaptions() {
 
   const QString global = Msg(11, 1) + QStringLiteral(" - ");
   const std::array<QString, kTabCount> titles = {
-      global + Msg(11, 6), global + Msg(12, 7), Msg(6, 1), Msg(15, 3), Msg(15, 4), Msg(16, 10), Msg(8, 9)};
-  for (int i = 0; i < kTabCount && i < m_tabs->count(); ++i) m_tabs->setTabText(i, titles[static_cast<size_t>(i)]);
+      global + Msg(11, 6), global + Msg(12, 7), Msg(6, 1), Msg(15, 3),
+      Msg(15, 4),          Msg(16, 10),         Msg(8, 9)};
+  for (int i = 0; i < kTabCount && i < m_tabs->count(); ++i)
+    m_tabs->setTabText(i, titles[static_cast<size_t>(i)]);
   for (CTabPage* page : m_pages)
     if (page) page->ApplyCaptions();
 
@@ -349,8 +359,10 @@ void CMainWindow::Refresh() {
   m_viewList->setEnabled(c.view_list_enabled);
   // Limpiar works only with a database open (the selector says so itself).
   m_clear->setEnabled(m_ctx.database_open());
-  if (c.status_loaded) SetBoxText(m_status, Msg(10, 6), kBlue);
-  else SetBoxText(m_status, Msg(10, 5), kRed);
+  if (c.status_loaded)
+    SetBoxText(m_status, Msg(10, 6), kBlue);
+  else
+    SetBoxText(m_status, Msg(10, 5), kRed);
 }
 
 void CMainWindow::RunSelector(const std::function<void()>& action) {
@@ -375,15 +387,20 @@ bool CMainWindow::eventFilter(QObject* watched, QEvent* event) {
         bool ok = true;
         const bool to_second = QApplication::focusWidget() == m_toEdit;
         RunSelector([&] { ok = m_selector->FirstEditLeft(to_second); });
-        if (!ok) QTimer::singleShot(0, m_fromEdit, [e = m_fromEdit] { e->setFocus(Qt::OtherFocusReason); });
+        if (!ok)
+          QTimer::singleShot(0, m_fromEdit,
+                             [e = m_fromEdit] { e->setFocus(Qt::OtherFocusReason); });
       } else {
         RunSelector([this] { m_selector->SecondEditLeft(); });
       }
-    } else if (moved && !m_inHandler && !(watched == m_fromEdit ? m_fromEdit : m_toEdit)->text().isEmpty()) {
+    } else if (moved && !m_inHandler &&
+               !(watched == m_fromEdit ? m_fromEdit : m_toEdit)->text().isEmpty()) {
       // No database: the selector shows 10.2 for a non-empty edit.
       RunSelector([&] {
-        if (watched == m_fromEdit) m_selector->FirstEditLeft(false);
-        else m_selector->SecondEditLeft();
+        if (watched == m_fromEdit)
+          m_selector->FirstEditLeft(false);
+        else
+          m_selector->SecondEditLeft();
       });
     }
   }
@@ -501,7 +518,9 @@ CTabPage* CMainWindow::Page(int index) const {
 
 QTabWidget* CMainWindow::Tabs() const { return m_tabs; }
 
-void CMainWindow::SetLanguageChooser(LanguageChooser chooser) { m_chooseLanguage = std::move(chooser); }
+void CMainWindow::SetLanguageChooser(LanguageChooser chooser) {
+  m_chooseLanguage = std::move(chooser);
+}
 
 void CMainWindow::SetFatalHandler(std::function<void(const std::string&)> handler) {
   m_fatal = std::move(handler);

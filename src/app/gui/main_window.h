@@ -48,8 +48,8 @@ class CMainWindow final : public QWidget {
  public:
   // Chooses a language file from the list (the languages dialog by default);
   // "" keeps the language.
-  using LanguageChooser =
-      std::function<std::string(const std::vector<LanguageEntry>& entries, const std::string& current)>;
+  using LanguageChooser = std::function<std::string(const std::vector<LanguageEntry>& entries,
+                                                    const std::string& current)>;
 
   CMainWindow(AppContext& ctx, Ui& ui, QWidget* parent = nullptr);
   ~CMainWindow() override;

@@ -55,8 +55,10 @@ CProgressWnd::CProgressWnd(QWidget* parent, const std::string& title, bool with_
 
   QSettings settings;
   settings.beginGroup(QStringLiteral("Settings"));
-  const bool has_saved = settings.contains(QStringLiteral("X")) && settings.contains(QStringLiteral("Y"));
-  const QPoint saved(settings.value(QStringLiteral("X")).toInt(), settings.value(QStringLiteral("Y")).toInt());
+  const bool has_saved =
+      settings.contains(QStringLiteral("X")) && settings.contains(QStringLiteral("Y"));
+  const QPoint saved(settings.value(QStringLiteral("X")).toInt(),
+                     settings.value(QStringLiteral("Y")).toInt());
   settings.endGroup();
   move(Placement(saved, has_saved, size()));
   setWindowTitle(m_title);
@@ -105,8 +107,10 @@ void CProgressWnd::GoModal() {
 
 void CProgressWnd::SetTitle(const std::string& title) {
   m_title = FromDisplay(title);
-  if (m_percent != 0) UpdateTitle();
-  else setWindowTitle(m_title);
+  if (m_percent != 0)
+    UpdateTitle();
+  else
+    setWindowTitle(m_title);
 }
 
 void CProgressWnd::SetRange(int lower, int upper, int step) {

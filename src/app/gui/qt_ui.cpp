@@ -29,7 +29,8 @@ QtUi::~QtUi() {
 
 void QtUi::SetParent(QWidget* parent) { m_parent = parent; }
 
-Answer QtUi::Message(const std::string& text, const std::string& caption, Buttons buttons, Icon icon) {
+Answer QtUi::Message(const std::string& text, const std::string& caption, Buttons buttons,
+                     Icon icon) {
   QMessageBox box(m_parent);
   box.setObjectName(QStringLiteral("messageBox"));
   box.setWindowTitle(caption.empty() ? QStringLiteral("Bramble") : FromDisplay(caption));
@@ -38,10 +39,18 @@ Answer QtUi::Message(const std::string& text, const std::string& caption, Button
   box.setText(shown);
   box.setTextFormat(Qt::PlainText);
   switch (icon) {
-    case Icon::kInformation: box.setIcon(QMessageBox::Information); break;
-    case Icon::kQuestion: box.setIcon(QMessageBox::Question); break;
-    case Icon::kWarning: box.setIcon(QMessageBox::Warning); break;
-    case Icon::kError: box.setIcon(QMessageBox::Critical); break;
+    case Icon::kInformation:
+      box.setIcon(QMessageBox::Information);
+      break;
+    case Icon::kQuestion:
+      box.setIcon(QMessageBox::Question);
+      break;
+    case Icon::kWarning:
+      box.setIcon(QMessageBox::Warning);
+      break;
+    case Icon::kError:
+      box.setIcon(QMessageBox::Critical);
+      break;
   }
   switch (buttons) {
     case Buttons::kOk:
@@ -66,10 +75,14 @@ Answer QtUi::Message(const std::string& text, const std::string& caption, Button
   box.exec();
   if (m_busy > 0) QApplication::restoreOverrideCursor();
   switch (box.standardButton(box.clickedButton())) {
-    case QMessageBox::Ok: return Answer::kOk;
-    case QMessageBox::Yes: return Answer::kYes;
-    case QMessageBox::No: return Answer::kNo;
-    default: break;
+    case QMessageBox::Ok:
+      return Answer::kOk;
+    case QMessageBox::Yes:
+      return Answer::kYes;
+    case QMessageBox::No:
+      return Answer::kNo;
+    default:
+      break;
   }
   if (buttons == Buttons::kYesNo) return Answer::kNo;
   if (buttons == Buttons::kOk) return Answer::kOk;
@@ -83,7 +96,8 @@ std::optional<std::string> QtUi::FileDialog(const FileDialogOptions& o, bool sav
   // An open dialog with a default extension is one that may name a file yet
   // to be made (the run log): it accepts a new name.  The others want a file
   // that exists.
-  dialog.setFileMode(save || !o.default_ext.empty() ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+  dialog.setFileMode(save || !o.default_ext.empty() ? QFileDialog::AnyFile
+                                                    : QFileDialog::ExistingFile);
   const QString filter = ToQtFilter(o.filter);
   if (!filter.isEmpty()) dialog.setNameFilters(filter.split(QStringLiteral(";;")));
   if (!o.default_ext.empty()) dialog.setDefaultSuffix(QFile::decodeName(o.default_ext.c_str()));
@@ -97,9 +111,13 @@ std::optional<std::string> QtUi::FileDialog(const FileDialogOptions& o, bool sav
   return QFile::encodeName(QDir::toNativeSeparators(dialog.selectedFiles().first())).toStdString();
 }
 
-std::optional<std::string> QtUi::OpenFile(const FileDialogOptions& o) { return FileDialog(o, false); }
+std::optional<std::string> QtUi::OpenFile(const FileDialogOptions& o) {
+  return FileDialog(o, false);
+}
 
-std::optional<std::string> QtUi::SaveFile(const FileDialogOptions& o) { return FileDialog(o, true); }
+std::optional<std::string> QtUi::SaveFile(const FileDialogOptions& o) {
+  return FileDialog(o, true);
+}
 
 int QtUi::Confirm(const std::string& text, int bold_start, int bold_end, const std::string& info) {
   CConfirmDialog dialog(m_parent);
@@ -120,15 +138,16 @@ void QtUi::Browse(const std::string& text) {
   dialog.exec();
 }
 
-void QtUi::ShowText(const std::string& caption, const std::string& db_path, const std::string& text) {
-  CTextDisplayDialog dialog(*this, caption, db_path, text, m_workFolder ? m_workFolder() : std::string(),
-                            m_parent);
+void QtUi::ShowText(const std::string& caption, const std::string& db_path,
+                    const std::string& text) {
+  CTextDisplayDialog dialog(*this, caption, db_path, text,
+                            m_workFolder ? m_workFolder() : std::string(), m_parent);
   dialog.exec();
 }
 
 std::optional<std::vector<std::string>> QtUi::Worksheet(const std::string& title,
-                                                        const std::vector<std::string>& initial, int columns,
-                                                        int rows, bool by_column) {
+                                                        const std::vector<std::string>& initial,
+                                                        int columns, int rows, bool by_column) {
   CWorksheetDialog dialog(title, initial, columns, rows, by_column, m_parent);
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
   return dialog.Lines();

@@ -28,16 +28,19 @@ class QtUi final : public Ui {
 
   void SetParent(QWidget* parent);
 
-  Answer Message(const std::string& text, const std::string& caption, Buttons buttons, Icon icon) override;
+  Answer Message(const std::string& text, const std::string& caption, Buttons buttons,
+                 Icon icon) override;
   std::optional<std::string> OpenFile(const FileDialogOptions& o) override;
   std::optional<std::string> SaveFile(const FileDialogOptions& o) override;
-  int Confirm(const std::string& text, int bold_start, int bold_end, const std::string& info) override;
+  int Confirm(const std::string& text, int bold_start, int bold_end,
+              const std::string& info) override;
   std::optional<std::string> EditText(const std::string& text, const std::string& info) override;
   void Browse(const std::string& text) override;
-  void ShowText(const std::string& caption, const std::string& db_path, const std::string& text) override;
+  void ShowText(const std::string& caption, const std::string& db_path,
+                const std::string& text) override;
   std::optional<std::vector<std::string>> Worksheet(const std::string& title,
-                                                    const std::vector<std::string>& initial, int columns,
-                                                    int rows, bool by_column) override;
+                                                    const std::vector<std::string>& initial,
+                                                    int columns, int rows, bool by_column) override;
   std::optional<std::string> InputNumber() override;
   bool OpenDocument(const std::string& path) override;
   void SetBusy(bool busy) override;

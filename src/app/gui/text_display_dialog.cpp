@@ -16,9 +16,9 @@
 
 namespace bramble::gui {
 
-CTextDisplayDialog::CTextDisplayDialog(Ui& ui, const std::string& caption, const std::string& db_path,
-                                       const std::string& text, const std::string& work_folder,
-                                       QWidget* parent)
+CTextDisplayDialog::CTextDisplayDialog(Ui& ui, const std::string& caption,
+                                       const std::string& db_path, const std::string& text,
+                                       const std::string& work_folder, QWidget* parent)
     : QDialog(parent), m_ui(ui), m_dbPath(db_path), m_text(text), m_workFolder(work_folder) {
   setObjectName(QStringLiteral("textDisplayDialog"));
   setWindowTitle(FromDisplay(caption + "     " + db_path));

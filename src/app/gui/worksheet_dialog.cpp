@@ -31,14 +31,16 @@ std::string Pad3(const std::string& s) {
 }
 }  // namespace
 
-CWorksheetDialog::CWorksheetDialog(const std::string& title, const std::vector<std::string>& initial,
-                                   int columns, int rows, bool by_column, QWidget* parent)
+CWorksheetDialog::CWorksheetDialog(const std::string& title,
+                                   const std::vector<std::string>& initial, int columns, int rows,
+                                   bool by_column, QWidget* parent)
     : QDialog(parent), m_byColumn(by_column) {
   setObjectName(QStringLiteral("worksheetDialog"));
   setWindowTitle(FromDisplay(title));
   if (columns <= 0) columns = kDefaultColumns;
   if (rows <= 0) rows = kDefaultRows;
-  const int needed = static_cast<int>((initial.size() + static_cast<size_t>(columns) - 1) / static_cast<size_t>(columns));
+  const int needed = static_cast<int>((initial.size() + static_cast<size_t>(columns) - 1) /
+                                      static_cast<size_t>(columns));
   // Room to go on typing after the pre-filled cells.
   rows = std::max(rows, needed + 5);
 
@@ -89,8 +91,8 @@ std::vector<std::string> CWorksheetDialog::Lines() const {
   return CollectLines(cells, columns, m_byColumn);
 }
 
-std::vector<std::string> CWorksheetDialog::CollectLines(const std::vector<std::string>& cells, int columns,
-                                                         bool by_column) {
+std::vector<std::string> CWorksheetDialog::CollectLines(const std::vector<std::string>& cells,
+                                                        int columns, bool by_column) {
   std::vector<std::string> lines;
   if (columns <= 0) return lines;
   const size_t cols = static_cast<size_t>(columns);

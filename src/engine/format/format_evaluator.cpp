@@ -46,7 +46,8 @@ void HeadingText(std::string_view text, std::string* out) {
     size_t content = mark + 2;
     if (content > text.size()) break;
     size_t next = text.find('^', content);
-    std::string_view part = text.substr(content, next == std::string_view::npos ? next : next - content);
+    std::string_view part =
+        text.substr(content, next == std::string_view::npos ? next : next - content);
     if (!part.empty()) {
       if (!out->empty()) out->append(kHeadingSeparator);
       out->append(part);
@@ -66,8 +67,7 @@ double FirstNumber(std::string_view text) {
   for (size_t i = 0; i < text.size(); ++i) {
     char c = text[i];
     bool digit_next = i + 1 < text.size() && text[i + 1] >= '0' && text[i + 1] <= '9';
-    bool starts = (c >= '0' && c <= '9') ||
-                  ((c == '-' || c == '+' || c == '.') && digit_next) ||
+    bool starts = (c >= '0' && c <= '9') || ((c == '-' || c == '+' || c == '.') && digit_next) ||
                   ((c == '-' || c == '+') && i + 2 < text.size() && text[i + 1] == '.' &&
                    text[i + 2] >= '0' && text[i + 2] <= '9');
     if (!starts) continue;
@@ -257,8 +257,10 @@ bool FormatEvaluator::RunRef(const Node& node, std::string* out) {
 
 bool FormatEvaluator::RunItem(const Node& item, std::string* out) {
   switch (item.kind) {
-    case NodeKind::kField: return RunField(item, out, false);
-    case NodeKind::kText: return Append(out, item.text);
+    case NodeKind::kField:
+      return RunField(item, out, false);
+    case NodeKind::kText:
+      return Append(out, item.text);
     case NodeKind::kMode:
       mode_ = static_cast<FormatMode>(item.ivalue & 0x0F);
       upper_ = (item.ivalue & 0x10) != 0;
@@ -266,7 +268,8 @@ bool FormatEvaluator::RunItem(const Node& item, std::string* out) {
     case NodeKind::kNewLine:
       if (out->empty() || out->back() == '\n') return true;
       return Append(out, kLineEnd);
-    case NodeKind::kNewLineAlways: return Append(out, kLineEnd);
+    case NodeKind::kNewLineAlways:
+      return Append(out, kLineEnd);
     case NodeKind::kRemoveBlankLines:
       while (!out->empty() && out->back() == '\n') {
         size_t q = out->size() - 1;
@@ -275,7 +278,8 @@ bool FormatEvaluator::RunItem(const Node& item, std::string* out) {
         out->resize(q);
       }
       return true;
-    case NodeKind::kSpaces: return AppendBlanks(out, static_cast<size_t>(item.ivalue));
+    case NodeKind::kSpaces:
+      return AppendBlanks(out, static_cast<size_t>(item.ivalue));
     case NodeKind::kColumn: {
       const size_t want = static_cast<size_t>(item.ivalue);
       size_t col = CurrentColumn(*out);
@@ -285,7 +289,8 @@ bool FormatEvaluator::RunItem(const Node& item, std::string* out) {
       }
       return AppendBlanks(out, want - col);
     }
-    case NodeKind::kGroup: return RunGroup(item, out);
+    case NodeKind::kGroup:
+      return RunGroup(item, out);
     case NodeKind::kIf: {
       bool cond = false;
       if (!EvalBool(*item.kids[0], &cond)) return false;
@@ -297,8 +302,10 @@ bool FormatEvaluator::RunItem(const Node& item, std::string* out) {
       int n = std::snprintf(buf, sizeof buf, "%0*d", item.ivalue, record_->mfn);
       return Append(out, std::string_view(buf, static_cast<size_t>(std::max(n, 0))));
     }
-    case NodeKind::kSubformat: return RunArgument(*item.kids[0], out);
-    case NodeKind::kRef: return RunRef(item, out);
+    case NodeKind::kSubformat:
+      return RunArgument(*item.kids[0], out);
+    case NodeKind::kRef:
+      return RunRef(item, out);
     case NodeKind::kPrintNumber: {
       double v = 0;
       if (!EvalNumber(*item.kids[0], &v)) return false;
@@ -312,8 +319,10 @@ bool FormatEvaluator::RunItem(const Node& item, std::string* out) {
       size_t n = std::strftime(buf, sizeof buf, "%Y%m%d %H%M%S", &tm);
       return Append(out, std::string_view(buf, n));
     }
-    case NodeKind::kMstName: return Append(out, env_ ? env_->DatabaseName() : std::string());
-    default: return RunFunction(item, out);
+    case NodeKind::kMstName:
+      return Append(out, env_ ? env_->DatabaseName() : std::string());
+    default:
+      return RunFunction(item, out);
   }
 }
 
@@ -346,12 +355,14 @@ bool FormatEvaluator::RunFunction(const Node& node, std::string* out) {
       std::string_view t = text;
       if (node.kind == NodeKind::kMid) {
         if (b < 0) return Fault(FormatFault::kBadArgument, node, "mid: the length is negative");
-        size_t start = a <= 1 ? 0 : static_cast<size_t>(std::min<int64_t>(a - 1, static_cast<int64_t>(size)));
+        size_t start =
+            a <= 1 ? 0 : static_cast<size_t>(std::min<int64_t>(a - 1, static_cast<int64_t>(size)));
         return Append(out, t.substr(start, static_cast<size_t>(b)));
       }
       if (a < 0) {
         return Fault(FormatFault::kBadArgument, node,
-                     std::string(node.kind == NodeKind::kLeft ? "left" : "right") + ": the count is negative");
+                     std::string(node.kind == NodeKind::kLeft ? "left" : "right") +
+                         ": the count is negative");
       }
       size_t n = static_cast<size_t>(std::min<int64_t>(a, static_cast<int64_t>(size)));
       return Append(out, node.kind == NodeKind::kLeft ? t.substr(0, n) : t.substr(size - n));
@@ -365,7 +376,8 @@ bool FormatEvaluator::RunFunction(const Node& node, std::string* out) {
       if (from.empty()) return Append(out, text);
       size_t at = 0;
       for (size_t hit = text.find(from); hit != std::string::npos; hit = text.find(from, at)) {
-        if (!Append(out, std::string_view(text).substr(at, hit - at)) || !Append(out, to)) return false;
+        if (!Append(out, std::string_view(text).substr(at, hit - at)) || !Append(out, to))
+          return false;
         at = hit + from.size();
       }
       return Append(out, std::string_view(text).substr(at));
@@ -414,9 +426,15 @@ bool FormatEvaluator::EvalCount(const Node& node, int64_t* value) {
 
 bool FormatEvaluator::EvalNumber(const Node& node, double* value) {
   switch (node.kind) {
-    case NodeKind::kNumber: *value = node.number; return true;
-    case NodeKind::kMfn: *value = record_->mfn; return true;
-    case NodeKind::kIocc: *value = iocc_; return true;
+    case NodeKind::kNumber:
+      *value = node.number;
+      return true;
+    case NodeKind::kMfn:
+      *value = record_->mfn;
+      return true;
+    case NodeKind::kIocc:
+      *value = iocc_;
+      return true;
     case NodeKind::kNeg:
       if (!EvalNumber(*node.kids[0], value)) return false;
       *value = -*value;
@@ -428,15 +446,22 @@ bool FormatEvaluator::EvalNumber(const Node& node, double* value) {
       double a = 0, b = 0;
       if (!EvalNumber(*node.kids[0], &a) || !EvalNumber(*node.kids[1], &b)) return false;
       switch (node.kind) {
-        case NodeKind::kAdd: *value = a + b; break;
-        case NodeKind::kSub: *value = a - b; break;
-        case NodeKind::kMul: *value = a * b; break;
+        case NodeKind::kAdd:
+          *value = a + b;
+          break;
+        case NodeKind::kSub:
+          *value = a - b;
+          break;
+        case NodeKind::kMul:
+          *value = a * b;
+          break;
         default:
           if (b == 0) return Fault(FormatFault::kBadArgument, node, "division by zero");
           *value = a / b;
           break;
       }
-      if (!std::isfinite(*value)) return Fault(FormatFault::kBadArgument, node, "number out of range");
+      if (!std::isfinite(*value))
+        return Fault(FormatFault::kBadArgument, node, "number out of range");
       return true;
     }
     case NodeKind::kVal:
@@ -508,12 +533,24 @@ bool FormatEvaluator::EvalBool(const Node& node, bool* value) {
       if (!EvalNumber(*node.kids[0], &a) || !EvalNumber(*node.kids[1], &b)) return false;
       int c = a < b ? -1 : (a > b ? 1 : 0);
       switch (static_cast<CompareOp>(node.ivalue)) {
-        case CompareOp::kEq: *value = c == 0; break;
-        case CompareOp::kNe: *value = c != 0; break;
-        case CompareOp::kLt: *value = c < 0; break;
-        case CompareOp::kLe: *value = c <= 0; break;
-        case CompareOp::kGt: *value = c > 0; break;
-        case CompareOp::kGe: *value = c >= 0; break;
+        case CompareOp::kEq:
+          *value = c == 0;
+          break;
+        case CompareOp::kNe:
+          *value = c != 0;
+          break;
+        case CompareOp::kLt:
+          *value = c < 0;
+          break;
+        case CompareOp::kLe:
+          *value = c <= 0;
+          break;
+        case CompareOp::kGt:
+          *value = c > 0;
+          break;
+        case CompareOp::kGe:
+          *value = c >= 0;
+          break;
       }
       return true;
     }
@@ -529,12 +566,24 @@ bool FormatEvaluator::EvalBool(const Node& node, bool* value) {
       }
       int c = a.compare(b);
       switch (static_cast<CompareOp>(node.ivalue)) {
-        case CompareOp::kEq: *value = c == 0; break;
-        case CompareOp::kNe: *value = c != 0; break;
-        case CompareOp::kLt: *value = c < 0; break;
-        case CompareOp::kLe: *value = c <= 0; break;
-        case CompareOp::kGt: *value = c > 0; break;
-        case CompareOp::kGe: *value = c >= 0; break;
+        case CompareOp::kEq:
+          *value = c == 0;
+          break;
+        case CompareOp::kNe:
+          *value = c != 0;
+          break;
+        case CompareOp::kLt:
+          *value = c < 0;
+          break;
+        case CompareOp::kLe:
+          *value = c <= 0;
+          break;
+        case CompareOp::kGt:
+          *value = c > 0;
+          break;
+        case CompareOp::kGe:
+          *value = c >= 0;
+          break;
       }
       return true;
     }

@@ -33,7 +33,14 @@ inline constexpr size_t kFormatKeyLength = 30;
 // Output is never allowed to grow beyond this, whatever limit a caller asks for.
 inline constexpr size_t kMaxFormatOutput = size_t{16} << 20;
 
-enum class FormatFault : uint8_t { kNone, kOverflow, kBadArgument, kDatabase, kInvertedFile, kInternal };
+enum class FormatFault : uint8_t {
+  kNone,
+  kOverflow,
+  kBadArgument,
+  kDatabase,
+  kInvertedFile,
+  kInternal
+};
 
 struct FormatRunError {
   FormatFault fault = FormatFault::kNone;

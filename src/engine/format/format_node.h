@@ -42,9 +42,9 @@ enum class NodeKind : uint8_t {
   kColumn,            // cN: ivalue is the column
   kGroup,
   kIf,
-  kMfn,               // ivalue = digits; a number in numeric context
-  kSubformat,         // s(...)
-  kFormatNumber,      // f(...)
+  kMfn,           // ivalue = digits; a number in numeric context
+  kSubformat,     // s(...)
+  kFormatNumber,  // f(...)
   kMid,
   kLeft,
   kRight,
@@ -54,7 +54,7 @@ enum class NodeKind : uint8_t {
   kRef,
   kPrintNumber,
   // Numbers.
-  kNumber,            // number = the literal
+  kNumber,  // number = the literal
   kAdd,
   kSub,
   kMul,
@@ -62,16 +62,16 @@ enum class NodeKind : uint8_t {
   kNeg,
   kVal,
   kSize,
-  kNocc,              // field = the selector
+  kNocc,  // field = the selector
   kIocc,
   kNpost,
   kInstr,
   // Conditions.
-  kPresent,           // p(field)
-  kAbsent,            // a(field)
-  kCompareNumbers,    // ivalue = CompareOp
-  kCompareTexts,      // ivalue = CompareOp
-  kContains,          // ':'
+  kPresent,         // p(field)
+  kAbsent,          // a(field)
+  kCompareNumbers,  // ivalue = CompareOp
+  kCompareTexts,    // ivalue = CompareOp
+  kContains,        // ':'
   kAnd,
   kOr,
   kNot,
@@ -84,12 +84,12 @@ enum class CompareOp : uint8_t { kEq, kNe, kLt, kLe, kGt, kGe };
 // What a field selector takes from the record.
 struct FieldSelector {
   int32_t tag = 0;
-  char subfield = 0;          // 0: the whole occurrence; '*': the first subfield
-  bool has_range = false;     // an explicit [..]; otherwise every occurrence, or the group's
-  int32_t from = 1;           // 1-based; kLast = the last occurrence
-  int32_t to = 0;             // kLast = the last; kOpen = up to the last
-  int32_t offset = 0;         // *n: bytes skipped
-  int32_t length = -1;        // .n: bytes kept; -1 = all
+  char subfield = 0;       // 0: the whole occurrence; '*': the first subfield
+  bool has_range = false;  // an explicit [..]; otherwise every occurrence, or the group's
+  int32_t from = 1;        // 1-based; kLast = the last occurrence
+  int32_t to = 0;          // kLast = the last; kOpen = up to the last
+  int32_t offset = 0;      // *n: bytes skipped
+  int32_t length = -1;     // .n: bytes kept; -1 = all
   static constexpr int32_t kLast = -1;
   static constexpr int32_t kOpen = -2;
 };

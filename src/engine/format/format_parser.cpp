@@ -216,10 +216,17 @@ std::unique_ptr<Node> FormatParser::ParseItem(bool in_argument) {
       Advance();
       return n;
     }
-    case TokenKind::kSlash: Advance(); return NewNode(NodeKind::kNewLine, t);
-    case TokenKind::kHash: Advance(); return NewNode(NodeKind::kNewLineAlways, t);
-    case TokenKind::kPercent: Advance(); return NewNode(NodeKind::kRemoveBlankLines, t);
-    case TokenKind::kLParen: return ParseGroup();
+    case TokenKind::kSlash:
+      Advance();
+      return NewNode(NodeKind::kNewLine, t);
+    case TokenKind::kHash:
+      Advance();
+      return NewNode(NodeKind::kNewLineAlways, t);
+    case TokenKind::kPercent:
+      Advance();
+      return NewNode(NodeKind::kRemoveBlankLines, t);
+    case TokenKind::kLParen:
+      return ParseGroup();
     case TokenKind::kNumber:
       Fail(t, "a number cannot stand alone in a format; write text in quotes, e.g. '" +
                   std::string(t.text) + "'");
@@ -249,7 +256,8 @@ std::unique_ptr<Node> FormatParser::ParseFieldItem(bool in_argument) {
   }
   const Token& v = Peek();
   if (!(IsWordToken(v, "v") && AdjacentNext(TokenKind::kNumber))) {
-    Fail(first, "a conditional or repeatable literal must be attached to a field (e.g. \"Title: \"v245)");
+    Fail(first,
+         "a conditional or repeatable literal must be attached to a field (e.g. \"Title: \"v245)");
     return nullptr;
   }
   node->position = v.position();
@@ -401,8 +409,8 @@ std::unique_ptr<Node> FormatParser::ParseGroup() {
       Fail(t, "'" + std::string(t.text) + "' without 'if' in the group opened at position " +
                   std::to_string(open.position()));
     } else {
-      Fail(t, "')' expected to close the group opened at position " +
-                  std::to_string(open.position()));
+      Fail(t,
+           "')' expected to close the group opened at position " + std::to_string(open.position()));
     }
     return nullptr;
   }
@@ -460,9 +468,9 @@ std::unique_ptr<Node> FormatParser::ParseCommand() {
     bool upper;
   };
   static constexpr ModeWord kModes[] = {
-      {"mpl", FormatMode::kProof, false},   {"mhl", FormatMode::kHeading, false},
-      {"mdl", FormatMode::kData, false},    {"mpu", FormatMode::kProof, true},
-      {"mhu", FormatMode::kHeading, true},  {"mdu", FormatMode::kData, true},
+      {"mpl", FormatMode::kProof, false},  {"mhl", FormatMode::kHeading, false},
+      {"mdl", FormatMode::kData, false},   {"mpu", FormatMode::kProof, true},
+      {"mhu", FormatMode::kHeading, true}, {"mdu", FormatMode::kData, true},
   };
   for (const ModeWord& m : kModes) {
     if (EqualsWord(t.text, m.word)) {
@@ -481,8 +489,7 @@ std::unique_ptr<Node> FormatParser::ParseCommand() {
     }
     Advance();
     auto n = NewNode(spaces ? NodeKind::kSpaces : NodeKind::kColumn, t);
-    if (!SmallInteger(Peek(), 32767, spaces ? "the number of blanks" : "the column",
-                      &n->ivalue)) {
+    if (!SmallInteger(Peek(), 32767, spaces ? "the number of blanks" : "the column", &n->ivalue)) {
       return nullptr;
     }
     if (!spaces && n->ivalue < 1) {
@@ -755,16 +762,23 @@ FormatParser::Typed FormatParser::ParseExpression(Precedence min) {
       case TokenKind::kLe:
       case TokenKind::kGt:
       case TokenKind::kGe:
-      case TokenKind::kColon: p = Precedence::kRelation; break;
+      case TokenKind::kColon:
+        p = Precedence::kRelation;
+        break;
       case TokenKind::kPlus:
-      case TokenKind::kMinus: p = Precedence::kSum; break;
+      case TokenKind::kMinus:
+        p = Precedence::kSum;
+        break;
       case TokenKind::kStar:
-      case TokenKind::kSlash: p = Precedence::kProduct; break;
+      case TokenKind::kSlash:
+        p = Precedence::kProduct;
+        break;
       case TokenKind::kWord:
         if (EqualsWord(op.text, "or")) p = Precedence::kOr;
         if (EqualsWord(op.text, "and")) p = Precedence::kAnd;
         break;
-      default: break;
+      default:
+        break;
     }
     if (p == Precedence::kNone || p < min) break;
     Advance();
@@ -813,7 +827,8 @@ bool FormatParser::ParseDecimal(double* value) {
     digits += std::string(Peek().text);
     Advance();
   }
-  if (whole.text.size() > 15) return Fail(whole, "number too long (at most 15 digits before the point)");
+  if (whole.text.size() > 15)
+    return Fail(whole, "number too long (at most 15 digits before the point)");
   auto res = std::from_chars(digits.data(), digits.data() + digits.size(), *value);
   if (res.ec != std::errc()) return Fail(whole, "invalid number");
   return true;
@@ -896,7 +911,8 @@ FormatParser::Typed FormatParser::MakeBinary(const Token& op, Typed left, Typed 
     case TokenKind::kStar:
     case TokenKind::kSlash:
       if (!ln || !rn) {
-        Fail(op, "arithmetic needs a number on each side (use val(...) to read a number from a text)");
+        Fail(op,
+             "arithmetic needs a number on each side (use val(...) to read a number from a text)");
         return {};
       }
       kind = op.kind == TokenKind::kPlus    ? NodeKind::kAdd
@@ -922,19 +938,31 @@ FormatParser::Typed FormatParser::MakeBinary(const Token& op, Typed left, Typed 
       }
       const bool numeric = ln && rn;
       if (!numeric && (left.type == ValueType::kNumber || right.type == ValueType::kNumber)) {
-        Fail(op, "a number cannot be compared with a text: convert the text with val(...) or the "
-                 "number with f(...)");
+        Fail(op,
+             "a number cannot be compared with a text: convert the text with val(...) or the "
+             "number with f(...)");
         return {};
       }
       kind = numeric ? NodeKind::kCompareNumbers : NodeKind::kCompareTexts;
       CompareOp cop = CompareOp::kEq;
       switch (op.kind) {
-        case TokenKind::kNe: cop = CompareOp::kNe; break;
-        case TokenKind::kLt: cop = CompareOp::kLt; break;
-        case TokenKind::kLe: cop = CompareOp::kLe; break;
-        case TokenKind::kGt: cop = CompareOp::kGt; break;
-        case TokenKind::kGe: cop = CompareOp::kGe; break;
-        default: break;
+        case TokenKind::kNe:
+          cop = CompareOp::kNe;
+          break;
+        case TokenKind::kLt:
+          cop = CompareOp::kLt;
+          break;
+        case TokenKind::kLe:
+          cop = CompareOp::kLe;
+          break;
+        case TokenKind::kGt:
+          cop = CompareOp::kGt;
+          break;
+        case TokenKind::kGe:
+          cop = CompareOp::kGe;
+          break;
+        default:
+          break;
       }
       r.node = NewNode(kind, op);
       r.node->ivalue = static_cast<int32_t>(cop);

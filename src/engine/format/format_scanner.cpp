@@ -10,34 +10,62 @@ bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 const char* TokenKindName(TokenKind kind) {
   switch (kind) {
-    case TokenKind::kEnd: return "the end of the format";
-    case TokenKind::kError: return "an invalid character";
-    case TokenKind::kWord: return "a word";
-    case TokenKind::kNumber: return "a number";
-    case TokenKind::kString: return "a 'literal'";
-    case TokenKind::kCondLiteral: return "a \"conditional literal\"";
-    case TokenKind::kRepLiteral: return "a |repeatable literal|";
-    case TokenKind::kSubfield: return "a subfield code";
-    case TokenKind::kComma: return "','";
-    case TokenKind::kLParen: return "'('";
-    case TokenKind::kRParen: return "')'";
-    case TokenKind::kLBracket: return "'['";
-    case TokenKind::kRBracket: return "']'";
-    case TokenKind::kDot: return "'.'";
-    case TokenKind::kDotDot: return "'..'";
-    case TokenKind::kPlus: return "'+'";
-    case TokenKind::kMinus: return "'-'";
-    case TokenKind::kStar: return "'*'";
-    case TokenKind::kSlash: return "'/'";
-    case TokenKind::kHash: return "'#'";
-    case TokenKind::kPercent: return "'%'";
-    case TokenKind::kEq: return "'='";
-    case TokenKind::kNe: return "'<>'";
-    case TokenKind::kLt: return "'<'";
-    case TokenKind::kLe: return "'<='";
-    case TokenKind::kGt: return "'>'";
-    case TokenKind::kGe: return "'>='";
-    case TokenKind::kColon: return "':'";
+    case TokenKind::kEnd:
+      return "the end of the format";
+    case TokenKind::kError:
+      return "an invalid character";
+    case TokenKind::kWord:
+      return "a word";
+    case TokenKind::kNumber:
+      return "a number";
+    case TokenKind::kString:
+      return "a 'literal'";
+    case TokenKind::kCondLiteral:
+      return "a \"conditional literal\"";
+    case TokenKind::kRepLiteral:
+      return "a |repeatable literal|";
+    case TokenKind::kSubfield:
+      return "a subfield code";
+    case TokenKind::kComma:
+      return "','";
+    case TokenKind::kLParen:
+      return "'('";
+    case TokenKind::kRParen:
+      return "')'";
+    case TokenKind::kLBracket:
+      return "'['";
+    case TokenKind::kRBracket:
+      return "']'";
+    case TokenKind::kDot:
+      return "'.'";
+    case TokenKind::kDotDot:
+      return "'..'";
+    case TokenKind::kPlus:
+      return "'+'";
+    case TokenKind::kMinus:
+      return "'-'";
+    case TokenKind::kStar:
+      return "'*'";
+    case TokenKind::kSlash:
+      return "'/'";
+    case TokenKind::kHash:
+      return "'#'";
+    case TokenKind::kPercent:
+      return "'%'";
+    case TokenKind::kEq:
+      return "'='";
+    case TokenKind::kNe:
+      return "'<>'";
+    case TokenKind::kLt:
+      return "'<'";
+    case TokenKind::kLe:
+      return "'<='";
+    case TokenKind::kGt:
+      return "'>'";
+    case TokenKind::kGe:
+      return "'>='";
+    case TokenKind::kColon:
+      return "':'";
   }
   return "a token";
 }
@@ -67,9 +95,15 @@ Token FormatScanner::Literal(TokenKind kind, char close, size_t start) {
   if (close_at == std::string_view::npos) {
     Token t = Make(TokenKind::kError, start, start + 1);
     switch (close) {
-      case '\'': t.text = "unclosed literal: the closing ' is missing"; break;
-      case '"': t.text = "unclosed conditional literal: the closing \" is missing"; break;
-      default: t.text = "unclosed repeatable literal: the closing | is missing"; break;
+      case '\'':
+        t.text = "unclosed literal: the closing ' is missing";
+        break;
+      case '"':
+        t.text = "unclosed conditional literal: the closing \" is missing";
+        break;
+      default:
+        t.text = "unclosed repeatable literal: the closing | is missing";
+        break;
     }
     pos_ = text_.size();
     return t;
@@ -106,9 +140,12 @@ Token FormatScanner::Next() {
     return Make(k1, start, pos_);
   };
   switch (c) {
-    case '\'': return Literal(TokenKind::kString, '\'', start);
-    case '"': return Literal(TokenKind::kCondLiteral, '"', start);
-    case '|': return Literal(TokenKind::kRepLiteral, '|', start);
+    case '\'':
+      return Literal(TokenKind::kString, '\'', start);
+    case '"':
+      return Literal(TokenKind::kCondLiteral, '"', start);
+    case '|':
+      return Literal(TokenKind::kRepLiteral, '|', start);
     case '^': {
       if (pos_ + 1 < text_.size() &&
           (IsLetter(text_[pos_ + 1]) || IsDigit(text_[pos_ + 1]) || text_[pos_ + 1] == '*')) {
@@ -122,28 +159,44 @@ Token FormatScanner::Next() {
       pos_ = text_.size();
       return t;
     }
-    case ',': return one(TokenKind::kComma);
-    case '(': return one(TokenKind::kLParen);
-    case ')': return one(TokenKind::kRParen);
-    case '[': return one(TokenKind::kLBracket);
-    case ']': return one(TokenKind::kRBracket);
-    case '.': return two_or_one('.', TokenKind::kDotDot, TokenKind::kDot);
-    case '+': return one(TokenKind::kPlus);
-    case '-': return one(TokenKind::kMinus);
-    case '*': return one(TokenKind::kStar);
-    case '/': return one(TokenKind::kSlash);
-    case '#': return one(TokenKind::kHash);
-    case '%': return one(TokenKind::kPercent);
-    case '=': return one(TokenKind::kEq);
-    case ':': return one(TokenKind::kColon);
-    case '>': return two_or_one('=', TokenKind::kGe, TokenKind::kGt);
+    case ',':
+      return one(TokenKind::kComma);
+    case '(':
+      return one(TokenKind::kLParen);
+    case ')':
+      return one(TokenKind::kRParen);
+    case '[':
+      return one(TokenKind::kLBracket);
+    case ']':
+      return one(TokenKind::kRBracket);
+    case '.':
+      return two_or_one('.', TokenKind::kDotDot, TokenKind::kDot);
+    case '+':
+      return one(TokenKind::kPlus);
+    case '-':
+      return one(TokenKind::kMinus);
+    case '*':
+      return one(TokenKind::kStar);
+    case '/':
+      return one(TokenKind::kSlash);
+    case '#':
+      return one(TokenKind::kHash);
+    case '%':
+      return one(TokenKind::kPercent);
+    case '=':
+      return one(TokenKind::kEq);
+    case ':':
+      return one(TokenKind::kColon);
+    case '>':
+      return two_or_one('=', TokenKind::kGe, TokenKind::kGt);
     case '<':
       if (pos_ + 1 < text_.size() && text_[pos_ + 1] == '>') {
         pos_ += 2;
         return Make(TokenKind::kNe, start, pos_);
       }
       return two_or_one('=', TokenKind::kLe, TokenKind::kLt);
-    default: break;
+    default:
+      break;
   }
   Token t = Make(TokenKind::kError, start, start + 1);
   t.text = "this character is not part of the format language (put text in quotes)";

@@ -39,9 +39,9 @@ enum class TokenKind : uint8_t {
 
 struct Token {
   TokenKind kind = TokenKind::kEnd;
-  int32_t start = 0;       // byte offset of the first byte in the format text
-  int32_t end = 0;         // byte offset one past the last byte
-  std::string_view text;   // see TokenKind; views into the format text
+  int32_t start = 0;      // byte offset of the first byte in the format text
+  int32_t end = 0;        // byte offset one past the last byte
+  std::string_view text;  // see TokenKind; views into the format text
   // 1-based position, as reported to users in compile errors.
   int32_t position() const { return start + 1; }
 };

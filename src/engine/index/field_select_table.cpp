@@ -48,7 +48,8 @@ Result<FieldSelectTable> FieldSelectTable::Parse(std::string_view text) {
     FstEntry e;
     e.line = static_cast<int>(line_no);
     uint32_t id = 0, technique = 0;
-    if (!TakeNumber(&line, 65535, &id)) return LineError(line_no, "the id must be a number 0..65535");
+    if (!TakeNumber(&line, 65535, &id))
+      return LineError(line_no, "the id must be a number 0..65535");
     if (line.empty() || !IsBlank(line.front())) {
       return LineError(line_no, "expected \"ID TECHNIQUE FORMAT\"");
     }

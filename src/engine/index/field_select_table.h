@@ -29,8 +29,8 @@ class CompiledFormat;
 struct FstEntry {
   uint16_t id = 0;
   int technique = 0;
-  std::string format;                       // as written in the file
-  int line = 0;                             // 1-based line of the file
+  std::string format;                        // as written in the file
+  int line = 0;                              // 1-based line of the file
   std::shared_ptr<CompiledFormat> compiled;  // set by the caller once compiled
 };
 

@@ -66,9 +66,9 @@ class IndexBuilder {
   std::vector<uint32_t> key_offset_;  // key k starts at key_bytes_[key_offset_[k]]
   std::vector<uint8_t> key_length_;
   std::vector<uint32_t> key_hash_;
-  std::vector<uint32_t> slots_;       // open addressing: 0 empty, else key number + 1
+  std::vector<uint32_t> slots_;  // open addressing: 0 empty, else key number + 1
   std::vector<Entry> entries_;
-  std::string lists_;                 // encoded key lists of the batch's records
+  std::string lists_;  // encoded key lists of the batch's records
   std::vector<RecordList> record_lists_;
 
   int64_t records_ = 0, postings_ = 0, batches_ = 0;

@@ -26,11 +26,11 @@
 namespace vardo {
 
 struct IndexRunStats {
-  int64_t records = 0;   // MFNs looked at
-  int64_t indexed = 0;   // active records whose keys were written
-  int64_t removed = 0;   // deleted records (no postings)
-  int64_t damaged = 0;   // records that could not be read (left pending)
-  int64_t postings = 0;  // postings written
+  int64_t records = 0;      // MFNs looked at
+  int64_t indexed = 0;      // active records whose keys were written
+  int64_t removed = 0;      // deleted records (no postings)
+  int64_t damaged = 0;      // records that could not be read (left pending)
+  int64_t postings = 0;     // postings written
   uint64_t file_bytes = 0;  // size of DB.ifp afterwards
 };
 

@@ -64,7 +64,9 @@ RecordIndexer::RecordIndexer(std::shared_ptr<const FieldSelectTable> fst,
 
 Status RecordIndexer::Postings(int32_t mfn, const Record& record, std::vector<KeyPosting>* out) {
   for (const FstEntry& e : fst_->entries()) {
-    if (!e.compiled) return Status::InvalidArgument("select table line " + std::to_string(e.line) + " is not compiled");
+    if (!e.compiled)
+      return Status::InvalidArgument("select table line " + std::to_string(e.line) +
+                                     " is not compiled");
     if (!evaluator_.Run(*e.compiled, record, &text_, kMaxOutput)) {
       const FormatRunError& err = evaluator_.error();
       return Status::InvalidArgument("MFN " + std::to_string(mfn) + ": select table line " +
@@ -98,7 +100,8 @@ Status IndexFormatEnvironment::ReadRecord(const std::string& db, int32_t mfn, Re
   return Status::Ok();
 }
 
-Result<int64_t> IndexFormatEnvironment::CountPostings(const std::string& db, const std::string& key) {
+Result<int64_t> IndexFormatEnvironment::CountPostings(const std::string& db,
+                                                      const std::string& key) {
   if (!space_) return int64_t{0};
   return CountPostingsForFormat(space_, db, key);
 }

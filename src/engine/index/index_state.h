@@ -40,7 +40,7 @@ struct IndexState {
   std::string ifp_file;                         // DB.ifp named by ordinal 57
   std::shared_ptr<InvertedFile> file;           // null: not open
   TermCursor cursor;
-  std::string last_message;                     // explanation of the last failure
+  std::string last_message;  // explanation of the last failure
 
   struct Other {
     uint64_t dev = 0, ino = 0;

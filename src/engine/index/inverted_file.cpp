@@ -306,8 +306,8 @@ Status InvertedFile::ReplaceRecords(std::vector<RecordPostings>* records) {
     if (r.mfn <= 0) return Status::InvalidArgument("MFN must be positive");
     for (const KeyPosting& kp : r.postings) {
       if (kp.key.empty() || kp.key.size() > ifp::kMaxKeyBytes) {
-        return Status::InvalidArgument("key of " + std::to_string(kp.key.size()) +
-                                       " bytes (1.." + std::to_string(ifp::kMaxKeyBytes) + ")");
+        return Status::InvalidArgument("key of " + std::to_string(kp.key.size()) + " bytes (1.." +
+                                       std::to_string(ifp::kMaxKeyBytes) + ")");
       }
     }
     std::sort(r.postings.begin(), r.postings.end());
@@ -511,14 +511,15 @@ Result<bool> InvertedFile::KeyFrom(std::string_view from, bool inclusive, std::s
     std::string* key;
     bool found = false;
   } first{key};
-  Status s = WalkKeys(from, inclusive,
-                      [](void* ctx, std::string_view k, int64_t) {
-                        auto* f = static_cast<First*>(ctx);
-                        f->key->assign(k);
-                        f->found = true;
-                        return false;
-                      },
-                      &first);
+  Status s = WalkKeys(
+      from, inclusive,
+      [](void* ctx, std::string_view k, int64_t) {
+        auto* f = static_cast<First*>(ctx);
+        f->key->assign(k);
+        f->found = true;
+        return false;
+      },
+      &first);
   if (!s.ok()) return s;
   return first.found;
 }
@@ -542,7 +543,8 @@ Status InvertedFile::WalkKeys(std::string_view from, bool inclusive,
                     : mdb_cursor_get(cur, &kv, &dv, MDB_SET_RANGE);
   if (rc == 0 && !inclusive && View(kv) == from) rc = mdb_cursor_get(cur, &kv, &dv, MDB_NEXT_NODUP);
   while (rc == 0) {
-    if (kv.mv_size == 0 || kv.mv_size > ifp::kMaxKeyBytes) return VARDO_CORRUPT("key size in " + path_);
+    if (kv.mv_size == 0 || kv.mv_size > ifp::kMaxKeyBytes)
+      return VARDO_CORRUPT("key size in " + path_);
     size_t n = 0;
     rc = mdb_cursor_count(cur, &n);
     if (rc != 0) break;

@@ -101,7 +101,8 @@ class InvertedFile {
   Result<int64_t> Count(std::string_view key);
   // Postings first..last (1-based, inclusive, clipped to the key's count)
   // of key, in stored order; none when absent.
-  Status Postings(std::string_view key, int64_t first, int64_t last, std::vector<ifp::Posting>* out);
+  Status Postings(std::string_view key, int64_t first, int64_t last,
+                  std::vector<ifp::Posting>* out);
   // The smallest key >= from (inclusive) or > from (exclusive) into *key;
   // false when there is none.  from "" with inclusive gives the first key.
   Result<bool> KeyFrom(std::string_view from, bool inclusive, std::string* key);

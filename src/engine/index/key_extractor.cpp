@@ -85,8 +85,8 @@ void Subfields(std::string_view line, LineSink* sink) {
     size_t start = caret + 2;
     if (start > line.size()) return;
     size_t next = line.find('^', start);
-    sink->Term(line.substr(start, next == std::string_view::npos ? std::string_view::npos
-                                                                 : next - start));
+    sink->Term(
+        line.substr(start, next == std::string_view::npos ? std::string_view::npos : next - start));
     caret = next;
   }
 }
@@ -136,11 +136,21 @@ void ExtractKeys(int technique, std::string_view output, const StopWords* stop_w
     ++line_no;
     LineSink sink(mfn, id, Saturate16(line_no), out);
     switch (technique) {
-      case 0: sink.Term(line); break;
-      case 1: Subfields(line, &sink); break;
-      case 2: SplitDelimited(line, '<', '>', &sink); break;
-      case 3: SplitDelimited(line, '/', '/', &sink); break;
-      case 4: Words(line, stop_words, &sink); break;
+      case 0:
+        sink.Term(line);
+        break;
+      case 1:
+        Subfields(line, &sink);
+        break;
+      case 2:
+        SplitDelimited(line, '<', '>', &sink);
+        break;
+      case 3:
+        SplitDelimited(line, '/', '/', &sink);
+        break;
+      case 4:
+        Words(line, stop_words, &sink);
+        break;
     }
     if (nl == std::string_view::npos) break;
     start = nl + 1;

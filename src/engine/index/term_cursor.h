@@ -31,7 +31,7 @@ class TermCursor {
   const std::string& current() const { return current_; }
 
  private:
-  std::string after_;     // reads continue from here
+  std::string after_;      // reads continue from here
   bool inclusive_ = true;  // whether after_ itself may be returned
   bool at_end_ = false;
   std::string current_;

@@ -15,7 +15,8 @@ constexpr size_t kBufferedFlushSize = size_t{1} << 20;
 Result<std::shared_ptr<ExportState>> ExportState::Open(const std::string& path) {
   if (path.empty()) return Status::InvalidArgument("empty export file path");
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) return Status::IoError("cannot open export file " + path + ": " + std::strerror(errno));
+  if (fd < 0)
+    return Status::IoError("cannot open export file " + path + ": " + std::strerror(errno));
   return std::shared_ptr<ExportState>(new ExportState(fd, path));
 }
 
@@ -51,7 +52,8 @@ Status ExportState::Flush() {
 
 Status ExportState::Add(const Record& record, int* skipped_fields) {
   if (skipped_fields != nullptr) *skipped_fields = 0;
-  if (fd_ < 0 || failed_) return Status::IoError("export file " + path_ + " is closed after an error");
+  if (fd_ < 0 || failed_)
+    return Status::IoError("export file " + path_ + " is closed after an error");
   int skipped = 0;
   Status s = writer_.Append(record, &pending_, &skipped);
   if (!s.ok()) {

@@ -46,10 +46,10 @@ inline constexpr char kSubfieldDelimiter = 0x1F;
 // In stored texts a subfield starts with '^' followed by its code.
 inline constexpr char kStoredSubfieldMark = '^';
 
-inline constexpr size_t kMaxRecordLength = 99999;   // five digits
-inline constexpr size_t kMaxFieldLength = 9999;     // four digits, terminator included
-inline constexpr size_t kMaxFieldStart = 99999;     // five digits
-inline constexpr int32_t kMaxIsoTag = 999;           // three digits
+inline constexpr size_t kMaxRecordLength = 99999;            // five digits
+inline constexpr size_t kMaxFieldLength = 9999;              // four digits, terminator included
+inline constexpr size_t kMaxFieldStart = 99999;              // five digits
+inline constexpr int32_t kMaxIsoTag = 999;                   // three digits
 inline constexpr size_t kMinRecordLength = kLeaderSize + 2;  // leader, directory end, record end
 
 // Leader offsets.

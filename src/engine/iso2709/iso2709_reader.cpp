@@ -119,21 +119,27 @@ Status Iso2709Reader::ParseRecord(const char* p, size_t size, Item* item) const 
   item->record.status = RecordStatus::kActive;
   item->fields_skipped = 0;
   item->substituted = 0;
-  if (size < kMinRecordLength) return VARDO_CORRUPT("record of " + Num(size) + " bytes is shorter than a leader");
-  if (p[size - 1] != kRecordTerminator) return VARDO_CORRUPT("record terminator 0x1D missing at its end");
+  if (size < kMinRecordLength)
+    return VARDO_CORRUPT("record of " + Num(size) + " bytes is shorter than a leader");
+  if (p[size - 1] != kRecordTerminator)
+    return VARDO_CORRUPT("record terminator 0x1D missing at its end");
   size_t base;
-  if (!ParseDigits(p + kLeaderBaseAddress, 5, &base)) return VARDO_CORRUPT("base address is not a number");
+  if (!ParseDigits(p + kLeaderBaseAddress, 5, &base))
+    return VARDO_CORRUPT("base address is not a number");
   if (base < kLeaderSize + 1 || base > size - 1) {
-    return VARDO_CORRUPT("base address " + Num(base) + " lies outside the record of " + Num(size) + " bytes");
+    return VARDO_CORRUPT("base address " + Num(base) + " lies outside the record of " + Num(size) +
+                         " bytes");
   }
-  if (p[base - 1] != kFieldTerminator) return VARDO_CORRUPT("directory terminator 0x1E missing before the base address");
+  if (p[base - 1] != kFieldTerminator)
+    return VARDO_CORRUPT("directory terminator 0x1E missing before the base address");
 
   // Entry map: digits the leader does not give fall back to the standard 4/5/0.
   const char* map = p + kLeaderEntryMap;
   const size_t len_width = IsDigit(map[0]) ? static_cast<size_t>(map[0] - '0') : 4;
   const size_t start_width = IsDigit(map[1]) ? static_cast<size_t>(map[1] - '0') : 5;
   const size_t impl_width = IsDigit(map[2]) ? static_cast<size_t>(map[2] - '0') : 0;
-  if (len_width == 0 || start_width == 0) return VARDO_CORRUPT("entry map gives a field length or start of width 0");
+  if (len_width == 0 || start_width == 0)
+    return VARDO_CORRUPT("entry map gives a field length or start of width 0");
   const size_t entry_size = 3 + len_width + start_width + impl_width;
   const size_t dir_size = base - 1 - kLeaderSize;
   if (dir_size % entry_size != 0) {
@@ -142,7 +148,8 @@ Status Iso2709Reader::ParseRecord(const char* p, size_t size, Item* item) const 
   }
 
   const char id_char = p[kLeaderIdentifierLength];
-  const size_t id_length = IsDigit(id_char) ? static_cast<size_t>(id_char - '0') : (layout_ == Layout::kMarc ? 2 : 0);
+  const size_t id_length =
+      IsDigit(id_char) ? static_cast<size_t>(id_char - '0') : (layout_ == Layout::kMarc ? 2 : 0);
   const bool map_subfields = layout_ == Layout::kMarc && id_length > 0;
 
   const char* data = p + base;
@@ -153,15 +160,18 @@ Status Iso2709Reader::ParseRecord(const char* p, size_t size, Item* item) const 
   for (size_t k = 0; k < entries; ++k) {
     const char* e = p + kLeaderSize + k * entry_size;
     size_t length, start;
-    if (!ParseDigits(e + 3, len_width, &length) || !ParseDigits(e + 3 + len_width, start_width, &start)) {
+    if (!ParseDigits(e + 3, len_width, &length) ||
+        !ParseDigits(e + 3 + len_width, start_width, &start)) {
       return VARDO_CORRUPT("directory entry " + Num(k + 1) + ": length or start is not a number");
     }
     const std::string tag_text(e, 3);
     if (start > data_size || length > data_size - start) {
-      return VARDO_CORRUPT("field " + Num(k + 1) + " (tag " + tag_text + ") lies outside the data area");
+      return VARDO_CORRUPT("field " + Num(k + 1) + " (tag " + tag_text +
+                           ") lies outside the data area");
     }
     if (length == 0 || data[start + length - 1] != kFieldTerminator) {
-      return VARDO_CORRUPT("field " + Num(k + 1) + " (tag " + tag_text + ") lacks its terminator 0x1E");
+      return VARDO_CORRUPT("field " + Num(k + 1) + " (tag " + tag_text +
+                           ") lacks its terminator 0x1E");
     }
     size_t tag;
     if (!ParseDigits(e, 3, &tag) || tag == 0) {

@@ -48,12 +48,12 @@ class Iso2709Reader {
   struct Item {
     enum class Kind { kRecord, kDamaged, kEnd };
     Kind kind = Kind::kEnd;
-    uint64_t offset = 0;        // byte position in the file of the record or damaged span
-    uint64_t length = 0;        // bytes it covers
-    std::string reason;         // kDamaged: what is wrong
-    Record record;              // kRecord: the fields (mfn 0), status from the leader
-    int fields_skipped = 0;     // kRecord: directory entries without a tag 001..999
-    int64_t substituted = 0;    // kRecord: characters the decoder substituted
+    uint64_t offset = 0;      // byte position in the file of the record or damaged span
+    uint64_t length = 0;      // bytes it covers
+    std::string reason;       // kDamaged: what is wrong
+    Record record;            // kRecord: the fields (mfn 0), status from the leader
+    int fields_skipped = 0;   // kRecord: directory entries without a tag 001..999
+    int64_t substituted = 0;  // kRecord: characters the decoder substituted
   };
 
   Iso2709Reader(Layout layout, TextDecoder decoder);

@@ -41,8 +41,8 @@ class Iso2709Writer {
  private:
   struct Planned {
     const Field* field;
-    size_t length;       // bytes in the data area, terminator included
-    bool add_indicators; // MARC: two blanks go before the text
+    size_t length;        // bytes in the data area, terminator included
+    bool add_indicators;  // MARC: two blanks go before the text
   };
   Layout layout_;
   std::vector<Planned> plan_;

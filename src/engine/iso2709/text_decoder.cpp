@@ -28,14 +28,14 @@ const Cp850Reverse& Reverse() {
 
 bool IsCombiningMark(uint32_t c) { return c >= 0x0300 && c <= 0x036F; }
 
-
 }  // namespace
 
 Result<TextDecoder::Encoding> TextDecoder::ParseName(std::string_view name) {
   std::string n;
   for (char c : name) n.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
   if (n == "utf-8" || n == "utf8") return Encoding::kUtf8;
-  if (n == "latin1" || n == "latin-1" || n == "iso-8859-1" || n == "iso8859-1") return Encoding::kLatin1;
+  if (n == "latin1" || n == "latin-1" || n == "iso-8859-1" || n == "iso8859-1")
+    return Encoding::kLatin1;
   if (n == "cp1252" || n == "windows-1252") return Encoding::kCp1252;
   if (n == "cp850" || n == "ibm850") return Encoding::kCp850;
   return Status::InvalidArgument("unknown encoding '" + std::string(name) +
