@@ -21,9 +21,11 @@
 namespace vardo::iso2709 {
 namespace {
 
+// Compiled-in source path, not __FILE__: the samples are listed while the
+// test binary is being registered, before the environment is set, and
+// __FILE__ may be relative to the build folder (compiler caches rewrite it).
 std::string DataDir() {
-  const std::string f = __FILE__;
-  return f.substr(0, f.find_last_of('/')) + "/iso2709_data";
+  return std::string(BRAMBLE_TEST_SOURCE_DIR) + "/tests/engine/iso2709_data";
 }
 
 std::vector<std::string> SampleFiles() {
@@ -73,7 +75,7 @@ TEST_P(Iso2709GoldenTest, DumpMatchesGoldenAndRecordsSurviveARewrite) {
   const std::string path = DataDir() + "/" + name;
   const Layout layout = name.ends_with(".mrc") ? Layout::kMarc : Layout::kPlain;
   const TextDecoder decoder(name.find("utf8") != std::string::npos ? TextDecoder::Encoding::kUtf8
-                                                                    : TextDecoder::Encoding::kCp850);
+                                                                   : TextDecoder::Encoding::kCp850);
   Iso2709Reader reader(layout, decoder);
   ASSERT_TRUE(reader.OpenFile(path).ok());
   std::string dump;
@@ -82,8 +84,8 @@ TEST_P(Iso2709GoldenTest, DumpMatchesGoldenAndRecordsSurviveARewrite) {
     ASSERT_TRUE(reader.Next(&item).ok());
     if (item.kind == Iso2709Reader::Item::Kind::kEnd) break;
     if (item.kind == Iso2709Reader::Item::Kind::kDamaged) {
-      dump += "damaged @" + std::to_string(item.offset) + " +" + std::to_string(item.length) + ": " +
-              StableReason(item.reason) + "\n";
+      dump += "damaged @" + std::to_string(item.offset) + " +" + std::to_string(item.length) +
+              ": " + StableReason(item.reason) + "\n";
       continue;
     }
     const Record& r = item.record;
@@ -91,7 +93,8 @@ TEST_P(Iso2709GoldenTest, DumpMatchesGoldenAndRecordsSurviveARewrite) {
             (r.status == RecordStatus::kActive ? " active" : " deleted") +
             " skipped=" + std::to_string(item.fields_skipped) +
             " substituted=" + std::to_string(item.substituted) + "\n";
-    for (const Field& f : r.fields) dump += "  " + std::to_string(f.tag) + " " + Escaped(f.text) + "\n";
+    for (const Field& f : r.fields)
+      dump += "  " + std::to_string(f.tag) + " " + Escaped(f.text) + "\n";
 
     // read -> write -> read: the same fields and leader codes.
     Iso2709Writer writer(layout);
