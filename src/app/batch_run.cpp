@@ -104,6 +104,53 @@ bool PutBack(const std::string& backup, const std::string& live) {
   return true;
 }
 
+// The backup copies of one database.  Taking, restoring and deleting them are
+// kept to these three small functions, the only places that touch them.
+struct Backups {
+  explicit Backups(const std::string& master_path)
+      : master(master_path),
+        xref(XrefPath(master_path)),
+        master_copy(MasterBackupPath(master_path)),
+        xref_copy(XrefBackupPath(master_path)) {}
+  std::string master, xref, master_copy, xref_copy;
+};
+
+void DeleteBackups(const Backups& b) {
+  std::remove(b.master_copy.c_str());
+  std::remove(b.xref_copy.c_str());
+}
+
+// False with *failed naming the copy that could not be made (none is left).
+bool TakeBackups(CDbSession& db, const Backups& b, std::string* failed) {
+  // Closing the files first puts every byte the engine holds on disk, so
+  // the copies are of the database as it is.
+  db.ReleaseMasterFile();
+  if (!CopyFileFast(b.master, b.master_copy)) {
+    *failed = b.master_copy;
+  } else if (!CopyFileFast(b.xref, b.xref_copy)) {
+    *failed = b.xref_copy;
+  } else {
+    return true;
+  }
+  DeleteBackups(b);
+  return false;
+}
+
+// False with *failed naming the copy that could not be put back (the copies
+// then stay on disk).
+bool RestoreBackups(CDbSession& db, const Backups& b, std::string* failed) {
+  db.ReleaseMasterFile();
+  if (!PutBack(b.master_copy, b.master)) {
+    *failed = b.master_copy;
+    return false;
+  }
+  if (!PutBack(b.xref_copy, b.xref)) {
+    *failed = b.xref_copy;
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 void RecordStep::LogChange(const std::string& rest) {
@@ -174,8 +221,12 @@ bool CopyFileFast(const std::string& source, const std::string& dest) {
 
 BatchRunResult RunBatch(AppContext& ctx, Ui& ui, Progress& progress, const BatchRunParams& params,
                         const RecordWork& work) {
+  return RunBatch(ctx, ui, progress, ctx.selection(), params, work);
+}
+
+BatchRunResult RunBatch(AppContext& ctx, Ui& ui, Progress& progress, const MfnSelection& sel,
+                        const BatchRunParams& params, const RecordWork& work) {
   BatchRunResult result;
-  const MfnSelection& sel = ctx.selection();
   if (!params.skip_guards) {
     if (!ctx.database_open()) {
       ui.Message(ctx.Msg(10, 2), kCaption, Buttons::kOk, Icon::kWarning);
@@ -187,29 +238,29 @@ BatchRunResult RunBatch(AppContext& ctx, Ui& ui, Progress& progress, const Batch
     }
   }
   CDbSession& db = ctx.db();
-  const std::string master = ctx.db_path();
-  const std::string master_backup = MasterBackupPath(master);
-  const std::string xref_backup = XrefBackupPath(master);
-  const std::string xref = XrefPath(master);
+  const Backups backups{ctx.db_path()};
+  const bool take_backups = params.backups && !params.writes_to_other_database;
+  const ReadPolicy read_policy =
+      params.writes_to_other_database ? ReadPolicy::kPlainOnly : params.read_policy;
 
+  // The log first: a run that cannot leave its trace does not start.
   RunLog log(ctx.run_log_path(), ctx.db_name());
+  if (!log.Open()) {
+    ui.Message(log.path() + "\n" + ctx.Msg(28, 7), kCaption, Buttons::kOk, Icon::kError);
+    return result;
+  }
   FlushingUi run_ui(ui, log);
 
-  if (params.backups) {
-    // Closing the files first puts every byte the engine holds on disk, so
-    // the copies are of the database as it is.
-    db.ReleaseMasterFile();
-    if (!CopyFileFast(master, master_backup)) {
-      std::remove(master_backup.c_str());
-      ui.Message(master_backup + "\n" + ctx.Msg(1, 9), kCaption, Buttons::kOk, Icon::kError);
+  if (take_backups) {
+    std::string failed;
+    if (!TakeBackups(db, backups, &failed)) {
+      ui.Message(failed + "\n" + ctx.Msg(28, 2), kCaption, Buttons::kOk, Icon::kError);
       return result;
     }
-    if (!CopyFileFast(xref, xref_backup)) {
-      std::remove(master_backup.c_str());
-      std::remove(xref_backup.c_str());
-      ui.Message(xref_backup + "\n" + ctx.Msg(1, 9), kCaption, Buttons::kOk, Icon::kError);
-      return result;
-    }
+  }
+  if (params.begin && !params.begin(run_ui)) {
+    if (take_backups) DeleteBackups(backups);
+    return result;
   }
 
   const std::string label = ctx.Msg(params.label);
@@ -221,14 +272,35 @@ BatchRunResult RunBatch(AppContext& ctx, Ui& ui, Progress& progress, const Batch
   progress.SetRange(0, std::min<int32_t>(total, 100), 1);
   progress.Show();
 
+  // Closes the log and the window; false when the log's last lines could not
+  // be written.
   auto finish = [&]() {
-    log.Close();
+    const bool log_ok = log.Close();
     progress.Close();
     ui.SetBusy(false);
+    return log_ok;
   };
-  auto log_not_read = [&](int32_t mfn) {
-    log.Append(label + ": " + std::to_string(mfn) + " " + ctx.Msg(23, 3));
-    ++result.not_read;
+  auto run_end_hook = [&]() {
+    if (params.end) params.end(result);
+  };
+  // The failure end: stop, keep the backups, say what failed.
+  auto fail = [&](int32_t mfn, int32_t failure) {
+    result.end = RunEnd::kFailed;
+    result.failed_mfn = mfn;
+    result.failure = failure;
+    const bool log_ok = finish();
+    run_end_hook();
+    std::string text;
+    if (mfn > 0) {
+      text = ctx.Msg(28, 4) + " " + std::to_string(mfn) + "\n" + std::to_string(failure) + " " +
+             CDbSession::ResultText(failure) + "\n";
+    }
+    if (mfn <= 0 || !log_ok) text += log.path() + "\n" + ctx.Msg(28, 8) + "\n";
+    text += std::to_string(result.changed) + " " + ctx.Msg(26, 6) + "\r\n" +
+            std::to_string(total - result.changed) + " " + ctx.Msg(28, 6);
+    if (take_backups) text += "\n" + ctx.Msg(28, 5);
+    ui.Message(text, kCaption, Buttons::kOk, Icon::kError);
+    return result;
   };
 
   int percent = 0;
@@ -249,35 +321,26 @@ BatchRunResult RunBatch(AppContext& ctx, Ui& ui, Progress& progress, const Batch
     if (progress.Cancelled()) {
       if (result.steps > 0) db.UnlockRecord();
       log.Close();
-      bool restored = true;
       std::string failed;
-      if (params.backups) {
-        db.ReleaseMasterFile();
-        if (!PutBack(master_backup, master)) {
-          restored = false;
-          failed = master_backup;
-        } else if (!PutBack(xref_backup, xref)) {
-          restored = false;
-          failed = xref_backup;
-        }
-      }
+      const bool restored = !take_backups || RestoreBackups(db, backups, &failed);
       result.end = RunEnd::kCancelled;
-      result.restored = params.backups && restored;
+      result.restored = take_backups && restored;
       progress.Close();
       ui.SetBusy(false);
+      run_end_hook();
       if (restored) {
-        const MessageId fallback = params.backups ? MessageId{18, 9} : MessageId{20, 1};
+        const MessageId fallback = take_backups ? MessageId{18, 9} : MessageId{20, 1};
         ui.Message(ctx.Msg(params.cancel_message.value_or(fallback)), kCaption, Buttons::kOk,
                    Icon::kInformation);
       } else {
-        ui.Message(failed + "\n" + ctx.Msg(1, 9), kCaption, Buttons::kOk, Icon::kError);
+        ui.Message(failed + "\n" + ctx.Msg(28, 3), kCaption, Buttons::kOk, Icon::kError);
       }
       return result;
     }
 
     ++result.steps;
     bool have_record = false;
-    switch (params.read_policy) {
+    switch (read_policy) {
       case ReadPolicy::kPlainThenLocked:
         if (db.ReadRecord(mfn, false) < 0) break;
         // The second read takes the lock; when another program holds it the
@@ -292,38 +355,49 @@ BatchRunResult RunBatch(AppContext& ctx, Ui& ui, Progress& progress, const Batch
         break;
     }
     StepResult step_result = StepResult::kNext;
+    int32_t failure = 0;
     if (!have_record) {
-      log_not_read(mfn);
+      if (params.report_unread) {
+        log.Append(label + ": " + std::to_string(mfn) + " " + ctx.Msg(23, 3));
+        ++result.not_read;
+      }
     } else {
       ++result.read;
       RecordStep step{mfn, i, db, log, run_ui};
       step.label_text = &label;
       step_result = work(step);
+      if (step.changed) ++result.changed;
+      result.refused += step.refused;
+      failure = step.failure;
     }
-    if (params.unlock_after_step && params.read_policy != ReadPolicy::kPlainOnly) {
+    if (params.unlock_after_step && read_policy != ReadPolicy::kPlainOnly) {
       db.UnlockRecord();
     }
+    if (step_result == StepResult::kFail) return fail(mfn, failure);
+    // A log that can no longer be written stops the run like a failed record
+    // write: the run must not go on changing records it cannot account for.
+    if (log.failed()) return fail(0, 0);
     if (step_result == StepResult::kStop) {
       result.end = RunEnd::kStopped;
-      if (params.backups && !params.keep_backups_on_stop) {
-        std::remove(master_backup.c_str());
-        std::remove(xref_backup.c_str());
-      }
-      finish();
+      if (take_backups && !params.keep_backups_on_stop) DeleteBackups(backups);
+      if (!finish()) return fail(0, 0);
+      run_end_hook();
       return result;
     }
   }
 
-  if (params.backups) {
-    std::remove(master_backup.c_str());
-    std::remove(xref_backup.c_str());
-  }
+  // The last lines reach the disk before the backups go.
+  if (!log.Flush()) return fail(0, 0);
+  if (take_backups) DeleteBackups(backups);
   result.end = RunEnd::kCompleted;
   finish();
+  run_end_hook();
   if (params.show_totals) {
-    ui.Message(std::to_string(result.read) + " " + ctx.Msg(15, 6) + "\r\n" +
-                   std::to_string(result.not_read) + " " + ctx.Msg(18, 10),
-               kCaption, Buttons::kOk, Icon::kInformation);
+    std::string text = std::to_string(result.read) + " " + ctx.Msg(15, 6) + "\r\n" +
+                       std::to_string(result.not_read) + " " + ctx.Msg(18, 10);
+    if (result.refused > 0) text += "\r\n" + std::to_string(result.refused) + " " + ctx.Msg(28, 9);
+    ui.Message(text, kCaption, Buttons::kOk,
+               result.refused > 0 ? Icon::kWarning : Icon::kInformation);
   }
   return result;
 }

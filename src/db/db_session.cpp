@@ -151,6 +151,13 @@ std::string FetchRaw(int32_t space, int32_t tag, int32_t occ) {
 }
 }  // namespace
 
+int32_t CDbSession::GetFieldRaw(int32_t tag, int32_t occ, std::string* text) {
+  *text = FetchRaw(space_, tag, occ);
+  return static_cast<int32_t>(text->size());
+}
+
+std::string CDbSession::ResultText(int32_t result) { return vardo::vardo_strerror(result); }
+
 int32_t CDbSession::AppendField(int32_t tag, const std::string& text) {
   if (!ValidTag(tag)) return vardo::VARDO_BAD_ARGUMENT;
   // Only the text is converted: converting the whole command could change its
@@ -162,24 +169,35 @@ int32_t CDbSession::AppendField(int32_t tag, const std::string& text) {
 }
 
 int32_t CDbSession::InsertOcc(int32_t tag, const std::string& text, int32_t pos) {
-  if (!ValidTag(tag)) return vardo::VARDO_BAD_ARGUMENT;
-  const int32_t n = OccCount(tag);
   std::string stored = text;
   ToStorage(stored);
-  int32_t r = SendCommand(AppendCommand(tag, stored));
+  return InsertOccRaw(tag, stored, pos);
+}
+
+int32_t CDbSession::InsertOccRaw(int32_t tag, const std::string& text, int32_t pos) {
+  if (!ValidTag(tag)) return vardo::VARDO_BAD_ARGUMENT;
+  const int32_t n = OccCount(tag);
+  int32_t r = SendCommand(AppendCommand(tag, text));
   if (r < 0) return r;
   r = SendCommand("s");
   if (r < 0) return r;
   // Move the old occurrences pos..n behind the new one, so that it ends up as
   // occurrence pos.
   if (pos >= 1 && pos <= n) {
-    for (int32_t i = 0; i < n - pos + 1; ++i) {
-      std::string moved = FetchRaw(space_, tag, pos);
-      r = SendCommand(DeleteOccCommand(tag, pos));
-      if (r < 0) return r;
-      r = SendCommand(AppendCommand(tag, moved));
-      if (r < 0) return r;
-    }
+    r = MoveOccurrencesToEnd(tag, pos, n - pos + 1);
+    if (r < 0) return r;
+  }
+  return 0;
+}
+
+int32_t CDbSession::MoveOccurrencesToEnd(int32_t tag, int32_t occ, int32_t count) {
+  std::string moved;
+  for (int32_t i = 0; i < count; ++i) {
+    moved = FetchRaw(space_, tag, occ);
+    int32_t r = SendCommand(DeleteOccCommand(tag, occ));
+    if (r < 0) return r;
+    r = SendCommand(AppendCommand(tag, moved));
+    if (r < 0) return r;
   }
   return 0;
 }
@@ -202,11 +220,8 @@ int32_t CDbSession::ReplaceOccRaw(int32_t tag, int32_t occ, const std::string& t
   }
   r = SendCommand(AppendCommand(tag, text));
   if (r < 0) return r;
-  for (int32_t i = 0; i < n - occ; ++i) {
-    std::string moved = FetchRaw(space_, tag, occ);
-    r = SendCommand(DeleteOccCommand(tag, occ));
-    if (r < 0) return r;
-    r = SendCommand(AppendCommand(tag, moved));
+  if (occ < n) {
+    r = MoveOccurrencesToEnd(tag, occ, n - occ);
     if (r < 0) return r;
   }
   return SendCommand("s");
