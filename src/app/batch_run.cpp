@@ -1,18 +1,15 @@
 #include "app/batch_run.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
+#include <optional>
 
 #include "app/app_context.h"
 #include "app/progress.h"
 #include "app/run_log.h"
 #include "app/ui.h"
 #include "db/db_session.h"
+#include "engine/file_system.h"
 
 namespace bramble {
 
@@ -82,26 +79,37 @@ std::string StemOf(const std::string& master_path) {
   return master_path.size() >= 3 ? master_path.substr(0, master_path.size() - 3) : master_path;
 }
 
-bool WriteAll(int fd, const char* p, size_t n) {
-  while (n > 0) {
-    ssize_t w = ::write(fd, p, n);
-    if (w < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    p += w;
-    n -= static_cast<size_t>(w);
-  }
-  return true;
+// The backups are the engine's: it copies the pair under its append lock (a
+// consistent pair while other programs write) and writes it back into the live
+// files without detaching this session, so its inverted file, tables and
+// compiled format stay as they were.  Nothing here releases the database.
+
+// Takes both copies; false (after showing why) when they cannot be made.
+bool TakeBackups(AppContext& ctx, Ui& ui, CDbSession& db, const std::string& master_backup,
+                 const std::string& xref_backup) {
+  if (db.TakeBackup(master_backup, xref_backup) == 0) return true;
+  ui.Message(master_backup + "\n" + xref_backup + "\n" + ctx.Msg(29, 1), kCaption, Buttons::kOk,
+             Icon::kError);
+  return false;
 }
 
-// Puts a backup back over the live file: a rename replaces it atomically and
-// removes the backup in the same step; a copy is the fallback.
-bool PutBack(const std::string& backup, const std::string& live) {
-  if (std::rename(backup.c_str(), live.c_str()) == 0) return true;
-  if (!CopyFileFast(backup, live)) return false;
-  std::remove(backup.c_str());
-  return true;
+// Puts both copies back and removes them.  On failure the copies stay, and
+// the text to show (the copies' paths and what to do) is returned.
+std::optional<std::string> RestoreBackups(AppContext& ctx, CDbSession& db,
+                                          const std::string& master_backup,
+                                          const std::string& xref_backup) {
+  const int32_t rc = db.RestoreBackup(master_backup, xref_backup);
+  if (rc == 0) {
+    db.DeleteBackup(master_backup, xref_backup);
+    return std::nullopt;
+  }
+  return master_backup + "\n" + xref_backup + "\n" +
+         ctx.Msg(CDbSession::IsInUse(rc) ? MessageId{29, 2} : MessageId{29, 3});
+}
+
+void DeleteBackups(CDbSession& db, const std::string& master_backup,
+                   const std::string& xref_backup) {
+  db.DeleteBackup(master_backup, xref_backup);
 }
 
 }  // namespace
@@ -118,58 +126,7 @@ std::string XrefBackupPath(const std::string& master_path) { return StemOf(maste
 std::string XrefPath(const std::string& master_path) { return StemOf(master_path) + "xrf"; }
 
 bool CopyFileFast(const std::string& source, const std::string& dest) {
-  int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
-  if (in < 0) return false;
-  struct stat st;
-  if (::fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(in);
-    return false;
-  }
-  int out = ::open(dest.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, st.st_mode & 0777);
-  if (out < 0) {
-    ::close(in);
-    return false;
-  }
-  bool ok = true;
-  off_t left = st.st_size;
-  bool use_plain = false;
-  while (left > 0) {
-    // copy_file_range lets the kernel (or the file system, by reflink) move
-    // the bytes without bringing them into this process.
-    ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, static_cast<size_t>(left), 0);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      use_plain = n < 0 && (errno == EXDEV || errno == ENOSYS || errno == EINVAL ||
-                            errno == EOPNOTSUPP || errno == EPERM);
-      if (!use_plain && n < 0) ok = false;
-      break;
-    }
-    left -= n;
-  }
-  if (ok && use_plain) {
-    char buf[1 << 16];
-    for (;;) {
-      ssize_t n = ::read(in, buf, sizeof buf);
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) {
-        ok = false;
-        break;
-      }
-      if (n == 0) break;
-      if (!WriteAll(out, buf, static_cast<size_t>(n))) {
-        ok = false;
-        break;
-      }
-    }
-  }
-  // A file that shrank under us would leave a short copy; the size check
-  // catches it as well as a short read.
-  struct stat after;
-  if (ok && (::fstat(out, &after) != 0 || after.st_size != st.st_size)) ok = false;
-  ::close(in);
-  if (::close(out) != 0) ok = false;
-  if (!ok) ::unlink(dest.c_str());
-  return ok;
+  return vardo::CopyFile(source, dest).ok();
 }
 
 BatchRunResult RunBatch(AppContext& ctx, Ui& ui, Progress& progress, const BatchRunParams& params,
@@ -190,27 +147,11 @@ BatchRunResult RunBatch(AppContext& ctx, Ui& ui, Progress& progress, const Batch
   const std::string master = ctx.db_path();
   const std::string master_backup = MasterBackupPath(master);
   const std::string xref_backup = XrefBackupPath(master);
-  const std::string xref = XrefPath(master);
 
   RunLog log(ctx.run_log_path(), ctx.db_name());
   FlushingUi run_ui(ui, log);
 
-  if (params.backups) {
-    // Closing the files first puts every byte the engine holds on disk, so
-    // the copies are of the database as it is.
-    db.ReleaseMasterFile();
-    if (!CopyFileFast(master, master_backup)) {
-      std::remove(master_backup.c_str());
-      ui.Message(master_backup + "\n" + ctx.Msg(1, 9), kCaption, Buttons::kOk, Icon::kError);
-      return result;
-    }
-    if (!CopyFileFast(xref, xref_backup)) {
-      std::remove(master_backup.c_str());
-      std::remove(xref_backup.c_str());
-      ui.Message(xref_backup + "\n" + ctx.Msg(1, 9), kCaption, Buttons::kOk, Icon::kError);
-      return result;
-    }
-  }
+  if (params.backups && !TakeBackups(ctx, ui, db, master_backup, xref_backup)) return result;
 
   const std::string label = ctx.Msg(params.label);
   const std::string record_word =
@@ -249,18 +190,9 @@ BatchRunResult RunBatch(AppContext& ctx, Ui& ui, Progress& progress, const Batch
     if (progress.Cancelled()) {
       if (result.steps > 0) db.UnlockRecord();
       log.Close();
-      bool restored = true;
-      std::string failed;
-      if (params.backups) {
-        db.ReleaseMasterFile();
-        if (!PutBack(master_backup, master)) {
-          restored = false;
-          failed = master_backup;
-        } else if (!PutBack(xref_backup, xref)) {
-          restored = false;
-          failed = xref_backup;
-        }
-      }
+      std::optional<std::string> failed;
+      if (params.backups) failed = RestoreBackups(ctx, db, master_backup, xref_backup);
+      const bool restored = !failed;
       result.end = RunEnd::kCancelled;
       result.restored = params.backups && restored;
       progress.Close();
@@ -270,7 +202,7 @@ BatchRunResult RunBatch(AppContext& ctx, Ui& ui, Progress& progress, const Batch
         ui.Message(ctx.Msg(params.cancel_message.value_or(fallback)), kCaption, Buttons::kOk,
                    Icon::kInformation);
       } else {
-        ui.Message(failed + "\n" + ctx.Msg(1, 9), kCaption, Buttons::kOk, Icon::kError);
+        ui.Message(*failed, kCaption, Buttons::kOk, Icon::kError);
       }
       return result;
     }
@@ -306,18 +238,14 @@ BatchRunResult RunBatch(AppContext& ctx, Ui& ui, Progress& progress, const Batch
     if (step_result == StepResult::kStop) {
       result.end = RunEnd::kStopped;
       if (params.backups && !params.keep_backups_on_stop) {
-        std::remove(master_backup.c_str());
-        std::remove(xref_backup.c_str());
+        DeleteBackups(db, master_backup, xref_backup);
       }
       finish();
       return result;
     }
   }
 
-  if (params.backups) {
-    std::remove(master_backup.c_str());
-    std::remove(xref_backup.c_str());
-  }
+  if (params.backups) DeleteBackups(db, master_backup, xref_backup);
   result.end = RunEnd::kCompleted;
   finish();
   if (params.show_totals) {
