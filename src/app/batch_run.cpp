@@ -1,18 +1,15 @@
 #include "app/batch_run.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
+#include <optional>
 
 #include "app/app_context.h"
 #include "app/progress.h"
 #include "app/run_log.h"
 #include "app/ui.h"
 #include "db/db_session.h"
+#include "engine/file_system.h"
 
 namespace bramble {
 
@@ -82,73 +79,40 @@ std::string StemOf(const std::string& master_path) {
   return master_path.size() >= 3 ? master_path.substr(0, master_path.size() - 3) : master_path;
 }
 
-bool WriteAll(int fd, const char* p, size_t n) {
-  while (n > 0) {
-    ssize_t w = ::write(fd, p, n);
-    if (w < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    p += w;
-    n -= static_cast<size_t>(w);
-  }
-  return true;
-}
-
-// Puts a backup back over the live file: a rename replaces it atomically and
-// removes the backup in the same step; a copy is the fallback.
-bool PutBack(const std::string& backup, const std::string& live) {
-  if (std::rename(backup.c_str(), live.c_str()) == 0) return true;
-  if (!CopyFileFast(backup, live)) return false;
-  std::remove(backup.c_str());
-  return true;
-}
-
 // The backup copies of one database.  Taking, restoring and deleting them are
-// kept to these three small functions, the only places that touch them.
+// kept to these three small functions, the only places that touch them.  The
+// copies are the engine's: it copies the pair under its append lock (a
+// consistent pair while other programs write) and writes it back into the live
+// files without detaching this session, so its inverted file, tables and
+// compiled format stay as they were.  Nothing here releases the database.
 struct Backups {
   explicit Backups(const std::string& master_path)
-      : master(master_path),
-        xref(XrefPath(master_path)),
-        master_copy(MasterBackupPath(master_path)),
-        xref_copy(XrefBackupPath(master_path)) {}
-  std::string master, xref, master_copy, xref_copy;
+      : master_copy(MasterBackupPath(master_path)), xref_copy(XrefBackupPath(master_path)) {}
+  std::string master_copy, xref_copy;
 };
 
-void DeleteBackups(const Backups& b) {
-  std::remove(b.master_copy.c_str());
-  std::remove(b.xref_copy.c_str());
+void DeleteBackups(CDbSession& db, const Backups& b) {
+  db.DeleteBackup(b.master_copy, b.xref_copy);
 }
 
-// False with *failed naming the copy that could not be made (none is left).
-bool TakeBackups(CDbSession& db, const Backups& b, std::string* failed) {
-  // Closing the files first puts every byte the engine holds on disk, so
-  // the copies are of the database as it is.
-  db.ReleaseMasterFile();
-  if (!CopyFileFast(b.master, b.master_copy)) {
-    *failed = b.master_copy;
-  } else if (!CopyFileFast(b.xref, b.xref_copy)) {
-    *failed = b.xref_copy;
-  } else {
-    return true;
-  }
-  DeleteBackups(b);
+// Takes both copies; false (after showing why) when they cannot be made.
+bool TakeBackups(AppContext& ctx, Ui& ui, CDbSession& db, const Backups& b) {
+  if (db.TakeBackup(b.master_copy, b.xref_copy) == 0) return true;
+  ui.Message(b.master_copy + "\n" + b.xref_copy + "\n" + ctx.Msg(29, 1), kCaption, Buttons::kOk,
+             Icon::kError);
   return false;
 }
 
-// False with *failed naming the copy that could not be put back (the copies
-// then stay on disk).
-bool RestoreBackups(CDbSession& db, const Backups& b, std::string* failed) {
-  db.ReleaseMasterFile();
-  if (!PutBack(b.master_copy, b.master)) {
-    *failed = b.master_copy;
-    return false;
+// Puts both copies back and removes them.  On failure the copies stay, and
+// the text to show (the copies' paths and what to do) is returned.
+std::optional<std::string> RestoreBackups(AppContext& ctx, CDbSession& db, const Backups& b) {
+  const int32_t rc = db.RestoreBackup(b.master_copy, b.xref_copy);
+  if (rc == 0) {
+    DeleteBackups(db, b);
+    return std::nullopt;
   }
-  if (!PutBack(b.xref_copy, b.xref)) {
-    *failed = b.xref_copy;
-    return false;
-  }
-  return true;
+  return b.master_copy + "\n" + b.xref_copy + "\n" +
+         ctx.Msg(CDbSession::IsInUse(rc) ? MessageId{29, 2} : MessageId{29, 3});
 }
 
 }  // namespace
@@ -165,58 +129,7 @@ std::string XrefBackupPath(const std::string& master_path) { return StemOf(maste
 std::string XrefPath(const std::string& master_path) { return StemOf(master_path) + "xrf"; }
 
 bool CopyFileFast(const std::string& source, const std::string& dest) {
-  int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
-  if (in < 0) return false;
-  struct stat st;
-  if (::fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(in);
-    return false;
-  }
-  int out = ::open(dest.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, st.st_mode & 0777);
-  if (out < 0) {
-    ::close(in);
-    return false;
-  }
-  bool ok = true;
-  off_t left = st.st_size;
-  bool use_plain = false;
-  while (left > 0) {
-    // copy_file_range lets the kernel (or the file system, by reflink) move
-    // the bytes without bringing them into this process.
-    ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, static_cast<size_t>(left), 0);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      use_plain = n < 0 && (errno == EXDEV || errno == ENOSYS || errno == EINVAL ||
-                            errno == EOPNOTSUPP || errno == EPERM);
-      if (!use_plain && n < 0) ok = false;
-      break;
-    }
-    left -= n;
-  }
-  if (ok && use_plain) {
-    char buf[1 << 16];
-    for (;;) {
-      ssize_t n = ::read(in, buf, sizeof buf);
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) {
-        ok = false;
-        break;
-      }
-      if (n == 0) break;
-      if (!WriteAll(out, buf, static_cast<size_t>(n))) {
-        ok = false;
-        break;
-      }
-    }
-  }
-  // A file that shrank under us would leave a short copy; the size check
-  // catches it as well as a short read.
-  struct stat after;
-  if (ok && (::fstat(out, &after) != 0 || after.st_size != st.st_size)) ok = false;
-  ::close(in);
-  if (::close(out) != 0) ok = false;
-  if (!ok) ::unlink(dest.c_str());
-  return ok;
+  return vardo::CopyFile(source, dest).ok();
 }
 
 BatchRunResult RunBatch(AppContext& ctx, Ui& ui, Progress& progress, const BatchRunParams& params,
@@ -251,15 +164,9 @@ BatchRunResult RunBatch(AppContext& ctx, Ui& ui, Progress& progress, const MfnSe
   }
   FlushingUi run_ui(ui, log);
 
-  if (take_backups) {
-    std::string failed;
-    if (!TakeBackups(db, backups, &failed)) {
-      ui.Message(failed + "\n" + ctx.Msg(28, 2), kCaption, Buttons::kOk, Icon::kError);
-      return result;
-    }
-  }
+  if (take_backups && !TakeBackups(ctx, ui, db, backups)) return result;
   if (params.begin && !params.begin(run_ui)) {
-    if (take_backups) DeleteBackups(backups);
+    if (take_backups) DeleteBackups(db, backups);
     return result;
   }
 
@@ -321,8 +228,9 @@ BatchRunResult RunBatch(AppContext& ctx, Ui& ui, Progress& progress, const MfnSe
     if (progress.Cancelled()) {
       if (result.steps > 0) db.UnlockRecord();
       log.Close();
-      std::string failed;
-      const bool restored = !take_backups || RestoreBackups(db, backups, &failed);
+      std::optional<std::string> failed;
+      if (take_backups) failed = RestoreBackups(ctx, db, backups);
+      const bool restored = !failed;
       result.end = RunEnd::kCancelled;
       result.restored = take_backups && restored;
       progress.Close();
@@ -333,7 +241,7 @@ BatchRunResult RunBatch(AppContext& ctx, Ui& ui, Progress& progress, const MfnSe
         ui.Message(ctx.Msg(params.cancel_message.value_or(fallback)), kCaption, Buttons::kOk,
                    Icon::kInformation);
       } else {
-        ui.Message(failed + "\n" + ctx.Msg(28, 3), kCaption, Buttons::kOk, Icon::kError);
+        ui.Message(*failed, kCaption, Buttons::kOk, Icon::kError);
       }
       return result;
     }
@@ -379,7 +287,7 @@ BatchRunResult RunBatch(AppContext& ctx, Ui& ui, Progress& progress, const MfnSe
     if (log.failed()) return fail(0, 0);
     if (step_result == StepResult::kStop) {
       result.end = RunEnd::kStopped;
-      if (take_backups && !params.keep_backups_on_stop) DeleteBackups(backups);
+      if (take_backups && !params.keep_backups_on_stop) DeleteBackups(db, backups);
       if (!finish()) return fail(0, 0);
       run_end_hook();
       return result;
@@ -388,7 +296,7 @@ BatchRunResult RunBatch(AppContext& ctx, Ui& ui, Progress& progress, const MfnSe
 
   // The last lines reach the disk before the backups go.
   if (!log.Flush()) return fail(0, 0);
-  if (take_backups) DeleteBackups(backups);
+  if (take_backups) DeleteBackups(db, backups);
   result.end = RunEnd::kCompleted;
   finish();
   run_end_hook();

@@ -6,11 +6,13 @@
 //   1. Guards: no database open -> message 10.2; no record set -> message 5.4.
 //      Nothing is changed and no backup is taken.  (Runs check their own
 //      inputs, an empty tag and the like, before calling RunBatch.)
-//   2. Backups: the master file is copied to its "ms~" copy and the
-//      cross-reference file to its "xr~" copy beside it.  A copy that fails
-//      refuses the run (the backup path + LF + message 28.2): a run without a
-//      backup could not be undone, and a stale copy from an earlier run must
-//      never be restored over newer data.
+//   2. Backups: the engine copies the master file to its "ms~" copy and the
+//      cross-reference file to its "xr~" copy beside it (CDbSession::
+//      TakeBackup: under the engine's append lock, so the pair is consistent
+//      while other programs write; both synced).  A copy that fails refuses
+//      the run (the two paths + LF + message 29.1): a run without a backup
+//      could not be undone.  The session is not released: its inverted file,
+//      tables and compiled format stay attached through the run and after.
 //   3. The progress window (title 1.8, Cancel) over 0..min(count, 100).
 //   4. The walk over the record set (range or list mode).  Per step: progress
 //      (<= 100 steps: "\n" + 10.7 + " " + MFN on every step; more: "\n" + 10.7
@@ -23,12 +25,13 @@
 //      real number, so a run of 101 records fills the bar in 100 steps.
 //   5. The end: backups deleted, the totals message (read + " " + 15.6 CR LF
 //      not read + " " + 18.10) unless the run shows its own summary.
-//   6. Cancel: the lock released, the backups put back over the master and
-//      cross-reference files (renamed over them: atomic, and the backups are
-//      gone at once), message 18.9 (or the run's own).  The inverted file is
-//      not touched.  Should a backup fail to go back, the backups stay on disk
-//      and the box names the one that failed (path + LF + message 28.3)
-//      instead of claiming the records were restored.
+//   6. Cancel: the lock released, the backups written back into the live
+//      files by the engine (CDbSession::RestoreBackup; the session stays
+//      attached) and then deleted, message 18.9 (or the run's own).  The
+//      inverted file is not touched.  While another program or session has
+//      the database open the restore is refused and changes nothing: the
+//      backups stay and the box says so and what to do (paths + LF + 29.2);
+//      a restore that fails part-way keeps them too (paths + LF + 29.3).
 //   7. Failure: a write of a record that fails (the work returns
 //      StepResult::kFail with RecordStep::failure), or a run-log write that
 //      fails, ends the run at once: the lock is released, the backups stay

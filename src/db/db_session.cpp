@@ -242,4 +242,21 @@ int32_t CDbSession::ReleaseMasterFile() {
   return vardo::vardo_release_master_file(space_);
 }
 
+int32_t CDbSession::TakeBackup(const std::string& master_copy, const std::string& xref_copy) {
+  if (space_ <= 0) return vardo::VARDO_NO_DATABASE;
+  return vardo::vardo_backup(space_, master_copy.c_str(), xref_copy.c_str());
+}
+
+int32_t CDbSession::RestoreBackup(const std::string& master_copy, const std::string& xref_copy) {
+  if (space_ <= 0) return vardo::VARDO_NO_DATABASE;
+  return vardo::vardo_restore(space_, master_copy.c_str(), xref_copy.c_str());
+}
+
+int32_t CDbSession::DeleteBackup(const std::string& master_copy, const std::string& xref_copy) {
+  if (space_ <= 0) return vardo::VARDO_NO_DATABASE;
+  return vardo::vardo_delete_backup(space_, master_copy.c_str(), xref_copy.c_str());
+}
+
+bool CDbSession::IsInUse(int32_t result) { return result == vardo::VARDO_IN_USE; }
+
 }  // namespace bramble

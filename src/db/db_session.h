@@ -92,6 +92,19 @@ class CDbSession {
   // One-line text of an engine result ("VARDO_BAD_ARGUMENT: ..."), for logs
   // and messages; the program reaches the engine's texts only through here.
   static std::string ResultText(int32_t result);
+  // Backup copies of the open database (the engine's vardo_backup, _restore
+  // and _delete_backup).  TakeBackup copies both files under the engine's
+  // append lock; other sessions may stay open.  RestoreBackup writes the
+  // copies back into the live files and keeps this session attached (inverted
+  // file and tables included; the current record is dropped); it is refused,
+  // changing nothing, while another session has the database open (IsInUse
+  // of the result).  Neither removes the copies: DeleteBackup does.
+  // 0, or a negative engine code.
+  int32_t TakeBackup(const std::string& master_copy, const std::string& xref_copy);
+  int32_t RestoreBackup(const std::string& master_copy, const std::string& xref_copy);
+  int32_t DeleteBackup(const std::string& master_copy, const std::string& xref_copy);
+  // Whether a result says other sessions have the database open.
+  static bool IsInUse(int32_t result);
 
   // -1 on error (out holds the message); 0 with empty output; else the length.
   // The output is in storage form (a format copies stored bytes).

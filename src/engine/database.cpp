@@ -1,6 +1,7 @@
 #include "engine/database.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -10,6 +11,7 @@
 #include "engine/database_checker.h"
 #include "engine/database_impl.h"
 #include "engine/file_format.h"
+#include "engine/file_system.h"
 #include "engine/record_image.h"
 
 namespace vardo {
@@ -101,6 +103,15 @@ Status Database::Impl::WriteEntry(int32_t mfn, const XrefEntry& e) {
   return xrf.Write(XrfEntryOffset(mfn), buf, kXrfEntrySize);
 }
 
+Status Database::Impl::LockAlone(const std::string& what) {
+  Status s = mst.Lock(kSessionLockByte, 1, true, 0);
+  if (s.IsBusy()) {
+    return Status::InUse(what +
+                         ": other sessions have the database open; close them and try again");
+  }
+  return s;
+}
+
 Database::Database() : impl_(std::make_unique<Impl>()) {
   if (const char* env = std::getenv("VARDO_LOCK_TIMEOUT_MS")) {
     int ms = std::atoi(env);
@@ -128,18 +139,45 @@ void Database::Close() {
   impl_->poisoned = false;
 }
 
+namespace {
+
+// True when path still names the file open as fd: a create or compaction may
+// have renamed a new file over it between the open and the session lock.
+bool StillNamed(int fd, const std::string& path) {
+  struct stat a, b;
+  return ::fstat(fd, &a) == 0 && ::stat(path.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
+         a.st_ino == b.st_ino;
+}
+
+bool XrefStale(PosixFile& xrf, uint64_t generation) {
+  char hdr[kXrfHeaderSize];
+  Result<uint64_t> n = xrf.Read(0, kXrfHeaderSize, hdr);
+  return !n.ok() || *n < kXrfHeaderSize || std::memcmp(hdr, kXrfMagic, 8) != 0 ||
+         DecodeFixed64(hdr + 8) != generation;
+}
+
+}  // namespace
+
 Status Database::Open(const std::string& path) {
   Close();
   base_ = BasePath(path);
   if (base_.empty()) return Status::InvalidArgument("empty database path");
   Impl& d = *impl_;
-  Status s = d.mst.Open(base_ + ".mst", false);
-  if (!s.ok()) return s;
-  // A shared lock on the session byte keeps compaction away while we are open.
-  s = d.mst.Lock(kSessionLockByte, 1, false, 0);
-  if (!s.ok()) {
+  Status s;
+  for (int attempt = 0;; ++attempt) {
+    s = d.mst.Open(base_ + ".mst", false);
+    if (!s.ok()) return s;
+    // A shared lock on the session byte keeps compaction, restores and
+    // rebuilds away while we are open.  Those hold it only for their run, so
+    // wait a little before calling the database busy.
+    s = d.mst.Lock(kSessionLockByte, 1, false, std::min(lock_timeout_ms_, 1000));
+    if (!s.ok()) {
+      Close();
+      return s.IsBusy() ? Status::Busy(base_ + " is being compacted, restored or repaired") : s;
+    }
+    if (StillNamed(d.mst.fd(), base_ + ".mst")) break;
     Close();
-    return s.IsBusy() ? Status::Busy(base_ + " is being compacted") : s;
+    if (attempt == 5) return Status::Busy(base_ + ".mst keeps being replaced");
   }
   Result<ControlRecord> c = d.ReadControl(&d.generation);
   if (!c.ok()) {
@@ -153,13 +191,20 @@ Status Database::Open(const std::string& path) {
   }
   // The cross-reference file is a cache of the master file: when it is
   // missing, short, or from another generation (a compaction that stopped
-  // between its two renames), it is rebuilt from the images.
-  char hdr[kXrfHeaderSize];
-  Result<uint64_t> n = d.xrf.Read(0, kXrfHeaderSize, hdr);
-  bool stale = !n.ok() || *n < kXrfHeaderSize || std::memcmp(hdr, kXrfMagic, 8) != 0 ||
-               DecodeFixed64(hdr + 8) != d.generation;
-  if (stale) {
-    s = DatabaseChecker(this).RebuildXref(nullptr);
+  // between its two renames), it is rebuilt from the images.  The rebuild
+  // replaces the file, so it needs the database alone; the question is asked
+  // again under the append lock, since another session may have rebuilt it.
+  if (XrefStale(d.xrf, d.generation)) {
+    s = d.LockAlone(base_ + ".xrf must be rebuilt");
+    if (s.ok()) s = d.LockHeader();
+    if (s.ok()) {
+      c = d.ReadControl(&d.generation);
+      const bool stale = c.ok() && XrefStale(d.xrf, d.generation);
+      d.UnlockHeader();
+      if (!c.ok()) s = c.status();
+      if (s.ok() && stale) s = DatabaseChecker(this).RebuildXref(nullptr);
+      d.UnlockAlone();
+    }
     if (!s.ok()) {
       Close();
       return s;
@@ -172,6 +217,18 @@ Status Database::Create(const std::string& path) {
   Close();
   base_ = BasePath(path);
   if (base_.empty()) return Status::InvalidArgument("empty database path");
+  // Existing files are replaced only when no session has them open: an open
+  // session would go on writing to unlinked files.  The exclusive session
+  // lock on the old master file is held until the new files are in place.
+  PosixFile old;
+  if (old.Open(base_ + ".mst", false).ok()) {
+    Status s = old.Lock(kSessionLockByte, 1, true, 0);
+    if (s.IsBusy()) {
+      return Status::InUse(base_ + " cannot be created anew: other sessions have it open; close " +
+                           "them and try again");
+    }
+    if (!s.ok()) return s;
+  }
   // New files are written beside the old ones and renamed over them, so a
   // session that still maps the old files never sees them shrink under it.
   const uint64_t gen = NewGeneration();
@@ -180,26 +237,102 @@ Status Database::Create(const std::string& path) {
   char xh[kXrfHeaderSize];
   std::memcpy(xh, kXrfMagic, 8);
   EncodeFixed64(xh + 8, gen);
-  const std::pair<std::string, std::string> files[] = {
-      {base_ + ".mst", std::string(ctl, kControlSize)},
-      {base_ + ".xrf", std::string(xh, kXrfHeaderSize)}};
-  for (const auto& [name, content] : files) {
-    std::string tmp = name + ".new";
-    PosixFile f;
-    ::unlink(tmp.c_str());
-    Status s = f.Open(tmp, true);
-    if (s.ok()) s = f.Write(0, content.data(), content.size());
-    if (s.ok()) s = f.Sync();
-    f.Close();
-    if (s.ok() && ::rename(tmp.c_str(), name.c_str()) != 0) {
-      s = Status::IoError("cannot rename " + tmp + ": " + std::strerror(errno));
-    }
-    if (!s.ok()) {
-      ::unlink(tmp.c_str());
-      return s;
+  // The cross-reference file goes first: a crash between the two leaves the
+  // old master file with a cross-reference file of another generation, which
+  // the next open rebuilds.
+  Status s = ReplaceFile(base_ + ".xrf", std::string(xh, kXrfHeaderSize));
+  if (s.ok()) s = ReplaceFile(base_ + ".mst", std::string(ctl, kControlSize));
+  old.Close();
+  if (!s.ok()) return s;
+  return Open(base_);
+}
+
+Status Database::Backup(const std::string& master_copy, const std::string& xref_copy) {
+  if (!is_open()) return Status::InvalidArgument("no database open");
+  Impl& d = *impl_;
+  for (const std::string& copy : {master_copy, xref_copy}) {
+    if (copy.empty() || StillNamed(d.mst.fd(), copy) || StillNamed(d.xrf.fd(), copy)) {
+      return Status::InvalidArgument("a backup copy cannot be a live file: " + copy);
     }
   }
-  return Open(base_);
+  if (master_copy == xref_copy) return Status::InvalidArgument("the two copies need two names");
+  // Every change of either file is made under the append lock, so the two
+  // copies taken under it belong together.
+  Status s = d.LockHeader();
+  if (!s.ok()) return s;
+  s = CopyFile(base_ + ".mst", master_copy);
+  if (s.ok()) s = CopyFile(base_ + ".xrf", xref_copy);
+  d.UnlockHeader();
+  if (s.ok()) s = SyncFolderOf(master_copy);
+  if (s.ok()) s = SyncFolderOf(xref_copy);
+  if (!s.ok()) {
+    (void)RemoveFile(master_copy);
+    (void)RemoveFile(xref_copy);
+  }
+  return s;
+}
+
+namespace {
+
+// The generation a copy carries, or Corruption when it is not a master file
+// (or cross-reference file) of ours.
+Result<uint64_t> CopyGeneration(const std::string& path, bool master) {
+  PosixFile f;
+  Status s = f.Open(path, false);
+  if (!s.ok()) return s;
+  char buf[kControlSize];
+  Result<uint64_t> n = f.Read(0, master ? kControlSize : kXrfHeaderSize, buf);
+  if (!n.ok()) return n.status();
+  if (master) {
+    if (*n < kControlSize || std::memcmp(buf, kMstMagic, 8) != 0 ||
+        DecodeFixed32(buf + kControlCrcOffset) != Crc32c(buf, kControlCrcOffset)) {
+      return VARDO_CORRUPT(path + " is not a master file");
+    }
+    return DecodeFixed64(buf + 40);
+  }
+  if (*n < kXrfHeaderSize || std::memcmp(buf, kXrfMagic, 8) != 0) {
+    return VARDO_CORRUPT(path + " is not a cross-reference file");
+  }
+  return DecodeFixed64(buf + 8);
+}
+
+}  // namespace
+
+Status Database::Restore(const std::string& master_copy, const std::string& xref_copy) {
+  if (!is_open()) return Status::InvalidArgument("no database open");
+  Impl& d = *impl_;
+  Status s = d.LockAlone(base_ + " cannot be restored");
+  if (!s.ok()) return s;
+  s = d.LockHeader();
+  if (!s.ok()) {
+    d.UnlockAlone();
+    return s;
+  }
+  // Copies of another generation (the database was compacted or created
+  // anew since) are not a prefix of the live master file: refuse them.
+  for (bool master : {true, false}) {
+    Result<uint64_t> gen = CopyGeneration(master ? master_copy : xref_copy, master);
+    if (!gen.ok()) {
+      s = gen.status().IsNotFound()
+              ? Status::IoError("no backup copy " + (master ? master_copy : xref_copy))
+              : gen.status();
+    } else if (*gen != d.generation) {
+      s = VARDO_CORRUPT((master ? master_copy : xref_copy) + " is not a copy of " + base_);
+    }
+    if (!s.ok()) break;
+  }
+  // The master file only grew since the copies were taken, so every entry of
+  // the copied cross-reference file points at an image that is still there:
+  // it goes back first.  Then the master file's copy brings back the control
+  // record and cuts the images written since.  Stopped at any point, every
+  // record is at its copied version or its later one.
+  if (s.ok()) s = CopyInto(xref_copy, d.xrf.fd(), d.xrf.path());
+  if (s.ok()) s = CopyInto(master_copy, d.mst.fd(), d.mst.path());
+  d.UnlockHeader();
+  // The files shrank under this object's maps: reopen them.  Closing gives up
+  // the exclusive session lock and every record lock.
+  Status reopened = Open(base_);
+  return s.ok() ? reopened : s;
 }
 
 Result<ControlRecord> Database::ReadControl() {

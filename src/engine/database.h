@@ -61,7 +61,8 @@ class Database {
   // Corruption when it is not a master file of ours.  A missing or short
   // cross-reference file is not an error (entries read as unused).
   Status Open(const std::string& path);
-  // Creates empty files (replacing existing ones) and opens them.
+  // Creates empty files (replacing existing ones) and opens them.  InUse,
+  // and nothing replaced, while another session has the existing files open.
   Status Create(const std::string& path);
   void Close();
   bool is_open() const;
@@ -108,6 +109,17 @@ class Database {
   // keeps its mark, so its new version is indexed next time.  One lock and
   // one write per run of consecutive MFNs, however many records.
   Status ClearPending(const std::vector<int32_t>& mfns, uint64_t snapshot);
+
+  // Backup copies of the master and cross-reference files, taken under the
+  // append lock so that the pair is consistent while other sessions write.
+  // Both copies and their folder are synced; a failure removes both.
+  Status Backup(const std::string& master_copy, const std::string& xref_copy);
+  // Writes the copies back into the live files (cross-reference file first,
+  // then the master file), which keep their inodes.  InUse while another
+  // session has the database open; Corruption when the copies are not of
+  // this database's generation.  The object stays open (reopened on the same
+  // files); its record locks are released.  The copies are not removed.
+  Status Restore(const std::string& master_copy, const std::string& xref_copy);
 
   // Counts per state over 1..next_mfn-1.
   Result<DatabaseStats> Stats();

@@ -7,6 +7,7 @@
 #include "engine/coding.h"
 #include "engine/database_impl.h"
 #include "engine/file_format.h"
+#include "engine/file_system.h"
 #include "engine/record_image.h"
 
 namespace vardo {
@@ -74,21 +75,6 @@ bool ImageAt(PosixFile& mst, uint64_t offset, uint64_t limit, int32_t mfn, Recor
   if (len == 0 || offset + len > limit) return false;
   const char* p = mst.View(offset, len);
   return p && DecodeImage(p, len, mfn, rec, nullptr).ok();
-}
-
-Status WriteFileAtomically(const std::string& name, const std::string& content) {
-  std::string tmp = name + ".new";
-  ::unlink(tmp.c_str());
-  PosixFile f;
-  Status s = f.Open(tmp, true);
-  if (s.ok()) s = f.Write(0, content.data(), content.size());
-  if (s.ok()) s = f.Sync();
-  f.Close();
-  if (s.ok() && ::rename(tmp.c_str(), name.c_str()) != 0) {
-    s = Status::IoError("cannot rename " + tmp + ": " + std::strerror(errno));
-  }
-  if (!s.ok()) ::unlink(tmp.c_str());
-  return s;
 }
 
 }  // namespace
@@ -169,6 +155,17 @@ Status DatabaseChecker::Check(CheckReport* report) {
 }
 
 Status DatabaseChecker::RebuildXref(CheckReport* report) {
+  // The new file is renamed over the old one: a session that has the old one
+  // open would go on writing to an unlinked file, so none may.
+  Database::Impl& d = *db_->impl_;
+  Status s = d.LockAlone(db_->base_path() + " cannot be repaired");
+  if (!s.ok()) return s;
+  s = RebuildXrefAlone(report);
+  d.UnlockAlone();
+  return s;
+}
+
+Status DatabaseChecker::RebuildXrefAlone(CheckReport* report) {
   Database::Impl& d = *db_->impl_;
   Status s = d.LockHeader();
   if (!s.ok()) return s;
@@ -221,7 +218,7 @@ Status DatabaseChecker::RebuildXref(CheckReport* report) {
   if (!control_ok || ctl.end_offset != c->end_offset || ctl.next_mfn != c->next_mfn) {
     s = d.WriteControl(ctl, gen);
   }
-  if (s.ok()) s = WriteFileAtomically(db_->base_path() + ".xrf", xrf);
+  if (s.ok()) s = ReplaceFile(db_->base_path() + ".xrf", xrf);
   if (s.ok()) {
     d.generation = gen;
     d.held.clear();  // the new file carries no locks
@@ -299,8 +296,8 @@ Status DatabaseChecker::Compact(bool purge, CompactResult* result) {
   // The master file's rename is the commit point: before it the old database
   // is intact; after it, an old cross-reference file no longer matches the
   // generation and is rebuilt when the database is next opened.
-  s = WriteFileAtomically(base + ".mst", mst);
-  if (s.ok()) s = WriteFileAtomically(base + ".xrf", xrf);
+  s = ReplaceFile(base + ".mst", mst);
+  if (s.ok()) s = ReplaceFile(base + ".xrf", xrf);
   result->bytes_before = *size;
   result->bytes_after = mst.size();
   d.UnlockHeader();

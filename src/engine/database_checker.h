@@ -8,8 +8,9 @@
 // moment leaves either the old or the new database, never a mix.
 //
 // The checker works on an open Database it does not own.  Repair and compaction
-// hold the master file's append lock while they run; compaction also needs the
-// session lock exclusively (Busy while another session has the database open).
+// hold the master file's append lock while they run, and need the session lock
+// exclusively: repair is refused with InUse, compaction with Busy, while
+// another session has the database open.
 #pragma once
 
 #include <string>
@@ -43,6 +44,7 @@ class DatabaseChecker {
   Status Compact(bool purge, CompactResult* result);
 
  private:
+  Status RebuildXrefAlone(CheckReport* report);
   Database* db_;
 };
 

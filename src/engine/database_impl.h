@@ -32,6 +32,13 @@ struct Database::Impl {
   Status WriteEntry(int32_t mfn, const XrefEntry& e);
   Status LockHeader() { return mst.Lock(format::kHeaderLockByte, 1, true, -1); }
   void UnlockHeader() { (void)mst.Unlock(format::kHeaderLockByte, 1); }
+  // Turns this session's shared session lock into an exclusive one, without
+  // waiting: InUse (naming what) while any other session has the database
+  // open.  Operations that replace or rewrite whole files (restore, repair,
+  // the rebuild of a stale cross-reference file) hold it.
+  Status LockAlone(const std::string& what);
+  // Back to the shared session lock every open session holds.
+  void UnlockAlone() { (void)mst.Lock(format::kSessionLockByte, 1, false, 0); }
 };
 
 // Encodes the 16-byte entry of mfn into p.

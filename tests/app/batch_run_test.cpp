@@ -305,7 +305,8 @@ TEST_F(BatchRunTest, BackupThatCannotBeMadeRefusesTheRun) {
   EXPECT_EQ(r.end, RunEnd::kRefused);
   EXPECT_EQ(calls, 0);
   EXPECT_FALSE(Exists(dir_.File("cds.ms~")));
-  EXPECT_EQ(ui_.messages(), std::vector<std::string>{dir_.File("cds.xr~") + "\n" + Marker(28, 2)});
+  EXPECT_EQ(ui_.messages(), std::vector<std::string>{dir_.File("cds.ms~") + "\n" +
+                                                     dir_.File("cds.xr~") + "\n" + Marker(29, 1)});
   EXPECT_EQ(Mst(), mst);
 }
 
