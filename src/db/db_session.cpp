@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "db/text_conversion.h"
 #include "engine/vardo.h"
@@ -149,6 +150,26 @@ std::string FetchRaw(int32_t space, int32_t tag, int32_t occ) {
   text.resize(n > 0 ? static_cast<size_t>(n) : 0);
   return text;
 }
+// Whole texts of every occurrence of tag in storage form, in order, from one
+// walk of the directory and one copy per occurrence.
+std::vector<std::string> FetchAllRaw(int32_t space, int32_t tag) {
+  std::vector<std::string> out;
+  int32_t leader[7];
+  if (vardo::vardo_record_leader(space, 0, leader) < 0 || leader[5] <= 0) return out;
+  const int32_t count = leader[5];
+  std::vector<int32_t> entries(static_cast<size_t>(count) * 3);
+  const int32_t got = vardo::vardo_directory_entries(space, 0, 1, count, entries.data());
+  for (int32_t p = 0; p < got; ++p) {
+    if (entries[3 * static_cast<size_t>(p)] != tag) continue;
+    const size_t len = static_cast<size_t>(std::max(entries[3 * static_cast<size_t>(p) + 2], 0));
+    std::string text(len + 1, '\0');
+    int32_t m = vardo::vardo_field_at(space, 0, p + 1, text.data(), static_cast<int32_t>(len + 1));
+    text.resize(m > 0 ? static_cast<size_t>(m) : 0);
+    out.push_back(std::move(text));
+  }
+  return out;
+}
+
 }  // namespace
 
 int32_t CDbSession::GetFieldRaw(int32_t tag, int32_t occ, std::string* text) {
@@ -214,17 +235,20 @@ int32_t CDbSession::ReplaceOccRaw(int32_t tag, int32_t occ, const std::string& t
   if (!ValidTag(tag) || occ < 1) return vardo::VARDO_BAD_ARGUMENT;
   const int32_t n = OccCount(tag);
   int32_t r = 0;
-  if (occ <= n) {
-    r = SendCommand(DeleteOccCommand(tag, occ));
-    if (r < 0) return r;
+  if (occ > n) {
+    r = SendCommand(AppendCommand(tag, text));
+    return r < 0 ? r : SendCommand("s");
   }
-  r = SendCommand(AppendCommand(tag, text));
-  if (r < 0) return r;
-  if (occ < n) {
-    r = MoveOccurrencesToEnd(tag, occ, n - occ);
-    if (r < 0) return r;
-  }
-  return SendCommand("s");
+  // The tag's occurrences are read once through one directory walk, deleted
+  // with one command and appended again in order with occurrence occ
+  // replaced; the sort puts them back at the tag's place.  Moving them one by
+  // one would walk the record once per later occurrence.
+  std::vector<std::string> texts = FetchAllRaw(space_, tag);
+  if (static_cast<int32_t>(texts.size()) != n) return vardo::VARDO_BAD_ARGUMENT;
+  texts[static_cast<size_t>(occ) - 1] = text;
+  r = SendCommand("d" + std::to_string(tag));
+  for (size_t i = 0; i < texts.size() && r >= 0; ++i) r = SendCommand(AppendCommand(tag, texts[i]));
+  return r < 0 ? r : SendCommand("s");
 }
 
 int32_t CDbSession::DeleteField(int32_t tag, int32_t occ) {

@@ -71,6 +71,13 @@ Result<ControlRecord> Database::Impl::ReadControl(uint64_t* gen_out) {
   return VARDO_CORRUPT("control record checksum mismatch");
 }
 
+int64_t Database::Impl::MfnLimit() {
+  Result<uint64_t> m = mst.Size();
+  Result<uint64_t> x = xrf.is_open() ? xrf.Size() : Result<uint64_t>(uint64_t{0});
+  const uint64_t limit = (m.ok() ? *m / kMinImageBytes : 0) + (x.ok() ? *x / kXrfEntrySize : 0);
+  return static_cast<int64_t>(std::min<uint64_t>(limit, INT32_MAX - 1));
+}
+
 Status Database::Impl::WriteControl(const ControlRecord& c, uint64_t gen) {
   char buf[kControlSize];
   EncodeControl(c, gen, buf);
@@ -78,14 +85,23 @@ Status Database::Impl::WriteControl(const ControlRecord& c, uint64_t gen) {
 }
 
 XrefState Database::Impl::ReadEntry(int32_t mfn, XrefEntry* e) {
-  const char* p = xrf.View(XrfEntryOffset(mfn), kXrfEntrySize);
-  if (p == nullptr) return XrefState::kUnused;
+  // Another session may be rewriting the entry while it is read through the
+  // map; a torn copy fails its checksum, so copy it again a few times before
+  // calling the entry damaged.
+  char p[kXrfEntrySize];
   static const char kZero[kXrfEntrySize] = {};
-  if (std::memcmp(p, kZero, kXrfEntrySize) == 0) return XrefState::kUnused;
-  char tmp[16];
-  std::memcpy(tmp, p, 12);
-  EncodeFixed32(tmp + 12, static_cast<uint32_t>(mfn));
-  if (DecodeFixed32(p + 12) != Crc32c(tmp, 16)) return XrefState::kDamaged;
+  bool crc_ok = false;
+  for (int attempt = 0; attempt < 5 && !crc_ok; ++attempt) {
+    const char* view = xrf.View(XrfEntryOffset(mfn), kXrfEntrySize);
+    if (view == nullptr) return XrefState::kUnused;
+    std::memcpy(p, view, kXrfEntrySize);
+    if (std::memcmp(p, kZero, kXrfEntrySize) == 0) return XrefState::kUnused;
+    char tmp[16];
+    std::memcpy(tmp, p, 12);
+    EncodeFixed32(tmp + 12, static_cast<uint32_t>(mfn));
+    crc_ok = DecodeFixed32(p + 12) == Crc32c(tmp, 16);
+  }
+  if (!crc_ok) return XrefState::kDamaged;
   e->offset = DecodeFixed64(p);
   e->flags = DecodeFixed32(p + 8);
   if ((e->flags & ~kXrfKnownFlags) != 0) return XrefState::kDamaged;
@@ -137,6 +153,7 @@ void Database::Close() {
   impl_->mst.Close();  // closing the descriptors drops every lock they hold
   impl_->xrf.Close();
   impl_->poisoned = false;
+  impl_->read_only = false;
 }
 
 namespace {
@@ -150,6 +167,7 @@ bool StillNamed(int fd, const std::string& path) {
 }
 
 bool XrefStale(PosixFile& xrf, uint64_t generation) {
+  if (!xrf.is_open()) return true;  // a read-only open of a database without one
   char hdr[kXrfHeaderSize];
   Result<uint64_t> n = xrf.Read(0, kXrfHeaderSize, hdr);
   return !n.ok() || *n < kXrfHeaderSize || std::memcmp(hdr, kXrfMagic, 8) != 0 ||
@@ -158,14 +176,16 @@ bool XrefStale(PosixFile& xrf, uint64_t generation) {
 
 }  // namespace
 
-Status Database::Open(const std::string& path) {
+Status Database::Open(const std::string& path, bool read_only) {
   Close();
+  xref_rebuilt_entries_ = -1;
   base_ = BasePath(path);
   if (base_.empty()) return Status::InvalidArgument("empty database path");
   Impl& d = *impl_;
+  d.read_only = read_only;
   Status s;
   for (int attempt = 0;; ++attempt) {
-    s = d.mst.Open(base_ + ".mst", false);
+    s = read_only ? d.mst.OpenReadOnly(base_ + ".mst") : d.mst.Open(base_ + ".mst", false);
     if (!s.ok()) return s;
     // A shared lock on the session byte keeps compaction, restores and
     // rebuilds away while we are open.  Those hold it only for their run, so
@@ -184,17 +204,28 @@ Status Database::Open(const std::string& path) {
     Close();
     return c.status();
   }
-  s = d.xrf.Open(base_ + ".xrf", true);
-  if (!s.ok()) {
+  s = read_only ? d.xrf.OpenReadOnly(base_ + ".xrf") : d.xrf.Open(base_ + ".xrf", true);
+  if (!s.ok() && !(read_only && s.IsNotFound())) {
     Close();
     return s;
+  }
+  if (c->next_mfn - int64_t{1} > d.MfnLimit()) {
+    Close();
+    return VARDO_CORRUPT("control record says next MFN " + std::to_string(c->next_mfn) +
+                         ", more than the files can hold");
   }
   // The cross-reference file is a cache of the master file: when it is
   // missing, short, or from another generation (a compaction that stopped
   // between its two renames), it is rebuilt from the images.  The rebuild
   // replaces the file, so it needs the database alone; the question is asked
   // again under the append lock, since another session may have rebuilt it.
+  // A read-only open never rebuilds: nothing is written in its folder.
   if (XrefStale(d.xrf, d.generation)) {
+    if (read_only) {
+      Close();
+      return VARDO_CORRUPT(base_ + ".xrf must be rebuilt; it is not rebuilt by a read-only open");
+    }
+    CheckReport report;
     s = d.LockAlone(base_ + ".xrf must be rebuilt");
     if (s.ok()) s = d.LockHeader();
     if (s.ok()) {
@@ -202,13 +233,14 @@ Status Database::Open(const std::string& path) {
       const bool stale = c.ok() && XrefStale(d.xrf, d.generation);
       d.UnlockHeader();
       if (!c.ok()) s = c.status();
-      if (s.ok() && stale) s = DatabaseChecker(this).RebuildXref(nullptr);
+      if (s.ok() && stale) s = DatabaseChecker(this).RebuildXref(&report);
       d.UnlockAlone();
     }
     if (!s.ok()) {
       Close();
       return s;
     }
+    xref_rebuilt_entries_ = report.entries_rewritten;
   }
   return Status::Ok();
 }
@@ -384,6 +416,7 @@ Status Database::Write(Record* record, bool unlock) {
   if (!is_open()) return Status::InvalidArgument("no database open");
   Impl& d = *impl_;
   if (d.poisoned) return Status::IoError("an earlier write failed; reopen the database");
+  if (d.read_only) return Status::InvalidArgument(base_ + " is open for reading only");
   if (record->mfn < 0) return Status::InvalidArgument("negative MFN");
   if (ImageSize(*record) > kMaxImageBytes) {
     return Status::TooLarge("record image larger than " + std::to_string(kMaxImageBytes) +
@@ -398,24 +431,25 @@ Status Database::Write(Record* record, bool unlock) {
     d.held.insert(record->mfn);
     temporary_lock = true;
   }
+  // A lock taken only for this write is released on every way out.
+  auto give_up = [&](Status st, bool header_locked) {
+    if (header_locked) d.UnlockHeader();
+    if (temporary_lock) (void)Unlock(record->mfn);
+    return st;
+  };
   Status s = d.LockHeader();
-  if (!s.ok()) return s;
+  if (!s.ok()) return give_up(s, false);
   Result<ControlRecord> c = d.ReadControl();
-  if (!c.ok()) {
-    d.UnlockHeader();
-    return c.status();
-  }
+  if (!c.ok()) return give_up(c.status(), true);
   ControlRecord ctl = *c;
   const int32_t old_mfn = record->mfn;
   if (is_new) {
-    if (ctl.next_mfn == INT32_MAX) {
-      d.UnlockHeader();
-      return Status::TooLarge("no MFN left");
-    }
+    if (ctl.next_mfn == INT32_MAX) return give_up(Status::TooLarge("no MFN left"), true);
     record->mfn = ctl.next_mfn;
   } else if (record->mfn >= ctl.next_mfn) {
-    d.UnlockHeader();
-    return Status::InvalidArgument("MFN " + std::to_string(record->mfn) + " was never assigned");
+    return give_up(
+        Status::InvalidArgument("MFN " + std::to_string(record->mfn) + " was never assigned"),
+        true);
   }
   std::string image;
   s = EncodeImage(*record, ctl.sequence + 1, &image);
@@ -454,6 +488,7 @@ Status Database::ClearPending(int32_t mfn) {
   if (!is_open()) return Status::InvalidArgument("no database open");
   Impl& d = *impl_;
   if (d.poisoned) return Status::IoError("an earlier write failed; reopen the database");
+  if (d.read_only) return Status::InvalidArgument(base_ + " is open for reading only");
   Status s = d.LockHeader();
   if (!s.ok()) return s;
   XrefEntry e;
@@ -486,6 +521,7 @@ Status Database::ClearPending(const std::vector<int32_t>& mfns, uint64_t snapsho
   if (!is_open()) return Status::InvalidArgument("no database open");
   Impl& d = *impl_;
   if (d.poisoned) return Status::IoError("an earlier write failed; reopen the database");
+  if (d.read_only) return Status::InvalidArgument(base_ + " is open for reading only");
   Status s = d.LockHeader();
   if (!s.ok()) return s;
   // Entries of consecutive MFNs are rewritten with one write.

@@ -60,7 +60,16 @@ class Database {
   // Opens existing files.  NotFound when the master file is missing,
   // Corruption when it is not a master file of ours.  A missing or short
   // cross-reference file is not an error (entries read as unused).
-  Status Open(const std::string& path);
+  // read_only: the files are opened for reading only and nothing is created
+  // or rebuilt in their folder (a stale cross-reference file is then
+  // Corruption); every write fails with InvalidArgument.
+  // A control record whose next MFN is more than the two files could hold
+  // (one image or one entry per MFN) is Corruption, so no count read from a
+  // hostile file sizes a buffer.
+  Status Open(const std::string& path, bool read_only = false);
+  // After Open: -1 when the cross-reference file was used as it was, else the
+  // number of entries that were wrong when Open had to rebuild it.
+  int64_t xref_rebuilt_entries() const { return xref_rebuilt_entries_; }
   // Creates empty files (replacing existing ones) and opens them.  InUse,
   // and nothing replaced, while another session has the existing files open.
   Status Create(const std::string& path);
@@ -131,6 +140,7 @@ class Database {
   std::string base_;
   bool record_locking_ = true;
   int lock_timeout_ms_ = 3000;
+  int64_t xref_rebuilt_entries_ = -1;
 };
 
 }  // namespace vardo

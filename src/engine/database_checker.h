@@ -26,6 +26,11 @@ struct CheckReport {
   std::vector<std::string> notes;     // traces of interrupted writes: harmless, repair tidies them
   int64_t images = 0;                 // valid images scanned
   int64_t damaged_images = 0;
+  // RebuildXref only: per MFN, what the rebuild could not bring back (the
+  // newest version lost and an older one restored, or no intact version at
+  // all: the record then stays damaged, never becomes unused).
+  std::vector<std::string> losses;
+  int64_t entries_rewritten = 0;  // entries whose bytes the rebuild changed
 };
 
 struct CompactResult {

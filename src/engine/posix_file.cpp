@@ -39,6 +39,17 @@ Status PosixFile::Open(const std::string& path, bool create) {
   return Status::Ok();
 }
 
+Status PosixFile::OpenReadOnly(const std::string& path) {
+  Close();
+  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd_ < 0) {
+    if (errno == ENOENT) return Status::NotFound(path);
+    return Errno("cannot open", path);
+  }
+  path_ = path;
+  return Status::Ok();
+}
+
 void PosixFile::Close() {
   if (map_) ::munmap(map_, map_len_);
   map_ = nullptr;

@@ -29,6 +29,8 @@ class PosixFile {
 
   // Opens path read-write (create: make it if missing, never truncate).
   Status Open(const std::string& path, bool create);
+  // Opens path for reading only: writes fail, nothing is ever created.
+  Status OpenReadOnly(const std::string& path);
   void Close();
   bool is_open() const { return fd_ >= 0; }
   const std::string& path() const { return path_; }

@@ -336,6 +336,7 @@ int32_t vardo_directory_entries(int32_t space, int32_t buffer, int32_t first, in
   first = std::max(first, 1);
   last = std::min<int32_t>(last, static_cast<int32_t>(fields.size()));
   int32_t offset = 0;
+  CountFieldsScanned(static_cast<size_t>(std::max(last, 0)));
   for (int32_t i = 1; i < first && i <= static_cast<int32_t>(fields.size()); ++i) {
     offset += static_cast<int32_t>(fields[i - 1].text.size());
   }

@@ -195,6 +195,11 @@ int32_t vardo_export_record(int32_t space, int32_t buffer);
 inline constexpr int32_t VARDO_EXPORT_MARC = 1;  // MARC layout: indicators, 0x1F subfields
 inline constexpr int32_t VARDO_EXPORT_BUFFERED =
     2;  // collect 1 MiB before writing; close explicitly
+// Text encoding of the file (at most one bit; none: the stored CP850 bytes as
+// they are).  UTF-8 also writes 'a' at leader position 9, every other blank.
+inline constexpr int32_t VARDO_EXPORT_UTF8 = 4;
+inline constexpr int32_t VARDO_EXPORT_LATIN1 = 8;
+inline constexpr int32_t VARDO_EXPORT_CP1252 = 16;
 int32_t vardo_set_export_options(int32_t space,
                                  int32_t options);  // 0, VARDO_EXPORT_FAILED, VARDO_BAD_ARGUMENT
 // Counts of the open export file: words[0] records written, [1] fields left out,
