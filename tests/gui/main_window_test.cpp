@@ -252,6 +252,28 @@ class MainWindowTest : public QObject {
     QVERIFY(!Find<QPushButton>("viewListButton")->isEnabled());
   }
 
+  void AcceptingARangeAboveTheLastMfnLoadsOnlyTheDatabase() {
+    // Typed and accepted without leaving the second edit: the set must still
+    // end at the last record, by click as by Enter.
+    for (bool by_enter : {false, true}) {
+      Start(std::make_unique<ScriptedUi>());
+      OpenDemo();
+      const int32_t last = m_ctx->db().LastMfn();
+      Find<QLineEdit>("fromEdit")->setText(QStringLiteral("1"));
+      QLineEdit* to = Find<QLineEdit>("toEdit");
+      to->setText(QStringLiteral("999999"));
+      if (by_enter) {
+        QTest::keyClick(to, Qt::Key_Return);
+      } else {
+        Click("acceptButton");
+      }
+      QVERIFY(m_ctx->selection().loaded);
+      QCOMPARE(m_ctx->selection().to, last);
+      QCOMPARE(m_ctx->selection().count, last);
+      QCOMPARE(to->text(), QString::number(last));
+    }
+  }
+
   void EnterInAnEditAcceptsTheNormalisedRange() {
     Start(std::make_unique<ScriptedUi>());
     OpenDemo();

@@ -35,6 +35,15 @@ namespace bramble::gui {
 
 namespace {
 
+// The second edit's upper-bound rule, for the buttons that accept without
+// taking the focus from it (range mode only).
+void ClampUpperBound(AppContext& ctx, RecordSetSelector& selector) {
+  const RecordSetControls& c = selector.controls();
+  if (c.radio != SelectionMode::kRange || c.to_text.empty() || !ctx.database_open()) return;
+  const int32_t last = ctx.db().LastMfn();
+  if (ParseLeadingInt(c.to_text) > last) selector.SetToText(std::to_string(last));
+}
+
 // The colours of the status and database boxes (blue: something is there).
 const QColor kBlue(0, 0, 255);
 const QColor kRed(255, 0, 0);
@@ -265,8 +274,16 @@ void CMainWindow::BuildControls() {
           [this] { RunSelector([this] { m_selector->SelectExternalFile(); }); });
   connect(m_radioSearch, &QRadioButton::clicked, this,
           [this] { RunSelector([this] { m_selector->SelectSearchResult(); }); });
-  connect(m_accept, &QPushButton::clicked, this,
-          [this] { RunSelector([this] { m_selector->Accept(); }); });
+  // A click on "Aceptar" (or Enter) takes no focus from the edits, so the rule
+  // of leaving the second edit (a bound above the last MFN becomes the last
+  // MFN) is applied before accepting, as the command line does: the set
+  // loaded is never wider than the database.
+  connect(m_accept, &QPushButton::clicked, this, [this] {
+    RunSelector([this] {
+      ClampUpperBound(m_ctx, *m_selector);
+      m_selector->Accept();
+    });
+  });
   connect(m_clear, &QPushButton::clicked, this,
           [this] { RunSelector([this] { m_selector->Clear(); }); });
   connect(m_createSheet, &QPushButton::clicked, this,
@@ -278,8 +295,12 @@ void CMainWindow::BuildControls() {
   connect(m_viewList, &QPushButton::clicked, this,
           [this] { RunSelector([this] { m_selector->ShowLoaded(); }); });
   for (QLineEdit* e : {m_fromEdit, m_toEdit})
-    connect(e, &QLineEdit::returnPressed, this,
-            [this] { RunSelector([this] { m_selector->EnterPressed(); }); });
+    connect(e, &QLineEdit::returnPressed, this, [this] {
+      RunSelector([this] {
+        ClampUpperBound(m_ctx, *m_selector);
+        m_selector->EnterPressed();
+      });
+    });
 }
 
 void CMainWindow::Initialise() {
