@@ -9,6 +9,7 @@
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <QToolButton>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -16,6 +17,7 @@
 #include "app/app_context.h"
 #include "app/batch_run.h"
 #include "app/gui/display_text.h"
+#include "app/gui/help_icon.h"
 #include "app/gui/main_window.h"
 #include "app/gui/progress_wnd.h"
 #include "app/scripted_ui.h"
@@ -394,6 +396,16 @@ class MainWindowTest : public QObject {
     const std::string page = m_ui->calls().back().text;
     QVERIFY(QFileInfo(QString::fromStdString(page)).isFile());
     QVERIFY(page.size() > 12 && page.compare(page.size() - 12, 12, "BRM-home.htm") == 0);
+  }
+
+  void HelpButtonsShowTheBundledHelpIcon() {
+    // The bundled drawing: a blue disc, opaque away from its question mark.
+    const QImage drawn = HelpIcon().pixmap(32).toImage();
+    QCOMPARE(qAlpha(drawn.pixel(8, 16)), 255);
+    QVERIFY(qBlue(drawn.pixel(8, 16)) > 2 * qRed(drawn.pixel(8, 16)));
+    Start(std::make_unique<ScriptedUi>());
+    for (const char* name : {"helpHomeButton", "helpRangeButton"})
+      QCOMPARE(Find<QToolButton>(name)->icon().pixmap(32).toImage(), drawn);
   }
 
   void AHelpPageThatCannotBeOpenedShowsMessage19_7() {

@@ -27,6 +27,7 @@
 #include "app/gui/about_dialog.h"
 #include "app/gui/display_text.h"
 #include "app/gui/gui_messages.h"
+#include "app/gui/help_icon.h"
 #include "app/gui/languages_dialog.h"
 #include "app/record_set_selector.h"
 #include "app/ui.h"
@@ -123,7 +124,7 @@ void CMainWindow::BuildControls() {
   m_language->setObjectName(QStringLiteral("languageButton"));
   m_helpHome = new QToolButton(this);
   m_helpHome->setObjectName(QStringLiteral("helpHomeButton"));
-  m_helpHome->setText(QStringLiteral("?"));
+  m_helpHome->setIcon(HelpIcon());
   m_about = new QToolButton(this);
   m_about->setObjectName(QStringLiteral("aboutButton"));
   m_about->setIcon(style()->standardIcon(QStyle::SP_MessageBoxInformation));
@@ -181,7 +182,7 @@ void CMainWindow::BuildControls() {
   m_status->setAlignment(Qt::AlignCenter);
   m_helpRange = new QToolButton(m_mfnGroup);
   m_helpRange->setObjectName(QStringLiteral("helpRangeButton"));
-  m_helpRange->setText(QStringLiteral("?"));
+  m_helpRange->setIcon(HelpIcon());
   // The buttons of the group do not take the focus on a click: the MFN edits
   // keep it, so a click is never preceded by a second "left the edit" accept.
   for (QPushButton* b : {m_accept, m_clear, m_createSheet, m_editSheet, m_browseFile, m_viewList})
