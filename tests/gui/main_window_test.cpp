@@ -210,6 +210,19 @@ class MainWindowTest : public QObject {
     QCOMPARE(Find<QLineEdit>("toEdit")->text(), QStringLiteral("291"));
   }
 
+  void OpeningADatabaseWritesItsNameBackAsDb() {
+    // Opened with "Open", then reopened at the next start.
+    WriteFile(Path("brm.cip"), "DATA=data/\r\nLANG=en\r\nDB=gone\r\nMSG=msg/\r\nWORK=work/\r\n");
+    Start(std::make_unique<ScriptedUi>());
+    OpenDemo();
+    QCOMPARE(ReadFile(Path("brm.cip")),
+             std::string("DATA=data/\r\nLANG=en\r\nDB=demo\r\nMSG=msg/\r\nWORK=work/\r\n"));
+    m_window.reset();
+    Start(std::make_unique<ScriptedUi>());
+    QVERIFY(m_window->OpenLastDatabase());
+    QCOMPARE(m_window->windowTitle(), QStringLiteral("demo - Bramble [en]"));
+  }
+
   void AMissingLastDatabaseIsSkippedSilently() {
     WriteFile(Path("brm.cip"), "DATA=data/\r\nLANG=en\r\nMSG=msg/\r\nDB=gone\r\n");
     Start(std::make_unique<ScriptedUi>());
@@ -451,6 +464,21 @@ class MainWindowTest : public QObject {
     m_window->Tabs()->setCurrentIndex(kTabCleaning);
     QCOMPARE(page->checks, 2);
     QCOMPARE(m_window->Tabs()->currentIndex(), int(kTabCleaning));
+  }
+
+  void AcceptHoldsTheUpperBoundToTheLastMfnWithoutAFocusChange() {
+    // Typed, then "Aceptar" clicked: the button takes no focus, so the edit
+    // never loses it.  The set is what the edit then shows, not 1..999999.
+    Start(std::make_unique<ScriptedUi>());
+    OpenDemo();
+    Find<QLineEdit>("fromEdit")->setText(QStringLiteral("1"));
+    Find<QLineEdit>("toEdit")->setText(QStringLiteral("999999"));
+    Click("acceptButton");
+    const int32_t last = m_ctx->db().LastMfn();
+    QVERIFY(m_ctx->selection().loaded);
+    QCOMPARE(m_ctx->selection().to, last);
+    QCOMPARE(m_ctx->selection().count, last);
+    QCOMPARE(Find<QLineEdit>("toEdit")->text(), QString::number(last));
   }
 
   void CancellingTheProgressWindowRestoresTheDatabase() {

@@ -445,7 +445,12 @@ void CMainWindow::OnOpen() {
   for (;;) {
     const std::optional<std::string> chosen = m_ui.OpenFile(options);
     if (!chosen) return;
-    if (OpenDatabase(*chosen)) return;
+    if (OpenDatabase(*chosen)) {
+      // DB= follows the person's choice, as LANG= does, so the next start
+      // reopens this database.  A failed write-back only loses that.
+      WriteConfigurationBack(&m_ctx.config());
+      return;
+    }
     // The file was not a usable database (message already shown): choose again.
   }
 }
