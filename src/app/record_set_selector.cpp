@@ -50,23 +50,6 @@ void Consider(int32_t v, int32_t low, int32_t high, std::unordered_set<uint32_t>
 
 }  // namespace
 
-int32_t ParseLeadingInt(const std::string& text) {
-  size_t i = 0;
-  while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-    negative = text[i] == '-';
-    ++i;
-  }
-  int64_t v = 0;
-  for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i) {
-    v = v * 10 + (text[i] - '0');
-    if (v > static_cast<int64_t>(INT32_MAX) + 1) v = static_cast<int64_t>(INT32_MAX) + 1;
-  }
-  if (negative) v = -v;
-  return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
-}
-
 MfnListOutcome ParseWorksheetLines(std::vector<std::string> lines, int32_t low, int32_t high) {
   MfnListOutcome out;
   // Sorting first makes every repeated line adjacent, so all repeats go, not
@@ -226,7 +209,10 @@ bool RecordSetSelector::Accept() {
   if (!DatabaseOpen()) return false;
   MfnSelection& sel = ctx_.selection();
   const int32_t from = ParseLeadingInt(controls_.from_text);
-  const int32_t to = ParseLeadingInt(controls_.to_text);
+  // The upper bound is held to the last MFN here too, not only when the edit
+  // loses the focus: a click on a button that takes no focus (or Enter) must
+  // not load MFNs the person never saw in the edit.
+  const int32_t to = std::min(ParseLeadingInt(controls_.to_text), ctx_.db().LastMfn());
   if (to < from) {
     ui_.Message(ctx_.Msg(25, 10), "Bramble", Buttons::kOk, Icon::kWarning);
     return sel.loaded;

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "app/mfn_selection.h"
+#include "db/leading_int.h"  // ParseLeadingInt, the users' numbers
 
 namespace bramble {
 
@@ -75,8 +76,9 @@ class RecordSetSelector {
   // The Enter key: both edits normalised with atoi and "%d", then Accept.
   void EnterPressed();
 
-  // "Aceptar": builds the set of the checked mode.  True when a set is loaded
-  // afterwards.
+  // "Aceptar": builds the set of the checked mode.  The second bound is held
+  // to the last MFN first (and the edit shows it), as when its edit loses the
+  // focus.  True when a set is loaded afterwards.
   bool Accept();
   // "Crear  Hoja" and "Editar Hoja" (the worksheet pre-filled with the list).
   bool CreateWorksheet();
@@ -128,10 +130,5 @@ inline constexpr size_t kMaxMfnFileBytes = 10000;
 // rules, clamped to 32 bits) is accepted when not 0 and within low..high, in
 // file order.  The last line counts without a line end.
 MfnListOutcome ParseMfnFile(const std::string& bytes, int32_t low, int32_t high);
-
-// atoi with the C rules (leading blanks, optional sign, digits up to the first
-// other byte, no digits: 0), saturating at the 32-bit limits instead of
-// overflowing.
-int32_t ParseLeadingInt(const std::string& text);
 
 }  // namespace bramble

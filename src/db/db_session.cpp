@@ -10,7 +10,6 @@
 namespace bramble {
 
 int32_t g_engineApp = 0;
-CDbSession theDb;
 
 namespace {
 

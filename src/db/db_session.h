@@ -129,7 +129,4 @@ class CDbSession {
   int32_t space_ = 0;
 };
 
-// The global session of the database open in the main window.
-extern CDbSession theDb;
-
 }  // namespace bramble

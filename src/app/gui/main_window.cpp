@@ -27,6 +27,7 @@
 #include "app/gui/about_dialog.h"
 #include "app/gui/display_text.h"
 #include "app/gui/gui_messages.h"
+#include "app/gui/help_icon.h"
 #include "app/gui/languages_dialog.h"
 #include "app/record_set_selector.h"
 #include "app/ui.h"
@@ -132,7 +133,7 @@ void CMainWindow::BuildControls() {
   m_language->setObjectName(QStringLiteral("languageButton"));
   m_helpHome = new QToolButton(this);
   m_helpHome->setObjectName(QStringLiteral("helpHomeButton"));
-  m_helpHome->setText(QStringLiteral("?"));
+  m_helpHome->setIcon(HelpIcon());
   m_about = new QToolButton(this);
   m_about->setObjectName(QStringLiteral("aboutButton"));
   m_about->setIcon(style()->standardIcon(QStyle::SP_MessageBoxInformation));
@@ -190,7 +191,7 @@ void CMainWindow::BuildControls() {
   m_status->setAlignment(Qt::AlignCenter);
   m_helpRange = new QToolButton(m_mfnGroup);
   m_helpRange->setObjectName(QStringLiteral("helpRangeButton"));
-  m_helpRange->setText(QStringLiteral("?"));
+  m_helpRange->setIcon(HelpIcon());
   // The buttons of the group do not take the focus on a click: the MFN edits
   // keep it, so a click is never preceded by a second "left the edit" accept.
   for (QPushButton* b : {m_accept, m_clear, m_createSheet, m_editSheet, m_browseFile, m_viewList})
@@ -465,7 +466,12 @@ void CMainWindow::OnOpen() {
   for (;;) {
     const std::optional<std::string> chosen = m_ui.OpenFile(options);
     if (!chosen) return;
-    if (OpenDatabase(*chosen)) return;
+    if (OpenDatabase(*chosen)) {
+      // DB= follows the person's choice, as LANG= does, so the next start
+      // reopens this database.  A failed write-back only loses that.
+      WriteConfigurationBack(&m_ctx.config());
+      return;
+    }
     // The file was not a usable database (message already shown): choose again.
   }
 }
