@@ -125,7 +125,9 @@ TEST(BatchRunOnAFailingDisk, EveryFailureLeavesTheOriginalOrEveryReportedChange)
               ASSERT_EQ(o.messages.size(), 1u);
               EXPECT_NE(o.messages[0].find(Marker(29, 3)), std::string::npos);
               for (int32_t mfn = 1; mfn <= kRecords; ++mfn) {
-                if (changed[mfn - 1]) EXPECT_TRUE(o.reported.count(mfn)) << mfn;
+                if (changed[mfn - 1]) {
+                  EXPECT_TRUE(o.reported.count(mfn)) << mfn;
+                }
               }
             }
             break;
@@ -148,7 +150,7 @@ TEST(BatchRunIndex, InvertedFileStaysAttachedThroughARunAndAfterIt) {
   TempDir dir;
   const std::string base = dir.File("cds");
   ASSERT_TRUE(testing::MakeNumberedDatabase(base, 3));
-  WriteBytes(base + ".fst", "1 0 v245\n");
+  WriteBytes(base + ".fst", "1 0 (v245/)\n");
   {
     CDbSession indexer;
     ASSERT_EQ(indexer.Open(base), 1);
