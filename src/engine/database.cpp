@@ -313,9 +313,9 @@ Status Database::Write(Record* record, bool unlock) {
     if (ctl.next_mfn == INT32_MAX) return give_up(Status::TooLarge("no MFN left"), true);
     record->mfn = ctl.next_mfn;
   } else if (record->mfn >= ctl.next_mfn) {
-    return give_up(Status::InvalidArgument("MFN " + std::to_string(record->mfn) +
-                                           " was never assigned"),
-                   true);
+    return give_up(
+        Status::InvalidArgument("MFN " + std::to_string(record->mfn) + " was never assigned"),
+        true);
   }
   std::string image;
   s = EncodeImage(*record, ctl.sequence + 1, &image);
