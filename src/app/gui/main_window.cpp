@@ -266,8 +266,19 @@ void CMainWindow::BuildControls() {
           [this] { RunSelector([this] { m_selector->SelectExternalFile(); }); });
   connect(m_radioSearch, &QRadioButton::clicked, this,
           [this] { RunSelector([this] { m_selector->SelectSearchResult(); }); });
-  connect(m_accept, &QPushButton::clicked, this,
-          [this] { RunSelector([this] { m_selector->Accept(); }); });
+  connect(m_accept, &QPushButton::clicked, this, [this] {
+    RunSelector([this] {
+      // The button takes no focus, so the second edit may never have been
+      // left: its upper-bound rule is applied here before accepting, as the
+      // command line does, so the set is what the edit shows.
+      if (m_radioRange->isChecked() && m_ctx.database_open()) {
+        const int32_t last = m_ctx.db().LastMfn();
+        if (ParseLeadingInt(ToDisplayBytes(m_toEdit->text())) > last)
+          m_selector->SetToText(std::to_string(last));
+      }
+      m_selector->Accept();
+    });
+  });
   connect(m_clear, &QPushButton::clicked, this,
           [this] { RunSelector([this] { m_selector->Clear(); }); });
   connect(m_createSheet, &QPushButton::clicked, this,
