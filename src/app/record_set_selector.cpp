@@ -209,10 +209,7 @@ bool RecordSetSelector::Accept() {
   if (!DatabaseOpen()) return false;
   MfnSelection& sel = ctx_.selection();
   const int32_t from = ParseLeadingInt(controls_.from_text);
-  // The upper bound is held to the last MFN here too, not only when the edit
-  // loses the focus: a click on a button that takes no focus (or Enter) must
-  // not load MFNs the person never saw in the edit.
-  const int32_t to = std::min(ParseLeadingInt(controls_.to_text), ctx_.db().LastMfn());
+  const int32_t to = ParseLeadingInt(controls_.to_text);
   if (to < from) {
     ui_.Message(ctx_.Msg(25, 10), "Bramble", Buttons::kOk, Icon::kWarning);
     return sel.loaded;

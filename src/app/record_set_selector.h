@@ -76,9 +76,8 @@ class RecordSetSelector {
   // The Enter key: both edits normalised with atoi and "%d", then Accept.
   void EnterPressed();
 
-  // "Aceptar": builds the set of the checked mode.  The second bound is held
-  // to the last MFN first (and the edit shows it), as when its edit loses the
-  // focus.  True when a set is loaded afterwards.
+  // "Aceptar": builds the set of the checked mode.  True when a set is loaded
+  // afterwards.
   bool Accept();
   // "Crear  Hoja" and "Editar Hoja" (the worksheet pre-filled with the list).
   bool CreateWorksheet();
