@@ -151,6 +151,10 @@ std::string FetchRaw(int32_t space, int32_t tag, int32_t occ) {
 }
 }  // namespace
 
+std::string CDbSession::GetFieldRaw(int32_t tag, int32_t occ) {
+  return space_ > 0 ? FetchRaw(space_, tag, occ) : std::string();
+}
+
 int32_t CDbSession::AppendField(int32_t tag, const std::string& text) {
   if (!ValidTag(tag)) return vardo::VARDO_BAD_ARGUMENT;
   // Only the text is converted: converting the whole command could change its
