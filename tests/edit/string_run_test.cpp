@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+
 #include <filesystem>
 
 #include "edit/string_lists.h"
@@ -265,7 +267,9 @@ TEST_F(StringRunTest, LongOccurrenceIsChangedWhole) {
   const std::string body(40000, 'x');
   const int32_t mfn = AddRecord({{245, "^a" + body + "END"}});
   Run(Request(StringOperation::kReplace, "245", "END", "FIN"));
-  EXPECT_EQ(Occs(mfn, 245), std::vector<std::string>({"^a" + body + "FIN"}));
+  ASSERT_EQ(db().ReadRecord(mfn, false), 0);
+  // Compared whole (the fixture's readers stop at the 32,767-byte buffer).
+  EXPECT_TRUE(db().GetFieldRaw(245, 1) == "^a" + body + "FIN");
 }
 
 TEST_F(StringRunTest, DeletionsKeepTheOriginalOccurrenceNumbers) {
@@ -300,8 +304,11 @@ class ConfirmUi : public ScriptedUi {
         text.substr(static_cast<size_t>(bold_start), static_cast<size_t>(bold_end - bold_start)) +
         "@" + std::to_string(bold_start));
     infos.push_back(info);
+    // A short wait: the lock is either held now or the run is wrong.
+    ::setenv("VARDO_LOCK_TIMEOUT_MS", "20", 1);
     CDbSession other;
     other.Open(base_);
+    ::unsetenv("VARDO_LOCK_TIMEOUT_MS");
     locked.push_back(other.ReadRecord(mfn_, true) < 0);
     other.UnlockRecord();
     other.Close();
