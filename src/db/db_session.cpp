@@ -151,8 +151,9 @@ std::string FetchRaw(int32_t space, int32_t tag, int32_t occ) {
 }
 }  // namespace
 
-std::string CDbSession::GetFieldRaw(int32_t tag, int32_t occ) {
-  return space_ > 0 ? FetchRaw(space_, tag, occ) : std::string();
+int32_t CDbSession::GetFieldRaw(int32_t tag, int32_t occ, std::string* text) {
+  *text = space_ > 0 ? FetchRaw(space_, tag, occ) : std::string();
+  return static_cast<int32_t>(text->size());
 }
 
 int32_t CDbSession::AppendField(int32_t tag, const std::string& text) {

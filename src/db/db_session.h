@@ -64,9 +64,10 @@ class CDbSession {
   // Text of occurrence occ of tag in display form; result: its length, zero or
   // negative when absent.  mfn is ignored (the current record is used).
   int32_t GetField(int32_t tag, int32_t mfn, int32_t occ, std::string* text);
-  // Whole text of occurrence occ of tag in storage form, however long (no
-  // buffer cut); empty when the occurrence is absent or empty.
-  std::string GetFieldRaw(int32_t tag, int32_t occ);
+  // The whole text of occurrence occ of tag in storage form, however long (no
+  // buffer limit, no conversion).  Result: its length, zero or negative when
+  // absent.
+  int32_t GetFieldRaw(int32_t tag, int32_t occ, std::string* text);
   // Text at directory position pos (1-based) and its tag; length, at most 0
   // past the last field.
   int32_t GetFieldAt(int32_t mfn, int32_t pos, std::string* text, int32_t* tag);

@@ -117,8 +117,8 @@ StepResult StringRun::Work(RecordStep& step) {
       if (k < 1 || k > n) continue;
       const int32_t pos = k - static_cast<int32_t>(std::count_if(deleted.begin(), deleted.end(),
                                                                  [k](int32_t d) { return d < k; }));
-      std::string text = step.db.GetFieldRaw(tag, pos);
-      if (text.empty()) continue;
+      std::string text;
+      if (step.db.GetFieldRaw(tag, pos, &text) <= 0) continue;
       const std::string original = text;
       bool failed = false;
       const Edit edit = EditOccurrence(step, tag, k, value, text, &failed);

@@ -269,7 +269,9 @@ TEST_F(StringRunTest, LongOccurrenceIsChangedWhole) {
   Run(Request(StringOperation::kReplace, "245", "END", "FIN"));
   ASSERT_EQ(db().ReadRecord(mfn, false), 0);
   // Compared whole (the fixture's readers stop at the 32,767-byte buffer).
-  EXPECT_TRUE(db().GetFieldRaw(245, 1) == "^a" + body + "FIN");
+  std::string stored;
+  db().GetFieldRaw(245, 1, &stored);
+  EXPECT_TRUE(stored == "^a" + body + "FIN");
 }
 
 TEST_F(StringRunTest, DeletionsKeepTheOriginalOccurrenceNumbers) {
