@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "edit/field_text.h"
-#include "engine/case_table.h"
+#include "db/text_conversion.h"
 
 namespace bramble {
 namespace {
@@ -32,7 +32,7 @@ const StorageCase& Case() {
     StorageCase c;
     for (int i = 0; i < 256; ++i) c.lower[i] = c.flip[i] = static_cast<unsigned char>(i);
     for (int i = 0; i < 256; ++i) {
-      const unsigned char up = vardo::kUpperCase[i];
+      const unsigned char up = StorageToUpper(static_cast<unsigned char>(i));
       if (up == i) continue;
       if (i >= 'a' && i <= 'z') {
         c.lower[up] = static_cast<unsigned char>(i);

@@ -3,14 +3,13 @@
 #include <algorithm>
 
 #include "app/app_context.h"
+#include "app/record_editor.h"
 #include "app/run_log.h"
 #include "app/ui.h"
 #include "db/db_session.h"
 #include "db/text_conversion.h"
-#include "edit/field_run.h"
 #include "edit/field_text.h"
 #include "edit/string_lists.h"
-#include "engine/vardo.h"
 
 namespace bramble {
 namespace {
@@ -68,7 +67,7 @@ StringRun::StringRun(const AppContext& ctx, const StringRequest& request)
       occ_text_(request.occ_text),
       sub_text_(request.sub_text),
       search_display_(request.search),
-      value_text_(request.value),
+      value_format_(Stored(request.value)),
       value_stored_(Stored(request.value)),
       value_is_format_(request.value_is_format),
       from_pos_(request.from_pos),
@@ -89,12 +88,11 @@ bool StringRun::Deletes() const {
 }
 
 StepResult StringRun::Work(RecordStep& step) {
-  pending_ = false;
-  record_changed_ = false;
-
+  RecordEditor editor(ctx_, step);
+  // The output of a format is stored bytes already: it goes in unconverted.
   std::string value = value_stored_;
   if (value_is_format_ && UsesValue(op_)) {
-    if (step.db.RunFormat(value_text_, &value) < 0) {
+    if (step.db.RunFormat(value_format_, &value) < 0) {
       step.ui.Message(value, kStringsCaption, Buttons::kOk, Icon::kError);
       step.db.UnlockRecord();
       return StepResult::kStop;
@@ -122,15 +120,23 @@ StepResult StringRun::Work(RecordStep& step) {
       const std::string original = text;
       bool failed = false;
       const Edit edit = EditOccurrence(step, tag, k, value, text, &failed);
-      if (!failed && text != original && Commit(step, tag, pos, k, value, std::move(text))) {
+      if (!failed && text != original &&
+          Commit(step, editor, tag, pos, k, value, std::move(text))) {
         deleted.push_back(k);
       }
-      if (edit == Edit::kCancel) return StopAtCancel(step);
+      if (edit == Edit::kCancel) return Done(step, editor, editor.Stop());
     }
   }
-  Flush(step, /*last=*/true);
-  if (record_changed_) ++records_changed_;
-  return StepResult::kNext;
+  // The record's only write, which also releases the lock: the prompt asked
+  // before each change went into the buffer, so everything waiting was
+  // accepted.
+  return Done(step, editor, editor.Finish());
+}
+
+StepResult StringRun::Done(RecordStep& step, RecordEditor& editor, StepResult result) {
+  changes_ += editor.changes_written();
+  if (step.changed) ++records_changed_;
+  return result;
 }
 
 std::vector<StringRun::Scope> StringRun::Scopes(const std::string& text) const {
@@ -291,14 +297,14 @@ void StringRun::ApplyPositions(const std::string& value, std::string& text,
   }
 }
 
-bool StringRun::Commit(RecordStep& step, int32_t tag, int32_t pos, int32_t k,
+bool StringRun::Commit(RecordStep& step, RecordEditor& editor, int32_t tag, int32_t pos, int32_t k,
                        const std::string& value, std::string text) {
-  const std::string line = LogLine(step.mfn, tag, k, value);
+  std::string line = LogLine(step.mfn, tag, k, value);
   if (Deletes()) {
     text = RemoveEmptySubfields(text);
-    if (text.empty()) return LogResult(step, line, step.db.DeleteField(tag, pos));
+    if (text.empty()) return editor.Changed(step.db.DeleteField(tag, pos), std::move(line));
   }
-  LogResult(step, line, step.db.ReplaceOccRaw(tag, pos, text));
+  editor.Changed(step.db.ReplaceOccRaw(tag, pos, text), std::move(line));
   return false;
 }
 
@@ -316,38 +322,6 @@ std::string StringRun::LogLine(int32_t mfn, int32_t tag, int32_t k,
     line += Pair(Msg(14, 1), search_display_) + Pair(Msg(12, 5), Display(value));
   }
   return line;
-}
-
-bool StringRun::LogResult(RecordStep& step, const std::string& line, int32_t result) {
-  if (result < 0) {
-    step.log.Append(line + " " + kNotChangedText + ":  " + Num(result) + " " +
-                    vardo::vardo_strerror(result));
-    return false;
-  }
-  step.log.Append(line);
-  ++changes_;
-  pending_ = true;
-  return true;
-}
-
-void StringRun::Flush(RecordStep& step, bool last) {
-  if (!pending_) return;
-  pending_ = false;
-  const int32_t rc = step.db.WriteRecord(last);
-  if (rc < 0) {
-    step.log.Append(Msg(label().row, label().col) + ": " + Num(step.mfn) + " " + kNotChangedText +
-                    ":  " + Num(rc) + " " + vardo::vardo_strerror(rc));
-    return;
-  }
-  record_changed_ = true;
-}
-
-StepResult StringRun::StopAtCancel(RecordStep& step) {
-  Flush(step, /*last=*/true);
-  if (record_changed_) ++records_changed_;
-  step.ui.Message(Msg(9, 10), kStringsCaption, Buttons::kOk, Icon::kInformation);
-  step.db.UnlockRecord();
-  return StepResult::kStop;
 }
 
 StringRunOutcome RunStringOperation(AppContext& ctx, Ui& ui, Progress& progress,
@@ -390,7 +364,7 @@ StringRunOutcome RunStringOperation(AppContext& ctx, Ui& ui, Progress& progress,
                            !(op == StringOperation::kReplace && req.value.empty());
   if (req.value_is_format && takes_value) {
     std::string trial;
-    if (ctx.db().RunFormat(req.value, &trial) < 0) {
+    if (ctx.db().RunFormat(Stored(req.value), &trial) < 0) {
       return refuse(trial, StringFocus::kValue, Icon::kError);
     }
   }

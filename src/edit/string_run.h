@@ -38,8 +38,10 @@
 // stays the same is neither replaced nor logged, and a record without a
 // change is not written.  Operations 4 and 8 drop the subfields they empty
 // (RemoveEmptySubfields) and delete an occurrence left empty.  One log line
-// per occurrence written back (or deleted); a failed engine call is logged as
-// not changed with the engine's result.
+// per occurrence written back (or deleted), through RecordEditor: a line goes
+// to the log once the record's write has succeeded; a change the engine
+// refuses is logged as not changed (28.1) with its result; a write that fails
+// ends the run with the frame's failure end (StepResult::kFail).
 //
 // Prompt: search operations ask at every match (CConfirmDialog via
 // Ui::Confirm, the match in bold), position operations once per changed
@@ -67,6 +69,7 @@ namespace bramble {
 
 class AppContext;
 class Progress;
+class RecordEditor;
 class Ui;
 
 // The eight operations, numbered as the page's radio buttons.
@@ -162,14 +165,13 @@ class StringRun {
                    std::string& text, std::vector<Scope>& scopes, size_t index, bool* failed);
   void ApplyPositions(const std::string& value, std::string& text, std::vector<Scope>& scopes,
                       size_t index) const;
-  // Puts the changed text back (or deletes the occurrence it emptied) and
-  // logs it; true when the occurrence was deleted.
-  bool Commit(RecordStep& step, int32_t tag, int32_t pos, int32_t k, const std::string& value,
-              std::string text);
+  // Puts the changed text back in the buffer (or deletes the occurrence it
+  // emptied) with its log line; true when the occurrence was deleted.
+  bool Commit(RecordStep& step, RecordEditor& editor, int32_t tag, int32_t pos, int32_t k,
+              const std::string& value, std::string text);
   std::string LogLine(int32_t mfn, int32_t tag, int32_t k, const std::string& value) const;
-  bool LogResult(RecordStep& step, const std::string& line, int32_t result);
-  void Flush(RecordStep& step, bool last);
-  StepResult StopAtCancel(RecordStep& step);
+  // Adds the record's counts and passes its end on.
+  StepResult Done(RecordStep& step, RecordEditor& editor, StepResult result);
   bool Deletes() const;
   std::string Msg(int row, int col) const;
 
@@ -180,14 +182,12 @@ class StringRun {
   std::vector<unsigned char> codes_;
   std::string tag_text_, occ_text_, sub_text_;  // as typed, for the log
   std::string search_display_;
-  std::string value_text_;    // the box: a literal (display form) or a format
-  std::string value_stored_;  // a literal value in storage form
+  std::string value_format_;  // the box as a print format, in storage form
+  std::string value_stored_;  // the box as a literal value, in storage form
   bool value_is_format_;
   int32_t from_pos_, to_pos_;
   bool prompt_, first_only_;
   StringMatcher matcher_;
-  bool pending_ = false;
-  bool record_changed_ = false;
   int32_t records_changed_ = 0;
   int32_t changes_ = 0;
 };
