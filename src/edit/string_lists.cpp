@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/record_set_selector.h"
+#include "db/leading_int.h"
 
 namespace bramble {
 namespace {
