@@ -64,6 +64,7 @@ int32_t Refusing(const std::function<int32_t()>& call) {
 TEST(FacadeGuardTest, EveryEntryPointTurnsAFailedAllocationIntoANegativeResult) {
   testsupport::TempDir dir;
   const std::string db = dir.File("db");
+  const std::string iso = dir.File("x.iso");
   const int32_t app = vardo_app_new();
   ASSERT_EQ(vardo_app_set_option(app, VARDO_OPTION_MULTI_USER), 0);
   const int32_t space = vardo_space_new(app);
@@ -80,7 +81,7 @@ TEST(FacadeGuardTest, EveryEntryPointTurnsAFailedAllocationIntoANegativeResult) 
       {"space_new", [&] { return vardo_space_new(app); }},
       {"update_fields", [&] { return vardo_update_fields(space, 0, append.c_str()); }},
       {"compile_format", [&] { return vardo_compile_format(space, "v245,v245"); }},
-      {"set_export_file", [&] { return vardo_set_export_file(space, dir.File("x.iso").c_str()); }},
+      {"set_export_file", [&] { return vardo_set_export_file(space, iso.c_str()); }},
       {"set_inverted_file", [&] { return vardo_set_inverted_file(space, db.c_str()); }},
       {"set_master_file", [&] { return vardo_set_master_file(space, db.c_str()); }},
       {"read_record", [&] { return vardo_read_record(space, 1, 1); }},
