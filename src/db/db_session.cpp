@@ -181,6 +181,11 @@ int32_t CDbSession::GetFieldRaw(int32_t tag, int32_t occ, std::string* text) {
   return static_cast<int32_t>(text->size());
 }
 
+int32_t CDbSession::GetAllOccRaw(int32_t tag, std::vector<std::string>* texts) {
+  *texts = FetchAllRaw(space_, tag);
+  return static_cast<int32_t>(texts->size());
+}
+
 std::string CDbSession::ResultText(int32_t result) { return vardo::vardo_strerror(result); }
 
 int32_t CDbSession::AppendField(int32_t tag, const std::string& text) {
@@ -250,7 +255,22 @@ int32_t CDbSession::ReplaceOccRaw(int32_t tag, int32_t occ, const std::string& t
   std::vector<std::string> texts = FetchAllRaw(space_, tag);
   if (static_cast<int32_t>(texts.size()) != n) return vardo::VARDO_BAD_ARGUMENT;
   texts[static_cast<size_t>(occ) - 1] = text;
-  r = SendCommand("d" + std::to_string(tag));
+  return RewriteOccurrences(tag, texts);
+}
+
+int32_t CDbSession::ReplaceOccsRaw(int32_t tag, const OccChanges& changes) {
+  if (!ValidTag(tag)) return vardo::VARDO_BAD_ARGUMENT;
+  if (changes.empty()) return 0;
+  std::vector<std::string> texts = FetchAllRaw(space_, tag);
+  for (const auto& [occ, text] : changes) {
+    if (occ < 1 || static_cast<size_t>(occ) > texts.size()) return vardo::VARDO_BAD_ARGUMENT;
+  }
+  for (const auto& [occ, text] : changes) texts[static_cast<size_t>(occ) - 1] = text;
+  return RewriteOccurrences(tag, texts);
+}
+
+int32_t CDbSession::RewriteOccurrences(int32_t tag, const std::vector<std::string>& texts) {
+  int32_t r = SendCommand("d" + std::to_string(tag));
   for (size_t i = 0; i < texts.size() && r >= 0; ++i) r = SendCommand(AppendCommand(tag, texts[i]));
   return r < 0 ? r : SendCommand("s");
 }

@@ -22,6 +22,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace bramble {
@@ -74,6 +75,10 @@ class CDbSession {
   // not asked to change come back exactly as they were.  Result: its length,
   // zero or negative when absent.
   int32_t GetFieldRaw(int32_t tag, int32_t occ, std::string* text);
+  // Every occurrence of tag, whole and in storage form, in order, from one
+  // walk of the directory: what a run that visits each occurrence reads, so
+  // that it does not walk the record once per occurrence.  Result: how many.
+  int32_t GetAllOccRaw(int32_t tag, std::vector<std::string>* texts);
   // Text is stored unchanged (no escaping of the 0xA6 delimiter byte).
   int32_t AppendField(int32_t tag, const std::string& text);
   // New text becomes occurrence pos; pos past the end appends.
@@ -83,6 +88,14 @@ class CDbSession {
   // A failing replace leaves the record buffer exactly as it was.
   int32_t ReplaceOcc(int32_t tag, int32_t occ, const std::string& text);
   int32_t ReplaceOccRaw(int32_t tag, int32_t occ, const std::string& text);
+  // Several replaces of one tag's occurrences in one pass, each change an
+  // occurrence number and its new text (storage form, not converted): the
+  // record comes out as after one ReplaceOccRaw per change (the other
+  // occurrences keep their bytes, the fields their order), at the cost of
+  // one.  Every occurrence must exist; otherwise VARDO_BAD_ARGUMENT and the
+  // record is left exactly as it was.
+  using OccChanges = std::vector<std::pair<int32_t, std::string>>;
+  int32_t ReplaceOccsRaw(int32_t tag, const OccChanges& changes);
   // tag -1: every field; occ 0: every occurrence of tag.
   int32_t DeleteField(int32_t tag, int32_t occ);
   int32_t DeleteRecord();
@@ -126,6 +139,9 @@ class CDbSession {
   // end of the directory (whole stored texts), so that what followed them
   // comes first: the way the positional operations put a new text in place.
   int32_t MoveOccurrencesToEnd(int32_t tag, int32_t occ, int32_t count);
+  // Puts texts in place of every occurrence of tag: one delete of the tag,
+  // one append per text, then the sort that puts the tag back at its place.
+  int32_t RewriteOccurrences(int32_t tag, const std::vector<std::string>& texts);
   int32_t NewSpace();
   int32_t space_ = 0;
 };

@@ -1,6 +1,9 @@
 #include "edit/field_run.h"
 
 #include <algorithm>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "app/app_context.h"
 #include "app/progress.h"
@@ -57,6 +60,30 @@ bool IsCase(FieldOperation op) {
   return static_cast<int>(op) >= static_cast<int>(FieldOperation::kToLower) &&
          static_cast<int>(op) <= static_cast<int>(FieldOperation::kInverse);
 }
+
+// The replaces of one tag's occurrences made without prompt: they go into the
+// buffer together, in one pass over the record, once the tag is done (one
+// pass per occurrence would make a record of many occurrences quadratic).
+// Each line then goes to the editor with that pass's result, in the order
+// the changes were found, exactly as one replace per occurrence would log.
+class PendingReplaces {
+ public:
+  void Add(int32_t occ, std::string text, std::string line) {
+    changes_.emplace_back(occ, std::move(text));
+    lines_.push_back(std::move(line));
+  }
+  void Apply(CDbSession& db, RecordEditor& editor, int32_t tag) {
+    if (changes_.empty()) return;
+    const int32_t rc = db.ReplaceOccsRaw(tag, changes_);
+    for (std::string& line : lines_) editor.Changed(rc, std::move(line));
+    changes_.clear();
+    lines_.clear();
+  }
+
+ private:
+  CDbSession::OccChanges changes_;
+  std::vector<std::string> lines_;
+};
 
 bool UsesValue(FieldOperation op) {
   return op == FieldOperation::kInsertAfter || op == FieldOperation::kInsertBefore ||
@@ -224,13 +251,16 @@ StepResult FieldRun::Insert(RecordStep& step, RecordEditor& editor, const std::s
 }
 
 StepResult FieldRun::Replace(RecordStep& step, RecordEditor& editor, const std::string& value) {
-  std::string old;
   const std::string shown = DisplayForm(value);
+  std::vector<std::string> olds;
+  PendingReplaces pending;
   for (int32_t tag : RecordTagList(step.db, step.mfn, tag_)) {
-    const int32_t n = step.db.OccCount(tag);
+    // Replaces keep every occurrence at its number, so the texts read before
+    // the first change are the ones each step would read.
+    const int32_t n = step.db.GetAllOccRaw(tag, &olds);
     for (int32_t k = 1; k <= n; ++k) {
       if (!Selected(k)) continue;
-      step.db.GetFieldRaw(tag, k, &old);
+      const std::string& old = olds[static_cast<size_t>(k) - 1];
       std::string text = value;
       if (!subfield_.empty()) {
         std::optional<std::string> edited = ReplaceSubfields(old, stored_subfield_, value);
@@ -240,13 +270,18 @@ StepResult FieldRun::Replace(RecordStep& step, RecordEditor& editor, const std::
       // An occurrence that would come back as it is is neither written nor
       // logged nor asked about.
       if (text == old) continue;
-      int32_t rc = step.db.ReplaceOccRaw(tag, k, text);
       std::string line = Msg(13, 3) + ": " + Num(step.mfn) + Pair(Msg(12, 2), Num(tag)) +
                          Pair(Msg(12, 3), Num(occurrence_)) + Pair(Msg(12, 6), DisplayForm(old)) +
                          Pair(Msg(12, 5), shown);
-      if (!editor.Changed(rc, std::move(line)) || !prompt_) continue;
+      if (!prompt_) {
+        pending.Add(k, std::move(text), std::move(line));
+        continue;
+      }
+      int32_t rc = step.db.ReplaceOccRaw(tag, k, text);
+      if (!editor.Changed(rc, std::move(line))) continue;
       if (std::optional<StepResult> r = editor.Confirm(PromptText(step))) return *r;
     }
+    pending.Apply(step.db, editor, tag);
   }
   return StepResult::kNext;
 }
@@ -296,12 +331,13 @@ StepResult FieldRun::Delete(RecordStep& step, RecordEditor& editor, MessageId la
 
 StepResult FieldRun::ConvertCases(RecordStep& step, RecordEditor& editor) {
   const int mode = CaseModeOf(op_);
-  std::string old;
+  std::vector<std::string> olds;
+  PendingReplaces pending;
   for (int32_t tag : RecordTagList(step.db, step.mfn, tag_)) {
-    const int32_t n = step.db.OccCount(tag);
+    const int32_t n = step.db.GetAllOccRaw(tag, &olds);
     for (int32_t k = 1; k <= n; ++k) {
       if (!Selected(k)) continue;
-      step.db.GetFieldRaw(tag, k, &old);
+      const std::string& old = olds[static_cast<size_t>(k) - 1];
       // Letters are told apart in the display form; only the bytes whose case
       // changed go back to storage form, every other byte stays as stored.
       const std::string shown = DisplayForm(old);
@@ -315,13 +351,18 @@ StepResult FieldRun::ConvertCases(RecordStep& step, RecordEditor& editor) {
       }
       std::string text = MergeCaseChanges(old, shown, converted);
       if (text == old) continue;
-      int32_t rc = step.db.ReplaceOccRaw(tag, k, text);
       std::string line = Msg(label_.row, label_.col) + ": " + Num(step.mfn) +
                          Pair(Msg(12, 2), Num(tag)) + Pair(Msg(12, 3), Num(occurrence_)) +
                          Pair(Msg(27, 9), shown) + Pair(Msg(12, 5), DisplayForm(text));
-      if (!editor.Changed(rc, std::move(line)) || !prompt_) continue;
+      if (!prompt_) {
+        pending.Add(k, std::move(text), std::move(line));
+        continue;
+      }
+      int32_t rc = step.db.ReplaceOccRaw(tag, k, text);
+      if (!editor.Changed(rc, std::move(line))) continue;
       if (std::optional<StepResult> r = editor.Confirm(PromptText(step))) return *r;
     }
+    pending.Apply(step.db, editor, tag);
   }
   return StepResult::kNext;
 }

@@ -44,7 +44,9 @@ Result<int64_t> CountPostingsForFormat(Space* space, const std::string& db,
   }
   if (!other.file || other.dev != static_cast<uint64_t>(sb.st_dev) ||
       other.ino != static_cast<uint64_t>(sb.st_ino)) {
-    auto opened = InvertedFile::Open(ifp);
+    // Another database is only read: nothing (not even LMDB's lock file)
+    // may appear in its folder.
+    auto opened = InvertedFile::OpenReadOnly(ifp);
     if (!opened.ok()) {
       other = IndexState::Other{};
       if (opened.status().IsNotFound()) return int64_t{0};

@@ -11,6 +11,7 @@
 
 #include "engine/field_command.h"
 #include "engine/file_system.h"
+#include "engine/facade_guard.h"
 #include "engine/space.h"
 
 namespace vardo {
@@ -154,232 +155,274 @@ const char* vardo_strerror(int32_t code) {
 }
 
 int32_t vardo_app_new() {
-  Apps().emplace_back();
-  return static_cast<int32_t>(Apps().size());
+  return FacadeGuarded([&]() -> int32_t {
+    Apps().emplace_back();
+    return static_cast<int32_t>(Apps().size());
+  });
 }
 
 int32_t vardo_app_set_option(int32_t app, int32_t option) {
-  if (app < 1 || static_cast<size_t>(app) > Apps().size()) return VARDO_BAD_ARGUMENT;
-  if (option != VARDO_OPTION_MULTI_USER) return VARDO_BAD_ARGUMENT;
-  Apps()[app - 1].multi_user = true;
-  return VARDO_OK;
+  return FacadeGuarded([&]() -> int32_t {
+    if (app < 1 || static_cast<size_t>(app) > Apps().size()) return VARDO_BAD_ARGUMENT;
+    if (option != VARDO_OPTION_MULTI_USER) return VARDO_BAD_ARGUMENT;
+    Apps()[app - 1].multi_user = true;
+    return VARDO_OK;
+  });
 }
 
 int32_t vardo_space_new(int32_t app) {
-  if (app < 1 || static_cast<size_t>(app) > Apps().size()) return VARDO_BAD_ARGUMENT;
-  auto s = std::make_unique<Space>();
-  s->app = app;
-  s->multi_user = Apps()[app - 1].multi_user;
-  s->db.set_record_locking(s->multi_user);
-  Spaces().push_back(std::move(s));
-  return static_cast<int32_t>(Spaces().size());
+  return FacadeGuarded([&]() -> int32_t {
+    if (app < 1 || static_cast<size_t>(app) > Apps().size()) return VARDO_BAD_ARGUMENT;
+    auto s = std::make_unique<Space>();
+    s->app = app;
+    s->multi_user = Apps()[app - 1].multi_user;
+    s->db.set_record_locking(s->multi_user);
+    Spaces().push_back(std::move(s));
+    return static_cast<int32_t>(Spaces().size());
+  });
 }
 
 int32_t vardo_set_master_file(int32_t space, const char* path) {
-  Space* s = FindSpace(space);
-  if (!s || !path) return VARDO_BAD_ARGUMENT;
-  DetachModules(s);
-  s->db.Close();
-  s->buffers.clear();
-  s->released = false;
-  s->path = path;
-  if (s->path.empty()) return VARDO_OK;
-  Status st = s->db.Open(s->path);
-  return st.ok() ? VARDO_OK : ToFacadeCode(st);
+  return FacadeGuarded(space, [&]() -> int32_t {
+    Space* s = FindSpace(space);
+    if (!s || !path) return VARDO_BAD_ARGUMENT;
+    DetachModules(s);
+    s->db.Close();
+    s->buffers.clear();
+    s->released = false;
+    s->path = path;
+    if (s->path.empty()) return VARDO_OK;
+    Status st = s->db.Open(s->path);
+    return st.ok() ? VARDO_OK : ToFacadeCode(st);
+  });
 }
 
 int32_t vardo_create_master_file(int32_t space) {
-  Space* s = FindSpace(space);
-  if (!s) return VARDO_BAD_ARGUMENT;
-  if (s->path.empty()) return VARDO_NO_DATABASE;
-  DetachModules(s);
-  s->buffers.clear();
-  s->released = false;
-  Status st = s->db.Create(s->path);
-  return st.ok() ? VARDO_OK : ToFacadeCode(st);
+  return FacadeGuarded(space, [&]() -> int32_t {
+    Space* s = FindSpace(space);
+    if (!s) return VARDO_BAD_ARGUMENT;
+    if (s->path.empty()) return VARDO_NO_DATABASE;
+    DetachModules(s);
+    s->buffers.clear();
+    s->released = false;
+    Status st = s->db.Create(s->path);
+    return st.ok() ? VARDO_OK : ToFacadeCode(st);
+  });
 }
 
 int32_t vardo_release_master_file(int32_t space) {
-  Space* s = FindSpace(space);
-  if (!s) return VARDO_BAD_ARGUMENT;
-  DetachModules(s);
-  // Locks go with the descriptors; buffers keep their records but not their locks.
-  s->db.Close();
-  s->released = !s->path.empty();
-  return VARDO_OK;
+  return FacadeGuarded(space, [&]() -> int32_t {
+    Space* s = FindSpace(space);
+    if (!s) return VARDO_BAD_ARGUMENT;
+    DetachModules(s);
+    // Locks go with the descriptors; buffers keep their records but not their locks.
+    s->db.Close();
+    s->released = !s->path.empty();
+    return VARDO_OK;
+  });
 }
 
 int32_t vardo_backup(int32_t space, const char* master_copy, const char* xref_copy) {
-  Space* s = FindSpace(space);
-  if (!s || !master_copy || !xref_copy) return VARDO_BAD_ARGUMENT;
-  if (!s->EnsureOpen()) return VARDO_NO_DATABASE;
-  return ToFacadeCode(s->db.Backup(master_copy, xref_copy));
+  return FacadeGuarded(space, [&]() -> int32_t {
+    Space* s = FindSpace(space);
+    if (!s || !master_copy || !xref_copy) return VARDO_BAD_ARGUMENT;
+    if (!s->EnsureOpen()) return VARDO_NO_DATABASE;
+    return ToFacadeCode(s->db.Backup(master_copy, xref_copy));
+  });
 }
 
 int32_t vardo_restore(int32_t space, const char* master_copy, const char* xref_copy) {
-  Space* s = FindSpace(space);
-  if (!s || !master_copy || !xref_copy) return VARDO_BAD_ARGUMENT;
-  if (!s->EnsureOpen()) return VARDO_NO_DATABASE;
-  Status st = s->db.Restore(master_copy, xref_copy);
-  if (st.ok() || !st.IsInUse()) {
-    // The records in the buffers may be newer than the restored files, and
-    // their locks went with the reopen.  The modules stay attached.
-    s->buffers.clear();
-  }
-  if (!s->db.is_open()) s->released = !s->path.empty();  // the next call tries again
-  return ToFacadeCode(st);
+  return FacadeGuarded(space, [&]() -> int32_t {
+    Space* s = FindSpace(space);
+    if (!s || !master_copy || !xref_copy) return VARDO_BAD_ARGUMENT;
+    if (!s->EnsureOpen()) return VARDO_NO_DATABASE;
+    Status st = s->db.Restore(master_copy, xref_copy);
+    if (st.ok() || !st.IsInUse()) {
+      // The records in the buffers may be newer than the restored files, and
+      // their locks went with the reopen.  The modules stay attached.
+      s->buffers.clear();
+    }
+    if (!s->db.is_open()) s->released = !s->path.empty();  // the next call tries again
+    return ToFacadeCode(st);
+  });
 }
 
 int32_t vardo_delete_backup(int32_t space, const char* master_copy, const char* xref_copy) {
-  Space* s = FindSpace(space);
-  if (!s || !master_copy || !xref_copy) return VARDO_BAD_ARGUMENT;
-  // The copies are the only way back until the live files are on disk: a
-  // power cut after their removal must not lose the run's writes as well.
-  if (s->EnsureOpen()) {
-    Status synced = s->db.Sync();
-    if (!synced.ok()) return ToFacadeCode(synced);
-  }
-  Status st = RemoveFile(master_copy);
-  Status st2 = RemoveFile(xref_copy);
-  if (st.ok()) st = st2;
-  if (st.ok()) st = SyncFolderOf(master_copy);
-  return ToFacadeCode(st);
+  return FacadeGuarded(space, [&]() -> int32_t {
+    Space* s = FindSpace(space);
+    if (!s || !master_copy || !xref_copy) return VARDO_BAD_ARGUMENT;
+    // The copies are the only way back until the live files are on disk: a
+    // power cut after their removal must not lose the run's writes as well.
+    if (s->EnsureOpen()) {
+      Status synced = s->db.Sync();
+      if (!synced.ok()) return ToFacadeCode(synced);
+    }
+    Status st = RemoveFile(master_copy);
+    Status st2 = RemoveFile(xref_copy);
+    if (st.ok()) st = st2;
+    if (st.ok()) st = SyncFolderOf(master_copy);
+    return ToFacadeCode(st);
+  });
 }
 
 int32_t vardo_control_record(int32_t space, int32_t words[9]) {
-  Space* s = FindSpace(space);
-  if (!s || !words) return VARDO_BAD_ARGUMENT;
-  std::fill(words, words + 9, 0);
-  if (!s->EnsureOpen()) return VARDO_NO_DATABASE;
-  Result<ControlRecord> c = s->db.ReadControl();
-  if (!c.ok()) return ToFacadeCode(c.status());
-  words[1] = c->next_mfn;
-  words[2] = static_cast<int32_t>(std::min<uint64_t>(c->image_count, INT32_MAX));
-  words[3] = static_cast<int32_t>(std::min<uint64_t>(c->end_offset / 1024, INT32_MAX));
-  return VARDO_OK;
+  return FacadeGuarded(space, [&]() -> int32_t {
+    Space* s = FindSpace(space);
+    if (!s || !words) return VARDO_BAD_ARGUMENT;
+    std::fill(words, words + 9, 0);
+    if (!s->EnsureOpen()) return VARDO_NO_DATABASE;
+    Result<ControlRecord> c = s->db.ReadControl();
+    if (!c.ok()) return ToFacadeCode(c.status());
+    words[1] = c->next_mfn;
+    words[2] = static_cast<int32_t>(std::min<uint64_t>(c->image_count, INT32_MAX));
+    words[3] = static_cast<int32_t>(std::min<uint64_t>(c->end_offset / 1024, INT32_MAX));
+    return VARDO_OK;
+  });
 }
 
 int32_t vardo_read_record(int32_t space, int32_t buffer, int32_t mfn) {
-  return ReadInto(space, buffer, mfn, false);
+  return FacadeGuarded(space, [&]() -> int32_t { return ReadInto(space, buffer, mfn, false); });
 }
 
 int32_t vardo_read_record_locked(int32_t space, int32_t buffer, int32_t mfn) {
-  return ReadInto(space, buffer, mfn, true);
+  return FacadeGuarded(space, [&]() -> int32_t { return ReadInto(space, buffer, mfn, true); });
 }
 
 int32_t vardo_write_record(int32_t space, int32_t buffer) {
-  return WriteFrom(space, buffer, false);
+  return FacadeGuarded(space, [&]() -> int32_t { return WriteFrom(space, buffer, false); });
 }
 
 int32_t vardo_write_record_unlock(int32_t space, int32_t buffer) {
-  return WriteFrom(space, buffer, true);
+  return FacadeGuarded(space, [&]() -> int32_t { return WriteFrom(space, buffer, true); });
 }
 
 int32_t vardo_unlock_record(int32_t space, int32_t buffer) {
-  Space* s = FindSpace(space);
-  RecordBuffer* b = FindBuffer(s, buffer);
-  if (!b) return VARDO_BAD_ARGUMENT;
-  if (!s->db.is_open() || b->record.mfn < 1) return VARDO_OK;
-  return ToFacadeCode(s->db.Unlock(b->record.mfn));
+  return FacadeGuarded(space, [&]() -> int32_t {
+    Space* s = FindSpace(space);
+    RecordBuffer* b = FindBuffer(s, buffer);
+    if (!b) return VARDO_BAD_ARGUMENT;
+    if (!s->db.is_open() || b->record.mfn < 1) return VARDO_OK;
+    return ToFacadeCode(s->db.Unlock(b->record.mfn));
+  });
 }
 
 int32_t vardo_new_record(int32_t space, int32_t buffer) {
-  Space* s = FindSpace(space);
-  RecordBuffer* b = FindBuffer(s, buffer);
-  if (!b) return VARDO_BAD_ARGUMENT;
-  b->record = Record{};
-  b->is_new = true;
-  b->loaded = true;
-  return VARDO_OK;
+  return FacadeGuarded([&]() -> int32_t {
+    Space* s = FindSpace(space);
+    RecordBuffer* b = FindBuffer(s, buffer);
+    if (!b) return VARDO_BAD_ARGUMENT;
+    b->record = Record{};
+    b->is_new = true;
+    b->loaded = true;
+    return VARDO_OK;
+  });
 }
 
 int32_t vardo_undelete_record(int32_t space, int32_t buffer) {
-  RecordBuffer* b = FindBuffer(FindSpace(space), buffer);
-  if (!b || !b->loaded) return VARDO_BAD_ARGUMENT;
-  b->record.status = RecordStatus::kActive;
-  return VARDO_OK;
+  return FacadeGuarded([&]() -> int32_t {
+    RecordBuffer* b = FindBuffer(FindSpace(space), buffer);
+    if (!b || !b->loaded) return VARDO_BAD_ARGUMENT;
+    b->record.status = RecordStatus::kActive;
+    return VARDO_OK;
+  });
 }
 
 int32_t vardo_record_leader(int32_t space, int32_t buffer, int32_t words[7]) {
-  RecordBuffer* b = FindBuffer(FindSpace(space), buffer);
-  if (!b || !words) return VARDO_BAD_ARGUMENT;
-  const Record& r = b->record;
-  uint64_t data = 0;
-  for (const Field& f : r.fields) data += f.text.size();
-  const uint64_t base = 28 + 8 * uint64_t{r.fields.size()};
-  words[0] = r.mfn;
-  words[1] = static_cast<int32_t>(std::min<uint64_t>(base + data + 4, INT32_MAX));
-  words[2] = 0;
-  words[3] = 0;
-  words[4] = static_cast<int32_t>(std::min<uint64_t>(base, INT32_MAX));
-  words[5] = static_cast<int32_t>(r.fields.size());
-  words[6] = r.status == RecordStatus::kLogicallyDeleted ? 1 : 0;
-  return VARDO_OK;
+  return FacadeGuarded([&]() -> int32_t {
+    RecordBuffer* b = FindBuffer(FindSpace(space), buffer);
+    if (!b || !words) return VARDO_BAD_ARGUMENT;
+    const Record& r = b->record;
+    uint64_t data = 0;
+    for (const Field& f : r.fields) data += f.text.size();
+    const uint64_t base = 28 + 8 * uint64_t{r.fields.size()};
+    words[0] = r.mfn;
+    words[1] = static_cast<int32_t>(std::min<uint64_t>(base + data + 4, INT32_MAX));
+    words[2] = 0;
+    words[3] = 0;
+    words[4] = static_cast<int32_t>(std::min<uint64_t>(base, INT32_MAX));
+    words[5] = static_cast<int32_t>(r.fields.size());
+    words[6] = r.status == RecordStatus::kLogicallyDeleted ? 1 : 0;
+    return VARDO_OK;
+  });
 }
 
 int32_t vardo_occurrence_count(int32_t space, int32_t buffer, int32_t tag) {
-  RecordBuffer* b = FindBuffer(FindSpace(space), buffer);
-  if (!b) return VARDO_BAD_ARGUMENT;
-  return b->record.OccCount(tag);
+  return FacadeGuarded([&]() -> int32_t {
+    RecordBuffer* b = FindBuffer(FindSpace(space), buffer);
+    if (!b) return VARDO_BAD_ARGUMENT;
+    return b->record.OccCount(tag);
+  });
 }
 
 int32_t vardo_field_text(int32_t space, int32_t buffer, int32_t tag, int32_t occ, char* out,
                          int32_t size) {
-  RecordBuffer* b = FindBuffer(FindSpace(space), buffer);
-  if (!b) return VARDO_BAD_ARGUMENT;
-  const std::string* t = b->record.Find(tag, occ);
-  if (!t) {
-    if (out && size > 0) out[0] = '\0';
-    return 0;
-  }
-  return CopyOut(*t, out, size);
+  return FacadeGuarded([&]() -> int32_t {
+    RecordBuffer* b = FindBuffer(FindSpace(space), buffer);
+    if (!b) return VARDO_BAD_ARGUMENT;
+    const std::string* t = b->record.Find(tag, occ);
+    if (!t) {
+      if (out && size > 0) out[0] = '\0';
+      return 0;
+    }
+    return CopyOut(*t, out, size);
+  });
 }
 
 int32_t vardo_directory_entries(int32_t space, int32_t buffer, int32_t first, int32_t last,
                                 int32_t* entries) {
-  RecordBuffer* b = FindBuffer(FindSpace(space), buffer);
-  if (!b || !entries) return VARDO_BAD_ARGUMENT;
-  const auto& fields = b->record.fields;
-  first = std::max(first, 1);
-  last = std::min<int32_t>(last, static_cast<int32_t>(fields.size()));
-  int32_t offset = 0;
-  CountFieldsScanned(static_cast<size_t>(std::max(last, 0)));
-  for (int32_t i = 1; i < first && i <= static_cast<int32_t>(fields.size()); ++i) {
-    offset += static_cast<int32_t>(fields[i - 1].text.size());
-  }
-  int32_t n = 0;
-  for (int32_t p = first; p <= last; ++p, ++n) {
-    const Field& f = fields[p - 1];
-    entries[3 * n] = f.tag;
-    entries[3 * n + 1] = offset;
-    entries[3 * n + 2] = static_cast<int32_t>(f.text.size());
-    offset += static_cast<int32_t>(f.text.size());
-  }
-  return n;
+  return FacadeGuarded([&]() -> int32_t {
+    RecordBuffer* b = FindBuffer(FindSpace(space), buffer);
+    if (!b || !entries) return VARDO_BAD_ARGUMENT;
+    const auto& fields = b->record.fields;
+    first = std::max(first, 1);
+    last = std::min<int32_t>(last, static_cast<int32_t>(fields.size()));
+    int32_t offset = 0;
+    CountFieldsScanned(static_cast<size_t>(std::max(last, 0)));
+    for (int32_t i = 1; i < first && i <= static_cast<int32_t>(fields.size()); ++i) {
+      offset += static_cast<int32_t>(fields[i - 1].text.size());
+    }
+    int32_t n = 0;
+    for (int32_t p = first; p <= last; ++p, ++n) {
+      const Field& f = fields[p - 1];
+      entries[3 * n] = f.tag;
+      entries[3 * n + 1] = offset;
+      entries[3 * n + 2] = static_cast<int32_t>(f.text.size());
+      offset += static_cast<int32_t>(f.text.size());
+    }
+    return n;
+  });
 }
 
 int32_t vardo_field_at(int32_t space, int32_t buffer, int32_t pos, char* out, int32_t size) {
-  RecordBuffer* b = FindBuffer(FindSpace(space), buffer);
-  if (!b) return VARDO_BAD_ARGUMENT;
-  if (pos < 1 || static_cast<size_t>(pos) > b->record.fields.size()) {
-    if (out && size > 0) out[0] = '\0';
-    return 0;
-  }
-  return CopyOut(b->record.fields[pos - 1].text, out, size);
+  return FacadeGuarded([&]() -> int32_t {
+    RecordBuffer* b = FindBuffer(FindSpace(space), buffer);
+    if (!b) return VARDO_BAD_ARGUMENT;
+    if (pos < 1 || static_cast<size_t>(pos) > b->record.fields.size()) {
+      if (out && size > 0) out[0] = '\0';
+      return 0;
+    }
+    return CopyOut(b->record.fields[pos - 1].text, out, size);
+  });
 }
 
 int32_t vardo_update_fields(int32_t space, int32_t buffer, const char* command) {
-  if (!command) return VARDO_BAD_ARGUMENT;
-  return vardo_update_fields_n(space, buffer, command, static_cast<int32_t>(std::strlen(command)));
+  return FacadeGuarded([&]() -> int32_t {
+    if (!command) return VARDO_BAD_ARGUMENT;
+    return vardo_update_fields_n(space, buffer, command,
+                                 static_cast<int32_t>(std::strlen(command)));
+  });
 }
 
 int32_t vardo_update_fields_n(int32_t space, int32_t buffer, const char* command, int32_t length) {
-  RecordBuffer* b = FindBuffer(FindSpace(space), buffer);
-  if (!b || !command || length < 0) return VARDO_BAD_ARGUMENT;
-  Status st = ApplyFieldCommand(std::string_view(command, static_cast<size_t>(length)), &b->record);
-  if (!st.ok()) return VARDO_BAD_ARGUMENT;
-  b->loaded = true;
-  return VARDO_OK;
+  return FacadeGuarded([&]() -> int32_t {
+    RecordBuffer* b = FindBuffer(FindSpace(space), buffer);
+    if (!b || !command || length < 0) return VARDO_BAD_ARGUMENT;
+    Status st =
+        ApplyFieldCommand(std::string_view(command, static_cast<size_t>(length)), &b->record);
+    if (!st.ok()) return VARDO_BAD_ARGUMENT;
+    b->loaded = true;
+    return VARDO_OK;
+  });
 }
 
 }  // namespace vardo

@@ -4,7 +4,10 @@
 // application handle (from vardo_app_new) gives out space handles; a space is
 // one database (master file, cross-reference file, inverted file, field select
 // table) with numbered record buffers, of which the program uses buffer 0.
-// Every call returns a signed 32-bit result; no exception leaves these calls.
+// Every call returns a signed 32-bit result; no exception leaves these calls:
+// anything thrown inside (out of memory, a buffer no container can hold)
+// becomes VARDO_IO, and a call that works on the space's files closes them
+// on the way (releasing every lock they held; the next call reopens them).
 //
 // Thread use: a space is used by one thread at a time.  Different spaces may be
 // used from different threads and processes; record locks (below) coordinate

@@ -34,6 +34,7 @@
 #include "engine/format/format_parser.h"
 #include "engine/format/space_format.h"
 #include "engine/format_npost.h"
+#include "engine/facade_guard.h"
 #include "engine/space.h"
 #include "engine/vardo.h"
 
@@ -143,60 +144,64 @@ int32_t FaultCode(FormatFault fault) {
 }  // namespace
 
 int32_t vardo_compile_format(int32_t space, const char* format) {
-  Space* s = FindSpace(space);
-  if (!s) return VARDO_BAD_ARGUMENT;
-  FormatSlot& slot = SlotOf(s);
-  try {
-    std::string_view text = format ? std::string_view(format) : std::string_view();
-    if (s->format && s->format->source() == text) return 0;
-    FormatCompileError error;
-    s->format = CompileFormat(text, &error);
-    slot.databases.clear();
-    slot.owner = s->format;
-    slot.compile_message = s->format ? std::string() : error.message;
-    return s->format ? 0 : std::max(error.position, 1);
-  } catch (...) {
-    s->format.reset();
-    slot.databases.clear();
-    slot.compile_message = "internal error while compiling the format";
-    return VARDO_FMT_INTERNAL;
-  }
+  return FacadeGuarded([&]() -> int32_t {
+    Space* s = FindSpace(space);
+    if (!s) return VARDO_BAD_ARGUMENT;
+    FormatSlot& slot = SlotOf(s);
+    try {
+      std::string_view text = format ? std::string_view(format) : std::string_view();
+      if (s->format && s->format->source() == text) return 0;
+      FormatCompileError error;
+      s->format = CompileFormat(text, &error);
+      slot.databases.clear();
+      slot.owner = s->format;
+      slot.compile_message = s->format ? std::string() : error.message;
+      return s->format ? 0 : std::max(error.position, 1);
+    } catch (...) {
+      s->format.reset();
+      slot.databases.clear();
+      slot.compile_message = "internal error while compiling the format";
+      return VARDO_FMT_INTERNAL;
+    }
+  });
 }
 
 int32_t vardo_run_format(int32_t space, int32_t buffer, char* out, int32_t size) {
-  Space* s = FindSpace(space);
-  RecordBuffer* b = FindBuffer(s, buffer);
-  if (!b || !out || size < 1) return VARDO_BAD_ARGUMENT;
-  out[0] = '\0';
-  FormatSlot& slot = SlotOf(s);
-  try {
-    slot.run_message.clear();
-    std::shared_ptr<CompiledFormat> format = s->format;
-    if (!format) {
-      slot.run_message = "no compiled format";
-      return VARDO_FMT_NOT_COMPILED;
-    }
-    if (slot.owner.lock() != format) {
-      slot.databases.clear();
-      slot.owner = format;
-    }
-    SpaceEnvironment env(s, &slot);
-    FormatEvaluator evaluator(&env);
-    std::string text;
-    if (!evaluator.Run(*format, b->record, &text, static_cast<size_t>(size) - 1)) {
-      const FormatRunError& e = evaluator.error();
-      slot.run_message = e.message;
-      if (e.position > 0) slot.run_message += ", at position " + std::to_string(e.position);
-      return FaultCode(e.fault);
-    }
-    if (!text.empty()) std::memcpy(out, text.data(), text.size());
-    out[text.size()] = '\0';
-    return static_cast<int32_t>(text.size());
-  } catch (...) {
+  return FacadeGuarded([&]() -> int32_t {
+    Space* s = FindSpace(space);
+    RecordBuffer* b = FindBuffer(s, buffer);
+    if (!b || !out || size < 1) return VARDO_BAD_ARGUMENT;
     out[0] = '\0';
-    slot.run_message = "internal error while running the format";
-    return VARDO_FMT_INTERNAL;
-  }
+    FormatSlot& slot = SlotOf(s);
+    try {
+      slot.run_message.clear();
+      std::shared_ptr<CompiledFormat> format = s->format;
+      if (!format) {
+        slot.run_message = "no compiled format";
+        return VARDO_FMT_NOT_COMPILED;
+      }
+      if (slot.owner.lock() != format) {
+        slot.databases.clear();
+        slot.owner = format;
+      }
+      SpaceEnvironment env(s, &slot);
+      FormatEvaluator evaluator(&env);
+      std::string text;
+      if (!evaluator.Run(*format, b->record, &text, static_cast<size_t>(size) - 1)) {
+        const FormatRunError& e = evaluator.error();
+        slot.run_message = e.message;
+        if (e.position > 0) slot.run_message += ", at position " + std::to_string(e.position);
+        return FaultCode(e.fault);
+      }
+      if (!text.empty()) std::memcpy(out, text.data(), text.size());
+      out[text.size()] = '\0';
+      return static_cast<int32_t>(text.size());
+    } catch (...) {
+      out[0] = '\0';
+      slot.run_message = "internal error while running the format";
+      return VARDO_FMT_INTERNAL;
+    }
+  });
 }
 
 std::string LastFormatCompileMessage(int32_t space) {

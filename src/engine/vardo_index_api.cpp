@@ -32,8 +32,8 @@
 // See engine/index/term_cursor.h for where positioning leaves the cursor.
 #include <algorithm>
 #include <cstring>
-#include <new>
 
+#include "engine/facade_guard.h"
 #include "engine/index/index_state.h"
 #include "engine/index/key_extractor.h"
 #include "engine/space.h"
@@ -56,19 +56,6 @@ int32_t Succeed(IndexState* st, int32_t result = VARDO_OK) {
   return result;
 }
 
-// Runs body, turning anything thrown (out of memory) into VARDO_IO: nothing
-// may leave the facade.
-template <typename Fn>
-int32_t Guarded(Fn body) {
-  try {
-    return body();
-  } catch (const std::bad_alloc&) {
-    return VARDO_IO;
-  } catch (...) {
-    return VARDO_IO;
-  }
-}
-
 // Loads DB.stw into the state; a missing file means no stop words.
 Status LoadStopWords(IndexState* st, const std::string& db_path) {
   st->stop_words.reset();
@@ -86,7 +73,7 @@ Status LoadStopWords(IndexState* st, const std::string& db_path) {
 }  // namespace
 
 int32_t vardo_set_field_select_table(int32_t space, const char* at_path) {
-  return Guarded([&]() -> int32_t {
+  return FacadeGuarded([&]() -> int32_t {
     Space* s = FindSpace(space);
     if (!s || !at_path) return VARDO_BAD_ARGUMENT;
     IndexState* st = IndexOf(s);
@@ -113,7 +100,7 @@ int32_t vardo_set_field_select_table(int32_t space, const char* at_path) {
 }
 
 int32_t vardo_set_stopword_table(int32_t space, const char* at_path) {
-  return Guarded([&]() -> int32_t {
+  return FacadeGuarded([&]() -> int32_t {
     Space* s = FindSpace(space);
     if (!s || !at_path) return VARDO_BAD_ARGUMENT;
     IndexState* st = IndexOf(s);
@@ -130,7 +117,7 @@ int32_t vardo_set_stopword_table(int32_t space, const char* at_path) {
 }
 
 int32_t vardo_set_inverted_file(int32_t space, const char* path) {
-  return Guarded([&]() -> int32_t {
+  return FacadeGuarded([&]() -> int32_t {
     Space* s = FindSpace(space);
     if (!s || !path) return VARDO_BAD_ARGUMENT;
     IndexState* st = IndexOf(s);
@@ -147,7 +134,7 @@ int32_t vardo_set_inverted_file(int32_t space, const char* path) {
 }
 
 int32_t vardo_create_inverted_file(int32_t space) {
-  return Guarded([&]() -> int32_t {
+  return FacadeGuarded([&]() -> int32_t {
     Space* s = FindSpace(space);
     if (!s) return VARDO_BAD_ARGUMENT;
     IndexState* st = IndexOf(s);
@@ -164,7 +151,7 @@ int32_t vardo_create_inverted_file(int32_t space) {
 }
 
 int32_t vardo_update_index(int32_t space, int32_t mfn) {
-  return Guarded([&]() -> int32_t {
+  return FacadeGuarded([&]() -> int32_t {
     Space* s = FindSpace(space);
     if (!s) return VARDO_BAD_ARGUMENT;
     IndexState* st = IndexOf(s);
@@ -178,7 +165,7 @@ int32_t vardo_update_index(int32_t space, int32_t mfn) {
 }
 
 int32_t vardo_term_reset(int32_t space, int32_t /*unused1*/, int32_t /*unused2*/) {
-  return Guarded([&]() -> int32_t {
+  return FacadeGuarded([&]() -> int32_t {
     Space* s = FindSpace(space);
     if (!s) return VARDO_BAD_ARGUMENT;
     IndexState* st = IndexOf(s);
@@ -188,7 +175,7 @@ int32_t vardo_term_reset(int32_t space, int32_t /*unused1*/, int32_t /*unused2*/
 }
 
 int32_t vardo_term_position(int32_t space, int32_t /*unused*/, const char* key) {
-  return Guarded([&]() -> int32_t {
+  return FacadeGuarded([&]() -> int32_t {
     Space* s = FindSpace(space);
     if (!s || !key) return VARDO_BAD_ARGUMENT;
     IndexState* st = IndexOf(s);
@@ -203,7 +190,7 @@ int32_t vardo_term_position(int32_t space, int32_t /*unused*/, const char* key) 
 
 int32_t vardo_term_postings(int32_t space, int32_t /*unused*/, int32_t first, int32_t last,
                             int32_t* mfns) {
-  return Guarded([&]() -> int32_t {
+  return FacadeGuarded([&]() -> int32_t {
     Space* s = FindSpace(space);
     if (!s || !mfns) return VARDO_BAD_ARGUMENT;
     IndexState* st = IndexOf(s);
@@ -217,7 +204,7 @@ int32_t vardo_term_postings(int32_t space, int32_t /*unused*/, int32_t first, in
 }
 
 int32_t vardo_term_next(int32_t space, int32_t /*unused*/, char* out32) {
-  return Guarded([&]() -> int32_t {
+  return FacadeGuarded([&]() -> int32_t {
     Space* s = FindSpace(space);
     if (!s || !out32) return VARDO_BAD_ARGUMENT;
     out32[0] = '\0';

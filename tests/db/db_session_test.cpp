@@ -93,6 +93,35 @@ TEST_F(DbSessionTest, ReplaceOfOneOccurrenceAmongThousandsWalksTheRecordAConstan
   EXPECT_EQ(Occurrences(20), std::vector<std::string>{"o2000"});
 }
 
+TEST_F(DbSessionTest, ReplaceOccsRawGivesWhatOneReplacePerChangeGives) {
+  const std::string bar_text = "b2" + kBar + "x";
+  for (int i = 0; i < 2; ++i) {
+    AddRecord({{20, "b1"}, {10, "a"}, {20, bar_text}, {30, "c"}, {20, "b3"}});
+  }
+  auto fields = [&] {
+    std::vector<std::pair<int32_t, std::string>> out;
+    for (int32_t p = 1; p <= db_.FieldCount(); ++p) {
+      std::string text;
+      int32_t tag = 0;
+      db_.GetFieldAtRaw(0, p, &text, &tag);
+      out.emplace_back(tag, text);
+    }
+    return out;
+  };
+  ASSERT_EQ(db_.ReadRecord(1, true), 0);
+  ASSERT_EQ(db_.ReplaceOccRaw(20, 1, "B1"), 0);
+  ASSERT_EQ(db_.ReplaceOccRaw(20, 3, "B3"), 0);
+  const auto one_by_one = fields();
+  ASSERT_EQ(db_.ReadRecord(2, true), 0);
+  ASSERT_EQ(db_.ReplaceOccsRaw(20, {{1, "B1"}, {3, "B3"}}), 0);
+  EXPECT_EQ(fields(), one_by_one);
+  EXPECT_EQ(db_.OccCount(20), 3);
+  // One change naming an absent occurrence refuses them all.
+  EXPECT_EQ(db_.ReplaceOccsRaw(20, {{2, "x"}, {4, "y"}}), vardo::VARDO_BAD_ARGUMENT);
+  EXPECT_EQ(db_.ReplaceOccsRaw(20, {{0, "x"}}), vardo::VARDO_BAD_ARGUMENT);
+  EXPECT_EQ(fields(), one_by_one);
+}
+
 TEST_F(DbSessionTest, RefusedReplaceLeavesTheRecordAsItWas) {
   AddRecord({{10, "one"}, {10, "two"}});
   ASSERT_EQ(db_.ReadRecord(1, true), 0);

@@ -12,6 +12,7 @@
 #include "app/run_log.h"
 #include "edit/field_edit_run.h"
 #include "edit_fixture.h"
+#include "engine/record.h"
 
 namespace bramble {
 namespace {
@@ -188,6 +189,24 @@ TEST_F(FieldRunTest, ReplaceChangesOnlyTheChosenOccurrence) {
   EXPECT_EQ(LogTexts(), std::vector<std::string>({"Replace text: " + std::to_string(mfn) +
                                                   " Tag:  650 Occurrence:  2 Old value:  b "
                                                   "New value:  B"}));
+}
+
+TEST_F(FieldRunTest, ReplaceOfThousandsOfOccurrencesWalksTheRecordAConstantNumberOfTimes) {
+  constexpr int kOccurrences = 2000;
+  Fields fields;
+  for (int i = 1; i <= kOccurrences; ++i) fields.emplace_back(1, "o" + std::to_string(i));
+  fields.emplace_back(20, "kept");
+  int32_t mfn = AddRecord(fields);
+  const int64_t before = vardo::g_fields_scanned.load();
+  RunOn(Request(FieldOperation::kReplace, "1", 0, "y"), mfn);
+  EXPECT_LE(vardo::g_fields_scanned.load() - before, 20 * kOccurrences);
+  Fields expected(kOccurrences, {1, "y"});
+  expected.emplace_back(20, "kept");
+  EXPECT_EQ(Record(mfn), expected);
+  const std::vector<std::string> log = LogTexts();
+  ASSERT_EQ(log.size(), size_t{kOccurrences});
+  EXPECT_EQ(log.back(), "Replace text: " + std::to_string(mfn) + " Tag:  1 Occurrence:  0 " +
+                            "Old value:  o2000 New value:  y");
 }
 
 TEST_F(FieldRunTest, ReplaceSubfieldKeepsTheRestOfTheOccurrence) {

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <string>
 
 #include "engine/database.h"
@@ -110,6 +111,29 @@ TEST_F(StoreCliTest, FormatReadsAnotherDatabaseWithoutWritingItsFiles) {
   ASSERT_EQ(stat(dir_.File("other.xrf").c_str(), &after), 0);
   EXPECT_EQ(before.st_ino, after.st_ino);
   EXPECT_EQ(before.st_mtim.tv_nsec, after.st_mtim.tv_nsec);
+}
+
+TEST_F(StoreCliTest, NpostOnAnotherDatabaseCreatesNothingInItsFolder) {
+  std::filesystem::create_directory(dir_.File("o"));
+  MakeDb("o/other", {"PLAIN", "PLAIN", "OTHER"});
+  dir_.Write("o/other.fst", "1 0 v10\n");
+  ASSERT_EQ(Vardo("invert " + dir_.File("o/other")).code, 0);
+  // Whatever the indexing left beside the file (LMDB's lock file) goes, so
+  // that anything the format run makes shows.
+  std::filesystem::remove(dir_.File("o/other.ifp-lock"));
+  auto listing = [&] {
+    std::set<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(dir_.File("o"))) {
+      names.insert(e.path().filename().string());
+    }
+    return names;
+  };
+  const std::set<std::string> before = listing();
+  MakeDb("db", {"x"});
+  CliRun r = Vardo("format " + dir_.File("db") + " \"f(npost(['o/other'],'PLAIN'),1,0)\"");
+  EXPECT_EQ(r.code, 0) << r.out;
+  EXPECT_EQ(r.out, "2\n");
+  EXPECT_EQ(listing(), before);
 }
 
 }  // namespace

@@ -156,7 +156,8 @@ InvertedFile::~InvertedFile() {
   }
 }
 
-Result<std::unique_ptr<InvertedFile>> InvertedFile::OpenEnv(const std::string& file, bool create) {
+Result<std::unique_ptr<InvertedFile>> InvertedFile::OpenEnv(const std::string& file, bool create,
+                                                            bool read_only) {
   std::unique_ptr<InvertedFile> f(new InvertedFile);
   f->path_ = file;
   f->readers_ = std::make_unique<ReaderPool>();
@@ -165,6 +166,7 @@ Result<std::unique_ptr<InvertedFile>> InvertedFile::OpenEnv(const std::string& f
   // loses nothing (the page cache keeps the commit); only a system crash can
   // cost the last updates, which `vardo invert` rebuilds.  Closing syncs.
   unsigned int flags = MDB_NOSUBDIR | MDB_NOTLS | MDB_NOSYNC;
+  if (read_only) flags |= MDB_RDONLY | MDB_NOLOCK;
   // Some systems limit address space (ulimit -v, sanitizers): fall back to
   // smaller maps rather than refuse to open.
   int rc = 0;
@@ -258,6 +260,27 @@ Result<std::shared_ptr<InvertedFile>> InvertedFile::Open(const std::string& file
       return shared;
     }
   }
+}
+
+Result<std::shared_ptr<InvertedFile>> InvertedFile::OpenReadOnly(const std::string& file) {
+  struct stat st {};
+  if (stat(file.c_str(), &st) != 0) {
+    if (errno == ENOENT) return Status::NotFound("no inverted file " + file);
+    return Status::IoError("cannot open " + file + ": " + std::strerror(errno));
+  }
+  if (!S_ISREG(st.st_mode)) return Status::IoError("not a regular file: " + file);
+  {
+    Registry& reg = TheRegistry();
+    std::lock_guard<std::mutex> lock(reg.mu);
+    auto it = reg.files.find(
+        std::make_pair(static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)));
+    if (it != reg.files.end()) {
+      if (auto alive = it->second.lock()) return alive;
+    }
+  }
+  auto opened = OpenEnv(file, /*create=*/false, /*read_only=*/true);
+  if (!opened.ok()) return opened.status();
+  return std::shared_ptr<InvertedFile>(std::move(opened.value()));
 }
 
 bool InvertedFile::OpenInProcess(const std::string& file) {

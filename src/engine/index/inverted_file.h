@@ -56,6 +56,17 @@ class InvertedFile {
 
   // Opens the existing inverted file at file (the .ifp itself).
   static Result<std::shared_ptr<InvertedFile>> Open(const std::string& file);
+  // Opens another database's inverted file for reading without creating
+  // anything beside it: no lock file (LMDB's "-lock"), the data file opened
+  // read-only.  The object this process already holds for the file through
+  // Open is shared when there is one; otherwise the one returned is private
+  // (never handed to Open, so no writer gets it).  The price of having no
+  // lock file: this reader holds no slot in the file's reader table, so a
+  // writer in another process may reuse the pages a lookup is reading; a
+  // lookup that overlaps such a write can see a wrong count or report the
+  // file damaged.  Each lookup is one short transaction, so this is only
+  // possible while the other database is being indexed.
+  static Result<std::shared_ptr<InvertedFile>> OpenReadOnly(const std::string& file);
   // Makes file an empty inverted file: a new one when it does not exist or is
   // not an inverted file (the damaged file is replaced), otherwise every key
   // and posting of the existing one is removed in one transaction (holders of
@@ -119,7 +130,8 @@ class InvertedFile {
 
  private:
   InvertedFile() = default;
-  static Result<std::unique_ptr<InvertedFile>> OpenEnv(const std::string& file, bool create);
+  static Result<std::unique_ptr<InvertedFile>> OpenEnv(const std::string& file, bool create,
+                                                       bool read_only = false);
   // The one cursor walk behind ForEachKey and KeyFrom: keys >= from
   // (inclusive) or > from, in order, until visit returns false.
   Status WalkKeys(std::string_view from, bool inclusive,
