@@ -2,6 +2,7 @@
 // here; the others stay placeholders.  Adding a page is one line below.
 #include "bramble/program_pages.h"
 
+#include "clean/utilities_page.h"
 #include "edit/fields_page.h"
 
 namespace bramble {
@@ -10,6 +11,9 @@ gui::PageFactories ProgramPages() {
   gui::PageFactories pages;
   pages[gui::kTabFields] = [](const gui::PageEnv& env, QWidget* parent) -> gui::CTabPage* {
     return new gui::CFieldsPage(env, parent);
+  };
+  pages[gui::kTabUtilities] = [](const gui::PageEnv& env, QWidget* parent) -> gui::CTabPage* {
+    return new gui::CUtilitiesPage(env, parent);
   };
   return pages;
 }
