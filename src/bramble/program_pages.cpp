@@ -2,6 +2,7 @@
 // here; the others stay placeholders.  Adding a page is one line below.
 #include "bramble/program_pages.h"
 
+#include "clean/utilities_page.h"
 #include "edit/fields_page.h"
 #include "edit/strings_page.h"
 
@@ -14,6 +15,9 @@ gui::PageFactories ProgramPages() {
   };
   pages[gui::kTabStrings] = [](const gui::PageEnv& env, QWidget* parent) -> gui::CTabPage* {
     return new gui::CStringsPage(env, parent);
+  };
+  pages[gui::kTabUtilities] = [](const gui::PageEnv& env, QWidget* parent) -> gui::CTabPage* {
+    return new gui::CUtilitiesPage(env, parent);
   };
   return pages;
 }

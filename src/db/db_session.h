@@ -126,6 +126,23 @@ class CDbSession {
 
   int32_t SetExportFile(const std::string& path);
   int32_t ExportRecord();
+  // Options of the open export file for the records that follow (the
+  // engine's bits, as `vardo export` sets them): MARC layout, buffered
+  // writing (the file must then be closed with SetExportFile("") and that
+  // result checked), and at most one text encoding (none: the stored bytes).
+  static constexpr int32_t kExportMarc = 1;
+  static constexpr int32_t kExportBuffered = 2;
+  static constexpr int32_t kExportUtf8 = 4;
+  static constexpr int32_t kExportLatin1 = 8;
+  static constexpr int32_t kExportCp1252 = 16;
+  int32_t SetExportOptions(int32_t options);
+  // Counts of the open export file: [0] records written, [1] fields left
+  // out, [2] records refused as too large, [3] KiB written.  0, or negative
+  // when no export file is open.
+  int32_t ExportCounts(int32_t counts[4]);
+  // ExportRecord's result for a record above ISO 2709's size limit (nothing
+  // was written; the file stays usable).
+  static constexpr int32_t kExportTooLarge = -613;
 
   int32_t ListTerms(const std::string& path, std::vector<std::string>* list);
   int32_t ListTermRange(const std::string& path, const std::string& from, const std::string& to,

@@ -14,4 +14,17 @@ int32_t CDbSession::SetExportFile(const std::string& path) {
 
 int32_t CDbSession::ExportRecord() { return vardo::vardo_export_record(space_, 0); }
 
+int32_t CDbSession::SetExportOptions(int32_t options) {
+  static_assert(
+      kExportMarc == vardo::VARDO_EXPORT_MARC && kExportBuffered == vardo::VARDO_EXPORT_BUFFERED &&
+      kExportUtf8 == vardo::VARDO_EXPORT_UTF8 && kExportLatin1 == vardo::VARDO_EXPORT_LATIN1 &&
+      kExportCp1252 == vardo::VARDO_EXPORT_CP1252 &&
+      kExportTooLarge == vardo::VARDO_EXPORT_TOO_LARGE);
+  return vardo::vardo_set_export_options(space_, options);
+}
+
+int32_t CDbSession::ExportCounts(int32_t counts[4]) {
+  return vardo::vardo_export_counts(space_, counts);
+}
+
 }  // namespace bramble

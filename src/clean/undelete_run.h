@@ -1,0 +1,39 @@
+// UndeleteRun: the "Undelete" utility, which reactivates the logically
+// deleted records of the set.  No backups: each reactivation is written at
+// once and stays.
+//
+// Guards (10.2, 5.4), then the question 26.3 + LF + master path (Yes/No).
+// Each record is read with its lock; a logically deleted one (-602, -603) is
+// reactivated and written with the lock released, logged as 14.10 + ": " +
+// MFN and listed as MFN TAB 20.3; any other record is only unlocked.  The
+// report (header as the deleted-record report's) is shown titled 14.10.
+// Cancel shows 20.2 and no report; records already reactivated stay active.
+// A run log that cannot be opened refuses the run (path + LF + 28.7); a
+// reactivation the engine refuses, or a log that can no longer be written,
+// stops the run with what failed (28.4 + MFN + result, or path + 28.8) and the
+// report of what was reactivated so far.
+//
+// Errors: through the Ui; nothing throws.  Thread use: the UI thread.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace bramble {
+
+class AppContext;
+class Progress;
+class Ui;
+
+enum class UndeleteEnd { kRefused, kCompleted, kCancelled, kFailed };
+
+struct UndeleteOutcome {
+  UndeleteEnd end = UndeleteEnd::kRefused;
+  int32_t reactivated = 0;
+  std::string report;  // as shown (empty when none was shown)
+};
+
+UndeleteOutcome RunUndelete(AppContext& ctx, Ui& ui, Progress& progress);
+
+}  // namespace bramble

@@ -1,0 +1,70 @@
+// CUtilitiesPage: the "Utilities" tab page (whole-record utilities).
+//
+// Five groups, each with its own "Procesar" button handing over to the run
+// code that bramble-cli drives as well: Tags (tag pairs from the worksheet
+// grid or a tag-pair file, chosen by two radios), Killer, Saver (plain ISO
+// 2709 export to a file chosen in a save dialog), Borrados and Undelete.  A
+// sixth group opens the message translator; that window is not part of the
+// program yet, so its button says "Error creating Dialog", as it does whenever
+// the window cannot be made.  Two help buttons open brm-miscellaneous.htm and
+// brm-translat.htm (19.7 when that fails).
+//
+// Thread use: the user-interface thread.
+#pragma once
+
+#include <vector>
+
+#include "app/gui/tab_page.h"
+#include "clean/tags_run.h"
+
+class QGroupBox;
+class QPushButton;
+class QRadioButton;
+class QToolButton;
+
+namespace bramble::gui {
+
+class CUtilitiesPage final : public CTabPage {
+  Q_OBJECT
+  Q_DISABLE_COPY_MOVE(CUtilitiesPage)
+
+ public:
+  // env must outlive the page.
+  explicit CUtilitiesPage(const PageEnv& env, QWidget* parent = nullptr);
+  ~CUtilitiesPage() override;
+
+  void ApplyCaptions() override;
+
+  // The pairs of the last Tags run, in the order they were read.
+  const std::vector<TagPair>& tagPairs() const { return m_pairs; }
+  TagPairSource tagSource() const;
+
+  void OnTags();
+  void OnKiller();
+  void OnSaver();
+  void OnDeleted();
+  void OnUndelete();
+  void OnTranslator();
+  void OnHelp(const char* page);
+
+ private:
+  void BuildControls();
+
+  PageEnv m_env;
+  std::vector<TagPair> m_pairs;
+
+  QGroupBox* m_tagsGroup = nullptr;
+  QGroupBox* m_killerGroup = nullptr;
+  QGroupBox* m_saverGroup = nullptr;
+  QGroupBox* m_deletedGroup = nullptr;
+  QGroupBox* m_undeleteGroup = nullptr;
+  QGroupBox* m_translatorGroup = nullptr;
+  QRadioButton* m_worksheetRadio = nullptr;
+  QRadioButton* m_fileRadio = nullptr;
+  std::vector<QPushButton*> m_processButtons;
+  QPushButton* m_translatorButton = nullptr;
+  QToolButton* m_helpButton = nullptr;
+  QToolButton* m_translatorHelpButton = nullptr;
+};
+
+}  // namespace bramble::gui
