@@ -290,6 +290,9 @@ BatchRunResult RunBatch(AppContext& ctx, Ui& ui, Progress& progress, const Batch
       case ReadPolicy::kPlainOnly:
         have_record = db.ReadRecord(mfn, false) >= 0;
         break;
+      case ReadPolicy::kByWork:
+        have_record = true;
+        break;
     }
     StepResult step_result = StepResult::kNext;
     if (!have_record) {
@@ -300,7 +303,8 @@ BatchRunResult RunBatch(AppContext& ctx, Ui& ui, Progress& progress, const Batch
       step.label_text = &label;
       step_result = work(step);
     }
-    if (params.unlock_after_step && params.read_policy != ReadPolicy::kPlainOnly) {
+    if (params.unlock_after_step && params.read_policy != ReadPolicy::kPlainOnly &&
+        params.read_policy != ReadPolicy::kByWork) {
       db.UnlockRecord();
     }
     if (step_result == StepResult::kStop) {

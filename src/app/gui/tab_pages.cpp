@@ -1,5 +1,6 @@
 // The seven pages of the main window's tabs.  A page that exists is made
 // here; the others are placeholders.  Adding a page is one case below.
+#include "analysis/tomography_page.h"
 #include "app/gui/tab_page.h"
 #include "edit/fields_page.h"
 
@@ -9,6 +10,8 @@ CTabPage* CreateTabPage(int index, const PageEnv& env, QWidget* parent) {
   switch (index) {
     case kTabFields:
       return new CFieldsPage(env, parent);
+    case kTabTomography:
+      return new CTomographyPage(env, parent);
     default:
       break;
   }
