@@ -13,12 +13,18 @@
 #include "db/db_session.h"
 #include "db/record_fields.h"
 #include "db/text_conversion.h"
-#include "engine/vardo.h"
 
 namespace bramble {
 namespace {
 
 constexpr const char* kCaption = "Bramble";
+
+// Read statuses of the engine (CDbSession::ReadRecord passes them through).
+constexpr int32_t kBeyondLast = -1;
+constexpr int32_t kDeletedPending = -602;
+constexpr int32_t kDeleted = -603;
+constexpr int32_t kNeverWritten = -604;
+constexpr int32_t kPurged = -605;
 
 std::tm LocalNow() {
   const std::time_t now = std::time(nullptr);
@@ -84,15 +90,15 @@ TomographyOutcome RunTomography(AppContext& ctx, Ui& ui, Progress& progress,
             survey.AddRecord(fields);
             ++outcome.analysed;
             return StepResult::kNext;
-          case vardo::VARDO_DELETED_PENDING:
-          case vardo::VARDO_DELETED:
+          case kDeletedPending:
+          case kDeleted:
             ++outcome.deleted;
             return StepResult::kNext;
-          case vardo::VARDO_PURGED:
+          case kPurged:
             ++outcome.purged;
             return StepResult::kNext;
-          case vardo::VARDO_UNUSED:
-          case -1:
+          case kNeverWritten:
+          case kBeyondLast:
             return StepResult::kNext;
           default:
             unreadable_mfn = step.mfn;
