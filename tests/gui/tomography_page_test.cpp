@@ -167,7 +167,7 @@ class TomographyPageTest : public QObject {
     const std::string saved = Path("work/report.txt");
     m_ui->QueueSaveFile(saved);
     dialog->findChild<QPushButton*>(QStringLiteral("tomographyReportSave"))->click();
-    const QString file = QString::fromUtf8(QByteArray::fromStdString(ReadFile(saved)));
+    QString file = QString::fromUtf8(QByteArray::fromStdString(ReadFile(saved)));
     QCOMPARE(file.remove(u'\r'), shown);
     dialog->close();
   }
