@@ -62,7 +62,17 @@ void TomographySurvey::AddOccurrence(int32_t tag, std::string_view text) {
   r.min_len = std::min(r.min_len, len);
   r.max_len = std::max(r.max_len, len);
   r.total_len += len;
-  r.special += SpecialCount(text);
+  // One pass over the bytes for both counts.
+  uint64_t special = 0;
+  if (count_chars_) {
+    for (unsigned char c : text) {
+      special += kSpecial.special[c];
+      ++chars_[c];
+    }
+  } else {
+    for (unsigned char c : text) special += kSpecial.special[c];
+  }
+  r.special += special;
   const int slot = fdt_.SlotOf(tag);
   // "^" followed by a code; one at the very end has none.
   const char* p = text.data();
@@ -76,9 +86,6 @@ void TomographySurvey::AddOccurrence(int32_t tag, std::string_view text) {
       if (slot >= 0) fdt_.seen(slot)[static_cast<size_t>(code)] = true;
     }
     p = caret + 1;
-  }
-  if (count_chars_) {
-    for (unsigned char c : text) ++chars_[c];
   }
 }
 
@@ -102,6 +109,7 @@ void TomographySurvey::Flush() {
       s.min_len = r.min_len;
       s.max_len = r.max_len;
       s.min_special = s.max_special = r.special;
+      s.name = defined ? fdt_.entry(slot).name : std::string();
       it = tags_.insert(it, s);
     } else {
       it->min_occ = std::min(it->min_occ, r.occ);
@@ -111,7 +119,6 @@ void TomographySurvey::Flush() {
       it->min_special = std::min(it->min_special, r.special);
       it->max_special = std::max(it->max_special, r.special);
     }
-    it->name = defined ? fdt_.entry(slot).name : std::string();
     ++it->records;
     it->occurrences += r.occ;
     it->total_len += r.total_len;
