@@ -70,7 +70,8 @@ TomographyOutcome RunTomography(AppContext& ctx, Ui& ui, Progress& progress,
     if (a != Answer::kOk) return outcome;
   }
 
-  TomographySurvey survey(fdt, request.count_chars);
+  const TomographySurvey::ByteMap to_display = TomographySurvey::DisplayMap();
+  TomographySurvey survey(fdt, request.count_chars, &to_display);
   RecordFields fields;
   int32_t unreadable_mfn = 0;
   BatchRunParams params;
@@ -86,7 +87,7 @@ TomographyOutcome RunTomography(AppContext& ctx, Ui& ui, Progress& progress,
         const int32_t status = step.db.ReadRecord(step.mfn, false);
         switch (status) {
           case 0:
-            fields.Load(step.db);
+            fields.Load(step.db, /*raw=*/true);
             survey.AddRecord(fields);
             ++outcome.analysed;
             return StepResult::kNext;

@@ -48,40 +48,51 @@ struct TagStats {
 
 class TomographySurvey {
  public:
+  // The display form of every byte value (ToDisplay of each byte).
+  using ByteMap = std::array<unsigned char, 256>;
+
   // fdt: the table read for this run (its data flags are updated).
   // count_chars: count every byte value of every occurrence.
-  TomographySurvey(FdtTable& fdt, bool count_chars);
+  // to_display: when given, the texts handed in are in storage form and are
+  // counted as their display form (the conversion is a byte map, so nothing
+  // needs converting: the tables are composed with it once); when not given,
+  // the texts are in display form already.
+  TomographySurvey(FdtTable& fdt, bool count_chars, const ByteMap* to_display = nullptr);
 
-  // Surveys one record: fields in directory order (tag, display-form text).
-  // Fields of one tag need not be adjacent.
+  // Surveys one record: fields in directory order.  Fields of one tag need
+  // not be adjacent.
   void AddRecord(const RecordFields& fields);
   void AddRecord(const std::vector<std::pair<int32_t, std::string>>& fields);
+
+  // The byte map of the conversion in force (ToDisplay).
+  static ByteMap DisplayMap();
 
   const std::vector<TagStats>& tags() const { return tags_; }
   // Tags met in the data that the FDT does not define, ascending.
   const std::set<int32_t>& undefined_tags() const { return undefined_; }
-  const std::array<uint64_t, 256>& char_counts() const { return chars_; }
+  // Counts per display-form byte value.
+  std::array<uint64_t, 256> char_counts() const;
   bool count_chars() const { return count_chars_; }
 
   // The special-character count of one occurrence.
   static uint32_t SpecialCount(std::string_view text);
 
  private:
-  // Per-record accumulator of one tag.
-  struct RecordTag {
-    int32_t tag;
-    uint64_t occ, min_len, max_len, total_len, special;
-    std::array<uint64_t, kSubfieldCodes> subfields;
-  };
-  void AddOccurrence(int32_t tag, std::string_view text);
-  void Flush();
+  template <typename TextOf>
+  void AddSorted(const TextOf& text_of);
+  // Counts the bytes of one occurrence; returns its special characters.
+  uint64_t Scan(std::string_view text, TagStats& stats, int slot);
 
   FdtTable& fdt_;
   bool count_chars_;
+  ByteMap map_{};                       // stored byte -> display byte
+  std::array<uint8_t, 256> special_{};  // 1: the byte counts as special
+  std::array<int8_t, 256> code_{};      // subfield code index, or -1
+  std::array<bool, 256> caret_{};       // the byte shows as "^"
+  int single_caret_ = -1;               // the one byte that does, or -1
   std::vector<TagStats> tags_;
   std::set<int32_t> undefined_;
-  std::array<uint64_t, 256> chars_{};
-  std::vector<RecordTag> record_;                  // tags of the record being surveyed
+  std::array<uint64_t, 256> chars_{};              // per stored byte
   std::vector<std::pair<int32_t, size_t>> order_;  // (tag, field index), sorted
 };
 

@@ -8,7 +8,7 @@
 
 namespace bramble {
 
-int32_t RecordFields::Load(CDbSession& db) {
+int32_t RecordFields::Load(CDbSession& db, bool raw) {
   tags_.clear();
   starts_.assign(1, 0);
   data_.clear();
@@ -34,7 +34,7 @@ int32_t RecordFields::Load(CDbSession& db) {
     starts_.push_back(at);
   }
   data_.resize(at);
-  ToDisplay(data_);
+  if (!raw) ToDisplay(data_);
   return static_cast<int32_t>(tags_.size());
 }
 

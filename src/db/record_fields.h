@@ -4,7 +4,7 @@
 // 32,767-byte buffer per field (GetFieldAt clears one each call); this reader
 // takes the directory once and copies each text into one buffer sized from
 // the directory, reused from record to record.  Texts are in display form
-// (ToDisplay) and complete: a field longer than the program's text buffer is
+// (ToDisplay) unless asked raw, and complete: a field longer than the program's text buffer is
 // not cut, so lengths measured on it are the stored ones.
 //
 // Ownership: the views returned by Text stay valid until the next Load.
@@ -24,8 +24,9 @@ class CDbSession;
 
 class RecordFields {
  public:
-  // Reads the fields of db's current record (buffer 0) in directory order.
-  int32_t Load(CDbSession& db);
+  // Reads the fields of db's current record (buffer 0) in directory order;
+  // raw keeps the stored bytes (storage form).
+  int32_t Load(CDbSession& db, bool raw = false);
 
   size_t size() const { return tags_.size(); }
   int32_t Tag(size_t i) const { return tags_[i]; }
