@@ -6,7 +6,6 @@
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -14,6 +13,7 @@
 #include "app/app_context.h"
 #include "app/configuration.h"
 #include "app/gui/gui_messages.h"
+#include "app/gui/help_icon.h"
 #include "app/gui/progress_wnd.h"
 #include "app/ui.h"
 
@@ -78,8 +78,7 @@ void CTomographyPage::BuildControls() {
   connect(m_processButton, &QPushButton::clicked, this, [this] { OnProcess(); });
   m_helpButton = new QToolButton(this);
   m_helpButton->setObjectName(QStringLiteral("tomographyHelpButton"));
-  m_helpButton->setIcon(style()->standardIcon(QStyle::SP_DialogHelpButton));
-  m_helpButton->setText(QStringLiteral("?"));
+  m_helpButton->setIcon(HelpIcon());
   m_helpButton->setAutoRaise(true);
   connect(m_helpButton, &QToolButton::clicked, this, [this] { OnHelp(); });
 
