@@ -4,6 +4,7 @@
 
 #include "analysis/tomography_page.h"
 #include "edit/fields_page.h"
+#include "edit/strings_page.h"
 
 namespace bramble {
 
@@ -11,6 +12,9 @@ gui::PageFactories ProgramPages() {
   gui::PageFactories pages;
   pages[gui::kTabFields] = [](const gui::PageEnv& env, QWidget* parent) -> gui::CTabPage* {
     return new gui::CFieldsPage(env, parent);
+  };
+  pages[gui::kTabStrings] = [](const gui::PageEnv& env, QWidget* parent) -> gui::CTabPage* {
+    return new gui::CStringsPage(env, parent);
   };
   pages[gui::kTabTomography] = [](const gui::PageEnv& env, QWidget* parent) -> gui::CTabPage* {
     return new gui::CTomographyPage(env, parent);
