@@ -261,6 +261,9 @@ BatchRunResult RunBatch(AppContext& ctx, Ui& ui, Progress& progress, const MfnSe
       case ReadPolicy::kPlainOnly:
         have_record = db.ReadRecord(mfn, false) >= 0;
         break;
+      case ReadPolicy::kByWork:
+        have_record = true;
+        break;
     }
     StepResult step_result = StepResult::kNext;
     int32_t failure = 0;
@@ -278,7 +281,8 @@ BatchRunResult RunBatch(AppContext& ctx, Ui& ui, Progress& progress, const MfnSe
       result.refused += step.refused;
       failure = step.failure;
     }
-    if (params.unlock_after_step && read_policy != ReadPolicy::kPlainOnly) {
+    if (params.unlock_after_step && read_policy != ReadPolicy::kPlainOnly &&
+        read_policy != ReadPolicy::kByWork) {
       db.UnlockRecord();
     }
     if (step_result == StepResult::kFail) return fail(mfn, failure);

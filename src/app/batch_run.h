@@ -86,6 +86,8 @@ enum class ReadPolicy {
   kPlainThenLocked,  // read without lock (to count it), then again with lock
   kLockedOnce,       // one read, with lock (runs that would only read twice)
   kPlainOnly,        // one read without lock (runs that do not change records)
+  kByWork,           // no read: the work reads the record itself and decides what
+                     // each read status means (a survey counts deleted records)
 };
 
 // How the progress text line is made.

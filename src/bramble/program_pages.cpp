@@ -2,6 +2,7 @@
 // here; the others stay placeholders.  Adding a page is one line below.
 #include "bramble/program_pages.h"
 
+#include "analysis/tomography_page.h"
 #include "clean/utilities_page.h"
 #include "edit/fields_page.h"
 #include "edit/strings_page.h"
@@ -18,6 +19,9 @@ gui::PageFactories ProgramPages() {
   };
   pages[gui::kTabUtilities] = [](const gui::PageEnv& env, QWidget* parent) -> gui::CTabPage* {
     return new gui::CUtilitiesPage(env, parent);
+  };
+  pages[gui::kTabTomography] = [](const gui::PageEnv& env, QWidget* parent) -> gui::CTabPage* {
+    return new gui::CTomographyPage(env, parent);
   };
   return pages;
 }
