@@ -3,6 +3,7 @@
 #include "bramble/program_pages.h"
 
 #include "edit/fields_page.h"
+#include "params/parameter_page.h"
 
 namespace bramble {
 
@@ -10,6 +11,9 @@ gui::PageFactories ProgramPages() {
   gui::PageFactories pages;
   pages[gui::kTabFields] = [](const gui::PageEnv& env, QWidget* parent) -> gui::CTabPage* {
     return new gui::CFieldsPage(env, parent);
+  };
+  pages[gui::kTabParameters] = [](const gui::PageEnv& env, QWidget* parent) -> gui::CTabPage* {
+    return new gui::CParameterPage(env, parent);
   };
   return pages;
 }
