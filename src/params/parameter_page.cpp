@@ -77,11 +77,11 @@ void CParameterPage::BuildControls() {
   m_chosen->setFrameShape(QFrame::Box);
   m_chosen->setMinimumWidth(333);  // 5000 twips
   m_newButton = new QPushButton(this);
-  m_newButton->setObjectName(QStringLiteral("newButton"));
+  m_newButton->setObjectName(QStringLiteral("paramNewButton"));
   m_openButton = new QPushButton(this);
-  m_openButton->setObjectName(QStringLiteral("openButton"));
+  m_openButton->setObjectName(QStringLiteral("paramOpenButton"));
   m_saveButton = new QPushButton(this);
-  m_saveButton->setObjectName(QStringLiteral("saveButton"));
+  m_saveButton->setObjectName(QStringLiteral("paramSaveButton"));
   m_paramList = new QListWidget(this);
   m_paramList->setObjectName(QStringLiteral("parameterList"));
   m_help = new QTextBrowser(this);
@@ -90,25 +90,25 @@ void CParameterPage::BuildControls() {
   m_help->setOpenLinks(false);  // help texts come from a file: no navigation
   m_valueLabel = new QLabel(this);
   m_value = new QLineEdit(this);
-  m_value->setObjectName(QStringLiteral("valueEdit"));
+  m_value->setObjectName(QStringLiteral("paramValueEdit"));
   m_radio0 = new QRadioButton(QStringLiteral("0"), this);
-  m_radio0->setObjectName(QStringLiteral("radio0"));
+  m_radio0->setObjectName(QStringLiteral("paramRadio0"));
   m_radio1 = new QRadioButton(QStringLiteral("1"), this);
-  m_radio1->setObjectName(QStringLiteral("radio1"));
+  m_radio1->setObjectName(QStringLiteral("paramRadio1"));
   m_radio0->setChecked(true);
-  m_applyButton = IconButton(this, "applyButton", QStyle::SP_ArrowRight);
+  m_applyButton = IconButton(this, "paramApplyButton", QStyle::SP_ArrowRight);
   m_commentLabel = new QLabel(this);
   m_comment = new QLineEdit(this);
-  m_comment->setObjectName(QStringLiteral("commentEdit"));
-  m_commentButton = IconButton(this, "commentButton", QStyle::SP_ArrowRight);
+  m_comment->setObjectName(QStringLiteral("paramCommentEdit"));
+  m_commentButton = IconButton(this, "paramCommentButton", QStyle::SP_ArrowRight);
   m_grid = new QListWidget(this);
   m_grid->setObjectName(QStringLiteral("fileGrid"));
   m_grid->setMinimumWidth(300);
-  m_upButton = IconButton(this, "upButton", QStyle::SP_ArrowUp);
-  m_downButton = IconButton(this, "downButton", QStyle::SP_ArrowDown);
-  m_deleteButton = IconButton(this, "deleteButton", QStyle::SP_TrashIcon);
+  m_upButton = IconButton(this, "paramUpButton", QStyle::SP_ArrowUp);
+  m_downButton = IconButton(this, "paramDownButton", QStyle::SP_ArrowDown);
+  m_deleteButton = IconButton(this, "paramDeleteButton", QStyle::SP_TrashIcon);
   m_helpButton = new QToolButton(this);
-  m_helpButton->setObjectName(QStringLiteral("helpButton"));
+  m_helpButton->setObjectName(QStringLiteral("paramHelpButton"));
   m_helpButton->setIcon(HelpIcon());
 
   auto* typeRow = new QHBoxLayout;
