@@ -54,7 +54,9 @@ class ParameterFile {
   ReadResult Read(const std::string& path);
   // Every line followed by CR LF.  False when the file cannot be created or
   // written; a partly written file is never left in place of the old one
-  // (the text goes to a temporary file beside it, renamed over it).
+  // (the text goes to path + ".tmp~", synced and renamed over it; the
+  // old file's mode is kept).  POSIX calls: the engine's file-system seam is
+  // not reachable from a subsystem.
   bool Save(const std::string& path) const;
   // The bytes Save writes.
   std::string Text() const;
