@@ -406,7 +406,7 @@ void CParameterPage::OnApply() {
   if (m_value->isEnabled()) {
     value = ToDisplayBytes(m_value->text());
   } else {
-    value = m_radio1->isChecked() ? "1" : "0";
+    value.assign(1, m_radio1->isChecked() ? '1' : '0');
   }
   if (value.empty()) {
     m_env.ui.Message(m_env.ctx.Msg(25, 6), m_env.ctx.Msg(15, 4), Buttons::kOk, Icon::kWarning);

@@ -50,6 +50,7 @@ class ParameterPageTest : public QObject {
   std::unique_ptr<AppContext> m_ctx;
   std::unique_ptr<ScriptedUi> m_ui;
   std::unique_ptr<CMainWindow> m_window;
+  QString m_oldCurrent;
 
   std::string Path(const char* rel) const {
     return m_dir->filePath(QLatin1String(rel)).toStdString();
@@ -111,6 +112,10 @@ class ParameterPageTest : public QObject {
     // and a last line without CR LF.
     WriteFile(Path("syspar.par"), "; note\r\n1=/srv/bases/\r\nXX=kept as is\r\n10=500\r\n11=0");
 
+    // brm.cip's relative folders are relative to the current folder, as at
+    // the program's start-up.
+    m_oldCurrent = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(m_dir->path()));
     m_ui = std::make_unique<ScriptedUi>();
     m_ctx = std::make_unique<AppContext>();
     StartOptions options;
@@ -137,6 +142,7 @@ class ParameterPageTest : public QObject {
     }
     m_ctx.reset();
     m_ui.reset();
+    QDir::setCurrent(m_oldCurrent);
     delete m_dir;
     m_dir = nullptr;
   }
