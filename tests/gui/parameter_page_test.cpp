@@ -110,7 +110,7 @@ class ParameterPageTest : public QObject {
               "PARAM=param/%lang%/\r\n");
     // The system parameters, with a comment, a line the editor does not know
     // and a last line without CR LF.
-    WriteFile(Path("syspar.par"), "; note\r\n1=/srv/bases/\r\nXX=kept as is\r\n10=500\r\n11=0");
+    WriteFile(Path("syspar.par"), "; note\r\n10=500\r\n1=/srv/bases/\r\nXX=kept as is\r\n11=0");
 
     // brm.cip's relative folders are relative to the current folder, as at
     // the program's start-up.
@@ -157,7 +157,7 @@ class ParameterPageTest : public QObject {
     QCOMPARE(QFileInfo(QString::fromStdString(Page()->filePath())).canonicalFilePath(),
              QFileInfo(QString::fromStdString(Path("syspar.par"))).canonicalFilePath());
     QCOMPARE(GridRows(),
-             (QStringList{"; note", "1=/srv/bases/", "XX=kept as is", "10=500", "11=0"}));
+             (QStringList{"; note", "10=500", "1=/srv/bases/", "XX=kept as is", "11=0"}));
     // Numbered names line up; a heading made of letters starts at the left.
     QVERIFY(ListRowOf(QStringLiteral("   1 - ")) >= 0);
     QVERIFY(ListRowOf(QStringLiteral("  10 - ")) >= 0);
@@ -172,19 +172,19 @@ class ParameterPageTest : public QObject {
     QVERIFY(value->isEnabled());
     QCOMPARE(value->maxLength(), 5);  // char5
     QCOMPARE(value->text(), QStringLiteral("500"));
-    QCOMPARE(Page()->currentRow(), 3);
+    QCOMPARE(Page()->currentRow(), 1);
     QVERIFY(
         Find<QTextBrowser>("helpPanel")->toPlainText().contains(QStringLiteral("milliseconds")));
     // Parameter 1 is not taken for the line of parameter 10, nor 10 for 1.
     list->setCurrentRow(ListRowOf(QStringLiteral("   1 - ")));
-    QCOMPARE(Page()->currentRow(), 1);
+    QCOMPARE(Page()->currentRow(), 2);
     QCOMPARE(value->maxLength(), 1000);
     // A 0/1 parameter: the box is off, the radios follow the line.
     list->setCurrentRow(ListRowOf(QStringLiteral("  11 - ")));
     QVERIFY(!value->isEnabled());
     QVERIFY(Find<QAbstractButton>("paramRadio0")->isChecked());
     // A click on a file row selects its parameter.
-    Page()->OnFileRowClicked(3);
+    Page()->OnFileRowClicked(1);
     QCOMPARE(list->currentRow(), ListRowOf(QStringLiteral("  10 - ")));
   }
 
@@ -209,7 +209,7 @@ class ParameterPageTest : public QObject {
     QVERIFY(!Page()->modified());
     QCOMPARE(
         ReadFile(Path("syspar.par")),
-        std::string("; note\r\n1=/srv/bases/\r\nXX=kept as is\r\n10=500\r\n11=0\r\n2=/tmp/b\r\n"));
+        std::string("; note\r\n10=500\r\n1=/srv/bases/\r\nXX=kept as is\r\n11=0\r\n2=/tmp/b\r\n"));
   }
 
   void commentsMovesAndDeletes() {
@@ -225,15 +225,16 @@ class ParameterPageTest : public QObject {
     grid->setCurrentRow(1);
     Find<QLineEdit>("paramCommentEdit")->setText(QStringLiteral("data"));
     Click("paramCommentButton");
-    QCOMPARE(GridRows().mid(0, 3), (QStringList{"; note", "; data", "1=/srv/bases/"}));
+    QCOMPARE(GridRows().mid(0, 3), (QStringList{"; note", "; data", "10=500"}));
     grid->setCurrentRow(2);
     Click("paramDeleteButton");
-    QCOMPARE(GridRows(), (QStringList{"; note", "; data", "XX=kept as is", "10=500", "11=0"}));
+    QCOMPARE(GridRows(),
+             (QStringList{"; note", "; data", "1=/srv/bases/", "XX=kept as is", "11=0"}));
   }
 
   void leavingWithChangesAsksAndSavesOnYes() {
     LoadType(QStringLiteral("syspar.par"));
-    Find<QListWidget>("fileGrid")->setCurrentRow(2);
+    Find<QListWidget>("fileGrid")->setCurrentRow(3);
     Click("paramDeleteButton");
     auto* tabs = Find<QTabWidget>("tabs");
     m_ui->QueueAnswer(Answer::kYes);
@@ -242,7 +243,7 @@ class ParameterPageTest : public QObject {
     QCOMPARE(m_ui->calls().back().text, m_ctx->Msg(2, 5));
     QCOMPARE(m_ui->calls().back().buttons, Buttons::kYesNo);
     QCOMPARE(ReadFile(Path("syspar.par")),
-             std::string("; note\r\n1=/srv/bases/\r\n10=500\r\n11=0\r\n"));
+             std::string("; note\r\n10=500\r\n1=/srv/bases/\r\n11=0\r\n"));
     // Unchanged: no question on leaving again.
     const size_t calls = m_ui->calls().size();
     tabs->setCurrentIndex(kTabParameters);
