@@ -43,6 +43,12 @@ for lang in en es; do
   if compgen -G "$root/data/help/$lang/*" > /dev/null; then
     cp -u "$root"/data/help/"$lang"/* "$run/help/$lang/"
   fi
+  # The parameter help database (PARAM=param/%lang%/ in brm.cip).
+  if [[ -f "$build/data/params/$lang/brmpar.mst" ]]; then
+    mkdir -p "$run/param/$lang"
+    rm -f "$run/param/$lang"/brmpar.ifp-lock
+    cp -u "$build"/data/params/"$lang"/brmpar.* "$run/param/$lang/"
+  fi
 done
 
 if [[ "$mode" == "--prepare" ]]; then

@@ -6,6 +6,7 @@
 #include "clean/utilities_page.h"
 #include "edit/fields_page.h"
 #include "edit/strings_page.h"
+#include "params/parameter_page.h"
 
 namespace bramble {
 
@@ -22,6 +23,9 @@ gui::PageFactories ProgramPages() {
   };
   pages[gui::kTabTomography] = [](const gui::PageEnv& env, QWidget* parent) -> gui::CTabPage* {
     return new gui::CTomographyPage(env, parent);
+  };
+  pages[gui::kTabParameters] = [](const gui::PageEnv& env, QWidget* parent) -> gui::CTabPage* {
+    return new gui::CParameterPage(env, parent);
   };
   return pages;
 }

@@ -1,0 +1,132 @@
+#!/usr/bin/env python3
+"""Writes en.jsonl and es.jsonl, the sources of the parameter help database
+brmpar (one per language), for `vardo load`.
+
+The output is committed; run this only to change the help texts:
+    python3 data/params/make_brmpar.py data/params
+
+Record layout (one record per parameter of one file type):
+  1  file type (the key of the inverted file, through brmpar.fst)
+  2  parameter name
+  3  one-line description
+  4  value type: charN (text of at most N characters, N one digit),
+     free (text of at most 1000 characters), bool (a 0/1 choice)
+  5  help text in HTML
+  6  present only on headings (entries that group others; not settable)
+"""
+import json
+import os
+import sys
+
+SYSPAR = "syspar.par"
+DBPAR = "*.par"
+
+# (file type, name, type, heading, {lang: (description, html)})
+ENTRIES = [
+    (SYSPAR, "Folders", "free", True, {
+        "en": ("Folders of the engine",
+               "<p>Where the engine looks for databases and where it keeps temporary files.</p>"),
+        "es": ("Carpetas del motor",
+               "<p>Dónde busca el motor las bases de datos y dónde guarda sus archivos temporales.</p>")}),
+    (SYSPAR, "1", "free", False, {
+        "en": ("Data folder",
+               "<p>Folder of the databases that are named without a folder. "
+               "End it with the folder separator, for example <tt>/srv/bases/</tt>.</p>"),
+        "es": ("Carpeta de datos",
+               "<p>Carpeta de las bases de datos que se nombran sin carpeta. "
+               "Termínela con el separador de carpetas, por ejemplo <tt>/srv/bases/</tt>.</p>")}),
+    (SYSPAR, "2", "free", False, {
+        "en": ("Work folder",
+               "<p>Folder for the engine's temporary files (sorting while an inverted file is built).</p>"),
+        "es": ("Carpeta de trabajo",
+               "<p>Carpeta de los archivos temporales del motor (la ordenación mientras se genera un archivo invertido).</p>")}),
+    (SYSPAR, "Tables", "free", True, {
+        "en": ("Character tables",
+               "<p>Tables that decide how keys are upper-cased and which characters make words.</p>"),
+        "es": ("Tablas de caracteres",
+               "<p>Tablas que deciden cómo se pasan las claves a mayúsculas y qué caracteres forman palabras.</p>")}),
+    (SYSPAR, "3", "free", False, {
+        "en": ("Upper-case table file",
+               "<p>File of 256 decimal numbers, one per line: line <i>i</i> gives the upper-case byte of byte <i>i</i>. "
+               "Empty: the built-in table of the storage code page.</p>"),
+        "es": ("Archivo de la tabla de mayúsculas",
+               "<p>Archivo de 256 números decimales, uno por línea: la línea <i>i</i> da la mayúscula del byte <i>i</i>. "
+               "Vacío: la tabla propia de la página de códigos de almacenamiento.</p>")}),
+    (SYSPAR, "4", "free", False, {
+        "en": ("Alphabet table file",
+               "<p>File of the byte values, one per line, that count as letters when keys are made word by word.</p>"),
+        "es": ("Archivo de la tabla de alfabeto",
+               "<p>Archivo de los valores de byte, uno por línea, que cuentan como letras cuando las claves se forman palabra por palabra.</p>")}),
+    (SYSPAR, "Locks", "free", True, {
+        "en": ("Record locks",
+               "<p>How the engine shares a database with other sessions.</p>"),
+        "es": ("Bloqueo de registros",
+               "<p>Cómo comparte el motor una base de datos con otras sesiones.</p>")}),
+    (SYSPAR, "10", "char5", False, {
+        "en": ("Lock wait (milliseconds)",
+               "<p>How long a read with lock waits for a record that another session holds, "
+               "from 0 to 99999 milliseconds.</p>"),
+        "es": ("Espera de bloqueo (milisegundos)",
+               "<p>Cuánto espera una lectura con bloqueo un registro que otra sesión tiene bloqueado, "
+               "de 0 a 99999 milisegundos.</p>")}),
+    (SYSPAR, "11", "bool", False, {
+        "en": ("Read only",
+               "<p><b>1</b>: no database is changed; every write is refused. <b>0</b>: normal use.</p>"),
+        "es": ("Solo lectura",
+               "<p><b>1</b>: no se modifica ninguna base de datos; toda escritura se rechaza. <b>0</b>: uso normal.</p>")}),
+    (DBPAR, "Files", "free", True, {
+        "en": ("Files of the database",
+               "<p>A database parameter file (<i>name</i>.par) tells where the files of the database "
+               "<i>name</i> are.  Opening it in Bramble opens that database.</p>"),
+        "es": ("Archivos de la base de datos",
+               "<p>Un archivo de parámetros de base de datos (<i>nombre</i>.par) indica dónde están los "
+               "archivos de la base <i>nombre</i>.  Abrirlo en Bramble abre esa base de datos.</p>")}),
+    (DBPAR, "2", "free", False, {
+        "en": ("Folder of the master file",
+               "<p>Folder of <i>name</i>.mst and <i>name</i>.xrf, ending in the folder separator. "
+               "Bramble's <b>Open</b> reads this line.</p>"),
+        "es": ("Carpeta del archivo maestro",
+               "<p>Carpeta de <i>nombre</i>.mst y <i>nombre</i>.xrf, terminada en el separador de carpetas. "
+               "<b>Abrir</b> de Bramble lee esta línea.</p>")}),
+    (DBPAR, "3", "free", False, {
+        "en": ("Folder of the inverted file",
+               "<p>Folder of <i>name</i>.ifp. Empty: the folder of the master file.</p>"),
+        "es": ("Carpeta del archivo invertido",
+               "<p>Carpeta de <i>nombre</i>.ifp. Vacío: la carpeta del archivo maestro.</p>")}),
+    (DBPAR, "4", "free", False, {
+        "en": ("Field select table",
+               "<p>Path of the field select table (.fst) that makes the keys. Empty: <i>name</i>.fst.</p>"),
+        "es": ("Tabla de selección de campos",
+               "<p>Ruta de la tabla de selección de campos (.fst) que forma las claves. Vacío: <i>nombre</i>.fst.</p>")}),
+    (DBPAR, "5", "free", False, {
+        "en": ("Stop-word file",
+               "<p>Path of the stop-word list (.stw): words left out of word keys. Empty: <i>name</i>.stw.</p>"),
+        "es": ("Archivo de palabras vacías",
+               "<p>Ruta de la lista de palabras vacías (.stw): palabras que no forman claves. Vacío: <i>nombre</i>.stw.</p>")}),
+    (DBPAR, "6", "free", False, {
+        "en": ("Field definition table",
+               "<p>Path of the field definition table (.fdt) that the tomography reads. Empty: <i>name</i>.fdt.</p>"),
+        "es": ("Tabla de definición de campos",
+               "<p>Ruta de la tabla de definición de campos (.fdt) que lee la tomografía. Vacío: <i>nombre</i>.fdt.</p>")}),
+    (DBPAR, "7", "bool", False, {
+        "en": ("Read only",
+               "<p><b>1</b>: this database is not changed. <b>0</b>: normal use.</p>"),
+        "es": ("Solo lectura",
+               "<p><b>1</b>: esta base de datos no se modifica. <b>0</b>: uso normal.</p>")}),
+]
+
+
+def main():
+    out = sys.argv[1] if len(sys.argv) > 1 else os.path.dirname(os.path.abspath(__file__))
+    for lang in ("en", "es"):
+        with open(os.path.join(out, lang + ".jsonl"), "w", encoding="utf-8", newline="\n") as f:
+            for ftype, name, vtype, heading, texts in ENTRIES:
+                desc, html = texts[lang]
+                fields = [[1, ftype], [2, name], [3, desc], [4, vtype], [5, html]]
+                if heading:
+                    fields.append([6, "1"])
+                f.write(json.dumps({"fields": fields}, ensure_ascii=False) + "\n")
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,91 @@
+// ParameterFile: the working copy of one engine parameter file (syspar.par,
+// a database's .par, ...) as the parameter page edits it: a list of lines.
+//
+// File format: bytes; lines end in CR LF; a parameter line is name "=" value;
+// a comment line is written by the editor as "; " + text; any other line is
+// kept as it stands.  Lines are bytes: nothing is converted on the way in or
+// out, so a file read and saved unchanged is byte for byte the same file
+// (apart from a last line without CR LF, which gets one on saving).
+//
+// Size limit: a parameter file is a few hundred bytes.  Read refuses a file
+// longer than kMaxFileBytes instead of keeping only its head: a truncated
+// working copy saved over the original would lose the rest of the file.
+//
+// Errors are values (ReadResult); no exceptions.  Thread use: one thread.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace bramble::params {
+
+inline constexpr size_t kMaxFileBytes = 10000;
+
+enum class ReadResult { kOk, kCannotOpen, kTooLong };
+
+// The text shown for a parameter name in the parameter list: the name
+// right-aligned in four characters ("%4s"), then left-trimmed again when the
+// name is not a number (its decimal value is 0 and it does not start with
+// "0"), so numbered names line up and named ones start at the left.
+std::string ListName(const std::string& name);
+// The list line of a parameter: ListName(name) + " - " + description.
+std::string ListLine(const std::string& name, const std::string& description);
+
+// How the value of a parameter is entered, from its value type (field 4 of
+// its help record): "char" + ... + digit n: text of at most n characters;
+// "free" (any case): text of at most kFreeValueChars; anything else (types
+// starting with "b", and unknown types): a 0/1 choice.
+inline constexpr int kFreeValueChars = 1000;
+struct ValueKind {
+  bool is_text = false;  // false: a 0/1 choice
+  int max_chars = 0;     // for text
+};
+ValueKind ValueKindOf(const std::string& type);
+
+class ParameterFile {
+ public:
+  // Cuts text into lines at each CR LF; a last line without CR LF is kept.
+  // An empty text gives no lines.
+  static std::vector<std::string> SplitLines(const std::string& text);
+
+  // Reads the whole file at path.  kTooLong (file longer than kMaxFileBytes)
+  // and kCannotOpen leave the lines unchanged.
+  ReadResult Read(const std::string& path);
+  // Every line followed by CR LF.  False when the file cannot be created or
+  // written; a partly written file is never left in place of the old one
+  // (the text goes to path + ".tmp~", synced and renamed over it; the
+  // old file's mode is kept).  POSIX calls: the engine's file-system seam is
+  // not reachable from a subsystem.
+  bool Save(const std::string& path) const;
+  // The bytes Save writes.
+  std::string Text() const;
+
+  const std::vector<std::string>& lines() const { return m_lines; }
+  void SetLines(std::vector<std::string> lines) { m_lines = std::move(lines); }
+  void Clear() { m_lines.clear(); }
+  int size() const { return static_cast<int>(m_lines.size()); }
+
+  // First row whose text starts with name, or -1.
+  int FindRow(const std::string& name) const;
+  // Writes name "=" value into row (replacing it), or appends it when row is
+  // -1 or out of range; returns the row written.
+  int Apply(int row, const std::string& name, const std::string& value);
+  // Inserts "; " + text before row (at the end when row is -1 or past the
+  // end); returns the new row.
+  int InsertComment(int row, const std::string& text);
+  // Swaps row with the one above (up) or below; the first row moved up goes
+  // to the last place's text and the last moved down to the first.  Returns
+  // the row the text moved to, or -1 for a row out of range.
+  int Move(int row, bool up);
+  // Removes row; false when out of range.
+  bool Remove(int row);
+  // The value of a parameter line: its text after name and one more byte
+  // (the "=").
+  static std::string ValueOf(const std::string& line, const std::string& name);
+
+ private:
+  std::vector<std::string> m_lines;
+};
+
+}  // namespace bramble::params

@@ -1,0 +1,133 @@
+#include "params/parameter_file.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+namespace bramble::params {
+namespace {
+
+std::string TempPath(const char* name) {
+  return std::string(::testing::TempDir()) + "/" + name + "_" + std::to_string(::getpid());
+}
+
+void WriteBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+TEST(ParameterListName, NumbersLineUpAndNamesStartAtTheLeft) {
+  const struct {
+    const char* name;
+    const char* want;
+  } cases[] = {
+      {"5", "   5"}, {"105", " 105"},      {"0", "   0"},      {"05", "  05"},
+      {"ab", "ab"},  {"MAXMFN", "MAXMFN"}, {"12345", "12345"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ListName(c.name), c.want) << c.name;
+  EXPECT_EQ(ListLine("5", "Data folder"), "   5 - Data folder");
+}
+
+TEST(ParameterValueKind, FollowsTheTypeField) {
+  const struct {
+    const char* type;
+    bool is_text;
+    int max;
+  } cases[] = {
+      {"char3", true, 3}, {"char 8", true, 8}, {"free", true, 1000}, {"FREE", true, 1000},
+      {"bool", false, 0}, {"char", false, 0},  {"number", false, 0}, {"", false, 0},
+  };
+  for (const auto& c : cases) {
+    const ValueKind k = ValueKindOf(c.type);
+    EXPECT_EQ(k.is_text, c.is_text) << c.type;
+    EXPECT_EQ(k.max_chars, c.max) << c.type;
+  }
+}
+
+TEST(ParameterFileLines, SplitAtCrLfOnly) {
+  const struct {
+    const char* text;
+    std::vector<std::string> want;
+  } cases[] = {
+      {"", {}},
+      {"a=1\r\nb=2\r\n", {"a=1", "b=2"}},
+      {"a=1\r\nlast", {"a=1", "last"}},  // a last line without CR LF is kept
+      {"a\nb\r\n", {"a\nb"}},            // a lone LF is part of the line
+      {"\r\n\r\n", {"", ""}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ParameterFile::SplitLines(c.text), c.want) << c.text;
+}
+
+TEST(ParameterFileEdit, ApplyAppendsThenReplaces) {
+  ParameterFile f;
+  f.SetLines({"1=x", "; note"});
+  int row = f.Apply(f.FindRow("5"), "5", "abc");
+  EXPECT_EQ(row, 2);
+  row = f.Apply(f.FindRow("5"), "5", "def");
+  EXPECT_EQ(row, 2);
+  EXPECT_EQ(f.lines(), (std::vector<std::string>{"1=x", "; note", "5=def"}));
+  EXPECT_EQ(ParameterFile::ValueOf(f.lines()[2], "5"), "def");
+}
+
+TEST(ParameterFileEdit, MoveWrapsAroundAndRemoveShifts) {
+  ParameterFile f;
+  f.SetLines({"a", "b", "c"});
+  EXPECT_EQ(f.Move(0, true), 2);  // first row up swaps with the last
+  EXPECT_EQ(f.lines(), (std::vector<std::string>{"c", "b", "a"}));
+  EXPECT_EQ(f.Move(2, false), 0);  // last row down swaps with the first
+  EXPECT_EQ(f.lines(), (std::vector<std::string>{"a", "b", "c"}));
+  EXPECT_EQ(f.Move(3, true), -1);
+  EXPECT_EQ(f.InsertComment(1, "note"), 1);
+  EXPECT_EQ(f.lines(), (std::vector<std::string>{"a", "; note", "b", "c"}));
+  EXPECT_TRUE(f.Remove(0));
+  EXPECT_FALSE(f.Remove(3));
+  EXPECT_EQ(f.lines(), (std::vector<std::string>{"; note", "b", "c"}));
+}
+
+TEST(ParameterFileDisk, SaveAndReadAreByteForByte) {
+  const std::string path = TempPath("syspar.par");
+  const std::string bytes = "; note\r\n1=c:\\data\\\r\n\x85\xA0=\xFF\r\n\r\nlast=1\r\n";
+  WriteBytes(path, bytes);
+  ParameterFile f;
+  ASSERT_EQ(f.Read(path), ReadResult::kOk);
+  ASSERT_TRUE(f.Save(path));
+  EXPECT_EQ(ReadBytes(path), bytes);
+  std::remove(path.c_str());
+}
+
+TEST(ParameterFileDisk, LongFileIsRefusedAndNeverTruncated) {
+  const std::string path = TempPath("long.par");
+  std::string bytes;
+  while (bytes.size() <= kMaxFileBytes) bytes += "1=0123456789\r\n";
+  WriteBytes(path, bytes);
+  ParameterFile f;
+  f.SetLines({"kept"});
+  EXPECT_EQ(f.Read(path), ReadResult::kTooLong);
+  EXPECT_EQ(f.lines(), std::vector<std::string>{"kept"});
+  EXPECT_EQ(ReadBytes(path), bytes);
+
+  bytes.resize(kMaxFileBytes);  // exactly the limit is still read whole
+  WriteBytes(path, bytes);
+  ASSERT_EQ(f.Read(path), ReadResult::kOk);
+  EXPECT_EQ(f.Text().substr(0, kMaxFileBytes), bytes);
+  std::remove(path.c_str());
+  EXPECT_EQ(f.Read(path), ReadResult::kCannotOpen);
+}
+
+TEST(ParameterFileDisk, SaveIntoMissingFolderFails) {
+  ParameterFile f;
+  f.SetLines({"a=1"});
+  EXPECT_FALSE(f.Save(TempPath("no_such_folder") + "/x.par"));
+}
+
+}  // namespace
+}  // namespace bramble::params
