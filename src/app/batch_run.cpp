@@ -1,18 +1,15 @@
 #include "app/batch_run.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
+#include <optional>
 
 #include "app/app_context.h"
 #include "app/progress.h"
 #include "app/run_log.h"
 #include "app/ui.h"
 #include "db/db_session.h"
+#include "engine/file_system.h"
 
 namespace bramble {
 
@@ -82,26 +79,40 @@ std::string StemOf(const std::string& master_path) {
   return master_path.size() >= 3 ? master_path.substr(0, master_path.size() - 3) : master_path;
 }
 
-bool WriteAll(int fd, const char* p, size_t n) {
-  while (n > 0) {
-    ssize_t w = ::write(fd, p, n);
-    if (w < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    p += w;
-    n -= static_cast<size_t>(w);
-  }
-  return true;
+// The backup copies of one database.  Taking, restoring and deleting them are
+// kept to these three small functions, the only places that touch them.  The
+// copies are the engine's: it copies the pair under its append lock (a
+// consistent pair while other programs write) and writes it back into the live
+// files without detaching this session, so its inverted file, tables and
+// compiled format stay as they were.  Nothing here releases the database.
+struct Backups {
+  explicit Backups(const std::string& master_path)
+      : master_copy(MasterBackupPath(master_path)), xref_copy(XrefBackupPath(master_path)) {}
+  std::string master_copy, xref_copy;
+};
+
+void DeleteBackups(CDbSession& db, const Backups& b) {
+  db.DeleteBackup(b.master_copy, b.xref_copy);
 }
 
-// Puts a backup back over the live file: a rename replaces it atomically and
-// removes the backup in the same step; a copy is the fallback.
-bool PutBack(const std::string& backup, const std::string& live) {
-  if (std::rename(backup.c_str(), live.c_str()) == 0) return true;
-  if (!CopyFileFast(backup, live)) return false;
-  std::remove(backup.c_str());
-  return true;
+// Takes both copies; false (after showing why) when they cannot be made.
+bool TakeBackups(AppContext& ctx, Ui& ui, CDbSession& db, const Backups& b) {
+  if (db.TakeBackup(b.master_copy, b.xref_copy) == 0) return true;
+  ui.Message(b.master_copy + "\n" + b.xref_copy + "\n" + ctx.Msg(29, 1), kCaption, Buttons::kOk,
+             Icon::kError);
+  return false;
+}
+
+// Puts both copies back and removes them.  On failure the copies stay, and
+// the text to show (the copies' paths and what to do) is returned.
+std::optional<std::string> RestoreBackups(AppContext& ctx, CDbSession& db, const Backups& b) {
+  const int32_t rc = db.RestoreBackup(b.master_copy, b.xref_copy);
+  if (rc == 0) {
+    DeleteBackups(db, b);
+    return std::nullopt;
+  }
+  return b.master_copy + "\n" + b.xref_copy + "\n" +
+         ctx.Msg(CDbSession::IsInUse(rc) ? MessageId{29, 2} : MessageId{29, 3});
 }
 
 }  // namespace
@@ -118,64 +129,17 @@ std::string XrefBackupPath(const std::string& master_path) { return StemOf(maste
 std::string XrefPath(const std::string& master_path) { return StemOf(master_path) + "xrf"; }
 
 bool CopyFileFast(const std::string& source, const std::string& dest) {
-  int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
-  if (in < 0) return false;
-  struct stat st;
-  if (::fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(in);
-    return false;
-  }
-  int out = ::open(dest.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, st.st_mode & 0777);
-  if (out < 0) {
-    ::close(in);
-    return false;
-  }
-  bool ok = true;
-  off_t left = st.st_size;
-  bool use_plain = false;
-  while (left > 0) {
-    // copy_file_range lets the kernel (or the file system, by reflink) move
-    // the bytes without bringing them into this process.
-    ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, static_cast<size_t>(left), 0);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      use_plain = n < 0 && (errno == EXDEV || errno == ENOSYS || errno == EINVAL ||
-                            errno == EOPNOTSUPP || errno == EPERM);
-      if (!use_plain && n < 0) ok = false;
-      break;
-    }
-    left -= n;
-  }
-  if (ok && use_plain) {
-    char buf[1 << 16];
-    for (;;) {
-      ssize_t n = ::read(in, buf, sizeof buf);
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) {
-        ok = false;
-        break;
-      }
-      if (n == 0) break;
-      if (!WriteAll(out, buf, static_cast<size_t>(n))) {
-        ok = false;
-        break;
-      }
-    }
-  }
-  // A file that shrank under us would leave a short copy; the size check
-  // catches it as well as a short read.
-  struct stat after;
-  if (ok && (::fstat(out, &after) != 0 || after.st_size != st.st_size)) ok = false;
-  ::close(in);
-  if (::close(out) != 0) ok = false;
-  if (!ok) ::unlink(dest.c_str());
-  return ok;
+  return vardo::CopyFile(source, dest).ok();
 }
 
 BatchRunResult RunBatch(AppContext& ctx, Ui& ui, Progress& progress, const BatchRunParams& params,
                         const RecordWork& work) {
+  return RunBatch(ctx, ui, progress, ctx.selection(), params, work);
+}
+
+BatchRunResult RunBatch(AppContext& ctx, Ui& ui, Progress& progress, const MfnSelection& sel,
+                        const BatchRunParams& params, const RecordWork& work) {
   BatchRunResult result;
-  const MfnSelection& sel = ctx.selection();
   if (!params.skip_guards) {
     if (!ctx.database_open()) {
       ui.Message(ctx.Msg(10, 2), kCaption, Buttons::kOk, Icon::kWarning);
@@ -187,29 +151,23 @@ BatchRunResult RunBatch(AppContext& ctx, Ui& ui, Progress& progress, const Batch
     }
   }
   CDbSession& db = ctx.db();
-  const std::string master = ctx.db_path();
-  const std::string master_backup = MasterBackupPath(master);
-  const std::string xref_backup = XrefBackupPath(master);
-  const std::string xref = XrefPath(master);
+  const Backups backups{ctx.db_path()};
+  const bool take_backups = params.backups && !params.writes_to_other_database;
+  const ReadPolicy read_policy =
+      params.writes_to_other_database ? ReadPolicy::kPlainOnly : params.read_policy;
 
+  // The log first: a run that cannot leave its trace does not start.
   RunLog log(ctx.run_log_path(), ctx.db_name());
+  if (!log.Open()) {
+    ui.Message(log.path() + "\n" + ctx.Msg(28, 7), kCaption, Buttons::kOk, Icon::kError);
+    return result;
+  }
   FlushingUi run_ui(ui, log);
 
-  if (params.backups) {
-    // Closing the files first puts every byte the engine holds on disk, so
-    // the copies are of the database as it is.
-    db.ReleaseMasterFile();
-    if (!CopyFileFast(master, master_backup)) {
-      std::remove(master_backup.c_str());
-      ui.Message(master_backup + "\n" + ctx.Msg(1, 9), kCaption, Buttons::kOk, Icon::kError);
-      return result;
-    }
-    if (!CopyFileFast(xref, xref_backup)) {
-      std::remove(master_backup.c_str());
-      std::remove(xref_backup.c_str());
-      ui.Message(xref_backup + "\n" + ctx.Msg(1, 9), kCaption, Buttons::kOk, Icon::kError);
-      return result;
-    }
+  if (take_backups && !TakeBackups(ctx, ui, db, backups)) return result;
+  if (params.begin && !params.begin(run_ui)) {
+    if (take_backups) DeleteBackups(db, backups);
+    return result;
   }
 
   const std::string label = ctx.Msg(params.label);
@@ -221,14 +179,35 @@ BatchRunResult RunBatch(AppContext& ctx, Ui& ui, Progress& progress, const Batch
   progress.SetRange(0, std::min<int32_t>(total, 100), 1);
   progress.Show();
 
+  // Closes the log and the window; false when the log's last lines could not
+  // be written.
   auto finish = [&]() {
-    log.Close();
+    const bool log_ok = log.Close();
     progress.Close();
     ui.SetBusy(false);
+    return log_ok;
   };
-  auto log_not_read = [&](int32_t mfn) {
-    log.Append(label + ": " + std::to_string(mfn) + " " + ctx.Msg(23, 3));
-    ++result.not_read;
+  auto run_end_hook = [&]() {
+    if (params.end) params.end(result);
+  };
+  // The failure end: stop, keep the backups, say what failed.
+  auto fail = [&](int32_t mfn, int32_t failure) {
+    result.end = RunEnd::kFailed;
+    result.failed_mfn = mfn;
+    result.failure = failure;
+    const bool log_ok = finish();
+    run_end_hook();
+    std::string text;
+    if (mfn > 0) {
+      text = ctx.Msg(28, 4) + " " + std::to_string(mfn) + "\n" + std::to_string(failure) + " " +
+             CDbSession::ResultText(failure) + "\n";
+    }
+    if (mfn <= 0 || !log_ok) text += log.path() + "\n" + ctx.Msg(28, 8) + "\n";
+    text += std::to_string(result.changed) + " " + ctx.Msg(26, 6) + "\r\n" +
+            std::to_string(total - result.changed) + " " + ctx.Msg(28, 6);
+    if (take_backups) text += "\n" + ctx.Msg(28, 5);
+    ui.Message(text, kCaption, Buttons::kOk, Icon::kError);
+    return result;
   };
 
   int percent = 0;
@@ -249,35 +228,27 @@ BatchRunResult RunBatch(AppContext& ctx, Ui& ui, Progress& progress, const Batch
     if (progress.Cancelled()) {
       if (result.steps > 0) db.UnlockRecord();
       log.Close();
-      bool restored = true;
-      std::string failed;
-      if (params.backups) {
-        db.ReleaseMasterFile();
-        if (!PutBack(master_backup, master)) {
-          restored = false;
-          failed = master_backup;
-        } else if (!PutBack(xref_backup, xref)) {
-          restored = false;
-          failed = xref_backup;
-        }
-      }
+      std::optional<std::string> failed;
+      if (take_backups) failed = RestoreBackups(ctx, db, backups);
+      const bool restored = !failed;
       result.end = RunEnd::kCancelled;
-      result.restored = params.backups && restored;
+      result.restored = take_backups && restored;
       progress.Close();
       ui.SetBusy(false);
+      run_end_hook();
       if (restored) {
-        const MessageId fallback = params.backups ? MessageId{18, 9} : MessageId{20, 1};
+        const MessageId fallback = take_backups ? MessageId{18, 9} : MessageId{20, 1};
         ui.Message(ctx.Msg(params.cancel_message.value_or(fallback)), kCaption, Buttons::kOk,
                    Icon::kInformation);
       } else {
-        ui.Message(failed + "\n" + ctx.Msg(1, 9), kCaption, Buttons::kOk, Icon::kError);
+        ui.Message(*failed, kCaption, Buttons::kOk, Icon::kError);
       }
       return result;
     }
 
     ++result.steps;
     bool have_record = false;
-    switch (params.read_policy) {
+    switch (read_policy) {
       case ReadPolicy::kPlainThenLocked:
         if (db.ReadRecord(mfn, false) < 0) break;
         // The second read takes the lock; when another program holds it the
@@ -292,38 +263,49 @@ BatchRunResult RunBatch(AppContext& ctx, Ui& ui, Progress& progress, const Batch
         break;
     }
     StepResult step_result = StepResult::kNext;
+    int32_t failure = 0;
     if (!have_record) {
-      log_not_read(mfn);
+      if (params.report_unread) {
+        log.Append(label + ": " + std::to_string(mfn) + " " + ctx.Msg(23, 3));
+        ++result.not_read;
+      }
     } else {
       ++result.read;
       RecordStep step{mfn, i, db, log, run_ui};
       step.label_text = &label;
       step_result = work(step);
+      if (step.changed) ++result.changed;
+      result.refused += step.refused;
+      failure = step.failure;
     }
-    if (params.unlock_after_step && params.read_policy != ReadPolicy::kPlainOnly) {
+    if (params.unlock_after_step && read_policy != ReadPolicy::kPlainOnly) {
       db.UnlockRecord();
     }
+    if (step_result == StepResult::kFail) return fail(mfn, failure);
+    // A log that can no longer be written stops the run like a failed record
+    // write: the run must not go on changing records it cannot account for.
+    if (log.failed()) return fail(0, 0);
     if (step_result == StepResult::kStop) {
       result.end = RunEnd::kStopped;
-      if (params.backups && !params.keep_backups_on_stop) {
-        std::remove(master_backup.c_str());
-        std::remove(xref_backup.c_str());
-      }
-      finish();
+      if (take_backups && !params.keep_backups_on_stop) DeleteBackups(db, backups);
+      if (!finish()) return fail(0, 0);
+      run_end_hook();
       return result;
     }
   }
 
-  if (params.backups) {
-    std::remove(master_backup.c_str());
-    std::remove(xref_backup.c_str());
-  }
+  // The last lines reach the disk before the backups go.
+  if (!log.Flush()) return fail(0, 0);
+  if (take_backups) DeleteBackups(db, backups);
   result.end = RunEnd::kCompleted;
   finish();
+  run_end_hook();
   if (params.show_totals) {
-    ui.Message(std::to_string(result.read) + " " + ctx.Msg(15, 6) + "\r\n" +
-                   std::to_string(result.not_read) + " " + ctx.Msg(18, 10),
-               kCaption, Buttons::kOk, Icon::kInformation);
+    std::string text = std::to_string(result.read) + " " + ctx.Msg(15, 6) + "\r\n" +
+                       std::to_string(result.not_read) + " " + ctx.Msg(18, 10);
+    if (result.refused > 0) text += "\r\n" + std::to_string(result.refused) + " " + ctx.Msg(28, 9);
+    ui.Message(text, kCaption, Buttons::kOk,
+               result.refused > 0 ? Icon::kWarning : Icon::kInformation);
   }
   return result;
 }

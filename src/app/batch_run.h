@@ -6,11 +6,13 @@
 //   1. Guards: no database open -> message 10.2; no record set -> message 5.4.
 //      Nothing is changed and no backup is taken.  (Runs check their own
 //      inputs, an empty tag and the like, before calling RunBatch.)
-//   2. Backups: the master file is copied to its "ms~" copy and the
-//      cross-reference file to its "xr~" copy beside it.  A copy that fails
-//      refuses the run (the backup path + LF + message 1.9): a run without a
-//      backup could not be undone, and a stale copy from an earlier run must
-//      never be restored over newer data.
+//   2. Backups: the engine copies the master file to its "ms~" copy and the
+//      cross-reference file to its "xr~" copy beside it (CDbSession::
+//      TakeBackup: under the engine's append lock, so the pair is consistent
+//      while other programs write; both synced).  A copy that fails refuses
+//      the run (the two paths + LF + message 29.1): a run without a backup
+//      could not be undone.  The session is not released: its inverted file,
+//      tables and compiled format stay attached through the run and after.
 //   3. The progress window (title 1.8, Cancel) over 0..min(count, 100).
 //   4. The walk over the record set (range or list mode).  Per step: progress
 //      (<= 100 steps: "\n" + 10.7 + " " + MFN on every step; more: "\n" + 10.7
@@ -23,15 +25,34 @@
 //      real number, so a run of 101 records fills the bar in 100 steps.
 //   5. The end: backups deleted, the totals message (read + " " + 15.6 CR LF
 //      not read + " " + 18.10) unless the run shows its own summary.
-//   6. Cancel: the lock released, the backups put back over the master and
-//      cross-reference files (renamed over them: atomic, and the backups are
-//      gone at once), message 18.9 (or the run's own).  The inverted file is
-//      not touched.  Should a backup fail to go back, the backups stay on disk
-//      and the box names the one that failed (path + LF + message 1.9)
-//      instead of claiming the records were restored.
+//   6. Cancel: the lock released, the backups written back into the live
+//      files by the engine (CDbSession::RestoreBackup; the session stays
+//      attached) and then deleted, message 18.9 (or the run's own).  The
+//      inverted file is not touched.  While another program or session has
+//      the database open the restore is refused and changes nothing: the
+//      backups stay and the box says so and what to do (paths + LF + 29.2);
+//      a restore that fails part-way keeps them too (paths + LF + 29.3).
+//   7. Failure: a write of a record that fails (the work returns
+//      StepResult::kFail with RecordStep::failure), or a run-log write that
+//      fails, ends the run at once: the lock is released, the backups stay
+//      beside the database (the records written so far are kept; the person
+//      may put the copies back), and one box says which record failed and why:
+//      28.4 + " " + MFN + LF + result + " " + engine text + LF + changed + " "
+//      + 26.6 + CR LF + not changed + " " + 28.6 + LF + 28.5 (a log failure:
+//      log path + LF + 28.8 instead of the first two lines).
 //   A run stopped by its own work (StepResult::kStop) keeps what it wrote; its
 //   backups are deleted like after a normal end, unless the run asks to keep
 //   them (keep_backups_on_stop).
+//
+// The run log is opened before the backups are taken: a run whose log cannot
+// be written is refused (log path + LF + 28.7), since the log's old values are
+// the only trace of what a run replaced.  A backup that cannot be made
+// refuses the run (path + LF + 28.2).  Changes the engine refused are counted
+// (RecordStep::refused); the totals then add a line: count + " " + 28.9.
+// Hooks: begin (after the guards, the log check and the backups; may refuse)
+// and end (after the walk, however it ended, before the last box).  A run
+// writing to another database (writes_to_other_database) takes no backup of
+// the source and reads it without lock.
 //
 // Every run-log line is on disk before any message box or question: the Ui
 // handed to the work (RecordStep::ui) flushes the log before each call, and the
@@ -49,11 +70,13 @@
 #include <string>
 
 #include "app/message_table.h"
+#include "app/mfn_selection.h"
 
 namespace bramble {
 
 class AppContext;
 class CDbSession;
+struct BatchRunResult;
 class Progress;
 class RunLog;
 class Ui;
@@ -95,6 +118,21 @@ struct BatchRunParams {
   bool keep_backups_on_stop = false;
   // Skip the guards of the frame (a run that tests them at its button).
   bool skip_guards = false;
+  // Log and count a record that cannot be read (label + ": " + MFN + " " +
+  // 23.3).  Off: such a record is skipped silently (the interactive edit).
+  bool report_unread = true;
+  // The run reads the open database and writes to another one (a duplicate
+  // base, a translation): no backup of the source is taken or restored, and
+  // the source records are read without lock.
+  bool writes_to_other_database = false;
+  // Called once after the guards, the log check and the backups, before the
+  // walk: an export opens its file, a duplicate base its target.  False
+  // refuses the run (the hook has shown why); the backups are deleted.
+  std::function<bool(Ui& ui)> begin;
+  // Called once after the walk however it ended (completed, stopped, failed,
+  // cancelled), before the totals or the end message: closes what begin
+  // opened.  It may add to the result (its own counts).
+  std::function<void(BatchRunResult& result)> end;
 };
 
 // Handed to the work for one record.
@@ -108,6 +146,10 @@ struct RecordStep {
   // its own separator, e.g. " " + label + ":  " + value).
   void LogChange(const std::string& rest);
   const std::string* label_text = nullptr;  // set by the frame
+  // Set by the work (RecordEditor does it), read by the frame after the step:
+  bool changed = false;  // the record was written with at least one change
+  int32_t refused = 0;   // changes the engine refused (logged as not changed)
+  int32_t failure = 0;   // with StepResult::kFail: the failed write's result
 };
 
 // What the work tells the frame after a record.
@@ -115,15 +157,18 @@ enum class StepResult {
   kNext,  // go on with the next record
   kStop,  // the run stops itself (a prompt answered Cancel): no restore, no
           // totals; the run shows its own message
+  kFail,  // a write of this record failed (RecordStep::failure): the frame
+          // ends the run at once with its failure end
 };
 
 using RecordWork = std::function<StepResult(RecordStep& step)>;
 
 enum class RunEnd {
-  kRefused,    // a guard or the backup failed; nothing was changed
+  kRefused,    // a guard, the log or the backup failed; nothing was changed
   kCompleted,  // the whole set was walked
   kCancelled,  // Cancel in the progress window; the backups were restored
   kStopped,    // the work returned kStop
+  kFailed,     // a record or the run log could not be written; backups kept
 };
 
 struct BatchRunResult {
@@ -131,7 +176,13 @@ struct BatchRunResult {
   int32_t read = 0;       // records read
   int32_t not_read = 0;   // records that could not be read
   int32_t steps = 0;      // steps made
+  int32_t changed = 0;    // records written with a change (RecordStep::changed)
+  int32_t refused = 0;    // changes the engine refused (RecordStep::refused)
   bool restored = false;  // a cancel put the backups back
+  // kFailed: the record whose write failed and the engine's result (0 and 0
+  // when the run log could not be written).
+  int32_t failed_mfn = 0;
+  int32_t failure = 0;
 };
 
 // The two backup paths of a master-file path ("x.mst" -> "x.ms~", "x.xr~")
@@ -145,10 +196,14 @@ std::string XrefPath(const std::string& master_path);
 // removed).
 bool CopyFileFast(const std::string& source, const std::string& dest);
 
-// Runs work over the context's record set under the frame.  progress is the
-// run's progress window: it is shown (Show) after the guards and closed
-// (Close) before Run returns.
+// Runs work over records under the frame.  progress is the run's progress
+// window: it is shown (Show) after the guards and closed (Close) before Run
+// returns.  The first form walks the context's record set (the main one); the
+// second walks the set given (a key listing's postings, a search), which must
+// outlive the call.  The "no record set" guard tests the set walked.
 BatchRunResult RunBatch(AppContext& ctx, Ui& ui, Progress& progress, const BatchRunParams& params,
                         const RecordWork& work);
+BatchRunResult RunBatch(AppContext& ctx, Ui& ui, Progress& progress, const MfnSelection& records,
+                        const BatchRunParams& params, const RecordWork& work);
 
 }  // namespace bramble

@@ -15,6 +15,7 @@
 #include "app/ui.h"
 #include "db/conversion_table_file.h"
 #include "db/text_conversion.h"
+#include "engine/file_system.h"
 
 namespace bramble {
 
@@ -247,18 +248,10 @@ bool WriteConfigurationLanguage(const std::string& code, Configuration* c) {
     if (!c->stored[i].empty()) text += std::string(kStoredKeys[i]) + c->stored[i] + "\r\n";
   }
 
-  // Written beside the file and renamed over it, so a failed write never
-  // leaves a half configuration behind.
-  const std::string tmp = path + ".new~";
-  std::FILE* f = std::fopen(tmp.c_str(), "wb");
-  if (f == nullptr) return false;
-  bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-  ok = (std::fclose(f) == 0) && ok;
-  if (!ok || std::rename(tmp.c_str(), path.c_str()) != 0) {
-    std::remove(tmp.c_str());
-    return false;
-  }
-  return true;
+  // Written beside the file, synced and renamed over it, so a failed write or
+  // a power cut never leaves a half configuration behind; a symbolic link
+  // stays a link and the file keeps its mode.
+  return vardo::ReplaceFile(path, text).ok();
 }
 
 namespace {

@@ -87,7 +87,9 @@ ConfigReadResult ReadConfiguration(const std::string& explicit_path, Ui& ui, Con
 // rebuilds the help and parameter folders for it.  The LANG= value's first two
 // characters are replaced (the line is added when missing); every other line
 // stays; the 1001= .. 1005= lines move to the end of the file.  The file is
-// replaced atomically (written beside it, then renamed).  Returns false when
+// replaced atomically (vardo::ReplaceFile: written beside it, synced, renamed,
+// folder synced; a symlinked brm.cip stays a link, the mode is kept), so a
+// failed write keeps the old file whole.  Returns false when
 // the file cannot be read or written; the language setting is changed anyway.
 bool WriteConfigurationLanguage(const std::string& code, Configuration* config);
 

@@ -58,6 +58,11 @@ bool RunLog::EnsureOpen() {
   return file_ != nullptr;
 }
 
+bool RunLog::Open() {
+  if (!EnsureOpen()) failed_ = true;
+  return !failed_;
+}
+
 bool RunLog::Append(const std::string& text) {
   if (!EnsureOpen()) {
     failed_ = true;

@@ -11,9 +11,10 @@
 // question and at the end or cancellation of the run (and the destructor calls
 // too).  AppendLog is the one-line form: open, write, close.
 //
-// Errors: Append and Flush return false when the file cannot be opened or
-// written; the caller decides (a run goes on: the log is a report, not the
-// data).  Nothing throws.  Thread use: one thread.
+// Errors: Open, Append and Flush return false when the file cannot be opened
+// or written, and failed() stays true; the caller decides (the batch run frame
+// refuses or stops the run: the log holds the only trace of the old values).  Nothing throws.
+// Thread use: one thread.
 #pragma once
 
 #include <cstdio>
@@ -30,6 +31,11 @@ class RunLog {
   RunLog& operator=(const RunLog&) = delete;
 
   const std::string& path() const { return path_; }
+  // Opens the file now (creating it when missing): false when it cannot be
+  // opened for appending.  A run calls it before it changes anything.
+  bool Open();
+  // A line could not be written (or the file opened) since construction.
+  bool failed() const { return failed_; }
   // Adds one line (the four pieces); written to disk at the latest by Flush.
   bool Append(const std::string& text);
   // Puts every buffered line on disk (fflush + fsync is not needed: the lines

@@ -10,8 +10,9 @@
 // or refused.
 //
 // Exit status (documented by `bramble-cli --help`):
-//   0 completed, 1 refused by a guard or failed, 2 usage (or a question that
-//   could not be asked), 3 cancelled (Ctrl-C) or stopped.
+//   0 completed, 1 refused by a guard, failed, or completed with refused
+//   changes, 2 usage (or a question that could not be asked), 3 cancelled
+//   (Ctrl-C) or stopped.
 #pragma once
 
 #include <memory>
@@ -62,8 +63,9 @@ using CliCommandFactory = std::unique_ptr<CliCommand> (*)();
 bool RegisterCliCommand(CliCommandFactory factory);
 const std::vector<CliCommandFactory>& CliCommands();
 
-// Exit status of a batch run: 0 completed, 1 refused, 3 cancelled or stopped;
-// 2 when a question of the run could not be asked.
+// Exit status of a batch run: 0 completed, 1 refused, failed (a write that
+// failed) or completed with changes the engine refused, 3 cancelled or
+// stopped; 2 when a question of the run could not be asked.
 int ExitStatusOf(const BatchRunResult& result, const CliUi& ui);
 
 }  // namespace bramble

@@ -129,7 +129,7 @@ class FieldsCommand final : public CliCommand {
         ->check(CLI::IsMember(names));
     sub.add_option("--tag", tag_, "tag to change; 0 (or text without digits) = every tag");
     sub.add_option("--occ", occ_, "occurrence; 0 (the default) = every occurrence");
-    sub.add_option("--sub", sub_, "subfield code; none = the whole occurrence");
+    sub.add_option("--sub", sub_, "subfield code (one character); none = the whole occurrence");
     sub.add_option("--value", value_, "new value (a print format with --format)");
     sub.add_flag("--format", format_, "the value is a print format run on the records");
     sub.add_flag("--always-add", always_add_,
@@ -139,6 +139,12 @@ class FieldsCommand final : public CliCommand {
   }
 
   int Run(CliSession& session) override {
+    // A subfield code is one character: "--sub aT" would otherwise be taken
+    // as a prefix of the subfield's text.
+    if (Utf8ToCp1252(sub_).size() > 1) {
+      session.ui.Message(session.ctx.Msg(28, 10), kFieldsCaption, Buttons::kOk, Icon::kWarning);
+      return kCliUsage;
+    }
     FieldRequest request;
     request.operation = Operations().at(operation_);
     request.tag_text = Utf8ToCp1252(tag_);

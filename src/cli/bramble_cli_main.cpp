@@ -96,8 +96,10 @@ int ExitStatusOf(const BatchRunResult& result, const CliUi& ui) {
   if (ui.refused()) return kCliUsage;
   switch (result.end) {
     case RunEnd::kCompleted:
-      return kCliOk;
+      // A run in which the engine refused changes did not do what was asked.
+      return result.refused > 0 ? kCliFailed : kCliOk;
     case RunEnd::kRefused:
+    case RunEnd::kFailed:
       return kCliFailed;
     case RunEnd::kCancelled:
     case RunEnd::kStopped:

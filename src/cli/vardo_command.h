@@ -39,6 +39,12 @@ bool TakeOption(std::vector<std::string>* args, const std::string& name, std::st
 // Prints "vardo: <message>" to stderr.
 void PrintError(const std::string& message);
 
+// Stored bytes (CP850) as UTF-8 for people and JSON: every byte has a
+// character, so any text round-trips.  And the way back for text a person
+// typed (a character without a CP850 byte becomes '?').
+std::string Cp850ToUtf8(const std::string& bytes);
+std::string Utf8ToCp850(const std::string& text);
+
 }  // namespace vardo::cli
 
 #define VARDO_COMMAND_CAT2(a, b) a##b

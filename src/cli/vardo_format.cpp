@@ -105,6 +105,9 @@ int CmdFormat(const std::vector<std::string>& input) {
     PrintError(path + ": " + vardo_strerror(rc));
     return kExitFailure;
   }
+  // The database's own inverted file, for npost(K) without a database name;
+  // a database without one still formats (npost then counts 0).
+  (void)vardo_set_inverted_file(space, path.c_str());
   int32_t control[9] = {};
   rc = vardo_control_record(space, control);
   if (rc != 0) {

@@ -1,9 +1,10 @@
 // vardo terms / postings / invert: the inverted file (layout in
 // engine/index/index_format.h).
 //
-// Keys are printed as stored: upper-cased bytes of the storage code page,
-// at most 30 of them.  Keys typed on the command line are shaped the same
-// way (blanks trimmed, upper-cased, cut to 30 bytes) before they are used.
+// Keys are stored as upper-cased bytes of the storage code page (CP850), at
+// most 30 of them, and printed in UTF-8 like every text of this tool.  Keys
+// typed on the command line are UTF-8: they are converted to CP850 and shaped
+// the same way (blanks trimmed, upper-cased, cut to 30 bytes) before use.
 //
 //   vardo terms DB [--from K] [--to K]
 //       one line per key from K to K inclusive (byte-wise order):
@@ -60,10 +61,11 @@ int CmdTerms(const std::vector<std::string>& argv) {
   }
   std::shared_ptr<InvertedFile> f;
   if (!OpenIfp(args[0], &f)) return kExitFailure;
-  const std::string from_key = MakeKey(from), to_key = MakeKey(to);
+  const std::string from_key = MakeKey(Utf8ToCp850(from)), to_key = MakeKey(Utf8ToCp850(to));
   Status s = f->ForEachKey(from_key, [&](std::string_view key, int64_t count) {
     if (has_to && key > std::string_view(to_key)) return false;
-    std::fwrite(key.data(), 1, key.size(), stdout);
+    const std::string shown = Cp850ToUtf8(std::string(key));
+    std::fwrite(shown.data(), 1, shown.size(), stdout);
     std::printf("\t%lld\n", static_cast<long long>(count));
     return true;
   });
@@ -82,7 +84,7 @@ int CmdPostings(const std::vector<std::string>& args) {
   std::shared_ptr<InvertedFile> f;
   if (!OpenIfp(args[0], &f)) return kExitFailure;
   std::vector<ifp::Posting> ps;
-  Status s = f->Postings(MakeKey(args[1]), 1, INT64_MAX, &ps);
+  Status s = f->Postings(MakeKey(Utf8ToCp850(args[1])), 1, INT64_MAX, &ps);
   if (!s.ok()) {
     PrintError(s.ToString());
     return kExitFailure;

@@ -73,12 +73,26 @@ bool HasUnknownOption(const std::vector<std::string>& args) {
 int CmdExport(const std::vector<std::string>& argv) {
   std::vector<std::string> args = argv;
   const bool marc = TakeFlag(&args, "--marc");
+  // MARC files are exchanged in UTF-8; the plain layout keeps the stored bytes.
+  std::string encoding_name = marc ? "utf-8" : "cp850";
+  bool missing = false;
+  TakeOption(&args, "--encoding", &encoding_name, &missing);
+  if (missing) return PrintError("--encoding needs a value"), kExitUsage;
   int64_t from = 1, to = INT32_MAX;
   if (!TakeRange(&args, &from, &to) || HasUnknownOption(args)) return kExitUsage;
   if (args.size() != 2) {
-    PrintError("usage: vardo export DB FILE [--marc] [--from N] [--to M]");
+    PrintError(
+        "usage: vardo export DB FILE [--marc] [--encoding utf-8|latin1|cp850|cp1252] [--from N] "
+        "[--to M]");
     return kExitUsage;
   }
+  Result<iso2709::TextDecoder::Encoding> encoding = iso2709::TextDecoder::ParseName(encoding_name);
+  if (!encoding.ok()) return PrintError(encoding.status().message()), kExitUsage;
+  using Encoding = iso2709::TextDecoder::Encoding;
+  const int32_t encoding_bit = *encoding == Encoding::kUtf8     ? VARDO_EXPORT_UTF8
+                               : *encoding == Encoding::kLatin1 ? VARDO_EXPORT_LATIN1
+                               : *encoding == Encoding::kCp1252 ? VARDO_EXPORT_CP1252
+                                                                : 0;
   const std::string& db = args[0];
   const std::string& file = args[1];
 
@@ -91,7 +105,8 @@ int CmdExport(const std::vector<std::string>& argv) {
   rc = vardo_set_export_file(space, file.c_str());
   if (rc != VARDO_OK) return PrintError(file + ": " + CodeText(rc)), kExitFailure;
   // Buffered: this command closes the file itself and checks that close.
-  rc = vardo_set_export_options(space, (marc ? VARDO_EXPORT_MARC : 0) | VARDO_EXPORT_BUFFERED);
+  rc = vardo_set_export_options(
+      space, (marc ? VARDO_EXPORT_MARC : 0) | VARDO_EXPORT_BUFFERED | encoding_bit);
   if (rc != VARDO_OK) return PrintError(file + ": " + CodeText(rc)), kExitFailure;
 
   int64_t damaged = 0, refused = 0, report_lines = 0;
@@ -239,7 +254,8 @@ int CmdImport(const std::vector<std::string>& argv) {
 
 }  // namespace
 
-VARDO_COMMAND("export", "export DB FILE [--marc] [--from N] [--to M]",
+VARDO_COMMAND("export",
+              "export DB FILE [--marc] [--encoding utf-8|latin1|cp850|cp1252] [--from N] [--to M]",
               "write records (deleted ones with status d) to an ISO 2709 file; plain layout, or "
               "MARC with indicators and subfields; exit 3 when fields or records were left out",
               CmdExport);

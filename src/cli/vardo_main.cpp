@@ -5,6 +5,9 @@
 #include <vector>
 
 #include "cli/vardo_command.h"
+#include "engine/iso2709/text_decoder.h"
+#include "engine/iso2709/text_decoder_tables.h"
+#include "engine/utf8.h"
 
 namespace vardo::cli {
 
@@ -67,6 +70,21 @@ bool TakeOption(std::vector<std::string>* args, const std::string& name, std::st
 
 void PrintError(const std::string& message) {
   std::fprintf(stderr, "vardo: %s\n", message.c_str());
+}
+
+std::string Cp850ToUtf8(const std::string& bytes) {
+  std::string out;
+  out.reserve(bytes.size() + bytes.size() / 4);
+  for (unsigned char b : bytes)
+    AppendUtf8(b < 0x80 ? b : iso2709::tables::kCp850High[b - 0x80], &out);
+  return out;
+}
+
+std::string Utf8ToCp850(const std::string& text) {
+  static const iso2709::TextDecoder decoder(iso2709::TextDecoder::Encoding::kUtf8);
+  std::string out;
+  (void)decoder.Convert(text, &out);
+  return out;
 }
 
 }  // namespace vardo::cli

@@ -20,16 +20,6 @@ namespace {
 
 using nlohmann::json;
 
-// Stored bytes read as CP850, as UTF-8 for JSON (every byte has a character,
-// so any text round-trips through dump and load).
-std::string Cp850ToUtf8(const std::string& bytes) {
-  std::string out;
-  out.reserve(bytes.size() + bytes.size() / 4);
-  for (unsigned char b : bytes)
-    AppendUtf8(b < 0x80 ? b : iso2709::tables::kCp850High[b - 0x80], &out);
-  return out;
-}
-
 const char* StateName(XrefState s) {
   switch (s) {
     case XrefState::kActive:
@@ -146,6 +136,12 @@ int CmdLoad(const std::vector<std::string>& args) {
   while (std::getline(in, line)) {
     ++lineno;
     if (!line.empty() && line.back() == '\r') line.pop_back();
+    // The JSON reader would stop at a NUL byte and drop what follows it.
+    if (line.find('\0') != std::string::npos) {
+      PrintError(args[1] + ":" + std::to_string(lineno) + ": a NUL byte in the line");
+      std::printf("%lld records written\n", static_cast<long long>(written + rewritten));
+      return kExitFailure;
+    }
     if (line.find_first_not_of(" \t") == std::string::npos) continue;
     Record rec;
     int32_t mfn = 0;
@@ -232,6 +228,13 @@ int CmdCheck(const std::vector<std::string>& argv) {
   CheckReport report;
   Status s = checker.Check(&report);
   if (!s.ok()) return PrintError(s.ToString()), kExitFailure;
+  // Opening rebuilds a cross-reference file it cannot use; that was a fault
+  // found, not a clean check.
+  if (db.xref_rebuilt_entries() >= 0) {
+    report.problems.insert(report.problems.begin(),
+                           "cross-reference file was unusable and has been rebuilt; " +
+                               std::to_string(db.xref_rebuilt_entries()) + " entries were wrong");
+  }
   for (const auto& n : report.notes) std::printf("note: %s\n", n.c_str());
   for (const auto& p : report.problems) std::printf("problem: %s\n", p.c_str());
   if (repair && (!report.problems.empty() || !report.notes.empty())) {
@@ -241,12 +244,15 @@ int CmdCheck(const std::vector<std::string>& argv) {
     CheckReport after;
     s = checker.Check(&after);
     if (!s.ok()) return PrintError(s.ToString()), kExitFailure;
-    std::printf("repaired: cross-reference file rebuilt from %lld images\n",
-                static_cast<long long>(fixed.images));
+    std::printf("repaired: cross-reference file rebuilt from %lld images, %lld entries rewritten\n",
+                static_cast<long long>(fixed.images),
+                static_cast<long long>(fixed.entries_rewritten));
+    for (const auto& l : fixed.losses) std::printf("not recovered: %s\n", l.c_str());
     for (const auto& p : after.problems) std::printf("problem after repair: %s\n", p.c_str());
     // Damaged images stay in the file (compaction drops them); what matters
-    // is that every MFN now reads its newest intact version.
-    size_t remaining = 0;
+    // is that every MFN now reads its newest intact version.  A version lost
+    // or a record left damaged is a failure the person must hear about.
+    size_t remaining = fixed.losses.size();
     for (const auto& p : after.problems) remaining += p.rfind("damaged image", 0) != 0;
     return remaining == 0 ? kExitOk : kExitFailure;
   }

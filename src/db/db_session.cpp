@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "db/text_conversion.h"
 #include "engine/vardo.h"
@@ -149,7 +150,34 @@ std::string FetchRaw(int32_t space, int32_t tag, int32_t occ) {
   text.resize(n > 0 ? static_cast<size_t>(n) : 0);
   return text;
 }
+// Whole texts of every occurrence of tag in storage form, in order, from one
+// walk of the directory and one copy per occurrence.
+std::vector<std::string> FetchAllRaw(int32_t space, int32_t tag) {
+  std::vector<std::string> out;
+  int32_t leader[7];
+  if (vardo::vardo_record_leader(space, 0, leader) < 0 || leader[5] <= 0) return out;
+  const int32_t count = leader[5];
+  std::vector<int32_t> entries(static_cast<size_t>(count) * 3);
+  const int32_t got = vardo::vardo_directory_entries(space, 0, 1, count, entries.data());
+  for (int32_t p = 0; p < got; ++p) {
+    if (entries[3 * static_cast<size_t>(p)] != tag) continue;
+    const size_t len = static_cast<size_t>(std::max(entries[3 * static_cast<size_t>(p) + 2], 0));
+    std::string text(len + 1, '\0');
+    int32_t m = vardo::vardo_field_at(space, 0, p + 1, text.data(), static_cast<int32_t>(len + 1));
+    text.resize(m > 0 ? static_cast<size_t>(m) : 0);
+    out.push_back(std::move(text));
+  }
+  return out;
+}
+
 }  // namespace
+
+int32_t CDbSession::GetFieldRaw(int32_t tag, int32_t occ, std::string* text) {
+  *text = FetchRaw(space_, tag, occ);
+  return static_cast<int32_t>(text->size());
+}
+
+std::string CDbSession::ResultText(int32_t result) { return vardo::vardo_strerror(result); }
 
 int32_t CDbSession::AppendField(int32_t tag, const std::string& text) {
   if (!ValidTag(tag)) return vardo::VARDO_BAD_ARGUMENT;
@@ -162,24 +190,35 @@ int32_t CDbSession::AppendField(int32_t tag, const std::string& text) {
 }
 
 int32_t CDbSession::InsertOcc(int32_t tag, const std::string& text, int32_t pos) {
-  if (!ValidTag(tag)) return vardo::VARDO_BAD_ARGUMENT;
-  const int32_t n = OccCount(tag);
   std::string stored = text;
   ToStorage(stored);
-  int32_t r = SendCommand(AppendCommand(tag, stored));
+  return InsertOccRaw(tag, stored, pos);
+}
+
+int32_t CDbSession::InsertOccRaw(int32_t tag, const std::string& text, int32_t pos) {
+  if (!ValidTag(tag)) return vardo::VARDO_BAD_ARGUMENT;
+  const int32_t n = OccCount(tag);
+  int32_t r = SendCommand(AppendCommand(tag, text));
   if (r < 0) return r;
   r = SendCommand("s");
   if (r < 0) return r;
   // Move the old occurrences pos..n behind the new one, so that it ends up as
   // occurrence pos.
   if (pos >= 1 && pos <= n) {
-    for (int32_t i = 0; i < n - pos + 1; ++i) {
-      std::string moved = FetchRaw(space_, tag, pos);
-      r = SendCommand(DeleteOccCommand(tag, pos));
-      if (r < 0) return r;
-      r = SendCommand(AppendCommand(tag, moved));
-      if (r < 0) return r;
-    }
+    r = MoveOccurrencesToEnd(tag, pos, n - pos + 1);
+    if (r < 0) return r;
+  }
+  return 0;
+}
+
+int32_t CDbSession::MoveOccurrencesToEnd(int32_t tag, int32_t occ, int32_t count) {
+  std::string moved;
+  for (int32_t i = 0; i < count; ++i) {
+    moved = FetchRaw(space_, tag, occ);
+    int32_t r = SendCommand(DeleteOccCommand(tag, occ));
+    if (r < 0) return r;
+    r = SendCommand(AppendCommand(tag, moved));
+    if (r < 0) return r;
   }
   return 0;
 }
@@ -196,20 +235,20 @@ int32_t CDbSession::ReplaceOccRaw(int32_t tag, int32_t occ, const std::string& t
   if (!ValidTag(tag) || occ < 1) return vardo::VARDO_BAD_ARGUMENT;
   const int32_t n = OccCount(tag);
   int32_t r = 0;
-  if (occ <= n) {
-    r = SendCommand(DeleteOccCommand(tag, occ));
-    if (r < 0) return r;
+  if (occ > n) {
+    r = SendCommand(AppendCommand(tag, text));
+    return r < 0 ? r : SendCommand("s");
   }
-  r = SendCommand(AppendCommand(tag, text));
-  if (r < 0) return r;
-  for (int32_t i = 0; i < n - occ; ++i) {
-    std::string moved = FetchRaw(space_, tag, occ);
-    r = SendCommand(DeleteOccCommand(tag, occ));
-    if (r < 0) return r;
-    r = SendCommand(AppendCommand(tag, moved));
-    if (r < 0) return r;
-  }
-  return SendCommand("s");
+  // The tag's occurrences are read once through one directory walk, deleted
+  // with one command and appended again in order with occurrence occ
+  // replaced; the sort puts them back at the tag's place.  Moving them one by
+  // one would walk the record once per later occurrence.
+  std::vector<std::string> texts = FetchAllRaw(space_, tag);
+  if (static_cast<int32_t>(texts.size()) != n) return vardo::VARDO_BAD_ARGUMENT;
+  texts[static_cast<size_t>(occ) - 1] = text;
+  r = SendCommand("d" + std::to_string(tag));
+  for (size_t i = 0; i < texts.size() && r >= 0; ++i) r = SendCommand(AppendCommand(tag, texts[i]));
+  return r < 0 ? r : SendCommand("s");
 }
 
 int32_t CDbSession::DeleteField(int32_t tag, int32_t occ) {
@@ -226,5 +265,22 @@ int32_t CDbSession::ReleaseMasterFile() {
   if (space_ <= 0) return 0;
   return vardo::vardo_release_master_file(space_);
 }
+
+int32_t CDbSession::TakeBackup(const std::string& master_copy, const std::string& xref_copy) {
+  if (space_ <= 0) return vardo::VARDO_NO_DATABASE;
+  return vardo::vardo_backup(space_, master_copy.c_str(), xref_copy.c_str());
+}
+
+int32_t CDbSession::RestoreBackup(const std::string& master_copy, const std::string& xref_copy) {
+  if (space_ <= 0) return vardo::VARDO_NO_DATABASE;
+  return vardo::vardo_restore(space_, master_copy.c_str(), xref_copy.c_str());
+}
+
+int32_t CDbSession::DeleteBackup(const std::string& master_copy, const std::string& xref_copy) {
+  if (space_ <= 0) return vardo::VARDO_NO_DATABASE;
+  return vardo::vardo_delete_backup(space_, master_copy.c_str(), xref_copy.c_str());
+}
+
+bool CDbSession::IsInUse(int32_t result) { return result == vardo::VARDO_IN_USE; }
 
 }  // namespace bramble

@@ -68,10 +68,17 @@ class CDbSession {
   // past the last field.
   int32_t GetFieldAt(int32_t mfn, int32_t pos, std::string* text, int32_t* tag);
   int32_t GetFieldAtRaw(int32_t mfn, int32_t pos, std::string* text, int32_t* tag);
+  // The whole text of occurrence occ of tag in storage form, however long (no
+  // buffer limit, no conversion): what runs work on, so that bytes a run was
+  // not asked to change come back exactly as they were.  Result: its length,
+  // zero or negative when absent.
+  int32_t GetFieldRaw(int32_t tag, int32_t occ, std::string* text);
   // Text is stored unchanged (no escaping of the 0xA6 delimiter byte).
   int32_t AppendField(int32_t tag, const std::string& text);
   // New text becomes occurrence pos; pos past the end appends.
   int32_t InsertOcc(int32_t tag, const std::string& text, int32_t pos);
+  // As InsertOcc with text already in storage form (not converted).
+  int32_t InsertOccRaw(int32_t tag, const std::string& text, int32_t pos);
   // A failing replace leaves the record buffer exactly as it was.
   int32_t ReplaceOcc(int32_t tag, int32_t occ, const std::string& text);
   int32_t ReplaceOccRaw(int32_t tag, int32_t occ, const std::string& text);
@@ -82,7 +89,25 @@ class CDbSession {
   int32_t UndeleteRecord();
   int32_t ReleaseMasterFile();
 
+  // One-line text of an engine result ("VARDO_BAD_ARGUMENT: ..."), for logs
+  // and messages; the program reaches the engine's texts only through here.
+  static std::string ResultText(int32_t result);
+  // Backup copies of the open database (the engine's vardo_backup, _restore
+  // and _delete_backup).  TakeBackup copies both files under the engine's
+  // append lock; other sessions may stay open.  RestoreBackup writes the
+  // copies back into the live files and keeps this session attached (inverted
+  // file and tables included; the current record is dropped); it is refused,
+  // changing nothing, while another session has the database open (IsInUse
+  // of the result).  Neither removes the copies: DeleteBackup does.
+  // 0, or a negative engine code.
+  int32_t TakeBackup(const std::string& master_copy, const std::string& xref_copy);
+  int32_t RestoreBackup(const std::string& master_copy, const std::string& xref_copy);
+  int32_t DeleteBackup(const std::string& master_copy, const std::string& xref_copy);
+  // Whether a result says other sessions have the database open.
+  static bool IsInUse(int32_t result);
+
   // -1 on error (out holds the message); 0 with empty output; else the length.
+  // The output is in storage form (a format copies stored bytes).
   int32_t RunFormat(const std::string& format, std::string* out);
 
   int32_t SetExportFile(const std::string& path);
@@ -96,6 +121,10 @@ class CDbSession {
  private:
   // Sends one field-update command built from already-converted parts.
   int32_t SendCommand(const std::string& command);
+  // Moves count occurrences of tag, from occurrence occ on, one by one to the
+  // end of the directory (whole stored texts), so that what followed them
+  // comes first: the way the positional operations put a new text in place.
+  int32_t MoveOccurrencesToEnd(int32_t tag, int32_t occ, int32_t count);
   int32_t NewSpace();
   int32_t space_ = 0;
 };

@@ -49,13 +49,10 @@ class FieldEditRun {
 
  private:
   std::string Msg(int row, int col) const;
-  void Flush(RecordStep& step);
-  bool LogResult(RecordStep& step, const std::string& line, int32_t result);
 
   const AppContext& ctx_;
   int32_t tag_;
   int32_t occurrence_;
-  bool pending_ = false;
   int32_t changes_ = 0;
 };
 

@@ -4,6 +4,7 @@
 
 #include "app/app_context.h"
 #include "app/progress.h"
+#include "app/record_editor.h"
 #include "app/record_set_selector.h"
 #include "app/run_log.h"
 #include "app/ui.h"
@@ -11,7 +12,7 @@
 #include "edit/field_edit_run.h"
 #include "edit/field_text.h"
 #include "edit/subfield_text.h"
-#include "engine/vardo.h"
+#include "db/text_conversion.h"
 
 namespace bramble {
 namespace {
@@ -21,6 +22,35 @@ std::string Num(int32_t v) { return std::to_string(v); }
 // " " + label + ":  " + value: every label of a log line after the first.
 std::string Pair(const std::string& label, const std::string& value) {
   return " " + label + ":  " + value;
+}
+
+std::string StorageForm(std::string text) {
+  ToStorage(text);
+  return text;
+}
+
+std::string DisplayForm(std::string text) {
+  ToDisplay(text);
+  return text;
+}
+
+// The stored text with the case changes of its display form (shown ->
+// converted) put in: a byte whose letter did not change keeps its stored
+// value, so a byte without a display partner survives; a changed letter whose
+// new form has no partner in storage keeps its old byte too.
+std::string MergeCaseChanges(const std::string& stored, const std::string& shown,
+                             const std::string& converted) {
+  std::string out = stored;
+  std::string one(1, '\0');
+  for (size_t i = 0; i < out.size() && i < converted.size(); ++i) {
+    if (converted[i] == shown[i]) continue;
+    one[0] = converted[i];
+    ToStorage(one);
+    const char stored_byte = one[0];
+    ToDisplay(one);
+    if (one[0] == converted[i]) out[i] = stored_byte;
+  }
+  return out;
 }
 
 bool IsCase(FieldOperation op) {
@@ -91,7 +121,8 @@ FieldRun::FieldRun(const AppContext& ctx, const FieldRequest& request)
       tag_(ParseLeadingInt(request.tag_text)),
       occurrence_(request.occurrence),
       subfield_(request.subfield),
-      value_(request.value),
+      stored_subfield_(StorageForm(request.subfield)),
+      value_(StorageForm(request.value)),
       value_is_format_(request.value_is_format),
       always_add_(request.always_add),
       prompt_(request.prompt) {
@@ -104,12 +135,16 @@ FieldRun::FieldRun(const AppContext& ctx, const FieldRequest& request)
 
 std::string FieldRun::Msg(int row, int col) const { return ctx_.Msg(row, col); }
 
+std::string FieldRun::PromptText(const RecordStep& step) const {
+  return Msg(12, 8) + " " + Num(step.mfn) + " " + Msg(12, 9);
+}
+
 StepResult FieldRun::Work(RecordStep& step) {
-  pending_ = false;
-  record_changed_ = false;
+  RecordEditor editor(ctx_, step);
   StepResult result = StepResult::kNext;
 
   // Print-format values are made from the record as read, before any change.
+  // The format's output is stored bytes already: it goes in unconverted.
   std::string value = value_;
   bool per_record =
       value_is_format_ && (op_ == FieldOperation::kReplace || op_ == FieldOperation::kInsertBefore);
@@ -133,33 +168,36 @@ StepResult FieldRun::Work(RecordStep& step) {
   switch (op_) {
     case FieldOperation::kInsertAfter:
     case FieldOperation::kInsertBefore:
-      result = Insert(step, value);
+      result = Insert(step, editor, value);
       break;
     case FieldOperation::kReplace:
-      result = value.empty() ? Delete(step, MessageId{11, 10}) : Replace(step, value);
+      result =
+          value.empty() ? Delete(step, editor, MessageId{11, 10}) : Replace(step, editor, value);
       break;
     case FieldOperation::kDelete:
-      result = Delete(step, label_);
+      result = Delete(step, editor, label_);
       break;
     case FieldOperation::kEdit:
       break;  // FieldEditRun
     default:
-      result = ConvertCases(step);
+      result = ConvertCases(step, editor);
       break;
   }
   // Without prompt this is the record's only write, so it also releases the
-  // lock (one call instead of two; the frame's own release then finds
-  // nothing to do).
-  if (result == StepResult::kNext && !prompt_) Flush(step, /*last=*/true);
-  if (record_changed_) ++records_changed_;
+  // lock.  With prompt every change was written at its Yes; one left by a No
+  // is dropped with the record.
+  if (result == StepResult::kNext) result = editor.Finish(/*write_pending=*/!prompt_);
+  changes_ += editor.changes_written();
+  if (step.changed) ++records_changed_;
   return result;
 }
 
-StepResult FieldRun::Insert(RecordStep& step, const std::string& value) {
+StepResult FieldRun::Insert(RecordStep& step, RecordEditor& editor, const std::string& value) {
   // An empty value here can only come from a format's output: inserting an
   // empty occurrence would only add dirt.
   if (value.empty()) return StepResult::kNext;
   const bool after = op_ == FieldOperation::kInsertAfter;
+  const std::string shown = DisplayForm(value);
   for (int32_t tag : RecordTagList(step.db, step.mfn, tag_)) {
     const int32_t n = step.db.OccCount(tag);
     if (n < occurrence_ && !always_add_) continue;
@@ -170,52 +208,50 @@ StepResult FieldRun::Insert(RecordStep& step, const std::string& value) {
       pos = std::clamp(occurrence_, 1, n + 1);
     }
     if (prompt_) {
-      Ask a = Prompt(step);
-      if (a == Ask::kNo) continue;
-      if (a == Ask::kCancel) return StopAtCancel(step);
+      RecordEditor::Ask a = editor.Question(PromptText(step));
+      if (a == RecordEditor::Ask::kNo) continue;
+      if (a == RecordEditor::Ask::kCancel) return editor.Stop();
     }
-    int32_t rc = step.db.InsertOcc(tag, value, pos);
+    int32_t rc = step.db.InsertOccRaw(tag, value, pos);
     std::string line = Msg(label_.row, label_.col) + ": " + Num(step.mfn) +
                        Pair(Msg(12, 2), Num(tag)) + Pair(Msg(12, 4), subfield_) +
-                       Pair(Msg(12, 3), Num(occurrence_)) + Pair(Msg(12, 5), value);
-    if (LogResult(step, line, rc) && prompt_) Flush(step);
+                       Pair(Msg(12, 3), Num(occurrence_)) + Pair(Msg(12, 5), shown);
+    if (editor.Changed(rc, std::move(line)) && prompt_ && !editor.Write(false)) {
+      return StepResult::kFail;
+    }
   }
   return StepResult::kNext;
 }
 
-StepResult FieldRun::Replace(RecordStep& step, const std::string& value) {
+StepResult FieldRun::Replace(RecordStep& step, RecordEditor& editor, const std::string& value) {
   std::string old;
+  const std::string shown = DisplayForm(value);
   for (int32_t tag : RecordTagList(step.db, step.mfn, tag_)) {
     const int32_t n = step.db.OccCount(tag);
     for (int32_t k = 1; k <= n; ++k) {
       if (!Selected(k)) continue;
-      step.db.GetField(tag, step.mfn, k, &old);
+      step.db.GetFieldRaw(tag, k, &old);
       std::string text = value;
       if (!subfield_.empty()) {
-        std::optional<std::string> edited = ReplaceSubfields(old, subfield_, value);
+        std::optional<std::string> edited = ReplaceSubfields(old, stored_subfield_, value);
         if (!edited) continue;
         text = std::move(*edited);
       }
-      int32_t rc = step.db.ReplaceOcc(tag, k, text);
+      // An occurrence that would come back as it is is neither written nor
+      // logged nor asked about.
+      if (text == old) continue;
+      int32_t rc = step.db.ReplaceOccRaw(tag, k, text);
       std::string line = Msg(13, 3) + ": " + Num(step.mfn) + Pair(Msg(12, 2), Num(tag)) +
-                         Pair(Msg(12, 3), Num(occurrence_)) + Pair(Msg(12, 6), old) +
-                         Pair(Msg(12, 5), value);
-      if (!LogResult(step, line, rc) || !prompt_) continue;
-      switch (Prompt(step)) {
-        case Ask::kYes:
-          Flush(step);
-          break;
-        case Ask::kNo:
-          break;
-        case Ask::kCancel:
-          return StopAtCancel(step);
-      }
+                         Pair(Msg(12, 3), Num(occurrence_)) + Pair(Msg(12, 6), DisplayForm(old)) +
+                         Pair(Msg(12, 5), shown);
+      if (!editor.Changed(rc, std::move(line)) || !prompt_) continue;
+      if (std::optional<StepResult> r = editor.Confirm(PromptText(step))) return *r;
     }
   }
   return StepResult::kNext;
 }
 
-StepResult FieldRun::Delete(RecordStep& step, MessageId label) {
+StepResult FieldRun::Delete(RecordStep& step, RecordEditor& editor, MessageId label) {
   std::string old;
   for (int32_t tag : RecordTagList(step.db, step.mfn, tag_)) {
     const int32_t n = step.db.OccCount(tag);
@@ -231,8 +267,8 @@ StepResult FieldRun::Delete(RecordStep& step, MessageId label) {
                          Pair(Msg(12, 2), Num(tag)) + Pair(Msg(12, 3), Num(occurrence_));
       std::optional<std::string> rest;
       if (!subfield_.empty()) {
-        step.db.GetField(tag, step.mfn, pos, &old);
-        rest = RemoveSubfields(old, subfield_);
+        step.db.GetFieldRaw(tag, pos, &old);
+        rest = RemoveSubfields(old, stored_subfield_);
         if (!rest) {
           ++pos;
           continue;
@@ -240,112 +276,54 @@ StepResult FieldRun::Delete(RecordStep& step, MessageId label) {
       }
       if (!rest || rest->empty()) {
         int32_t rc = step.db.DeleteField(tag, pos);
-        if (LogResult(step, line, rc)) {
+        if (editor.Changed(rc, std::move(line))) {
           changed = true;
         } else {
           ++pos;
         }
       } else {
-        int32_t rc = step.db.ReplaceOcc(tag, pos, *rest);
-        if (LogResult(step, line, rc)) changed = true;
+        int32_t rc = step.db.ReplaceOccRaw(tag, pos, *rest);
+        if (editor.Changed(rc, std::move(line))) changed = true;
         ++pos;
       }
     }
     if (changed && prompt_) {
-      switch (Prompt(step)) {
-        case Ask::kYes:
-          Flush(step);
-          break;
-        case Ask::kNo:
-          break;
-        case Ask::kCancel:
-          return StopAtCancel(step);
-      }
+      if (std::optional<StepResult> r = editor.Confirm(PromptText(step))) return *r;
     }
   }
   return StepResult::kNext;
 }
 
-StepResult FieldRun::ConvertCases(RecordStep& step) {
+StepResult FieldRun::ConvertCases(RecordStep& step, RecordEditor& editor) {
   const int mode = CaseModeOf(op_);
   std::string old;
   for (int32_t tag : RecordTagList(step.db, step.mfn, tag_)) {
     const int32_t n = step.db.OccCount(tag);
     for (int32_t k = 1; k <= n; ++k) {
       if (!Selected(k)) continue;
-      step.db.GetField(tag, step.mfn, k, &old);
-      std::string text;
+      step.db.GetFieldRaw(tag, k, &old);
+      // Letters are told apart in the display form; only the bytes whose case
+      // changed go back to storage form, every other byte stays as stored.
+      const std::string shown = DisplayForm(old);
+      std::string converted;
       if (subfield_.empty()) {
-        text = ConvertCase(old, mode);
+        converted = ConvertCase(shown, mode);
       } else {
-        std::optional<std::string> converted = ConvertSubfieldsCase(old, subfield_, mode);
-        if (!converted) continue;
-        text = std::move(*converted);
+        std::optional<std::string> c = ConvertSubfieldsCase(shown, subfield_, mode);
+        if (!c) continue;
+        converted = std::move(*c);
       }
-      // Replaced and logged even when the case was already right: the log
-      // then shows that the occurrence was looked at.
-      int32_t rc = step.db.ReplaceOcc(tag, k, text);
+      std::string text = MergeCaseChanges(old, shown, converted);
+      if (text == old) continue;
+      int32_t rc = step.db.ReplaceOccRaw(tag, k, text);
       std::string line = Msg(label_.row, label_.col) + ": " + Num(step.mfn) +
                          Pair(Msg(12, 2), Num(tag)) + Pair(Msg(12, 3), Num(occurrence_)) +
-                         Pair(Msg(27, 9), old) + Pair(Msg(12, 5), text);
-      if (!LogResult(step, line, rc) || !prompt_) continue;
-      switch (Prompt(step)) {
-        case Ask::kYes:
-          Flush(step);
-          break;
-        case Ask::kNo:
-          break;
-        case Ask::kCancel:
-          return StopAtCancel(step);
-      }
+                         Pair(Msg(27, 9), shown) + Pair(Msg(12, 5), DisplayForm(text));
+      if (!editor.Changed(rc, std::move(line)) || !prompt_) continue;
+      if (std::optional<StepResult> r = editor.Confirm(PromptText(step))) return *r;
     }
   }
   return StepResult::kNext;
-}
-
-FieldRun::Ask FieldRun::Prompt(RecordStep& step) {
-  std::string text = Msg(12, 8) + " " + Num(step.mfn) + " " + Msg(12, 9);
-  switch (step.ui.Message(text, kFieldsCaption, Buttons::kYesNoCancel, Icon::kQuestion)) {
-    case Answer::kYes:
-      return Ask::kYes;
-    case Answer::kNo:
-      return Ask::kNo;
-    default:
-      return Ask::kCancel;
-  }
-}
-
-void FieldRun::Flush(RecordStep& step, bool last) {
-  if (!pending_) return;
-  pending_ = false;
-  // A write that may be followed by more changes of the record keeps the
-  // lock; the frame releases it after the step.
-  int32_t rc = step.db.WriteRecord(last);
-  if (rc < 0) {
-    step.log.Append(Msg(label_.row, label_.col) + ": " + Num(step.mfn) + " " + kNotChangedText +
-                    ":  " + Num(rc) + " " + vardo::vardo_strerror(rc));
-    return;
-  }
-  record_changed_ = true;
-}
-
-StepResult FieldRun::StopAtCancel(RecordStep& step) {
-  Flush(step);
-  step.ui.Message(Msg(9, 10), kFieldsCaption, Buttons::kOk, Icon::kInformation);
-  step.db.UnlockRecord();
-  return StepResult::kStop;
-}
-
-bool FieldRun::LogResult(RecordStep& step, const std::string& line, int32_t result) {
-  if (result < 0) {
-    step.log.Append(line + " " + kNotChangedText + ":  " + Num(result) + " " +
-                    vardo::vardo_strerror(result));
-    return false;
-  }
-  step.log.Append(line);
-  ++changes_;
-  pending_ = true;
-  return true;
 }
 
 FieldRunOutcome RunFieldOperation(AppContext& ctx, Ui& ui, Progress& progress,
@@ -363,12 +341,17 @@ FieldRunOutcome RunFieldOperation(AppContext& ctx, Ui& ui, Progress& progress,
 
   // The trial run checks the format before any backup is taken.  Operations
   // without a value ignore a "Formato" left checked from an earlier run.
+  // A subfield code is one byte; a longer text would be matched as a prefix
+  // of the subfield's content and touch subfields nobody named.
+  if (request.subfield.size() > 1)
+    return refuse(ctx.Msg(28, 10), FieldFocus::kNone, Icon::kWarning);
   if (request.value_is_format && UsesValue(request.operation)) {
     std::string trial;
-    if (ctx.db().RunFormat(request.value, &trial) < 0) {
+    if (ctx.db().RunFormat(StorageForm(request.value), &trial) < 0) {
       return refuse(trial, FieldFocus::kValue, Icon::kError);
     }
-    outcome.trial_output = trial;
+    // The box shows display form; the output holds stored bytes.
+    outcome.trial_output = DisplayForm(trial);
   }
 
   if (request.operation == FieldOperation::kEdit) {

@@ -16,12 +16,22 @@
 //  - Occurrence numbers refer to the record as it was before the run touched
 //    the tag: deleting occurrence 2 of 3 deletes that one only, even though
 //    occurrence 3 moves into its place.
-//  - Every change is checked: a failed engine call is logged as "not changed"
-//    with the engine's result (never as made), and the record is not counted
-//    as changed.  A failed write is logged the same way.
+//  - Runs work on the stored bytes: an occurrence is read whole (no buffer
+//    limit) in storage form, and only what the person typed (the value, the
+//    subfield code, a format's text) is converted to storage form, once.  A
+//    format's output is stored bytes already and goes in as it is.  Case
+//    conversions tell letters apart in the display form but put back only the
+//    bytes whose case changed.  An occurrence whose bytes would not change is
+//    not written, logged or asked about.
+//  - The per-record cycle (waiting changes, the question, the write) is
+//    RecordEditor's: a log line is written only after the write that makes
+//    its change succeeded; a change the engine refuses is logged as not
+//    changed (28.1) with the engine's result and counted as refused; a write
+//    that fails ends the run through the frame's failure end.
 //  - Without prompt a record is written once, after all its changes; with
 //    prompt it is written at every Yes.  A No leaves the change in the record
-//    buffer, where a later Yes (or Cancel) for the same record writes it.
+//    buffer, where a later Yes (or Cancel) for the same record writes it; a
+//    change still waiting when the record ends is dropped.
 //    Cancel at a prompt writes the buffer, shows 9.10 and stops the run: no
 //    summary, the backups stay beside the database (the person may restore).
 //  - Only a change that was made is asked about (a replace of occurrence 2
@@ -51,6 +61,7 @@ namespace bramble {
 class AppContext;
 class CDbSession;
 class Progress;
+class RecordEditor;
 class Ui;
 
 // The ten operations, numbered as the page's radio buttons.
@@ -126,21 +137,13 @@ class FieldRun {
   int32_t changes() const { return changes_; }
 
  private:
-  enum class Ask { kYes, kNo, kCancel };
-
-  StepResult Insert(RecordStep& step, const std::string& value);
-  StepResult Replace(RecordStep& step, const std::string& value);
-  StepResult Delete(RecordStep& step, MessageId label);
-  StepResult ConvertCases(RecordStep& step);
+  StepResult Insert(RecordStep& step, RecordEditor& editor, const std::string& value);
+  StepResult Replace(RecordStep& step, RecordEditor& editor, const std::string& value);
+  StepResult Delete(RecordStep& step, RecordEditor& editor, MessageId label);
+  StepResult ConvertCases(RecordStep& step, RecordEditor& editor);
 
   bool Selected(int32_t k) const { return occurrence_ == 0 || occurrence_ == k; }
-  Ask Prompt(RecordStep& step);
-  // Writes the buffer when it holds unwritten changes (releasing the lock
-  // when last); logs a failed write.
-  void Flush(RecordStep& step, bool last = false);
-  StepResult StopAtCancel(RecordStep& step);
-  // Logs a change: the line as made, or with the engine's failure appended.
-  bool LogResult(RecordStep& step, const std::string& line, int32_t result);
+  std::string PromptText(const RecordStep& step) const;
   std::string Msg(int row, int col) const;
 
   const AppContext& ctx_;
@@ -148,22 +151,16 @@ class FieldRun {
   MessageId label_;
   int32_t tag_;
   int32_t occurrence_;
-  std::string subfield_;
-  std::string value_;
+  std::string subfield_;         // as typed (display form): log lines, case runs
+  std::string stored_subfield_;  // in storage form: edits of the stored bytes
+  std::string value_;            // storage form (typed text converted once)
   bool value_is_format_;
   bool format_once_done_ = false;
   bool always_add_;
   bool prompt_;
-  bool pending_ = false;         // the buffer holds changes not yet written
-  bool record_changed_ = false;  // this record had a change written
   int32_t records_changed_ = 0;
   int32_t changes_ = 0;
 };
-
-// The text a failed change or write adds to its log line.  Not in the message
-// catalogue yet, so it is the same in every language, like the engine's own
-// result texts that follow it.
-inline constexpr const char* kNotChangedText = "NOT CHANGED";
 
 // Caption of the message boxes of the field runs (the frame's own).
 inline constexpr const char* kFieldsCaption = "Bramble";

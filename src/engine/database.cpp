@@ -1,6 +1,7 @@
 #include "engine/database.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -10,6 +11,7 @@
 #include "engine/database_checker.h"
 #include "engine/database_impl.h"
 #include "engine/file_format.h"
+#include "engine/file_system.h"
 #include "engine/record_image.h"
 
 namespace vardo {
@@ -69,6 +71,13 @@ Result<ControlRecord> Database::Impl::ReadControl(uint64_t* gen_out) {
   return VARDO_CORRUPT("control record checksum mismatch");
 }
 
+int64_t Database::Impl::MfnLimit() {
+  Result<uint64_t> m = mst.Size();
+  Result<uint64_t> x = xrf.is_open() ? xrf.Size() : Result<uint64_t>(uint64_t{0});
+  const uint64_t limit = (m.ok() ? *m / kMinImageBytes : 0) + (x.ok() ? *x / kXrfEntrySize : 0);
+  return static_cast<int64_t>(std::min<uint64_t>(limit, INT32_MAX - 1));
+}
+
 Status Database::Impl::WriteControl(const ControlRecord& c, uint64_t gen) {
   char buf[kControlSize];
   EncodeControl(c, gen, buf);
@@ -76,14 +85,23 @@ Status Database::Impl::WriteControl(const ControlRecord& c, uint64_t gen) {
 }
 
 XrefState Database::Impl::ReadEntry(int32_t mfn, XrefEntry* e) {
-  const char* p = xrf.View(XrfEntryOffset(mfn), kXrfEntrySize);
-  if (p == nullptr) return XrefState::kUnused;
+  // Another session may be rewriting the entry while it is read through the
+  // map; a torn copy fails its checksum, so copy it again a few times before
+  // calling the entry damaged.
+  char p[kXrfEntrySize];
   static const char kZero[kXrfEntrySize] = {};
-  if (std::memcmp(p, kZero, kXrfEntrySize) == 0) return XrefState::kUnused;
-  char tmp[16];
-  std::memcpy(tmp, p, 12);
-  EncodeFixed32(tmp + 12, static_cast<uint32_t>(mfn));
-  if (DecodeFixed32(p + 12) != Crc32c(tmp, 16)) return XrefState::kDamaged;
+  bool crc_ok = false;
+  for (int attempt = 0; attempt < 5 && !crc_ok; ++attempt) {
+    const char* view = xrf.View(XrfEntryOffset(mfn), kXrfEntrySize);
+    if (view == nullptr) return XrefState::kUnused;
+    std::memcpy(p, view, kXrfEntrySize);
+    if (std::memcmp(p, kZero, kXrfEntrySize) == 0) return XrefState::kUnused;
+    char tmp[16];
+    std::memcpy(tmp, p, 12);
+    EncodeFixed32(tmp + 12, static_cast<uint32_t>(mfn));
+    crc_ok = DecodeFixed32(p + 12) == Crc32c(tmp, 16);
+  }
+  if (!crc_ok) return XrefState::kDamaged;
   e->offset = DecodeFixed64(p);
   e->flags = DecodeFixed32(p + 8);
   if ((e->flags & ~kXrfKnownFlags) != 0) return XrefState::kDamaged;
@@ -99,6 +117,15 @@ Status Database::Impl::WriteEntry(int32_t mfn, const XrefEntry& e) {
   char buf[kXrfEntrySize];
   EncodeXrefEntry(mfn, e, buf);
   return xrf.Write(XrfEntryOffset(mfn), buf, kXrfEntrySize);
+}
+
+Status Database::Impl::LockAlone(const std::string& what) {
+  Status s = mst.Lock(kSessionLockByte, 1, true, 0);
+  if (s.IsBusy()) {
+    return Status::InUse(what +
+                         ": other sessions have the database open; close them and try again");
+  }
+  return s;
 }
 
 Database::Database() : impl_(std::make_unique<Impl>()) {
@@ -126,44 +153,94 @@ void Database::Close() {
   impl_->mst.Close();  // closing the descriptors drops every lock they hold
   impl_->xrf.Close();
   impl_->poisoned = false;
+  impl_->read_only = false;
 }
 
-Status Database::Open(const std::string& path) {
+namespace {
+
+// True when path still names the file open as fd: a create or compaction may
+// have renamed a new file over it between the open and the session lock.
+bool StillNamed(int fd, const std::string& path) {
+  struct stat a, b;
+  return ::fstat(fd, &a) == 0 && ::stat(path.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
+         a.st_ino == b.st_ino;
+}
+
+bool XrefStale(PosixFile& xrf, uint64_t generation) {
+  if (!xrf.is_open()) return true;  // a read-only open of a database without one
+  char hdr[kXrfHeaderSize];
+  Result<uint64_t> n = xrf.Read(0, kXrfHeaderSize, hdr);
+  return !n.ok() || *n < kXrfHeaderSize || std::memcmp(hdr, kXrfMagic, 8) != 0 ||
+         DecodeFixed64(hdr + 8) != generation;
+}
+
+}  // namespace
+
+Status Database::Open(const std::string& path, bool read_only) {
   Close();
+  xref_rebuilt_entries_ = -1;
   base_ = BasePath(path);
   if (base_.empty()) return Status::InvalidArgument("empty database path");
   Impl& d = *impl_;
-  Status s = d.mst.Open(base_ + ".mst", false);
-  if (!s.ok()) return s;
-  // A shared lock on the session byte keeps compaction away while we are open.
-  s = d.mst.Lock(kSessionLockByte, 1, false, 0);
-  if (!s.ok()) {
+  d.read_only = read_only;
+  Status s;
+  for (int attempt = 0;; ++attempt) {
+    s = read_only ? d.mst.OpenReadOnly(base_ + ".mst") : d.mst.Open(base_ + ".mst", false);
+    if (!s.ok()) return s;
+    // A shared lock on the session byte keeps compaction, restores and
+    // rebuilds away while we are open.  Those hold it only for their run, so
+    // wait a little before calling the database busy.
+    s = d.mst.Lock(kSessionLockByte, 1, false, std::min(lock_timeout_ms_, 1000));
+    if (!s.ok()) {
+      Close();
+      return s.IsBusy() ? Status::Busy(base_ + " is being compacted, restored or repaired") : s;
+    }
+    if (StillNamed(d.mst.fd(), base_ + ".mst")) break;
     Close();
-    return s.IsBusy() ? Status::Busy(base_ + " is being compacted") : s;
+    if (attempt == 5) return Status::Busy(base_ + ".mst keeps being replaced");
   }
   Result<ControlRecord> c = d.ReadControl(&d.generation);
   if (!c.ok()) {
     Close();
     return c.status();
   }
-  s = d.xrf.Open(base_ + ".xrf", true);
-  if (!s.ok()) {
+  s = read_only ? d.xrf.OpenReadOnly(base_ + ".xrf") : d.xrf.Open(base_ + ".xrf", true);
+  if (!s.ok() && !(read_only && s.IsNotFound())) {
     Close();
     return s;
   }
+  if (c->next_mfn - int64_t{1} > d.MfnLimit()) {
+    Close();
+    return VARDO_CORRUPT("control record says next MFN " + std::to_string(c->next_mfn) +
+                         ", more than the files can hold");
+  }
   // The cross-reference file is a cache of the master file: when it is
   // missing, short, or from another generation (a compaction that stopped
-  // between its two renames), it is rebuilt from the images.
-  char hdr[kXrfHeaderSize];
-  Result<uint64_t> n = d.xrf.Read(0, kXrfHeaderSize, hdr);
-  bool stale = !n.ok() || *n < kXrfHeaderSize || std::memcmp(hdr, kXrfMagic, 8) != 0 ||
-               DecodeFixed64(hdr + 8) != d.generation;
-  if (stale) {
-    s = DatabaseChecker(this).RebuildXref(nullptr);
+  // between its two renames), it is rebuilt from the images.  The rebuild
+  // replaces the file, so it needs the database alone; the question is asked
+  // again under the append lock, since another session may have rebuilt it.
+  // A read-only open never rebuilds: nothing is written in its folder.
+  if (XrefStale(d.xrf, d.generation)) {
+    if (read_only) {
+      Close();
+      return VARDO_CORRUPT(base_ + ".xrf must be rebuilt; it is not rebuilt by a read-only open");
+    }
+    CheckReport report;
+    s = d.LockAlone(base_ + ".xrf must be rebuilt");
+    if (s.ok()) s = d.LockHeader();
+    if (s.ok()) {
+      c = d.ReadControl(&d.generation);
+      const bool stale = c.ok() && XrefStale(d.xrf, d.generation);
+      d.UnlockHeader();
+      if (!c.ok()) s = c.status();
+      if (s.ok() && stale) s = DatabaseChecker(this).RebuildXref(&report);
+      d.UnlockAlone();
+    }
     if (!s.ok()) {
       Close();
       return s;
     }
+    xref_rebuilt_entries_ = report.entries_rewritten;
   }
   return Status::Ok();
 }
@@ -172,6 +249,18 @@ Status Database::Create(const std::string& path) {
   Close();
   base_ = BasePath(path);
   if (base_.empty()) return Status::InvalidArgument("empty database path");
+  // Existing files are replaced only when no session has them open: an open
+  // session would go on writing to unlinked files.  The exclusive session
+  // lock on the old master file is held until the new files are in place.
+  PosixFile old;
+  if (old.Open(base_ + ".mst", false).ok()) {
+    Status s = old.Lock(kSessionLockByte, 1, true, 0);
+    if (s.IsBusy()) {
+      return Status::InUse(base_ + " cannot be created anew: other sessions have it open; close " +
+                           "them and try again");
+    }
+    if (!s.ok()) return s;
+  }
   // New files are written beside the old ones and renamed over them, so a
   // session that still maps the old files never sees them shrink under it.
   const uint64_t gen = NewGeneration();
@@ -180,26 +269,102 @@ Status Database::Create(const std::string& path) {
   char xh[kXrfHeaderSize];
   std::memcpy(xh, kXrfMagic, 8);
   EncodeFixed64(xh + 8, gen);
-  const std::pair<std::string, std::string> files[] = {
-      {base_ + ".mst", std::string(ctl, kControlSize)},
-      {base_ + ".xrf", std::string(xh, kXrfHeaderSize)}};
-  for (const auto& [name, content] : files) {
-    std::string tmp = name + ".new";
-    PosixFile f;
-    ::unlink(tmp.c_str());
-    Status s = f.Open(tmp, true);
-    if (s.ok()) s = f.Write(0, content.data(), content.size());
-    if (s.ok()) s = f.Sync();
-    f.Close();
-    if (s.ok() && ::rename(tmp.c_str(), name.c_str()) != 0) {
-      s = Status::IoError("cannot rename " + tmp + ": " + std::strerror(errno));
-    }
-    if (!s.ok()) {
-      ::unlink(tmp.c_str());
-      return s;
+  // The cross-reference file goes first: a crash between the two leaves the
+  // old master file with a cross-reference file of another generation, which
+  // the next open rebuilds.
+  Status s = ReplaceFile(base_ + ".xrf", std::string(xh, kXrfHeaderSize));
+  if (s.ok()) s = ReplaceFile(base_ + ".mst", std::string(ctl, kControlSize));
+  old.Close();
+  if (!s.ok()) return s;
+  return Open(base_);
+}
+
+Status Database::Backup(const std::string& master_copy, const std::string& xref_copy) {
+  if (!is_open()) return Status::InvalidArgument("no database open");
+  Impl& d = *impl_;
+  for (const std::string& copy : {master_copy, xref_copy}) {
+    if (copy.empty() || StillNamed(d.mst.fd(), copy) || StillNamed(d.xrf.fd(), copy)) {
+      return Status::InvalidArgument("a backup copy cannot be a live file: " + copy);
     }
   }
-  return Open(base_);
+  if (master_copy == xref_copy) return Status::InvalidArgument("the two copies need two names");
+  // Every change of either file is made under the append lock, so the two
+  // copies taken under it belong together.
+  Status s = d.LockHeader();
+  if (!s.ok()) return s;
+  s = CopyFile(base_ + ".mst", master_copy);
+  if (s.ok()) s = CopyFile(base_ + ".xrf", xref_copy);
+  d.UnlockHeader();
+  if (s.ok()) s = SyncFolderOf(master_copy);
+  if (s.ok()) s = SyncFolderOf(xref_copy);
+  if (!s.ok()) {
+    (void)RemoveFile(master_copy);
+    (void)RemoveFile(xref_copy);
+  }
+  return s;
+}
+
+namespace {
+
+// The generation a copy carries, or Corruption when it is not a master file
+// (or cross-reference file) of ours.
+Result<uint64_t> CopyGeneration(const std::string& path, bool master) {
+  PosixFile f;
+  Status s = f.Open(path, false);
+  if (!s.ok()) return s;
+  char buf[kControlSize];
+  Result<uint64_t> n = f.Read(0, master ? kControlSize : kXrfHeaderSize, buf);
+  if (!n.ok()) return n.status();
+  if (master) {
+    if (*n < kControlSize || std::memcmp(buf, kMstMagic, 8) != 0 ||
+        DecodeFixed32(buf + kControlCrcOffset) != Crc32c(buf, kControlCrcOffset)) {
+      return VARDO_CORRUPT(path + " is not a master file");
+    }
+    return DecodeFixed64(buf + 40);
+  }
+  if (*n < kXrfHeaderSize || std::memcmp(buf, kXrfMagic, 8) != 0) {
+    return VARDO_CORRUPT(path + " is not a cross-reference file");
+  }
+  return DecodeFixed64(buf + 8);
+}
+
+}  // namespace
+
+Status Database::Restore(const std::string& master_copy, const std::string& xref_copy) {
+  if (!is_open()) return Status::InvalidArgument("no database open");
+  Impl& d = *impl_;
+  Status s = d.LockAlone(base_ + " cannot be restored");
+  if (!s.ok()) return s;
+  s = d.LockHeader();
+  if (!s.ok()) {
+    d.UnlockAlone();
+    return s;
+  }
+  // Copies of another generation (the database was compacted or created
+  // anew since) are not a prefix of the live master file: refuse them.
+  for (bool master : {true, false}) {
+    Result<uint64_t> gen = CopyGeneration(master ? master_copy : xref_copy, master);
+    if (!gen.ok()) {
+      s = gen.status().IsNotFound()
+              ? Status::IoError("no backup copy " + (master ? master_copy : xref_copy))
+              : gen.status();
+    } else if (*gen != d.generation) {
+      s = VARDO_CORRUPT((master ? master_copy : xref_copy) + " is not a copy of " + base_);
+    }
+    if (!s.ok()) break;
+  }
+  // The master file only grew since the copies were taken, so every entry of
+  // the copied cross-reference file points at an image that is still there:
+  // it goes back first.  Then the master file's copy brings back the control
+  // record and cuts the images written since.  Stopped at any point, every
+  // record is at its copied version or its later one.
+  if (s.ok()) s = CopyInto(xref_copy, d.xrf.fd(), d.xrf.path());
+  if (s.ok()) s = CopyInto(master_copy, d.mst.fd(), d.mst.path());
+  d.UnlockHeader();
+  // The files shrank under this object's maps: reopen them.  Closing gives up
+  // the exclusive session lock and every record lock.
+  Status reopened = Open(base_);
+  return s.ok() ? reopened : s;
 }
 
 Result<ControlRecord> Database::ReadControl() {
@@ -251,6 +416,7 @@ Status Database::Write(Record* record, bool unlock) {
   if (!is_open()) return Status::InvalidArgument("no database open");
   Impl& d = *impl_;
   if (d.poisoned) return Status::IoError("an earlier write failed; reopen the database");
+  if (d.read_only) return Status::InvalidArgument(base_ + " is open for reading only");
   if (record->mfn < 0) return Status::InvalidArgument("negative MFN");
   if (ImageSize(*record) > kMaxImageBytes) {
     return Status::TooLarge("record image larger than " + std::to_string(kMaxImageBytes) +
@@ -265,24 +431,25 @@ Status Database::Write(Record* record, bool unlock) {
     d.held.insert(record->mfn);
     temporary_lock = true;
   }
+  // A lock taken only for this write is released on every way out.
+  auto give_up = [&](Status st, bool header_locked) {
+    if (header_locked) d.UnlockHeader();
+    if (temporary_lock) (void)Unlock(record->mfn);
+    return st;
+  };
   Status s = d.LockHeader();
-  if (!s.ok()) return s;
+  if (!s.ok()) return give_up(s, false);
   Result<ControlRecord> c = d.ReadControl();
-  if (!c.ok()) {
-    d.UnlockHeader();
-    return c.status();
-  }
+  if (!c.ok()) return give_up(c.status(), true);
   ControlRecord ctl = *c;
   const int32_t old_mfn = record->mfn;
   if (is_new) {
-    if (ctl.next_mfn == INT32_MAX) {
-      d.UnlockHeader();
-      return Status::TooLarge("no MFN left");
-    }
+    if (ctl.next_mfn == INT32_MAX) return give_up(Status::TooLarge("no MFN left"), true);
     record->mfn = ctl.next_mfn;
   } else if (record->mfn >= ctl.next_mfn) {
-    d.UnlockHeader();
-    return Status::InvalidArgument("MFN " + std::to_string(record->mfn) + " was never assigned");
+    return give_up(
+        Status::InvalidArgument("MFN " + std::to_string(record->mfn) + " was never assigned"),
+        true);
   }
   std::string image;
   s = EncodeImage(*record, ctl.sequence + 1, &image);
@@ -321,6 +488,7 @@ Status Database::ClearPending(int32_t mfn) {
   if (!is_open()) return Status::InvalidArgument("no database open");
   Impl& d = *impl_;
   if (d.poisoned) return Status::IoError("an earlier write failed; reopen the database");
+  if (d.read_only) return Status::InvalidArgument(base_ + " is open for reading only");
   Status s = d.LockHeader();
   if (!s.ok()) return s;
   XrefEntry e;
@@ -353,6 +521,7 @@ Status Database::ClearPending(const std::vector<int32_t>& mfns, uint64_t snapsho
   if (!is_open()) return Status::InvalidArgument("no database open");
   Impl& d = *impl_;
   if (d.poisoned) return Status::IoError("an earlier write failed; reopen the database");
+  if (d.read_only) return Status::InvalidArgument(base_ + " is open for reading only");
   Status s = d.LockHeader();
   if (!s.ok()) return s;
   // Entries of consecutive MFNs are rewritten with one write.

@@ -60,8 +60,18 @@ class Database {
   // Opens existing files.  NotFound when the master file is missing,
   // Corruption when it is not a master file of ours.  A missing or short
   // cross-reference file is not an error (entries read as unused).
-  Status Open(const std::string& path);
-  // Creates empty files (replacing existing ones) and opens them.
+  // read_only: the files are opened for reading only and nothing is created
+  // or rebuilt in their folder (a stale cross-reference file is then
+  // Corruption); every write fails with InvalidArgument.
+  // A control record whose next MFN is more than the two files could hold
+  // (one image or one entry per MFN) is Corruption, so no count read from a
+  // hostile file sizes a buffer.
+  Status Open(const std::string& path, bool read_only = false);
+  // After Open: -1 when the cross-reference file was used as it was, else the
+  // number of entries that were wrong when Open had to rebuild it.
+  int64_t xref_rebuilt_entries() const { return xref_rebuilt_entries_; }
+  // Creates empty files (replacing existing ones) and opens them.  InUse,
+  // and nothing replaced, while another session has the existing files open.
   Status Create(const std::string& path);
   void Close();
   bool is_open() const;
@@ -109,6 +119,17 @@ class Database {
   // one write per run of consecutive MFNs, however many records.
   Status ClearPending(const std::vector<int32_t>& mfns, uint64_t snapshot);
 
+  // Backup copies of the master and cross-reference files, taken under the
+  // append lock so that the pair is consistent while other sessions write.
+  // Both copies and their folder are synced; a failure removes both.
+  Status Backup(const std::string& master_copy, const std::string& xref_copy);
+  // Writes the copies back into the live files (cross-reference file first,
+  // then the master file), which keep their inodes.  InUse while another
+  // session has the database open; Corruption when the copies are not of
+  // this database's generation.  The object stays open (reopened on the same
+  // files); its record locks are released.  The copies are not removed.
+  Status Restore(const std::string& master_copy, const std::string& xref_copy);
+
   // Counts per state over 1..next_mfn-1.
   Result<DatabaseStats> Stats();
 
@@ -119,6 +140,7 @@ class Database {
   std::string base_;
   bool record_locking_ = true;
   int lock_timeout_ms_ = 3000;
+  int64_t xref_rebuilt_entries_ = -1;
 };
 
 }  // namespace vardo

@@ -7,6 +7,7 @@
 #include "engine/coding.h"
 #include "engine/database_impl.h"
 #include "engine/file_format.h"
+#include "engine/file_system.h"
 #include "engine/record_image.h"
 
 namespace vardo {
@@ -18,6 +19,7 @@ namespace {
 struct ImageRef {
   uint64_t offset = 0;  // 0: no valid image seen
   bool deleted = false;
+  uint64_t sequence = 0;
 };
 
 struct ScanResult {
@@ -32,7 +34,9 @@ std::string At(uint64_t off) { return " at offset " + std::to_string(off); }
 
 // Walks the images in [kControlSize, limit).  A damaged image is reported and
 // the walk resynchronises on the next image magic that starts a valid image.
-ScanResult ScanImages(PosixFile& mst, uint64_t limit) {
+// An image whose MFN is above max_mfn (more than the files can hold) is
+// reported as damage, so no hostile MFN sizes a table.
+ScanResult ScanImages(PosixFile& mst, uint64_t limit, int64_t max_mfn) {
   ScanResult r;
   Record rec;
   ImageInfo info;
@@ -49,9 +53,18 @@ ScanResult ScanImages(PosixFile& mst, uint64_t limit) {
   EncodeFixed32(magic, kImageMagic);
   while (pos + kMinImageBytes <= limit) {
     Status s = DecodeImage(base + pos, limit - pos, 0, &rec, &info);
+    if (s.ok() && info.mfn > max_mfn) {
+      r.damage.push_back("image" + At(pos) + " holds MFN " + std::to_string(info.mfn) +
+                         ", more than the files can hold");
+      pos += info.length;
+      continue;
+    }
     if (s.ok()) {
-      if (static_cast<size_t>(info.mfn) >= r.latest.size()) r.latest.resize(info.mfn + 1024);
-      r.latest[info.mfn] = ImageRef{pos, rec.status == RecordStatus::kLogicallyDeleted};
+      if (static_cast<size_t>(info.mfn) >= r.latest.size()) {
+        r.latest.resize(static_cast<size_t>(std::min<int64_t>(int64_t{info.mfn} + 1024, max_mfn + 1)));
+      }
+      r.latest[info.mfn] =
+          ImageRef{pos, rec.status == RecordStatus::kLogicallyDeleted, info.sequence};
       r.max_mfn = std::max(r.max_mfn, info.mfn);
       r.images++;
       pos += info.length;
@@ -76,21 +89,6 @@ bool ImageAt(PosixFile& mst, uint64_t offset, uint64_t limit, int32_t mfn, Recor
   return p && DecodeImage(p, len, mfn, rec, nullptr).ok();
 }
 
-Status WriteFileAtomically(const std::string& name, const std::string& content) {
-  std::string tmp = name + ".new";
-  ::unlink(tmp.c_str());
-  PosixFile f;
-  Status s = f.Open(tmp, true);
-  if (s.ok()) s = f.Write(0, content.data(), content.size());
-  if (s.ok()) s = f.Sync();
-  f.Close();
-  if (s.ok() && ::rename(tmp.c_str(), name.c_str()) != 0) {
-    s = Status::IoError("cannot rename " + tmp + ": " + std::strerror(errno));
-  }
-  if (!s.ok()) ::unlink(tmp.c_str());
-  return s;
-}
-
 }  // namespace
 
 Status DatabaseChecker::Check(CheckReport* report) {
@@ -108,7 +106,7 @@ Status DatabaseChecker::Check(CheckReport* report) {
                                " bytes but the control record says " +
                                std::to_string(c->end_offset));
   }
-  ScanResult scan = ScanImages(d.mst, limit);
+  ScanResult scan = ScanImages(d.mst, limit, d.MfnLimit());
   report->images = scan.images;
   report->damaged_images = static_cast<int64_t>(scan.damage.size());
   for (auto& p : scan.damage) report->problems.push_back(p);
@@ -124,7 +122,13 @@ Status DatabaseChecker::Check(CheckReport* report) {
     report->problems.push_back("cross-reference file belongs to another master file");
   }
   Record rec;
-  for (int32_t mfn = 1; mfn < c->next_mfn; ++mfn) {
+  // A next MFN beyond what the files hold is listed above; the walk stops there.
+  const int32_t last = static_cast<int32_t>(std::min<int64_t>(c->next_mfn - 1, d.MfnLimit()));
+  if (c->next_mfn - int64_t{1} > d.MfnLimit()) {
+    report->problems.push_back("control record says next MFN " + std::to_string(c->next_mfn) +
+                               ", more than the files can hold");
+  }
+  for (int32_t mfn = 1; mfn <= last; ++mfn) {
     XrefEntry e;
     XrefState st = d.ReadEntry(mfn, &e);
     const ImageRef latest =
@@ -155,7 +159,7 @@ Status DatabaseChecker::Check(CheckReport* report) {
   // Entries past the last MFN must be empty.
   Result<uint64_t> xsize = d.xrf.Size();
   if (xsize.ok()) {
-    for (uint64_t off = XrfEntryOffset(c->next_mfn); off + kXrfEntrySize <= *xsize;
+    for (uint64_t off = XrfEntryOffset(last + 1); off + kXrfEntrySize <= *xsize;
          off += kXrfEntrySize) {
       const char* p = d.xrf.View(off, kXrfEntrySize);
       static const char kZero[kXrfEntrySize] = {};
@@ -169,6 +173,17 @@ Status DatabaseChecker::Check(CheckReport* report) {
 }
 
 Status DatabaseChecker::RebuildXref(CheckReport* report) {
+  // The new file is renamed over the old one: a session that has the old one
+  // open would go on writing to an unlinked file, so none may.
+  Database::Impl& d = *db_->impl_;
+  Status s = d.LockAlone(db_->base_path() + " cannot be repaired");
+  if (!s.ok()) return s;
+  s = RebuildXrefAlone(report);
+  d.UnlockAlone();
+  return s;
+}
+
+Status DatabaseChecker::RebuildXrefAlone(CheckReport* report) {
   Database::Impl& d = *db_->impl_;
   Status s = d.LockHeader();
   if (!s.ok()) return s;
@@ -179,9 +194,18 @@ Status DatabaseChecker::RebuildXref(CheckReport* report) {
   }
   uint64_t gen = 0;
   Result<ControlRecord> c = d.ReadControl(&gen);
-  const bool control_ok = c.ok();
+  const int64_t mfn_limit = d.MfnLimit();
+  const bool control_ok = c.ok() && c->next_mfn - int64_t{1} <= mfn_limit;
   uint64_t limit = control_ok ? std::min<uint64_t>(c->end_offset, *size) : *size;
-  ScanResult scan = ScanImages(d.mst, limit);
+  ScanResult scan = ScanImages(d.mst, limit, mfn_limit);
+  // Old entries are evidence only when the file belongs to this master file:
+  // they say which version each record had, so a version lost to damage is
+  // reported instead of silently replaced by an older one.
+  char hdr[kXrfHeaderSize];
+  Result<uint64_t> hn =
+      d.xrf.is_open() ? d.xrf.Read(0, kXrfHeaderSize, hdr) : Result<uint64_t>(uint64_t{0});
+  const bool old_trusted = control_ok && hn.ok() && *hn == kXrfHeaderSize &&
+                           std::memcmp(hdr, kXrfMagic, 8) == 0 && DecodeFixed64(hdr + 8) == gen;
   ControlRecord ctl;
   if (control_ok) {
     ctl = *c;
@@ -192,36 +216,59 @@ Status DatabaseChecker::RebuildXref(CheckReport* report) {
     ctl.image_count = static_cast<uint64_t>(scan.images);
     ctl.sequence = static_cast<uint64_t>(scan.images);
   }
-  ctl.next_mfn = std::max(ctl.next_mfn, scan.max_mfn + 1);
+  ctl.next_mfn = std::max(ctl.next_mfn, scan.max_mfn + 1);  // max_mfn <= mfn_limit < INT32_MAX
   std::string xrf(kXrfHeaderSize + uint64_t{kXrfEntrySize} * (ctl.next_mfn - 1), '\0');
   std::memcpy(xrf.data(), kXrfMagic, 8);
   EncodeFixed64(xrf.data() + 8, gen);
   int64_t rebuilt = 0;
+  std::vector<std::string> losses;
+  Record rec;
+  static const char kZero[kXrfEntrySize] = {};
   for (int32_t mfn = 1; mfn < ctl.next_mfn; ++mfn) {
     XrefEntry old;
     XrefState old_state = d.xrf.is_open() ? d.ReadEntry(mfn, &old) : XrefState::kUnused;
+    const char* old_raw = d.xrf.is_open() ? d.xrf.View(XrfEntryOffset(mfn), kXrfEntrySize) : nullptr;
+    char* slot = xrf.data() + XrfEntryOffset(mfn);
     const ImageRef latest =
         static_cast<size_t>(mfn) < scan.latest.size() ? scan.latest[mfn] : ImageRef{};
+    const std::string who = "MFN " + std::to_string(mfn);
+    const bool old_names_image = old_state == XrefState::kActive ||
+                                 old_state == XrefState::kDeleted ||
+                                 old_state == XrefState::kDeletedPending;
+    // The version the old entry named is gone when it no longer decodes.
+    const bool old_version_lost =
+        old_trusted && old_names_image && !ImageAt(d.mst, old.offset, limit, mfn, &rec);
     XrefEntry e;
     if (latest.offset) {
       e.offset = latest.offset;
       e.flags = kXrfPresent | (latest.deleted ? kXrfDeleted : 0);
       // Keep an index mark that is already clear only when nothing changed.
-      const bool same = old_state != XrefState::kDamaged && old_state != XrefState::kUnused &&
-                        old.offset == latest.offset && !(old.flags & kXrfPending);
+      const bool same = old_names_image && old.offset == latest.offset && !(old.flags & kXrfPending);
       if (!same) e.flags |= kXrfPending;
+      if (old_version_lost && latest.offset < old.offset) {
+        losses.push_back(who + ": its newest version" + At(old.offset) +
+                         " is damaged; the older version" + At(latest.offset) + " (sequence " +
+                         std::to_string(latest.sequence) + ") was restored");
+      }
+      EncodeXrefEntry(mfn, e, slot);
+    } else if (old_version_lost ||
+               (old_trusted && old_state == XrefState::kDamaged && old_raw != nullptr)) {
+      // No intact version: the old entry stays as it was, so the record keeps
+      // reading as damaged (and compaction keeps refusing to drop it).
+      losses.push_back(who + ": no intact version found; the record stays damaged");
+      std::memcpy(slot, old_raw ? old_raw : kZero, kXrfEntrySize);
+      if (old_raw == nullptr) EncodeXrefEntry(mfn, old, slot);
     } else if (old_state == XrefState::kPurged) {
       e.flags = kXrfPurged | (old.flags & kXrfPending);
-    } else {
-      continue;
+      EncodeXrefEntry(mfn, e, slot);
     }
-    if (old_state == XrefState::kUnused || old.offset != e.offset) ++rebuilt;
-    EncodeXrefEntry(mfn, e, xrf.data() + XrfEntryOffset(mfn));
+    const char* before = old_raw ? old_raw : kZero;
+    if (std::memcmp(before, slot, kXrfEntrySize) != 0) ++rebuilt;
   }
   if (!control_ok || ctl.end_offset != c->end_offset || ctl.next_mfn != c->next_mfn) {
     s = d.WriteControl(ctl, gen);
   }
-  if (s.ok()) s = WriteFileAtomically(db_->base_path() + ".xrf", xrf);
+  if (s.ok()) s = ReplaceFile(db_->base_path() + ".xrf", xrf);
   if (s.ok()) {
     d.generation = gen;
     d.held.clear();  // the new file carries no locks
@@ -233,6 +280,8 @@ Status DatabaseChecker::RebuildXref(CheckReport* report) {
     report->damaged_images = static_cast<int64_t>(scan.damage.size());
     for (auto& p : scan.damage) report->problems.push_back(p);
     report->notes.push_back(std::to_string(rebuilt) + " cross-reference entries rewritten");
+    report->losses = std::move(losses);
+    report->entries_rewritten = rebuilt;
   }
   return s;
 }
@@ -270,9 +319,14 @@ Status DatabaseChecker::Compact(bool purge, CompactResult* result) {
             VARDO_CORRUPT("MFN " + std::to_string(mfn) + " is damaged; run check --repair first"));
       case XrefState::kUnused:
         continue;
-      case XrefState::kPurged:
-        e.flags = kXrfPurged;
+      case XrefState::kPurged: {
+        // A record purged earlier whose keys are not yet dropped keeps its
+        // mark, or its keys would stay in the inverted file for good.
+        XrefEntry old;
+        d.ReadEntry(mfn, &old);
+        e.flags = kXrfPurged | (old.flags & kXrfPending);
         break;
+      }
       case XrefState::kDeleted:
       case XrefState::kDeletedPending:
         if (purge) {
@@ -299,8 +353,8 @@ Status DatabaseChecker::Compact(bool purge, CompactResult* result) {
   // The master file's rename is the commit point: before it the old database
   // is intact; after it, an old cross-reference file no longer matches the
   // generation and is rebuilt when the database is next opened.
-  s = WriteFileAtomically(base + ".mst", mst);
-  if (s.ok()) s = WriteFileAtomically(base + ".xrf", xrf);
+  s = ReplaceFile(base + ".mst", mst);
+  if (s.ok()) s = ReplaceFile(base + ".xrf", xrf);
   result->bytes_before = *size;
   result->bytes_after = mst.size();
   d.UnlockHeader();

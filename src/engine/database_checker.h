@@ -8,8 +8,9 @@
 // moment leaves either the old or the new database, never a mix.
 //
 // The checker works on an open Database it does not own.  Repair and compaction
-// hold the master file's append lock while they run; compaction also needs the
-// session lock exclusively (Busy while another session has the database open).
+// hold the master file's append lock while they run, and need the session lock
+// exclusively: repair is refused with InUse, compaction with Busy, while
+// another session has the database open.
 #pragma once
 
 #include <string>
@@ -25,6 +26,11 @@ struct CheckReport {
   std::vector<std::string> notes;     // traces of interrupted writes: harmless, repair tidies them
   int64_t images = 0;                 // valid images scanned
   int64_t damaged_images = 0;
+  // RebuildXref only: per MFN, what the rebuild could not bring back (the
+  // newest version lost and an older one restored, or no intact version at
+  // all: the record then stays damaged, never becomes unused).
+  std::vector<std::string> losses;
+  int64_t entries_rewritten = 0;  // entries whose bytes the rebuild changed
 };
 
 struct CompactResult {
@@ -43,6 +49,7 @@ class DatabaseChecker {
   Status Compact(bool purge, CompactResult* result);
 
  private:
+  Status RebuildXrefAlone(CheckReport* report);
   Database* db_;
 };
 

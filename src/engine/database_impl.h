@@ -22,6 +22,7 @@ struct Database::Impl {
   PosixFile xrf;
   std::set<int32_t> held;  // MFNs whose record lock this object holds
   bool poisoned = false;
+  bool read_only = false;
   uint64_t generation = 0;
 
   Result<ControlRecord> ReadControl(uint64_t* generation = nullptr);
@@ -30,8 +31,19 @@ struct Database::Impl {
   // unknown flags; otherwise fills *e and returns the state its flags give.
   XrefState ReadEntry(int32_t mfn, XrefEntry* e);
   Status WriteEntry(int32_t mfn, const XrefEntry& e);
+  // The highest MFN the two files could account for (one minimal image or one
+  // entry per MFN): a larger next MFN or image MFN comes from a hostile or
+  // damaged file, never from a write.
+  int64_t MfnLimit();
   Status LockHeader() { return mst.Lock(format::kHeaderLockByte, 1, true, -1); }
   void UnlockHeader() { (void)mst.Unlock(format::kHeaderLockByte, 1); }
+  // Turns this session's shared session lock into an exclusive one, without
+  // waiting: InUse (naming what) while any other session has the database
+  // open.  Operations that replace or rewrite whole files (restore, repair,
+  // the rebuild of a stale cross-reference file) hold it.
+  Status LockAlone(const std::string& what);
+  // Back to the shared session lock every open session holds.
+  void UnlockAlone() { (void)mst.Lock(format::kSessionLockByte, 1, false, 0); }
 };
 
 // Encodes the 16-byte entry of mfn into p.

@@ -64,10 +64,14 @@ Status ApplyDelete(std::string_view cmd, Record* record) {
     if (!ReadNumber(cmd, &i, INT32_MAX, &occ) || occ < 1) return Bad("delete: bad occurrence");
     if (!OnlyTrailingBlanks(cmd, i)) return Bad("delete: text after the occurrence");
     int idx = record->IndexOf(tag, occ);
-    if (idx >= 0) record->fields.erase(record->fields.begin() + idx);
+    if (idx >= 0) {
+      CountFieldsScanned(record->fields.size() - static_cast<size_t>(idx));  // the later ones move
+      record->fields.erase(record->fields.begin() + idx);
+    }
     return Status::Ok();
   }
   if (!OnlyTrailingBlanks(cmd, i)) return Bad("delete: text after the tag");
+  CountFieldsScanned(record->fields.size());
   std::erase_if(record->fields, [tag](const Field& f) { return f.tag == tag; });
   return Status::Ok();
 }
@@ -86,6 +90,7 @@ Status ApplyFieldCommand(std::string_view command, Record* record) {
     case 's':
     case 'S':
       if (!OnlyTrailingBlanks(command, 1)) return Bad("sort: text after s");
+      CountFieldsScanned(record->fields.size());
       std::stable_sort(record->fields.begin(), record->fields.end(),
                        [](const Field& a, const Field& b) { return a.tag < b.tag; });
       return Status::Ok();

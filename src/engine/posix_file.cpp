@@ -11,6 +11,8 @@
 #include <cstring>
 #include <thread>
 
+#include "engine/file_system.h"
+
 namespace vardo {
 
 namespace {
@@ -28,7 +30,18 @@ PosixFile::~PosixFile() { Close(); }
 Status PosixFile::Open(const std::string& path, bool create) {
   Close();
   int flags = O_RDWR | O_CLOEXEC | (create ? O_CREAT : 0);
-  fd_ = ::open(path.c_str(), flags, 0644);
+  fd_ = TheFileSystem().Open(path, flags, 0644);
+  if (fd_ < 0) {
+    if (errno == ENOENT) return Status::NotFound(path);
+    return Errno("cannot open", path);
+  }
+  path_ = path;
+  return Status::Ok();
+}
+
+Status PosixFile::OpenReadOnly(const std::string& path) {
+  Close();
+  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd_ < 0) {
     if (errno == ENOENT) return Status::NotFound(path);
     return Errno("cannot open", path);
@@ -93,20 +106,11 @@ Status PosixFile::Write(uint64_t offset, const char* data, uint64_t n) {
   int64_t left = g_writes_left.load();
   if (left == 0) return Status::IoError("injected write failure on " + path_);
   if (left > 0) g_writes_left.fetch_sub(1);
-  uint64_t done = 0;
-  while (done < n) {
-    ssize_t r = ::pwrite(fd_, data + done, n - done, static_cast<off_t>(offset + done));
-    if (r < 0) {
-      if (errno == EINTR) continue;
-      return Errno("cannot write", path_);
-    }
-    done += static_cast<uint64_t>(r);
-  }
-  return Status::Ok();
+  return WriteAllAt(fd_, data, n, offset, path_);
 }
 
 Status PosixFile::Sync() {
-  if (::fdatasync(fd_) != 0) return Errno("cannot sync", path_);
+  if (TheFileSystem().Sync(fd_) != 0) return Errno("cannot sync", path_);
   return Status::Ok();
 }
 

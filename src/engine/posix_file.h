@@ -6,8 +6,9 @@
 // are open-file-description byte-range locks: they belong to this open file,
 // so two PosixFile objects exclude each other even inside one process.
 //
-// Tests can make writes fail (FailWritesAfter) to check that a failed step of a
-// record update poisons the database handle instead of half-writing it.
+// Opens, writes and syncs go through the file-system seam (file_system.h), so
+// a FaultyFileSystem reaches them.  Tests can also make writes fail (FailWritesAfter) to check that
+// a failed step of a record update poisons the database handle instead of half-writing it.
 //
 // Ownership: the object owns its descriptor and map.  Not thread-safe.
 #pragma once
@@ -28,6 +29,8 @@ class PosixFile {
 
   // Opens path read-write (create: make it if missing, never truncate).
   Status Open(const std::string& path, bool create);
+  // Opens path for reading only: writes fail, nothing is ever created.
+  Status OpenReadOnly(const std::string& path);
   void Close();
   bool is_open() const { return fd_ >= 0; }
   const std::string& path() const { return path_; }
@@ -40,6 +43,8 @@ class PosixFile {
   Result<uint64_t> Read(uint64_t offset, uint64_t n, char* out);
   Status Write(uint64_t offset, const char* data, uint64_t n);
   Status Sync();
+  // The descriptor, for whole-file operations of the seam (CopyInto).
+  int fd() const { return fd_; }
 
   // Byte-range locks.  Lock with wait_ms < 0 waits indefinitely; otherwise it
   // polls until wait_ms have passed and returns Busy.

@@ -3,6 +3,7 @@
 namespace vardo {
 
 int Record::OccCount(int32_t tag) const {
+  CountFieldsScanned(fields.size());
   int n = 0;
   for (const Field& f : fields) n += (f.tag == tag);
   return n;
@@ -12,8 +13,12 @@ int Record::IndexOf(int32_t tag, int occ) const {
   if (occ < 1) return -1;
   int seen = 0;
   for (size_t i = 0; i < fields.size(); ++i) {
-    if (fields[i].tag == tag && ++seen == occ) return static_cast<int>(i);
+    if (fields[i].tag == tag && ++seen == occ) {
+      CountFieldsScanned(i + 1);
+      return static_cast<int>(i);
+    }
   }
+  CountFieldsScanned(fields.size());
   return -1;
 }
 

@@ -6,6 +6,7 @@
 // directory position p is the p-th field, counted from 1.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -26,6 +27,15 @@ enum class RecordStatus : uint8_t {
   kActive = 0,
   kLogicallyDeleted = 1,
 };
+
+// Fields visited by the engine's walks over a record's directory (lookups,
+// deletes by tag, sorts, format field selection), summed over all records and
+// threads.  Tests read it to bound the work of an operation by counting
+// instead of timing.
+inline std::atomic<int64_t> g_fields_scanned{0};
+inline void CountFieldsScanned(size_t n) {
+  g_fields_scanned.fetch_add(static_cast<int64_t>(n), std::memory_order_relaxed);
+}
 
 struct Record {
   int32_t mfn = 0;  // 0 for a new record not yet written

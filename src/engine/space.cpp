@@ -41,6 +41,8 @@ int32_t ToFacadeCode(const Status& s) {
       return VARDO_LOCKED;
     case Status::Code::kTooLarge:
       return VARDO_TOO_LARGE;
+    case Status::Code::kInUse:
+      return VARDO_IN_USE;
   }
   return VARDO_BAD_ARGUMENT;
 }

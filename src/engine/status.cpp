@@ -25,6 +25,9 @@ std::string Status::ToString() const {
     case Code::kTooLarge:
       name = "Too large";
       break;
+    case Code::kInUse:
+      name = "In use";
+      break;
   }
   return msg_.empty() ? std::string(name) : std::string(name) + ": " + msg_;
 }

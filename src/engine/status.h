@@ -22,6 +22,7 @@ class [[nodiscard]] Status {
     kInvalidArgument,  // the caller passed something malformed (bad tag, bad command)
     kBusy,             // a lock is held elsewhere and the wait ran out
     kTooLarge,         // a record image or output would exceed its documented limit
+    kInUse,            // other sessions have the database open; the operation needs it alone
   };
 
   Status() = default;
@@ -34,6 +35,7 @@ class [[nodiscard]] Status {
   }
   static Status Busy(std::string msg) { return Status(Code::kBusy, std::move(msg)); }
   static Status TooLarge(std::string msg) { return Status(Code::kTooLarge, std::move(msg)); }
+  static Status InUse(std::string msg) { return Status(Code::kInUse, std::move(msg)); }
 
   bool ok() const { return code_ == Code::kOk; }
   bool IsNotFound() const { return code_ == Code::kNotFound; }
@@ -42,6 +44,7 @@ class [[nodiscard]] Status {
   bool IsInvalidArgument() const { return code_ == Code::kInvalidArgument; }
   bool IsBusy() const { return code_ == Code::kBusy; }
   bool IsTooLarge() const { return code_ == Code::kTooLarge; }
+  bool IsInUse() const { return code_ == Code::kInUse; }
   Code code() const { return code_; }
   const std::string& message() const { return msg_; }
   // "Corruption: bad checksum in image at offset 4096" and the like.

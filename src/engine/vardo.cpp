@@ -10,6 +10,7 @@
 #include <string>
 
 #include "engine/field_command.h"
+#include "engine/file_system.h"
 #include "engine/space.h"
 
 namespace vardo {
@@ -129,6 +130,8 @@ const char* vardo_strerror(int32_t code) {
       return "VARDO_BAD_ARGUMENT: bad handle, buffer, tag or command";
     case VARDO_NO_DATABASE:
       return "VARDO_NO_DATABASE: no master file attached or it cannot be opened";
+    case VARDO_IN_USE:
+      return "VARDO_IN_USE: other sessions have the database open; close them and try again";
     case VARDO_EXPORT_FAILED:
       return "VARDO_EXPORT_FAILED: export file cannot be opened or written";
     case VARDO_EXPORT_TOO_LARGE:
@@ -204,6 +207,36 @@ int32_t vardo_release_master_file(int32_t space) {
   s->db.Close();
   s->released = !s->path.empty();
   return VARDO_OK;
+}
+
+int32_t vardo_backup(int32_t space, const char* master_copy, const char* xref_copy) {
+  Space* s = FindSpace(space);
+  if (!s || !master_copy || !xref_copy) return VARDO_BAD_ARGUMENT;
+  if (!s->EnsureOpen()) return VARDO_NO_DATABASE;
+  return ToFacadeCode(s->db.Backup(master_copy, xref_copy));
+}
+
+int32_t vardo_restore(int32_t space, const char* master_copy, const char* xref_copy) {
+  Space* s = FindSpace(space);
+  if (!s || !master_copy || !xref_copy) return VARDO_BAD_ARGUMENT;
+  if (!s->EnsureOpen()) return VARDO_NO_DATABASE;
+  Status st = s->db.Restore(master_copy, xref_copy);
+  if (st.ok() || !st.IsInUse()) {
+    // The records in the buffers may be newer than the restored files, and
+    // their locks went with the reopen.  The modules stay attached.
+    s->buffers.clear();
+  }
+  if (!s->db.is_open()) s->released = !s->path.empty();  // the next call tries again
+  return ToFacadeCode(st);
+}
+
+int32_t vardo_delete_backup(int32_t space, const char* master_copy, const char* xref_copy) {
+  if (!FindSpace(space) || !master_copy || !xref_copy) return VARDO_BAD_ARGUMENT;
+  Status st = RemoveFile(master_copy);
+  Status st2 = RemoveFile(xref_copy);
+  if (st.ok()) st = st2;
+  if (st.ok()) st = SyncFolderOf(master_copy);
+  return ToFacadeCode(st);
 }
 
 int32_t vardo_control_record(int32_t space, int32_t words[9]) {
@@ -303,6 +336,7 @@ int32_t vardo_directory_entries(int32_t space, int32_t buffer, int32_t first, in
   first = std::max(first, 1);
   last = std::min<int32_t>(last, static_cast<int32_t>(fields.size()));
   int32_t offset = 0;
+  CountFieldsScanned(static_cast<size_t>(std::max(last, 0)));
   for (int32_t i = 1; i < first && i <= static_cast<int32_t>(fields.size()); ++i) {
     offset += static_cast<int32_t>(fields[i - 1].text.size());
   }

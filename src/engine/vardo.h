@@ -23,6 +23,8 @@
 //   -608   VARDO_TOO_LARGE     the record image would exceed VARDO_MAX_RECORD_BYTES
 //   -609   VARDO_BAD_ARGUMENT  bad handle, buffer, tag, occurrence or field-update command
 //   -610   VARDO_NO_DATABASE   no master file is attached to the space
+//   -611   VARDO_IN_USE        other sessions have the database open: a restore, repair, create
+//                              over it or cross-reference rebuild needs it alone; nothing changed
 //   -612   VARDO_EXPORT_FAILED the export file cannot be opened or written
 //   -613   VARDO_EXPORT_TOO_LARGE a record above 99,999 bytes cannot be written as ISO 2709
 //   -209, -301, -401, -503, -504, -507: print-format run results (see vardo_run_format)
@@ -43,6 +45,7 @@ inline constexpr int32_t VARDO_IO = -607;
 inline constexpr int32_t VARDO_TOO_LARGE = -608;
 inline constexpr int32_t VARDO_BAD_ARGUMENT = -609;
 inline constexpr int32_t VARDO_NO_DATABASE = -610;
+inline constexpr int32_t VARDO_IN_USE = -611;
 inline constexpr int32_t VARDO_EXPORT_FAILED = -612;
 inline constexpr int32_t VARDO_EXPORT_TOO_LARGE = -613;
 
@@ -81,11 +84,33 @@ int32_t vardo_space_new(int32_t app);                       // > 0 handle, or VA
 // detaches (closing the export file and the inverted file too).
 int32_t vardo_set_master_file(int32_t space, const char* path);
 // Creates empty master and cross-reference files at the path given to
-// vardo_set_master_file (replacing existing ones) and attaches them.
+// vardo_set_master_file (replacing existing ones) and attaches them.  Refused
+// with VARDO_IN_USE while another session has the existing database open.
 int32_t vardo_create_master_file(int32_t space);
 // Closes every file of the space so they can be copied, replaced or deleted;
 // the next call that needs them reopens them from the same path.
 int32_t vardo_release_master_file(int32_t space);
+// Backup copies of the attached database (the program's "ms~" and "xr~").
+// vardo_backup copies the master file to master_copy and the cross-reference
+// file to xref_copy under the master file's append lock, so the pair is
+// consistent even while other sessions write; both copies and their folder are
+// synced.  Other sessions may stay open.  0, VARDO_NO_DATABASE, VARDO_IO (a
+// copy failed: no copy is left behind), VARDO_BAD_ARGUMENT (a copy path names
+// a live file).
+int32_t vardo_backup(int32_t space, const char* master_copy, const char* xref_copy);
+// Puts the copies back: refused with VARDO_IN_USE while any other session has
+// the database open (nothing is changed, the copies stay); VARDO_DAMAGED when
+// the copies are not of this database (another generation).  The copies are
+// written into the live files (the cross-reference file first, then the
+// master file, each synced), which keep their inodes: this space stays
+// attached, with its inverted file, tables and compiled format; its record
+// buffers are emptied and its record locks released.  The copies stay on disk
+// (vardo_delete_backup removes them).  A failure part-way leaves every record
+// at either its version in the copy or its later one, never a damaged one.
+int32_t vardo_restore(int32_t space, const char* master_copy, const char* xref_copy);
+// Removes both copies (missing ones are not an error) and syncs the folder.
+int32_t vardo_delete_backup(int32_t space, const char* master_copy, const char* xref_copy);
+
 // Control record: words[0] = 0, words[1] = next MFN to assign, words[2] =
 // active records, words[3] = logically deleted, words[4] = master-file size in
 // KiB, words[5] = record images in the file, words[6..8] = 0.
@@ -170,6 +195,11 @@ int32_t vardo_export_record(int32_t space, int32_t buffer);
 inline constexpr int32_t VARDO_EXPORT_MARC = 1;  // MARC layout: indicators, 0x1F subfields
 inline constexpr int32_t VARDO_EXPORT_BUFFERED =
     2;  // collect 1 MiB before writing; close explicitly
+// Text encoding of the file (at most one bit; none: the stored CP850 bytes as
+// they are).  UTF-8 also writes 'a' at leader position 9, every other blank.
+inline constexpr int32_t VARDO_EXPORT_UTF8 = 4;
+inline constexpr int32_t VARDO_EXPORT_LATIN1 = 8;
+inline constexpr int32_t VARDO_EXPORT_CP1252 = 16;
 int32_t vardo_set_export_options(int32_t space,
                                  int32_t options);  // 0, VARDO_EXPORT_FAILED, VARDO_BAD_ARGUMENT
 // Counts of the open export file: words[0] records written, [1] fields left out,

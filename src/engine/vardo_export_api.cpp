@@ -58,12 +58,21 @@ int32_t vardo_export_record(int32_t space, int32_t buffer) {
 
 int32_t vardo_set_export_options(int32_t space, int32_t options) {
   Space* s = FindSpace(space);
-  if (s == nullptr || (options & ~(VARDO_EXPORT_MARC | VARDO_EXPORT_BUFFERED)) != 0) {
+  const int32_t encodings = VARDO_EXPORT_UTF8 | VARDO_EXPORT_LATIN1 | VARDO_EXPORT_CP1252;
+  if (s == nullptr ||
+      (options & ~(VARDO_EXPORT_MARC | VARDO_EXPORT_BUFFERED | encodings)) != 0) {
     return VARDO_BAD_ARGUMENT;
   }
+  const int32_t enc_bits = options & encodings;
+  if ((enc_bits & (enc_bits - 1)) != 0) return VARDO_BAD_ARGUMENT;  // more than one
   if (!s->exporter) return VARDO_EXPORT_FAILED;
-  s->exporter->set_layout((options & VARDO_EXPORT_MARC) ? iso2709::Layout::kMarc
-                                                        : iso2709::Layout::kPlain);
+  using Encoding = iso2709::TextDecoder::Encoding;
+  const Encoding encoding = enc_bits == VARDO_EXPORT_UTF8     ? Encoding::kUtf8
+                            : enc_bits == VARDO_EXPORT_LATIN1 ? Encoding::kLatin1
+                            : enc_bits == VARDO_EXPORT_CP1252 ? Encoding::kCp1252
+                                                              : Encoding::kCp850;
+  s->exporter->set_layout(
+      (options & VARDO_EXPORT_MARC) ? iso2709::Layout::kMarc : iso2709::Layout::kPlain, encoding);
   s->exporter->set_buffered((options & VARDO_EXPORT_BUFFERED) != 0);
   return VARDO_OK;
 }

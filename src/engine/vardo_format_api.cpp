@@ -110,7 +110,9 @@ class SpaceEnvironment final : public FormatEnvironment {
     if (it != slot_->databases.end()) return it->second.get();
     auto d = std::make_unique<Database>();
     d->set_record_locking(space_->multi_user);
-    Status s = d->Open(path);
+    // A format only reads: another database's files are never created,
+    // written or rebuilt by it.
+    Status s = d->Open(path, /*read_only=*/true);
     if (!s.ok()) return s;
     Database* raw = d.get();
     slot_->databases.emplace(path, std::move(d));

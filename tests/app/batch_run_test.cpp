@@ -305,7 +305,8 @@ TEST_F(BatchRunTest, BackupThatCannotBeMadeRefusesTheRun) {
   EXPECT_EQ(r.end, RunEnd::kRefused);
   EXPECT_EQ(calls, 0);
   EXPECT_FALSE(Exists(dir_.File("cds.ms~")));
-  EXPECT_EQ(ui_.messages(), std::vector<std::string>{dir_.File("cds.xr~") + "\n" + Marker(1, 9)});
+  EXPECT_EQ(ui_.messages(), std::vector<std::string>{dir_.File("cds.ms~") + "\n" +
+                                                     dir_.File("cds.xr~") + "\n" + Marker(29, 1)});
   EXPECT_EQ(Mst(), mst);
 }
 
@@ -349,6 +350,74 @@ TEST_F(BatchRunTest, LockedOnceAndPlainOnlyReadPolicies) {
   r = RunBatch(ctx_, ui_, progress_, p, AddField);
   EXPECT_EQ(r.read, 3);
   EXPECT_EQ(FieldCountOf(3), 2);
+}
+
+TEST_F(BatchRunTest, WalksTheRecordSetPassedInNotTheMainOne) {
+  Open(6);
+  AcceptRange("1", "6");
+  MfnSelection postings;
+  postings.mode = SelectionMode::kWorksheet;
+  postings.list = {5, 2};
+  postings.count = 2;
+  std::vector<int32_t> seen;
+  auto work = [&](RecordStep& s) {
+    seen.push_back(s.mfn);
+    return StepResult::kNext;
+  };
+  // Not loaded: the guard speaks of the set walked, whatever the main one.
+  EXPECT_EQ(RunBatch(ctx_, ui_, progress_, postings, Params(), work).end, RunEnd::kRefused);
+  EXPECT_EQ(ui_.messages(), std::vector<std::string>{Marker(5, 4)});
+  postings.loaded = true;
+  BatchRunResult r = RunBatch(ctx_, ui_, progress_, postings, Params(), work);
+  EXPECT_EQ(r.end, RunEnd::kCompleted);
+  EXPECT_EQ(seen, (std::vector<int32_t>{5, 2}));
+  EXPECT_EQ(ctx_.selection().count, 6);
+}
+
+TEST_F(BatchRunTest, RunWritingToAnotherDatabaseTakesNoBackupAndCallsItsHooks) {
+  Open(3);
+  AcceptRange("1", "3");
+  ASSERT_TRUE(testing::MakeDatabase(dir_.File("target"), {}));
+  const std::string mst = Mst();
+  CDbSession target;
+  std::vector<std::string> events;
+  BatchRunParams p = Params();
+  p.writes_to_other_database = true;
+  p.begin = [&](Ui&) {
+    events.push_back(BackupsLeft() ? "begin with backups" : "begin");
+    return target.Open(dir_.File("target")) == 1;
+  };
+  p.end = [&](BatchRunResult& r) { events.push_back("end " + std::to_string(r.read)); };
+  BatchRunResult r = RunBatch(ctx_, ui_, progress_, p, [&](RecordStep& s) {
+    events.push_back("record " + std::to_string(s.mfn));
+    target.NewRecord();
+    target.AppendField(1, "copy");
+    target.WriteRecord(false);
+    return StepResult::kNext;
+  });
+  EXPECT_EQ(r.end, RunEnd::kCompleted);
+  EXPECT_EQ(events,
+            (std::vector<std::string>{"begin", "record 1", "record 2", "record 3", "end 3"}));
+  EXPECT_EQ(target.LastMfn(), 3);
+  EXPECT_EQ(Mst(), mst);
+  // A begin hook that refuses stops the run before any record.
+  p.begin = [](Ui&) { return false; };
+  EXPECT_EQ(RunBatch(ctx_, ui_, progress_, p, AddField).end, RunEnd::kRefused);
+  EXPECT_EQ(Mst(), mst);
+}
+
+TEST_F(BatchRunTest, RunWhoseLogCannotBeWrittenIsRefusedBeforeAnyChange) {
+  Open(3);
+  AcceptRange("1", "3");
+  const std::string log = dir_.File("no/such/folder/brmlog.txt");
+  ctx_.set_run_log_path(log);
+  const std::string mst = Mst();
+  BatchRunResult r = RunBatch(ctx_, ui_, progress_, Params(), AddField);
+  EXPECT_EQ(r.end, RunEnd::kRefused);
+  EXPECT_EQ(ui_.messages(), std::vector<std::string>{log + "\n" + Marker(28, 7)});
+  EXPECT_EQ(Mst(), mst);
+  EXPECT_FALSE(BackupsLeft());
+  EXPECT_FALSE(progress_.shown());
 }
 
 TEST(RunLog, LineHasTheFourPieces) {

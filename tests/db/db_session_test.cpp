@@ -6,6 +6,7 @@
 #include "db/conversion_table_file.h"
 #include "db/db_session.h"
 #include "db/text_conversion.h"
+#include "engine/record.h"
 #include "engine/vardo.h"
 #include "temp_dir.h"
 
@@ -73,6 +74,23 @@ TEST_F(DbSessionTest, ReplaceOccOfAMiddleOccurrenceKeepsItsNeighboursInPlace) {
   EXPECT_EQ(Occurrences(10), (std::vector<std::string>{"one", "TWO", "three"}));
   EXPECT_GE(db_.ReplaceOcc(10, 7, "appended"), 0);
   EXPECT_EQ(db_.OccCount(10), 4);
+}
+
+TEST_F(DbSessionTest, ReplaceOfOneOccurrenceAmongThousandsWalksTheRecordAConstantNumberOfTimes) {
+  constexpr int32_t kOccurrences = 4000;
+  ASSERT_EQ(db_.NewRecord(), 0);
+  for (int32_t i = 1; i <= kOccurrences; ++i) {
+    ASSERT_EQ(db_.AppendField(i == 2000 ? 20 : 1, "o" + std::to_string(i)), 0);
+  }
+  const int64_t before = vardo::g_fields_scanned.load();
+  ASSERT_EQ(db_.ReplaceOccRaw(1, 1, "new"), 0);
+  EXPECT_LE(vardo::g_fields_scanned.load() - before, 10 * kOccurrences);
+  const std::vector<std::string> occ = Occurrences(1);
+  ASSERT_EQ(occ.size(), size_t{kOccurrences - 1});
+  EXPECT_EQ(occ[0], "new");
+  EXPECT_EQ(occ[1], "o2");
+  EXPECT_EQ(occ.back(), "o4000");
+  EXPECT_EQ(Occurrences(20), std::vector<std::string>{"o2000"});
 }
 
 TEST_F(DbSessionTest, RefusedReplaceLeavesTheRecordAsItWas) {

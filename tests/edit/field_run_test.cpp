@@ -6,7 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/resource.h>
+
 #include "app/run_log.h"
+#include "edit/field_edit_run.h"
 #include "edit_fixture.h"
 
 namespace bramble {
@@ -41,6 +45,29 @@ class FieldRunTest : public testing::EditFixture {
     FieldRun run(ctx_, request);
     return Step(run, mfn);
   }
+
+  // The whole run, as the page's OK button starts it, over MFNs from..to.
+  FieldRunOutcome RunAll(const FieldRequest& request, int32_t from, int32_t to) {
+    MfnSelection& sel = ctx_.selection();
+    sel.mode = SelectionMode::kRange;
+    sel.from = from;
+    sel.to = to;
+    sel.count = to - from + 1;
+    sel.loaded = true;
+    return RunFieldOperation(ctx_, ui_, progress_, request);
+  }
+
+  // The stored bytes of an occurrence, read by a session of its own.
+  std::string Stored(int32_t mfn, int32_t tag, int32_t occ) {
+    CDbSession other;
+    EXPECT_EQ(other.Open(base_), 1);
+    EXPECT_EQ(other.ReadRecord(mfn, false), 0);
+    std::string text;
+    other.GetFieldRaw(tag, occ, &text);
+    return text;
+  }
+
+  ScriptedProgress progress_;
 };
 
 // --- insert after / before ---------------------------------------------------
@@ -128,14 +155,26 @@ TEST_F(FieldRunTest, TagTextWithoutLeadingDigitsMeansEveryTag) {
   EXPECT_EQ(Occs(mfn, 30), std::vector<std::string>({"X", "b"}));
 }
 
+TEST_F(FieldRunTest, RefusedChangesAreCountedAndReported) {
+  AddRecord({{20, "a"}});
+  AddRecord({{20, "b"}});
+  FieldRequest r = Request(FieldOperation::kInsertAfter, "40000", 0, "X");
+  r.always_add = true;
+  FieldRunOutcome out = RunAll(r, 1, 2);
+  EXPECT_EQ(out.batch.end, RunEnd::kCompleted);
+  EXPECT_EQ(out.batch.refused, 2);
+  EXPECT_EQ(out.batch.changed, 0);
+  ASSERT_EQ(ui_.messages().size(), 1u);
+  EXPECT_NE(ui_.messages()[0].find("\r\n2 " + Msg(28, 9)), std::string::npos) << ui_.messages()[0];
+}
+
 TEST_F(FieldRunTest, FailedInsertIsLoggedAsNotChangedAndNotWritten) {
   int32_t mfn = AddRecord({{20, "a"}});
   // 40000 is beyond the engine's tags: the insert is refused.
   RunOn(Request(FieldOperation::kInsertAfter, "40000", 0, "X"), mfn);
   std::vector<std::string> log = LogTexts();
   ASSERT_EQ(log.size(), 1u);
-  EXPECT_NE(log[0].find(std::string(" ") + kNotChangedText + ":  -609 VARDO_BAD_ARGUMENT"),
-            std::string::npos)
+  EXPECT_NE(log[0].find(" " + Msg(28, 1) + ":  -609 VARDO_BAD_ARGUMENT"), std::string::npos)
       << log[0];
   EXPECT_EQ(Record(mfn), Fields({{20, "a"}}));
 }
@@ -287,6 +326,130 @@ TEST_F(FieldRunTest, DeletePromptsOncePerTag) {
   RunOn(r, mfn);
   EXPECT_EQ(Record(mfn), Fields({{651, "c"}}));
   EXPECT_TRUE(ui_.AllAnswersUsed());
+}
+
+// --- the record editor's questions, through a whole run ------------------------
+
+TEST_F(FieldRunTest, PromptPathsWriteAndLogOnlyWhatWasConfirmed) {
+  struct Case {
+    std::vector<Answer> answers;
+    std::vector<std::string> occs;
+    size_t lines;
+    RunEnd end;
+  };
+  const Case cases[] = {
+      {{Answer::kYes, Answer::kYes}, {"Z", "Z"}, 2, RunEnd::kCompleted},
+      {{Answer::kNo, Answer::kYes}, {"Z", "Z"}, 2, RunEnd::kCompleted},
+      // The second change is never written, so its line is never logged.
+      {{Answer::kYes, Answer::kNo}, {"Z", "b"}, 1, RunEnd::kCompleted},
+      {{Answer::kCancel}, {"Z", "b"}, 1, RunEnd::kStopped},
+  };
+  for (const Case& c : cases) {
+    int32_t mfn = AddRecord({{650, "a"}, {650, "b"}});
+    std::filesystem::remove(ctx_.run_log_path());
+    for (Answer a : c.answers) ui_.QueueAnswer(a);
+    FieldRequest r = Request(FieldOperation::kReplace, "650", 0, "Z");
+    r.prompt = true;
+    FieldRunOutcome out = RunAll(r, mfn, mfn);
+    EXPECT_EQ(out.batch.end, c.end);
+    EXPECT_EQ(Occs(mfn, 650), c.occs);
+    EXPECT_EQ(LogTexts().size(), c.lines);
+    EXPECT_TRUE(ui_.AllAnswersUsed());
+  }
+  EXPECT_EQ(ui_.messages().back(), Msg(9, 10));
+}
+
+// --- stored bytes ---------------------------------------------------------------
+
+TEST_F(FieldRunTest, FormatValuesAreStoredBytesAndCrossNoBoundary) {
+  // Typed in display form (Windows-1252), stored in the engine's code page.
+  const std::string title = "^aCa\xF1\xF3n de \xE9l";
+  for (FieldOperation op : {FieldOperation::kReplace, FieldOperation::kInsertBefore}) {
+    int32_t mfn = AddRecord({{245, title}, {500, "x"}});
+    std::filesystem::remove(ctx_.run_log_path());
+    FieldRequest r = Request(op, "500", 1, "v245");
+    r.value_is_format = true;
+    RunAll(r, mfn, mfn);
+    EXPECT_EQ(Occs(mfn, 500)[0], title);
+    ASSERT_EQ(LogTexts().size(), 1u);
+    EXPECT_NE(LogTexts()[0].find("New value:  " + title), std::string::npos) << LogTexts()[0];
+  }
+}
+
+TEST_F(FieldRunTest, CaseRunsKeepEveryStoredByteTheyDoNotChange) {
+  // A field longer than the program's text buffer, and a stored byte (CP850
+  // dotless i, 0xD5) that has no partner in the display code page.
+  const std::string long_text = "^a" + std::string(40000, 'x') + "^bend";
+  const std::string odd =
+      "^aabc\xD5"
+      "def";
+  int32_t mfn = AddRecord({{1, "a"}});
+  ASSERT_EQ(db().ReadRecord(mfn, true), 0);
+  ASSERT_GE(db().ReplaceOccRaw(245, 1, long_text), 0);
+  ASSERT_GE(db().ReplaceOccRaw(246, 1, odd), 0);
+  ASSERT_GE(db().WriteRecord(true), 0);
+
+  RunAll(Request(FieldOperation::kToUpper, "245", 0), mfn, mfn);
+  EXPECT_EQ(Stored(mfn, 245, 1), "^a" + std::string(40000, 'X') + "^bEND");
+  std::filesystem::remove(ctx_.run_log_path());
+  RunAll(Request(FieldOperation::kToLower, "246", 0), mfn, mfn);
+  EXPECT_EQ(Stored(mfn, 246, 1), odd);
+  EXPECT_TRUE(LogTexts().empty());  // nothing changed, nothing claimed
+}
+
+// --- failures ---------------------------------------------------------------------
+
+TEST_F(FieldRunTest, WriteFailureStopsTheRunKeepsTheBackupsAndClaimsNoChange) {
+  for (int i = 0; i < 3; ++i) AddRecord({{20, std::string(2000, 'a')}});
+  // From here on no file may grow beyond the master file's present size, so
+  // the first record image appended fails (EFBIG instead of the signal).
+  struct rlimit old;
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+  const auto size = std::filesystem::file_size(base_ + ".mst");
+  ::signal(SIGXFSZ, SIG_IGN);
+  struct rlimit cut = {static_cast<rlim_t>(size), old.rlim_max};
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &cut), 0);
+  FieldRunOutcome out = RunAll(Request(FieldOperation::kReplace, "20", 0, "yy"), 1, 3);
+  ::setrlimit(RLIMIT_FSIZE, &old);
+  ::signal(SIGXFSZ, SIG_DFL);
+
+  EXPECT_EQ(out.batch.end, RunEnd::kFailed);
+  EXPECT_EQ(out.batch.failed_mfn, 1);
+  EXPECT_LT(out.batch.failure, 0);
+  EXPECT_EQ(out.batch.changed, 0);
+  EXPECT_TRUE(Exists(base_ + ".ms~"));
+  EXPECT_TRUE(Exists(base_ + ".xr~"));
+  ASSERT_EQ(ui_.messages().size(), 1u);
+  EXPECT_EQ(ui_.messages()[0].rfind(Msg(28, 4) + " 1\n", 0), 0u) << ui_.messages()[0];
+  EXPECT_NE(ui_.messages()[0].find("0 " + Msg(26, 6) + "\r\n3 " + Msg(28, 6)), std::string::npos);
+  std::vector<std::string> log = LogTexts();
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_NE(log[0].find(Msg(28, 1)), std::string::npos) << log[0];
+  EXPECT_EQ(Stored(1, 20, 1), std::string(2000, 'a'));
+}
+
+TEST_F(FieldRunTest, SubfieldCodeOfMoreThanOneCharacterIsRefused) {
+  int32_t mfn = AddRecord({{245, "^aTitle"}});
+  FieldRequest r = Request(FieldOperation::kDelete, "245", 0);
+  r.subfield = "aT";
+  FieldRunOutcome out = RunAll(r, mfn, mfn);
+  EXPECT_TRUE(out.refused);
+  EXPECT_EQ(ui_.messages(), std::vector<std::string>{Msg(28, 10)});
+  EXPECT_EQ(Occs(mfn, 245), std::vector<std::string>({"^aTitle"}));
+}
+
+TEST_F(FieldRunTest, EditRunSkipsUnreadableRecordsWithoutALine) {
+  int32_t mfn = AddRecord({{245, "x"}});
+  MfnSelection& sel = ctx_.selection();
+  sel.mode = SelectionMode::kRange;
+  sel.from = mfn + 1;
+  sel.to = mfn + 3;
+  sel.count = 3;
+  sel.loaded = true;
+  BatchRunResult r = RunFieldEdit(ctx_, ui_, progress_, Request(FieldOperation::kEdit, "245", 0));
+  EXPECT_EQ(r.end, RunEnd::kCompleted);
+  EXPECT_EQ(r.not_read, 0);
+  EXPECT_TRUE(LogTexts().empty());
 }
 
 }  // namespace

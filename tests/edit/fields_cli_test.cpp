@@ -156,6 +156,19 @@ TEST_F(FieldsCliTest, PromptAnsweredYesChangesEveryRecord) {
   EXPECT_EQ(Dump(2).size(), 2u);
 }
 
+TEST_F(FieldsCliTest, SubfieldCodeOfTwoCharactersIsAUsageError) {
+  Output o = Fields("fields delete --tag 245 --sub aT");
+  EXPECT_EQ(o.status, 2) << o.out;
+  EXPECT_EQ(Dump(2)[0], std::make_pair(245, std::string("^aOld title")));
+}
+
+TEST_F(FieldsCliTest, RunWhoseEveryChangeWasRefusedExitsOne) {
+  Output o = Fields("fields insert-after --always-add --tag 40000 --value x");
+  EXPECT_EQ(o.status, 1) << o.out;
+  EXPECT_NE(o.out.find("2 changes refused"), std::string::npos) << o.out;
+  EXPECT_EQ(Dump(1).size(), 3u);
+}
+
 TEST_F(FieldsCliTest, UnknownOperationIsAUsageError) {
   EXPECT_EQ(Fields("fields shuffle --tag 245").status, 2);
 }

@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <map>
 #include <random>
@@ -56,6 +57,31 @@ class ConcurrencyTest : public ::testing::Test {
   std::string Base() const { return dir_.File("db"); }
   testsupport::TempDir dir_;
 };
+
+TEST_F(ConcurrencyTest, EntryReadWhileAnotherSessionRewritesItIsNeverTakenForDamage) {
+  Database writer, reader;
+  ASSERT_OK(writer.Open(Base()));
+  ASSERT_OK(reader.Open(Base()));
+  Record r;
+  r.fields = {{245, TextFor(0)}};
+  ASSERT_OK(writer.Write(&r, true));
+  const int32_t mfn = r.mfn;
+  std::atomic<bool> done{false};
+  std::thread t([&] {
+    for (int v = 1; v < 20000; ++v) {
+      r.fields[0].text = TextFor(v);
+      if (!writer.Write(&r, true).ok()) break;
+    }
+    done = true;
+  });
+  int64_t damaged = 0, reads = 0;
+  while (!done) {
+    damaged += reader.State(mfn) == XrefState::kDamaged;
+    ++reads;
+  }
+  t.join();
+  EXPECT_EQ(damaged, 0) << "of " << reads << " reads";
+}
 
 TEST_F(ConcurrencyTest, LockedRecordMakesAnotherProcessWaitThenFailWithoutBlockingOthers) {
   {

@@ -110,5 +110,23 @@ TEST(FormatEvaluatorTest, FaultReportsTheCommandPosition) {
   EXPECT_EQ(out, "x");
 }
 
+TEST(FormatEvaluatorTest, RepeatableGroupWalksTheRecordOncePerRun) {
+  // Each round of a group picks one occurrence; finding it must not walk the
+  // record again, or a record with many occurrences takes quadratic time.
+  constexpr int kOccurrences = 20000;
+  Record r;
+  for (int i = 0; i < kOccurrences; ++i) r.fields.push_back({1 + i % 2, "t" + std::to_string(i)});
+  FormatEvaluator ev;
+  for (const char* format : {"(v1)", "(v1/)", "(v1|;|,v2)"}) {
+    auto f = CompileFormat(format, nullptr);
+    ASSERT_NE(f, nullptr);
+    std::string out;
+    const int64_t before = g_fields_scanned.load();
+    ASSERT_TRUE(ev.Run(*f, r, &out, size_t{1} << 24));
+    EXPECT_LE(g_fields_scanned.load() - before, 4 * kOccurrences) << format;
+    EXPECT_NE(out.find("t19998"), std::string::npos) << format;
+  }
+}
+
 }  // namespace
 }  // namespace vardo

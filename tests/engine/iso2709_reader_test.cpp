@@ -102,6 +102,30 @@ TEST(Iso2709ReaderTest, LengthNotEndingOnARecordTerminatorResynchronises) {
   ExpectFirstAndLastSurvive(ReadAll(t.Join()), t.a.size());
 }
 
+TEST(Iso2709ReaderTest, WrongLengthNeverMergesOrHidesTheNextIntactRecord) {
+  Record long_one = Rec(2);
+  long_one.fields.push_back({500, std::string(300, 'n')});
+  const std::string a = Image(Rec(1)), b = Image(long_one), c = Image(Rec(3)), d = Image(Rec(4));
+  std::string b_longer = b;
+  char digits[6];
+  std::snprintf(digits, sizeof digits, "%05zu", b.size() + c.size());
+  b_longer.replace(0, 5, digits);
+  // Longer: b's length runs over c and ends on c's record terminator.  Cut
+  // short: b loses as many bytes as c has, so its length again ends on c's.
+  const std::pair<std::string, size_t> cases[] = {
+      {b_longer, b.size()}, {b.substr(0, b.size() - c.size()), b.size() - c.size()}};
+  for (const auto& [bad, bad_size] : cases) {
+    Outcome o = ReadAll(a + bad + c + d);
+    ASSERT_EQ(o.records.size(), 3u);
+    EXPECT_EQ(o.records[0], Rec(1));
+    EXPECT_EQ(o.records[1], Rec(3));
+    EXPECT_EQ(o.records[2], Rec(4));
+    ASSERT_EQ(o.damaged.size(), 1u);
+    EXPECT_EQ(o.damaged[0].offset, a.size());
+    EXPECT_EQ(o.damaged[0].length, bad_size);
+  }
+}
+
 TEST(Iso2709ReaderTest, MissingRecordTerminatorIsDamage) {
   ThreeRecords t;
   t.b.back() = 'x';

@@ -8,7 +8,9 @@
 #include <fstream>
 
 #include "engine/database.h"
+#include "engine/coding.h"
 #include "engine/database_checker.h"
+#include "engine/database_impl.h"
 #include "engine/posix_file.h"
 #include "engine/record_image.h"
 #include "engine/vardo.h"
@@ -129,10 +131,128 @@ TEST_F(StoreTest, OversizedRecordIsRefusedAndNothingIsWritten) {
   EXPECT_EQ(Read(fits.mfn).record.fields[0].text.size(), size_t{VARDO_MAX_RECORD_BYTES - 64});
 }
 
-TEST_F(StoreTest, RewriteOfAnUnassignedMfnIsRefused) {
+TEST_F(StoreTest, RewriteOfAnUnassignedMfnIsRefusedAndReleasesItsLock) {
   Record r = MakeRecord({{245, "x"}});
   r.mfn = 5;
   EXPECT_TRUE(db_.Write(&r, true).IsInvalidArgument());
+  EXPECT_FALSE(db_.HoldsLock(5));
+  Database other;
+  ASSERT_OK(other.Open(Base()));
+  other.set_lock_timeout_ms(0);
+  Database::ReadResult rr;
+  EXPECT_OK(other.Read(5, true, &rr));
+}
+
+TEST_F(StoreTest, ReadOnlyOpenCreatesAndRebuildsNothing) {
+  Append(MakeRecord({{245, "^aA"}}));
+  db_.Close();
+  Database ro;
+  ASSERT_OK(ro.Open(Base(), /*read_only=*/true));
+  Database::ReadResult rr;
+  ASSERT_OK(ro.Read(1, false, &rr));
+  EXPECT_EQ(rr.record.fields[0].text, "^aA");
+  Record r = MakeRecord({{245, "^aB"}});
+  EXPECT_FALSE(ro.Write(&r, true).ok());
+  ro.Close();
+  std::filesystem::remove(Base() + ".xrf");
+  EXPECT_TRUE(ro.Open(Base(), true).IsCorruption());
+  EXPECT_FALSE(std::filesystem::exists(Base() + ".xrf"));
+  EXPECT_FALSE(std::filesystem::exists(Base() + ".xrf.new"));
+}
+
+// Rewrites the master file's control record (a valid checksum over hostile values).
+void PutControl(const std::string& mst, const ControlRecord& c) {
+  std::fstream f(mst, std::ios::in | std::ios::out | std::ios::binary);
+  char old[64], fresh[64];
+  f.read(old, 64);
+  EncodeControl(c, DecodeFixed64(old + 40), fresh);
+  f.seekp(0);
+  f.write(fresh, 64);
+}
+
+TEST_F(StoreTest, HostileCountsAreBoundedByTheFileSize) {
+  // A bare control record claiming 2^31-1 MFNs: refused, nothing sized by it.
+  db_.Close();
+  PutControl(Base() + ".mst", ControlRecord{INT32_MAX, 64, 0, 0});
+  std::filesystem::remove(Base() + ".xrf");
+  EXPECT_TRUE(db_.Open(Base()).IsCorruption());
+  // An intact image whose MFN field says 2,147,483,647, inside the end offset.
+  ASSERT_OK(db_.Create(Base()));
+  Append(MakeRecord({{245, "^aA"}}));
+  db_.Close();
+  Record hostile = MakeRecord({{245, "^aH"}});
+  hostile.mfn = INT32_MAX;
+  std::string image;
+  ASSERT_OK(EncodeImage(hostile, 99, &image));
+  const auto size = std::filesystem::file_size(Base() + ".mst");
+  {
+    std::ofstream f(Base() + ".mst", std::ios::binary | std::ios::app);
+    f << image;
+  }
+  PutControl(Base() + ".mst", ControlRecord{2, size + image.size(), 2, 99});
+  std::filesystem::remove(Base() + ".xrf");
+  ASSERT_OK(db_.Open(Base()));
+  EXPECT_EQ(Read(1).record.fields[0].text, "^aA");
+  bool listed = false;
+  for (const auto& p : Check().problems) listed |= p.find("2147483647") != std::string::npos;
+  EXPECT_TRUE(listed);
+  EXPECT_EQ(db_.ReadControl()->next_mfn, 2);
+}
+
+TEST_F(StoreTest, RepairReportsWhatItCouldNotRecoverAndNeverTurnsDamageIntoUnused) {
+  const int32_t only = Append(MakeRecord({{245, "^aOnly version"}}));
+  const int32_t two = Append(MakeRecord({{245, "^aVersion one"}}));
+  Record v2 = MakeRecord({{245, "^aVersion two"}});
+  v2.mfn = two;
+  ASSERT_OK(db_.Write(&v2, true));
+  std::string img_only, img_v1;
+  Record probe = MakeRecord({{245, "^aOnly version"}});
+  probe.mfn = only;
+  ASSERT_OK(EncodeImage(probe, 1, &img_only));
+  probe = MakeRecord({{245, "^aVersion one"}});
+  probe.mfn = two;
+  ASSERT_OK(EncodeImage(probe, 2, &img_v1));
+  const uint64_t v1_at = 64 + img_only.size(), v2_at = v1_at + img_v1.size();
+  Corrupt(Base() + ".mst", 64 + 40, 0x20);  // the text of the only image of MFN 1
+  // One stretch of damage over two adjacent images: v1's checksum and v2's magic.
+  Corrupt(Base() + ".mst", v2_at - 1, 0x20);
+  Corrupt(Base() + ".mst", v2_at, 0x20);
+  CheckReport fixed;
+  ASSERT_OK(DatabaseChecker(&db_).RebuildXref(&fixed));
+  EXPECT_EQ(Read(only).state, XrefState::kDamaged);
+  EXPECT_EQ(Read(two).state, XrefState::kDamaged);
+  ASSERT_EQ(fixed.losses.size(), 2u);
+  EXPECT_NE(fixed.losses[0].find("MFN 1: no intact version"), std::string::npos);
+  EXPECT_NE(fixed.losses[1].find("MFN 2: no intact version"), std::string::npos);
+  EXPECT_FALSE(Check().problems.empty());
+  // With v1 intact, the repair restores it and says so.
+  Corrupt(Base() + ".mst", v2_at - 1, 0x20);
+  CheckReport again;
+  ASSERT_OK(DatabaseChecker(&db_).RebuildXref(&again));
+  EXPECT_EQ(Read(two).record.fields[0].text, "^aVersion one");
+  ASSERT_EQ(again.losses.size(), 2u);
+  EXPECT_NE(again.losses[1].find("MFN 2: its newest version at offset " + std::to_string(v2_at)),
+            std::string::npos)
+      << again.losses[1];
+  EXPECT_NE(again.losses[1].find("older version at offset " + std::to_string(v1_at)),
+            std::string::npos);
+  CompactResult result;
+  EXPECT_TRUE(DatabaseChecker(&db_).Compact(false, &result).IsCorruption());
+}
+
+TEST_F(StoreTest, CompactionKeepsThePendingMarkOfAPurgedRecord) {
+  const int32_t gone = Append(MakeRecord({{245, "^aGone"}}));
+  Append(MakeRecord({{245, "^aKept"}}));
+  Record d = MakeRecord({{245, "^aGone"}});
+  d.mfn = gone;
+  d.status = RecordStatus::kLogicallyDeleted;
+  ASSERT_OK(db_.Write(&d, true));
+  CompactResult result;
+  ASSERT_OK(DatabaseChecker(&db_).Compact(true, &result));
+  ASSERT_OK(db_.ClearPending(2));
+  ASSERT_OK(DatabaseChecker(&db_).Compact(false, &result));  // before the index caught up
+  uint64_t snapshot = 0;
+  EXPECT_EQ(*db_.PendingMfns(&snapshot), std::vector<int32_t>{gone});
 }
 
 TEST_F(StoreTest, FailedWritePoisonsTheHandleUntilReopened) {
@@ -214,7 +334,10 @@ TEST_F(StoreTest, GarbageCrossReferenceFileIsRebuiltOnOpen) {
     f << std::string(500, '\x7F');
   }
   ASSERT_OK(db_.Open(Base()));
+  EXPECT_EQ(db_.xref_rebuilt_entries(), 1);
   EXPECT_EQ(Read(1).record.fields[0].text, "^aA");
+  ASSERT_OK(db_.Open(Base()));
+  EXPECT_EQ(db_.xref_rebuilt_entries(), -1);
   db_.Close();
   std::filesystem::remove(Base() + ".xrf");
   ASSERT_OK(db_.Open(Base()));

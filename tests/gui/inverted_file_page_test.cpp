@@ -99,7 +99,11 @@ class InvertedFilePageTest : public QObject {
     options.config_path = Path("brm.cip");
     std::string fatal;
     QVERIFY2(m_ctx->Start(options, *m_ui, &fatal), fatal.c_str());
-    m_window = std::make_unique<CMainWindow>(*m_ctx, *m_ui);
+    PageFactories pages;
+    pages[kTabInvertedFile] = [](const PageEnv& env, QWidget* parent) -> CTabPage* {
+      return new CInvertedFilePage(env, parent);
+    };
+    m_window = std::make_unique<CMainWindow>(*m_ctx, *m_ui, pages);
     m_window->Initialise();
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));

@@ -64,6 +64,17 @@ class GuardedPage final : public CTabPage {
   bool may_leave = false;
 };
 
+// A page that counts what the window tells it and keeps the context it got.
+class InjectedPage final : public CTabPage {
+ public:
+  InjectedPage(const PageEnv& env, QWidget* parent) : CTabPage(parent), ctx(&env.ctx) {}
+  void ApplyCaptions() override { ++captions; }
+  void DatabaseChanged() override { ++changes; }
+  const AppContext* ctx;
+  int captions = 0;
+  int changes = 0;
+};
+
 }  // namespace
 
 class MainWindowTest : public QObject {
@@ -91,14 +102,14 @@ class MainWindowTest : public QObject {
     return Find<QLabel>(name)->palette().color(QPalette::Text);
   }
 
-  void Start(std::unique_ptr<ScriptedUi> ui) {
+  void Start(std::unique_ptr<ScriptedUi> ui, const PageFactories& pages = {}) {
     m_ui = std::move(ui);
     m_ctx = std::make_unique<AppContext>();
     StartOptions options;
     options.config_path = Path("brm.cip");
     std::string fatal;
     QVERIFY2(m_ctx->Start(options, *m_ui, &fatal), fatal.c_str());
-    m_window = std::make_unique<CMainWindow>(*m_ctx, *m_ui);
+    m_window = std::make_unique<CMainWindow>(*m_ctx, *m_ui, pages);
     m_window->Initialise();
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
@@ -389,6 +400,28 @@ class MainWindowTest : public QObject {
     Start(std::make_unique<NoViewerUi>());
     Click("helpRangeButton");
     QCOMPARE(m_ui->messages().back(), m_ctx->Msg(19, 7));
+  }
+
+  void PagesComeFromTheFactoryListTheWindowIsGiven() {
+    InjectedPage* made = nullptr;
+    PageFactories pages;
+    pages[kTabStrings] = [&made](const PageEnv& env, QWidget* parent) -> CTabPage* {
+      made = new InjectedPage(env, parent);
+      return made;
+    };
+    pages[kTabCleaning] = [](const PageEnv&, QWidget*) -> CTabPage* { return nullptr; };
+    Start(std::make_unique<ScriptedUi>(), pages);
+    QVERIFY(made != nullptr);
+    QCOMPARE(m_window->Page(kTabStrings), static_cast<CTabPage*>(made));
+    QCOMPARE(m_window->Tabs()->widget(kTabStrings), static_cast<QWidget*>(made));
+    QCOMPARE(m_window->Tabs()->tabText(kTabStrings), Msg(11, 1) + " - " + Msg(12, 7));
+    QVERIFY(made->ctx == m_ctx.get());
+    QVERIFY(made->captions >= 1);
+    // An empty factory and one that makes nothing both leave a placeholder.
+    for (int tab : {int(kTabFields), int(kTabCleaning), int(kTabUtilities)})
+      QVERIFY(qobject_cast<CPlaceholderPage*>(m_window->Page(tab)) != nullptr);
+    OpenDemo();
+    QCOMPARE(made->changes, 1);
   }
 
   void LeavingATabRunsItsLeaveCheck() {

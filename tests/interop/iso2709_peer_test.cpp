@@ -231,7 +231,7 @@ constexpr const char* kPerlDump = R"PERL(
 use strict;
 use warnings;
 use MARC::Batch;
-binmode STDOUT;
+binmode STDOUT, ':utf8';
 my $batch = MARC::Batch->new('USMARC', $ARGV[0]);
 $batch->strict_on();
 my $n = 0;
@@ -268,7 +268,11 @@ class Iso2709PeerExportTest : public Iso2709PeerTest {
     file_ = Slurp(P("out.mrc"));
     leaders_ = Leaders(file_);
     ASSERT_EQ(leaders_.size(), records_.size());
-    for (size_t i = 0; i < records_.size(); ++i) expected_ += LineDump(leaders_[i], records_[i]);
+    // MARC files are written in UTF-8 unless asked otherwise, and say so.
+    for (size_t i = 0; i < records_.size(); ++i) {
+      EXPECT_EQ(leaders_[i][9], 'a');
+      expected_ += Utf8(LineDump(leaders_[i], records_[i]));
+    }
   }
   std::vector<TestRecord> records_;
   std::string file_, expected_;
@@ -312,7 +316,8 @@ TEST_F(Iso2709PeerTest, FileWrittenByYazIsImportedAndExportedAgainByteForByte) {
   std::string line;
   std::mt19937 rng(7);
   for (int i = 0; i < 200; ++i) {
-    line += i % 11 == 3 ? "00000dam a2200000 a 4500\n" : "00000nam a2200000 i 4500\n";
+    // Blank leader position 9: these texts are CP850, not UTF-8.
+    line += i % 11 == 3 ? "00000dam  2200000 a 4500\n" : "00000nam  2200000 i 4500\n";
     line += "001 id" + std::to_string(i) + "\n";
     line += "008 850101s1985    xx            000 0 spa d\n";
     line += "100 1  $a Autor \x82l\x82ment " + std::to_string(rng() % 1000) + " $d 1900-1980\n";
@@ -334,13 +339,47 @@ TEST_F(Iso2709PeerTest, FileWrittenByYazIsImportedAndExportedAgainByteForByte) {
   ASSERT_EQ(imp.status, 0) << imp.out << imp.err;
   EXPECT_NE(imp.out.find("200 records read, 200 written, 0 damaged skipped"), std::string::npos)
       << imp.out;
-  Shell exp = Sh(vardo_ + " export " + P("db") + " " + P("again.mrc") + " --marc");
+  Shell exp = Sh(vardo_ + " export " + P("db") + " " + P("again.mrc") + " --marc --encoding cp850");
   ASSERT_EQ(exp.status, 0) << exp.out << exp.err;
   const std::string again = Slurp(P("again.mrc"));
   ASSERT_EQ(again.size(), yaz.size());
   EXPECT_TRUE(again == yaz) << "first difference at byte "
                             << std::mismatch(again.begin(), again.end(), yaz.begin()).first -
                                    again.begin();
+}
+
+TEST_F(Iso2709PeerTest, AccentedLettersOfAUtf8MarcFileComeBackFromOurExport) {
+  RequireYaz();
+  RequirePerlMarc();
+  const std::string lines =
+      "00000nam a2200000 i 4500\n"
+      "001 r1\n"
+      "245 10 $a Canci\u00f3n de \u00e9l $b a\u00f1o \u00dcber \u00c7a\n"
+      "\n";
+  Spit(P("in.line"), lines);
+  Shell y = Sh("yaz-marcdump -i line -o marc " + P("in.line") + " > " + P("in.mrc"));
+  ASSERT_EQ(y.status, 0) << y.err;
+  Shell imp = Sh(vardo_ + " import " + P("db") + " " + P("in.mrc") + " --marc --encoding utf-8");
+  ASSERT_EQ(imp.status, 0) << imp.out << imp.err;
+  Shell exp = Sh(vardo_ + " export " + P("db") + " " + P("out.mrc") + " --marc");
+  ASSERT_EQ(exp.status, 0) << exp.out << exp.err;
+  const std::string letters = "Canci\u00f3n de \u00e9l $b a\u00f1o \u00dcber \u00c7a";
+  Shell dump = Sh("yaz-marcdump " + P("out.mrc"));
+  ASSERT_EQ(dump.status, 0) << dump.err;
+  EXPECT_NE(dump.out.find("245 10 $a " + letters + "\n"), std::string::npos) << dump.out;
+  EXPECT_EQ(Slurp(P("out.mrc")).substr(9, 1), "a");
+  Spit(P("dump.pl"), kPerlDump);
+  Shell p = Sh("perl " + P("dump.pl") + " " + P("out.mrc"));
+  ASSERT_EQ(p.status, 0) << p.err;
+  EXPECT_EQ(p.out.find("WARNING"), std::string::npos) << p.out;
+  EXPECT_NE(p.out.find("245 10 $a " + letters + "\n"), std::string::npos) << p.out;
+  // Latin-1 on request: the same letters, one byte each, leader position 9 blank.
+  Shell lat =
+      Sh(vardo_ + " export " + P("db") + " " + P("latin1.mrc") + " --marc --encoding latin1");
+  ASSERT_EQ(lat.status, 0) << lat.out << lat.err;
+  const std::string latin1 = Slurp(P("latin1.mrc"));
+  EXPECT_EQ(latin1.substr(9, 1), " ");
+  EXPECT_NE(latin1.find("Canci\xF3n de \xE9l"), std::string::npos);
 }
 
 }  // namespace

@@ -71,7 +71,7 @@ QSize CMainWindow::InitialSize(int screen_width) {
   return screen_width == 1280 ? QSize(1060, 720) : QSize(800, 600);
 }
 
-CMainWindow::CMainWindow(AppContext& ctx, Ui& ui, QWidget* parent)
+CMainWindow::CMainWindow(AppContext& ctx, Ui& ui, const PageFactories& pages, QWidget* parent)
     : QWidget(parent),
       m_ctx(ctx),
       m_ui(ui),
@@ -89,9 +89,11 @@ CMainWindow::CMainWindow(AppContext& ctx, Ui& ui, QWidget* parent)
   BuildControls();
 
   const PageEnv env{m_ctx, m_ui};
-  for (int i = 0; i < kTabCount; ++i) {
-    m_pages[static_cast<size_t>(i)] = CreateTabPage(i, env, m_tabs);
-    m_tabs->addTab(m_pages[static_cast<size_t>(i)], QString());
+  for (size_t i = 0; i < m_pages.size(); ++i) {
+    CTabPage* page = pages[i] ? pages[i](env, m_tabs) : nullptr;
+    if (!page) page = new CPlaceholderPage(m_tabs);
+    m_pages[i] = page;
+    m_tabs->addTab(page, QString());
   }
   m_tabs->setCurrentIndex(0);
   m_currentTab = 0;

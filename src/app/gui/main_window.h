@@ -51,7 +51,9 @@ class CMainWindow final : public QWidget {
   using LanguageChooser = std::function<std::string(const std::vector<LanguageEntry>& entries,
                                                     const std::string& current)>;
 
-  CMainWindow(AppContext& ctx, Ui& ui, QWidget* parent = nullptr);
+  // pages makes the seven tab pages (an empty factory gives a placeholder
+  // page), so the window itself includes no subsystem.
+  CMainWindow(AppContext& ctx, Ui& ui, const PageFactories& pages = {}, QWidget* parent = nullptr);
   ~CMainWindow() override;
 
   // Shows the settings of the started context (run log path); call once

@@ -11,11 +11,14 @@
 // ctx.selection() and ctx.db() when their run button is pressed and never
 // open the main database themselves.
 //
-// To put a page into its tab, CreateTabPage (tab_pages.cpp) constructs it;
-// until a page exists the tab holds a CPlaceholderPage.
+// The main window knows no page: whoever makes the window (the program's
+// main, src/bramble/, or a test) hands it one PageFactory per tab.  A tab
+// whose factory is empty, or returns null, holds a CPlaceholderPage.
 #pragma once
 
 #include <QWidget>
+#include <array>
+#include <functional>
 #include <string>
 
 namespace bramble {
@@ -67,7 +70,9 @@ enum TabIndex : int {
   kTabUtilities = 6,
 };
 
-// The page of tab index (0..6), or a CPlaceholderPage; never null.
-CTabPage* CreateTabPage(int index, const PageEnv& env, QWidget* parent);
+// Makes the page of one tab as a child of parent (the window owns it).
+using PageFactory = std::function<CTabPage*(const PageEnv& env, QWidget* parent)>;
+// One factory per tab, in tab order (TabIndex).
+using PageFactories = std::array<PageFactory, kTabCount>;
 
 }  // namespace bramble::gui

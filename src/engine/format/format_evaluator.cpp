@@ -94,6 +94,7 @@ bool FormatEvaluator::Run(const CompiledFormat& format, const Record& record, st
                           size_t limit) {
   out->clear();
   record_ = &record;
+  ForgetOccurrences();
   iocc_ = 0;
   mode_ = FormatMode::kProof;
   upper_ = false;
@@ -147,6 +148,20 @@ bool FormatEvaluator::RunArgument(const Node& seq, std::string* out) {
   return ok;
 }
 
+const std::vector<uint32_t>& FormatEvaluator::Occurrences(int32_t tag) {
+  static const std::vector<uint32_t> kNone;
+  if (!occ_index_built_) {
+    for (auto& [t, positions] : occ_index_) positions.clear();
+    CountFieldsScanned(record_->fields.size());
+    for (size_t i = 0; i < record_->fields.size(); ++i) {
+      occ_index_[record_->fields[i].tag].push_back(static_cast<uint32_t>(i));
+    }
+    occ_index_built_ = true;
+  }
+  auto it = occ_index_.find(tag);
+  return it == occ_index_.end() ? kNone : it->second;
+}
+
 void FormatEvaluator::CollectValues(const FieldSelector& f, bool* group_occurrence) {
   values_.clear();
   const bool in_group = iocc_ > 0 && !f.has_range;
@@ -158,19 +173,16 @@ void FormatEvaluator::CollectValues(const FieldSelector& f, bool* group_occurren
     from = f.from;
     to = f.to == FieldSelector::kOpen ? INT32_MAX : f.to;
     if (from == FieldSelector::kLast || to == FieldSelector::kLast) {
-      int32_t n = record_->OccCount(f.tag);
+      int32_t n = static_cast<int32_t>(Occurrences(f.tag).size());
       if (from == FieldSelector::kLast) from = n;
       if (to == FieldSelector::kLast) to = n;
     }
     if (from < 1) return;
   }
-  int32_t occ = 0;
-  for (const Field& field : record_->fields) {
-    if (field.tag != f.tag) continue;
-    ++occ;
-    if (occ < from) continue;
-    if (occ > to) break;
-    std::string_view v = field.text;
+  const std::vector<uint32_t>& positions = Occurrences(f.tag);
+  const size_t last = std::min<size_t>(positions.size(), static_cast<size_t>(to));
+  for (size_t k = static_cast<size_t>(from) - 1; k < last; ++k) {
+    std::string_view v = record_->fields[positions[k]].text;
     if (f.subfield != 0) v = Subfield(v, f.subfield);
     if (!v.empty()) values_.push_back(v);
   }
@@ -183,7 +195,8 @@ bool FormatEvaluator::RunField(const Node& node, std::string* out, bool operand)
   if (values_.empty()) return true;
   const size_t n = values_.size();
   const bool heading = mode_ != FormatMode::kProof && f.subfield == 0;
-  const int32_t group_count = group_occurrence ? record_->OccCount(f.tag) : 0;
+  const int32_t group_count =
+      group_occurrence ? static_cast<int32_t>(Occurrences(f.tag).size()) : 0;
   for (size_t i = 0; i < n; ++i) {
     const bool first = group_occurrence ? iocc_ == 1 : i == 0;
     const bool last = group_occurrence ? iocc_ == group_count : i + 1 == n;
@@ -220,7 +233,9 @@ bool FormatEvaluator::RunField(const Node& node, std::string* out, bool operand)
 
 bool FormatEvaluator::RunGroup(const Node& node, std::string* out) {
   int32_t count = 0;
-  for (int32_t tag : node.group_tags) count = std::max(count, record_->OccCount(tag));
+  for (int32_t tag : node.group_tags) {
+    count = std::max(count, static_cast<int32_t>(Occurrences(tag).size()));
+  }
   const int32_t saved = iocc_;
   for (int32_t i = 1; i <= count; ++i) {
     iocc_ = i;
@@ -248,9 +263,11 @@ bool FormatEvaluator::RunRef(const Node& node, std::string* out) {
   const Record* saved_record = record_;
   const int32_t saved_iocc = iocc_;
   record_ = &other;
+  ForgetOccurrences();
   iocc_ = 0;
   bool ok = RunArgument(*node.kids[1], out);
   record_ = saved_record;
+  ForgetOccurrences();
   iocc_ = saved_iocc;
   return ok;
 }

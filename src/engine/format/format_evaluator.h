@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/format/compiled_format.h"
@@ -80,8 +81,16 @@ class FormatEvaluator {
   bool AppendBlanks(std::string* out, size_t n);
   bool Fault(FormatFault fault, const Node& at, std::string message);
 
+  // Directory positions of tag's occurrences in record_, from an index built
+  // by one walk of the fields the first time a run asks (a group would
+  // otherwise walk the record once per round).
+  const std::vector<uint32_t>& Occurrences(int32_t tag);
+  void ForgetOccurrences() { occ_index_built_ = false; }
+
   FormatEnvironment* env_;
   const Record* record_ = nullptr;
+  std::unordered_map<int32_t, std::vector<uint32_t>> occ_index_;
+  bool occ_index_built_ = false;
   int32_t iocc_ = 0;  // the group's current occurrence; 0 outside a group
   FormatMode mode_ = FormatMode::kProof;
   bool upper_ = false;

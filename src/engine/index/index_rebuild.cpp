@@ -11,6 +11,7 @@
 #include "engine/coding.h"
 #include "engine/database.h"
 #include "engine/file_format.h"
+#include "engine/file_system.h"
 #include "engine/index/index_builder.h"
 #include "engine/index/index_state.h"
 
@@ -68,16 +69,6 @@ class ExclusiveLock {
  private:
   int fd_ = -1;
 };
-
-void SyncFolderOf(const std::string& file) {
-  size_t slash = file.rfind('/');
-  std::string dir = slash == std::string::npos ? "." : file.substr(0, slash + 1);
-  int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd >= 0) {
-    fsync(fd);
-    close(fd);
-  }
-}
 
 uint64_t FileSize(const std::string& file) {
   struct stat st {};
@@ -150,9 +141,11 @@ Status RebuildInvertedFile(const std::string& db_path, const IndexProgress& prog
     if (progress) progress(total, total);
   }  // closes (and syncs) the new file before it is renamed
 
-  if (rename(tmp.c_str(), ifp.c_str()) != 0) return Errno("cannot rename into", ifp);
+  // The folder is synced with the rename, so a power cut leaves the old or
+  // the new inverted file.
+  s = CommitRename(tmp, ifp);
+  if (!s.ok()) return s;
   unlink((tmp + "-lock").c_str());
-  SyncFolderOf(ifp);
   stats->file_bytes = FileSize(ifp);
 
   return db.ClearPending(pending.value(), snapshot);

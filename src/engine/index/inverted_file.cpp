@@ -241,12 +241,23 @@ Result<std::shared_ptr<InvertedFile>> InvertedFile::Open(const std::string& file
   if (it != reg.files.end()) {
     if (auto alive = it->second.lock()) return alive;
   }
-  auto opened = OpenEnv(file, /*create=*/false);
-  if (!opened.ok()) return opened.status();
-  std::shared_ptr<InvertedFile> shared(std::move(opened.value()));
-  reg.files[{shared->dev_, shared->ino_}] = shared;
-  shared->registered_ = true;
-  return shared;
+  // A rebuild renames a new file into place.  When that happens while the
+  // environment is being opened, the open may have reached the old file: it
+  // is taken only when the path still names it afterwards, else opened again.
+  for (int attempt = 0;; ++attempt) {
+    auto opened = OpenEnv(file, /*create=*/false);
+    if (!opened.ok()) return opened.status();
+    struct stat now {};
+    const bool current = stat(file.c_str(), &now) == 0 &&
+                         static_cast<uint64_t>(now.st_dev) == opened.value()->dev_ &&
+                         static_cast<uint64_t>(now.st_ino) == opened.value()->ino_;
+    if (current || attempt == 5) {
+      std::shared_ptr<InvertedFile> shared(std::move(opened.value()));
+      reg.files[{shared->dev_, shared->ino_}] = shared;
+      shared->registered_ = true;
+      return shared;
+    }
+  }
 }
 
 bool InvertedFile::OpenInProcess(const std::string& file) {

@@ -36,7 +36,13 @@ struct ExportState {
   ExportState& operator=(const ExportState&) = delete;
 
   // Changes apply to the records added afterwards.
-  void set_layout(iso2709::Layout layout) { writer_ = iso2709::Iso2709Writer(layout); }
+  void set_layout(iso2709::Layout layout,
+                  iso2709::TextDecoder::Encoding encoding = iso2709::TextDecoder::Encoding::kCp850) {
+    substituted_before_ += writer_.substituted();
+    writer_ = iso2709::Iso2709Writer(layout, encoding);
+  }
+  // Characters the file's encoding lacks, written as '?'.
+  int64_t substituted() const { return substituted_before_ + writer_.substituted(); }
   iso2709::Layout layout() const { return writer_.layout(); }
   void set_buffered(bool on) { buffered_ = on; }
 
@@ -66,6 +72,7 @@ struct ExportState {
   int64_t records_written_ = 0;
   int64_t fields_skipped_ = 0;
   int64_t records_refused_ = 0;
+  int64_t substituted_before_ = 0;
 };
 
 }  // namespace vardo

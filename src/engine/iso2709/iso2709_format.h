@@ -54,6 +54,7 @@ inline constexpr size_t kMinRecordLength = kLeaderSize + 2;  // leader, director
 
 // Leader offsets.
 inline constexpr size_t kLeaderStatus = 5;
+inline constexpr size_t kLeaderCharacterCoding = 9;  // 'a': the texts are UTF-8
 inline constexpr size_t kLeaderIndicatorCount = 10;
 inline constexpr size_t kLeaderIdentifierLength = 11;
 inline constexpr size_t kLeaderBaseAddress = 12;

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -156,7 +157,7 @@ Status Iso2709Reader::ParseRecord(const char* p, size_t size, Item* item) const 
   const size_t data_size = size - 1 - base;
   const size_t entries = dir_size / entry_size;
   item->record.fields.reserve(entries + 1);
-  std::string raw;
+  size_t fields_end = 0;  // where the last field ends: must be the end of the data area
   for (size_t k = 0; k < entries; ++k) {
     const char* e = p + kLeaderSize + k * entry_size;
     size_t length, start;
@@ -173,6 +174,7 @@ Status Iso2709Reader::ParseRecord(const char* p, size_t size, Item* item) const 
       return VARDO_CORRUPT("field " + Num(k + 1) + " (tag " + tag_text +
                            ") lacks its terminator 0x1E");
     }
+    fields_end = std::max(fields_end, start + length);
     size_t tag;
     if (!ParseDigits(e, 3, &tag) || tag == 0) {
       ++item->fields_skipped;
@@ -195,6 +197,12 @@ Status Iso2709Reader::ParseRecord(const char* p, size_t size, Item* item) const 
     item->record.fields.push_back(std::move(f));
   }
 
+  // Data left over after the last field means the declared length is wrong:
+  // it may well run over the next record, which must not be swallowed.
+  if (fields_end != data_size) {
+    return VARDO_CORRUPT("record length " + Num(size) + " leaves " + Num(data_size - fields_end) +
+                         " bytes after its last field");
+  }
   if (p[kLeaderStatus] == 'd') item->record.status = RecordStatus::kLogicallyDeleted;
   const bool codes_blank = std::memcmp(p + 6, "    ", 4) == 0 && std::memcmp(p + 17, "   ", 3) == 0;
   if (!codes_blank) {
@@ -262,14 +270,20 @@ Status Iso2709Reader::Next(Item* item) {
         return Status::Ok();
       }
       reason = s.message();
-      if (p[length - 1] == kRecordTerminator) {
-        // The length ends on a record terminator: the boundary is sound even if
-        // the inside is not, so the next record starts right after it.
+      // A wrong length may cover the start of the next record (ending on its
+      // terminator): look for a record start inside the bytes the length
+      // claims before trusting the boundary, so no intact record is hidden.
+      size_t inner = pos_ + 1;
+      const size_t end = pos_ + length;
+      while (inner < end && !LooksLikeRecordStart(inner)) ++inner;
+      if (inner < end || p[length - 1] == kRecordTerminator) {
+        // Otherwise the length ends on a record terminator: the boundary is
+        // sound even if the inside is not, so the next record starts after it.
         item->kind = Item::Kind::kDamaged;
         item->offset = offset;
-        item->length = length;
+        item->length = inner - pos_;
         item->reason = std::move(reason);
-        pos_ += length;
+        pos_ = inner;
         return Status::Ok();
       }
     }

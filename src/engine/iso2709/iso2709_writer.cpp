@@ -2,6 +2,9 @@
 
 #include <cstring>
 
+#include "engine/iso2709/text_decoder_tables.h"
+#include "engine/utf8.h"
+
 namespace vardo::iso2709 {
 
 namespace {
@@ -34,6 +37,35 @@ void CopyCodes(char* dst, const char* src, size_t n) {
   for (size_t i = 0; i < n; ++i) dst[i] = (src[i] >= 0x20 && src[i] < 0x7F) ? src[i] : ' ';
 }
 
+// CP850 text in the target encoding; returns the characters replaced by '?'.
+int64_t EncodeText(const std::string& text, TextDecoder::Encoding to, std::string* out) {
+  out->clear();
+  out->reserve(text.size() + text.size() / 4);
+  int64_t substituted = 0;
+  for (unsigned char b : text) {
+    if (b < 0x80) {
+      out->push_back(static_cast<char>(b));
+      continue;
+    }
+    const uint16_t cp = tables::kCp850High[b - 0x80];
+    if (to == TextDecoder::Encoding::kUtf8) {
+      AppendUtf8(cp, out);
+    } else if (cp >= 0xA0 && cp <= 0xFF) {
+      out->push_back(static_cast<char>(cp));  // Latin-1 and Windows-1252 agree here
+    } else {
+      char c = '?';
+      if (to == TextDecoder::Encoding::kCp1252) {
+        for (int i = 0; i < 32; ++i) {
+          if (tables::kCp1252C1[i] == cp) c = static_cast<char>(0x80 + i);
+        }
+      }
+      substituted += c == '?';
+      out->push_back(c);
+    }
+  }
+  return substituted;
+}
+
 }  // namespace
 
 const char* Iso2709Writer::FieldProblem(const Field& field) const {
@@ -62,7 +94,16 @@ Status Iso2709Writer::Append(const Record& record, std::string* out, int* skippe
   int skipped = 0;
   const Field* leader_field = nullptr;
   size_t data_size = 0;
-  for (const Field& f : record.fields) {
+  const std::vector<Field>* fields = &record.fields;
+  if (encoding_ != TextDecoder::Encoding::kCp850) {
+    converted_.resize(record.fields.size());
+    for (size_t i = 0; i < record.fields.size(); ++i) {
+      converted_[i].tag = record.fields[i].tag;
+      substituted_ += EncodeText(record.fields[i].text, encoding_, &converted_[i].text);
+    }
+    fields = &converted_;
+  }
+  for (const Field& f : *fields) {
     if (leader_field == nullptr && IsLeaderField(f)) {
       leader_field = &f;
       continue;
@@ -101,6 +142,7 @@ Status Iso2709Writer::Append(const Record& record, std::string* out, int* skippe
     CopyCodes(r + 6, leader_field->text.data() + 6, 4);
     CopyCodes(r + 17, leader_field->text.data() + 17, 3);
   }
+  r[kLeaderCharacterCoding] = encoding_ == TextDecoder::Encoding::kUtf8 ? 'a' : ' ';
   const char counts = layout_ == Layout::kMarc ? '2' : '0';
   r[kLeaderIndicatorCount] = counts;
   r[kLeaderIdentifierLength] = counts;

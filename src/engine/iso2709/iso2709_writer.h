@@ -10,6 +10,12 @@
 //     for a reader that scans for it, so the field is refused rather than escaped.
 // A record whose image would be longer than 99,999 bytes is refused as a whole.
 //
+// Texts are stored in CP850.  The writer's encoding says what the file gets:
+// kCp850 keeps the stored bytes; kUtf8, kLatin1 and kCp1252 convert every text
+// (a character the target lacks becomes '?', counted in substituted()).  Leader
+// position 9 says 'a' for UTF-8 and blank otherwise, so a reader is never told
+// UTF-8 about bytes that are not.
+//
 // Thread use: one writer per thread (it keeps scratch space between calls).
 #pragma once
 
@@ -18,6 +24,7 @@
 #include <vector>
 
 #include "engine/iso2709/iso2709_format.h"
+#include "engine/iso2709/text_decoder.h"
 #include "engine/record.h"
 #include "engine/status.h"
 
@@ -25,9 +32,13 @@ namespace vardo::iso2709 {
 
 class Iso2709Writer {
  public:
-  explicit Iso2709Writer(Layout layout) : layout_(layout) {}
+  explicit Iso2709Writer(Layout layout,
+                         TextDecoder::Encoding encoding = TextDecoder::Encoding::kCp850)
+      : layout_(layout), encoding_(encoding) {}
 
   Layout layout() const { return layout_; }
+  TextDecoder::Encoding encoding() const { return encoding_; }
+  int64_t substituted() const { return substituted_; }
 
   // Appends the image of record to *out.  Status 'n' for an active record, 'd'
   // for a logically deleted one.  *skipped_fields (may be null) receives the
@@ -45,7 +56,10 @@ class Iso2709Writer {
     bool add_indicators;  // MARC: two blanks go before the text
   };
   Layout layout_;
+  TextDecoder::Encoding encoding_;
+  int64_t substituted_ = 0;
   std::vector<Planned> plan_;
+  std::vector<Field> converted_;  // the record's fields in encoding_, when it is not kCp850
 };
 
 }  // namespace vardo::iso2709

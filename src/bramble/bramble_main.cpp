@@ -5,6 +5,9 @@
 // with exit code -1 when that cannot be opened), the conversion tables, then
 // the main window.  When the window closes the program ends.
 //
+// This file and program_pages.cpp are the composition root: the only code
+// that knows both the window and the subsystems' pages.
+//
 // The last database (DB= in the data folder) is opened again when it is
 // still there, so the person starts where they left off.
 #include <QApplication>
@@ -16,6 +19,7 @@
 #include "app/app_context.h"
 #include "app/gui/main_window.h"
 #include "app/gui/qt_ui.h"
+#include "bramble/program_pages.h"
 
 namespace {
 
@@ -59,7 +63,7 @@ int main(int argc, char** argv) {
     return -1;
   }
 
-  bramble::gui::CMainWindow window(ctx, ui);
+  bramble::gui::CMainWindow window(ctx, ui, bramble::ProgramPages());
   ui.SetParent(&window);
   window.Initialise();
   window.OpenLastDatabase();

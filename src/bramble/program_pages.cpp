@@ -1,0 +1,21 @@
+// The seven pages of the program's main window.  A page that exists is made
+// here; the others stay placeholders.  Adding a page is one line below.
+#include "bramble/program_pages.h"
+
+#include "edit/fields_page.h"
+#include "invfile/inverted_file_page.h"
+
+namespace bramble {
+
+gui::PageFactories ProgramPages() {
+  gui::PageFactories pages;
+  pages[gui::kTabFields] = [](const gui::PageEnv& env, QWidget* parent) -> gui::CTabPage* {
+    return new gui::CFieldsPage(env, parent);
+  };
+  pages[gui::kTabInvertedFile] = [](const gui::PageEnv& env, QWidget* parent) -> gui::CTabPage* {
+    return new gui::CInvertedFilePage(env, parent);
+  };
+  return pages;
+}
+
+}  // namespace bramble
