@@ -3,13 +3,13 @@
 #include <filesystem>
 
 #include "app/app_context.h"
+#include "app/batch_run.h"
 #include "app/progress.h"
 #include "app/ui.h"
 #include "db/db_session.h"
 #include "invfile/duplicate_base.h"
 #include "invfile/field_tag_list.h"
 #include "invfile/match_key.h"
-#include "invfile/walk_progress.h"
 
 namespace bramble {
 
@@ -77,52 +77,69 @@ DuplicateBaseOutcome BuildDuplicateBase(AppContext& ctx, Ui& ui, Progress& progr
   outcome.tags = request.tags;
   if (outcome.tags.empty()) outcome.tags = ReadFdtTags(ReplaceExtension3(ctx.db_path(), "fdt"));
 
-  CDbSession& db = ctx.db();
-  const int32_t last = db.LastMfn();
-  DuplicateBase base(request.base_path);
-  if (!request.append || !BaseExists(request.base_path)) {
-    if (!base.Create()) {
-      say(request.base_path + "\n" + ctx.Msg(kMsgBaseNotCreated), Icon::kError);
-      outcome.end = ListingEnd::kFailed;
-      return outcome;
-    }
-  }
-  if (!base.WriteSelectTable()) say("no pude fst", Icon::kWarning);
-  if (!base.Open()) {
-    say(request.base_path + "\n" + ctx.Msg(1, 9), Icon::kError);
-    outcome.end = ListingEnd::kFailed;
-    return outcome;
-  }
-  const std::string db_name = UpperAscii(ctx.db_name());
-  const std::string record_word = ctx.Msg(10, 7) + " ";
+  // The whole database, whatever the record set: the base stands for it.
+  MfnSelection records;
+  records.mode = SelectionMode::kRange;
+  records.from = 1;
+  records.to = ctx.db().LastMfn();
+  records.count = records.to;
+  records.loaded = true;
 
-  ui.SetBusy(true);
-  WalkProgress walk(progress, ctx.Msg(15, 3), last);
-  auto finish = [&](ListingEnd end) {
-    base.Close();
-    progress.Close();
-    ui.SetBusy(false);
-    outcome.end = end;
+  DuplicateBase base(request.base_path);
+  const std::string db_name = UpperAscii(ctx.db_name());
+  bool write_failed = false;
+  BatchRunParams params;
+  params.writes_to_other_database = true;  // the source is only read: no backup
+  params.report_unread = false;            // a record not active simply has no base record
+  params.show_totals = false;
+  params.begin = [&](Ui& run_ui) {
+    if (!request.append || !BaseExists(request.base_path)) {
+      if (!base.Create()) {
+        run_ui.Message(request.base_path + "\n" + ctx.Msg(kMsgBaseNotCreated), kInvfileCaption,
+                       Buttons::kOk, Icon::kError);
+        write_failed = true;
+        return false;
+      }
+    }
+    if (!base.WriteSelectTable()) {
+      run_ui.Message("no pude fst", kInvfileCaption, Buttons::kOk, Icon::kWarning);
+    }
+    if (!base.Open()) {
+      run_ui.Message(request.base_path + "\n" + ctx.Msg(1, 9), kInvfileCaption, Buttons::kOk,
+                     Icon::kError);
+      write_failed = true;
+      return false;
+    }
+    return true;
   };
-  for (int32_t mfn = 1; mfn <= last; ++mfn) {
-    if (walk.Step(mfn - 1, record_word + std::to_string(mfn))) {
-      finish(ListingEnd::kCancelled);
-      say(ctx.Msg(20, 1), Icon::kInformation);
-      return outcome;
-    }
-    if (db.ReadRecord(mfn, false) != 0) {
-      ++outcome.skipped;
-      continue;
-    }
-    const std::string key = RecordMatchKey(db, mfn, &outcome.tags);
-    if (base.Add(db_name, key, mfn) < 0) {
-      finish(ListingEnd::kFailed);
-      say(request.base_path + "\n" + ctx.Msg(kMsgBaseWriteFailed), Icon::kError);
-      return outcome;
+  params.end = [&](BatchRunResult&) { base.Close(); };
+  const BatchRunResult result = RunBatch(ctx, ui, progress, records, params, [&](RecordStep& step) {
+    const std::string key = RecordMatchKey(step.db, step.mfn, &outcome.tags);
+    if (base.Add(db_name, key, step.mfn) < 0) {
+      step.ui.Message(request.base_path + "\n" + ctx.Msg(kMsgBaseWriteFailed), kInvfileCaption,
+                      Buttons::kOk, Icon::kError);
+      write_failed = true;
+      return StepResult::kStop;
     }
     ++outcome.written;
+    return StepResult::kNext;
+  });
+  outcome.skipped = result.steps - result.read;
+  switch (result.end) {
+    case RunEnd::kCompleted:
+      outcome.end = ListingEnd::kCompleted;
+      break;
+    case RunEnd::kCancelled:
+      outcome.end = ListingEnd::kCancelled;
+      break;
+    case RunEnd::kRefused:
+      outcome.end = write_failed ? ListingEnd::kFailed : ListingEnd::kRefused;
+      break;
+    case RunEnd::kStopped:
+    case RunEnd::kFailed:
+      outcome.end = ListingEnd::kFailed;
+      break;
   }
-  finish(ListingEnd::kCompleted);
   return outcome;
 }
 

@@ -17,7 +17,11 @@
 //     fields in the buffer), and a base record for it would report a false
 //     duplicate.  Such records are counted as skipped.
 //   - Each base record is indexed under the MFN it was written with.
-// The open database is only read: no backup of it is taken.
+// The walk is the batch run frame's (RunBatch) as a run that writes to another
+// database: the open database is only read, without locks, and no backup of
+// it is taken; its begin hook makes or opens the base, its end hook closes it.
+// The frame's progress window and run log apply; records that are not active
+// are not logged.
 //
 // Guards: no database 10.2; no record set 5.4; no base name 34.1; the base
 // is the open database itself 34.4 (creating it would delete the database).
