@@ -10,8 +10,8 @@
 #include "app/message_renumbering.h"
 #include "app/ui.h"
 #include "db/db_session.h"
+#include "db/key_case.h"
 #include "db/text_conversion.h"
-#include "engine/case_table.h"
 #include "invfile/walk_progress.h"
 
 namespace bramble {
@@ -29,8 +29,7 @@ std::string RangeKeyFromTyped(const std::string& typed, const std::string& empty
   if (typed.empty()) return empty_default;
   std::string key = typed;
   ToStorage(key);
-  for (char& c : key) c = static_cast<char>(vardo::kUpperCase[static_cast<unsigned char>(c)]);
-  return key;
+  return UpperCaseKey(std::move(key));
 }
 
 ListingOutcome RunKeyListing(AppContext& ctx, Ui& ui, Progress& progress,
