@@ -46,7 +46,9 @@ std::string RecordMatchKey(CDbSession& db, int32_t mfn, std::vector<int32_t>* ta
   for (int32_t tag : *tags) {
     const int32_t count = db.OccCount(tag);
     for (int32_t occ = 1; occ <= count; ++occ) {
-      if (db.GetField(tag, mfn, occ, &occurrence) > 0) AppendMatchKeyText(occurrence, &key_text);
+      // The stored bytes, whole: only ASCII letters and digits count, which
+      // read the same in the storage and the display code page.
+      if (db.GetFieldRaw(tag, occ, &occurrence) > 0) AppendMatchKeyText(occurrence, &key_text);
     }
   }
   return Md5Hex(key_text);

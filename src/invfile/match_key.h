@@ -19,7 +19,9 @@
 
 namespace bramble {
 
-// Appends the normalised form of one occurrence text (display form) to key_text.
+// Appends the normalised form of one occurrence text to key_text.  Only ASCII
+// letters and digits are kept, so the storage and the display form of a text
+// give the same key; the runs pass the stored bytes.
 void AppendMatchKeyText(std::string_view occurrence, std::string* key_text);
 
 // MD5 of bytes as 32 lower-case hexadecimal digits (through OpenSSL's EVP).
