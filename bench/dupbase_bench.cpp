@@ -41,6 +41,7 @@ int main() {
   AppContext ctx;
   ScriptedUi ui;
   ScriptedProgress progress;
+  ctx.set_run_log_path(dir + "/dupbase_bench.log");
   if (!ctx.OpenDatabase(source + ".mst", ui)) return std::fprintf(stderr, "cannot open\n"), 1;
   MfnSelection& s = ctx.selection();
   s.from = 1;
@@ -65,6 +66,7 @@ int main() {
 
   ctx.CloseDatabase();
   for (const char* ext : {".mst", ".xrf"}) std::remove((source + ext).c_str());
+  std::remove((dir + "/dupbase_bench.log").c_str());
   const std::string stem = base.substr(0, base.size() - 4);
   for (const char* ext : {".mst", ".xrf", ".ifp", ".ifp-lock", ".fst"})
     std::remove((stem + ext).c_str());
