@@ -287,8 +287,9 @@ BatchRunResult RunBatch(AppContext& ctx, Ui& ui, Progress& progress, const MfnSe
     if (log.failed()) return fail(0, 0);
     if (step_result == StepResult::kStop) {
       result.end = RunEnd::kStopped;
+      if (!log.Flush()) return fail(0, 0);
       if (take_backups && !params.keep_backups_on_stop) DeleteBackups(db, backups);
-      if (!finish()) return fail(0, 0);
+      finish();
       run_end_hook();
       return result;
     }

@@ -47,7 +47,7 @@
 // The run log is opened before the backups are taken: a run whose log cannot
 // be written is refused (log path + LF + 28.7), since the log's old values are
 // the only trace of what a run replaced.  A backup that cannot be made
-// refuses the run (path + LF + 28.2).  Changes the engine refused are counted
+// refuses the run (paths + LF + 29.1).  Changes the engine refused are counted
 // (RecordStep::refused); the totals then add a line: count + " " + 28.9.
 // Hooks: begin (after the guards, the log check and the backups; may refuse)
 // and end (after the walk, however it ended, before the last box).  A run

@@ -20,15 +20,11 @@
 #include <string>
 #include <vector>
 
+#include "app/display_utf8.h"
 #include "app/progress.h"
 #include "app/ui.h"
 
 namespace bramble {
-
-// Windows-1252 bytes to UTF-8 (the five undefined bytes map to U+0081 etc.).
-std::string Cp1252ToUtf8(const std::string& text);
-// UTF-8 to Windows-1252; a character with no byte becomes "?".
-std::string Utf8ToCp1252(const std::string& text);
 
 class CliUi : public Ui {
  public:

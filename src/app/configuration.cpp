@@ -194,6 +194,8 @@ ConfigReadResult ReadConfiguration(const std::string& explicit_path, Ui& ui, Con
   return ConfigReadResult::kRead;
 }
 
+bool WriteConfigurationBack(Configuration* c) { return WriteConfigurationLanguage(c->language, c); }
+
 bool WriteConfigurationLanguage(const std::string& code, Configuration* c) {
   c->language = code;
   if (c->config_folder.empty()) return false;
@@ -215,6 +217,18 @@ bool WriteConfigurationLanguage(const std::string& code, Configuration* c) {
   } else {
     if (!EndsWithLineEnd(text)) text += "\r\n";
     text += "LANG=" + two + "\r\n";
+  }
+
+  // DB= names the database open now, so the next start reopens it: its value
+  // (up to the CR or LF) is replaced, or the line added.
+  if (!c->db_name.empty()) {
+    size_t db = FindConfigKey(text, "DB=");
+    if (db != std::string::npos) {
+      text.replace(db, ConfigValueAt(text, db).size(), c->db_name);
+    } else {
+      if (!EndsWithLineEnd(text)) text += "\r\n";
+      text += "DB=" + c->db_name + "\r\n";
+    }
   }
 
   // The help and parameter folders follow the new language.

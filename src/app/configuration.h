@@ -91,7 +91,13 @@ ConfigReadResult ReadConfiguration(const std::string& explicit_path, Ui& ui, Con
 // folder synced; a symlinked brm.cip stays a link, the mode is kept), so a
 // failed write keeps the old file whole.  Returns false when
 // the file cannot be read or written; the language setting is changed anyway.
+// DB= is written too when config->db_name is set (its value replaced, or the
+// line added), so the file always names the database open at the time.
 bool WriteConfigurationLanguage(const std::string& code, Configuration* config);
+
+// Writes the current language and database (DB=) back into brm.cip, as after
+// a language change; the window calls it after "Open".  False as above.
+bool WriteConfigurationBack(Configuration* config);
 
 // Loads the two conversion tables named by 106= and 107= into the process-wide
 // TextConversion() state and decides which tables are in force: the two

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "app/mfn_selection.h"
+#include "db/leading_int.h"  // ParseLeadingInt, the users' numbers
 
 namespace bramble {
 
@@ -128,10 +129,5 @@ inline constexpr size_t kMaxMfnFileBytes = 10000;
 // rules, clamped to 32 bits) is accepted when not 0 and within low..high, in
 // file order.  The last line counts without a line end.
 MfnListOutcome ParseMfnFile(const std::string& bytes, int32_t low, int32_t high);
-
-// atoi with the C rules (leading blanks, optional sign, digits up to the first
-// other byte, no digits: 0), saturating at the 32-bit limits instead of
-// overflowing.
-int32_t ParseLeadingInt(const std::string& text);
 
 }  // namespace bramble

@@ -5,6 +5,8 @@
 #include <climits>
 #include <cstring>
 
+#include "app/display_utf8.h"
+
 namespace bramble {
 
 namespace {
@@ -42,7 +44,7 @@ std::string ComputerName() {
 
 std::string FormatLogLine(const std::string& computer_name, const std::string& db_name,
                           const std::tm& local_time, const std::string& text) {
-  return LinePrefix(computer_name, db_name) + TimePiece(local_time) + text + "\r\n";
+  return LinePrefix(computer_name, db_name) + TimePiece(local_time) + Cp1252ToUtf8(text) + "\r\n";
 }
 
 RunLog::RunLog(std::string path, std::string db_name)
@@ -68,7 +70,8 @@ bool RunLog::Append(const std::string& text) {
     failed_ = true;
     return false;
   }
-  std::string line = prefix_ + TimePiece(LocalNow()) + text + "\r\n";
+  // The texts are display form; the file is for this platform's editors.
+  std::string line = prefix_ + TimePiece(LocalNow()) + Cp1252ToUtf8(text) + "\r\n";
   if (std::fwrite(line.data(), 1, line.size(), file_) != line.size()) {
     failed_ = true;
     return false;

@@ -5,6 +5,11 @@
 // YYYYMMDD HHMMSS "; " text CR LF.  The computer name comes from gethostname
 // (at most 50 bytes).  The log is only ever appended to.
 //
+// The file is UTF-8: the text of each line is given in display form
+// (Windows-1252, as every message and field text the program shows) and is
+// converted here, at the file's boundary; the computer and database names are
+// file-system bytes and are written as they are.
+//
 // A RunLog keeps the file open for the length of a run so that a run with
 // many changes does not reopen it per line; lines are buffered and written out
 // by Flush, which the batch run frame calls before every message box or

@@ -19,6 +19,7 @@
 
 #include "app/app_context.h"
 #include "app/cli_ui.h"
+#include "app/forwarding_ui.h"
 #include "app/progress.h"
 #include "app/record_set_selector.h"
 #include "cli/bramble_cli_command.h"
@@ -44,50 +45,23 @@ const std::map<std::string, FieldOperation>& Operations() {
 
 // Forwards to the command line's Ui; a refused Yes/No/Cancel question
 // becomes No and asks the walk to stop.
-class RefusalAsNoUi final : public Ui {
+class RefusalAsNoUi final : public ForwardingUi {
  public:
-  explicit RefusalAsNoUi(CliUi& inner) : inner_(inner) {}
+  explicit RefusalAsNoUi(CliUi& inner) : ForwardingUi(inner), cli_(inner) {}
   bool stop_requested() const { return stop_; }
 
   Answer Message(const std::string& text, const std::string& caption, Buttons buttons,
                  Icon icon) override {
-    Answer a = inner_.Message(text, caption, buttons, icon);
-    if (inner_.refused() && buttons == Buttons::kYesNoCancel) {
+    Answer a = ForwardingUi::Message(text, caption, buttons, icon);
+    if (cli_.refused() && buttons == Buttons::kYesNoCancel) {
       stop_ = true;
       return Answer::kNo;
     }
     return a;
   }
-  std::optional<std::string> OpenFile(const FileDialogOptions& o) override {
-    return inner_.OpenFile(o);
-  }
-  std::optional<std::string> SaveFile(const FileDialogOptions& o) override {
-    return inner_.SaveFile(o);
-  }
-  int Confirm(const std::string& text, int bold_start, int bold_end,
-              const std::string& info) override {
-    return inner_.Confirm(text, bold_start, bold_end, info);
-  }
-  std::optional<std::string> EditText(const std::string& text, const std::string& info) override {
-    return inner_.EditText(text, info);
-  }
-  void Browse(const std::string& text) override { inner_.Browse(text); }
-  void ShowText(const std::string& caption, const std::string& db_path,
-                const std::string& text) override {
-    inner_.ShowText(caption, db_path, text);
-  }
-  std::optional<std::vector<std::string>> Worksheet(const std::string& title,
-                                                    const std::vector<std::string>& initial,
-                                                    int columns, int rows,
-                                                    bool by_column) override {
-    return inner_.Worksheet(title, initial, columns, rows, by_column);
-  }
-  std::optional<std::string> InputNumber() override { return inner_.InputNumber(); }
-  bool OpenDocument(const std::string& path) override { return inner_.OpenDocument(path); }
-  void SetBusy(bool busy) override { inner_.SetBusy(busy); }
 
  private:
-  CliUi& inner_;
+  CliUi& cli_;
   bool stop_ = false;
 };
 

@@ -10,7 +10,6 @@
 namespace bramble {
 
 int32_t g_engineApp = 0;
-CDbSession theDb;
 
 namespace {
 
@@ -41,7 +40,12 @@ int32_t EngineStartup() {
   return g_engineApp;
 }
 
-CDbSession::~CDbSession() = default;
+// The engine keeps a space for the life of the process; a session that goes
+// away detaches its files, so it neither keeps them open nor holds the session
+// lock that restores and repairs need the database alone for.
+CDbSession::~CDbSession() {
+  if (space_ > 0) (void)Close();
+}
 
 int32_t CDbSession::NewSpace() {
   // One space per object for its whole life: reopening reuses it, so a

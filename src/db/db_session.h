@@ -14,7 +14,8 @@
 // Field texts are std::string (bytes; zero bytes allowed); the engine-level
 // buffer limit of 32,767 bytes applies to what Get* return.
 //
-// Ownership: a session owns its space handle.  Open and CreateMasterFile reuse
+// Ownership: a session owns its space handle; destroying it detaches the
+// space's files (as Close).  Open and CreateMasterFile reuse
 // the space of an earlier Open of the same object, so reopening never leaks.
 // Thread use: one thread.
 #pragma once
@@ -128,8 +129,5 @@ class CDbSession {
   int32_t NewSpace();
   int32_t space_ = 0;
 };
-
-// The global session of the database open in the main window.
-extern CDbSession theDb;
 
 }  // namespace bramble

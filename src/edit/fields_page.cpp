@@ -10,7 +10,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -18,6 +17,7 @@
 #include "app/configuration.h"
 #include "app/gui/display_text.h"
 #include "app/gui/gui_messages.h"
+#include "app/gui/help_icon.h"
 #include "app/gui/progress_wnd.h"
 #include "app/record_set_selector.h"
 #include "app/ui.h"
@@ -131,8 +131,7 @@ void CFieldsPage::BuildControls() {
   connect(m_okButton, &QPushButton::clicked, this, [this] { OnOk(); });
   m_helpButton = new QToolButton(this);
   m_helpButton->setObjectName(QStringLiteral("fieldsHelpButton"));
-  m_helpButton->setIcon(style()->standardIcon(QStyle::SP_DialogHelpButton));
-  m_helpButton->setText(QStringLiteral("?"));  // shown where the style has no help icon
+  m_helpButton->setIcon(HelpIcon());
   m_helpButton->setAutoRaise(true);
   connect(m_helpButton, &QToolButton::clicked, this, [this] { OnHelp(); });
 

@@ -367,6 +367,13 @@ Status Database::Restore(const std::string& master_copy, const std::string& xref
   return s.ok() ? reopened : s;
 }
 
+Status Database::Sync() {
+  if (!is_open()) return Status::InvalidArgument("no database open");
+  Status s = impl_->mst.Sync();
+  if (s.ok()) s = impl_->xrf.Sync();
+  return s;
+}
+
 Result<ControlRecord> Database::ReadControl() {
   if (!is_open()) return Status::InvalidArgument("no database open");
   return impl_->ReadControl();

@@ -130,6 +130,9 @@ class Database {
   // files); its record locks are released.  The copies are not removed.
   Status Restore(const std::string& master_copy, const std::string& xref_copy);
 
+  // Puts every write made so far on disk (both files).
+  Status Sync();
+
   // Counts per state over 1..next_mfn-1.
   Result<DatabaseStats> Stats();
 

@@ -61,7 +61,8 @@ ScanResult ScanImages(PosixFile& mst, uint64_t limit, int64_t max_mfn) {
     }
     if (s.ok()) {
       if (static_cast<size_t>(info.mfn) >= r.latest.size()) {
-        r.latest.resize(static_cast<size_t>(std::min<int64_t>(int64_t{info.mfn} + 1024, max_mfn + 1)));
+        r.latest.resize(
+            static_cast<size_t>(std::min<int64_t>(int64_t{info.mfn} + 1024, max_mfn + 1)));
       }
       r.latest[info.mfn] =
           ImageRef{pos, rec.status == RecordStatus::kLogicallyDeleted, info.sequence};
@@ -227,7 +228,8 @@ Status DatabaseChecker::RebuildXrefAlone(CheckReport* report) {
   for (int32_t mfn = 1; mfn < ctl.next_mfn; ++mfn) {
     XrefEntry old;
     XrefState old_state = d.xrf.is_open() ? d.ReadEntry(mfn, &old) : XrefState::kUnused;
-    const char* old_raw = d.xrf.is_open() ? d.xrf.View(XrfEntryOffset(mfn), kXrfEntrySize) : nullptr;
+    const char* old_raw =
+        d.xrf.is_open() ? d.xrf.View(XrfEntryOffset(mfn), kXrfEntrySize) : nullptr;
     char* slot = xrf.data() + XrfEntryOffset(mfn);
     const ImageRef latest =
         static_cast<size_t>(mfn) < scan.latest.size() ? scan.latest[mfn] : ImageRef{};
@@ -243,7 +245,8 @@ Status DatabaseChecker::RebuildXrefAlone(CheckReport* report) {
       e.offset = latest.offset;
       e.flags = kXrfPresent | (latest.deleted ? kXrfDeleted : 0);
       // Keep an index mark that is already clear only when nothing changed.
-      const bool same = old_names_image && old.offset == latest.offset && !(old.flags & kXrfPending);
+      const bool same =
+          old_names_image && old.offset == latest.offset && !(old.flags & kXrfPending);
       if (!same) e.flags |= kXrfPending;
       if (old_version_lost && latest.offset < old.offset) {
         losses.push_back(who + ": its newest version" + At(old.offset) +

@@ -231,7 +231,14 @@ int32_t vardo_restore(int32_t space, const char* master_copy, const char* xref_c
 }
 
 int32_t vardo_delete_backup(int32_t space, const char* master_copy, const char* xref_copy) {
-  if (!FindSpace(space) || !master_copy || !xref_copy) return VARDO_BAD_ARGUMENT;
+  Space* s = FindSpace(space);
+  if (!s || !master_copy || !xref_copy) return VARDO_BAD_ARGUMENT;
+  // The copies are the only way back until the live files are on disk: a
+  // power cut after their removal must not lose the run's writes as well.
+  if (s->EnsureOpen()) {
+    Status synced = s->db.Sync();
+    if (!synced.ok()) return ToFacadeCode(synced);
+  }
   Status st = RemoveFile(master_copy);
   Status st2 = RemoveFile(xref_copy);
   if (st.ok()) st = st2;

@@ -108,7 +108,9 @@ int32_t vardo_backup(int32_t space, const char* master_copy, const char* xref_co
 // (vardo_delete_backup removes them).  A failure part-way leaves every record
 // at either its version in the copy or its later one, never a damaged one.
 int32_t vardo_restore(int32_t space, const char* master_copy, const char* xref_copy);
-// Removes both copies (missing ones are not an error) and syncs the folder.
+// Syncs the attached database's files, then removes both copies (missing ones
+// are not an error) and syncs the folder.  VARDO_IO, with the copies kept,
+// when the live files cannot be synced.
 int32_t vardo_delete_backup(int32_t space, const char* master_copy, const char* xref_copy);
 
 // Control record: words[0] = 0, words[1] = next MFN to assign, words[2] =

@@ -59,8 +59,7 @@ int32_t vardo_export_record(int32_t space, int32_t buffer) {
 int32_t vardo_set_export_options(int32_t space, int32_t options) {
   Space* s = FindSpace(space);
   const int32_t encodings = VARDO_EXPORT_UTF8 | VARDO_EXPORT_LATIN1 | VARDO_EXPORT_CP1252;
-  if (s == nullptr ||
-      (options & ~(VARDO_EXPORT_MARC | VARDO_EXPORT_BUFFERED | encodings)) != 0) {
+  if (s == nullptr || (options & ~(VARDO_EXPORT_MARC | VARDO_EXPORT_BUFFERED | encodings)) != 0) {
     return VARDO_BAD_ARGUMENT;
   }
   const int32_t enc_bits = options & encodings;

@@ -72,7 +72,13 @@ Outcome RunWithFault(const TempDir& dir, Op op, int n, int cancel_at) {
     faults.fs().Arm(op, n, n % 2 == 0 ? ENOSPC : EIO);
     out.result = RunBatch(ctx, ui, progress, params, [&](RecordStep& step) {
       step.db.AppendField(900, "changed");
-      if (step.db.WriteRecord(true) == 0) out.reported.insert(step.mfn);
+      const int32_t rc = step.db.WriteRecord(true);
+      if (rc != 0) {
+        step.failure = rc;
+        return StepResult::kFail;
+      }
+      out.reported.insert(step.mfn);
+      step.changed = true;
       return StepResult::kNext;
     });
     out.fired = faults.fs().fired();
@@ -125,7 +131,20 @@ TEST(BatchRunOnAFailingDisk, EveryFailureLeavesTheOriginalOrEveryReportedChange)
               ASSERT_EQ(o.messages.size(), 1u);
               EXPECT_NE(o.messages[0].find(Marker(29, 3)), std::string::npos);
               for (int32_t mfn = 1; mfn <= kRecords; ++mfn) {
-                if (changed[mfn - 1]) EXPECT_TRUE(o.reported.count(mfn)) << mfn;
+                if (changed[mfn - 1]) {
+                  EXPECT_TRUE(o.reported.count(mfn)) << mfn;
+                }
+              }
+            }
+            break;
+          case RunEnd::kFailed:
+            // The failure end keeps the copies and every change it reported.
+            EXPECT_TRUE(backups_left);
+            ASSERT_EQ(o.messages.size(), 1u);
+            EXPECT_NE(o.messages[0].find(Marker(28, 5)), std::string::npos);
+            for (int32_t mfn = 1; mfn <= kRecords; ++mfn) {
+              if (changed[mfn - 1]) {
+                EXPECT_TRUE(o.reported.count(mfn)) << mfn;
               }
             }
             break;
@@ -148,7 +167,7 @@ TEST(BatchRunIndex, InvertedFileStaysAttachedThroughARunAndAfterIt) {
   TempDir dir;
   const std::string base = dir.File("cds");
   ASSERT_TRUE(testing::MakeNumberedDatabase(base, 3));
-  WriteBytes(base + ".fst", "1 0 v245\n");
+  WriteBytes(base + ".fst", "1 0 (v245/)\n");
   {
     CDbSession indexer;
     ASSERT_EQ(indexer.Open(base), 1);
@@ -181,7 +200,7 @@ TEST(BatchRunIndex, InvertedFileStaysAttachedThroughARunAndAfterIt) {
   }
   std::vector<int32_t> mfns;
   ctx.db().GetPostings(base + ".ifp", "TITLE 2", &mfns);
-  EXPECT_EQ(mfns, (std::vector<int32_t>{1, 2, 3}));
+  EXPECT_EQ(mfns, (std::vector<int32_t>{1, 2, 2, 3}));  // record 2 holds the title twice
 }
 
 TEST(ConfigWriteBackOnAFailingDisk, KeepsTheOldFileWhole) {

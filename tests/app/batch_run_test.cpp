@@ -1,6 +1,10 @@
 // The batch run frame: guards, backups, the walk, progress, cancel with
 // restore, the unread-record lines, totals, and the run's own departures.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <filesystem>
 
 #include "app/app_context.h"
 #include "app/batch_run.h"
@@ -418,6 +422,29 @@ TEST_F(BatchRunTest, RunWhoseLogCannotBeWrittenIsRefusedBeforeAnyChange) {
   EXPECT_EQ(Mst(), mst);
   EXPECT_FALSE(BackupsLeft());
   EXPECT_FALSE(progress_.shown());
+}
+
+TEST_F(BatchRunTest, LogThatCannotBeWrittenDuringTheRunEndsItAsFailed) {
+  Open(3);
+  AcceptRange("1", "3");
+  // The log already reaches the largest size a file may have: it opens, but
+  // no line can be added to it, while the database can still grow.
+  const rlim_t limit = std::filesystem::file_size(dir_.File("cds.mst")) + 100000;
+  testing::WriteBytes(dir_.File("brmlog.txt"), std::string(limit, 'x'));
+  struct rlimit old;
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+  ::signal(SIGXFSZ, SIG_IGN);
+  struct rlimit cut = {limit, old.rlim_max};
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &cut), 0);
+  BatchRunResult r = RunBatch(ctx_, ui_, progress_, Params(), AddField);
+  ::setrlimit(RLIMIT_FSIZE, &old);
+  ::signal(SIGXFSZ, SIG_DFL);
+  EXPECT_EQ(r.end, RunEnd::kFailed);
+  EXPECT_EQ(r.failed_mfn, 0);
+  EXPECT_TRUE(Exists(dir_.File("cds.ms~")));
+  ASSERT_EQ(ui_.messages().size(), 1u);
+  EXPECT_EQ(ui_.messages()[0].rfind(dir_.File("brmlog.txt") + "\n" + Marker(28, 8), 0), 0u)
+      << ui_.messages()[0];
 }
 
 TEST(RunLog, LineHasTheFourPieces) {

@@ -104,5 +104,15 @@ TEST_F(FormatCliTest, MissingDatabaseAndBadUsage) {
   EXPECT_EQ(Vardo("--from x " + Db() + " v1").code, 2);
 }
 
+TEST_F(FormatCliTest, NpostWithoutADatabaseNameCountsInTheDatabasesOwnInvertedFile) {
+  std::ofstream(dir_.File("books.fst")) << "1 0 v245^a\n";
+  const std::string invert =
+      std::string(std::getenv("VARDO_BIN")) + " invert " + Db() + " >/dev/null 2>&1";
+  ASSERT_EQ(std::system(invert.c_str()), 0);
+  Run r = Vardo(Db() + " 'f(npost(v245^a),1,0)'");
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out, "1\n1\n");  // the deleted record is neither indexed nor formatted
+}
+
 }  // namespace
 }  // namespace vardo

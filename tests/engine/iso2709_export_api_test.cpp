@@ -119,7 +119,9 @@ TEST_F(ExportApiTest, WithoutAnExportFileOrWithBadHandlesNothingIsWritten) {
   ASSERT_EQ(vardo_set_export_file(space_, P("x.iso").c_str()), VARDO_OK);
   EXPECT_EQ(vardo_export_record(space_, 16), VARDO_BAD_ARGUMENT);
   EXPECT_EQ(vardo_export_record(space_, 5), VARDO_BAD_ARGUMENT);  // never filled
-  EXPECT_EQ(vardo_set_export_options(space_, 4), VARDO_BAD_ARGUMENT);
+  EXPECT_EQ(vardo_set_export_options(space_, 32), VARDO_BAD_ARGUMENT);
+  EXPECT_EQ(vardo_set_export_options(space_, VARDO_EXPORT_UTF8 | VARDO_EXPORT_LATIN1),
+            VARDO_BAD_ARGUMENT);
 }
 
 TEST_F(ExportApiTest, RecordAbove99999BytesIsRefusedWithItsOwnCode) {

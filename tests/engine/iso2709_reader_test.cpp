@@ -254,7 +254,7 @@ TEST(Iso2709ReaderTest, IdentifierLengthZeroMeansNoSubfieldsEvenInMarcMode) {
 
 TEST(Iso2709ReaderTest, LeaderCodesAreKeptInTheLeaderFieldAndWrittenAgain) {
   std::string img = Image(Rec(1), Layout::kMarc);
-  img.replace(6, 4, "am a");
+  img.replace(6, 4, "am  ");
   img.replace(17, 3, " a ");
   Outcome o = ReadAll(img, Layout::kMarc);
   ASSERT_EQ(o.records.size(), 1u);

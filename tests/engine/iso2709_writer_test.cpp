@@ -23,8 +23,9 @@ Record Make(std::initializer_list<Field> fields, RecordStatus status = RecordSta
   return r;
 }
 
-std::string Write(Layout layout, const Record& r, int* skipped = nullptr) {
-  Iso2709Writer w(layout);
+std::string Write(Layout layout, const Record& r, int* skipped = nullptr,
+                  TextDecoder::Encoding encoding = TextDecoder::Encoding::kCp850) {
+  Iso2709Writer w(layout, encoding);
   std::string out;
   Status s = w.Append(r, &out, skipped);
   EXPECT_TRUE(s.ok()) << s.ToString();
@@ -139,7 +140,13 @@ TEST(Iso2709WriterTest, LeaderFieldSuppliesImplementationCodesAndIsNotAField) {
   const std::string out =
       Write(Layout::kMarc, Make({{kLeaderTag, leader}, {245, "10^aT"}}), &skipped);
   EXPECT_EQ(skipped, 0);
-  EXPECT_EQ(out.substr(5, 7), "nam a22");  // status is ours; codes 6..9 from the field
+  // Status is ours, codes 6..8 come from the field; 9 says the texts' coding,
+  // which is the writer's: blank for the stored bytes, 'a' for UTF-8.
+  EXPECT_EQ(out.substr(5, 7), "nam  22");
+  EXPECT_EQ(Write(Layout::kMarc, Make({{kLeaderTag, leader}, {245, "10^a\x82"}}), &skipped,
+                  TextDecoder::Encoding::kUtf8)
+                .substr(5, 7),
+            "nam a22");
   EXPECT_EQ(out.substr(17, 7), " a 4500");
   // A field of that tag that is no leader is just an unwritable field.
   Write(Layout::kMarc, Make({{kLeaderTag, "short"}, {245, "10^aT"}}), &skipped);
@@ -151,8 +158,32 @@ TEST(Iso2709WriterTest, LeaderFieldSuppliesImplementationCodesAndIsNotAField) {
                                                        "00000n\x1D"
                                                        "m\x1F"
                                                        "a0000000\x01  4500"}}));
-  EXPECT_EQ(odd.substr(6, 4), " m a");
+  EXPECT_EQ(odd.substr(6, 4), " m  ");
   EXPECT_EQ(odd.substr(17, 3), "   ");
+}
+
+TEST(Iso2709WriterTest, TextsAreWrittenInTheChosenEncodingWithLengthsInItsBytes) {
+  using E = TextDecoder::Encoding;
+  // CP850: e acute, f with hook (Windows-1252 has it, Latin-1 not), a box corner.
+  const std::string stored = "\x82\x9F\xDA";
+  const struct {
+    E encoding;
+    std::string text;
+    int64_t substituted;
+  } cases[] = {{E::kCp850, stored, 0},
+               {E::kUtf8, "\xC3\xA9\xC6\x92\xE2\x94\x8C", 0},
+               {E::kLatin1, "\xE9??", 2},
+               {E::kCp1252, "\xE9\x83?", 1}};
+  for (const auto& c : cases) {
+    Iso2709Writer w(Layout::kPlain, c.encoding);
+    std::string out;
+    ASSERT_TRUE(w.Append(Make({{10, stored}}), &out, nullptr).ok());
+    EXPECT_EQ(w.substituted(), c.substituted);
+    Record back = ReadBack(Layout::kPlain, out);
+    ASSERT_GE(back.fields.size(), 1u);
+    EXPECT_EQ(back.fields[0].text, c.text);
+    EXPECT_EQ(out[9], c.encoding == E::kUtf8 ? 'a' : ' ');
+  }
 }
 
 // --- ExportState -------------------------------------------------------------

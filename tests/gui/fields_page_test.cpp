@@ -15,6 +15,7 @@
 
 #include "app/app_context.h"
 #include "app/gui/display_text.h"
+#include "app/gui/help_icon.h"
 #include "app/gui/main_window.h"
 #include "app/scripted_ui.h"
 #include "edit/fields_page.h"
@@ -271,6 +272,8 @@ class FieldsPageTest : public QObject {
 
   void HelpOpensTheFieldsPage() {
     Start(std::make_unique<ScriptedUi>());
+    QCOMPARE(Find<QToolButton>("fieldsHelpButton")->icon().pixmap(32).toImage(),
+             HelpIcon().pixmap(32).toImage());
     Click("fieldsHelpButton");
     QVERIFY(!m_ui->calls().empty());
     QCOMPARE(m_ui->calls().back().kind, std::string("document"));

@@ -9,6 +9,7 @@
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <QToolButton>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -16,6 +17,7 @@
 #include "app/app_context.h"
 #include "app/batch_run.h"
 #include "app/gui/display_text.h"
+#include "app/gui/help_icon.h"
 #include "app/gui/main_window.h"
 #include "app/gui/progress_wnd.h"
 #include "app/scripted_ui.h"
@@ -208,6 +210,19 @@ class MainWindowTest : public QObject {
     QCOMPARE(Find<QLineEdit>("toEdit")->text(), QStringLiteral("291"));
   }
 
+  void OpeningADatabaseWritesItsNameBackAsDb() {
+    // Opened with "Open", then reopened at the next start.
+    WriteFile(Path("brm.cip"), "DATA=data/\r\nLANG=en\r\nDB=gone\r\nMSG=msg/\r\nWORK=work/\r\n");
+    Start(std::make_unique<ScriptedUi>());
+    OpenDemo();
+    QCOMPARE(ReadFile(Path("brm.cip")),
+             std::string("DATA=data/\r\nLANG=en\r\nDB=demo\r\nMSG=msg/\r\nWORK=work/\r\n"));
+    m_window.reset();
+    Start(std::make_unique<ScriptedUi>());
+    QVERIFY(m_window->OpenLastDatabase());
+    QCOMPARE(m_window->windowTitle(), QStringLiteral("demo - Bramble [en]"));
+  }
+
   void AMissingLastDatabaseIsSkippedSilently() {
     WriteFile(Path("brm.cip"), "DATA=data/\r\nLANG=en\r\nMSG=msg/\r\nDB=gone\r\n");
     Start(std::make_unique<ScriptedUi>());
@@ -250,6 +265,28 @@ class MainWindowTest : public QObject {
     QCOMPARE(Text("statusBox"), Msg(10, 6));
     QCOMPARE(TextColour("statusBox"), QColor(Qt::blue));
     QVERIFY(!Find<QPushButton>("viewListButton")->isEnabled());
+  }
+
+  void AcceptingARangeAboveTheLastMfnLoadsOnlyTheDatabase() {
+    // Typed and accepted without leaving the second edit: the set must still
+    // end at the last record, by click as by Enter.
+    for (bool by_enter : {false, true}) {
+      Start(std::make_unique<ScriptedUi>());
+      OpenDemo();
+      const int32_t last = m_ctx->db().LastMfn();
+      Find<QLineEdit>("fromEdit")->setText(QStringLiteral("1"));
+      QLineEdit* to = Find<QLineEdit>("toEdit");
+      to->setText(QStringLiteral("999999"));
+      if (by_enter) {
+        QTest::keyClick(to, Qt::Key_Return);
+      } else {
+        Click("acceptButton");
+      }
+      QVERIFY(m_ctx->selection().loaded);
+      QCOMPARE(m_ctx->selection().to, last);
+      QCOMPARE(m_ctx->selection().count, last);
+      QCOMPARE(to->text(), QString::number(last));
+    }
   }
 
   void EnterInAnEditAcceptsTheNormalisedRange() {
@@ -396,6 +433,16 @@ class MainWindowTest : public QObject {
     QVERIFY(page.size() > 12 && page.compare(page.size() - 12, 12, "BRM-home.htm") == 0);
   }
 
+  void HelpButtonsShowTheBundledHelpIcon() {
+    // The bundled drawing: a blue disc, opaque away from its question mark.
+    const QImage drawn = HelpIcon().pixmap(32).toImage();
+    QCOMPARE(qAlpha(drawn.pixel(8, 16)), 255);
+    QVERIFY(qBlue(drawn.pixel(8, 16)) > 2 * qRed(drawn.pixel(8, 16)));
+    Start(std::make_unique<ScriptedUi>());
+    for (const char* name : {"helpHomeButton", "helpRangeButton"})
+      QCOMPARE(Find<QToolButton>(name)->icon().pixmap(32).toImage(), drawn);
+  }
+
   void AHelpPageThatCannotBeOpenedShowsMessage19_7() {
     Start(std::make_unique<NoViewerUi>());
     Click("helpRangeButton");
@@ -439,6 +486,21 @@ class MainWindowTest : public QObject {
     m_window->Tabs()->setCurrentIndex(kTabCleaning);
     QCOMPARE(page->checks, 2);
     QCOMPARE(m_window->Tabs()->currentIndex(), int(kTabCleaning));
+  }
+
+  void AcceptHoldsTheUpperBoundToTheLastMfnWithoutAFocusChange() {
+    // Typed, then "Aceptar" clicked: the button takes no focus, so the edit
+    // never loses it.  The set is what the edit then shows, not 1..999999.
+    Start(std::make_unique<ScriptedUi>());
+    OpenDemo();
+    Find<QLineEdit>("fromEdit")->setText(QStringLiteral("1"));
+    Find<QLineEdit>("toEdit")->setText(QStringLiteral("999999"));
+    Click("acceptButton");
+    const int32_t last = m_ctx->db().LastMfn();
+    QVERIFY(m_ctx->selection().loaded);
+    QCOMPARE(m_ctx->selection().to, last);
+    QCOMPARE(m_ctx->selection().count, last);
+    QCOMPARE(Find<QLineEdit>("toEdit")->text(), QString::number(last));
   }
 
   void CancellingTheProgressWindowRestoresTheDatabase() {

@@ -130,9 +130,15 @@ TEST_F(IsoCliTest, EveryByteValueButTheDelimiterRoundTripsThroughTheMarcLayout) 
   std::string jsonl = "{\"fields\": [[1, " + Json(all) + "], [245, " + Json("10^a" + all) +
                       "], [300, " + Json("  " + all) + "]]}\n";
   ASSERT_NO_FATAL_FAILURE(Load("a", jsonl));
-  ASSERT_EQ(Vardo("export " + P("a") + " " + P("a.mrc") + " --marc").status, 0);
-  ASSERT_EQ(Vardo("import " + P("b") + " " + P("a.mrc") + " --marc").status, 0);
-  EXPECT_EQ(Dump("b"), Dump("a"));
+  // UTF-8 is the MARC default; the stored bytes on request.
+  for (const std::string encoding : {"utf-8", "cp850"}) {
+    const std::string db = "b" + encoding;
+    const std::string enc = encoding == "utf-8" ? "" : " --encoding " + encoding;
+    ASSERT_EQ(Vardo("export " + P("a") + " " + P("a.mrc") + " --marc" + enc).status, 0);
+    ASSERT_EQ(Vardo("import " + P(db) + " " + P("a.mrc") + " --marc --encoding " + encoding).status,
+              0);
+    EXPECT_EQ(Dump(db), Dump("a")) << encoding;
+  }
 }
 
 TEST_F(IsoCliTest, TerminatorBytesInATextAreRefusedNotWritten) {

@@ -27,6 +27,7 @@
 #include "app/gui/about_dialog.h"
 #include "app/gui/display_text.h"
 #include "app/gui/gui_messages.h"
+#include "app/gui/help_icon.h"
 #include "app/gui/languages_dialog.h"
 #include "app/record_set_selector.h"
 #include "app/ui.h"
@@ -34,6 +35,15 @@
 namespace bramble::gui {
 
 namespace {
+
+// The second edit's upper-bound rule, for the buttons that accept without
+// taking the focus from it (range mode only).
+void ClampUpperBound(AppContext& ctx, RecordSetSelector& selector) {
+  const RecordSetControls& c = selector.controls();
+  if (c.radio != SelectionMode::kRange || c.to_text.empty() || !ctx.database_open()) return;
+  const int32_t last = ctx.db().LastMfn();
+  if (ParseLeadingInt(c.to_text) > last) selector.SetToText(std::to_string(last));
+}
 
 // The colours of the status and database boxes (blue: something is there).
 const QColor kBlue(0, 0, 255);
@@ -123,7 +133,7 @@ void CMainWindow::BuildControls() {
   m_language->setObjectName(QStringLiteral("languageButton"));
   m_helpHome = new QToolButton(this);
   m_helpHome->setObjectName(QStringLiteral("helpHomeButton"));
-  m_helpHome->setText(QStringLiteral("?"));
+  m_helpHome->setIcon(HelpIcon());
   m_about = new QToolButton(this);
   m_about->setObjectName(QStringLiteral("aboutButton"));
   m_about->setIcon(style()->standardIcon(QStyle::SP_MessageBoxInformation));
@@ -181,7 +191,7 @@ void CMainWindow::BuildControls() {
   m_status->setAlignment(Qt::AlignCenter);
   m_helpRange = new QToolButton(m_mfnGroup);
   m_helpRange->setObjectName(QStringLiteral("helpRangeButton"));
-  m_helpRange->setText(QStringLiteral("?"));
+  m_helpRange->setIcon(HelpIcon());
   // The buttons of the group do not take the focus on a click: the MFN edits
   // keep it, so a click is never preceded by a second "left the edit" accept.
   for (QPushButton* b : {m_accept, m_clear, m_createSheet, m_editSheet, m_browseFile, m_viewList})
@@ -265,8 +275,16 @@ void CMainWindow::BuildControls() {
           [this] { RunSelector([this] { m_selector->SelectExternalFile(); }); });
   connect(m_radioSearch, &QRadioButton::clicked, this,
           [this] { RunSelector([this] { m_selector->SelectSearchResult(); }); });
-  connect(m_accept, &QPushButton::clicked, this,
-          [this] { RunSelector([this] { m_selector->Accept(); }); });
+  // A click on "Aceptar" (or Enter) takes no focus from the edits, so the rule
+  // of leaving the second edit (a bound above the last MFN becomes the last
+  // MFN) is applied before accepting, as the command line does: the set
+  // loaded is never wider than the database.
+  connect(m_accept, &QPushButton::clicked, this, [this] {
+    RunSelector([this] {
+      ClampUpperBound(m_ctx, *m_selector);
+      m_selector->Accept();
+    });
+  });
   connect(m_clear, &QPushButton::clicked, this,
           [this] { RunSelector([this] { m_selector->Clear(); }); });
   connect(m_createSheet, &QPushButton::clicked, this,
@@ -278,8 +296,12 @@ void CMainWindow::BuildControls() {
   connect(m_viewList, &QPushButton::clicked, this,
           [this] { RunSelector([this] { m_selector->ShowLoaded(); }); });
   for (QLineEdit* e : {m_fromEdit, m_toEdit})
-    connect(e, &QLineEdit::returnPressed, this,
-            [this] { RunSelector([this] { m_selector->EnterPressed(); }); });
+    connect(e, &QLineEdit::returnPressed, this, [this] {
+      RunSelector([this] {
+        ClampUpperBound(m_ctx, *m_selector);
+        m_selector->EnterPressed();
+      });
+    });
 }
 
 void CMainWindow::Initialise() {
@@ -444,7 +466,12 @@ void CMainWindow::OnOpen() {
   for (;;) {
     const std::optional<std::string> chosen = m_ui.OpenFile(options);
     if (!chosen) return;
-    if (OpenDatabase(*chosen)) return;
+    if (OpenDatabase(*chosen)) {
+      // DB= follows the person's choice, as LANG= does, so the next start
+      // reopens this database.  A failed write-back only loses that.
+      WriteConfigurationBack(&m_ctx.config());
+      return;
+    }
     // The file was not a usable database (message already shown): choose again.
   }
 }

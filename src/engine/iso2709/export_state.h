@@ -36,8 +36,8 @@ struct ExportState {
   ExportState& operator=(const ExportState&) = delete;
 
   // Changes apply to the records added afterwards.
-  void set_layout(iso2709::Layout layout,
-                  iso2709::TextDecoder::Encoding encoding = iso2709::TextDecoder::Encoding::kCp850) {
+  void set_layout(iso2709::Layout layout, iso2709::TextDecoder::Encoding encoding =
+                                              iso2709::TextDecoder::Encoding::kCp850) {
     substituted_before_ += writer_.substituted();
     writer_ = iso2709::Iso2709Writer(layout, encoding);
   }

@@ -174,6 +174,14 @@ Status Iso2709Reader::ParseRecord(const char* p, size_t size, Item* item) const 
       return VARDO_CORRUPT("field " + Num(k + 1) + " (tag " + tag_text +
                            ") lacks its terminator 0x1E");
     }
+    // A terminator inside a field means the field runs over a record
+    // boundary (a wrong length that happens to end on another record's
+    // terminators): no writer puts one there.
+    if (std::memchr(data + start, kFieldTerminator, length - 1) != nullptr ||
+        std::memchr(data + start, kRecordTerminator, length - 1) != nullptr) {
+      return VARDO_CORRUPT("field " + Num(k + 1) + " (tag " + tag_text +
+                           ") holds a terminator byte before its end");
+    }
     fields_end = std::max(fields_end, start + length);
     size_t tag;
     if (!ParseDigits(e, 3, &tag) || tag == 0) {
@@ -204,13 +212,13 @@ Status Iso2709Reader::ParseRecord(const char* p, size_t size, Item* item) const 
                          " bytes after its last field");
   }
   if (p[kLeaderStatus] == 'd') item->record.status = RecordStatus::kLogicallyDeleted;
-  const bool codes_blank = std::memcmp(p + 6, "    ", 4) == 0 && std::memcmp(p + 17, "   ", 3) == 0;
-  if (!codes_blank) {
-    Field leader{kLeaderTag, std::string(p, kLeaderSize)};
-    // Offset 9 names the character coding of the file's texts; they are now CP850.
-    if (!decoder_.is_identity()) leader.text[9] = ' ';
-    item->record.fields.push_back(std::move(leader));
-  }
+  Field leader{kLeaderTag, std::string(p, kLeaderSize)};
+  // Offset 9 names the character coding of the file's texts; converted, they
+  // are now CP850, so a leader whose only code was that one is not kept.
+  if (!decoder_.is_identity()) leader.text[kLeaderCharacterCoding] = ' ';
+  const bool codes_blank = std::memcmp(leader.text.data() + 6, "    ", 4) == 0 &&
+                           std::memcmp(leader.text.data() + 17, "   ", 3) == 0;
+  if (!codes_blank) item->record.fields.push_back(std::move(leader));
   return Status::Ok();
 }
 
