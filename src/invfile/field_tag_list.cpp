@@ -5,7 +5,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/record_set_selector.h"
+#include "db/leading_int.h"
 
 namespace bramble {
 
