@@ -3,6 +3,7 @@
 #include "bramble/program_pages.h"
 
 #include "edit/fields_page.h"
+#include "edit/strings_page.h"
 #include "invfile/inverted_file_page.h"
 
 namespace bramble {
@@ -11,6 +12,9 @@ gui::PageFactories ProgramPages() {
   gui::PageFactories pages;
   pages[gui::kTabFields] = [](const gui::PageEnv& env, QWidget* parent) -> gui::CTabPage* {
     return new gui::CFieldsPage(env, parent);
+  };
+  pages[gui::kTabStrings] = [](const gui::PageEnv& env, QWidget* parent) -> gui::CTabPage* {
+    return new gui::CStringsPage(env, parent);
   };
   pages[gui::kTabInvertedFile] = [](const gui::PageEnv& env, QWidget* parent) -> gui::CTabPage* {
     return new gui::CInvertedFilePage(env, parent);

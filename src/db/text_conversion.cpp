@@ -1,5 +1,7 @@
 #include "db/text_conversion.h"
 
+#include "engine/case_table.h"
+
 namespace bramble {
 
 namespace {
@@ -56,6 +58,7 @@ TextConversionState& TextConversion() {
 
 unsigned char Cp850ToCp1252(unsigned char c) { return kCp850ToCp1252[c]; }
 unsigned char Cp1252ToCp850(unsigned char c) { return kCp1252ToCp850[c]; }
+unsigned char StorageToUpper(unsigned char c) { return vardo::kUpperCase[c]; }
 
 // A zero byte is left as it is (it ends the C strings the tables were made
 // for); texts here carry their length, so bytes after it are converted too.

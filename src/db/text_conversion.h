@@ -40,4 +40,9 @@ void ToStorage(std::string& text);
 unsigned char Cp850ToCp1252(unsigned char c);
 unsigned char Cp1252ToCp850(unsigned char c);
 
+// The engine's upper case of one stored byte: its case table, the one index
+// keys and print formats use (program code reaches the engine only through
+// src/db).
+unsigned char StorageToUpper(unsigned char c);
+
 }  // namespace bramble

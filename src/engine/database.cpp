@@ -146,6 +146,20 @@ std::string Database::BasePath(const std::string& path) {
   return path;
 }
 
+// The engine names its files in lower case, but a database copied from a
+// system that does not keep the case of names may arrive as NAME.MST and
+// NAME.XRF: the master file's name, as given or as found on disk, decides the
+// case of both, so such a database opens by the names it has.
+void Database::ChooseFileNames(const std::string& path) {
+  bool upper = path.size() > 4 && path.compare(path.size() - 4, 4, ".MST") == 0;
+  if (!upper && !(path.size() > 4 && path.compare(path.size() - 4, 4, ".mst") == 0)) {
+    struct stat st;
+    upper = ::stat((base_ + ".mst").c_str(), &st) != 0 && ::stat((base_ + ".MST").c_str(), &st) == 0;
+  }
+  mst_path_ = base_ + (upper ? ".MST" : ".mst");
+  xrf_path_ = base_ + (upper ? ".XRF" : ".xrf");
+}
+
 bool Database::is_open() const { return impl_->mst.is_open(); }
 
 void Database::Close() {
@@ -181,11 +195,12 @@ Status Database::Open(const std::string& path, bool read_only) {
   xref_rebuilt_entries_ = -1;
   base_ = BasePath(path);
   if (base_.empty()) return Status::InvalidArgument("empty database path");
+  ChooseFileNames(path);
   Impl& d = *impl_;
   d.read_only = read_only;
   Status s;
   for (int attempt = 0;; ++attempt) {
-    s = read_only ? d.mst.OpenReadOnly(base_ + ".mst") : d.mst.Open(base_ + ".mst", false);
+    s = read_only ? d.mst.OpenReadOnly(mst_path_) : d.mst.Open(mst_path_, false);
     if (!s.ok()) return s;
     // A shared lock on the session byte keeps compaction, restores and
     // rebuilds away while we are open.  Those hold it only for their run, so
@@ -195,7 +210,7 @@ Status Database::Open(const std::string& path, bool read_only) {
       Close();
       return s.IsBusy() ? Status::Busy(base_ + " is being compacted, restored or repaired") : s;
     }
-    if (StillNamed(d.mst.fd(), base_ + ".mst")) break;
+    if (StillNamed(d.mst.fd(), mst_path_)) break;
     Close();
     if (attempt == 5) return Status::Busy(base_ + ".mst keeps being replaced");
   }
@@ -204,7 +219,7 @@ Status Database::Open(const std::string& path, bool read_only) {
     Close();
     return c.status();
   }
-  s = read_only ? d.xrf.OpenReadOnly(base_ + ".xrf") : d.xrf.Open(base_ + ".xrf", true);
+  s = read_only ? d.xrf.OpenReadOnly(xrf_path_) : d.xrf.Open(xrf_path_, true);
   if (!s.ok() && !(read_only && s.IsNotFound())) {
     Close();
     return s;
@@ -249,11 +264,12 @@ Status Database::Create(const std::string& path) {
   Close();
   base_ = BasePath(path);
   if (base_.empty()) return Status::InvalidArgument("empty database path");
+  ChooseFileNames(path);
   // Existing files are replaced only when no session has them open: an open
   // session would go on writing to unlinked files.  The exclusive session
   // lock on the old master file is held until the new files are in place.
   PosixFile old;
-  if (old.Open(base_ + ".mst", false).ok()) {
+  if (old.Open(mst_path_, false).ok()) {
     Status s = old.Lock(kSessionLockByte, 1, true, 0);
     if (s.IsBusy()) {
       return Status::InUse(base_ + " cannot be created anew: other sessions have it open; close " +
@@ -272,8 +288,8 @@ Status Database::Create(const std::string& path) {
   // The cross-reference file goes first: a crash between the two leaves the
   // old master file with a cross-reference file of another generation, which
   // the next open rebuilds.
-  Status s = ReplaceFile(base_ + ".xrf", std::string(xh, kXrfHeaderSize));
-  if (s.ok()) s = ReplaceFile(base_ + ".mst", std::string(ctl, kControlSize));
+  Status s = ReplaceFile(xrf_path_, std::string(xh, kXrfHeaderSize));
+  if (s.ok()) s = ReplaceFile(mst_path_, std::string(ctl, kControlSize));
   old.Close();
   if (!s.ok()) return s;
   return Open(base_);
@@ -292,8 +308,8 @@ Status Database::Backup(const std::string& master_copy, const std::string& xref_
   // copies taken under it belong together.
   Status s = d.LockHeader();
   if (!s.ok()) return s;
-  s = CopyFile(base_ + ".mst", master_copy);
-  if (s.ok()) s = CopyFile(base_ + ".xrf", xref_copy);
+  s = CopyFile(mst_path_, master_copy);
+  if (s.ok()) s = CopyFile(xrf_path_, xref_copy);
   d.UnlockHeader();
   if (s.ok()) s = SyncFolderOf(master_copy);
   if (s.ok()) s = SyncFolderOf(xref_copy);

@@ -76,6 +76,10 @@ class Database {
   void Close();
   bool is_open() const;
   const std::string& base_path() const { return base_; }
+  // The master and cross-reference files' paths: base_path() + ".mst" /
+  // ".xrf", or ".MST" / ".XRF" for a database whose files are named so.
+  const std::string& mst_path() const { return mst_path_; }
+  const std::string& xrf_path() const { return xrf_path_; }
 
   // Multi-user record locking (see VARDO_OPTION_MULTI_USER); default on.
   void set_record_locking(bool on) { record_locking_ = on; }
@@ -140,7 +144,11 @@ class Database {
   friend class DatabaseChecker;
   struct Impl;
   std::unique_ptr<Impl> impl_;
+  void ChooseFileNames(const std::string& path);
+
   std::string base_;
+  std::string mst_path_;
+  std::string xrf_path_;
   bool record_locking_ = true;
   int lock_timeout_ms_ = 3000;
   int64_t xref_rebuilt_entries_ = -1;

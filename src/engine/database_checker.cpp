@@ -271,11 +271,11 @@ Status DatabaseChecker::RebuildXrefAlone(CheckReport* report) {
   if (!control_ok || ctl.end_offset != c->end_offset || ctl.next_mfn != c->next_mfn) {
     s = d.WriteControl(ctl, gen);
   }
-  if (s.ok()) s = ReplaceFile(db_->base_path() + ".xrf", xrf);
+  if (s.ok()) s = ReplaceFile(db_->xrf_path(), xrf);
   if (s.ok()) {
     d.generation = gen;
     d.held.clear();  // the new file carries no locks
-    s = d.xrf.Open(db_->base_path() + ".xrf", false);
+    s = d.xrf.Open(db_->xrf_path(), false);
   }
   d.UnlockHeader();
   if (report) {
@@ -356,8 +356,8 @@ Status DatabaseChecker::Compact(bool purge, CompactResult* result) {
   // The master file's rename is the commit point: before it the old database
   // is intact; after it, an old cross-reference file no longer matches the
   // generation and is rebuilt when the database is next opened.
-  s = ReplaceFile(base + ".mst", mst);
-  if (s.ok()) s = ReplaceFile(base + ".xrf", xrf);
+  s = ReplaceFile(db_->mst_path(), mst);
+  if (s.ok()) s = ReplaceFile(db_->xrf_path(), xrf);
   result->bytes_before = *size;
   result->bytes_after = mst.size();
   d.UnlockHeader();

@@ -392,3 +392,35 @@ TEST_F(StoreTest, MasterFileFromAnotherGenerationGetsItsCrossReferenceRebuilt) {
 
 }  // namespace
 }  // namespace vardo
+
+namespace vardo {
+namespace {
+
+// A database copied from a system that does not keep the case of names.
+TEST_F(StoreTest, DatabaseNamedInUpperCaseOpensByTheNamesOnDisk) {
+  const int32_t mfn = Append(MakeRecord({{245, "^aUpper"}}));
+  db_.Close();
+  namespace fs = std::filesystem;
+  fs::rename(Base() + ".mst", dir_.File("DB.MST"));
+  fs::rename(Base() + ".xrf", dir_.File("DB.XRF"));
+  for (const std::string& given : {dir_.File("DB.MST"), dir_.File("DB")}) {
+    SCOPED_TRACE(given);
+    Database db;
+    ASSERT_OK(db.Open(given));
+    Database::ReadResult rr;
+    ASSERT_OK(db.Read(mfn, false, &rr));
+    ASSERT_EQ(rr.record.fields.size(), 1u);
+    Record r = MakeRecord({{245, "^aChanged"}});
+    r.mfn = mfn;
+    ASSERT_OK(db.Write(&r, true));
+    CheckReport report;
+    EXPECT_OK(DatabaseChecker(&db).Check(&report));
+    EXPECT_TRUE(report.problems.empty());
+  }
+  // Nothing was made under the lower-case names.
+  EXPECT_FALSE(fs::exists(Base() + ".mst"));
+  EXPECT_FALSE(fs::exists(Base() + ".xrf"));
+}
+
+}  // namespace
+}  // namespace vardo

@@ -1,0 +1,388 @@
+#include "edit/string_run.h"
+
+#include <algorithm>
+
+#include "app/app_context.h"
+#include "app/record_editor.h"
+#include "app/run_log.h"
+#include "app/ui.h"
+#include "db/db_session.h"
+#include "db/text_conversion.h"
+#include "edit/field_text.h"
+#include "edit/string_lists.h"
+
+namespace bramble {
+namespace {
+
+std::string Num(int32_t v) { return std::to_string(v); }
+
+std::string Pair(const std::string& label, const std::string& value) {
+  return " " + label + ":  " + value;
+}
+
+std::string Display(std::string text) {
+  ToDisplay(text);
+  return text;
+}
+
+std::string Stored(std::string text) {
+  ToStorage(text);
+  return text;
+}
+
+// Each value once, in the order first named.
+template <typename T>
+std::vector<T> FirstOfEach(const std::vector<T>& list) {
+  std::vector<T> out;
+  for (const T& v : list) {
+    if (std::find(out.begin(), out.end(), v) == out.end()) out.push_back(v);
+  }
+  return out;
+}
+
+bool UsesValue(StringOperation op) {
+  return op != StringOperation::kDelete && op != StringOperation::kDeletePos;
+}
+
+}  // namespace
+
+bool IsSearchOperation(StringOperation op) {
+  return static_cast<int>(op) <= static_cast<int>(StringOperation::kDelete);
+}
+
+MessageId StringOperationLabel(StringOperation op) { return MessageId{13, static_cast<int>(op)}; }
+
+std::string FitToWidth(std::string value, int32_t width) {
+  value.resize(width > 0 ? static_cast<size_t>(width) : 0, ' ');
+  return value;
+}
+
+StringRun::StringRun(const AppContext& ctx, const StringRequest& request)
+    : ctx_(ctx),
+      op_(request.operation),
+      tags_(FirstOfEach(ParseNumberList(request.tag_text))),
+      occs_(FirstOfEach(ParseNumberList(request.occ_text))),
+      codes_(FirstOfEach(ParseCodeList(request.sub_text))),
+      tag_text_(request.tag_text),
+      occ_text_(request.occ_text),
+      sub_text_(request.sub_text),
+      search_display_(request.search),
+      value_format_(Stored(request.value)),
+      value_stored_(Stored(request.value)),
+      value_is_format_(request.value_is_format),
+      from_pos_(request.from_pos),
+      to_pos_(request.to_pos),
+      prompt_(request.prompt),
+      first_only_(request.first_only) {
+  if (op_ == StringOperation::kReplace && request.value.empty()) op_ = StringOperation::kDelete;
+  if (IsSearchOperation(op_)) {
+    matcher_.Compile(Stored(request.search), request.regex, request.whole_word, request.match_case,
+                     nullptr, nullptr);
+  }
+}
+
+std::string StringRun::Msg(int row, int col) const { return ctx_.Msg(row, col); }
+
+bool StringRun::Deletes() const {
+  return op_ == StringOperation::kDelete || op_ == StringOperation::kDeletePos;
+}
+
+StepResult StringRun::Work(RecordStep& step) {
+  RecordEditor editor(ctx_, step);
+  // The output of a format is stored bytes already: it goes in unconverted.
+  std::string value = value_stored_;
+  if (value_is_format_ && UsesValue(op_)) {
+    if (step.db.RunFormat(value_format_, &value) < 0) {
+      step.ui.Message(value, kStringsCaption, Buttons::kOk, Icon::kError);
+      step.db.UnlockRecord();
+      return StepResult::kStop;
+    }
+  }
+  if (op_ == StringOperation::kReplacePos) value = FitToWidth(value, to_pos_ - from_pos_ + 1);
+  // An empty print-format output inserts nothing; for a replace it would
+  // delete, which this record's value did not ask for in so many words.
+  if (UsesValue(op_) && value.empty()) return StepResult::kNext;
+
+  for (int32_t tag : tags_) {
+    if (tag <= 0) continue;
+    const int32_t n = step.db.OccCount(tag);
+    std::vector<int32_t> visit = occs_;
+    if (visit.empty()) {
+      for (int32_t k = 1; k <= n; ++k) visit.push_back(k);
+    }
+    std::vector<int32_t> deleted;  // original numbers of occurrences removed
+    for (int32_t k : visit) {
+      if (k < 1 || k > n) continue;
+      const int32_t pos = k - static_cast<int32_t>(std::count_if(deleted.begin(), deleted.end(),
+                                                                 [k](int32_t d) { return d < k; }));
+      std::string text;
+      if (step.db.GetFieldRaw(tag, pos, &text) <= 0) continue;
+      const std::string original = text;
+      bool failed = false;
+      const Edit edit = EditOccurrence(step, tag, k, value, text, &failed);
+      if (!failed && text != original &&
+          Commit(step, editor, tag, pos, k, value, std::move(text))) {
+        deleted.push_back(k);
+      }
+      if (edit == Edit::kCancel) return Done(step, editor, editor.Stop());
+    }
+  }
+  // The record's only write, which also releases the lock: the prompt asked
+  // before each change went into the buffer, so everything waiting was
+  // accepted.
+  return Done(step, editor, editor.Finish());
+}
+
+StepResult StringRun::Done(RecordStep& step, RecordEditor& editor, StepResult result) {
+  changes_ += editor.changes_written();
+  if (step.changed) ++records_changed_;
+  return result;
+}
+
+std::vector<StringRun::Scope> StringRun::Scopes(const std::string& text) const {
+  std::vector<Scope> all;
+  size_t mark = text.find('^');
+  if (mark == std::string::npos) {
+    if (codes_.empty()) all.push_back(Scope{0, text.size(), 0});
+    return all;
+  }
+  while (mark != std::string::npos) {
+    // A bare "^" (at the end, or before another "^") opens no subfield.
+    if (mark + 1 >= text.size() || text[mark + 1] == '^') {
+      mark = text.find('^', mark + 1);
+      continue;
+    }
+    const size_t begin = mark + 2;
+    size_t end = text.find('^', begin);
+    if (end == std::string::npos) end = text.size();
+    all.push_back(Scope{std::min(begin, text.size()), end, text[mark + 1]});
+    mark = end == text.size() ? std::string::npos : end;
+  }
+  if (codes_.empty()) return all;
+  std::vector<Scope> listed;
+  for (unsigned char code : codes_) {
+    for (const Scope& s : all) {
+      if (static_cast<unsigned char>(s.code) == code) listed.push_back(s);
+    }
+  }
+  return listed;
+}
+
+StringRun::Edit StringRun::EditOccurrence(RecordStep& step, int32_t tag, int32_t k,
+                                          const std::string& value, std::string& text,
+                                          bool* failed) {
+  std::vector<Scope> scopes = Scopes(text);
+  if (IsSearchOperation(op_)) {
+    for (size_t i = 0; i < scopes.size(); ++i) {
+      if (SearchScope(step, tag, k, value, text, scopes, i, failed) == Edit::kCancel) {
+        return Edit::kCancel;
+      }
+      if (*failed) return Edit::kDone;
+    }
+    return Edit::kDone;
+  }
+  const std::string original = text;
+  for (size_t i = 0; i < scopes.size(); ++i) ApplyPositions(value, text, scopes, i);
+  if (!prompt_ || text == original) return Edit::kDone;
+  const int answer = step.ui.Confirm(Display(text), 0, 0, std::string());
+  if (answer > 0) return Edit::kDone;
+  // No leaves the occurrence as it was; Cancel as well (it was not accepted).
+  text = original;
+  return answer < 0 ? Edit::kCancel : Edit::kDone;
+}
+
+StringRun::Edit StringRun::SearchScope(RecordStep& step, int32_t tag, int32_t k,
+                                       const std::string& value, std::string& text,
+                                       std::vector<Scope>& scopes, size_t index, bool* failed) {
+  Scope& scope = scopes[index];
+  size_t from = scope.begin;
+  for (;;) {
+    const StringMatch m = matcher_.Find(text, scope.begin, scope.end, from);
+    if (m.kind == StringMatch::kNone) return Edit::kDone;
+    if (m.kind == StringMatch::kError) {
+      // The occurrence is left as it was: a pattern that cannot finish on
+      // this text would leave its matches half done.
+      step.log.Append(Msg(label().row, label().col) + ": " + Num(step.mfn) +
+                      Pair(Msg(12, 2), Num(tag)) + Pair(Msg(12, 3), Num(k)) + " " + Msg(33, 4) +
+                      ":  " + m.error);
+      *failed = true;
+      return Edit::kDone;
+    }
+    const size_t match_end = m.start + m.length;
+    size_t resume = match_end;
+    bool apply = true;
+    if (prompt_) {
+      std::string info = Msg(8, 6) + ": " + Num(step.mfn) + "\n";
+      if (scope.code != 0) {
+        info += Msg(8, 7) + ": " + Display(std::string(1, scope.code)) + "\n";
+      }
+      info += Msg(8, 8) + ": " + Num(k);
+      const int answer = step.ui.Confirm(Display(text), static_cast<int>(m.start),
+                                         static_cast<int>(match_end), info);
+      if (answer < 0) return Edit::kCancel;
+      apply = answer > 0;
+    }
+    if (apply) {
+      const size_t before = text.size();
+      switch (op_) {
+        case StringOperation::kInsertAfter:
+          text.insert(match_end, value);
+          resume = match_end + value.size();
+          break;
+        case StringOperation::kInsertBefore:
+          text.insert(m.start, value);
+          resume = match_end + value.size();
+          break;
+        case StringOperation::kReplace: {
+          const std::string with = matcher_.Expand(value, text);
+          text.replace(m.start, m.length, with);
+          resume = m.start + with.size();
+          break;
+        }
+        default:  // kDelete
+          text.erase(m.start, m.length);
+          resume = m.start;
+          break;
+      }
+      const size_t grown = text.size() - before;  // modulo arithmetic: shrinking works too
+      scope.end += grown;
+      for (size_t j = 0; j < scopes.size(); ++j) {
+        if (j != index && scopes[j].begin > scope.begin) {
+          scopes[j].begin += grown;
+          scopes[j].end += grown;
+        }
+      }
+    }
+    if (first_only_) return Edit::kDone;
+    // An empty match applied or not: step over one byte of the text as it was.
+    if (m.length == 0) ++resume;
+    if (resume > scope.end) return Edit::kDone;
+    from = resume;
+  }
+}
+
+void StringRun::ApplyPositions(const std::string& value, std::string& text,
+                               std::vector<Scope>& scopes, size_t index) const {
+  Scope& scope = scopes[index];
+  const size_t length = scope.end - scope.begin;
+  const size_t before = text.size();
+  const size_t from = static_cast<size_t>(std::max(from_pos_, 1));
+  const size_t to = static_cast<size_t>(std::max(to_pos_, 0));
+  switch (op_) {
+    case StringOperation::kInsertAfterPos:
+      text.insert(scope.begin + std::min(from, length), value);
+      break;
+    case StringOperation::kInsertBeforePos:
+      text.insert(scope.begin + std::min(from - 1, length), value);
+      break;
+    default: {  // replace or delete positions from..to, cut at the scope's end
+      const size_t first = from - 1;
+      const size_t last = std::min(to, length);
+      if (first >= length || last <= first) return;
+      if (op_ == StringOperation::kReplacePos) {
+        text.replace(scope.begin + first, last - first, value);
+      } else {
+        text.erase(scope.begin + first, last - first);
+      }
+      break;
+    }
+  }
+  const size_t grown = text.size() - before;
+  scope.end += grown;
+  for (size_t j = 0; j < scopes.size(); ++j) {
+    if (j != index && scopes[j].begin > scope.begin) {
+      scopes[j].begin += grown;
+      scopes[j].end += grown;
+    }
+  }
+}
+
+bool StringRun::Commit(RecordStep& step, RecordEditor& editor, int32_t tag, int32_t pos, int32_t k,
+                       const std::string& value, std::string text) {
+  std::string line = LogLine(step.mfn, tag, k, value);
+  if (Deletes()) {
+    text = RemoveEmptySubfields(text);
+    if (text.empty()) return editor.Changed(step.db.DeleteField(tag, pos), std::move(line));
+  }
+  editor.Changed(step.db.ReplaceOccRaw(tag, pos, text), std::move(line));
+  return false;
+}
+
+std::string StringRun::LogLine(int32_t mfn, int32_t tag, int32_t k,
+                               const std::string& value) const {
+  const StringOperation op = op_;
+  std::string line = Msg(label().row, label().col) + ": " + Num(mfn);
+  if (op == StringOperation::kInsertAfter || op == StringOperation::kInsertBefore) {
+    return line + Pair(Msg(12, 2), tag_text_) + Pair(Msg(12, 4), sub_text_) +
+           Pair(Msg(12, 3), occ_text_) + Pair(Msg(14, 1), search_display_) +
+           Pair(Msg(12, 5), Display(value));
+  }
+  line += Pair(Msg(12, 2), Num(tag)) + Pair(Msg(12, 3), Num(k));
+  if (op == StringOperation::kReplace) {
+    line += Pair(Msg(14, 1), search_display_) + Pair(Msg(12, 5), Display(value));
+  }
+  return line;
+}
+
+StringRunOutcome RunStringOperation(AppContext& ctx, Ui& ui, Progress& progress,
+                                    const StringRequest& request) {
+  StringRunOutcome outcome;
+  auto refuse = [&](const std::string& text, StringFocus focus, Icon icon) {
+    ui.Message(text, kStringsCaption, Buttons::kOk, icon);
+    outcome.refused = true;
+    outcome.focus = focus;
+    return outcome;
+  };
+  if (!ctx.database_open()) return refuse(ctx.Msg(10, 2), StringFocus::kNone, Icon::kWarning);
+  if (!ctx.selection().loaded) return refuse(ctx.Msg(5, 4), StringFocus::kNone, Icon::kWarning);
+  if (request.tag_text.empty()) return refuse(ctx.Msg(18, 8), StringFocus::kTag, Icon::kWarning);
+
+  StringRequest req = request;
+  const StringOperation op = req.operation;
+  if (IsSearchOperation(op) && req.search.empty()) {
+    return refuse(ctx.Msg(17, 7), StringFocus::kSearch, Icon::kWarning);
+  }
+  if (!IsSearchOperation(op)) {
+    if (op != StringOperation::kDeletePos && req.value.empty()) {
+      return refuse(ctx.Msg(17, 8), StringFocus::kValue, Icon::kWarning);
+    }
+    if (req.from_pos < 1 || (op >= StringOperation::kReplacePos && req.to_pos < 1)) {
+      return refuse(ctx.Msg(14, 8), StringFocus::kFromPos, Icon::kWarning);
+    }
+  }
+  if (IsSearchOperation(op) && req.regex) {
+    StringMatcher check;
+    std::string error;
+    int position = 0;
+    if (!check.Compile(Stored(req.search), true, req.whole_word, req.match_case, &error,
+                       &position)) {
+      return refuse(ctx.Msg(33, 2) + ": " + error + "\n" + ctx.Msg(33, 3) + ": " + Num(position),
+                    StringFocus::kSearch, Icon::kError);
+    }
+  }
+  const bool takes_value = op != StringOperation::kDelete && op != StringOperation::kDeletePos &&
+                           !(op == StringOperation::kReplace && req.value.empty());
+  if (req.value_is_format && takes_value) {
+    std::string trial;
+    if (ctx.db().RunFormat(Stored(req.value), &trial) < 0) {
+      return refuse(trial, StringFocus::kValue, Icon::kError);
+    }
+  }
+  // The literal value is fitted once; a format's output is fitted per record.
+  if (op == StringOperation::kReplacePos && !req.value_is_format) {
+    req.value = FitToWidth(req.value, req.to_pos - req.from_pos + 1);
+    outcome.fitted_value = req.value;
+  }
+
+  StringRun run(ctx, req);
+  BatchRunParams params;
+  params.label = run.label();
+  params.read_policy = ReadPolicy::kLockedOnce;
+  params.skip_guards = true;
+  params.keep_backups_on_stop = true;
+  outcome.batch =
+      RunBatch(ctx, ui, progress, params, [&run](RecordStep& step) { return run.Work(step); });
+  return outcome;
+}
+
+}  // namespace bramble
