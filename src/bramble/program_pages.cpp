@@ -6,6 +6,7 @@
 #include "clean/utilities_page.h"
 #include "edit/fields_page.h"
 #include "edit/strings_page.h"
+#include "invfile/inverted_file_page.h"
 #include "params/parameter_page.h"
 
 namespace bramble {
@@ -26,6 +27,9 @@ gui::PageFactories ProgramPages() {
   };
   pages[gui::kTabParameters] = [](const gui::PageEnv& env, QWidget* parent) -> gui::CTabPage* {
     return new gui::CParameterPage(env, parent);
+  };
+  pages[gui::kTabInvertedFile] = [](const gui::PageEnv& env, QWidget* parent) -> gui::CTabPage* {
+    return new gui::CInvertedFilePage(env, parent);
   };
   return pages;
 }

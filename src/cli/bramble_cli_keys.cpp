@@ -1,0 +1,90 @@
+// `bramble-cli keys list|generate`: groups 1 and 2 of the inverted-file page
+// without the window.
+//
+//   keys list --ifp FILE [--from KEY] [--to KEY]
+//       the keys from..to of FILE (an ".ifp", or its database's path) posted
+//       in more than one record, with their MFNs; no --db needed.
+//   keys generate --expr FORMAT [--ifp FILE]
+//       the key expression run over the record set of --db; keys posted more
+//       than once in FILE, or in the database's own inverted file without it.
+// The listing is printed as the text display shows it.  Texts on the command
+// line are UTF-8 and become display-form bytes before they reach the run;
+// range keys are upper-cased as the page's boxes do.  Exit status: 0 listed,
+// 1 refused or failed, 3 cancelled (Ctrl-C).
+#include <CLI/CLI.hpp>
+
+#include <string>
+
+#include "app/app_context.h"
+#include "app/cli_ui.h"
+#include "cli/bramble_cli_command.h"
+#include "invfile/key_generation.h"
+#include "invfile/key_listing.h"
+
+namespace bramble {
+namespace {
+
+int ExitStatusOfListing(ListingEnd end) {
+  switch (end) {
+    case ListingEnd::kCompleted:
+      return kCliOk;
+    case ListingEnd::kCancelled:
+      return kCliCancelled;
+    case ListingEnd::kRefused:
+    case ListingEnd::kFailed:
+      break;
+  }
+  return kCliFailed;
+}
+
+class KeysCommand final : public CliCommand {
+ public:
+  const char* Name() const override { return "keys"; }
+  const char* Summary() const override {
+    return "list the keys of an inverted file, or generate keys with a format (as the "
+           "Inverted File page)";
+  }
+
+  void AddOptions(CLI::App& sub) override {
+    sub.require_subcommand(1);
+    list_ = sub.add_subcommand("list", "keys posted in more than one record, with their MFNs");
+    list_->add_option("--ifp", list_ifp_, "the inverted file (.ifp)")->required();
+    list_->add_option("--from", from_, "first key (default \"!\")");
+    list_->add_option("--to", to_, "last key (default \"ZZZZZZZ\")");
+    generate_ = sub.add_subcommand(
+        "generate", "keys made by a format for the record set, when posted more than once");
+    generate_->add_option("--expr", expression_, "key expression (print format)")->required();
+    generate_->add_option("--ifp", generate_ifp_,
+                          "inverted file to check against (default: the database's own)");
+  }
+
+  bool NeedsDatabase() const override { return list_ == nullptr || !list_->parsed(); }
+
+  int Run(CliSession& session) override {
+    if (list_->parsed()) {
+      KeyListingRequest request;
+      request.ifp_path = list_ifp_;
+      request.from_key = RangeKeyFromTyped(Utf8ToCp1252(from_), kDefaultFromKey);
+      request.to_key = RangeKeyFromTyped(Utf8ToCp1252(to_), kDefaultToKey);
+      return ExitStatusOfListing(
+          RunKeyListing(session.ctx, session.ui, session.progress, request, LocalTimeNow()).end);
+    }
+    KeyGenerationRequest request{Utf8ToCp1252(expression_), generate_ifp_};
+    return ExitStatusOfListing(
+        RunKeyGeneration(session.ctx, session.ui, session.progress, request, LocalTimeNow()).end);
+  }
+
+ private:
+  CLI::App* list_ = nullptr;
+  CLI::App* generate_ = nullptr;
+  std::string list_ifp_;
+  std::string from_;
+  std::string to_;
+  std::string expression_;
+  std::string generate_ifp_;
+};
+
+BRAMBLE_CLI_COMMAND(KeysCommand);
+
+}  // namespace
+}  // namespace bramble

@@ -1,0 +1,148 @@
+#include "invfile/duplicate_base_build.h"
+
+#include <filesystem>
+
+#include "app/app_context.h"
+#include "app/batch_run.h"
+#include "app/progress.h"
+#include "app/ui.h"
+#include "db/db_session.h"
+#include "invfile/duplicate_base.h"
+#include "invfile/field_tag_list.h"
+#include "invfile/match_key.h"
+
+namespace bramble {
+
+namespace {
+
+std::string UpperAscii(std::string s) {
+  for (char& c : s) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return s;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  if (a == b) return true;
+  std::error_code ec;
+  return std::filesystem::equivalent(a, b, ec) && !ec;
+}
+
+}  // namespace
+
+std::string RecordMatchKey(CDbSession& db, int32_t mfn, std::vector<int32_t>* tags) {
+  if (tags->empty() && db.FieldCount() > 0) {
+    db.SortFields();
+    const int32_t n = db.FieldCount();
+    std::string text;
+    for (int32_t pos = 1; pos <= n; ++pos) {
+      int32_t tag = 0;
+      db.GetFieldAt(mfn, pos, &text, &tag);
+      tags->push_back(tag);
+    }
+  }
+  std::string key_text;
+  std::string occurrence;
+  for (int32_t tag : *tags) {
+    const int32_t count = db.OccCount(tag);
+    for (int32_t occ = 1; occ <= count; ++occ) {
+      // The stored bytes, whole: only ASCII letters and digits count, which
+      // read the same in the storage and the display code page.
+      if (db.GetFieldRaw(tag, occ, &occurrence) > 0) AppendMatchKeyText(occurrence, &key_text);
+    }
+  }
+  return Md5Hex(key_text);
+}
+
+DuplicateBaseOutcome BuildDuplicateBase(AppContext& ctx, Ui& ui, Progress& progress,
+                                        const DuplicateBaseRequest& request) {
+  DuplicateBaseOutcome outcome;
+  auto say = [&](const std::string& text, Icon icon) {
+    ui.Message(text, kInvfileCaption, Buttons::kOk, icon);
+  };
+  if (!ctx.database_open()) {
+    say(ctx.Msg(10, 2), Icon::kWarning);
+    return outcome;
+  }
+  if (!ctx.selection().loaded) {
+    say(ctx.Msg(5, 4), Icon::kWarning);
+    return outcome;
+  }
+  if (request.base_path.empty()) {
+    say(ctx.Msg(kMsgNoBaseName), Icon::kWarning);
+    return outcome;
+  }
+  if (SameFile(request.base_path, ctx.db_path())) {
+    say(ctx.Msg(kMsgBaseIsSource), Icon::kError);
+    return outcome;
+  }
+  outcome.tags = request.tags;
+  if (outcome.tags.empty()) outcome.tags = ReadFdtTags(ReplaceExtension3(ctx.db_path(), "fdt"));
+
+  // The whole database, whatever the record set: the base stands for it.
+  MfnSelection records;
+  records.mode = SelectionMode::kRange;
+  records.from = 1;
+  records.to = ctx.db().LastMfn();
+  records.count = records.to;
+  records.loaded = true;
+
+  DuplicateBase base(request.base_path);
+  const std::string db_name = UpperAscii(ctx.db_name());
+  bool write_failed = false;
+  BatchRunParams params;
+  params.writes_to_other_database = true;  // the source is only read: no backup
+  params.report_unread = false;            // a record not active simply has no base record
+  params.show_totals = false;
+  params.begin = [&](Ui& run_ui) {
+    if (!request.append || !BaseExists(request.base_path)) {
+      if (!base.Create()) {
+        run_ui.Message(request.base_path + "\n" + ctx.Msg(kMsgBaseNotCreated), kInvfileCaption,
+                       Buttons::kOk, Icon::kError);
+        write_failed = true;
+        return false;
+      }
+    }
+    if (!base.WriteSelectTable()) {
+      run_ui.Message("no pude fst", kInvfileCaption, Buttons::kOk, Icon::kWarning);
+    }
+    if (!base.Open()) {
+      run_ui.Message(request.base_path + "\n" + ctx.Msg(1, 9), kInvfileCaption, Buttons::kOk,
+                     Icon::kError);
+      write_failed = true;
+      return false;
+    }
+    return true;
+  };
+  params.end = [&](BatchRunResult&) { base.Close(); };
+  const BatchRunResult result = RunBatch(ctx, ui, progress, records, params, [&](RecordStep& step) {
+    const std::string key = RecordMatchKey(step.db, step.mfn, &outcome.tags);
+    if (base.Add(db_name, key, step.mfn) < 0) {
+      step.ui.Message(request.base_path + "\n" + ctx.Msg(kMsgBaseWriteFailed), kInvfileCaption,
+                      Buttons::kOk, Icon::kError);
+      write_failed = true;
+      return StepResult::kStop;
+    }
+    ++outcome.written;
+    return StepResult::kNext;
+  });
+  outcome.skipped = result.steps - result.read;
+  switch (result.end) {
+    case RunEnd::kCompleted:
+      outcome.end = ListingEnd::kCompleted;
+      break;
+    case RunEnd::kCancelled:
+      outcome.end = ListingEnd::kCancelled;
+      break;
+    case RunEnd::kRefused:
+      outcome.end = write_failed ? ListingEnd::kFailed : ListingEnd::kRefused;
+      break;
+    case RunEnd::kStopped:
+    case RunEnd::kFailed:
+      outcome.end = ListingEnd::kFailed;
+      break;
+  }
+  return outcome;
+}
+
+}  // namespace bramble

@@ -1,0 +1,82 @@
+#include "invfile/duplicate_listing.h"
+
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <vector>
+
+#include "app/app_context.h"
+#include "app/progress.h"
+#include "app/ui.h"
+#include "db/db_session.h"
+#include "invfile/duplicate_base.h"
+#include "invfile/key_listing.h"
+#include "invfile/walk_progress.h"
+
+namespace bramble {
+
+ListingOutcome ListDuplicates(AppContext& ctx, Ui& ui, Progress& progress,
+                              const std::string& base_path, const std::tm& now) {
+  ListingOutcome outcome;
+  auto say = [&](const std::string& text, Icon icon) {
+    ui.Message(text, kInvfileCaption, Buttons::kOk, icon);
+  };
+  if (base_path.empty()) {
+    say(ctx.Msg(kMsgNoBaseName), Icon::kWarning);
+    return outcome;
+  }
+  DuplicateBase base(base_path);
+  const std::string ifp = base.ifp_path();
+  struct stat st;
+  if (::stat(ifp.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || !base.Open()) {
+    say(ifp + "\n" + ctx.Msg(1, 9), Icon::kError);
+    outcome.end = ListingEnd::kFailed;
+    return outcome;
+  }
+  // The base session holds the inverted file open for the posting reads.
+  CDbSession keys_session;
+  CDbSession postings_session;
+  std::vector<std::string> keys;
+  if (keys_session.ListTermRange(ifp, kDefaultFromKey, kDefaultToKey, &keys) < 0) {
+    say(ifp + "\n" + ctx.Msg(kMsgInvertedFileUnreadable), Icon::kError);
+    outcome.end = ListingEnd::kFailed;
+    return outcome;
+  }
+  std::string text = ListingHeader(ctx.messages(), {{MessageId{6, 2}, ifp}}, now);
+  CDbSession& records = base.session();
+  ui.SetBusy(true);
+  WalkProgress walk(progress, ctx.Msg(15, 3), static_cast<int64_t>(keys.size()));
+  std::vector<int32_t> mfns;
+  std::string source_mfn, source_db;
+  char line[160];
+  for (size_t i = 0; i < keys.size(); ++i) {
+    if (walk.Step(static_cast<int64_t>(i), keys[i])) {
+      progress.Close();
+      ui.SetBusy(false);
+      say(ctx.Msg(20, 1), Icon::kInformation);
+      outcome.end = ListingEnd::kCancelled;
+      return outcome;
+    }
+    if (postings_session.GetPostings(ifp, keys[i], &mfns) < 0 || mfns.size() < 2) continue;
+    std::string key = keys[i];
+    while (!key.empty() && key.back() == ' ') key.pop_back();
+    for (int32_t mfn : mfns) {
+      if (records.ReadRecord(mfn, false) != 0) continue;
+      records.GetField(3, mfn, 1, &source_mfn);
+      records.GetField(1, mfn, 1, &source_db);
+      // Fields of a base are short; a hostile base's long ones are cut here.
+      std::snprintf(line, sizeof line, "%6.40s  - %.40s - %.60s\r\n", source_mfn.c_str(),
+                    key.c_str(), source_db.c_str());
+      text += line;
+    }
+    text += "\r\n";
+  }
+  progress.Close();
+  ui.SetBusy(false);
+  ui.ShowText(ctx.Msg(15, 3), ctx.db_path(), text);
+  outcome.end = ListingEnd::kCompleted;
+  outcome.text = std::move(text);
+  return outcome;
+}
+
+}  // namespace bramble

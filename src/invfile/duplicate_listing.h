@@ -1,0 +1,33 @@
+// DuplicateListing: 'List Duplicates' of the duplicate-base group (and
+// `bramble-cli dupbase list`): every match key of the base that more than
+// one base record shares.
+//
+// Every key of the base's inverted file ("!" to "ZZZZZZZ", which holds every
+// upper-cased hexadecimal key) is read once with its postings.  A key with two
+// or more postings gives, per posting in order, the line "%6s  - %s - %s" of
+// the base record's field 3 (the source MFN), the key without trailing blanks
+// and field 1 (the source database), then an empty line.  The report is the
+// ListingHeader (6.2 + the base's inverted file, the date) and the lines, shown
+// in the text display with caption 15.3.  A base record that cannot be read
+// (a damaged base) is left out of its group.
+//
+// Failures: no base name 34.1; no inverted file beside the base -> its path +
+// LF + 1.9; not a readable one -> path + LF + 34.5.  Cancel: 20.1, nothing
+// shown.  Nothing throws.  Thread use: the user-interface thread.
+#pragma once
+
+#include <ctime>
+#include <string>
+
+#include "invfile/listing_report.h"
+
+namespace bramble {
+
+class AppContext;
+class Progress;
+class Ui;
+
+ListingOutcome ListDuplicates(AppContext& ctx, Ui& ui, Progress& progress,
+                              const std::string& base_path, const std::tm& now);
+
+}  // namespace bramble

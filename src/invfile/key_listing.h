@@ -1,0 +1,48 @@
+// KeyListing: the keys of an inverted file that are posted in more than one
+// record, with those records' MFNs (group 1 of the inverted-file page, and
+// `bramble-cli keys list`).
+//
+// The keys from..to (inclusive, in the engine's byte order) are read once;
+// each key's postings are read once.  A key with two or more postings gives
+// one line "%6d  - %s" (MFN, key) per posting, in posting order, then an empty
+// line; a key with one posting gives nothing.  Keys are stored upper-cased in
+// the storage code page; the report shows them in display form.  The report is
+// the ListingHeader (6.2 + the inverted-file path, the date) and the lines,
+// shown in the text display with caption 15.3.
+//
+// Failures: no inverted file chosen -> 27.6; a file that does not exist ->
+// path + LF + 1.9; one that is not a readable inverted file -> path + LF +
+// 34.5.  Cancel -> 20.1, nothing shown.  Nothing throws.
+// Thread use: the user-interface thread.
+#pragma once
+
+#include <ctime>
+#include <string>
+
+#include "invfile/listing_report.h"
+
+namespace bramble {
+
+class AppContext;
+class Progress;
+class Ui;
+
+inline constexpr const char* kDefaultFromKey = "!";
+inline constexpr const char* kDefaultToKey = "ZZZZZZZ";
+
+// A key typed in a range box (display form) as the run uses it: converted to
+// storage form and upper-cased with the engine's case table; an empty box
+// gives empty_default.
+std::string RangeKeyFromTyped(const std::string& typed, const std::string& empty_default);
+
+struct KeyListingRequest {
+  std::string ifp_path;                    // the chosen ".ifp"; "" when none
+  std::string from_key = kDefaultFromKey;  // storage form, upper-cased
+  std::string to_key = kDefaultToKey;
+};
+
+// Runs the listing; the text is shown through ui and returned.
+ListingOutcome RunKeyListing(AppContext& ctx, Ui& ui, Progress& progress,
+                             const KeyListingRequest& request, const std::tm& now);
+
+}  // namespace bramble
