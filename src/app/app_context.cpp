@@ -7,6 +7,7 @@
 
 #include "app/message_renumbering.h"
 #include "app/ui.h"
+#include "db/db_path.h"
 #include "db/message_source.h"
 
 namespace bramble {
@@ -16,11 +17,6 @@ namespace {
 bool IsRegularFile(const std::string& path) {
   struct stat st;
   return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
-bool HasExtension(const std::string& path, const char* ext) {
-  const size_t n = std::char_traits<char>::length(ext);
-  return path.size() > n && strcasecmp(path.c_str() + path.size() - n, ext) == 0;
 }
 
 std::string FileName(const std::string& path) {
@@ -58,9 +54,7 @@ bool ParDataFolder(const std::string& par_path, std::string* folder) {
 AppContext::AppContext() = default;
 AppContext::~AppContext() = default;
 
-std::string AppContext::db_base() const {
-  return HasExtension(db_path_, ".mst") ? db_path_.substr(0, db_path_.size() - 4) : db_path_;
-}
+std::string AppContext::db_base() const { return StripMasterExtension(db_path_); }
 
 void AppContext::InstallDbMessages() {
   SetDbMessageLookup([this](int row, int col) { return messages_.Text(row, col); });

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "app/app_context.h"
+#include "app/forwarding_ui.h"
 #include "app/progress.h"
 #include "app/run_log.h"
 #include "app/ui.h"
@@ -19,59 +20,12 @@ constexpr const char* kCaption = "Bramble";
 
 // Hands every call on to the real Ui after putting the run log on disk, so
 // that no box or question can appear while a line is still in a buffer.
-class FlushingUi final : public Ui {
+class FlushingUi final : public ForwardingUi {
  public:
-  FlushingUi(Ui& ui, RunLog& log) : ui_(ui), log_(log) {}
-  Answer Message(const std::string& text, const std::string& caption, Buttons buttons,
-                 Icon icon) override {
-    log_.Flush();
-    return ui_.Message(text, caption, buttons, icon);
-  }
-  std::optional<std::string> OpenFile(const FileDialogOptions& o) override {
-    log_.Flush();
-    return ui_.OpenFile(o);
-  }
-  std::optional<std::string> SaveFile(const FileDialogOptions& o) override {
-    log_.Flush();
-    return ui_.SaveFile(o);
-  }
-  int Confirm(const std::string& text, int bold_start, int bold_end,
-              const std::string& info) override {
-    log_.Flush();
-    return ui_.Confirm(text, bold_start, bold_end, info);
-  }
-  std::optional<std::string> EditText(const std::string& text, const std::string& info) override {
-    log_.Flush();
-    return ui_.EditText(text, info);
-  }
-  void Browse(const std::string& text) override {
-    log_.Flush();
-    ui_.Browse(text);
-  }
-  void ShowText(const std::string& caption, const std::string& db_path,
-                const std::string& text) override {
-    log_.Flush();
-    ui_.ShowText(caption, db_path, text);
-  }
-  std::optional<std::vector<std::string>> Worksheet(const std::string& title,
-                                                    const std::vector<std::string>& initial,
-                                                    int columns, int rows,
-                                                    bool by_column) override {
-    log_.Flush();
-    return ui_.Worksheet(title, initial, columns, rows, by_column);
-  }
-  std::optional<std::string> InputNumber() override {
-    log_.Flush();
-    return ui_.InputNumber();
-  }
-  bool OpenDocument(const std::string& path) override {
-    log_.Flush();
-    return ui_.OpenDocument(path);
-  }
-  void SetBusy(bool busy) override { ui_.SetBusy(busy); }
+  FlushingUi(Ui& ui, RunLog& log) : ForwardingUi(ui), log_(log) {}
 
  private:
-  Ui& ui_;
+  void BeforeShowing() override { log_.Flush(); }
   RunLog& log_;
 };
 

@@ -9,6 +9,7 @@
 #include "app/configuration.h"
 #include "app/message_renumbering.h"
 #include "app/ui.h"
+#include "db/db_path.h"
 #include "db/db_session.h"
 
 namespace bramble {
@@ -31,13 +32,6 @@ bool IsMessageDatabaseName(const std::string& name) {
   if (name.size() < 2 + kTail.size() + 1) return false;
   if (strncasecmp(name.c_str(), "ms", 2) != 0) return false;
   return strcasecmp(name.c_str() + name.size() - kTail.size(), kTail.c_str()) == 0;
-}
-
-std::string StripMst(const std::string& path) {
-  if (path.size() > 4 && strcasecmp(path.c_str() + path.size() - 4, ".mst") == 0) {
-    return path.substr(0, path.size() - 4);
-  }
-  return path;
 }
 
 }  // namespace
@@ -87,7 +81,7 @@ std::string MessageDatabasePath(const std::string& folder, const std::string& co
 bool LoadMessages(const std::string& path, MessageTable* table) {
   table->Clear();
   CDbSession session;
-  if (session.Open(StripMst(path)) < 0) return false;
+  if (session.Open(StripMasterExtension(path)) < 0) return false;
   // Rows past the 40th are never stored, so reading further records is wasted.
   const int32_t last = std::min<int32_t>(session.LastMfn(), MessageTable::kRows);
   for (int32_t mfn = 1; mfn <= last; ++mfn) {
@@ -116,7 +110,8 @@ void ListMessageFiles(const std::string& folder, Ui& ui, const MessageTable& mes
   std::sort(names.begin(), names.end());
   for (const std::string& name : names) {
     CDbSession session;
-    if (session.Open(StripMst(JoinPath(folder, name))) < 0 || session.ReadRecord(1, false) < 0) {
+    if (session.Open(StripMasterExtension(JoinPath(folder, name))) < 0 ||
+        session.ReadRecord(1, false) < 0) {
       ui.Message(messages.Text(kMsgBadMessageDatabase), "", Buttons::kOk, Icon::kWarning);
       continue;
     }

@@ -5,16 +5,14 @@
 #include <cstdio>
 
 #include "app/configuration.h"
+#include "db/db_path.h"
 #include "invfile/listing_report.h"
 
 namespace bramble {
 
 namespace {
 
-bool EndsWithMst(const std::string& s) {
-  return s.size() >= 4 &&
-         (s.compare(s.size() - 4, 4, ".mst") == 0 || s.compare(s.size() - 4, 4, ".MST") == 0);
-}
+bool EndsWithMst(const std::string& s) { return HasExtension(s, ".mst"); }
 
 }  // namespace
 
