@@ -24,8 +24,13 @@ StepResult SplitRun::Work(RecordStep& step) {
     if (pieces.size() < 2) continue;
     const int32_t occ = f.occ + inserted.Of(f.tag);
     if (!writer.Changed(step.db.ReplaceOccRaw(f.tag, occ, pieces[0]))) continue;
+    int32_t at = occ;
     for (size_t i = 1; i < pieces.size(); ++i) {
-      const int32_t at = occ + static_cast<int32_t>(i);
+      // The engine stores no empty field: an empty piece ("a;;b", "a;")
+      // would not become an occurrence, and counting it would shift every
+      // later occurrence of the tag onto the wrong field.
+      if (pieces[i].empty()) continue;
+      ++at;
       if (!writer.Changed(step.db.InsertOccRaw(f.tag, pieces[i], at))) {
         writer.Abandon();
         return writer.Finish();

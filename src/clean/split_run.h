@@ -6,7 +6,8 @@
 //  - The separator is what the person typed, converted to storage form once;
 //    the field texts are the stored bytes, whole.
 //  - A separator that is absent, or found at the very start, splits nothing.
-//    A text ending in the separator gets an empty last occurrence.
+//    Empty pieces ("a;;b", a text ending in the separator) give no
+//    occurrence: the engine stores no empty field.
 //  - The first piece replaces the field; the others are inserted as the next
 //    occurrences of the tag, right after it.  Fields are walked as the
 //    record was read, by their real occurrence numbers (shifted by what was
