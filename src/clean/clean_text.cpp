@@ -65,13 +65,18 @@ std::string CleanText::FixImproperSpaces(std::string s) {
     if (c == ' ') {
       drop_blanks_after(i);
     } else if (c == '(' || c == '[') {
-      if (i > 0 && s[i - 1] != ' ') {
+      // The start of a subfield's content counts as the start of the text:
+      // a blank put there would be taken away again by the subfield-start
+      // trim, and the two steps would rewrite the field on every run.
+      const bool subfield_start = (i >= 2 && s[i - 2] == '^') || (i >= 1 && s[i - 1] == '^');
+      if (i > 0 && s[i - 1] != ' ' && !subfield_start) {
         s.insert(i, 1, ' ');
         ++i;
       }
       drop_blanks_after(i);
     } else if (c == ')' || c == ']' || c == ',' || c == '.' || c == ';') {
-      if (i + 1 < s.size() && s[i + 1] != ' ') s.insert(i + 1, 1, ' ');
+      // Likewise the end of a subfield counts as the end of the text.
+      if (i + 1 < s.size() && s[i + 1] != ' ' && s[i + 1] != '^') s.insert(i + 1, 1, ' ');
       size_t j = i;
       while (j > 0 && s[j - 1] == ' ') --j;
       s.erase(j, i - j);

@@ -30,7 +30,9 @@ class CleanText {
   // Improper blanks around punctuation, in one pass: runs of blanks become
   // one; "(" and "[" get a blank before and none after; ")" "]" "," "." ";"
   // get a blank after and none before ("a ,b(c )d" -> "a, b (c) d").  Bytes
-  // outside 32..93 are passed over.
+  // outside 32..93 are passed over.  A subfield's start and end count as the
+  // text's ("^a(x)", "p.^bill." get no blank), since the subfield trims would
+  // take such a blank away again and every run would rewrite the field.
   static std::string FixImproperSpaces(std::string text);
   // Bytes 0..31 removed; bytes 128..255 (accented letters) are kept.
   static std::string RemoveControlChars(std::string text);

@@ -124,12 +124,15 @@ TEST_F(CleanRunsTest, CleanDatabaseIsNeitherWrittenNorLoggedAndAccentsSurvive) {
   int32_t mfn = AddRecord({{100,
                             " Garc\xED"
                             "a, Ana"},
+                           {300, "^a123 p. ^bill.^c(24 cm)"},
                            {500, long_text}});
   const std::string accented = Stored(mfn)[0].second.substr(1);
   CleaningRequest r = AllSteps();
   BatchRunResult first = Clean(r, mfn, mfn);
   EXPECT_EQ(first.changed, 1);
-  EXPECT_EQ(Stored(mfn), (Fields{{100, accented}, {500, std::string(40000, 'x')}}));
+  EXPECT_EQ(
+      Stored(mfn),
+      (Fields{{100, accented}, {300, "^a123 p.^bill.^c(24 cm)"}, {500, std::string(40000, 'x')}}));
   const size_t lines = LogTexts().size();
   BatchRunResult second = Clean(r, mfn, mfn);
   EXPECT_EQ(second.read, 1);

@@ -30,6 +30,10 @@ TEST(CleanTextTest, EachRuleGivesTheExpectedText) {
       {"improper: ellipsis stays", &CleanText::FixImproperSpaces, "...", "..."},
       {"improper: runs of blanks", &CleanText::FixImproperSpaces, "a   b  [ c", "a b [c"},
       {"improper: opening first", &CleanText::FixImproperSpaces, "(x)", "(x)"},
+      // Subfield bounds count as the text's, so the subfield trims and this
+      // rule agree and a second run changes nothing.
+      {"improper: subfield bounds", &CleanText::FixImproperSpaces, "^a(x)^b123 p.^bill.",
+       "^a(x)^b123 p.^bill."},
       // Bytes above 127 are left alone (they test as negative in a signed char).
       {"control chars keep accents", &CleanText::RemoveControlChars,
        std::string("a\x01\x1f\xa0\xe9\x7f b", 8), std::string("a\xa0\xe9\x7f b", 6)},
