@@ -3,6 +3,7 @@
 #include "bramble/program_pages.h"
 
 #include "analysis/tomography_page.h"
+#include "clean/cleaning_page.h"
 #include "clean/utilities_page.h"
 #include "edit/fields_page.h"
 #include "edit/strings_page.h"
@@ -30,6 +31,9 @@ gui::PageFactories ProgramPages() {
   };
   pages[gui::kTabInvertedFile] = [](const gui::PageEnv& env, QWidget* parent) -> gui::CTabPage* {
     return new gui::CInvertedFilePage(env, parent);
+  };
+  pages[gui::kTabCleaning] = [](const gui::PageEnv& env, QWidget* parent) -> gui::CTabPage* {
+    return new gui::CCleaningPage(env, parent);
   };
   return pages;
 }

@@ -1,0 +1,56 @@
+// CleanText: the text rules of the cleaning runs, on one field's bytes.
+//
+// Every function takes a field text (stored bytes: the bytes it looks at,
+// blanks, control characters, "^", punctuation, digits, are the same in the
+// storage and display code pages) and returns the new text; none of them
+// touches a byte it is not asked to, so an accented letter comes back as it
+// was stored.  White space, for the trimming rules, is blank, tab, line feed,
+// vertical tab, form feed and carriage return; the improper-spaces rule deals
+// with the blank alone.
+// Thread use: any; no shared state.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace bramble {
+
+class CleanText {
+ public:
+  // White space right after each subfield mark and its code ("^a  x" -> "^ax").
+  static std::string TrimSubfieldStart(std::string text);
+  // Leading white space of the text.
+  static std::string TrimFieldStart(std::string text);
+  // White space before every "^" and at the end; the text before the first
+  // mark is treated as a subfield too ("ab ^cd " -> "ab^cd").
+  static std::string TrimSubfieldEnd(std::string text);
+  // Trailing white space of the text.
+  static std::string TrimFieldEnd(std::string text);
+  // Improper blanks around punctuation, in one pass: runs of blanks become
+  // one; "(" and "[" get a blank before and none after; ")" "]" "," "." ";"
+  // get a blank after and none before ("a ,b(c )d" -> "a, b (c) d").  Bytes
+  // outside 32..93 are passed over.  A subfield's start and end count as the
+  // text's ("^a(x)", "p.^bill." get no blank), since the subfield trims would
+  // take such a blank away again and every run would rewrite the field.
+  static std::string FixImproperSpaces(std::string text);
+  // Bytes 0..31 removed; bytes 128..255 (accented letters) are kept.
+  static std::string RemoveControlChars(std::string text);
+  // Empty subfields removed ("abc^a^bdef" -> "abc^bdef", "^a^b" -> "");
+  // a trailing empty subfield or bare mark too.  An empty result means the
+  // occurrence should go.
+  static std::string RemoveEmptySubfields(std::string text);
+
+  // The pieces of text cut at every separator, or nothing when the separator
+  // is empty, absent, or at position 0 (the field is then not split).  A
+  // text ending in the separator gives an empty last piece.
+  static std::vector<std::string> Split(const std::string& text, const std::string& separator);
+
+  // The filing form of a text whose non-filing prefix is marked "<...>":
+  // the brackets go, and N is the position of ">" before removal (counting
+  // from 0).  As indicator: " " + N + "^a" + text; as subfield: text + "^" +
+  // code + N.  Nothing when "<" or a ">" after it is missing.
+  static std::optional<std::string> Fill(const std::string& text, bool as_indicator, char code);
+};
+
+}  // namespace bramble

@@ -1,0 +1,97 @@
+// CleaningRun: the "Cleaning" group of the cleaning page, one record at a
+// time, and RunCleaning, its "Process" button.
+//
+// Up to eight steps run on each field, in this order, each only when ticked
+// and when its tag list lets the field through (empty list: every tag):
+//   1 white space after each subfield mark and code   (list 1)
+//   2 leading white space of the field                (list 2)
+//   3 white space before each mark and at the end     (list 3)
+//   4 trailing white space of the field               (list 4)
+//   5 improper blanks around punctuation              (list 5)
+//   6 control characters 0..31                        (shared list)
+//   7 empty subfields; an empty field is deleted      (shared list)
+//   8 deletion of the field                           (its list; empty: none)
+// The candidate tag set is the union of the lists of the ticked steps 1-5:
+// when it is not empty, a field whose tag is not in it skips steps 1 to 7
+// and goes straight to step 8.  (So a blank-trimming list of "10" keeps a
+// control-character list of "30" from ever running: the set is {10}.)
+//
+// Rules a reader of the log or the code should know:
+//  - Fields are walked in the record's directory order as it was read
+//    (RecordSnapshot), each addressed by its real occurrence number, so a
+//    record whose tags are out of order is cleaned completely.
+//  - Runs work on the stored bytes, whole (no 32,767-byte cut).  Bytes
+//    128..255 are kept by step 6.
+//  - A field is replaced, and a step logged, only when the step changed the
+//    text; a record is written only when one of its fields changed.  Log
+//    line: label + ": " + MFN + " " + 12.2 + ":  " + tag, with the labels
+//    21.2 + " " + 21.4/21.3/21.6/21.5/25.9 for steps 1-5, 21.7, 21.8, 21.9.
+//    Lines are written once the record's write succeeded (RecordEditor).
+//
+// Errors: through the Ui and the run log; nothing throws.
+// Thread use: the user-interface thread.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "app/batch_run.h"
+#include "clean/tag_list.h"
+
+namespace bramble {
+
+class AppContext;
+class Progress;
+class RecordEditor;
+class Ui;
+
+// The eight steps, in the order they run.
+enum CleanStep : int {
+  kTrimSubfieldStart = 0,
+  kTrimFieldStart,
+  kTrimSubfieldEnd,
+  kTrimFieldEnd,
+  kImproperSpaces,
+  kControlChars,
+  kEmptyFields,
+  kDeleteTags,
+  kCleanStepCount
+};
+
+// The controls of the Cleaning group.
+struct CleaningRequest {
+  std::array<bool, kCleanStepCount> on{};
+  std::array<std::string, 5> space_lists;  // steps 1-5, as typed
+  std::string shared_list;                 // steps 6 and 7
+  std::string delete_list;                 // step 8
+};
+
+class CleaningRun {
+ public:
+  // ctx supplies the messages; it must outlive the run.
+  CleaningRun(const AppContext& ctx, const CleaningRequest& request);
+  CleaningRun(const CleaningRun&) = delete;
+  CleaningRun& operator=(const CleaningRun&) = delete;
+
+  // The candidate tag set the run was built with.
+  const std::vector<int32_t>& candidates() const { return candidates_; }
+  // Works on step.mfn, read and locked in step.db.
+  StepResult Work(RecordStep& step);
+
+ private:
+  std::string Label(int s) const;
+  bool Runs(int s, int32_t tag) const;
+
+  const AppContext& ctx_;
+  std::array<bool, kCleanStepCount> on_;
+  std::array<TagList, kCleanStepCount> lists_;
+  std::vector<int32_t> candidates_;
+};
+
+// The "Process" button of the Cleaning group: guards, then the run.
+BatchRunResult RunCleaning(AppContext& ctx, Ui& ui, Progress& progress,
+                           const CleaningRequest& request);
+
+}  // namespace bramble

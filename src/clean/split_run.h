@@ -1,0 +1,55 @@
+// SplitRun: the "Repetition of fields" group of the cleaning page: a field
+// holding several values joined by a separator becomes that many
+// occurrences of its tag ("a;b;c" with ";" -> "a", "b", "c").
+//
+// Rules a reader should know:
+//  - The separator is what the person typed, converted to storage form once;
+//    the field texts are the stored bytes, whole.
+//  - A separator that is absent, or found at the very start, splits nothing.
+//    Empty pieces ("a;;b", a text ending in the separator) give no
+//    occurrence: the engine stores no empty field.
+//  - The first piece replaces the field; the others are inserted as the next
+//    occurrences of the tag, right after it.  Fields are walked as the
+//    record was read, by their real occurrence numbers (shifted by what was
+//    inserted before them), so every field is visited once.
+//  - A record is written only when a field was split.  The run keeps no log
+//    of its changes (refused changes and unread records are logged).
+//  - An empty separator is refused before anything is touched (35.1).
+// Errors: through the Ui and the run log; nothing throws.
+// Thread use: the user-interface thread.
+#pragma once
+
+#include <string>
+
+#include "app/batch_run.h"
+#include "clean/tag_list.h"
+
+namespace bramble {
+
+class AppContext;
+class Progress;
+class Ui;
+
+struct SplitRequest {
+  std::string tags;       // tag list as typed; empty: every tag
+  std::string separator;  // display form, as typed; any length
+};
+
+class SplitRun {
+ public:
+  // ctx supplies the messages; it must outlive the run.
+  SplitRun(const AppContext& ctx, const SplitRequest& request);
+  SplitRun(const SplitRun&) = delete;
+  SplitRun& operator=(const SplitRun&) = delete;
+  StepResult Work(RecordStep& step);
+
+ private:
+  const AppContext& ctx_;
+  TagList tags_;
+  std::string separator_;  // storage form
+};
+
+// The "Process" button of the group: guards, the separator check, the run.
+BatchRunResult RunSplit(AppContext& ctx, Ui& ui, Progress& progress, const SplitRequest& request);
+
+}  // namespace bramble

@@ -1,0 +1,95 @@
+// The text rules of the cleaning runs and the tag-list syntax, as tables.
+#include "clean/clean_text.h"
+
+#include <gtest/gtest.h>
+
+#include "clean/tag_list.h"
+
+namespace bramble {
+namespace {
+
+using Rule = std::string (*)(std::string);
+
+struct RuleCase {
+  const char* name;
+  Rule rule;
+  std::string in;
+  std::string out;
+};
+
+TEST(CleanTextTest, EachRuleGivesTheExpectedText) {
+  const RuleCase cases[] = {
+      {"subfield start", &CleanText::TrimSubfieldStart, " x^a  y^b\tz", " x^ay^bz"},
+      {"subfield start, mark at end", &CleanText::TrimSubfieldStart, "x^", "x^"},
+      {"field start", &CleanText::TrimFieldStart, " \t\r\nx ", "x "},
+      {"subfield end", &CleanText::TrimSubfieldEnd, "ab ^cd \t^e f  ", "ab^cd^e f"},
+      {"subfield end, leading blanks before a mark", &CleanText::TrimSubfieldEnd, "  ^ax", "^ax"},
+      {"field end", &CleanText::TrimFieldEnd, " x \v\f", " x"},
+      {"improper spaces", &CleanText::FixImproperSpaces, "a ,b(c )d", "a, b (c) d"},
+      {"improper: decimal point", &CleanText::FixImproperSpaces, "3.5", "3. 5"},
+      {"improper: ellipsis stays", &CleanText::FixImproperSpaces, "...", "..."},
+      {"improper: runs of blanks", &CleanText::FixImproperSpaces, "a   b  [ c", "a b [c"},
+      {"improper: opening first", &CleanText::FixImproperSpaces, "(x)", "(x)"},
+      // Subfield bounds count as the text's, so the subfield trims and this
+      // rule agree and a second run changes nothing.
+      {"improper: subfield bounds", &CleanText::FixImproperSpaces, "^a(x)^b123 p.^bill.",
+       "^a(x)^b123 p.^bill."},
+      // Bytes above 127 are left alone (they test as negative in a signed char).
+      {"control chars keep accents", &CleanText::RemoveControlChars,
+       std::string("a\x01\x1f\xa0\xe9\x7f b", 8), std::string("a\xa0\xe9\x7f b", 6)},
+      {"empty subfields", &CleanText::RemoveEmptySubfields, "abc^a^bdef", "abc^bdef"},
+      {"empty subfields: only one", &CleanText::RemoveEmptySubfields, "^a", ""},
+      {"empty subfields: two", &CleanText::RemoveEmptySubfields, "^a^b", ""},
+      {"empty subfields: blank is content", &CleanText::RemoveEmptySubfields, "^a ", "^a "},
+      {"empty subfields: double mark", &CleanText::RemoveEmptySubfields, "^^^ax^", "^ax"},
+  };
+  for (const RuleCase& c : cases) EXPECT_EQ(c.rule(c.in), c.out) << c.name;
+}
+
+TEST(CleanTextTest, SplitCutsAtEverySeparatorButNotAtTheStart) {
+  using V = std::vector<std::string>;
+  EXPECT_EQ(CleanText::Split("a;b;c", ";"), (V{"a", "b", "c"}));
+  EXPECT_EQ(CleanText::Split("a -- b", " -- "), (V{"a", "b"}));
+  EXPECT_EQ(CleanText::Split("a;", ";"), (V{"a", ""}));  // empty last occurrence
+  EXPECT_EQ(CleanText::Split(";a;b", ";"), V{});         // separator at position 0
+  EXPECT_EQ(CleanText::Split("ab", ";"), V{});
+  EXPECT_EQ(CleanText::Split("ab", ""), V{});
+}
+
+TEST(CleanTextTest, FillMakesIndicatorOrSubfield) {
+  EXPECT_EQ(CleanText::Fill("<The >Beatles", true, 'a'), " 5^aThe Beatles");
+  EXPECT_EQ(CleanText::Fill("<The >Beatles", false, 'x'), "The Beatles^x5");
+  EXPECT_EQ(CleanText::Fill("<>x", true, 'a'), " 1^ax");
+  EXPECT_EQ(CleanText::Fill("<The Beatles", true, 'a'), std::nullopt);
+  EXPECT_EQ(CleanText::Fill("The> <Beatles", true, 'a'), std::nullopt);
+}
+
+TEST(TagListTest, ParsesItemsRangesAndEmptyItems) {
+  struct Case {
+    std::string text;
+    std::vector<int32_t> tags;
+  };
+  const Case cases[] = {
+      {"10,20-23,  30", {10, 20, 21, 22, 23, 30}},
+      {"5-3", {}},
+      {"7,", {7, 0}},
+      {"", {}},
+      {"10,10", {10, 10}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(TagList::Parse(c.text).tags(), c.tags) << c.text;
+  // A huge range is capped instead of filling memory.
+  EXPECT_EQ(TagList::Parse("1-2000000000").tags().size(), static_cast<size_t>(kMaxTagRange));
+}
+
+TEST(TagListTest, CandidatesGetEachTagOnceAndFilterRules) {
+  std::vector<int32_t> candidates;
+  TagList::Parse("10,10,20", &candidates);
+  TagList::Parse("20,30", &candidates);
+  EXPECT_EQ(candidates, (std::vector<int32_t>{10, 20, 30}));
+  EXPECT_TRUE(TagList().Passes(99));     // an empty list lets every tag through
+  EXPECT_FALSE(TagList().Contains(99));  // but deletes nothing
+  EXPECT_FALSE(TagList::Parse("10").Passes(11));
+}
+
+}  // namespace
+}  // namespace bramble
