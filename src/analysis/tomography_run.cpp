@@ -119,6 +119,9 @@ TomographyOutcome RunTomography(AppContext& ctx, Ui& ui, Progress& progress,
                  Icon::kError);
       outcome.end = TomographyEnd::kFailed;
       return outcome;
+    case RunEnd::kFailed:  // the run log failed; the frame has said so
+      outcome.end = TomographyEnd::kFailed;
+      return outcome;
     case RunEnd::kRefused:
       return outcome;
   }

@@ -80,7 +80,6 @@ TEST_F(UtilitiesTest, TagsMovesOccurrencesInOrderAndWritesOnlyChangedRecords) {
   AddRecord({{10, "a"}, {20, "old"}, {10, "b"}, {10, "c"}});
   AddRecord({{30, "untouched"}});
   Select(1, 3);  // MFN 3 does not exist
-  const uintmax_t before = MasterSize();
   ui_.QueueAnswer(Answer::kNo);  // No gathers again ...
   ui_.QueueAnswer(Answer::kYes);
   int calls = 0;

@@ -21,6 +21,9 @@ namespace {
 thread_local bool g_refuse_allocations = false;
 }  // namespace
 
+// GCC cannot see that this file's new and delete are a pair.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+
 void* operator new(std::size_t n) {
   if (g_refuse_allocations) throw std::bad_alloc();
   if (void* p = std::malloc(n ? n : 1)) return p;
