@@ -29,7 +29,14 @@ void* operator new(std::size_t n) {
   if (void* p = std::malloc(n ? n : 1)) return p;
   throw std::bad_alloc();
 }
+// The nothrow forms too: a sanitizer's own nothrow new would hand memory to
+// the delete below (std::stable_sort's temporary buffer does), a mismatch.
+void* operator new(std::size_t n, const std::nothrow_t&) noexcept {
+  if (g_refuse_allocations) return nullptr;
+  return std::malloc(n ? n : 1);
+}
 void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace vardo {
