@@ -1,59 +1,125 @@
 #include "clean/clean_text.h"
 
+#include <algorithm>
+#include <array>
+
 namespace bramble {
 namespace {
 
-bool IsWhite(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
+// Byte classes for the rules' scans, one table lookup per byte: most bytes
+// of a catalogue are letters, and a clean text must be passed over quickly.
+enum : unsigned char { kWhite = 1, kOpening = 2, kClosing = 4, kMark = 8 };
+constexpr auto kClass = [] {
+  std::array<unsigned char, 256> t{};
+  for (unsigned char c : {' ', '\t', '\n', '\v', '\f', '\r'}) t[c] = kWhite;
+  for (unsigned char c : {'(', '['}) t[c] = kOpening;
+  for (unsigned char c : {')', ']', ',', '.', ';'}) t[c] = kClosing;
+  t['^'] = kMark;
+  return t;
+}();
 
-void TrimRight(std::string& s) {
+unsigned char ClassOf(char c) { return kClass[static_cast<unsigned char>(c)]; }
+bool IsWhite(char c) { return ClassOf(c) == kWhite; }
+
+bool TrimRight(std::string& s) {
   size_t end = s.size();
   while (end > 0 && IsWhite(s[end - 1])) --end;
+  if (end == s.size()) return false;
   s.resize(end);
+  return true;
+}
+
+// The start of a subfield's content counts as the start of the text: a blank
+// put there would be taken away again by the subfield-start trim, and the two
+// steps would rewrite the field on every run.  Likewise a mark after a
+// closing sign counts as the end of the text.
+bool AtSubfieldStart(const std::string& s, size_t i) {
+  return (i >= 2 && s[i - 2] == '^') || (i >= 1 && s[i - 1] == '^');
+}
+
+// Whether FixImproperSpaces could edit s at all: every edit it makes needs
+// one of these spots in the text as it stands, so a text without any is
+// left as it is, without the copy the comparison needs.
+bool SpacesMayNeedFixing(const std::string& s) {
+  const size_t n = s.size();
+  for (size_t i = 0; i < n; ++i) {
+    const unsigned char k = ClassOf(s[i]);
+    if ((k & (kWhite | kOpening | kClosing)) == 0) continue;
+    const bool blank_after = i + 1 < n && s[i + 1] == ' ';
+    const bool blank_before = i > 0 && s[i - 1] == ' ';
+    if (s[i] == ' ' && blank_after) return true;
+    if (k == kOpening && (blank_after || (i > 0 && !blank_before && !AtSubfieldStart(s, i)))) {
+      return true;
+    }
+    if (k == kClosing && (blank_before || (i + 1 < n && !blank_after && s[i + 1] != '^'))) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// Whether TrimSubfieldEnd has anything to take: white space before a mark
+// or at the end.
+bool HasWhiteBeforeMarkOrEnd(const std::string& s) {
+  const size_t n = s.size();
+  for (size_t i = 0; i < n; ++i) {
+    if (IsWhite(s[i]) && (i + 1 == n || s[i + 1] == '^')) return true;
+  }
+  return false;
 }
 
 }  // namespace
 
-std::string CleanText::TrimSubfieldStart(std::string text) {
+bool CleanText::TrimSubfieldStart(std::string& text) {
+  bool changed = false;
   for (size_t p = text.find('^'); p != std::string::npos; p = text.find('^', p + 1)) {
     const size_t from = p + 2;  // after the mark and its code
     if (from >= text.size()) break;
     size_t to = from;
     while (to < text.size() && IsWhite(text[to])) ++to;
+    if (to == from) continue;
     text.erase(from, to - from);
+    changed = true;
   }
-  return text;
+  return changed;
 }
 
-std::string CleanText::TrimFieldStart(std::string text) {
+bool CleanText::TrimFieldStart(std::string& text) {
   size_t from = 0;
   while (from < text.size() && IsWhite(text[from])) ++from;
+  if (from == 0) return false;
   text.erase(0, from);
-  return text;
+  return true;
 }
 
-std::string CleanText::TrimSubfieldEnd(std::string text) {
-  // A mark in front makes the text before the first real mark a subfield,
-  // so its trailing white space goes as well.
-  std::string s = "^*" + text;
-  TrimRight(s);
-  for (size_t i = 2; i < s.size(); ++i) {
-    if (s[i] != '^') continue;
-    size_t j = i;
-    while (j > 0 && IsWhite(s[j - 1])) --j;
-    s.erase(j, i - j);
-    i = j;
+bool CleanText::TrimSubfieldEnd(std::string& text) {
+  if (!HasWhiteBeforeMarkOrEnd(text)) return false;
+  // One pass with a write position: a run of white space is dropped when a
+  // mark or the end follows it.  The text before the first mark counts as a
+  // subfield, so its trailing white space goes as well.
+  size_t w = 0;
+  size_t white_from = std::string::npos;  // start of the white run just written
+  for (size_t r = 0; r < text.size(); ++r) {
+    const char c = text[r];
+    if (c == '^' && white_from != std::string::npos) w = white_from;
+    text[w++] = c;
+    if (!IsWhite(c)) {
+      white_from = std::string::npos;
+    } else if (white_from == std::string::npos) {
+      white_from = w - 1;
+    }
   }
-  return s.substr(2);
+  if (white_from != std::string::npos) w = white_from;
+  if (w == text.size()) return false;
+  text.resize(w);
+  return true;
 }
 
-std::string CleanText::TrimFieldEnd(std::string text) {
-  TrimRight(text);
-  return text;
-}
+bool CleanText::TrimFieldEnd(std::string& text) { return TrimRight(text); }
 
-std::string CleanText::FixImproperSpaces(std::string s) {
+bool CleanText::FixImproperSpaces(std::string& s) {
+  if (!SpacesMayNeedFixing(s)) return false;
+  const std::string before = s;
   auto drop_blanks_after = [&s](size_t i) {
     size_t to = i + 1;
     while (to < s.size() && s[to] == ' ') ++to;
@@ -64,18 +130,13 @@ std::string CleanText::FixImproperSpaces(std::string s) {
     if (c < 32 || c > 93) continue;
     if (c == ' ') {
       drop_blanks_after(i);
-    } else if (c == '(' || c == '[') {
-      // The start of a subfield's content counts as the start of the text:
-      // a blank put there would be taken away again by the subfield-start
-      // trim, and the two steps would rewrite the field on every run.
-      const bool subfield_start = (i >= 2 && s[i - 2] == '^') || (i >= 1 && s[i - 1] == '^');
-      if (i > 0 && s[i - 1] != ' ' && !subfield_start) {
+    } else if (ClassOf(s[i]) == kOpening) {
+      if (i > 0 && s[i - 1] != ' ' && !AtSubfieldStart(s, i)) {
         s.insert(i, 1, ' ');
         ++i;
       }
       drop_blanks_after(i);
-    } else if (c == ')' || c == ']' || c == ',' || c == '.' || c == ';') {
-      // Likewise the end of a subfield counts as the end of the text.
+    } else if (ClassOf(s[i]) == kClosing) {
       if (i + 1 < s.size() && s[i + 1] != ' ' && s[i + 1] != '^') s.insert(i + 1, 1, ' ');
       size_t j = i;
       while (j > 0 && s[j - 1] == ' ') --j;
@@ -83,19 +144,21 @@ std::string CleanText::FixImproperSpaces(std::string s) {
       i = j;
     }
   }
-  return s;
+  // Edits can cancel out ("..." gets a blank put in and taken away again),
+  // so the answer is the comparison, not whether anything was edited.
+  return s != before;
 }
 
-std::string CleanText::RemoveControlChars(std::string text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    if (static_cast<unsigned char>(c) >= 32) out += c;
-  }
-  return out;
+bool CleanText::RemoveControlChars(std::string& text) {
+  auto control = [](char c) { return static_cast<unsigned char>(c) < 32; };
+  auto first = std::find_if(text.begin(), text.end(), control);
+  if (first == text.end()) return false;
+  text.erase(std::remove_if(first, text.end(), control), text.end());
+  return true;
 }
 
-std::string CleanText::RemoveEmptySubfields(std::string s) {
+bool CleanText::RemoveEmptySubfields(std::string& s) {
+  const size_t before = s.size();
   size_t p = s.find('^');
   while (p != std::string::npos) {
     const size_t q = s.find('^', p + 1);
@@ -108,7 +171,7 @@ std::string CleanText::RemoveEmptySubfields(std::string s) {
   }
   if (s.size() > 1 && s[s.size() - 2] == '^') s.resize(s.size() - 2);
   if (s.size() > 1 && s.back() == '^') s.pop_back();
-  return s;
+  return s.size() != before;  // the rule only ever removes bytes
 }
 
 std::vector<std::string> CleanText::Split(const std::string& text, const std::string& separator) {

@@ -18,28 +18,32 @@ namespace bramble {
 
 class CleanText {
  public:
+  // Each rule changes text in place and says whether it changed it; a text
+  // it leaves alone costs no allocation, since most fields of a database
+  // being cleaned again are already clean.
+
   // White space right after each subfield mark and its code ("^a  x" -> "^ax").
-  static std::string TrimSubfieldStart(std::string text);
+  static bool TrimSubfieldStart(std::string& text);
   // Leading white space of the text.
-  static std::string TrimFieldStart(std::string text);
+  static bool TrimFieldStart(std::string& text);
   // White space before every "^" and at the end; the text before the first
   // mark is treated as a subfield too ("ab ^cd " -> "ab^cd").
-  static std::string TrimSubfieldEnd(std::string text);
+  static bool TrimSubfieldEnd(std::string& text);
   // Trailing white space of the text.
-  static std::string TrimFieldEnd(std::string text);
+  static bool TrimFieldEnd(std::string& text);
   // Improper blanks around punctuation, in one pass: runs of blanks become
   // one; "(" and "[" get a blank before and none after; ")" "]" "," "." ";"
   // get a blank after and none before ("a ,b(c )d" -> "a, b (c) d").  Bytes
   // outside 32..93 are passed over.  A subfield's start and end count as the
   // text's ("^a(x)", "p.^bill." get no blank), since the subfield trims would
   // take such a blank away again and every run would rewrite the field.
-  static std::string FixImproperSpaces(std::string text);
+  static bool FixImproperSpaces(std::string& text);
   // Bytes 0..31 removed; bytes 128..255 (accented letters) are kept.
-  static std::string RemoveControlChars(std::string text);
+  static bool RemoveControlChars(std::string& text);
   // Empty subfields removed ("abc^a^bdef" -> "abc^bdef", "^a^b" -> "");
   // a trailing empty subfield or bare mark too.  An empty result means the
   // occurrence should go.
-  static std::string RemoveEmptySubfields(std::string text);
+  static bool RemoveEmptySubfields(std::string& text);
 
   // The pieces of text cut at every separator, or nothing when the separator
   // is empty, absent, or at position 0 (the field is then not split).  A

@@ -49,7 +49,7 @@ StepResult CleaningRun::Work(RecordStep& step) {
     const bool candidate = candidates_.empty() || std::find(candidates_.begin(), candidates_.end(),
                                                             f.tag) != candidates_.end();
     if (candidate) {
-      using Rule = std::string (*)(std::string);
+      using Rule = bool (*)(std::string&);
       static constexpr Rule kRules[] = {
           &CleanText::TrimSubfieldStart,   &CleanText::TrimFieldStart,
           &CleanText::TrimSubfieldEnd,     &CleanText::TrimFieldEnd,
@@ -57,16 +57,13 @@ StepResult CleaningRun::Work(RecordStep& step) {
           &CleanText::RemoveEmptySubfields};
       for (int s = kTrimSubfieldStart; s <= kEmptyFields; ++s) {
         if (!Runs(s, f.tag)) continue;
-        std::string after = kRules[s](text);
-        if (s == kEmptyFields && after.empty()) {
+        const bool changed = kRules[s](text);
+        if (s == kEmptyFields && text.empty()) {
           empty_field = true;  // an empty field goes, even one read empty
           lines.push_back(line(s));
           break;
         }
-        if (after != text) {
-          lines.push_back(line(s));
-          text = std::move(after);
-        }
+        if (changed) lines.push_back(line(s));
       }
     }
     const bool delete_tag = !empty_field && on_[kDeleteTags] && lists_[kDeleteTags].Contains(f.tag);

@@ -130,11 +130,15 @@ int32_t CDbSession::GetField(int32_t tag, int32_t /*mfn*/, int32_t occ, std::str
 
 int32_t CDbSession::GetFieldAtRaw(int32_t /*mfn*/, int32_t pos, std::string* text, int32_t* tag) {
   int32_t entry[3] = {0, 0, 0};
-  if (vardo::vardo_directory_entries(space_, 0, pos, pos, entry) == 1 && tag) *tag = entry[0];
-  text->assign(kTextBufferSize, '\0');
-  int32_t n = vardo::vardo_field_at(space_, 0, pos, text->data(), kTextBufferSize - 1);
+  const bool found = vardo::vardo_directory_entries(space_, 0, pos, pos, entry) == 1;
+  if (found && tag) *tag = entry[0];
+  // Sized from the directory entry, still cut at the program's buffer:
+  // clearing a whole buffer for every field read was most of a run's time.
+  const int32_t want = found ? std::clamp(entry[2], 0, kTextBufferSize - 2) : 0;
+  text->resize(static_cast<size_t>(want) + 1);
+  int32_t n = vardo::vardo_field_at(space_, 0, pos, text->data(), want + 1);
   n = std::min(n, kTextBufferSize - 2);
-  text->resize(n > 0 ? static_cast<size_t>(n) : 0);
+  text->resize(static_cast<size_t>(std::clamp(n, 0, want)));
   return n;
 }
 
