@@ -52,6 +52,9 @@ class CDbSession {
   int32_t CreateMasterFile(const std::string& path);
   int32_t PrepareInvertedFile(const std::string& path);
   int32_t UpdateIndexForRecord(const std::string& path, int32_t mfn);
+  // Rebuilds the open database's inverted file from all its records with its
+  // own field select table, and keeps it attached; the engine's result.
+  int32_t RebuildInvertedFile();
 
   // Highest MFN in use; 0 for an empty database (or no database).
   int32_t LastMfn();

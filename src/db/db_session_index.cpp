@@ -44,6 +44,8 @@ int32_t CDbSession::UpdateIndexForRecord(const std::string& /*path*/, int32_t mf
   return vardo::vardo_update_index(space_, mfn);
 }
 
+int32_t CDbSession::RebuildInvertedFile() { return vardo::vardo_rebuild_inverted_file(space_); }
+
 int32_t CDbSession::ListTerms(const std::string& path, std::vector<std::string>* list) {
   if (NewSpace() <= 0) return vardo::VARDO_BAD_ARGUMENT;
   (void)vardo::vardo_set_inverted_file(space_, path.c_str());

@@ -173,6 +173,7 @@ int32_t vardo_set_stopword_table(int32_t space, const char* at_path);
 int32_t vardo_set_inverted_file(int32_t space, const char* path);
 int32_t vardo_create_inverted_file(int32_t space);
 int32_t vardo_update_index(int32_t space, int32_t mfn);
+int32_t vardo_rebuild_inverted_file(int32_t space);
 int32_t vardo_term_reset(int32_t space, int32_t unused1, int32_t unused2);
 int32_t vardo_term_position(int32_t space, int32_t unused, const char* key);
 int32_t vardo_term_postings(int32_t space, int32_t unused, int32_t first, int32_t last,

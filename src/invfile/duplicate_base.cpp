@@ -63,13 +63,10 @@ int32_t DuplicateBase::Add(const std::string& db_name_upper, const std::string& 
   session_.AppendField(1, db_name_upper);
   session_.AppendField(2, match_key);
   session_.AppendField(3, number);
-  int32_t r = session_.WriteRecord(true);
-  if (r < 0) return r;
-  // The record just written is the last one: index that MFN, whatever the
-  // base held before the run.
-  const int32_t mfn = session_.LastMfn();
-  r = session_.UpdateIndexForRecord(stem(), mfn);
-  return r < 0 ? r : mfn;
+  const int32_t r = session_.WriteRecord(true);
+  return r < 0 ? r : session_.LastMfn();
 }
+
+int32_t DuplicateBase::Index() { return session_.RebuildInvertedFile(); }
 
 }  // namespace bramble

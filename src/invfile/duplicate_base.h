@@ -58,9 +58,14 @@ class DuplicateBase {
   // Opens the base for appending; false when its master file cannot be opened.
   bool Open();
   int32_t LastMfn() { return session_.LastMfn(); }
-  // Appends one base record and indexes it.  Returns the MFN written, or the
-  // engine's negative result of the write or of the index update.
+  // Appends one base record, not yet indexed.  Returns the MFN written, or
+  // the engine's negative result of the write.
   int32_t Add(const std::string& db_name_upper, const std::string& match_key, int32_t source_mfn);
+  // Rebuilds the base's inverted file from all its records, once, after the
+  // Adds: one index update per record cost a transaction and a second write
+  // of the cross-reference entry each.  0, or the engine's negative result
+  // (the base's records stay; only its keys are missing).
+  int32_t Index();
   void Close() { session_.Close(); }
   CDbSession& session() { return session_; }
 

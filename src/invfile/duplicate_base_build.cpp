@@ -103,8 +103,13 @@ DuplicateBaseOutcome BuildDuplicateBase(AppContext& ctx, Ui& ui, Progress& progr
         return false;
       }
     }
+    // Without its select table the base would be indexed by nothing and
+    // list no duplicates, which would read as a clean database.
     if (!base.WriteSelectTable()) {
-      run_ui.Message("no pude fst", kInvfileCaption, Buttons::kOk, Icon::kWarning);
+      run_ui.Message(base.fst_path() + "\n" + ctx.Msg(kMsgBaseNotCreated), kInvfileCaption,
+                     Buttons::kOk, Icon::kError);
+      write_failed = true;
+      return false;
     }
     if (!base.Open()) {
       run_ui.Message(request.base_path + "\n" + ctx.Msg(1, 9), kInvfileCaption, Buttons::kOk,
@@ -114,7 +119,17 @@ DuplicateBaseOutcome BuildDuplicateBase(AppContext& ctx, Ui& ui, Progress& progr
     }
     return true;
   };
-  params.end = [&](BatchRunResult&) { base.Close(); };
+  // The keys are built once, however the walk ended: the records written
+  // stay, so they are listed too.
+  params.end = [&](BatchRunResult& run) {
+    if (base.Index() < 0) {
+      ui.Message(request.base_path + "\n" + ctx.Msg(kMsgBaseNotIndexed), kInvfileCaption,
+                 Buttons::kOk, Icon::kError);
+      write_failed = true;
+      if (run.end == RunEnd::kCompleted) run.end = RunEnd::kFailed;
+    }
+    base.Close();
+  };
   const BatchRunResult result = RunBatch(ctx, ui, progress, records, params, [&](RecordStep& step) {
     const std::string key = RecordMatchKey(step.db, step.mfn, &outcome.tags);
     if (base.Add(db_name, key, step.mfn) < 0) {

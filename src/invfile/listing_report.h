@@ -33,6 +33,8 @@ inline constexpr MessageId kMsgBaseWriteFailed = MessageId{34, 3};
 inline constexpr MessageId kMsgBaseIsSource = MessageId{34, 4};
 // Path + LF + "The inverted file could not be read."
 inline constexpr MessageId kMsgInvertedFileUnreadable = MessageId{34, 5};
+// "The duplicate base's keys could not be built..." after its records were written.
+inline constexpr MessageId kMsgBaseNotIndexed = MessageId{34, 6};
 
 inline constexpr const char* kInvfileCaption = "Bramble";
 

@@ -2,6 +2,8 @@
 // match keys.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "invfile/duplicate_base.h"
 #include "invfile/duplicate_base_build.h"
 #include "invfile/duplicate_listing.h"
@@ -130,6 +132,19 @@ TEST_F(DuplicateBaseTest, CancelKeepsWhatWasWritten) {
   EXPECT_EQ(o.written, 3);  // MFNs 1-3; the walk stopped before MFN 4
   EXPECT_EQ(BaseField(3, 3), "       3");
   EXPECT_EQ(BaseField(4, 3), "");
+  // The keys are built for what was written, so its duplicates are listed.
+  ScriptedProgress listing_progress;
+  const ListingOutcome listed =
+      ListDuplicates(ctx_, ui_, listing_progress, base_path_, LocalTimeNow());
+  EXPECT_NE(Body(listed.text).find("       3  - "), std::string::npos) << listed.text;
+}
+
+TEST_F(DuplicateBaseTest, SelectTableThatCannotBeWrittenStopsTheBuild) {
+  // A base without its select table would index nothing and list no
+  // duplicates at all, which reads like a clean database.
+  std::filesystem::create_directories(dir_ + "/dups.fst/keep");
+  EXPECT_EQ(Build(false).end, ListingEnd::kFailed);
+  EXPECT_EQ(ui_.messages().back(), dir_ + "/dups.fst\n" + Msg(34, 2));
 }
 
 }  // namespace
