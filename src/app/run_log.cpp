@@ -1,17 +1,22 @@
 #include "app/run_log.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <climits>
 #include <cstring>
 
 #include "app/display_utf8.h"
+#include "engine/file_system.h"
 
 namespace bramble {
 
 namespace {
 
 constexpr size_t kMaxComputerName = 50;
+// Buffered lines are written out once they pass this size, so a run with
+// millions of changes and no question keeps a bounded buffer.
+constexpr size_t kFlushAt = 1 << 16;
 
 std::string LinePrefix(const std::string& computer, const std::string& db_name) {
   return "[" + computer + "];[" + db_name + "];";
@@ -53,11 +58,11 @@ RunLog::RunLog(std::string path, std::string db_name)
 RunLog::~RunLog() { Close(); }
 
 bool RunLog::EnsureOpen() {
-  if (file_ != nullptr) return true;
+  if (fd_ >= 0) return true;
   if (path_.empty()) return false;
-  // "ab": created when missing, never truncated, every write at the end.
-  file_ = std::fopen(path_.c_str(), "ab");
-  return file_ != nullptr;
+  // Created when missing, never truncated, every write at the end.
+  fd_ = vardo::TheFileSystem().Open(path_, O_WRONLY | O_APPEND | O_CREAT, 0644);
+  return fd_ >= 0;
 }
 
 bool RunLog::Open() {
@@ -71,26 +76,26 @@ bool RunLog::Append(const std::string& text) {
     return false;
   }
   // The texts are display form; the file is for this platform's editors.
-  std::string line = prefix_ + TimePiece(LocalNow()) + Cp1252ToUtf8(text) + "\r\n";
-  if (std::fwrite(line.data(), 1, line.size(), file_) != line.size()) {
-    failed_ = true;
-    return false;
-  }
+  pending_ += prefix_;
+  pending_ += TimePiece(LocalNow());
+  pending_ += Cp1252ToUtf8(text);
+  pending_ += "\r\n";
   ++lines_;
-  return true;
+  return pending_.size() < kFlushAt || Flush();
 }
 
 bool RunLog::Flush() {
-  if (file_ == nullptr) return !failed_;
-  if (std::fflush(file_) != 0) failed_ = true;
+  if (fd_ < 0 || pending_.empty()) return !failed_;
+  if (!vardo::AppendAll(fd_, pending_.data(), pending_.size(), path_).ok()) failed_ = true;
+  pending_.clear();
   return !failed_;
 }
 
 bool RunLog::Close() {
   bool ok = Flush();
-  if (file_ != nullptr) {
-    if (std::fclose(file_) != 0) ok = false;
-    file_ = nullptr;
+  if (fd_ >= 0) {
+    if (::close(fd_) != 0) ok = false;
+    fd_ = -1;
   }
   return ok;
 }

@@ -10,9 +10,11 @@
 // converted here, at the file's boundary; the computer and database names are
 // file-system bytes and are written as they are.
 //
-// A RunLog keeps the file open for the length of a run so that a run with
+// A RunLog keeps the file open (O_APPEND, so sessions sharing a log never
+// overwrite each other's lines) for the length of a run so that a run with
 // many changes does not reopen it per line; lines are buffered and written out
-// by Flush, which the batch run frame calls before every message box or
+// through the engine's file-system seam by Flush (and whenever the buffer
+// grows large), which the batch run frame calls before every message box or
 // question and at the end or cancellation of the run (and the destructor calls
 // too).  AppendLog is the one-line form: open, write, close.
 //
@@ -22,7 +24,6 @@
 // Thread use: one thread.
 #pragma once
 
-#include <cstdio>
 #include <ctime>
 #include <string>
 
@@ -43,8 +44,8 @@ class RunLog {
   bool failed() const { return failed_; }
   // Adds one line (the four pieces); written to disk at the latest by Flush.
   bool Append(const std::string& text);
-  // Puts every buffered line on disk (fflush + fsync is not needed: the lines
-  // must survive the process, not the machine).
+  // Puts every buffered line on disk (no fsync: the lines must survive the
+  // process, not the machine).
   bool Flush();
   // Flushes and closes; a later Append opens the file again.
   bool Close();
@@ -55,7 +56,8 @@ class RunLog {
   bool EnsureOpen();
   std::string path_;
   std::string prefix_;
-  std::FILE* file_ = nullptr;
+  int fd_ = -1;
+  std::string pending_;  // lines appended and not yet written
   bool failed_ = false;
   int lines_ = 0;
 };

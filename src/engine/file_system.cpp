@@ -51,6 +51,7 @@ int FileSystem::Open(const std::string& path, int flags, mode_t mode) {
 ssize_t FileSystem::PWrite(int fd, const void* data, size_t n, off_t offset) {
   return ::pwrite(fd, data, n, offset);
 }
+ssize_t FileSystem::Append(int fd, const void* data, size_t n) { return ::write(fd, data, n); }
 int FileSystem::Sync(int fd) { return ::fdatasync(fd); }
 int FileSystem::Truncate(int fd, off_t size) { return ::ftruncate(fd, size); }
 int FileSystem::Rename(const std::string& from, const std::string& to) {
@@ -87,6 +88,9 @@ bool FaultyFileSystem::Fail(Op op) {
 ssize_t FaultyFileSystem::PWrite(int fd, const void* data, size_t n, off_t offset) {
   return Fail(Op::kWrite) ? -1 : FileSystem::PWrite(fd, data, n, offset);
 }
+ssize_t FaultyFileSystem::Append(int fd, const void* data, size_t n) {
+  return Fail(Op::kWrite) ? -1 : FileSystem::Append(fd, data, n);
+}
 int FaultyFileSystem::Sync(int fd) { return Fail(Op::kSync) ? -1 : FileSystem::Sync(fd); }
 int FaultyFileSystem::Rename(const std::string& from, const std::string& to) {
   return Fail(Op::kRename) ? -1 : FileSystem::Rename(from, to);
@@ -101,6 +105,21 @@ Status WriteAllAt(int fd, const char* data, uint64_t n, uint64_t offset, const s
   uint64_t done = 0;
   while (done < n) {
     ssize_t w = fs.PWrite(fd, data + done, n - done, static_cast<off_t>(offset + done));
+    if (w < 0) {
+      if (errno == EINTR) continue;
+      return Errno("cannot write", path, errno);
+    }
+    if (w == 0) return Errno("cannot write", path, ENOSPC);
+    done += static_cast<uint64_t>(w);
+  }
+  return Status::Ok();
+}
+
+Status AppendAll(int fd, const char* data, uint64_t n, const std::string& path) {
+  FileSystem& fs = TheFileSystem();
+  uint64_t done = 0;
+  while (done < n) {
+    ssize_t w = fs.Append(fd, data + done, n - done);
     if (w < 0) {
       if (errno == EINTR) continue;
       return Errno("cannot write", path, errno);

@@ -32,6 +32,9 @@ class FileSystem {
   virtual ~FileSystem() = default;
   virtual int Open(const std::string& path, int flags, mode_t mode);
   virtual ssize_t PWrite(int fd, const void* data, size_t n, off_t offset);
+  // A write at the end of a file opened with O_APPEND (logs shared by
+  // several sessions).  Counted as a write by FaultyFileSystem.
+  virtual ssize_t Append(int fd, const void* data, size_t n);
   virtual int Sync(int fd);  // data and size (fdatasync)
   virtual int Truncate(int fd, off_t size);
   virtual int Rename(const std::string& from, const std::string& to);
@@ -58,6 +61,7 @@ class FaultyFileSystem : public FileSystem {
   bool fired() const { return fired_.load(); }
 
   ssize_t PWrite(int fd, const void* data, size_t n, off_t offset) override;
+  ssize_t Append(int fd, const void* data, size_t n) override;
   int Sync(int fd) override;
   int Rename(const std::string& from, const std::string& to) override;
   ssize_t CopyRange(int in, off_t* in_offset, int out, off_t* out_offset, size_t n) override;
@@ -74,6 +78,9 @@ class FaultyFileSystem : public FileSystem {
 // --- helpers on the installed file system ----------------------------------
 // Writes all of data at offset (retrying short writes and EINTR).
 Status WriteAllAt(int fd, const char* data, uint64_t n, uint64_t offset, const std::string& path);
+// Appends all of data to fd (opened with O_APPEND), retrying short writes
+// and EINTR.
+Status AppendAll(int fd, const char* data, uint64_t n, const std::string& path);
 // Copies source to dest, created or truncated, with the source's mode; the
 // copy is synced.  A failed copy removes dest.
 Status CopyFile(const std::string& source, const std::string& dest);
