@@ -224,6 +224,14 @@ class TranslatorDialogTest : public QObject {
                 ->text()
                 .endsWith(QStringLiteral(": msenbr.mst")));
     QVERIFY(Find<QPushButton>("translatorSaveButton")->isEnabled());
+    // A text typed in the third row of an empty record: the fields before it
+    // are kept as one blank each, so it is still read as message 1.3.
+    QVERIFY(Body()->rowCount() >= 3);
+    TypeInto(2, QStringLiteral("Cancel"));
+    Click("translatorSaveButton");
+    QCOMPARE(StoredText("msenbr.mst", 1, 1), std::string(" "));
+    QCOMPARE(StoredText("msenbr.mst", 1, 2), std::string(" "));
+    QCOMPARE(StoredText("msenbr.mst", 1, 3), std::string("Cancel"));
     Click("translatorCancelButton");
     QVERIFY(!m_dialog->isVisible());
     const QStringList left = QDir(m_dir->filePath(QStringLiteral("msg"))).entryList(QDir::Files);
