@@ -169,7 +169,10 @@ class TranslatorDialogTest : public QObject {
       for (int i = 0; i < 256; ++i) t << (i == 65 ? line66 : i) << "\r\n";
     }
     OpenDialog();
-    Find<QLineEdit>("translatorOriginTableEdit")->setText(QString::fromStdString(Path("t.tab")));
+    m_ui->QueueOpenFile(Path("t.tab"));
+    Click("translatorOriginBrowse");
+    QCOMPARE(Find<QLineEdit>("translatorOriginTableEdit")->text(),
+             QString::fromStdString(Path("t.tab")));
     ChooseOrigin("msenbr.mst");
     QVERIFY(Session().origin_open());
     // Record 4 holds "Delete All Records": a capital A to turn.
