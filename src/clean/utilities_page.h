@@ -5,8 +5,9 @@
 // grid or a tag-pair file, chosen by two radios), Killer, Saver (plain ISO
 // 2709 export to a file chosen in a save dialog), Borrados and Undelete.  A
 // sixth group opens the message translator (CTranslatorDialog, modeless, one
-// at a time; "Error creating Dialog" only when the window cannot be made).  Two help buttons open
-// brm-miscellaneous.htm and brm-translat.htm (19.7 when that fails).
+// at a time; "Error creating Dialog" only when the window cannot be made).
+// Two help buttons open brm-miscellaneous.htm and brm-translat.htm (19.7 when
+// that fails).
 //
 // Thread use: the user-interface thread.
 #pragma once
