@@ -1,6 +1,7 @@
 #include "clean/utilities_page.h"
 
 #include <QGridLayout>
+#include <new>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QPushButton>
@@ -17,6 +18,7 @@
 #include "clean/deleted_report.h"
 #include "clean/killer_run.h"
 #include "clean/saver_run.h"
+#include "clean/translator_dialog.h"
 #include "clean/undelete_run.h"
 #include "clean/utility_walk.h"
 
@@ -148,9 +150,22 @@ void CUtilitiesPage::OnUndelete() {
 }
 
 void CUtilitiesPage::OnTranslator() {
-  // The translator window is not built yet: this is the path of a window that
-  // cannot be made.
-  m_env.ui.Message("Error creating Dialog", kUtilitiesCaption, Buttons::kOk, Icon::kError);
+  // One translator at a time: a second would take backups of the same
+  // destination over the first one's.
+  if (m_translator) {
+    m_translator->show();
+    m_translator->raise();
+    m_translator->activateWindow();
+    return;
+  }
+  auto* dialog = new (std::nothrow) CTranslatorDialog(m_env, this);
+  if (dialog == nullptr) {
+    m_env.ui.Message("Error creating Dialog", kUtilitiesCaption, Buttons::kOk, Icon::kError);
+    return;
+  }
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  m_translator = dialog;
+  dialog->show();
 }
 
 void CUtilitiesPage::OnHelp(const char* page) {

@@ -4,14 +4,16 @@
 // code that bramble-cli drives as well: Tags (tag pairs from the worksheet
 // grid or a tag-pair file, chosen by two radios), Killer, Saver (plain ISO
 // 2709 export to a file chosen in a save dialog), Borrados and Undelete.  A
-// sixth group opens the message translator; that window is not part of the
-// program yet, so its button says "Error creating Dialog", as it does whenever
-// the window cannot be made.  Two help buttons open brm-miscellaneous.htm and
-// brm-translat.htm (19.7 when that fails).
+// sixth group opens the message translator (CTranslatorDialog, modeless, one
+// at a time; "Error creating Dialog" only when the window cannot be made).
+// Two help buttons open brm-miscellaneous.htm and brm-translat.htm (19.7 when
+// that fails).
 //
 // Thread use: the user-interface thread.
 #pragma once
 
+#include <QDialog>
+#include <QPointer>
 #include <vector>
 
 #include "app/gui/tab_page.h"
@@ -34,6 +36,9 @@ class CUtilitiesPage final : public CTabPage {
   ~CUtilitiesPage() override;
 
   void ApplyCaptions() override;
+
+  // The open translator window, or null.
+  QDialog* translator() const { return m_translator; }
 
   // The pairs of the last Tags run, in the order they were read.
   const std::vector<TagPair>& tagPairs() const { return m_pairs; }
@@ -65,6 +70,7 @@ class CUtilitiesPage final : public CTabPage {
   QPushButton* m_translatorButton = nullptr;
   QToolButton* m_helpButton = nullptr;
   QToolButton* m_translatorHelpButton = nullptr;
+  QPointer<QDialog> m_translator;
 };
 
 }  // namespace bramble::gui

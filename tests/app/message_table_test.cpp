@@ -215,7 +215,7 @@ std::set<std::pair<int, int>> MessageNumbersInSources(const std::string& src_dir
   return used;
 }
 
-TEST(BundledCatalogue, EveryMessageTheCodeUsesHasATextInBothLanguages) {
+TEST(BundledCatalogue, EveryMessageTheCodeUsesHasATextInEveryLanguage) {
   const std::string src = testing::SourceDir();
   const std::string bin = testing::BinaryDir();
   std::set<std::pair<int, int>> used = MessageNumbersInSources(src + "/src");
@@ -223,13 +223,30 @@ TEST(BundledCatalogue, EveryMessageTheCodeUsesHasATextInBothLanguages) {
   ASSERT_GT(used.size(), 30u);
   ASSERT_TRUE(used.count({10, 2}));
   ASSERT_TRUE(used.count({27, 7}));
-  for (const char* code : {"en", "es"}) {
+  for (const char* code : {"en", "es", "pt"}) {
     MessageTable t;
     ASSERT_TRUE(LoadMessages(bin + "/data/messages/ms" + std::string(code) + "br.mst", &t)) << code;
     EXPECT_FALSE(t.Text(1, 1).empty()) << code << ": language name";
     for (const auto& [row, col] : used) {
       EXPECT_FALSE(t.Text(row, col).empty())
           << code << ": message " << row << "." << col << " has no text";
+    }
+  }
+}
+
+TEST(BundledCatalogue, EveryLanguageHasEveryEnglishMessage) {
+  const std::string bin = testing::BinaryDir();
+  MessageTable en;
+  ASSERT_TRUE(LoadMessages(bin + "/data/messages/msenbr.mst", &en));
+  for (const char* code : {"es", "pt"}) {
+    MessageTable t;
+    ASSERT_TRUE(LoadMessages(bin + "/data/messages/ms" + std::string(code) + "br.mst", &t));
+    for (int row = 1; row <= 40; ++row) {
+      for (int col = 1; col <= 10; ++col) {
+        if (!en.Text(row, col).empty()) {
+          EXPECT_FALSE(t.Text(row, col).empty()) << code << ": " << row << "." << col;
+        }
+      }
     }
   }
 }
