@@ -136,7 +136,8 @@ class UtilitiesPageTest : public QObject {
     QCOMPARE(Find<QPushButton>("utilitiesTranslatorButton")->text(), Msg(9, 9));
     QVERIFY(Find<QRadioButton>("utilitiesWorksheetRadio")->isChecked());
     Click("utilitiesTranslatorButton");
-    QCOMPARE(m_ui->messages().back(), std::string("Error creating Dialog"));
+    QVERIFY(m_ui->messages().empty());  // the window opens: no "Error creating Dialog"
+    QVERIFY(Find<CUtilitiesPage>("utilitiesPage")->translator() != nullptr);
     Click("utilitiesTranslatorHelpButton");
     QCOMPARE(m_ui->calls().at(m_ui->calls().size() - 2).text,
              JoinPath(m_ctx->config().help_folder, "brm-translat.htm"));
