@@ -13,6 +13,7 @@
 #include "app/app_context.h"
 #include "app/configuration.h"
 #include "app/gui/gui_messages.h"
+#include "app/gui/button_row.h"
 #include "app/gui/help_icon.h"
 #include "app/gui/progress_wnd.h"
 #include "app/ui.h"
@@ -76,16 +77,8 @@ void CTomographyPage::BuildControls() {
   m_processButton = new QPushButton(this);
   m_processButton->setObjectName(QStringLiteral("tomographyProcessButton"));
   connect(m_processButton, &QPushButton::clicked, this, [this] { OnProcess(); });
-  m_helpButton = new QToolButton(this);
-  m_helpButton->setObjectName(QStringLiteral("tomographyHelpButton"));
-  m_helpButton->setIcon(HelpIcon());
-  m_helpButton->setAutoRaise(true);
+  m_helpButton = NewHelpButton(this, QStringLiteral("tomographyHelpButton"));
   connect(m_helpButton, &QToolButton::clicked, this, [this] { OnHelp(); });
-
-  auto* buttons = new QHBoxLayout;
-  buttons->addWidget(m_helpButton);
-  buttons->addStretch();
-  buttons->addWidget(m_processButton);
 
   auto* left = new QVBoxLayout;
   left->addWidget(m_optionsGroup);
@@ -97,7 +90,7 @@ void CTomographyPage::BuildControls() {
   auto* main = new QVBoxLayout(this);
   main->addLayout(top);
   main->addStretch();
-  main->addLayout(buttons);
+  main->addLayout(NewButtonRow(m_helpButton, m_processButton));
 }
 
 void CTomographyPage::ApplyCaptions() {

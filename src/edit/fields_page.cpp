@@ -11,16 +11,15 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QToolButton>
-#include <QVBoxLayout>
 
 #include "app/app_context.h"
 #include "app/configuration.h"
 #include "app/gui/display_text.h"
 #include "app/gui/gui_messages.h"
-#include "app/gui/help_icon.h"
 #include "app/gui/progress_wnd.h"
 #include "app/record_set_selector.h"
 #include "app/ui.h"
+#include "edit/edit_page.h"
 
 namespace bramble::gui {
 namespace {
@@ -73,25 +72,13 @@ bool CFieldsPage::prompt() const { return m_prompt; }
 bool CFieldsPage::alwaysAdd() const { return m_alwaysAdd; }
 
 void CFieldsPage::BuildControls() {
-  m_fieldsGroup = new QGroupBox(this);
-  m_opGroup = new QButtonGroup(this);
-  auto* opsLayout = new QVBoxLayout(m_fieldsGroup);
-  for (int i = 0; i < 10; ++i) {
-    auto* radio = new QRadioButton(m_fieldsGroup);
-    radio->setObjectName(QStringLiteral("fieldsOperation%1").arg(i + 1));
-    m_opGroup->addButton(radio, i + 1);
-    opsLayout->addWidget(radio);
-    m_opRadios[static_cast<size_t>(i)] = radio;
-  }
-  opsLayout->addStretch();
+  EditPageFrame frame = EditPageFrame::Build(this, QStringLiteral("fields"), m_opRadios);
+  m_fieldsGroup = frame.operations_box;
+  m_opGroup = frame.operations;
+  m_promptGroup = frame.prompt_box;
+  m_promptCheck = frame.prompt;
   connect(m_opGroup, &QButtonGroup::idClicked, this,
           [this](int id) { SelectOperation(static_cast<FieldOperation>(id)); });
-
-  m_promptGroup = new QGroupBox(this);
-  m_promptCheck = new QCheckBox(m_promptGroup);
-  m_promptCheck->setObjectName(QStringLiteral("fieldsPromptCheck"));
-  auto* promptLayout = new QVBoxLayout(m_promptGroup);
-  promptLayout->addWidget(m_promptCheck);
   connect(m_promptCheck, &QCheckBox::toggled, this, [this](bool on) { m_prompt = on; });
 
   auto makeEdit = [this](const char* name) {
@@ -126,15 +113,6 @@ void CFieldsPage::BuildControls() {
   m_alwaysAddCheck->setObjectName(QStringLiteral("fieldsAlwaysAddCheck"));
   connect(m_alwaysAddCheck, &QCheckBox::toggled, this, [this](bool on) { m_alwaysAdd = on; });
 
-  m_okButton = new QPushButton(this);
-  m_okButton->setObjectName(QStringLiteral("fieldsOkButton"));
-  connect(m_okButton, &QPushButton::clicked, this, [this] { OnOk(); });
-  m_helpButton = new QToolButton(this);
-  m_helpButton->setObjectName(QStringLiteral("fieldsHelpButton"));
-  m_helpButton->setIcon(HelpIcon());
-  m_helpButton->setAutoRaise(true);
-  connect(m_helpButton, &QToolButton::clicked, this, [this] { OnHelp(); });
-
   auto* boxes = new QGridLayout;
   boxes->addWidget(m_tagLabel, 0, 0);
   boxes->addWidget(m_tagEdit, 0, 1);
@@ -152,20 +130,11 @@ void CFieldsPage::BuildControls() {
   boxes->addWidget(m_alwaysAddCheck, 5, 1, 1, 3);
   boxes->setColumnStretch(3, 1);
 
-  auto* buttons = new QHBoxLayout;
-  buttons->addWidget(m_helpButton);
-  buttons->addStretch();
-  buttons->addWidget(m_okButton);
-
-  auto* right = new QVBoxLayout;
-  right->addWidget(m_promptGroup);
-  right->addLayout(boxes);
-  right->addStretch();
-  right->addLayout(buttons);
-
-  auto* main = new QHBoxLayout(this);
-  main->addWidget(m_fieldsGroup);
-  main->addLayout(right, 1);
+  frame.LayOut(this, boxes);
+  m_okButton = frame.ok;
+  m_helpButton = frame.help;
+  connect(m_okButton, &QPushButton::clicked, this, [this] { OnOk(); });
+  connect(m_helpButton, &QToolButton::clicked, this, [this] { OnHelp(); });
 }
 
 void CFieldsPage::ApplyCaptions() {

@@ -11,16 +11,15 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QToolButton>
-#include <QVBoxLayout>
 
 #include "app/app_context.h"
 #include "app/configuration.h"
 #include "app/gui/display_text.h"
 #include "app/gui/gui_messages.h"
-#include "app/gui/help_icon.h"
 #include "app/gui/progress_wnd.h"
 #include "app/record_set_selector.h"
 #include "app/ui.h"
+#include "edit/edit_page.h"
 
 namespace bramble::gui {
 
@@ -39,25 +38,13 @@ int32_t CStringsPage::toPos() const { return m_toPos; }
 const std::string& CStringsPage::newValue() const { return m_newValue; }
 
 void CStringsPage::BuildControls() {
-  m_opsGroup = new QGroupBox(this);
-  m_opGroup = new QButtonGroup(this);
-  auto* opsLayout = new QVBoxLayout(m_opsGroup);
-  for (int i = 0; i < 8; ++i) {
-    auto* radio = new QRadioButton(m_opsGroup);
-    radio->setObjectName(QStringLiteral("stringsOperation%1").arg(i + 1));
-    m_opGroup->addButton(radio, i + 1);
-    opsLayout->addWidget(radio);
-    m_opRadios[static_cast<size_t>(i)] = radio;
-  }
-  opsLayout->addStretch();
+  EditPageFrame frame = EditPageFrame::Build(this, QStringLiteral("strings"), m_opRadios);
+  m_opsGroup = frame.operations_box;
+  m_opGroup = frame.operations;
+  m_promptGroup = frame.prompt_box;
+  m_promptCheck = frame.prompt;
   connect(m_opGroup, &QButtonGroup::idClicked, this,
           [this](int id) { SelectOperation(static_cast<StringOperation>(id)); });
-
-  m_promptGroup = new QGroupBox(this);
-  m_promptCheck = new QCheckBox(m_promptGroup);
-  m_promptCheck->setObjectName(QStringLiteral("stringsPromptCheck"));
-  auto* promptLayout = new QVBoxLayout(m_promptGroup);
-  promptLayout->addWidget(m_promptCheck);
 
   auto makeEdit = [this](const char* name) {
     auto* edit = new QLineEdit(this);
@@ -114,15 +101,6 @@ void CStringsPage::BuildControls() {
   m_matchCaseCheck = makeCheck("stringsMatchCaseCheck");
   m_regexCheck = makeCheck("stringsRegexCheck");
 
-  m_okButton = new QPushButton(QStringLiteral("OK"), this);  // the template's own label
-  m_okButton->setObjectName(QStringLiteral("stringsOkButton"));
-  connect(m_okButton, &QPushButton::clicked, this, [this] { OnOk(); });
-  m_helpButton = new QToolButton(this);
-  m_helpButton->setObjectName(QStringLiteral("stringsHelpButton"));
-  m_helpButton->setIcon(HelpIcon());
-  m_helpButton->setAutoRaise(true);
-  connect(m_helpButton, &QToolButton::clicked, this, [this] { OnHelp(); });
-
   auto* boxes = new QGridLayout;
   boxes->addWidget(m_tagLabel, 0, 0);
   boxes->addWidget(m_tagEdit, 0, 1);
@@ -158,20 +136,12 @@ void CStringsPage::BuildControls() {
   boxes->addLayout(checks, 8, 1, 1, 3);
   boxes->setColumnStretch(3, 1);
 
-  auto* buttons = new QHBoxLayout;
-  buttons->addWidget(m_helpButton);
-  buttons->addStretch();
-  buttons->addWidget(m_okButton);
-
-  auto* right = new QVBoxLayout;
-  right->addWidget(m_promptGroup);
-  right->addLayout(boxes);
-  right->addStretch();
-  right->addLayout(buttons);
-
-  auto* main = new QHBoxLayout(this);
-  main->addWidget(m_opsGroup);
-  main->addLayout(right, 1);
+  frame.LayOut(this, boxes);
+  m_okButton = frame.ok;
+  m_okButton->setText(QStringLiteral("OK"));  // the template's own label
+  m_helpButton = frame.help;
+  connect(m_okButton, &QPushButton::clicked, this, [this] { OnOk(); });
+  connect(m_helpButton, &QToolButton::clicked, this, [this] { OnHelp(); });
 }
 
 void CStringsPage::ApplyCaptions() {

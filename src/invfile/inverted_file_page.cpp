@@ -16,6 +16,7 @@
 
 #include "app/app_context.h"
 #include "app/configuration.h"
+#include "app/gui/button_row.h"
 #include "app/gui/display_text.h"
 #include "app/gui/gui_messages.h"
 #include "app/gui/progress_wnd.h"
@@ -138,17 +139,13 @@ void CInvertedFilePage::BuildControls() {
   m_helpButton->setIcon(style()->standardIcon(QStyle::SP_DialogHelpButton));
   m_helpButton->setText(QStringLiteral("?"));  // shown where the style has no help icon
   m_helpButton->setAutoRaise(true);
-  auto* buttons = new QHBoxLayout;
-  buttons->addWidget(m_helpButton);
-  buttons->addStretch();
-  buttons->addWidget(m_clearButton);
 
   auto* main = new QVBoxLayout(this);
   main->addWidget(m_keysGroup);
   main->addWidget(m_generationGroup);
   main->addWidget(m_baseGroup);
   main->addStretch();
-  main->addLayout(buttons);
+  main->addLayout(NewButtonRow(m_helpButton, m_clearButton));
 
   connect(m_ifpBrowse, &QPushButton::clicked, this, [this] { OnBrowseInvertedFile(); });
   connect(m_listKeysButton, &QPushButton::clicked, this, [this] { OnListKeys(); });

@@ -2,12 +2,12 @@
 // in a file, the HTML report in the work folder, the FDT question and the
 // exit statuses.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <string>
 
 #include "app/app_test_support.h"
+#include "shell.h"
 
 namespace bramble {
 namespace {
@@ -16,16 +16,8 @@ using testing::ReadBytes;
 using testing::TempDir;
 using testing::WriteBytes;
 
-struct Outcome {
-  int status = -1;
-  std::string out;
-};
-
-std::string Quote(const std::string& s) {
-  std::string q = "'";
-  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
+using testsupport::Quote;
+using Outcome = testsupport::ShellOutput;
 
 class TomographyCli : public ::testing::Test {
  protected:
@@ -42,17 +34,9 @@ class TomographyCli : public ::testing::Test {
   }
 
   Outcome Cli(const std::string& args) {
-    Outcome o;
-    const std::string cmd = "cd " + Quote(dir_.path()) + " && " + Quote(cli_) +
-                            " --config brm.cip --db books.mst " + args + " </dev/null 2>/dev/null";
-    std::FILE* p = ::popen(cmd.c_str(), "r");
-    if (p == nullptr) return o;
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) o.out.append(buf, n);
-    const int st = ::pclose(p);
-    o.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    return o;
+    return testsupport::Shell("cd " + Quote(dir_.path()) + " && " + Quote(cli_) +
+                                  " --config brm.cip --db books.mst " + args,
+                              testsupport::Stderr::kDropped);
   }
 
   TempDir dir_;

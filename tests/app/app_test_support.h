@@ -19,37 +19,14 @@
 #include "app/app_context.h"
 #include "app/message_table.h"
 #include "db/db_session.h"
+#include "file_bytes.h"
+#include "temp_dir.h"
 
 namespace bramble::testing {
 
-class TempDir {
- public:
-  TempDir() {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "bramble-app-XXXXXX").string();
-    path_ = ::mkdtemp(tmpl.data());
-  }
-  ~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  const std::string& path() const { return path_; }
-  std::string File(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
-
-inline void WriteBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
-}
-
-inline std::string ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
+using TempDir = testsupport::TempDir;
+using testsupport::ReadBytes;
+using testsupport::WriteBytes;
 
 inline bool Exists(const std::string& path) {
   struct stat st;

@@ -1,12 +1,10 @@
 // bramble-cli end to end: a database made with `vardo load`, record sets from
 // the command line, messages in the configured language, exit statuses.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-
-#include <cstdio>
 
 #include "app/message_table.h"
 #include "app_test_support.h"
+#include "shell.h"
 
 namespace bramble {
 namespace {
@@ -14,28 +12,12 @@ namespace {
 using testing::TempDir;
 using testing::WriteBytes;
 
-struct Outcome {
-  int status = -1;
-  std::string out;
-};
-
-std::string Quote(const std::string& s) {
-  std::string q = "'";
-  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
+using testsupport::Quote;
+using Outcome = testsupport::ShellOutput;
 
 Outcome RunShell(const std::string& command_line, const std::string& cwd) {
-  Outcome o;
-  std::string cmd = "cd " + Quote(cwd) + " && " + command_line + " </dev/null 2>/dev/null";
-  std::FILE* p = ::popen(cmd.c_str(), "r");
-  if (p == nullptr) return o;
-  char buf[4096];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) o.out.append(buf, n);
-  int st = ::pclose(p);
-  o.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-  return o;
+  return testsupport::Shell("cd " + Quote(cwd) + " && " + command_line,
+                            testsupport::Stderr::kDropped);
 }
 
 class BrambleCli : public ::testing::Test {

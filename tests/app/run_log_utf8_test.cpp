@@ -7,18 +7,14 @@
 
 #include "app/run_log.h"
 #include "temp_dir.h"
+#include "file_bytes.h"
 
 namespace bramble {
 namespace {
 
-using testsupport::TempDir;
+using testsupport::ReadBytes;
 
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using testsupport::TempDir;
 
 TEST(RunLogUtf8, DisplayTextIsWrittenAsUtf8) {
   // "Título: Cañón €" in Windows-1252, one byte per letter.
@@ -34,7 +30,7 @@ TEST(RunLogUtf8, DisplayTextIsWrittenAsUtf8) {
   RunLog log(dir.File("log.txt"), "cds");
   ASSERT_TRUE(log.Append(display));
   ASSERT_TRUE(log.Close());
-  const std::string text = Slurp(dir.File("log.txt"));
+  const std::string text = ReadBytes(dir.File("log.txt"));
   const size_t first = text.find(utf8);
   ASSERT_NE(first, std::string::npos);
   EXPECT_NE(text.find(utf8, first + 1), std::string::npos);

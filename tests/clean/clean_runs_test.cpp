@@ -18,16 +18,8 @@ using testing::Fields;
 
 class CleanRunsTest : public testing::EditFixture {
  protected:
-  void Select(int32_t from, int32_t to) {
-    MfnSelection& sel = ctx_.selection();
-    sel.mode = SelectionMode::kRange;
-    sel.from = from;
-    sel.to = to;
-    sel.count = to - from + 1;
-    sel.loaded = true;
-  }
   BatchRunResult Clean(const CleaningRequest& r, int32_t from, int32_t to) {
-    Select(from, to);
+    SelectRange(from, to);
     return RunCleaning(ctx_, ui_, progress_, r);
   }
   // Fields by a session of its own, whole and in storage form.
@@ -151,7 +143,7 @@ TEST_F(CleanRunsTest, UnreadRecordIsCountedAndNeverWritten) {
 
 TEST_F(CleanRunsTest, SplitMakesOccurrencesInPlace) {
   int32_t mfn = AddRecord({{650, "a;b;c"}, {100, "p;q"}, {650, "d;"}, {650, ";e"}, {650, "f;;g"}});
-  Select(mfn, mfn);
+  SelectRange(mfn, mfn);
   BatchRunResult r = RunSplit(ctx_, ui_, progress_, SplitRequest{"650", ";"});
   EXPECT_EQ(r.changed, 1);
   // An empty piece cannot be stored as a field, so "d;" gives "d" alone.
@@ -162,7 +154,7 @@ TEST_F(CleanRunsTest, SplitMakesOccurrencesInPlace) {
 
 TEST_F(CleanRunsTest, SplitWithoutSeparatorIsRefused) {
   AddRecord({{650, "a;b"}});
-  Select(1, 1);
+  SelectRange(1, 1);
   BatchRunResult r = RunSplit(ctx_, ui_, progress_, SplitRequest{"", ""});
   EXPECT_EQ(r.end, RunEnd::kRefused);
   ASSERT_FALSE(ui_.messages().empty());
@@ -171,7 +163,7 @@ TEST_F(CleanRunsTest, SplitWithoutSeparatorIsRefused) {
 
 TEST_F(CleanRunsTest, FillMakesIndicatorsAndSubfields) {
   int32_t mfn = AddRecord({{245, "<The >Beatles"}, {245, "<>x"}, {246, "<A >b"}, {245, "none"}});
-  Select(mfn, mfn);
+  SelectRange(mfn, mfn);
   RunFill(ctx_, ui_, progress_, FillRequest{"245", true, ""});
   EXPECT_EQ(Occs(mfn, 245), (std::vector<std::string>{" 5^aThe Beatles", " 1^ax", "none"}));
   RunFill(ctx_, ui_, progress_, FillRequest{"246", false, "x"});
@@ -183,7 +175,7 @@ TEST_F(CleanRunsTest, FillMakesIndicatorsAndSubfields) {
 TEST_F(CleanRunsTest, SortOrdersFieldsAndWritesOnlyUnorderedRecords) {
   int32_t a = AddRecord({{245, "t"}, {100, "n"}, {245, "u"}});
   int32_t b = AddRecord({{100, "n"}, {245, "t"}});
-  Select(a, b);
+  SelectRange(a, b);
   BatchRunResult r = RunSort(ctx_, ui_, progress_);
   EXPECT_EQ(r.read, 2);
   EXPECT_EQ(r.changed, 1);

@@ -1,48 +1,26 @@
 // The record utilities of bramble-cli end to end: a database made with
 // `vardo load`, changed by the commands, checked with `vardo dump`.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
+#include "shell.h"
+
 namespace bramble {
 namespace {
 
-struct Output {
-  int status = -1;
-  std::string out;
-};
-
-Output Shell(const std::string& command) {
-  Output result;
-  std::FILE* p = ::popen((command + " </dev/null 2>&1").c_str(), "r");
-  if (p == nullptr) return result;
-  char buf[4096];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) result.out.append(buf, n);
-  const int raw = ::pclose(p);
-  result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  return result;
-}
-
-std::string BuildTool(const char* env, const char* name) {
-  if (const char* v = std::getenv(env); v != nullptr && *v != '\0') return v;
-  std::error_code ec;
-  std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
-  if (ec) return "";
-  std::filesystem::path tool = self.parent_path().parent_path() / "src" / "cli" / name;
-  return std::filesystem::exists(tool) ? tool.string() : "";
-}
+using testsupport::BuildTool;
+using testsupport::Shell;
+using Output = testsupport::ShellOutput;
 
 class UtilitiesCliTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    vardo_ = BuildTool("VARDO_BIN", "vardo");
-    cli_ = BuildTool("BRAMBLE_CLI_BIN", "bramble-cli");
+    vardo_ = BuildTool("VARDO_BIN");
+    cli_ = BuildTool("BRAMBLE_CLI_BIN");
     if (vardo_.empty() || cli_.empty()) GTEST_SKIP() << "vardo or bramble-cli not built";
     char tmpl[] = "/tmp/utilities_cliXXXXXX";
     ASSERT_NE(::mkdtemp(tmpl), nullptr);

@@ -76,6 +76,17 @@ class EditFixture : public ::testing::Test {
   CDbSession& db() { return ctx_.db(); }
   const std::string& Msg(int row, int col) { return ctx_.Msg(row, col); }
 
+  // The records from..to as the set the next run works on, as the range
+  // radio of the window leaves it.
+  void SelectRange(int32_t from, int32_t to) {
+    MfnSelection& sel = ctx_.selection();
+    sel.mode = SelectionMode::kRange;
+    sel.from = from;
+    sel.to = to;
+    sel.count = to - from + 1;
+    sel.loaded = true;
+  }
+
   // Appends a record with the fields in order; returns its MFN.
   int32_t AddRecord(const Fields& fields) {
     db().NewRecord();

@@ -14,15 +14,6 @@ using testing::Fields;
 
 class FieldOperationTest : public testing::EditFixture {
  protected:
-  void SelectRange(int32_t from, int32_t to) {
-    MfnSelection& sel = ctx_.selection();
-    sel.mode = SelectionMode::kRange;
-    sel.from = from;
-    sel.to = to;
-    sel.count = to - from + 1;
-    sel.loaded = true;
-  }
-
   FieldRunOutcome Run(FieldOperation op, const std::string& tag, int32_t occ,
                       const std::string& value = "", bool prompt = false) {
     FieldRequest r;

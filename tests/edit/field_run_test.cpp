@@ -49,12 +49,7 @@ class FieldRunTest : public testing::EditFixture {
 
   // The whole run, as the page's OK button starts it, over MFNs from..to.
   FieldRunOutcome RunAll(const FieldRequest& request, int32_t from, int32_t to) {
-    MfnSelection& sel = ctx_.selection();
-    sel.mode = SelectionMode::kRange;
-    sel.from = from;
-    sel.to = to;
-    sel.count = to - from + 1;
-    sel.loaded = true;
+    SelectRange(from, to);
     return RunFieldOperation(ctx_, ui_, progress_, request);
   }
 

@@ -1,105 +1,31 @@
 // `bramble-cli fields` end to end: a database made with `vardo load`, changed
 // by the command, checked with `vardo dump` and the run log.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <nlohmann/json.hpp>
-#include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include "cli_fixture.h"
 
 namespace bramble {
 namespace {
 
-struct Output {
-  int status = -1;
-  std::string out;
-};
+using testing::Quote;
+using Output = testing::ShellOutput;
 
-Output Shell(const std::string& command) {
-  Output result;
-  std::FILE* p = ::popen((command + " </dev/null").c_str(), "r");
-  if (p == nullptr) return result;
-  char buf[4096];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) result.out.append(buf, n);
-  int raw = ::pclose(p);
-  result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  return result;
-}
-
-// A tool of the build: from the environment, else beside this test binary
-// (build/tests/edit_tests -> build/src/cli/NAME); "" when neither exists.
-std::string BuildTool(const char* env, const char* name) {
-  if (const char* v = std::getenv(env); v != nullptr && *v != '\0') return v;
-  std::error_code ec;
-  std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
-  if (ec) return "";
-  std::filesystem::path tool = self.parent_path().parent_path() / "src" / "cli" / name;
-  return std::filesystem::exists(tool) ? tool.string() : "";
-}
-
-std::string Quote(const std::string& s) {
-  std::string q = "'";
-  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
-
-class FieldsCliTest : public ::testing::Test {
+class FieldsCliTest : public testing::CliFixture {
  protected:
   void SetUp() override {
-    vardo_ = BuildTool("VARDO_BIN", "vardo");
-    cli_ = BuildTool("BRAMBLE_CLI_BIN", "bramble-cli");
-    if (vardo_.empty() || cli_.empty()) GTEST_SKIP() << "vardo or bramble-cli not built";
-    char tmpl[] = "/tmp/fields_cliXXXXXX";
-    ASSERT_NE(::mkdtemp(tmpl), nullptr);
-    dir_ = tmpl;
-    db_ = dir_ + "/books";
-    log_ = dir_ + "/run.log";
-    std::ofstream load(dir_ + "/load.json");
-    load << R"({"fields": [[100, "García, Ana"], [245, "^aViejo título^bsub"], [650, "one"]]})"
-            "\n"
-         << R"({"fields": [[245, "^aOld title"], [245, "^aSecond"], [650, "two"]]})"
-            "\n";
-    load.close();
-    ASSERT_EQ(Shell(Quote(vardo_) + " create " + Quote(db_)).status, 0);
-    ASSERT_EQ(
-        Shell(Quote(vardo_) + " load " + Quote(db_) + " " + Quote(dir_ + "/load.json")).status, 0);
-  }
-  void TearDown() override {
-    if (!dir_.empty()) std::filesystem::remove_all(dir_);
+    MakeDatabase(R"({"fields": [[100, "García, Ana"], [245, "^aViejo título^bsub"], [650, "one"]]})"
+                 "\n"
+                 R"({"fields": [[245, "^aOld title"], [245, "^aSecond"], [650, "two"]]})"
+                 "\n");
   }
 
-  Output Fields(const std::string& args) {
-    return Shell("cd " + Quote(dir_) + " && " + Quote(cli_) + " --db " + Quote(db_) + " --log " +
-                 Quote(log_) + " " + args);
-  }
-
-  // Fields of record mfn as vardo dump shows them: [tag, text] pairs.
-  std::vector<std::pair<int, std::string>> Dump(int mfn) {
-    Output o = Shell(Quote(vardo_) + " dump " + Quote(db_) + " --from " + std::to_string(mfn) +
-                     " --to " + std::to_string(mfn));
-    std::vector<std::pair<int, std::string>> fields;
-    nlohmann::json j = nlohmann::json::parse(o.out, nullptr, false);
-    if (j.is_discarded()) return fields;
-    for (const auto& f : j["fields"]) fields.emplace_back(f[0].get<int>(), f[1].get<std::string>());
-    return fields;
-  }
-
-  std::vector<std::string> LogLines() {
-    std::ifstream in(log_, std::ios::binary);
-    std::vector<std::string> lines;
-    std::string line;
-    while (std::getline(in, line)) lines.push_back(line);
-    return lines;
-  }
-
-  std::string vardo_, cli_, dir_, db_, log_;
+  // The command's standard error is left out of what the checks read.
+  Output Fields(const std::string& args) { return Cli(args, testing::Stderr::kPassed); }
 };
 
 TEST_F(FieldsCliTest, ReplaceSubfieldChangesTheDatabaseAndLogsEachChange) {

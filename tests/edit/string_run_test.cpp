@@ -93,12 +93,7 @@ class StringRunTest : public testing::EditFixture {
   }
 
   StringRunOutcome Run(const StringRequest& request, Ui* ui = nullptr) {
-    MfnSelection& sel = ctx_.selection();
-    sel.mode = SelectionMode::kRange;
-    sel.from = 1;
-    sel.to = db().LastMfn();
-    sel.count = sel.to;
-    sel.loaded = true;
+    SelectRange(1, db().LastMfn());
     ScriptedProgress progress;
     return RunStringOperation(ctx_, ui != nullptr ? *ui : ui_, progress, request);
   }

@@ -12,16 +12,12 @@
 #include "engine/iso2709/iso2709_reader.h"
 #include "engine/vardo.h"
 #include "iso2709_test_util.h"
+#include "file_bytes.h"
 
 namespace vardo {
 namespace {
 
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
+using testsupport::ReadBytes;
 
 std::vector<Record> ReadIso(const std::string& data,
                             iso2709::Layout layout = iso2709::Layout::kPlain) {
@@ -85,7 +81,7 @@ TEST_F(ExportApiTest, ExportsActiveAndDeletedRecordsAndCountsThem) {
   EXPECT_EQ(counts[2], 0);
 
   // Write-through: complete without a close.
-  const std::string file = Slurp(P("out.iso"));
+  const std::string file = ReadBytes(P("out.iso"));
   std::vector<Record> back = ReadIso(file);
   ASSERT_EQ(back.size(), 2u);
   EXPECT_EQ(back[0].fields, (std::vector<Field>{{245, "^aTitle"}, {10, "x"}}));
@@ -99,11 +95,11 @@ TEST_F(ExportApiTest, BufferHoldingNoRecordIsNotExported) {
   const int32_t st = vardo_read_record(space_, 0, 2);  // beyond the last MFN
   EXPECT_LT(st, 0);
   EXPECT_NE(vardo_export_record(space_, 0), VARDO_OK);
-  EXPECT_EQ(Slurp(P("out.iso")), "");
+  EXPECT_EQ(ReadBytes(P("out.iso")), "");
   // A new, empty record is a record: it is written (leader and terminators).
   ASSERT_EQ(vardo_new_record(space_, 0), VARDO_OK);
   EXPECT_EQ(vardo_export_record(space_, 0), VARDO_OK);
-  EXPECT_EQ(Slurp(P("out.iso")).size(), 26u);
+  EXPECT_EQ(ReadBytes(P("out.iso")).size(), 26u);
 }
 
 TEST_F(ExportApiTest, WithoutAnExportFileOrWithBadHandlesNothingIsWritten) {
@@ -143,7 +139,7 @@ TEST_F(ExportApiTest, RecordAbove99999BytesIsRefusedWithItsOwnCode) {
   EXPECT_EQ(counts[0], 1);
   EXPECT_EQ(counts[1], 1);
   EXPECT_EQ(counts[2], 1);
-  std::vector<Record> back = ReadIso(Slurp(P("out.iso")));
+  std::vector<Record> back = ReadIso(ReadBytes(P("out.iso")));
   ASSERT_EQ(back.size(), 1u);
   EXPECT_EQ(back[0].fields, (std::vector<Field>{{10, "small"}}));
 }
@@ -158,7 +154,7 @@ TEST_F(ExportApiTest, DetachingOrReleasingTheMasterFileClosesTheExportFile) {
               VARDO_OK);
     ASSERT_EQ(vardo_read_record(space_, 0, 1), VARDO_OK);
     ASSERT_EQ(vardo_export_record(space_, 0), VARDO_OK);
-    EXPECT_EQ(Slurp(path), "");  // buffered until closed
+    EXPECT_EQ(ReadBytes(path), "");  // buffered until closed
     if (how == 0) {
       EXPECT_EQ(vardo_set_master_file(space_, ""), VARDO_OK);
     } else if (how == 1) {
@@ -166,7 +162,7 @@ TEST_F(ExportApiTest, DetachingOrReleasingTheMasterFileClosesTheExportFile) {
     } else {
       EXPECT_EQ(vardo_set_export_file(space_, P("next.iso").c_str()), VARDO_OK);
     }
-    const std::string file = Slurp(path);
+    const std::string file = ReadBytes(path);
     std::vector<Record> back = ReadIso(file, iso2709::Layout::kMarc);
     ASSERT_EQ(back.size(), 1u) << how;
     EXPECT_EQ(file.substr(10, 2), "22");
@@ -186,7 +182,7 @@ TEST_F(ExportApiTest, SessionExportsTheCurrentRecord) {
   ASSERT_EQ(session.ReadRecord(1, false), 0);
   EXPECT_EQ(session.ExportRecord(), VARDO_OK);
   // The export run never closes the file; it is complete all the same.
-  std::vector<Record> back = ReadIso(Slurp(P("s.iso")));
+  std::vector<Record> back = ReadIso(ReadBytes(P("s.iso")));
   ASSERT_EQ(back.size(), 1u);
   EXPECT_EQ(back[0].fields, (std::vector<Field>{{245, "^aFrom the session"}}));
   EXPECT_EQ(session.SetExportFile(""), VARDO_OK);

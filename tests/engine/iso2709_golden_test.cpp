@@ -17,9 +17,12 @@
 #include "engine/iso2709/iso2709_reader.h"
 #include "engine/iso2709/iso2709_writer.h"
 #include "iso2709_test_util.h"
+#include "file_bytes.h"
 
 namespace vardo::iso2709 {
 namespace {
+
+using testsupport::ReadBytes;
 
 // Compiled-in source path, not __FILE__: the samples are listed while the
 // test binary is being registered, before the environment is set, and
@@ -39,13 +42,6 @@ std::vector<std::string> SampleFiles() {
   }
   std::sort(out.begin(), out.end());
   return out;
-}
-
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
 }
 
 std::string Escaped(const std::string& text) {
@@ -117,7 +113,7 @@ TEST_P(Iso2709GoldenTest, DumpMatchesGoldenAndRecordsSurviveARewrite) {
   }
 
   const std::string golden_path = path + ".golden";
-  const std::string golden = Slurp(golden_path);
+  const std::string golden = ReadBytes(golden_path);
   if (golden.empty()) {
     if (HasFailure()) return;  // never bless output that did not validate
     std::ofstream(golden_path, std::ios::binary) << dump;

@@ -12,110 +12,33 @@
 
 #include "app/app_context.h"
 #include "app/gui/display_text.h"
-#include "app/gui/main_window.h"
 #include "app/scripted_ui.h"
 #include "clean/cleaning_page.h"
 #include "db/db_session.h"
+#include "page_bench.h"
 
 using namespace bramble;
 using namespace bramble::gui;
 
-namespace {
-
-bool Copy(const QString& from, const QString& to) {
-  QFile::remove(to);
-  return QFile::copy(from, to);
-}
-
-}  // namespace
-
-class CleaningPageTest : public QObject {
+class CleaningPageTest : public QObject, public testbench::PageBench {
   Q_OBJECT
 
  private:
-  QTemporaryDir* m_dir = nullptr;
-  std::unique_ptr<AppContext> m_ctx;
-  std::unique_ptr<ScriptedUi> m_ui;
-  std::unique_ptr<CMainWindow> m_window;
-
-  std::string Path(const char* rel) const {
-    return m_dir->filePath(QLatin1String(rel)).toStdString();
-  }
-  template <typename T>
-  T* Find(const QString& name) const {
-    T* w = m_window->findChild<T*>(name);
-    if (!w) qFatal("no widget %s", qPrintable(name));
-    return w;
-  }
   CCleaningPage* Page() const { return Find<CCleaningPage>(QStringLiteral("cleaningPage")); }
   QCheckBox* Check(const QString& name) const { return Find<QCheckBox>(name); }
   QLineEdit* Edit(const QString& name) const { return Find<QLineEdit>(name); }
-  void Click(const QString& name) { Find<QAbstractButton>(name)->click(); }
-  QString Msg(int r, int c) const { return FromDisplay(m_ctx->Msg(r, c)); }
   QString Option(int i) const { return QStringLiteral("cleanSpaceOption%1").arg(i); }
   QString List(int i) const { return QStringLiteral("cleanSpaceList%1").arg(i); }
 
   void Start() {
-    m_ui = std::make_unique<ScriptedUi>();
-    m_ctx = std::make_unique<AppContext>();
-    StartOptions options;
-    options.config_path = Path("brm.cip");
-    std::string fatal;
-    QVERIFY2(m_ctx->Start(options, *m_ui, &fatal), fatal.c_str());
-    PageFactories pages;
-    pages[kTabCleaning] = [](const PageEnv& env, QWidget* parent) -> CTabPage* {
-      return new CCleaningPage(env, parent);
-    };
-    m_window = std::make_unique<CMainWindow>(*m_ctx, *m_ui, pages);
-    m_window->Initialise();
-    m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
-  }
-
-  void OpenDemoRecordOne() {
-    m_ui->QueueOpenFile(Path("data/demo.mst"));
-    Click(QStringLiteral("openButton"));
-    QVERIFY(m_ctx->database_open());
-    Edit(QStringLiteral("fromEdit"))->setText(QStringLiteral("1"));
-    Edit(QStringLiteral("toEdit"))->setText(QStringLiteral("1"));
-    Click(QStringLiteral("acceptButton"));
-    QVERIFY(m_ctx->selection().loaded);
+    PageBench::Start(std::make_unique<ScriptedUi>(),
+                     testbench::OnePage<CCleaningPage>(kTabCleaning));
   }
 
  private slots:
-  void initTestCase() {
-    QStandardPaths::setTestModeEnabled(true);
-    QCoreApplication::setOrganizationName(QStringLiteral("BrambleTest"));
-    QCoreApplication::setApplicationName(QStringLiteral("gui_cleaning_page_test"));
-  }
-
-  void init() {
-    m_dir = new QTemporaryDir;
-    QVERIFY(m_dir->isValid());
-    QDir root(m_dir->path());
-    for (const char* sub : {"data", "msg", "work", "help/en"})
-      QVERIFY(root.mkpath(QLatin1String(sub)));
-    const QString demo = QStringLiteral(BRAMBLE_TEST_DEMO_DIR);
-    const QString msgs = QStringLiteral(BRAMBLE_TEST_MESSAGE_DIR);
-    for (const char* f : {"demo.mst", "demo.xrf"})
-      QVERIFY(Copy(demo + u'/' + QLatin1String(f),
-                   root.filePath(QStringLiteral("data/") + QLatin1String(f))));
-    for (const char* f : {"msenbr.mst", "msenbr.xrf"})
-      QVERIFY(Copy(msgs + u'/' + QLatin1String(f),
-                   root.filePath(QStringLiteral("msg/") + QLatin1String(f))));
-    QFile cip(root.filePath(QStringLiteral("brm.cip")));
-    QVERIFY(cip.open(QIODevice::WriteOnly));
-    cip.write("[BRM]\r\nDATA=data/\r\nLANG=en\r\nMSG=msg/\r\nWORK=work/\r\nHELP=help/%lang%/\r\n");
-  }
-
-  void cleanup() {
-    m_window.reset();
-    if (m_ui && !m_ui->unexpected().empty()) QFAIL(m_ui->unexpected().front().text.c_str());
-    m_ctx.reset();
-    m_ui.reset();
-    delete m_dir;
-    m_dir = nullptr;
-  }
+  void initTestCase() { testbench::InitTestSettings("gui_cleaning_page_test"); }
+  void init() { MakeRunFolder(); }
+  void cleanup() { TearDown(); }
 
   void StartsClearedWithCaptions() {
     Start();
@@ -194,7 +117,7 @@ class CleaningPageTest : public QObject {
 
   void ProcessButtonsRunOnTheOpenDatabase() {
     Start();
-    OpenDemoRecordOne();
+    OpenDemoWithRange("1", "1");
     // Record 1 with a dirty field added, through the context's session.
     CDbSession& db = m_ctx->db();
     QCOMPARE(db.ReadRecord(1, true), 0);

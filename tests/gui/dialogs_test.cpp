@@ -13,8 +13,6 @@
 #include <QTableWidget>
 #include <QTextCursor>
 #include <QTextEdit>
-#include <fstream>
-#include <sstream>
 
 #include "app/gui/confirm_dialog.h"
 #include "app/gui/display_text.h"
@@ -27,6 +25,8 @@
 #include "app/gui/worksheet_dialog.h"
 #include "app/scripted_ui.h"
 #include "db/message_source.h"
+#include "file_bytes.h"
+#include "page_bench.h"
 
 using namespace bramble;
 using namespace bramble::gui;
@@ -42,13 +42,6 @@ bool IsBold(QTextEdit* edit, int index) {
   QTextCursor c(edit->document());
   c.setPosition(index + 1);  // the format of the character before the cursor
   return c.charFormat().fontWeight() == QFont::Bold;
-}
-
-std::string ReadFile(const QString& path) {
-  std::ifstream in(path.toStdString(), std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
 }
 
 // Runs f on the next modal dialog to appear (it is shown by a call that
@@ -67,9 +60,7 @@ class DialogsTest : public QObject {
 
  private slots:
   void initTestCase() {
-    QStandardPaths::setTestModeEnabled(true);
-    QCoreApplication::setOrganizationName(QStringLiteral("BrambleTest"));
-    QCoreApplication::setApplicationName(QStringLiteral("gui_dialogs_test"));
+    testbench::InitTestSettings("gui_dialogs_test");
     SetDbMessageLookup(FakeMessage);
   }
 
@@ -311,7 +302,7 @@ class DialogsTest : public QObject {
     QCOMPARE(d.SaveButton()->text(), QStringLiteral("m1.6"));
     QTest::mouseClick(d.SaveButton(), Qt::LeftButton);
     QVERIFY(ui.unexpected().empty());
-    const std::string saved = ReadFile(path);
+    const std::string saved = testsupport::ReadBytes(path.toStdString());
     QVERIFY(saved.rfind("m6.2/db/demo.mst\r\nm6.3\t\t", 0) == 0);
     QVERIFY(saved.find(" m24.") != std::string::npos);
     QCOMPARE(saved.substr(saved.size() - text.size()), text);

@@ -8,74 +8,25 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QToolButton>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <vector>
 
 #include "app/app_context.h"
 #include "app/gui/display_text.h"
 #include "app/gui/help_icon.h"
-#include "app/gui/main_window.h"
 #include "app/scripted_ui.h"
 #include "edit/fields_page.h"
+#include "file_bytes.h"
+#include "page_bench.h"
 
 using namespace bramble;
 using namespace bramble::gui;
 
-namespace {
-
-bool Copy(const QString& from, const QString& to) {
-  QFile::remove(to);
-  return QFile::copy(from, to);
-}
-
-void WriteFile(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
-}
-
-std::vector<std::string> Lines(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::vector<std::string> lines;
-  std::string line;
-  while (std::getline(in, line)) lines.push_back(line);
-  return lines;
-}
-
-// A Ui whose desktop cannot open documents.
-class NoViewerUi final : public ScriptedUi {
- public:
-  bool OpenDocument(const std::string& path) override {
-    ScriptedUi::OpenDocument(path);
-    return false;
-  }
-};
-
-}  // namespace
-
-class FieldsPageTest : public QObject {
+class FieldsPageTest : public QObject, public testbench::PageBench {
   Q_OBJECT
 
  private:
-  QTemporaryDir* m_dir = nullptr;
-  std::unique_ptr<AppContext> m_ctx;
-  std::unique_ptr<ScriptedUi> m_ui;
-  std::unique_ptr<CMainWindow> m_window;
-
-  std::string Path(const char* rel) const {
-    return m_dir->filePath(QLatin1String(rel)).toStdString();
-  }
-  template <typename T>
-  T* Find(const char* name) const {
-    T* w = m_window->findChild<T*>(QLatin1String(name));
-    if (!w) qFatal("no widget %s", name);
-    return w;
-  }
   CFieldsPage* Page() const { return Find<CFieldsPage>("fieldsPage"); }
-  // click() rather than a mouse event at the button's centre: the offscreen
-  // window is small, and the squeezed radio column may overlap.
-  void Click(const char* name) { Find<QAbstractButton>(name)->click(); }
   void Type(const char* name, const QString& text) {
     QLineEdit* edit = Find<QLineEdit>(name);
     edit->setFocus();
@@ -87,33 +38,8 @@ class FieldsPageTest : public QObject {
       edit->insert(text);
     }
   }
-  QString Msg(int r, int c) const { return FromDisplay(m_ctx->Msg(r, c)); }
-
   void Start(std::unique_ptr<ScriptedUi> ui) {
-    m_ui = std::move(ui);
-    m_ctx = std::make_unique<AppContext>();
-    StartOptions options;
-    options.config_path = Path("brm.cip");
-    std::string fatal;
-    QVERIFY2(m_ctx->Start(options, *m_ui, &fatal), fatal.c_str());
-    PageFactories pages;
-    pages[kTabFields] = [](const PageEnv& env, QWidget* parent) -> CTabPage* {
-      return new CFieldsPage(env, parent);
-    };
-    m_window = std::make_unique<CMainWindow>(*m_ctx, *m_ui, pages);
-    m_window->Initialise();
-    m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
-  }
-
-  void OpenDemoWithRange(const char* from, const char* to) {
-    m_ui->QueueOpenFile(Path("data/demo.mst"));
-    Click("openButton");
-    QVERIFY(m_ctx->database_open());
-    Find<QLineEdit>("fromEdit")->setText(QLatin1String(from));
-    Find<QLineEdit>("toEdit")->setText(QLatin1String(to));
-    Click("acceptButton");
-    QVERIFY(m_ctx->selection().loaded);
+    PageBench::Start(std::move(ui), testbench::OnePage<CFieldsPage>(kTabFields));
   }
 
   // The occurrences of tag in record mfn, read through the context's session.
@@ -130,47 +56,11 @@ class FieldsPageTest : public QObject {
   }
 
  private slots:
-  void initTestCase() {
-    QStandardPaths::setTestModeEnabled(true);
-    QCoreApplication::setOrganizationName(QStringLiteral("BrambleTest"));
-    QCoreApplication::setApplicationName(QStringLiteral("gui_fields_page_test"));
-  }
-
+  void initTestCase() { testbench::InitTestSettings("gui_fields_page_test"); }
   void init() {
-    m_dir = new QTemporaryDir;
-    QVERIFY(m_dir->isValid());
-    QDir root(m_dir->path());
-    for (const char* sub : {"data", "msg", "work", "help/en", "help/es"})
-      QVERIFY(root.mkpath(QLatin1String(sub)));
-    const QString demo = QStringLiteral(BRAMBLE_TEST_DEMO_DIR);
-    const QString msgs = QStringLiteral(BRAMBLE_TEST_MESSAGE_DIR);
-    for (const char* f : {"demo.mst", "demo.xrf"})
-      QVERIFY2(Copy(demo + u'/' + QLatin1String(f),
-                    root.filePath(QStringLiteral("data/") + QLatin1String(f))),
-               f);
-    for (const char* f : {"msenbr.mst", "msenbr.xrf", "msesbr.mst", "msesbr.xrf"})
-      QVERIFY2(Copy(msgs + u'/' + QLatin1String(f),
-                    root.filePath(QStringLiteral("msg/") + QLatin1String(f))),
-               f);
-    QVERIFY(Copy(QStringLiteral(BRAMBLE_TEST_HELP_DIR "/en/brm-glbs.htm"),
-                 root.filePath(QStringLiteral("help/en/brm-glbs.htm"))));
-    WriteFile(Path("brm.cip"),
-              "[BRM]\r\nDATA=data/\r\nLANG=en\r\nMSG=msg/\r\nWORK=work/\r\nHELP=help/%lang%/"
-              "\r\n1002=x\r\n");
+    MakeRunFolder({.spanish = true, .help_pages = {"brm-glbs.htm"}, .cip_tail = "1002=x\r\n"});
   }
-
-  void cleanup() {
-    m_window.reset();
-    if (m_ui && !m_ui->unexpected().empty()) {
-      const std::string what =
-          m_ui->unexpected().front().kind + ": " + m_ui->unexpected().front().text;
-      QFAIL(("unexpected question, " + what).c_str());
-    }
-    m_ctx.reset();
-    m_ui.reset();
-    delete m_dir;
-    m_dir = nullptr;
-  }
+  void cleanup() { TearDown(); }
 
   void StartsAsInsertAfterWithTextAndCaptions() {
     Start(std::make_unique<ScriptedUi>());
@@ -247,7 +137,7 @@ class FieldsPageTest : public QObject {
         QCOMPARE(now.size(), old.size());
       }
     }
-    std::vector<std::string> log = Lines(m_ctx->run_log_path());
+    std::vector<std::string> log = testsupport::ReadLines(m_ctx->run_log_path());
     QCOMPARE(static_cast<int>(log.size()), expected_changes);
     for (const std::string& line : log) {
       QVERIFY2(line.find("; " + m_ctx->Msg(13, 3) + ": ") != std::string::npos, line.c_str());
@@ -282,7 +172,7 @@ class FieldsPageTest : public QObject {
   }
 
   void HelpThatCannotBeOpenedSays19_7() {
-    Start(std::make_unique<NoViewerUi>());
+    Start(std::make_unique<testbench::NoViewerUi>());
     Click("fieldsHelpButton");
     QCOMPARE(m_ui->messages().back(), m_ctx->Msg(19, 7));
   }

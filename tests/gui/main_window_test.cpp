@@ -10,9 +10,7 @@
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QToolButton>
-#include <fstream>
 #include <memory>
-#include <sstream>
 
 #include "app/app_context.h"
 #include "app/batch_run.h"
@@ -21,37 +19,13 @@
 #include "app/gui/main_window.h"
 #include "app/gui/progress_wnd.h"
 #include "app/scripted_ui.h"
+#include "file_bytes.h"
+#include "page_bench.h"
 
 using namespace bramble;
 using namespace bramble::gui;
 
 namespace {
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void WriteFile(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
-}
-
-bool Copy(const QString& from, const QString& to) {
-  QFile::remove(to);
-  return QFile::copy(from, to);
-}
-
-// A Ui whose desktop cannot open documents.
-class NoViewerUi final : public ScriptedUi {
- public:
-  bool OpenDocument(const std::string& path) override {
-    ScriptedUi::OpenDocument(path);
-    return false;
-  }
-};
 
 // A page that refuses to be left while it has "unsaved work".
 class GuardedPage final : public CTabPage {
@@ -79,42 +53,16 @@ class InjectedPage final : public CTabPage {
 
 }  // namespace
 
-class MainWindowTest : public QObject {
+class MainWindowTest : public QObject, public testbench::PageBench {
   Q_OBJECT
 
  private:
-  QTemporaryDir* m_dir = nullptr;
-  std::unique_ptr<AppContext> m_ctx;
-  std::unique_ptr<ScriptedUi> m_ui;
-  std::unique_ptr<CMainWindow> m_window;
-
-  std::string Path(const char* rel) const {
-    return m_dir->filePath(QLatin1String(rel)).toStdString();
-  }
-  template <typename T>
-  T* Find(const char* name) const {
-    T* w = m_window->findChild<T*>(QLatin1String(name));
-    if (!w) qFatal("no widget %s", name);
-    return w;
-  }
+  // Real mouse clicks, not the bench's click(): the window's own buttons are
+  // what is under test here.
   void Click(const char* name) { QTest::mouseClick(Find<QAbstractButton>(name), Qt::LeftButton); }
   QString Text(const char* name) const { return Find<QLabel>(name)->text(); }
-  QString Msg(int r, int c) const { return FromDisplay(m_ctx->Msg(r, c)); }
   QColor TextColour(const char* name) const {
     return Find<QLabel>(name)->palette().color(QPalette::Text);
-  }
-
-  void Start(std::unique_ptr<ScriptedUi> ui, const PageFactories& pages = {}) {
-    m_ui = std::move(ui);
-    m_ctx = std::make_unique<AppContext>();
-    StartOptions options;
-    options.config_path = Path("brm.cip");
-    std::string fatal;
-    QVERIFY2(m_ctx->Start(options, *m_ui, &fatal), fatal.c_str());
-    m_window = std::make_unique<CMainWindow>(*m_ctx, *m_ui, pages);
-    m_window->Initialise();
-    m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
   }
 
   void OpenDemo() {
@@ -124,47 +72,11 @@ class MainWindowTest : public QObject {
   }
 
  private slots:
-  void initTestCase() {
-    QStandardPaths::setTestModeEnabled(true);
-    QCoreApplication::setOrganizationName(QStringLiteral("BrambleTest"));
-    QCoreApplication::setApplicationName(QStringLiteral("gui_main_window_test"));
-  }
-
+  void initTestCase() { testbench::InitTestSettings("gui_main_window_test"); }
   void init() {
-    m_dir = new QTemporaryDir;
-    QVERIFY(m_dir->isValid());
-    QDir root(m_dir->path());
-    for (const char* sub : {"data", "msg", "work", "help/en", "help/es"})
-      QVERIFY(root.mkpath(QLatin1String(sub)));
-    const QString demo = QStringLiteral(BRAMBLE_TEST_DEMO_DIR);
-    const QString msgs = QStringLiteral(BRAMBLE_TEST_MESSAGE_DIR);
-    for (const char* f : {"demo.mst", "demo.xrf"})
-      QVERIFY2(Copy(demo + u'/' + QLatin1String(f),
-                    root.filePath(QStringLiteral("data/") + QLatin1String(f))),
-               f);
-    for (const char* f : {"msenbr.mst", "msenbr.xrf", "msesbr.mst", "msesbr.xrf"})
-      QVERIFY2(Copy(msgs + u'/' + QLatin1String(f),
-                    root.filePath(QStringLiteral("msg/") + QLatin1String(f))),
-               f);
-    QVERIFY(Copy(QStringLiteral(BRAMBLE_TEST_HELP_DIR "/en/BRM-home.htm"),
-                 root.filePath(QStringLiteral("help/en/BRM-home.htm"))));
-    WriteFile(Path("brm.cip"),
-              "[BRM]\r\nDATA=data/\r\nLANG=en\r\nMSG=msg/\r\nWORK=work/\r\nHELP=help/%lang%/"
-              "\r\n1002=x\r\n");
+    MakeRunFolder({.spanish = true, .help_pages = {"BRM-home.htm"}, .cip_tail = "1002=x\r\n"});
   }
-
-  void cleanup() {
-    m_window.reset();
-    if (m_ui && !m_ui->unexpected().empty()) {
-      const std::string what =
-          m_ui->unexpected().front().kind + ": " + m_ui->unexpected().front().text;
-      QFAIL(("unexpected question, " + what).c_str());
-    }
-    m_ctx.reset();
-    m_ui.reset();
-    delete m_dir;
-    m_dir = nullptr;
-  }
+  void cleanup() { TearDown(); }
 
   void StartsWithNoDatabaseAndEverythingDisabled() {
     Start(std::make_unique<ScriptedUi>());
@@ -203,7 +115,8 @@ class MainWindowTest : public QObject {
   }
 
   void TheLastDatabaseIsOpenedAgainAtStart() {
-    WriteFile(Path("brm.cip"), "DATA=data/\r\nLANG=en\r\nMSG=msg/\r\nWORK=work/\r\nDB=demo\r\n");
+    testsupport::WriteBytes(Path("brm.cip"),
+                            "DATA=data/\r\nLANG=en\r\nMSG=msg/\r\nWORK=work/\r\nDB=demo\r\n");
     Start(std::make_unique<ScriptedUi>());
     QVERIFY(m_window->OpenLastDatabase());
     QCOMPARE(m_window->windowTitle(), QStringLiteral("demo - Bramble [en]"));
@@ -212,10 +125,11 @@ class MainWindowTest : public QObject {
 
   void OpeningADatabaseWritesItsNameBackAsDb() {
     // Opened with "Open", then reopened at the next start.
-    WriteFile(Path("brm.cip"), "DATA=data/\r\nLANG=en\r\nDB=gone\r\nMSG=msg/\r\nWORK=work/\r\n");
+    testsupport::WriteBytes(Path("brm.cip"),
+                            "DATA=data/\r\nLANG=en\r\nDB=gone\r\nMSG=msg/\r\nWORK=work/\r\n");
     Start(std::make_unique<ScriptedUi>());
     OpenDemo();
-    QCOMPARE(ReadFile(Path("brm.cip")),
+    QCOMPARE(testsupport::ReadBytes(Path("brm.cip")),
              std::string("DATA=data/\r\nLANG=en\r\nDB=demo\r\nMSG=msg/\r\nWORK=work/\r\n"));
     m_window.reset();
     Start(std::make_unique<ScriptedUi>());
@@ -224,7 +138,7 @@ class MainWindowTest : public QObject {
   }
 
   void AMissingLastDatabaseIsSkippedSilently() {
-    WriteFile(Path("brm.cip"), "DATA=data/\r\nLANG=en\r\nMSG=msg/\r\nDB=gone\r\n");
+    testsupport::WriteBytes(Path("brm.cip"), "DATA=data/\r\nLANG=en\r\nMSG=msg/\r\nDB=gone\r\n");
     Start(std::make_unique<ScriptedUi>());
     QVERIFY(!m_window->OpenLastDatabase());
     QVERIFY(m_ui->calls().empty());
@@ -346,7 +260,7 @@ class MainWindowTest : public QObject {
     OpenDemo();
     Click("radioFile");
     QVERIFY(Find<QPushButton>("browseFileButton")->isVisible());
-    WriteFile(Path("work/list.txt"), "12\n57 duplicate of 12\n0\n203");
+    testsupport::WriteBytes(Path("work/list.txt"), "12\n57 duplicate of 12\n0\n203");
     m_ui->QueueOpenFile(Path("work/list.txt"));
     Click("browseFileButton");
     const MfnSelection& s = m_ctx->selection();
@@ -408,7 +322,7 @@ class MainWindowTest : public QObject {
     QCOMPARE(m_window->Tabs()->tabText(2), Msg(6, 1));
     QCOMPARE(Text("statusBox"), Msg(10, 6));  // the set is kept
     QVERIFY(m_ctx->selection().loaded);
-    const std::string cip = ReadFile(Path("brm.cip"));
+    const std::string cip = testsupport::ReadBytes(Path("brm.cip"));
     QVERIFY(cip.find("LANG=es") != std::string::npos);
     QVERIFY(cip.rfind("1002=x\r\n") == cip.size() - 8);
   }
@@ -444,7 +358,7 @@ class MainWindowTest : public QObject {
   }
 
   void AHelpPageThatCannotBeOpenedShowsMessage19_7() {
-    Start(std::make_unique<NoViewerUi>());
+    Start(std::make_unique<testbench::NoViewerUi>());
     Click("helpRangeButton");
     QCOMPARE(m_ui->messages().back(), m_ctx->Msg(19, 7));
   }
@@ -507,7 +421,7 @@ class MainWindowTest : public QObject {
     Start(std::make_unique<ScriptedUi>());
     OpenDemo();
     Click("acceptButton");  // 1..291
-    const std::string before = ReadFile(Path("data/demo.mst"));
+    const std::string before = testsupport::ReadBytes(Path("data/demo.mst"));
     CProgressWnd progress(m_window.get(), "");
     BatchRunParams params;
     params.label = MessageId{11, 10};
@@ -531,7 +445,7 @@ class MainWindowTest : public QObject {
     QVERIFY(!progress.isVisible());
     QCOMPARE(steps, 3);
     QCOMPARE(m_ui->messages().back(), m_ctx->Msg(18, 9));
-    QVERIFY(ReadFile(Path("data/demo.mst")) == before);
+    QVERIFY(testsupport::ReadBytes(Path("data/demo.mst")) == before);
     QVERIFY(!QFileInfo::exists(QString::fromStdString(Path("data/demo.ms~"))));
   }
 };

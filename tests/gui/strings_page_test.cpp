@@ -15,27 +15,18 @@
 #include "app/scripted_ui.h"
 #include "db/message_source.h"
 #include "edit/strings_page.h"
+#include "page_bench.h"
 
 using namespace bramble;
 using namespace bramble::gui;
 
-class StringsPageTest : public QObject {
+class StringsPageTest : public QObject, public testbench::PageBench {
   Q_OBJECT
 
  private:
-  std::unique_ptr<QTemporaryDir> m_dir;
-  std::unique_ptr<AppContext> m_ctx;
-  std::unique_ptr<ScriptedUi> m_ui;
   std::unique_ptr<PageEnv> m_env;
   std::unique_ptr<CStringsPage> m_page;
 
-  template <typename T>
-  T* Find(const char* name) const {
-    T* w = m_page->findChild<T*>(QLatin1String(name));
-    if (!w) qFatal("no widget %s", name);
-    return w;
-  }
-  void Click(const char* name) { Find<QAbstractButton>(name)->click(); }
   void Type(const char* name, const QString& text) {
     QLineEdit* edit = Find<QLineEdit>(name);
     edit->setFocus();
@@ -79,6 +70,7 @@ class StringsPageTest : public QObject {
     m_env = std::make_unique<PageEnv>(PageEnv{*m_ctx, *m_ui});
     m_page = std::make_unique<CStringsPage>(*m_env);
     m_page->show();
+    m_root = m_page.get();
     QVERIFY(QTest::qWaitForWindowExposed(m_page.get()));
     m_page->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(m_page.get()));
@@ -86,8 +78,8 @@ class StringsPageTest : public QObject {
 
   void cleanup() {
     m_page.reset();
-    QVERIFY(m_ui->unexpected().empty());
-    m_ctx.reset();
+    m_env.reset();
+    TearDown();
     SetDbMessageLookup(nullptr);
   }
 

@@ -12,20 +12,12 @@
 
 #include "engine/iso2709/iso2709_writer.h"
 #include "engine/iso2709/text_decoder_tables.h"
+#include "file_bytes.h"
 
 namespace {
 
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
-void Spit(const std::string& path, const std::string& data) {
-  std::ofstream out(path, std::ios::binary);
-  out << data;
-}
+using testsupport::ReadBytes;
+using testsupport::WriteBytes;
 
 // JSON string of CP850 bytes as vardo load reads them (UTF-8, control bytes escaped).
 std::string Json(const std::string& cp850) {
@@ -77,12 +69,12 @@ class IsoCliTest : public ::testing::Test {
     const int rc =
         std::system((vardo_ + " " + args + " >" + P(".out") + " 2>" + P(".err")).c_str());
     r.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-    r.out = Slurp(P(".out"));
-    r.err = Slurp(P(".err"));
+    r.out = ReadBytes(P(".out"));
+    r.err = ReadBytes(P(".err"));
     return r;
   }
   void Load(const std::string& db, const std::string& jsonl) {
-    Spit(P(db + ".jsonl"), jsonl);
+    WriteBytes(P(db + ".jsonl"), jsonl);
     Shell c = Vardo("create " + P(db));
     ASSERT_EQ(c.status, 0) << c.err;
     Shell l = Vardo("load " + P(db) + " " + P(db + ".jsonl"));
@@ -170,7 +162,7 @@ TEST_F(IsoCliTest, DamagedRecordIsReportedWithItsPositionAndTheRestImported) {
   ASSERT_TRUE(
       w.Append(vardo::Record{0, vardo::RecordStatus::kActive, {{10, "three"}}}, &c, nullptr).ok());
   b.replace(24 + 3, 4, "0999");  // field length beyond the data area
-  Spit(P("in.iso"), a + "\n" + b + "\n" + c + "\n");
+  WriteBytes(P("in.iso"), a + "\n" + b + "\n" + c + "\n");
   Shell i = Vardo("import " + P("db") + " " + P("in.iso"));
   EXPECT_EQ(i.status, 3);
   EXPECT_NE(i.err.find("record 2 at byte " + std::to_string(a.size() + 1) + ": damaged"),
@@ -198,7 +190,7 @@ TEST_F(IsoCliTest, RangesSelectMfnsOnExportAndFilePositionsOnImport) {
   Shell none = Vardo("export " + P("a") + " " + P("n.iso") + " --from 50");
   EXPECT_EQ(none.status, 0);
   EXPECT_NE(none.out.find("0 records exported"), std::string::npos);
-  EXPECT_EQ(Slurp(P("n.iso")), "");
+  EXPECT_EQ(ReadBytes(P("n.iso")), "");
 }
 
 TEST_F(IsoCliTest, DamagedDatabaseRecordIsReportedAndTheOthersExported) {
@@ -206,11 +198,11 @@ TEST_F(IsoCliTest, DamagedDatabaseRecordIsReportedAndTheOthersExported) {
                                "{\"fields\": [[10, \"first\"]]}\n"
                                "{\"fields\": [[10, \"MARKER-TO-DAMAGE\"]]}\n"
                                "{\"fields\": [[10, \"third\"]]}\n"));
-  std::string mst = Slurp(P("a.mst"));
+  std::string mst = ReadBytes(P("a.mst"));
   const size_t at = mst.find("MARKER-TO-DAMAGE");
   ASSERT_NE(at, std::string::npos);
   mst[at + 3] ^= 0x20;  // the image's checksum no longer matches
-  Spit(P("a.mst"), mst);
+  WriteBytes(P("a.mst"), mst);
   Shell e = Vardo("export " + P("a") + " " + P("a.iso"));
   EXPECT_EQ(e.status, 3) << e.out << e.err;
   EXPECT_NE(e.err.find("MFN 2: -601"), std::string::npos) << e.err;
@@ -230,7 +222,7 @@ TEST_F(IsoCliTest, Utf8ImportSubstitutesLettersCp850LacksAndCountsThem) {
                                        "d\xC5\xBA caf\xC3\xA9"}}},
                        &img, nullptr)
                   .ok());
-  Spit(P("u.iso"), img);
+  WriteBytes(P("u.iso"), img);
   Shell i = Vardo("import " + P("db") + " " + P("u.iso") + " --encoding utf-8");
   ASSERT_EQ(i.status, 0) << i.err;
   EXPECT_NE(i.out.find("2 characters substituted"), std::string::npos) << i.out;

@@ -18,25 +18,17 @@
 #include <vector>
 
 #include "engine/iso2709/text_decoder_tables.h"
+#include "file_bytes.h"
 
 namespace {
+
+using testsupport::ReadBytes;
+using testsupport::WriteBytes;
 
 struct Shell {
   int status = -1;
   std::string out, err;
 };
-
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
-void Spit(const std::string& path, const std::string& data) {
-  std::ofstream out(path, std::ios::binary);
-  out << data;
-}
 
 bool OnPath(const std::string& tool) {
   return std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0;
@@ -106,8 +98,8 @@ class Iso2709PeerTest : public ::testing::Test {
     const std::string o = dir_ + "/.out", e = dir_ + "/.err";
     const int rc = std::system(("(" + cmd + ") >" + o + " 2>" + e).c_str());
     r.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-    r.out = Slurp(o);
-    r.err = Slurp(e);
+    r.out = ReadBytes(o);
+    r.err = ReadBytes(e);
     return r;
   }
   std::string P(const std::string& name) { return dir_ + "/" + name; }
@@ -135,7 +127,7 @@ class Iso2709PeerTest : public ::testing::Test {
       }
       jsonl += "]}\n";
     }
-    Spit(P("load.jsonl"), jsonl);
+    WriteBytes(P("load.jsonl"), jsonl);
     Shell c = Sh(vardo_ + " create " + P(db) + " && " + vardo_ + " load " + P(db) + " " +
                  P("load.jsonl"));
     ASSERT_EQ(c.status, 0) << c.err;
@@ -265,7 +257,7 @@ class Iso2709PeerExportTest : public Iso2709PeerTest {
     EXPECT_NE(e.out.find("400 records exported (MARC layout), 2 fields left out"),
               std::string::npos)
         << e.out;
-    file_ = Slurp(P("out.mrc"));
+    file_ = ReadBytes(P("out.mrc"));
     leaders_ = Leaders(file_);
     ASSERT_EQ(leaders_.size(), records_.size());
     // MARC files are written in UTF-8 unless asked otherwise, and say so.
@@ -296,12 +288,12 @@ TEST_F(Iso2709PeerExportTest, YazRewritesOurFileToTheSameBytes) {
   RequireYaz();
   Shell y = Sh("yaz-marcdump -i marc -o marc " + P("out.mrc") + " > " + P("yaz.mrc"));
   ASSERT_EQ(y.status, 0) << y.err;
-  EXPECT_TRUE(Slurp(P("yaz.mrc")) == file_) << "yaz's rewrite of our export differs";
+  EXPECT_TRUE(ReadBytes(P("yaz.mrc")) == file_) << "yaz's rewrite of our export differs";
 }
 
 TEST_F(Iso2709PeerExportTest, PerlMarcBatchReadsOurMarcExportStrictlyWithoutWarnings) {
   RequirePerlMarc();
-  Spit(P("dump.pl"), kPerlDump);
+  WriteBytes(P("dump.pl"), kPerlDump);
   Shell p = Sh("perl " + P("dump.pl") + " " + P("out.mrc"));
   ASSERT_EQ(p.status, 0) << p.err;
   EXPECT_EQ(p.err, "records: 400\n");
@@ -329,10 +321,10 @@ TEST_F(Iso2709PeerTest, FileWrittenByYazIsImportedAndExportedAgainByteForByte) {
           "a\n";
     line += "\n";
   }
-  Spit(P("in.line"), line);
+  WriteBytes(P("in.line"), line);
   Shell y = Sh("yaz-marcdump -i line -o marc " + P("in.line") + " > " + P("yaz.mrc"));
   ASSERT_EQ(y.status, 0) << y.err;
-  const std::string yaz = Slurp(P("yaz.mrc"));
+  const std::string yaz = ReadBytes(P("yaz.mrc"));
   ASSERT_GT(yaz.size(), 10000u);
 
   Shell imp = Sh(vardo_ + " import " + P("db") + " " + P("yaz.mrc") + " --marc");
@@ -341,7 +333,7 @@ TEST_F(Iso2709PeerTest, FileWrittenByYazIsImportedAndExportedAgainByteForByte) {
       << imp.out;
   Shell exp = Sh(vardo_ + " export " + P("db") + " " + P("again.mrc") + " --marc --encoding cp850");
   ASSERT_EQ(exp.status, 0) << exp.out << exp.err;
-  const std::string again = Slurp(P("again.mrc"));
+  const std::string again = ReadBytes(P("again.mrc"));
   ASSERT_EQ(again.size(), yaz.size());
   EXPECT_TRUE(again == yaz) << "first difference at byte "
                             << std::mismatch(again.begin(), again.end(), yaz.begin()).first -
@@ -356,7 +348,7 @@ TEST_F(Iso2709PeerTest, AccentedLettersOfAUtf8MarcFileComeBackFromOurExport) {
       "001 r1\n"
       "245 10 $a Canci\u00f3n de \u00e9l $b a\u00f1o \u00dcber \u00c7a\n"
       "\n";
-  Spit(P("in.line"), lines);
+  WriteBytes(P("in.line"), lines);
   Shell y = Sh("yaz-marcdump -i line -o marc " + P("in.line") + " > " + P("in.mrc"));
   ASSERT_EQ(y.status, 0) << y.err;
   Shell imp = Sh(vardo_ + " import " + P("db") + " " + P("in.mrc") + " --marc --encoding utf-8");
@@ -367,8 +359,8 @@ TEST_F(Iso2709PeerTest, AccentedLettersOfAUtf8MarcFileComeBackFromOurExport) {
   Shell dump = Sh("yaz-marcdump " + P("out.mrc"));
   ASSERT_EQ(dump.status, 0) << dump.err;
   EXPECT_NE(dump.out.find("245 10 $a " + letters + "\n"), std::string::npos) << dump.out;
-  EXPECT_EQ(Slurp(P("out.mrc")).substr(9, 1), "a");
-  Spit(P("dump.pl"), kPerlDump);
+  EXPECT_EQ(ReadBytes(P("out.mrc")).substr(9, 1), "a");
+  WriteBytes(P("dump.pl"), kPerlDump);
   Shell p = Sh("perl " + P("dump.pl") + " " + P("out.mrc"));
   ASSERT_EQ(p.status, 0) << p.err;
   EXPECT_EQ(p.out.find("WARNING"), std::string::npos) << p.out;
@@ -377,7 +369,7 @@ TEST_F(Iso2709PeerTest, AccentedLettersOfAUtf8MarcFileComeBackFromOurExport) {
   Shell lat =
       Sh(vardo_ + " export " + P("db") + " " + P("latin1.mrc") + " --marc --encoding latin1");
   ASSERT_EQ(lat.status, 0) << lat.out << lat.err;
-  const std::string latin1 = Slurp(P("latin1.mrc"));
+  const std::string latin1 = ReadBytes(P("latin1.mrc"));
   EXPECT_EQ(latin1.substr(9, 1), " ");
   EXPECT_NE(latin1.find("Canci\xF3n de \xE9l"), std::string::npos);
 }

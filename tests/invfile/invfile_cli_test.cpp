@@ -1,9 +1,7 @@
 // `bramble-cli keys` and `bramble-cli dupbase` end to end on a copy of the
 // demo database, whose catalogue holds six books typed twice.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -12,31 +10,14 @@
 #include <string>
 #include <vector>
 
+#include "shell.h"
+
 namespace bramble {
 namespace {
 
-struct Output {
-  int status = -1;
-  std::string out;
-};
-
-std::string Quote(const std::string& s) {
-  std::string q = "'";
-  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
-
-Output Shell(const std::string& command) {
-  Output result;
-  std::FILE* p = ::popen((command + " </dev/null 2>&1").c_str(), "r");
-  if (p == nullptr) return result;
-  char buf[4096];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) result.out.append(buf, n);
-  const int raw = ::pclose(p);
-  result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  return result;
-}
+using testsupport::Quote;
+using testsupport::Shell;
+using Output = testsupport::ShellOutput;
 
 // Groups of a listing: key -> the MFNs listed under it, from lines
 // "MFN  - KEY" or "MFN  - KEY - DB" (db appended to the MFN as "MFN@DB").

@@ -3,6 +3,7 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QSvgRenderer>
+#include <QToolButton>
 
 // The resources live in a static library: nothing else references them, so
 // the linker would drop their registration unless it is asked for here.
@@ -25,6 +26,14 @@ QIcon HelpIcon() {
     icon.addPixmap(pixmap);
   }
   return icon;
+}
+
+QToolButton* NewHelpButton(QWidget* parent, const QString& name) {
+  auto* button = new QToolButton(parent);
+  button->setObjectName(name);
+  button->setIcon(HelpIcon());
+  button->setAutoRaise(true);
+  return button;
 }
 
 }  // namespace bramble::gui

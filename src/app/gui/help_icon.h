@@ -1,4 +1,5 @@
-// HelpIcon: the icon of every help button (main window and pages).
+// HelpIcon: the icon of every help button (main window and pages), and
+// NewHelpButton, the flat tool button that carries it on a page.
 //
 // Drawn from the SVG bundled in the window base's resources
 // (:/icons/help.svg), rendered here at the usual button sizes, so it does not
@@ -9,8 +10,16 @@
 
 #include <QIcon>
 
+class QString;
+class QToolButton;
+class QWidget;
+
 namespace bramble::gui {
 
 QIcon HelpIcon();
+
+// A help button of a page: HelpIcon, flat until pointed at, named name (for
+// tests and style sheets).  Owned by parent; the caller connects its click.
+QToolButton* NewHelpButton(QWidget* parent, const QString& name);
 
 }  // namespace bramble::gui

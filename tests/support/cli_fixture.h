@@ -4,11 +4,8 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -16,36 +13,16 @@
 #include <utility>
 #include <vector>
 
+#include "file_bytes.h"
+#include "shell.h"
+
 namespace bramble::testing {
 
-struct ShellOutput {
-  int status = -1;
-  std::string out;
-};
-
-inline ShellOutput Shell(const std::string& command) {
-  ShellOutput result;
-  std::FILE* p = ::popen((command + " </dev/null 2>&1").c_str(), "r");
-  if (p == nullptr) return result;
-  char buf[4096];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) result.out.append(buf, n);
-  const int raw = ::pclose(p);
-  result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  return result;
-}
-
-inline std::string Quote(const std::string& s) {
-  std::string q = "'";
-  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
-
-// A tool of the build: from the environment, else "".
-inline std::string BuildTool(const char* env) {
-  const char* v = std::getenv(env);
-  return v != nullptr && std::filesystem::exists(v) ? v : "";
-}
+using testsupport::BuildTool;
+using testsupport::Quote;
+using testsupport::Shell;
+using testsupport::ShellOutput;
+using testsupport::Stderr;
 
 class CliFixture : public ::testing::Test {
  protected:
@@ -69,9 +46,10 @@ class CliFixture : public ::testing::Test {
   }
 
   // bramble-cli on the database with the run log in the scratch folder.
-  ShellOutput Cli(const std::string& args) {
+  ShellOutput Cli(const std::string& args, Stderr err = Stderr::kMerged) {
     return Shell("cd " + Quote(dir_) + " && " + Quote(cli_) + " --db " + Quote(db_) + " --log " +
-                 Quote(log_) + " " + args);
+                     Quote(log_) + " " + args,
+                 err);
   }
 
   // Fields of record mfn as `vardo dump` shows them (UTF-8 texts).
@@ -85,13 +63,7 @@ class CliFixture : public ::testing::Test {
     return fields;
   }
 
-  std::vector<std::string> LogLines() {
-    std::ifstream in(log_, std::ios::binary);
-    std::vector<std::string> lines;
-    std::string line;
-    while (std::getline(in, line)) lines.push_back(line);
-    return lines;
-  }
+  std::vector<std::string> LogLines() { return testsupport::ReadLines(log_); }
 
   std::string vardo_, cli_, dir_, db_, log_;
 };
