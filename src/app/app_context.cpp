@@ -8,11 +8,15 @@
 #include "app/message_renumbering.h"
 #include "app/ui.h"
 #include "db/db_path.h"
+#include "db/db_session.h"
 #include "db/message_source.h"
 
 namespace bramble {
 
 namespace {
+
+// syspar.par was refused by the engine; the built-in parameters stay.
+constexpr MessageId kMsgSysparRefused{37, 3};
 
 bool IsRegularFile(const std::string& path) {
   struct stat st;
@@ -92,8 +96,20 @@ void AppContext::CloseDatabase() {
   selection_.Clear();
 }
 
-bool AppContext::OpenDatabase(const std::string& chosen_path, Ui& ui) {
+bool AppContext::LoadSystemParameters(Ui& ui) {
+  const std::string path = JoinPath(config_.config_folder, kSysparFileName);
+  std::string why;
+  if (LoadEngineParameters(path, &why) == 0) return true;
+  // The engine goes on with its built-in parameters: a broken parameter file
+  // must not keep the person from the program that edits it.
+  ui.Message(path + "\n" + Msg(kMsgSysparRefused) + "\n" + why, "", Buttons::kOk, Icon::kWarning);
+  return false;
+}
+
+bool AppContext::OpenDatabase(const std::string& chosen_path_as_given, Ui& ui) {
   CloseDatabase();
+  // A bare name is looked for in syspar.par's data folder, as the engine does.
+  const std::string chosen_path = EngineDatabasePath(chosen_path_as_given);
   std::string name = WithoutExtension(FileName(chosen_path));
   std::string master;
   if (HasExtension(chosen_path, ".par")) {
@@ -163,6 +179,7 @@ bool AppContext::Start(const StartOptions& options, Ui& ui, std::string* fatal_t
     return false;
   }
   InstallDbMessages();
+  LoadSystemParameters(ui);
   run_log_path_ = config_.RunLogPath();
   LoadConversionTables(config_, messages_, ui);
   return true;

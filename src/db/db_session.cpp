@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "db/text_conversion.h"
+#include "engine/system_parameters.h"
 #include "engine/vardo.h"
 
 namespace bramble {
@@ -38,6 +39,19 @@ int32_t EngineStartup() {
     vardo::vardo_app_set_option(g_engineApp, vardo::VARDO_OPTION_MULTI_USER);
   }
   return g_engineApp;
+}
+
+int32_t LoadEngineParameters(const std::string& syspar_path, std::string* why) {
+  const int32_t r = vardo::vardo_app_load_parameters(EngineStartup(), syspar_path.c_str());
+  if (why != nullptr) *why = r < 0 ? vardo::LastParametersMessage(g_engineApp) : std::string();
+  return r;
+}
+
+std::string EngineDatabasePath(const std::string& path) {
+  char buf[4096];
+  const int32_t n = vardo::vardo_app_database_path(EngineStartup(), path.c_str(), buf, sizeof buf);
+  if (n < 0 || n >= static_cast<int32_t>(sizeof buf)) return path;
+  return std::string(buf, static_cast<size_t>(n));
 }
 
 // The engine keeps a space for the life of the process; a session that goes
@@ -306,5 +320,6 @@ int32_t CDbSession::DeleteBackup(const std::string& master_copy, const std::stri
 }
 
 bool CDbSession::IsInUse(int32_t result) { return result == vardo::VARDO_IN_USE; }
+bool CDbSession::IsReadOnly(int32_t result) { return result == vardo::VARDO_READ_ONLY; }
 
 }  // namespace bramble

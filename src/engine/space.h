@@ -18,6 +18,7 @@
 
 #include "engine/database.h"
 #include "engine/record.h"
+#include "engine/system_parameters.h"
 
 namespace vardo {
 
@@ -34,7 +35,8 @@ struct ExportState;    // engine/iso2709: the export file
 struct Space {
   int32_t app = 0;
   bool multi_user = false;
-  std::string path;  // as given to vardo_set_master_file
+  std::string path;        // as given to vardo_set_master_file, resolved in the data folder
+  bool read_only = false;  // opened for reading only (syspar.par's read-only switch)
   Database db;
   bool released = false;  // files closed by vardo_release_master_file
   std::map<int32_t, RecordBuffer> buffers;
@@ -51,6 +53,10 @@ struct Space {
 // unknown handle or a buffer number outside 0..15.
 Space* FindSpace(int32_t handle);
 RecordBuffer* FindBuffer(Space* space, int32_t buffer);
+
+// The system parameters of the space's application (the built-in ones for
+// an unknown handle); never null.  Fetched once per call, not per byte.
+std::shared_ptr<const SystemParameters> ParametersOf(const Space* space);
 
 // Maps a Status from the store to the facade's codes (VARDO_IO, ...).
 int32_t ToFacadeCode(const Status& s);
