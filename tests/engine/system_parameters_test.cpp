@@ -2,8 +2,11 @@
 // changes what the spaces of its application do, and a bad file is refused
 // whole, leaving the parameters the application had.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -215,6 +218,49 @@ TEST_F(SystemParametersTest, HostileFilesAreRefusedWholeAndChangeNothing) {
   EXPECT_STREQ(out, "/d/cat");
   EXPECT_EQ(vardo_app_load_parameters(app_ + 1000, dir_.File("syspar.par").c_str()),
             VARDO_BAD_ARGUMENT);
+}
+
+// vardo reads --syspar (or ./syspar.par) before its command runs.
+TEST_F(SystemParametersTest, VardoTakesTheFileGivenOrTheOneInTheCurrentFolder) {
+  const char* bin = std::getenv("VARDO_BIN");
+  if (!bin) GTEST_SKIP() << "VARDO_BIN not set";
+  auto vardo = [&](const std::string& args, std::string* out = nullptr) {
+    FILE* p = popen(("cd " + dir_.File("") + " && " + bin + " " + args + " 2>&1").c_str(), "r");
+    std::string text;
+    char buf[4096];
+    size_t n;
+    while (p && (n = fread(buf, 1, sizeof buf, p)) > 0) text.append(buf, n);
+    const int st = p ? pclose(p) : -1;
+    if (out) *out = text;
+    return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+  };
+  // Detached, so that the rebuild below finds its inverted file unused.
+  (void)vardo_set_master_file(MakeDatabase("bases", "1 0 v1\n", "smith"), "");
+  dir_.Write("lower.tab", LowerCaseKeysTable());
+  dir_.Write("ro.par", "1=bases/\r\n11=1\r\n");
+  dir_.Write("lower.par", "1=bases/\r\n3=lower.tab\r\n");
+  dir_.Write("bad.par", "1=bases/\r\n11=yes\r\n");
+  dir_.Write("load.json", "{\"fields\": [[1, \"new\"]]}\n");
+  std::string out;
+  EXPECT_EQ(vardo("info cat --syspar ro.par", &out), 0) << out;
+  for (const char* writing : {"load cat load.json", "create cat", "invert cat", "compact cat"}) {
+    EXPECT_EQ(vardo(std::string(writing) + " --syspar ro.par", &out), 1) << writing;
+    EXPECT_NE(out.find("VARDO_READ_ONLY"), std::string::npos) << writing << out;
+  }
+  EXPECT_EQ(vardo("info cat --syspar bad.par", &out), 1);
+  EXPECT_NE(out.find("VARDO_BAD_PARAMETERS"), std::string::npos) << out;
+  EXPECT_NE(out.find("line 2"), std::string::npos) << out;
+  // The case table reaches the rebuild and the key listing.
+  EXPECT_EQ(vardo("invert cat --syspar lower.par", &out), 0) << out;
+  EXPECT_EQ(vardo("terms cat --syspar lower.par", &out), 0) << out;
+  EXPECT_EQ(out, "smith\t1\n");
+  // Without --syspar, ./syspar.par counts; without either, a bare name is
+  // looked for in the current folder.
+  EXPECT_NE(vardo("info cat", &out), 0);
+  dir_.Write("syspar.par", "1=bases/\r\n");
+  EXPECT_EQ(vardo("info cat", &out), 0) << out;
+  EXPECT_EQ(vardo("dump cat --to 1", &out), 0) << out;
+  EXPECT_NE(out.find("smith"), std::string::npos) << out;
 }
 
 }  // namespace
