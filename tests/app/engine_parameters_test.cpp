@@ -46,6 +46,7 @@ TEST(EngineParameters, StartUpFileIsShownWhenRefusedAndHonouredOtherwise) {
   ASSERT_TRUE(ctx.OpenDatabase("cds", ui));
   EXPECT_EQ(ctx.db_path(), dir.File("bases/cds.mst"));
 
+  ctx.set_run_log_path(dir.File("brmlog.txt"));
   RecordSetSelector selector(ctx, ui);
   selector.ResetForOpenedDatabase();
   selector.SetFromText("1");
