@@ -1,12 +1,12 @@
 // The inverted-file part of the facade (engine/vardo.h): select table, stop
 // words, the inverted file itself, per-record update, and the term cursor.
 //
-// Results:
 // DB paths naming no folder resolve in the data folder of syspar.par, as the
 // master file's path does; keys and stop words use the application's case
 // table and alphabet.  With syspar.par's read-only switch, creating the
 // inverted file and updating it give VARDO_READ_ONLY.
 //
+// Results:
 //   vardo_set_field_select_table(space, "@DB")  loads DB.fst and, with it, the
 //       stop words of DB.stw (as vardo_set_stopword_table does).  0;
 //       VARDO_NO_DATABASE (-610) when
