@@ -182,7 +182,7 @@ TEST_F(SystemParametersTest, HostileFilesAreRefusedWholeAndChangeNothing) {
   for (int i = 0; i < 256; ++i) identity[i] = i;
   std::vector<int> to_zero = identity, not_idempotent = identity;
   to_zero['a'] = 0;
-  not_idempotent['a'] = 'b';  // and b stays b: fine; make b move on
+  not_idempotent['a'] = 'b';  // a -> b -> c: upper-casing twice moves on
   not_idempotent['b'] = 'c';
   std::string non_numeric = Lines(identity);
   non_numeric.replace(non_numeric.find("\r\n65\r\n") + 2, 2, "6x");
