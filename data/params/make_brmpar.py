@@ -120,11 +120,11 @@ ENTRIES = [
                "<p>Ruta de la tabla de definición de campos (.fdt) que lee la tomografía. Vacío: <i>nombre</i>.fdt. <i>Se guarda en el archivo; aún no se usa: el motor usa el archivo junto al archivo maestro.</i></p>")}),
     (DBPAR, "7", "bool", False, {
         "en": ("Read only",
-               "<p><b>1</b>: this database is not changed. <b>0</b>: normal use. "
-               "<i>Kept in the file; not used yet: use parameter 11 of syspar.par, which holds for every database.</i></p>"),
+               "<p><b>1</b>: this database is not changed when it is opened through this file: every write, backup "
+               "and index update is refused. <b>0</b>: normal use. Parameter 11 of syspar.par does the same for every database.</p>"),
         "es": ("Solo lectura",
-               "<p><b>1</b>: esta base de datos no se modifica. <b>0</b>: uso normal. "
-               "<i>Se guarda en el archivo; aún no se usa: use el parámetro 11 de syspar.par, que vale para todas las bases.</i></p>")}),
+               "<p><b>1</b>: esta base de datos no se modifica cuando se abre mediante este archivo: se rechaza toda escritura, "
+               "copia de respaldo y actualización del índice. <b>0</b>: uso normal. El parámetro 11 de syspar.par hace lo mismo con todas las bases.</p>")}),
 ]
 
 

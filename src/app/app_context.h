@@ -105,7 +105,9 @@ class AppContext {
 
   // Opens a database as "Abrir" does: a ".mst" file, a ".par" file whose "2="
   // line names the data folder, or a path without extension; a path naming
-  // no folder is looked for in syspar.par's data folder first.  Closes the open
+  // no folder is looked for in syspar.par's data folder first.  A ".par"
+  // with the line "7=1" opens the database read only (the engine refuses
+  // every write to it with VARDO_READ_ONLY); any other open does not.  Closes the open
   // database first.  On failure shows path + LF + message 1.9 (file missing or
   // not a database) or message 27.8 (".par" without "2=") and returns false,
   // with no database open.  On success the record set is cleared and DB= of the

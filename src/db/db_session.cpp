@@ -83,6 +83,10 @@ int32_t CDbSession::Open(const std::string& path) {
   return 1;
 }
 
+void CDbSession::SetReadOnly(bool on) {
+  if (NewSpace() > 0) (void)vardo::vardo_space_set_read_only(space_, on ? 1 : 0);
+}
+
 int32_t CDbSession::Close() {
   if (space_ <= 0) return 0;
   const int32_t r = vardo::vardo_set_master_file(space_, "");

@@ -57,6 +57,10 @@ class CDbSession {
 
   // 1, or -1 when the master file cannot be opened.  Path without extension.
   int32_t Open(const std::string& path);
+  // Read only (a database's .par says "7=1"): from the next Open the files
+  // are opened for reading, and every write, backup and index update is
+  // refused (IsReadOnly of the result).  Off by default; kept across Opens.
+  void SetReadOnly(bool on);
   int32_t Close();
   int32_t CreateMasterFile(const std::string& path);
   int32_t PrepareInvertedFile(const std::string& path);

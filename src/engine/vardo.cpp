@@ -75,7 +75,7 @@ void DetachModules(Space* s) {
   s->index.reset();
 }
 
-bool IsReadOnly(const Space* s) { return s->read_only || ParametersOf(s)->read_only; }
+bool IsReadOnly(const Space* s) { return SpaceIsReadOnly(s); }
 
 int32_t ReadInto(int32_t space, int32_t buffer, int32_t mfn, bool lock) {
   Space* s = FindSpace(space);
@@ -123,6 +123,10 @@ std::shared_ptr<const SystemParameters> ParametersOf(const Space* space) {
   return a->params;
 }
 
+bool SpaceIsReadOnly(const Space* s) {
+  return s->read_only || s->read_only_asked || ParametersOf(s)->read_only;
+}
+
 std::string LastParametersMessage(int32_t app) {
   const App* a = FindApp(app);
   return a ? a->params_message : std::string();
@@ -165,7 +169,8 @@ const char* vardo_strerror(int32_t code) {
     case VARDO_EXPORT_TOO_LARGE:
       return "VARDO_EXPORT_TOO_LARGE: record above 99,999 bytes cannot be written as ISO 2709";
     case VARDO_READ_ONLY:
-      return "VARDO_READ_ONLY: the engine's system parameters say read only; nothing is written";
+      return "VARDO_READ_ONLY: the database is read only (system or database parameters); "
+             "nothing is written";
     case VARDO_BAD_PARAMETERS:
       return "VARDO_BAD_PARAMETERS: the system parameter file is malformed; it is not used";
     case VARDO_FMT_DB_OPEN:
@@ -246,6 +251,15 @@ int32_t vardo_app_database_path(int32_t app, const char* path, char* out, int32_
   });
 }
 
+int32_t vardo_space_set_read_only(int32_t space, int32_t on) {
+  return FacadeGuarded([&]() -> int32_t {
+    Space* s = FindSpace(space);
+    if (!s) return VARDO_BAD_ARGUMENT;
+    s->read_only_asked = on != 0;
+    return VARDO_OK;
+  });
+}
+
 int32_t vardo_set_master_file(int32_t space, const char* path) {
   return FacadeGuarded(space, [&]() -> int32_t {
     Space* s = FindSpace(space);
@@ -256,7 +270,7 @@ int32_t vardo_set_master_file(int32_t space, const char* path) {
     s->released = false;
     const std::shared_ptr<const SystemParameters> params = ParametersOf(s);
     s->path = params->ResolveDatabase(path);
-    s->read_only = params->read_only;
+    s->read_only = params->read_only || s->read_only_asked;
     if (s->path.empty()) return VARDO_OK;
     Status st = s->db.Open(s->path, s->read_only);
     return st.ok() ? VARDO_OK : ToFacadeCode(st);

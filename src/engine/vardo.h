@@ -30,8 +30,9 @@
 //                              over it or cross-reference rebuild needs it alone; nothing changed
 //   -612   VARDO_EXPORT_FAILED the export file cannot be opened or written
 //   -613   VARDO_EXPORT_TOO_LARGE a record above 99,999 bytes cannot be written as ISO 2709
-//   -614   VARDO_READ_ONLY     the application's system parameters say read only: writes,
-//                              creates, backups, restores and index updates are refused
+//   -614   VARDO_READ_ONLY     the application's system parameters (or the space's own
+//                              switch) say read only: writes, creates, backups, restores
+//                              and index updates are refused
 //   -615   VARDO_BAD_PARAMETERS a system parameter file is malformed or hostile; nothing
 //                              of it is used (the application keeps its parameters)
 //   -209, -301, -401, -503, -504, -507: print-format run results (see vardo_run_format)
@@ -120,6 +121,14 @@ int32_t vardo_app_upper_case(int32_t app, char* text, int32_t length);
 // vardo_field_text copies; returns its length.  VARDO_BAD_ARGUMENT for a bad
 // handle or a null path.
 int32_t vardo_app_database_path(int32_t app, const char* path, char* out, int32_t size);
+
+// Makes one space read only (on != 0) or not, whatever syspar.par says (its
+// switch holds for every space of the application; this one for a single
+// database, as a database's name.par asks with "7=1").  Writes, creates,
+// backups, restores and index updates of the space give VARDO_READ_ONLY at
+// once; the next vardo_set_master_file opens the files for reading only.
+// 0, or VARDO_BAD_ARGUMENT.
+int32_t vardo_space_set_read_only(int32_t space, int32_t on);
 
 // --- master file --------------------------------------------------------------
 // Attaches the database at path (without extension; ".mst" accepted).  0, or a

@@ -3,8 +3,9 @@
 //
 // DB paths naming no folder resolve in the data folder of syspar.par, as the
 // master file's path does; keys and stop words use the application's case
-// table and alphabet.  With syspar.par's read-only switch, creating the
-// inverted file and updating it give VARDO_READ_ONLY.
+// table and alphabet.  In a read-only space (syspar.par's switch, or
+// vardo_space_set_read_only), creating the inverted file and updating it give
+// VARDO_READ_ONLY.
 //
 // Results:
 //   vardo_set_field_select_table(space, "@DB")  loads DB.fst and, with it, the
@@ -147,7 +148,7 @@ int32_t vardo_create_inverted_file(int32_t space) {
     Space* s = FindSpace(space);
     if (!s) return VARDO_BAD_ARGUMENT;
     IndexState* st = IndexOf(s);
-    if (s->read_only || ParametersOf(s)->read_only) {
+    if (SpaceIsReadOnly(s)) {
       return Fail(st, Status::InvalidArgument("read only: no inverted file is created")),
              VARDO_READ_ONLY;
     }
@@ -168,7 +169,7 @@ int32_t vardo_update_index(int32_t space, int32_t mfn) {
     Space* s = FindSpace(space);
     if (!s) return VARDO_BAD_ARGUMENT;
     IndexState* st = IndexOf(s);
-    if (s->read_only || ParametersOf(s)->read_only) {
+    if (SpaceIsReadOnly(s)) {
       return Fail(st, Status::InvalidArgument("read only: the inverted file is not updated")),
              VARDO_READ_ONLY;
     }

@@ -68,5 +68,22 @@ TEST(EngineParameters, StartUpFileIsShownWhenRefusedAndHonouredOtherwise) {
   EXPECT_FALSE(testing::Exists(dir.File("bases/cds.ms~")));
 }
 
+// A database's own .par with "7=1" opens it read only; opened by its master
+// file it is writable again.
+TEST(EngineParameters, DatabaseParFileCanMakeItReadOnly) {
+  TempDir dir;
+  AppContext ctx;
+  ScriptedUi ui;
+  testing::FillMarkers(&ctx.messages());
+  ASSERT_TRUE(testing::MakeNumberedDatabase(dir.File("cds"), 1));
+  WriteBytes(dir.File("cds.par"), "2=" + dir.path() + "/\r\n7=1\r\n");
+  ASSERT_TRUE(ctx.OpenDatabase(dir.File("cds.par"), ui));
+  ASSERT_EQ(ctx.db().ReadRecord(1, false), 0);
+  EXPECT_TRUE(CDbSession::IsReadOnly(ctx.db().WriteRecord(false)));
+  ASSERT_TRUE(ctx.OpenDatabase(dir.File("cds.mst"), ui));
+  ASSERT_EQ(ctx.db().ReadRecord(1, false), 0);
+  EXPECT_EQ(ctx.db().WriteRecord(false), 0);
+}
+
 }  // namespace
 }  // namespace bramble

@@ -150,6 +150,17 @@ TEST_F(SystemParametersTest, ReadOnlyRefusesEveryWrite) {
   EXPECT_EQ(vardo_read_record(space, 0, 1), VARDO_OK);  // the record is as it was
   char text[8];
   EXPECT_EQ(vardo_field_text(space, 0, 1, 1, text, sizeof text), 1);
+
+  // One space of an application without the switch, made read only by itself.
+  const int32_t other = vardo_space_new(vardo_app_new());
+  ASSERT_EQ(vardo_space_set_read_only(other, 1), VARDO_OK);
+  ASSERT_EQ(vardo_set_master_file(other, db.c_str()), VARDO_OK);
+  ASSERT_EQ(vardo_read_record(other, 0, 1), VARDO_OK);
+  EXPECT_EQ(vardo_write_record(other, 0), VARDO_READ_ONLY);
+  ASSERT_EQ(vardo_space_set_read_only(other, 0), VARDO_OK);
+  ASSERT_EQ(vardo_set_master_file(other, db.c_str()), VARDO_OK);
+  ASSERT_EQ(vardo_read_record(other, 0, 1), VARDO_OK);
+  EXPECT_EQ(vardo_write_record(other, 0), VARDO_OK);
 }
 
 TEST_F(SystemParametersTest, LockWaitBoundsALockedRead) {
