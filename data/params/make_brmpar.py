@@ -25,38 +25,45 @@ DBPAR = "*.par"
 ENTRIES = [
     (SYSPAR, "Folders", "free", True, {
         "en": ("Folders of the engine",
-               "<p>Where the engine looks for databases and where it keeps temporary files.</p>"),
+               "<p>Where the engine looks for databases. The engine reads <tt>syspar.par</tt> when the program starts: "
+               "a change counts from the next start. Relative paths are taken from the folder of <tt>syspar.par</tt>.</p>"),
         "es": ("Carpetas del motor",
-               "<p>Dónde busca el motor las bases de datos y dónde guarda sus archivos temporales.</p>")}),
+               "<p>Dónde busca el motor las bases de datos. El motor lee <tt>syspar.par</tt> al iniciarse el programa: "
+               "un cambio cuenta desde el próximo inicio. Las rutas relativas se toman desde la carpeta de <tt>syspar.par</tt>.</p>")}),
     (SYSPAR, "1", "free", False, {
         "en": ("Data folder",
-               "<p>Folder of the databases that are named without a folder. "
-               "End it with the folder separator, for example <tt>/srv/bases/</tt>.</p>"),
+               "<p>Folder of the databases that are named without a folder: <tt>catalogue</tt> is then "
+               "this folder + <tt>catalogue.mst</tt>. A path with a folder is taken as it is. "
+               "For example <tt>/srv/bases/</tt>.</p>"),
         "es": ("Carpeta de datos",
-               "<p>Carpeta de las bases de datos que se nombran sin carpeta. "
-               "Termínela con el separador de carpetas, por ejemplo <tt>/srv/bases/</tt>.</p>")}),
-    (SYSPAR, "2", "free", False, {
-        "en": ("Work folder",
-               "<p>Folder for the engine's temporary files (sorting while an inverted file is built).</p>"),
-        "es": ("Carpeta de trabajo",
-               "<p>Carpeta de los archivos temporales del motor (la ordenación mientras se genera un archivo invertido).</p>")}),
+               "<p>Carpeta de las bases de datos que se nombran sin carpeta: <tt>catalogo</tt> es entonces "
+               "esta carpeta + <tt>catalogo.mst</tt>. Una ruta con carpeta se toma tal como está. "
+               "Por ejemplo <tt>/srv/bases/</tt>.</p>")}),
     (SYSPAR, "Tables", "free", True, {
         "en": ("Character tables",
-               "<p>Tables that decide how keys are upper-cased and which characters make words.</p>"),
+               "<p>Tables that decide how keys are upper-cased and which characters make words. "
+               "A table the engine cannot use makes it refuse the whole file and work with its built-in tables.</p>"),
         "es": ("Tablas de caracteres",
-               "<p>Tablas que deciden cómo se pasan las claves a mayúsculas y qué caracteres forman palabras.</p>")}),
+               "<p>Tablas que deciden cómo se pasan las claves a mayúsculas y qué caracteres forman palabras. "
+               "Si el motor no puede usar una tabla, rechaza el archivo entero y trabaja con sus tablas propias.</p>")}),
     (SYSPAR, "3", "free", False, {
         "en": ("Upper-case table file",
-               "<p>File of 256 decimal numbers, one per line: line <i>i</i> gives the upper-case byte of byte <i>i</i>. "
+               "<p>File of exactly 256 decimal numbers, one per line: line <i>i</i> (from 0) gives the upper-case byte of byte <i>i</i>. "
+               "Byte 0 must give 0 and no other byte 0, and an upper-case byte must give itself. "
+               "Used for index keys, key searches and the upper-case mode of print formats. "
                "Empty: the built-in table of the storage code page.</p>"),
         "es": ("Archivo de la tabla de mayúsculas",
-               "<p>Archivo de 256 números decimales, uno por línea: la línea <i>i</i> da la mayúscula del byte <i>i</i>. "
+               "<p>Archivo de exactamente 256 números decimales, uno por línea: la línea <i>i</i> (desde 0) da la mayúscula del byte <i>i</i>. "
+               "El byte 0 debe dar 0 y ningún otro byte 0, y una mayúscula debe darse a sí misma. "
+               "Se usa para las claves del índice, la búsqueda de claves y el modo mayúsculas de los formatos. "
                "Vacío: la tabla propia de la página de códigos de almacenamiento.</p>")}),
     (SYSPAR, "4", "free", False, {
         "en": ("Alphabet table file",
-               "<p>File of the byte values, one per line, that count as letters when keys are made word by word.</p>"),
+               "<p>File of at most 256 byte values (1 to 255), one per line, that count as letters when keys are made "
+               "word by word. The digits 0 to 9 always count. Empty: the letters of the case table.</p>"),
         "es": ("Archivo de la tabla de alfabeto",
-               "<p>Archivo de los valores de byte, uno por línea, que cuentan como letras cuando las claves se forman palabra por palabra.</p>")}),
+               "<p>Archivo de hasta 256 valores de byte (1 a 255), uno por línea, que cuentan como letras cuando las claves "
+               "se forman palabra por palabra. Los dígitos 0 a 9 cuentan siempre. Vacío: las letras de la tabla de mayúsculas.</p>")}),
     (SYSPAR, "Locks", "free", True, {
         "en": ("Record locks",
                "<p>How the engine shares a database with other sessions.</p>"),
@@ -65,15 +72,18 @@ ENTRIES = [
     (SYSPAR, "10", "char5", False, {
         "en": ("Lock wait (milliseconds)",
                "<p>How long a read with lock waits for a record that another session holds, "
-               "from 0 to 99999 milliseconds.</p>"),
+               "from 0 to 99999 milliseconds; 0 reports a locked record at once. Empty: 3000.</p>"),
         "es": ("Espera de bloqueo (milisegundos)",
                "<p>Cuánto espera una lectura con bloqueo un registro que otra sesión tiene bloqueado, "
-               "de 0 a 99999 milisegundos.</p>")}),
+               "de 0 a 99999 milisegundos; 0 informa enseguida de un registro bloqueado. Vacío: 3000.</p>")}),
     (SYSPAR, "11", "bool", False, {
         "en": ("Read only",
-               "<p><b>1</b>: no database is changed; every write is refused. <b>0</b>: normal use.</p>"),
+               "<p><b>1</b>: no database is changed: every write, backup and index update is refused, "
+               "so the runs that change records stop before they start. Exports still work. <b>0</b>: normal use.</p>"),
         "es": ("Solo lectura",
-               "<p><b>1</b>: no se modifica ninguna base de datos; toda escritura se rechaza. <b>0</b>: uso normal.</p>")}),
+               "<p><b>1</b>: no se modifica ninguna base de datos: se rechaza toda escritura, copia de respaldo y actualización del índice, "
+               "así que los procesos que modifican registros se detienen antes de empezar. Las exportaciones siguen funcionando. "
+               "<b>0</b>: uso normal.</p>")}),
     (DBPAR, "Files", "free", True, {
         "en": ("Files of the database",
                "<p>A database parameter file (<i>name</i>.par) tells where the files of the database "
@@ -90,29 +100,31 @@ ENTRIES = [
                "<b>Abrir</b> de Bramble lee esta línea.</p>")}),
     (DBPAR, "3", "free", False, {
         "en": ("Folder of the inverted file",
-               "<p>Folder of <i>name</i>.ifp. Empty: the folder of the master file.</p>"),
+               "<p>Folder of <i>name</i>.ifp. Empty: the folder of the master file. <i>Kept in the file; not used yet: the engine uses the file beside the master file.</i></p>"),
         "es": ("Carpeta del archivo invertido",
-               "<p>Carpeta de <i>nombre</i>.ifp. Vacío: la carpeta del archivo maestro.</p>")}),
+               "<p>Carpeta de <i>nombre</i>.ifp. Vacío: la carpeta del archivo maestro. <i>Se guarda en el archivo; aún no se usa: el motor usa el archivo junto al archivo maestro.</i></p>")}),
     (DBPAR, "4", "free", False, {
         "en": ("Field select table",
-               "<p>Path of the field select table (.fst) that makes the keys. Empty: <i>name</i>.fst.</p>"),
+               "<p>Path of the field select table (.fst) that makes the keys. Empty: <i>name</i>.fst. <i>Kept in the file; not used yet: the engine uses the file beside the master file.</i></p>"),
         "es": ("Tabla de selección de campos",
-               "<p>Ruta de la tabla de selección de campos (.fst) que forma las claves. Vacío: <i>nombre</i>.fst.</p>")}),
+               "<p>Ruta de la tabla de selección de campos (.fst) que forma las claves. Vacío: <i>nombre</i>.fst. <i>Se guarda en el archivo; aún no se usa: el motor usa el archivo junto al archivo maestro.</i></p>")}),
     (DBPAR, "5", "free", False, {
         "en": ("Stop-word file",
-               "<p>Path of the stop-word list (.stw): words left out of word keys. Empty: <i>name</i>.stw.</p>"),
+               "<p>Path of the stop-word list (.stw): words left out of word keys. Empty: <i>name</i>.stw. <i>Kept in the file; not used yet: the engine uses the file beside the master file.</i></p>"),
         "es": ("Archivo de palabras vacías",
-               "<p>Ruta de la lista de palabras vacías (.stw): palabras que no forman claves. Vacío: <i>nombre</i>.stw.</p>")}),
+               "<p>Ruta de la lista de palabras vacías (.stw): palabras que no forman claves. Vacío: <i>nombre</i>.stw. <i>Se guarda en el archivo; aún no se usa: el motor usa el archivo junto al archivo maestro.</i></p>")}),
     (DBPAR, "6", "free", False, {
         "en": ("Field definition table",
-               "<p>Path of the field definition table (.fdt) that the tomography reads. Empty: <i>name</i>.fdt.</p>"),
+               "<p>Path of the field definition table (.fdt) that the tomography reads. Empty: <i>name</i>.fdt. <i>Kept in the file; not used yet: the engine uses the file beside the master file.</i></p>"),
         "es": ("Tabla de definición de campos",
-               "<p>Ruta de la tabla de definición de campos (.fdt) que lee la tomografía. Vacío: <i>nombre</i>.fdt.</p>")}),
+               "<p>Ruta de la tabla de definición de campos (.fdt) que lee la tomografía. Vacío: <i>nombre</i>.fdt. <i>Se guarda en el archivo; aún no se usa: el motor usa el archivo junto al archivo maestro.</i></p>")}),
     (DBPAR, "7", "bool", False, {
         "en": ("Read only",
-               "<p><b>1</b>: this database is not changed. <b>0</b>: normal use.</p>"),
+               "<p><b>1</b>: this database is not changed when it is opened through this file: every write, backup "
+               "and index update is refused. <b>0</b>: normal use. Parameter 11 of syspar.par does the same for every database.</p>"),
         "es": ("Solo lectura",
-               "<p><b>1</b>: esta base de datos no se modifica. <b>0</b>: uso normal.</p>")}),
+               "<p><b>1</b>: esta base de datos no se modifica cuando se abre mediante este archivo: se rechaza toda escritura, "
+               "copia de respaldo y actualización del índice. <b>0</b>: uso normal. El parámetro 11 de syspar.par hace lo mismo con todas las bases.</p>")}),
 ]
 
 

@@ -8,11 +8,15 @@
 #include "app/message_renumbering.h"
 #include "app/ui.h"
 #include "db/db_path.h"
+#include "db/db_session.h"
 #include "db/message_source.h"
 
 namespace bramble {
 
 namespace {
+
+// syspar.par was refused by the engine; the built-in parameters stay.
+constexpr MessageId kMsgSysparRefused{37, 3};
 
 bool IsRegularFile(const std::string& path) {
   struct stat st;
@@ -29,23 +33,25 @@ std::string WithoutExtension(const std::string& name) {
   return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
 }
 
-// The "2=" line of a parameter file (at a line start, so "12=" is not it).
-bool ParDataFolder(const std::string& par_path, std::string* folder) {
+// The value of the line "key=" of a parameter file (at a line start, so
+// "12=" is not "2="), from its first 1000 bytes; false when there is none.
+bool ParLine(const std::string& par_path, const std::string& key, std::string* value) {
   std::FILE* f = std::fopen(par_path.c_str(), "rb");
   if (f == nullptr) return false;
   char buf[1000];
   size_t n = std::fread(buf, 1, sizeof buf, f);
   std::fclose(f);
   std::string text(buf, n);
-  size_t pos = text.compare(0, 2, "2=") == 0 ? 0 : std::string::npos;
+  const std::string line = key + "=";
+  size_t pos = text.compare(0, line.size(), line) == 0 ? 0 : std::string::npos;
   if (pos == std::string::npos) {
-    size_t at = text.find("\n2=");
+    size_t at = text.find("\n" + line);
     if (at == std::string::npos) return false;
     pos = at + 1;
   }
-  pos += 2;
+  pos += line.size();
   size_t end = text.find_first_of("\r\n", pos);
-  *folder = text.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
+  *value = text.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
   return true;
 }
 
@@ -92,17 +98,32 @@ void AppContext::CloseDatabase() {
   selection_.Clear();
 }
 
-bool AppContext::OpenDatabase(const std::string& chosen_path, Ui& ui) {
+bool AppContext::LoadSystemParameters(Ui& ui) {
+  const std::string path = JoinPath(config_.config_folder, kSysparFileName);
+  std::string why;
+  if (LoadEngineParameters(path, &why) == 0) return true;
+  // The engine goes on with its built-in parameters: a broken parameter file
+  // must not keep the person from the program that edits it.
+  ui.Message(path + "\n" + Msg(kMsgSysparRefused) + "\n" + why, "", Buttons::kOk, Icon::kWarning);
+  return false;
+}
+
+bool AppContext::OpenDatabase(const std::string& chosen_path_as_given, Ui& ui) {
   CloseDatabase();
+  // A bare name is looked for in syspar.par's data folder, as the engine does.
+  const std::string chosen_path = EngineDatabasePath(chosen_path_as_given);
   std::string name = WithoutExtension(FileName(chosen_path));
   std::string master;
+  // "7=1" in a database's parameter file: the engine opens it read only.
+  bool read_only = false;
   if (HasExtension(chosen_path, ".par")) {
-    std::string folder;
+    std::string folder, seven;
     if (!IsRegularFile(chosen_path)) {
       ui.Message(chosen_path + "\n" + Msg(1, 9), "", Buttons::kOk, Icon::kError);
       return false;
     }
-    if (!ParDataFolder(chosen_path, &folder)) {
+    read_only = ParLine(chosen_path, "7", &seven) && seven.rfind('1', 0) == 0;
+    if (!ParLine(chosen_path, "2", &folder)) {
       ui.Message(Msg(kMsgParFileWithoutDataFolder), "", Buttons::kOk, Icon::kError);
       return false;
     }
@@ -120,6 +141,7 @@ bool AppContext::OpenDatabase(const std::string& chosen_path, Ui& ui) {
     ui.Message(master + "\n" + Msg(1, 9), "", Buttons::kOk, Icon::kError);
     return false;
   }
+  db_.SetReadOnly(read_only);
   if (db_.Open(master.substr(0, master.size() - 4)) < 0) {
     // Unlike a file that is not a database silently showing no records, the
     // person is told at once.
@@ -163,6 +185,7 @@ bool AppContext::Start(const StartOptions& options, Ui& ui, std::string* fatal_t
     return false;
   }
   InstallDbMessages();
+  LoadSystemParameters(ui);
   run_log_path_ = config_.RunLogPath();
   LoadConversionTables(config_, messages_, ui);
   return true;

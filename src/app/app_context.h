@@ -68,12 +68,20 @@ class AppContext {
   void set_run_log_path(const std::string& path) { run_log_path_ = path; }
 
   // Start-up: the engine, the configuration, the catalogue of the language,
-  // the run log path, the conversion tables.  Returns false with *fatal_text
+  // the engine's system parameters (LoadSystemParameters), the run log path,
+  // the conversion tables.  Returns false with *fatal_text
   // set when the program must end (the configuration chosen in the dialog
   // cannot be opened: path + " does not exist."; the message database cannot
   // be opened: "The file " + path + " of BRM.cip does not exist").  The caller
   // shows the text and ends.
   bool Start(const StartOptions& options, Ui& ui, std::string* fatal_text);
+
+  // Hands the engine the system parameters of configuration folder +
+  // "syspar.par" (the file the parameter page edits; a missing file leaves
+  // the engine's built-in parameters).  A file the engine refuses is shown
+  // (its path, message 37.3 and the engine's explanation) and false returned;
+  // the engine then keeps its built-in parameters.
+  bool LoadSystemParameters(Ui& ui);
 
   // Makes this context's catalogue the source of the texts that src/db needs
   // (RunFormat's errors).  Call once after the first LoadMessages.
@@ -96,7 +104,10 @@ class AppContext {
   std::string WindowTitle() const;
 
   // Opens a database as "Abrir" does: a ".mst" file, a ".par" file whose "2="
-  // line names the data folder, or a path without extension.  Closes the open
+  // line names the data folder, or a path without extension; a path naming
+  // no folder is looked for in syspar.par's data folder first.  A ".par"
+  // with the line "7=1" opens the database read only (the engine refuses
+  // every write to it with VARDO_READ_ONLY); any other open does not.  Closes the open
   // database first.  On failure shows path + LF + message 1.9 (file missing or
   // not a database) or message 27.8 (".par" without "2=") and returns false,
   // with no database open.  On success the record set is cleared and DB= of the

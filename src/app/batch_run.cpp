@@ -51,7 +51,13 @@ void DeleteBackups(CDbSession& db, const Backups& b) {
 
 // Takes both copies; false (after showing why) when they cannot be made.
 bool TakeBackups(AppContext& ctx, Ui& ui, CDbSession& db, const Backups& b) {
-  if (db.TakeBackup(b.master_copy, b.xref_copy) == 0) return true;
+  const int32_t rc = db.TakeBackup(b.master_copy, b.xref_copy);
+  if (rc == 0) return true;
+  if (CDbSession::IsReadOnly(rc)) {
+    // Nothing could be written anyway: say why, rather than blame the copies.
+    ui.Message(ctx.Msg(37, 4), kCaption, Buttons::kOk, Icon::kError);
+    return false;
+  }
   ui.Message(b.master_copy + "\n" + b.xref_copy + "\n" + ctx.Msg(29, 1), kCaption, Buttons::kOk,
              Icon::kError);
   return false;

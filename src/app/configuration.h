@@ -32,6 +32,9 @@ class MessageTable;
 inline constexpr const char* kConfigFileName = "brm.cip";
 inline constexpr size_t kMaxConfigBytes = 10000;
 inline constexpr const char* kRunLogFileName = "brmlog.txt";
+// The engine's system parameters, in the configuration folder (see
+// docs/parameters.md); read at start-up, edited by the parameter page.
+inline constexpr const char* kSysparFileName = "syspar.par";
 
 struct Configuration {
   std::string config_folder;            // folder that holds brm.cip; "" when not found

@@ -80,6 +80,9 @@ std::vector<std::string> SplitList(const std::string& text) {
 
 const char* kFooter =
     "Messages are printed on standard output in the configured language.\n"
+    "The engine's system parameters come from syspar.par in the folder of brm.cip\n"
+    "(the current folder without one); a --db naming no folder is looked for in\n"
+    "its data folder.\n"
     "Exit status: 0 completed, 1 refused by a guard or failed, 2 usage (or a\n"
     "question without --yes and without a terminal), 3 cancelled (Ctrl-C) or stopped.";
 

@@ -7,8 +7,11 @@
 //   2 usage error (unknown command or option).
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
+
+#include "engine/system_parameters.h"
 
 namespace vardo::cli {
 
@@ -38,6 +41,23 @@ bool TakeOption(std::vector<std::string>* args, const std::string& name, std::st
                 bool* missing_value);
 // Prints "vardo: <message>" to stderr.
 void PrintError(const std::string& message);
+
+// The engine's system parameters of this run: the file given with
+// "--syspar PATH" (anywhere after the command name), else ./syspar.par when it
+// exists, else the built-in ones.  main loads them once, before the command
+// runs; a file the engine refuses ends the run (exit 1) before anything is
+// touched.
+const SystemParameters& Syspar();
+// The file they came from ("" for the built-in ones).
+const std::string& SysparPath();
+// The database path as the engine finds it (syspar.par's data folder).
+std::string ResolveDb(const std::string& db);
+// For commands that change a database: true, after printing why, when
+// syspar.par says read only.
+bool RefusedAsReadOnly(const char* command);
+// Gives a facade application handle the same parameters; false (printed)
+// when the engine refuses them.
+bool ApplySyspar(int32_t app);
 
 // Stored bytes (CP850) as UTF-8 for people and JSON: every byte has a
 // character, so any text round-trips.  And the way back for text a person

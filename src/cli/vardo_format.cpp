@@ -86,6 +86,7 @@ int CmdFormat(const std::vector<std::string>& input) {
   }
 
   int32_t app = vardo_app_new();
+  if (!ApplySyspar(app)) return kExitFailure;
   int32_t space = vardo_space_new(app);
   if (space <= 0) {
     PrintError(std::string("cannot make a space: ") + vardo_strerror(space));

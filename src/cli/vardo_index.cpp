@@ -37,7 +37,7 @@ namespace {
 
 constexpr int kExitPartial = 3;
 
-std::string IfpOf(const std::string& db) { return Database::BasePath(db) + ".ifp"; }
+std::string IfpOf(const std::string& db) { return Database::BasePath(ResolveDb(db)) + ".ifp"; }
 
 bool OpenIfp(const std::string& db, std::shared_ptr<InvertedFile>* out) {
   auto f = InvertedFile::Open(IfpOf(db));
@@ -61,7 +61,9 @@ int CmdTerms(const std::vector<std::string>& argv) {
   }
   std::shared_ptr<InvertedFile> f;
   if (!OpenIfp(args[0], &f)) return kExitFailure;
-  const std::string from_key = MakeKey(Utf8ToCp850(from)), to_key = MakeKey(Utf8ToCp850(to));
+  const CharTables& chars = *Syspar().tables;
+  const std::string from_key = MakeKey(Utf8ToCp850(from), chars),
+                    to_key = MakeKey(Utf8ToCp850(to), chars);
   Status s = f->ForEachKey(from_key, [&](std::string_view key, int64_t count) {
     if (has_to && key > std::string_view(to_key)) return false;
     const std::string shown = Cp850ToUtf8(std::string(key));
@@ -84,7 +86,7 @@ int CmdPostings(const std::vector<std::string>& args) {
   std::shared_ptr<InvertedFile> f;
   if (!OpenIfp(args[0], &f)) return kExitFailure;
   std::vector<ifp::Posting> ps;
-  Status s = f->Postings(MakeKey(Utf8ToCp850(args[1])), 1, INT64_MAX, &ps);
+  Status s = f->Postings(MakeKey(Utf8ToCp850(args[1]), *Syspar().tables), 1, INT64_MAX, &ps);
   if (!s.ok()) {
     PrintError(s.ToString());
     return kExitFailure;
@@ -103,6 +105,8 @@ int CmdInvert(const std::vector<std::string>& argv) {
     PrintError("usage: vardo invert DB [--pending]");
     return kExitUsage;
   }
+  if (RefusedAsReadOnly("invert")) return kExitFailure;
+  const std::string db = ResolveDb(args[0]);
   const bool tty = isatty(STDERR_FILENO) != 0;
   int last_percent = -1;
   IndexProgress progress = [&](int64_t done, int64_t total) {
@@ -116,8 +120,8 @@ int CmdInvert(const std::vector<std::string>& argv) {
   };
   const auto start = std::chrono::steady_clock::now();
   IndexRunStats stats;
-  Status s = pending ? UpdatePendingRecords(args[0], progress, &stats)
-                     : RebuildInvertedFile(args[0], progress, &stats);
+  Status s = pending ? UpdatePendingRecords(db, progress, &stats, Syspar().tables)
+                     : RebuildInvertedFile(db, progress, &stats, 0, Syspar().tables);
   if (tty && last_percent >= 0) std::fprintf(stderr, "\n");
   if (!s.ok()) {
     PrintError(s.ToString());

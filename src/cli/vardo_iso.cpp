@@ -96,7 +96,9 @@ int CmdExport(const std::vector<std::string>& argv) {
   const std::string& db = args[0];
   const std::string& file = args[1];
 
-  const int32_t space = vardo_space_new(vardo_app_new());
+  const int32_t app = vardo_app_new();
+  if (!ApplySyspar(app)) return kExitFailure;
+  const int32_t space = vardo_space_new(app);
   int32_t rc = vardo_set_master_file(space, db.c_str());
   if (rc != VARDO_OK) return PrintError(db + ": " + CodeText(rc)), kExitFailure;
   int32_t control[9] = {};
@@ -179,7 +181,8 @@ int CmdImport(const std::vector<std::string>& argv) {
   }
   Result<iso2709::TextDecoder::Encoding> encoding = iso2709::TextDecoder::ParseName(encoding_name);
   if (!encoding.ok()) return PrintError(encoding.status().message()), kExitUsage;
-  const std::string& dbpath = args[0];
+  if (RefusedAsReadOnly("import")) return kExitFailure;
+  const std::string dbpath = ResolveDb(args[0]);
   const std::string& file = args[1];
 
   iso2709::Iso2709Reader reader(marc ? iso2709::Layout::kMarc : iso2709::Layout::kPlain,

@@ -4,7 +4,10 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
+
 #include "cli/vardo_command.h"
+#include "engine/vardo.h"
 #include "engine/iso2709/text_decoder.h"
 #include "engine/iso2709/text_decoder_tables.h"
 #include "engine/utf8.h"
@@ -17,12 +20,49 @@ std::vector<Command>& Registry() {
   return commands;
 }
 
+SystemParameters& TheSyspar() {
+  static SystemParameters params;
+  return params;
+}
+std::string& TheSysparPath() {
+  static std::string path;
+  return path;
+}
+
+// Takes --syspar out of args and loads the parameters; false (printed) when
+// the file is refused or the option has no value.
+bool LoadSyspar(std::vector<std::string>* args) {
+  std::string path;
+  bool missing = false;
+  if (!TakeOption(args, "--syspar", &path, &missing)) {
+    if (missing) {
+      PrintError("--syspar needs a file");
+      return false;
+    }
+    struct stat st;
+    if (::stat("syspar.par", &st) != 0) return true;
+    path = "syspar.par";
+  }
+  Result<SystemParameters> loaded = LoadSystemParameters(path);
+  if (!loaded.ok()) {
+    PrintError(std::string(vardo_strerror(VARDO_BAD_PARAMETERS)) + ": " +
+               loaded.status().message());
+    return false;
+  }
+  TheSyspar() = std::move(loaded.value());
+  TheSysparPath() = path;
+  return true;
+}
+
 void PrintHelp() {
   std::printf("vardo: administration tool of the Vardo record engine\n\n");
   std::printf("usage: vardo COMMAND [ARGS]\n\n");
   for (const Command& c : Registry()) std::printf("  vardo %s\n      %s\n", c.usage, c.summary);
   std::printf(
-      "\nDB is the database path without extension (DB.mst and DB.xrf; \".mst\" accepted).\n"
+      "\nDB is the database path without extension (DB.mst and DB.xrf; \".mst\" accepted);\n"
+      "a DB naming no folder is looked for in the data folder of syspar.par.\n"
+      "--syspar PATH: the engine's system parameters (default: ./syspar.par when it\n"
+      "exists): data folder, case and alphabet tables, lock wait, read only.\n"
       "Exit status: 0 success, 1 failure (bad input, damaged database, refused\n"
       "operation), 2 usage error.\n");
 }
@@ -34,6 +74,24 @@ bool RegisterCommand(const Command& command) {
 }
 
 const std::vector<Command>& Commands() { return Registry(); }
+
+const SystemParameters& Syspar() { return TheSyspar(); }
+const std::string& SysparPath() { return TheSysparPath(); }
+std::string ResolveDb(const std::string& db) { return TheSyspar().ResolveDatabase(db); }
+
+bool RefusedAsReadOnly(const char* command) {
+  if (!TheSyspar().read_only) return false;
+  PrintError(std::string(command) + ": " + vardo_strerror(VARDO_READ_ONLY) + " (" +
+             TheSysparPath() + ")");
+  return true;
+}
+
+bool ApplySyspar(int32_t app) {
+  if (TheSysparPath().empty()) return true;
+  if (vardo_app_load_parameters(app, TheSysparPath().c_str()) == VARDO_OK) return true;
+  PrintError(std::string(vardo_strerror(VARDO_BAD_PARAMETERS)) + ": " + LastParametersMessage(app));
+  return false;
+}
 
 bool TakeFlag(std::vector<std::string>* args, const std::string& name) {
   for (auto it = args->begin(); it != args->end(); ++it) {
@@ -96,6 +154,7 @@ int main(int argc, char** argv) {
     return argc < 2 ? kExitUsage : kExitOk;
   }
   std::vector<std::string> args(argv + 2, argv + argc);
+  if (!LoadSyspar(&args)) return kExitFailure;
   for (const Command& c : Commands()) {
     if (c.name == std::string(argv[1])) return c.run(args);
   }

@@ -37,8 +37,12 @@ const char* StateName(XrefState s) {
   return "damaged";
 }
 
-bool OpenOrReport(Database* db, const std::string& path) {
-  Status s = db->Open(path);
+// Opens the database as syspar.par says: found in its data folder, with its
+// lock wait, and for reading only when it says read only.
+bool OpenOrReport(Database* db, const std::string& given) {
+  const std::string path = ResolveDb(given);
+  if (Syspar().lock_wait_ms >= 0) db->set_lock_timeout_ms(Syspar().lock_wait_ms);
+  Status s = db->Open(path, Syspar().read_only);
   if (!s.ok()) {
     PrintError(path + ": " + (s.IsNotFound() ? "no such database" : s.ToString()));
     return false;
@@ -79,8 +83,9 @@ bool TakeRange(std::vector<std::string>* args, int32_t* from, int32_t* to) {
 
 int CmdCreate(const std::vector<std::string>& args) {
   if (args.size() != 1) return PrintError("usage: vardo create DB"), kExitUsage;
+  if (RefusedAsReadOnly("create")) return kExitFailure;
   Database db;
-  Status s = db.Create(args[0]);
+  Status s = db.Create(ResolveDb(args[0]));
   if (!s.ok()) return PrintError(args[0] + ": " + s.ToString()), kExitFailure;
   return kExitOk;
 }
@@ -126,6 +131,7 @@ Status ParseLoadLine(const std::string& line, const iso2709::TextDecoder& decode
 
 int CmdLoad(const std::vector<std::string>& args) {
   if (args.size() != 2) return PrintError("usage: vardo load DB FILE"), kExitUsage;
+  if (RefusedAsReadOnly("load")) return kExitFailure;
   std::ifstream in(args[1], std::ios::binary);
   if (!in) return PrintError(args[1] + ": cannot open"), kExitFailure;
   Database db;
@@ -222,6 +228,7 @@ int CmdCheck(const std::vector<std::string>& argv) {
   std::vector<std::string> args = argv;
   const bool repair = TakeFlag(&args, "--repair");
   if (args.size() != 1) return PrintError("usage: vardo check DB [--repair]"), kExitUsage;
+  if (repair && RefusedAsReadOnly("check --repair")) return kExitFailure;
   Database db;
   if (!OpenOrReport(&db, args[0])) return kExitFailure;
   DatabaseChecker checker(&db);
@@ -267,6 +274,7 @@ int CmdCompact(const std::vector<std::string>& argv) {
   std::vector<std::string> args = argv;
   const bool purge = TakeFlag(&args, "--purge");
   if (args.size() != 1) return PrintError("usage: vardo compact DB [--purge]"), kExitUsage;
+  if (RefusedAsReadOnly("compact")) return kExitFailure;
   Database db;
   if (!OpenOrReport(&db, args[0])) return kExitFailure;
   CompactResult r;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "db/text_conversion.h"
+#include "engine/system_parameters.h"
 #include "engine/vardo.h"
 
 namespace bramble {
@@ -40,6 +41,19 @@ int32_t EngineStartup() {
   return g_engineApp;
 }
 
+int32_t LoadEngineParameters(const std::string& syspar_path, std::string* why) {
+  const int32_t r = vardo::vardo_app_load_parameters(EngineStartup(), syspar_path.c_str());
+  if (why != nullptr) *why = r < 0 ? vardo::LastParametersMessage(g_engineApp) : std::string();
+  return r;
+}
+
+std::string EngineDatabasePath(const std::string& path) {
+  char buf[4096];
+  const int32_t n = vardo::vardo_app_database_path(EngineStartup(), path.c_str(), buf, sizeof buf);
+  if (n < 0 || n >= static_cast<int32_t>(sizeof buf)) return path;
+  return std::string(buf, static_cast<size_t>(n));
+}
+
 // The engine keeps a space for the life of the process; a session that goes
 // away detaches its files, so it neither keeps them open nor holds the session
 // lock that restores and repairs need the database alone for.
@@ -67,6 +81,10 @@ int32_t CDbSession::Open(const std::string& path) {
   (void)vardo::vardo_set_field_select_table(space_, ("@" + path).c_str());
   (void)vardo::vardo_set_inverted_file(space_, path.c_str());
   return 1;
+}
+
+void CDbSession::SetReadOnly(bool on) {
+  if (NewSpace() > 0) (void)vardo::vardo_space_set_read_only(space_, on ? 1 : 0);
 }
 
 int32_t CDbSession::Close() {
@@ -310,5 +328,6 @@ int32_t CDbSession::DeleteBackup(const std::string& master_copy, const std::stri
 }
 
 bool CDbSession::IsInUse(int32_t result) { return result == vardo::VARDO_IN_USE; }
+bool CDbSession::IsReadOnly(int32_t result) { return result == vardo::VARDO_READ_ONLY; }
 
 }  // namespace bramble

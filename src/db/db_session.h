@@ -32,6 +32,15 @@ namespace bramble {
 extern int32_t g_engineApp;
 // Creates g_engineApp (and sends option 17) when it is not made yet; returns it.
 int32_t EngineStartup();
+// Loads the engine's system parameters (syspar.par: data folder, case and
+// alphabet tables, lock wait, read only) for g_engineApp, once at start-up,
+// before any database is opened.  0 (also for a missing file: the built-in
+// parameters), or VARDO_BAD_PARAMETERS with *why naming the file and line;
+// nothing of a refused file is used.
+int32_t LoadEngineParameters(const std::string& syspar_path, std::string* why);
+// The path under which the engine finds the database named path: path itself,
+// or syspar.par's data folder + path when path names no folder.
+std::string EngineDatabasePath(const std::string& path);
 
 // Buffer sizes of the program: field and format texts, inverted-file keys.
 inline constexpr int kTextBufferSize = 32768;  // 32,767 usable
@@ -48,6 +57,10 @@ class CDbSession {
 
   // 1, or -1 when the master file cannot be opened.  Path without extension.
   int32_t Open(const std::string& path);
+  // Read only (a database's .par says "7=1"): from the next Open the files
+  // are opened for reading, and every write, backup and index update is
+  // refused (IsReadOnly of the result).  Off by default; kept across Opens.
+  void SetReadOnly(bool on);
   int32_t Close();
   int32_t CreateMasterFile(const std::string& path);
   int32_t PrepareInvertedFile(const std::string& path);
@@ -122,6 +135,8 @@ class CDbSession {
   int32_t DeleteBackup(const std::string& master_copy, const std::string& xref_copy);
   // Whether a result says other sessions have the database open.
   static bool IsInUse(int32_t result);
+  // Whether a result says the engine is set to read only (syspar.par).
+  static bool IsReadOnly(int32_t result);
 
   // -1 on error (out holds the message); 0 with empty output; else the length.
   // The output is in storage form (a format copies stored bytes).

@@ -1,11 +1,14 @@
 #include "db/key_case.h"
 
-#include "engine/case_table.h"
+#include "db/db_session.h"
+#include "engine/vardo.h"
 
 namespace bramble {
 
 std::string UpperCaseKey(std::string text) {
-  for (char& c : text) c = static_cast<char>(vardo::kUpperCase[static_cast<unsigned char>(c)]);
+  // One call per key; the engine indexes its table per byte.
+  (void)vardo::vardo_app_upper_case(EngineStartup(), text.data(),
+                                    static_cast<int32_t>(text.size()));
   return text;
 }
 

@@ -154,7 +154,8 @@ void Database::ChooseFileNames(const std::string& path) {
   bool upper = path.size() > 4 && path.compare(path.size() - 4, 4, ".MST") == 0;
   if (!upper && !(path.size() > 4 && path.compare(path.size() - 4, 4, ".mst") == 0)) {
     struct stat st;
-    upper = ::stat((base_ + ".mst").c_str(), &st) != 0 && ::stat((base_ + ".MST").c_str(), &st) == 0;
+    upper =
+        ::stat((base_ + ".mst").c_str(), &st) != 0 && ::stat((base_ + ".MST").c_str(), &st) == 0;
   }
   mst_path_ = base_ + (upper ? ".MST" : ".mst");
   xrf_path_ = base_ + (upper ? ".XRF" : ".xrf");
@@ -407,7 +408,9 @@ Status Database::Read(int32_t mfn, bool lock, ReadResult* out) {
   if (!is_open()) return Status::InvalidArgument("no database open");
   if (mfn < 1) return Status::InvalidArgument("MFN below 1");
   Impl& d = *impl_;
-  if (lock && record_locking_ && !d.held.count(mfn)) {
+  // A read-only session never writes, so it has nothing to lock for (and a
+  // file open for reading cannot carry a write lock).
+  if (lock && record_locking_ && !d.read_only && !d.held.count(mfn)) {
     Status s = d.xrf.Lock(static_cast<int64_t>(XrfEntryOffset(mfn)), kXrfEntrySize, true,
                           lock_timeout_ms_);
     if (!s.ok()) return s;

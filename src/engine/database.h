@@ -97,7 +97,8 @@ class Database {
     Record record;  // filled for kActive, kDeleted, kDeletedPending
   };
   // Reads the latest version of mfn.  With lock, first takes the record lock
-  // (waiting up to the lock timeout; Busy when it runs out).  The status is
+  // (waiting up to the lock timeout; Busy when it runs out); a read-only
+  // open takes no lock.  The status is
   // not an error for deleted/unused/purged/damaged records: see state.
   Status Read(int32_t mfn, bool lock, ReadResult* out);
 

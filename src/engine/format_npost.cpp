@@ -27,7 +27,7 @@ Result<int64_t> CountPostingsForFormat(Space* space, const std::string& db,
                                        const std::string& format_key) {
   // Stored keys never start or end with blanks (MakeKey): shape the format's
   // key the same way so that "v70" with a trailing blank still finds it.
-  const std::string key = MakeKey(format_key);
+  const std::string key = MakeKey(format_key, *ParametersOf(space)->tables);
   IndexState* st = IndexOf(space);
   if (db.empty()) {
     if (!st->file) return int64_t{0};

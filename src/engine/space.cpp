@@ -15,7 +15,7 @@ constexpr int32_t kMaxBuffers = 16;
 bool Space::EnsureOpen() {
   if (db.is_open()) return true;
   if (!released || path.empty()) return false;
-  if (!db.Open(path).ok()) return false;
+  if (!db.Open(path, read_only).ok()) return false;
   released = false;
   return true;
 }

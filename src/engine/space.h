@@ -18,6 +18,7 @@
 
 #include "engine/database.h"
 #include "engine/record.h"
+#include "engine/system_parameters.h"
 
 namespace vardo {
 
@@ -34,7 +35,9 @@ struct ExportState;    // engine/iso2709: the export file
 struct Space {
   int32_t app = 0;
   bool multi_user = false;
-  std::string path;  // as given to vardo_set_master_file
+  std::string path;              // as given to vardo_set_master_file, resolved in the data folder
+  bool read_only = false;        // opened for reading only (syspar.par's switch or the caller's)
+  bool read_only_asked = false;  // vardo_space_set_read_only
   Database db;
   bool released = false;  // files closed by vardo_release_master_file
   std::map<int32_t, RecordBuffer> buffers;
@@ -51,6 +54,14 @@ struct Space {
 // unknown handle or a buffer number outside 0..15.
 Space* FindSpace(int32_t handle);
 RecordBuffer* FindBuffer(Space* space, int32_t buffer);
+
+// The system parameters of the space's application (the built-in ones for
+// an unknown handle); never null.  Fetched once per call, not per byte.
+std::shared_ptr<const SystemParameters> ParametersOf(const Space* space);
+
+// Whether the space refuses writes: opened for reading only, asked to by
+// vardo_space_set_read_only, or its application's syspar.par says so.
+bool SpaceIsReadOnly(const Space* space);
 
 // Maps a Status from the store to the facade's codes (VARDO_IO, ...).
 int32_t ToFacadeCode(const Status& s);

@@ -20,6 +20,8 @@ namespace {
 
 struct App {
   bool multi_user = false;
+  std::shared_ptr<const SystemParameters> params = std::make_shared<const SystemParameters>();
+  std::string params_message;  // why the last load was refused
 };
 
 // Handles are indexes + 1 into these tables; spaces are never freed while the
@@ -31,6 +33,10 @@ std::deque<App>& Apps() {
 std::deque<std::unique_ptr<Space>>& Spaces() {
   static std::deque<std::unique_ptr<Space>> spaces;
   return spaces;
+}
+App* FindApp(int32_t app) {
+  if (app < 1 || static_cast<size_t>(app) > Apps().size()) return nullptr;
+  return &Apps()[app - 1];
 }
 
 // Copies text into out[0..size) with a terminating zero; returns text length.
@@ -69,12 +75,18 @@ void DetachModules(Space* s) {
   s->index.reset();
 }
 
+bool IsReadOnly(const Space* s) { return SpaceIsReadOnly(s); }
+
 int32_t ReadInto(int32_t space, int32_t buffer, int32_t mfn, bool lock) {
   Space* s = FindSpace(space);
   RecordBuffer* b = FindBuffer(s, buffer);
   if (!b) return VARDO_BAD_ARGUMENT;
   if (!s->EnsureOpen()) return VARDO_NO_DATABASE;
   if (mfn < 1) return VARDO_BAD_ARGUMENT;
+  if (lock) {
+    const int wait = ParametersOf(s)->lock_wait_ms;
+    if (wait >= 0) s->db.set_lock_timeout_ms(wait);
+  }
   Database::ReadResult rr;
   rr.record = std::move(b->record);  // reuse the buffer's storage
   Status st = s->db.Read(mfn, lock, &rr);
@@ -92,6 +104,7 @@ int32_t WriteFrom(int32_t space, int32_t buffer, bool unlock) {
   if (!b) return VARDO_BAD_ARGUMENT;
   if (!s->EnsureOpen()) return VARDO_NO_DATABASE;
   if (!b->loaded) return VARDO_BAD_ARGUMENT;
+  if (IsReadOnly(s)) return VARDO_READ_ONLY;
   if (b->is_new) b->record.mfn = 0;
   Status st = s->db.Write(&b->record, unlock);
   if (!st.ok()) return ToFacadeCode(st);
@@ -100,6 +113,24 @@ int32_t WriteFrom(int32_t space, int32_t buffer, bool unlock) {
 }
 
 }  // namespace
+
+std::shared_ptr<const SystemParameters> ParametersOf(const Space* space) {
+  const App* a = space ? FindApp(space->app) : nullptr;
+  if (!a) {
+    static const auto built_in = std::make_shared<const SystemParameters>();
+    return built_in;
+  }
+  return a->params;
+}
+
+bool SpaceIsReadOnly(const Space* s) {
+  return s->read_only || s->read_only_asked || ParametersOf(s)->read_only;
+}
+
+std::string LastParametersMessage(int32_t app) {
+  const App* a = FindApp(app);
+  return a ? a->params_message : std::string();
+}
 
 Space* FindSpace(int32_t handle) {
   auto& spaces = Spaces();
@@ -137,6 +168,11 @@ const char* vardo_strerror(int32_t code) {
       return "VARDO_EXPORT_FAILED: export file cannot be opened or written";
     case VARDO_EXPORT_TOO_LARGE:
       return "VARDO_EXPORT_TOO_LARGE: record above 99,999 bytes cannot be written as ISO 2709";
+    case VARDO_READ_ONLY:
+      return "VARDO_READ_ONLY: the database is read only (system or database parameters); "
+             "nothing is written";
+    case VARDO_BAD_PARAMETERS:
+      return "VARDO_BAD_PARAMETERS: the system parameter file is malformed; it is not used";
     case VARDO_FMT_DB_OPEN:
       return "VARDO_FMT_DB_OPEN: a database named in the format cannot be opened";
     case VARDO_FMT_INTERNAL:
@@ -182,6 +218,48 @@ int32_t vardo_space_new(int32_t app) {
   });
 }
 
+int32_t vardo_app_load_parameters(int32_t app, const char* syspar_path) {
+  return FacadeGuarded([&]() -> int32_t {
+    App* a = FindApp(app);
+    if (!a || !syspar_path) return VARDO_BAD_ARGUMENT;
+    Result<SystemParameters> loaded = LoadSystemParameters(syspar_path);
+    if (!loaded.ok()) {
+      a->params_message = loaded.status().message();
+      return VARDO_BAD_PARAMETERS;
+    }
+    a->params = std::make_shared<const SystemParameters>(std::move(loaded.value()));
+    a->params_message.clear();
+    return VARDO_OK;
+  });
+}
+
+int32_t vardo_app_upper_case(int32_t app, char* text, int32_t length) {
+  return FacadeGuarded([&]() -> int32_t {
+    const App* a = FindApp(app);
+    if (!a || (!text && length != 0) || length < 0) return VARDO_BAD_ARGUMENT;
+    const CharTables& t = *a->params->tables;
+    for (int32_t i = 0; i < length; ++i) text[i] = t.Upper(text[i]);
+    return VARDO_OK;
+  });
+}
+
+int32_t vardo_app_database_path(int32_t app, const char* path, char* out, int32_t size) {
+  return FacadeGuarded([&]() -> int32_t {
+    const App* a = FindApp(app);
+    if (!a || !path) return VARDO_BAD_ARGUMENT;
+    return CopyOut(a->params->ResolveDatabase(path), out, size);
+  });
+}
+
+int32_t vardo_space_set_read_only(int32_t space, int32_t on) {
+  return FacadeGuarded([&]() -> int32_t {
+    Space* s = FindSpace(space);
+    if (!s) return VARDO_BAD_ARGUMENT;
+    s->read_only_asked = on != 0;
+    return VARDO_OK;
+  });
+}
+
 int32_t vardo_set_master_file(int32_t space, const char* path) {
   return FacadeGuarded(space, [&]() -> int32_t {
     Space* s = FindSpace(space);
@@ -190,9 +268,11 @@ int32_t vardo_set_master_file(int32_t space, const char* path) {
     s->db.Close();
     s->buffers.clear();
     s->released = false;
-    s->path = path;
+    const std::shared_ptr<const SystemParameters> params = ParametersOf(s);
+    s->path = params->ResolveDatabase(path);
+    s->read_only = params->read_only || s->read_only_asked;
     if (s->path.empty()) return VARDO_OK;
-    Status st = s->db.Open(s->path);
+    Status st = s->db.Open(s->path, s->read_only);
     return st.ok() ? VARDO_OK : ToFacadeCode(st);
   });
 }
@@ -202,6 +282,7 @@ int32_t vardo_create_master_file(int32_t space) {
     Space* s = FindSpace(space);
     if (!s) return VARDO_BAD_ARGUMENT;
     if (s->path.empty()) return VARDO_NO_DATABASE;
+    if (IsReadOnly(s)) return VARDO_READ_ONLY;
     DetachModules(s);
     s->buffers.clear();
     s->released = false;
@@ -226,6 +307,7 @@ int32_t vardo_backup(int32_t space, const char* master_copy, const char* xref_co
   return FacadeGuarded(space, [&]() -> int32_t {
     Space* s = FindSpace(space);
     if (!s || !master_copy || !xref_copy) return VARDO_BAD_ARGUMENT;
+    if (IsReadOnly(s)) return VARDO_READ_ONLY;
     if (!s->EnsureOpen()) return VARDO_NO_DATABASE;
     return ToFacadeCode(s->db.Backup(master_copy, xref_copy));
   });
@@ -235,6 +317,7 @@ int32_t vardo_restore(int32_t space, const char* master_copy, const char* xref_c
   return FacadeGuarded(space, [&]() -> int32_t {
     Space* s = FindSpace(space);
     if (!s || !master_copy || !xref_copy) return VARDO_BAD_ARGUMENT;
+    if (IsReadOnly(s)) return VARDO_READ_ONLY;
     if (!s->EnsureOpen()) return VARDO_NO_DATABASE;
     Status st = s->db.Restore(master_copy, xref_copy);
     if (st.ok() || !st.IsInUse()) {

@@ -30,6 +30,11 @@
 //                              over it or cross-reference rebuild needs it alone; nothing changed
 //   -612   VARDO_EXPORT_FAILED the export file cannot be opened or written
 //   -613   VARDO_EXPORT_TOO_LARGE a record above 99,999 bytes cannot be written as ISO 2709
+//   -614   VARDO_READ_ONLY     the application's system parameters (or the space's own
+//                              switch) say read only: writes, creates, backups, restores
+//                              and index updates are refused
+//   -615   VARDO_BAD_PARAMETERS a system parameter file is malformed or hostile; nothing
+//                              of it is used (the application keeps its parameters)
 //   -209, -301, -401, -503, -504, -507: print-format run results (see vardo_run_format)
 #pragma once
 
@@ -51,6 +56,8 @@ inline constexpr int32_t VARDO_NO_DATABASE = -610;
 inline constexpr int32_t VARDO_IN_USE = -611;
 inline constexpr int32_t VARDO_EXPORT_FAILED = -612;
 inline constexpr int32_t VARDO_EXPORT_TOO_LARGE = -613;
+inline constexpr int32_t VARDO_READ_ONLY = -614;
+inline constexpr int32_t VARDO_BAD_PARAMETERS = -615;
 
 // Print-format results (vardo_run_format).
 inline constexpr int32_t VARDO_FMT_DB_OPEN =
@@ -80,6 +87,48 @@ const char* vardo_strerror(int32_t code);
 int32_t vardo_app_new();                                    // > 0 handle
 int32_t vardo_app_set_option(int32_t app, int32_t option);  // 0, or VARDO_BAD_ARGUMENT
 int32_t vardo_space_new(int32_t app);                       // > 0 handle, or VARDO_BAD_ARGUMENT
+
+// --- system parameters (syspar.par) -------------------------------------------
+// Reads the engine's system parameters from syspar_path, once, for every space
+// of app (engine/system_parameters.h gives the file format):
+//   1   data folder: a database path naming no folder resolves in it (master
+//       file, select table, stop words and inverted file alike);
+//   3   upper-case table: index keys, stop words, term positioning, and the
+//       print formats' upper-case mode, npost keys and ':' operator;
+//   4   alphabet: the bytes that make words for technique 4 of a select table;
+//   10  lock wait of a read with lock, in milliseconds (0..99999);
+//   11  read only: databases are opened for reading only and every write,
+//       create, backup, restore and index update gives VARDO_READ_ONLY.
+// The values are read once and kept in memory: no call reads the file again,
+// and no per-byte lookup costs more than an array index.  Load them before
+// the spaces of app open their databases: a space applies the data folder and
+// the read-only switch when its master file is set, and parses its stop words
+// with the tables in force when its select table is set.
+// Results: 0 (also when the file does not exist: the built-in parameters are
+// put back); VARDO_BAD_PARAMETERS when the file is longer than 10,000 bytes,
+// holds a zero byte, has a value that is not a number or out of range, or
+// names a table file that cannot be read or has the wrong shape: then nothing
+// of it is used and app keeps the parameters it had (LastParametersMessage in
+// engine/system_parameters.h names the file and line); VARDO_BAD_ARGUMENT for
+// a bad handle or a null path.
+int32_t vardo_app_load_parameters(int32_t app, const char* syspar_path);
+// Upper-cases text[0..length) in place with app's case table, as the engine
+// upper-cases keys: a program that compares keys of its own with stored ones
+// must use it.  0, or VARDO_BAD_ARGUMENT.
+int32_t vardo_app_upper_case(int32_t app, char* text, int32_t length);
+// The path under which app finds the database named path (path itself, or the
+// data folder + path when path names no folder), copied into out as
+// vardo_field_text copies; returns its length.  VARDO_BAD_ARGUMENT for a bad
+// handle or a null path.
+int32_t vardo_app_database_path(int32_t app, const char* path, char* out, int32_t size);
+
+// Makes one space read only (on != 0) or not, whatever syspar.par says (its
+// switch holds for every space of the application; this one for a single
+// database, as a database's name.par asks with "7=1").  Writes, creates,
+// backups, restores and index updates of the space give VARDO_READ_ONLY at
+// once; the next vardo_set_master_file opens the files for reading only.
+// 0, or VARDO_BAD_ARGUMENT.
+int32_t vardo_space_set_read_only(int32_t space, int32_t on);
 
 // --- master file --------------------------------------------------------------
 // Attaches the database at path (without extension; ".mst" accepted).  0, or a

@@ -70,7 +70,10 @@ std::string FolderOf(const std::string& path) {
 
 class SpaceEnvironment final : public FormatEnvironment {
  public:
-  SpaceEnvironment(Space* space, FormatSlot* slot) : space_(space), slot_(slot) {}
+  SpaceEnvironment(Space* space, FormatSlot* slot)
+      : space_(space), slot_(slot), tables_(ParametersOf(space)->tables) {}
+
+  const CharTables& Tables() override { return *tables_; }
 
   std::string DatabaseName() override {
     std::string base = Database::BasePath(space_->path);
@@ -122,6 +125,7 @@ class SpaceEnvironment final : public FormatEnvironment {
 
   Space* space_;
   FormatSlot* slot_;
+  std::shared_ptr<const CharTables> tables_;  // the application's, held for the run
 };
 
 int32_t FaultCode(FormatFault fault) {

@@ -1,6 +1,12 @@
 // The inverted-file part of the facade (engine/vardo.h): select table, stop
 // words, the inverted file itself, per-record update, and the term cursor.
 //
+// DB paths naming no folder resolve in the data folder of syspar.par, as the
+// master file's path does; keys and stop words use the application's case
+// table and alphabet.  In a read-only space (syspar.par's switch, or
+// vardo_space_set_read_only), creating the inverted file and updating it give
+// VARDO_READ_ONLY.
+//
 // Results:
 //   vardo_set_field_select_table(space, "@DB")  loads DB.fst and, with it, the
 //       stop words of DB.stw (as vardo_set_stopword_table does).  0;
@@ -64,11 +70,14 @@ int32_t Succeed(IndexState* st, int32_t result = VARDO_OK) {
   return result;
 }
 
-// Loads DB.stw into the state; a missing file means no stop words.
-Status LoadStopWords(IndexState* st, const std::string& db_path) {
+// Loads DB.stw into the state; a missing file means no stop words.  The
+// words are upper-cased with the application's case table, as keys are.
+Status LoadStopWords(Space* s, IndexState* st, const std::string& db_path) {
   st->stop_words.reset();
   st->stop_words_error.clear();
-  auto loaded = StopWords::Load(TableFilePathFor(db_path, ".stw"));
+  const std::shared_ptr<const SystemParameters> params = ParametersOf(s);
+  auto loaded =
+      StopWords::Load(TableFilePathFor(params->ResolveDatabase(db_path), ".stw"), *params->tables);
   if (!loaded.ok()) {
     if (loaded.status().IsNotFound()) return Status::Ok();
     st->stop_words_error = loaded.status().ToString();
@@ -92,7 +101,8 @@ int32_t vardo_set_field_select_table(int32_t space, const char* at_path) {
       st->fst_error = "select table must be given as \"@\" + database path";
       return Fail(st, Status::InvalidArgument(st->fst_error));
     }
-    const std::string file = TableFilePathFor(at_path + 1, ".fst");
+    const std::string file =
+        TableFilePathFor(ParametersOf(s)->ResolveDatabase(at_path + 1), ".fst");
     auto loaded = LoadFieldSelectTable(file);
     if (!loaded.ok()) {
       st->fst_error = loaded.status().ToString();
@@ -102,7 +112,7 @@ int32_t vardo_set_field_select_table(int32_t space, const char* at_path) {
     // The stop words belong to the same database: a session that only sets
     // the select table (as opening a database does) must index technique 4
     // exactly as a full rebuild does.  Ordinal 71 can still replace them.
-    Status r = LoadStopWords(st, at_path + 1);
+    Status r = LoadStopWords(s, st, at_path + 1);
     return r.ok() ? Succeed(st) : Fail(st, r);
   });
 }
@@ -119,7 +129,7 @@ int32_t vardo_set_stopword_table(int32_t space, const char* at_path) {
       st->stop_words_error = "stop words must be given as \"@\" + database path";
       return Fail(st, Status::InvalidArgument(st->stop_words_error));
     }
-    Status r = LoadStopWords(st, at_path + 1);
+    Status r = LoadStopWords(s, st, at_path + 1);
     return r.ok() ? Succeed(st) : Fail(st, r);
   });
 }
@@ -133,7 +143,7 @@ int32_t vardo_set_inverted_file(int32_t space, const char* path) {
     st->cursor.Reset();
     st->ifp_file.clear();
     if (path[0] == '\0') return Succeed(st);
-    st->ifp_file = InvertedFilePathFor(path);
+    st->ifp_file = InvertedFilePathFor(ParametersOf(s)->ResolveDatabase(path));
     auto opened = InvertedFile::Open(st->ifp_file);
     if (!opened.ok()) return Fail(st, opened.status());
     st->file = opened.value();
@@ -146,6 +156,10 @@ int32_t vardo_create_inverted_file(int32_t space) {
     Space* s = FindSpace(space);
     if (!s) return VARDO_BAD_ARGUMENT;
     IndexState* st = IndexOf(s);
+    if (SpaceIsReadOnly(s)) {
+      return Fail(st, Status::InvalidArgument("read only: no inverted file is created")),
+             VARDO_READ_ONLY;
+    }
     if (st->ifp_file.empty()) {
       return Fail(st, Status::NotFound("no inverted file named (set it first)"));
     }
@@ -184,6 +198,10 @@ int32_t vardo_update_index(int32_t space, int32_t mfn) {
     Space* s = FindSpace(space);
     if (!s) return VARDO_BAD_ARGUMENT;
     IndexState* st = IndexOf(s);
+    if (SpaceIsReadOnly(s)) {
+      return Fail(st, Status::InvalidArgument("read only: the inverted file is not updated")),
+             VARDO_READ_ONLY;
+    }
     XrefState state = XrefState::kActive;
     Status r = UpdateRecordIndex(s, mfn, &state);
     if (r.ok()) return Succeed(st);
@@ -209,7 +227,7 @@ int32_t vardo_term_position(int32_t space, int32_t /*unused*/, const char* key) 
     if (!s || !key) return VARDO_BAD_ARGUMENT;
     IndexState* st = IndexOf(s);
     if (!st->file) return Fail(st, Status::NotFound("no inverted file is attached"));
-    const std::string k = MakeKey(key);
+    const std::string k = MakeKey(key, *ParametersOf(s)->tables);
     st->cursor.Position(k);
     auto n = st->file->Count(k);
     if (!n.ok()) return Fail(st, n.status());

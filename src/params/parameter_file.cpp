@@ -1,15 +1,11 @@
 #include "params/parameter_file.h"
 
 #include <cctype>
-#include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <fstream>
 #include <utility>
+
+#include "db/file_replace.h"
 
 namespace bramble::params {
 
@@ -84,28 +80,9 @@ std::string ParameterFile::Text() const {
 }
 
 bool ParameterFile::Save(const std::string& path) const {
-  // Written beside the target, synced and renamed over it: a failed save
-  // leaves the old file as it was, never a cut one.
-  const std::string text = Text();
-  const std::string temp = path + ".tmp~";
-  mode_t mode = 0644;
-  struct stat st {};
-  if (::stat(path.c_str(), &st) == 0) mode = st.st_mode & 07777;
-  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
-  if (fd < 0) return false;
-  bool ok = true;
-  size_t done = 0;
-  while (ok && done < text.size()) {
-    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    ok = n > 0;
-    if (ok) done += static_cast<size_t>(n);
-  }
-  ok = ok && ::fsync(fd) == 0;
-  ok = (::close(fd) == 0) && ok;
-  ok = ok && ::rename(temp.c_str(), path.c_str()) == 0;
-  if (!ok) ::unlink(temp.c_str());
-  return ok;
+  // Through the engine's file-system seam: written beside the target, synced
+  // and renamed over it, so a failed save leaves the old file as it was.
+  return ReplaceFileContent(path, Text());
 }
 
 int ParameterFile::FindRow(const std::string& name) const {

@@ -53,10 +53,10 @@ class ParameterFile {
   // and kCannotOpen leave the lines unchanged.
   ReadResult Read(const std::string& path);
   // Every line followed by CR LF.  False when the file cannot be created or
-  // written; a partly written file is never left in place of the old one
-  // (the text goes to path + ".tmp~", synced and renamed over it; the
-  // old file's mode is kept).  POSIX calls: the engine's file-system seam is
-  // not reachable from a subsystem.
+  // written; a partly written file is never left in place of the old one:
+  // the save goes through the engine's file-system seam (ReplaceFileContent:
+  // written beside the file, synced, renamed over it; a link stays a link,
+  // the old file's mode is kept).
   bool Save(const std::string& path) const;
   // The bytes Save writes.
   std::string Text() const;

@@ -13,10 +13,13 @@
 #include <fstream>
 #include <memory>
 #include <sstream>
+#include <utility>
+#include <vector>
 
 #include "app/app_context.h"
 #include "app/gui/main_window.h"
 #include "app/scripted_ui.h"
+#include "db/db_session.h"
 #include "params/parameter_page.h"
 
 using namespace bramble;
@@ -188,28 +191,54 @@ class ParameterPageTest : public QObject {
     QCOMPARE(list->currentRow(), ListRowOf(QStringLiteral("  10 - ")));
   }
 
+  // A «char3» parameter (added to the copy of the help database) limits the
+  // value box to three characters.
+  void charNTypeLimitsTheValueBox() {
+    WriteFile(Path("param/en/brmpar.fst"), "1 0 v1\n");
+    {
+      CDbSession help;
+      QCOMPARE(help.Open(Path("param/en/brmpar")), 1);
+      QCOMPARE(help.NewRecord(), 0);
+      for (const auto& [tag, text] : std::vector<std::pair<int, std::string>>{
+               {1, "syspar.par"}, {2, "99"}, {3, "Three"}, {4, "char3"}, {5, "<p>three</p>"}})
+        QVERIFY(help.AppendField(tag, text) >= 0);
+      QCOMPARE(help.WriteRecord(true), 0);
+      QCOMPARE(help.UpdateIndexForRecord("", help.LastMfn()), 0);
+    }
+    LoadType(QStringLiteral("syspar.par"));
+    Find<QListWidget>("parameterList")->setCurrentRow(ListRowOf(QStringLiteral("  99 - Three")));
+    auto* value = Find<QLineEdit>("paramValueEdit");
+    QVERIFY(value->isEnabled());
+    QCOMPARE(value->maxLength(), 3);
+    value->setFocus();
+    QTest::keyClicks(value, QStringLiteral("12345"));
+    QCOMPARE(value->text(), QStringLiteral("123"));
+    Click("paramApplyButton");
+    QCOMPARE(GridRows().last(), QStringLiteral("99=123"));
+  }
+
   void applyAppendsThenReplacesAndSavesByteForByte() {
     LoadType(QStringLiteral("syspar.par"));
     auto* list = Find<QListWidget>("parameterList");
     auto* value = Find<QLineEdit>("paramValueEdit");
-    list->setCurrentRow(ListRowOf(QStringLiteral("   2 - ")));
+    list->setCurrentRow(ListRowOf(QStringLiteral("   3 - ")));
     QCOMPARE(Page()->currentRow(), -1);
     Click("paramApplyButton");  // empty value: message 25.6, nothing changes
     QCOMPARE(m_ui->calls().back().text, m_ctx->Msg(25, 6));
     QVERIFY(!Page()->modified());
     value->setText(QStringLiteral("/tmp/a"));
     Click("paramApplyButton");
-    QCOMPARE(GridRows().last(), QStringLiteral("2=/tmp/a"));
+    QCOMPARE(GridRows().last(), QStringLiteral("3=/tmp/a"));
     value->setText(QStringLiteral("/tmp/b"));
     Click("paramApplyButton");
     QCOMPARE(GridRows().size(), 6);
-    QCOMPARE(GridRows().last(), QStringLiteral("2=/tmp/b"));
+    QCOMPARE(GridRows().last(), QStringLiteral("3=/tmp/b"));
     QVERIFY(Page()->modified());
     Click("paramSaveButton");
     QVERIFY(!Page()->modified());
     QCOMPARE(
         ReadFile(Path("syspar.par")),
-        std::string("; note\r\n10=500\r\n1=/srv/bases/\r\nXX=kept as is\r\n11=0\r\n2=/tmp/b\r\n"));
+        std::string("; note\r\n10=500\r\n1=/srv/bases/\r\nXX=kept as is\r\n11=0\r\n3=/tmp/b\r\n"));
   }
 
   void commentsMovesAndDeletes() {

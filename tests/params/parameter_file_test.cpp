@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
+
+#include "engine/file_system.h"
 
 namespace bramble::params {
 namespace {
@@ -127,6 +130,30 @@ TEST(ParameterFileDisk, SaveIntoMissingFolderFails) {
   ParameterFile f;
   f.SetLines({"a=1"});
   EXPECT_FALSE(f.Save(TempPath("no_such_folder") + "/x.par"));
+}
+
+// A save that fails at any step (the write, the sync, the rename) keeps the
+// old file whole: it goes through the engine's seam, which a fault reaches.
+TEST(ParameterFileDisk, FailedSaveKeepsTheOldFile) {
+  using Op = vardo::FaultyFileSystem::Op;
+  const std::string path = TempPath("faulty.par");
+  const std::string old_bytes = "10=500\r\n11=0\r\n";
+  ParameterFile f;
+  f.SetLines({"10=0", "11=1"});
+  for (Op op : {Op::kWrite, Op::kSync, Op::kRename}) {
+    WriteBytes(path, old_bytes);
+    vardo::FaultyFileSystem faulty;
+    faulty.Arm(op, 1, op == Op::kWrite ? ENOSPC : EIO);
+    vardo::FileSystem* previous = vardo::InstallFileSystem(&faulty);
+    const bool saved = f.Save(path);
+    vardo::InstallFileSystem(previous);
+    EXPECT_TRUE(faulty.fired()) << static_cast<int>(op);
+    EXPECT_FALSE(saved) << static_cast<int>(op);
+    EXPECT_EQ(ReadBytes(path), old_bytes) << static_cast<int>(op);
+  }
+  ASSERT_TRUE(f.Save(path));
+  EXPECT_EQ(ReadBytes(path), "10=0\r\n11=1\r\n");
+  std::remove(path.c_str());
 }
 
 }  // namespace

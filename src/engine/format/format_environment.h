@@ -12,6 +12,7 @@
 #include <ctime>
 #include <string>
 
+#include "engine/char_tables.h"
 #include "engine/record.h"
 #include "engine/status.h"
 
@@ -46,6 +47,11 @@ class FormatEnvironment {
     (void)key;
     return int64_t{0};
   }
+
+  // The case table for upper-case mode, npost keys and ':' (the
+  // application's, from syspar.par).  Asked once per run; must stay valid
+  // while the run lasts.
+  virtual const CharTables& Tables() { return BuiltInCharTables(); }
 
   // The clock for date; tests fix it.
   virtual std::time_t Now() { return std::time(nullptr); }

@@ -17,6 +17,8 @@ constexpr std::string_view kHeadingSeparator = ", ";
 constexpr int64_t kMaxWidth = 1000;
 constexpr int64_t kMaxDecimals = 30;
 
+// Subfield codes are syntax, not text: they match case-blind by the built-in
+// table whatever case table syspar.par puts in force.
 bool SameCode(char a, char b) { return UpperCaseByte(a) == UpperCaseByte(b); }
 
 // Content of subfield code in text; code '*' takes the text before the first
@@ -98,6 +100,7 @@ bool FormatEvaluator::Run(const CompiledFormat& format, const Record& record, st
   iocc_ = 0;
   mode_ = FormatMode::kProof;
   upper_ = false;
+  tables_ = env_ ? &env_->Tables() : &BuiltInCharTables();
   limit_ = std::min(limit, kMaxFormatOutput);
   error_ = FormatRunError{};
   return RunSequence(format.root(), out);
@@ -212,7 +215,7 @@ bool FormatEvaluator::RunField(const Node& node, std::string* out, bool operand)
       } else {
         scratch_.assign(v);
       }
-      if (upper_) UpperCaseInPlace(&scratch_);
+      if (upper_) tables_->UpperInPlace(&scratch_);
       v = scratch_;
     }
     v = v.substr(std::min(v.size(), static_cast<size_t>(f.offset)));
@@ -507,7 +510,7 @@ bool FormatEvaluator::EvalNumber(const Node& node, double* value) {
     case NodeKind::kNpost: {
       std::string key;
       if (!RunArgument(*node.kids[0], &key)) return false;
-      UpperCaseInPlace(&key);
+      tables_->UpperInPlace(&key);
       if (key.size() > kFormatKeyLength) key.resize(kFormatKeyLength);
       if (!env_) {
         *value = 0;
@@ -576,8 +579,8 @@ bool FormatEvaluator::EvalBool(const Node& node, bool* value) {
       std::string a, b;
       if (!EvalText(*node.kids[0], &a) || !EvalText(*node.kids[1], &b)) return false;
       if (node.kind == NodeKind::kContains) {
-        UpperCaseInPlace(&a);
-        UpperCaseInPlace(&b);
+        tables_->UpperInPlace(&a);
+        tables_->UpperInPlace(&b);
         *value = a.find(b) != std::string::npos;
         return true;
       }

@@ -94,6 +94,7 @@ class FormatEvaluator {
   int32_t iocc_ = 0;  // the group's current occurrence; 0 outside a group
   FormatMode mode_ = FormatMode::kProof;
   bool upper_ = false;
+  const CharTables* tables_ = nullptr;  // env_->Tables(), fetched once per run
   size_t limit_ = 0;
   FormatRunError error_;
   std::vector<std::string_view> values_;  // RunField's selected texts (views into the record)

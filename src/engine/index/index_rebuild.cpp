@@ -14,6 +14,7 @@
 #include "engine/file_system.h"
 #include "engine/index/index_builder.h"
 #include "engine/index/index_state.h"
+#include "engine/system_parameters.h"
 
 namespace vardo {
 
@@ -31,11 +32,11 @@ struct Tables {
   std::shared_ptr<const StopWords> stop_words;
 };
 
-Status LoadTables(const std::string& base, Tables* t) {
+Status LoadTables(const std::string& base, const CharTables& chars, Tables* t) {
   auto fst = LoadFieldSelectTable(base + ".fst");
   if (!fst.ok()) return fst.status();
   t->fst = fst.value();
-  auto sw = StopWords::Load(base + ".stw");
+  auto sw = StopWords::Load(base + ".stw", chars);
   if (sw.ok()) {
     t->stop_words = std::make_shared<const StopWords>(std::move(sw.value()));
   } else if (!sw.status().IsNotFound()) {
@@ -78,7 +79,9 @@ uint64_t FileSize(const std::string& file) {
 }  // namespace
 
 Status RebuildInvertedFile(const std::string& db_path, const IndexProgress& progress,
-                           IndexRunStats* stats, size_t memory_budget) {
+                           IndexRunStats* stats, size_t memory_budget,
+                           std::shared_ptr<const CharTables> chars) {
+  if (!chars) chars = SystemParameters().tables;
   *stats = IndexRunStats{};
   Database db;
   db.set_record_locking(false);
@@ -86,7 +89,7 @@ Status RebuildInvertedFile(const std::string& db_path, const IndexProgress& prog
   if (!s.ok()) return s;
   const std::string base = db.base_path();
   Tables tables;
-  s = LoadTables(base, &tables);
+  s = LoadTables(base, *chars, &tables);
   if (!s.ok()) return s;
   // The pending list is taken before the last MFN is read, so every record
   // on it is inside the range indexed below.
@@ -112,7 +115,7 @@ Status RebuildInvertedFile(const std::string& db_path, const IndexProgress& prog
     if (!built.ok()) return built.status();
     IndexBuilder builder(built.value().get(),
                          memory_budget ? memory_budget : IndexBuilder::kDefaultBudget);
-    IndexFormatEnvironment env(&db, nullptr);
+    IndexFormatEnvironment env(&db, nullptr, chars);
     RecordIndexer indexer(tables.fst, tables.stop_words, &env);
     Database::ReadResult rr;
     std::vector<KeyPosting> postings;
@@ -152,7 +155,8 @@ Status RebuildInvertedFile(const std::string& db_path, const IndexProgress& prog
 }
 
 Status UpdatePendingRecords(const std::string& db_path, const IndexProgress& progress,
-                            IndexRunStats* stats) {
+                            IndexRunStats* stats, std::shared_ptr<const CharTables> chars) {
+  if (!chars) chars = SystemParameters().tables;
   *stats = IndexRunStats{};
   Database db;
   db.set_record_locking(false);
@@ -160,7 +164,7 @@ Status UpdatePendingRecords(const std::string& db_path, const IndexProgress& pro
   if (!s.ok()) return s;
   const std::string base = db.base_path();
   Tables tables;
-  s = LoadTables(base, &tables);
+  s = LoadTables(base, *chars, &tables);
   if (!s.ok()) return s;
   auto file = InvertedFile::Open(base + ".ifp");
   if (!file.ok()) return file.status();
@@ -168,7 +172,7 @@ Status UpdatePendingRecords(const std::string& db_path, const IndexProgress& pro
   auto pending = db.PendingMfns(&snapshot);
   if (!pending.ok()) return pending.status();
 
-  IndexFormatEnvironment env(&db, nullptr);
+  IndexFormatEnvironment env(&db, nullptr, chars);
   RecordIndexer indexer(tables.fst, tables.stop_words, &env);
   const std::vector<int32_t>& mfns = pending.value();
   const int64_t total = static_cast<int64_t>(mfns.size());

@@ -18,9 +18,11 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "engine/char_tables.h"
 #include "engine/status.h"
 
 namespace vardo {
@@ -38,9 +40,13 @@ struct IndexRunStats {
 using IndexProgress = std::function<void(int64_t done, int64_t total)>;
 
 // db_path: the database path without extension (".mst" accepted).
+// chars: the case table and alphabet keys and stop words are made with (the
+// system parameters'); null: the built-in ones.
 Status RebuildInvertedFile(const std::string& db_path, const IndexProgress& progress,
-                           IndexRunStats* stats, size_t memory_budget = 0);
+                           IndexRunStats* stats, size_t memory_budget = 0,
+                           std::shared_ptr<const CharTables> chars = nullptr);
 Status UpdatePendingRecords(const std::string& db_path, const IndexProgress& progress,
-                            IndexRunStats* stats);
+                            IndexRunStats* stats,
+                            std::shared_ptr<const CharTables> chars = nullptr);
 
 }  // namespace vardo

@@ -60,7 +60,10 @@ Result<std::shared_ptr<const FieldSelectTable>> LoadFieldSelectTable(const std::
 
 RecordIndexer::RecordIndexer(std::shared_ptr<const FieldSelectTable> fst,
                              std::shared_ptr<const StopWords> stop_words, FormatEnvironment* env)
-    : fst_(std::move(fst)), stop_words_(std::move(stop_words)), evaluator_(env) {}
+    : fst_(std::move(fst)),
+      stop_words_(std::move(stop_words)),
+      evaluator_(env),
+      tables_(env ? &env->Tables() : &BuiltInCharTables()) {}
 
 Status RecordIndexer::Postings(int32_t mfn, const Record& record, std::vector<KeyPosting>* out) {
   for (const FstEntry& e : fst_->entries()) {
@@ -72,9 +75,19 @@ Status RecordIndexer::Postings(int32_t mfn, const Record& record, std::vector<Ke
       return Status::InvalidArgument("MFN " + std::to_string(mfn) + ": select table line " +
                                      std::to_string(e.line) + ": " + err.message);
     }
-    ExtractKeys(e.technique, text_, stop_words_.get(), mfn, e.id, out);
+    ExtractKeys(e.technique, text_, stop_words_.get(), mfn, e.id, out, *tables_);
   }
   return Status::Ok();
+}
+
+IndexFormatEnvironment::IndexFormatEnvironment(Database* db, Space* space,
+                                               std::shared_ptr<const CharTables> tables)
+    : db_(db), space_(space), tables_(std::move(tables)) {
+  if (!tables_) {
+    tables_ =
+        space ? ParametersOf(space)->tables
+              : std::shared_ptr<const CharTables>(&BuiltInCharTables(), [](const CharTables*) {});
+  }
 }
 
 std::string IndexFormatEnvironment::DatabaseName() {

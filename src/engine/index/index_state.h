@@ -68,6 +68,7 @@ class RecordIndexer {
   // Largest output a select-table format may give for one record.
   static constexpr size_t kMaxOutput = size_t{4} << 20;
 
+  // env (which must outlive the indexer) also gives the tables keys are made with.
   RecordIndexer(std::shared_ptr<const FieldSelectTable> fst,
                 std::shared_ptr<const StopWords> stop_words, FormatEnvironment* env);
   // Appends the postings of record (as MFN mfn) to out.  A format that fails
@@ -78,6 +79,7 @@ class RecordIndexer {
   std::shared_ptr<const FieldSelectTable> fst_;
   std::shared_ptr<const StopWords> stop_words_;
   FormatEvaluator evaluator_;
+  const CharTables* tables_;  // the environment's, for the keys
   std::string text_;
 };
 
@@ -85,14 +87,19 @@ class RecordIndexer {
 // records, and npost through CountPostingsForFormat when a space is given.
 class IndexFormatEnvironment final : public FormatEnvironment {
  public:
-  IndexFormatEnvironment(Database* db, Space* space) : db_(db), space_(space) {}
+  // tables: the case table and alphabet keys are made with; by default the
+  // space's application's (the built-in ones without a space).
+  IndexFormatEnvironment(Database* db, Space* space,
+                         std::shared_ptr<const CharTables> tables = nullptr);
   std::string DatabaseName() override;
+  const CharTables& Tables() override { return *tables_; }
   Status ReadRecord(const std::string& db, int32_t mfn, Record* out, bool* found) override;
   Result<int64_t> CountPostings(const std::string& db, const std::string& key) override;
 
  private:
   Database* db_;
   Space* space_;
+  std::shared_ptr<const CharTables> tables_;
 };
 
 // Re-indexes record mfn of the space: its postings are replaced by what the

@@ -1,32 +1,11 @@
 #include "engine/index/key_extractor.h"
 
-#include <array>
-
-#include "engine/case_table.h"
+#include "engine/char_tables.h"
 #include "engine/index/stop_words.h"
 
 namespace vardo {
 
 namespace {
-
-constexpr std::array<bool, 256> MakeWordTable() {
-  std::array<bool, 256> t{};
-  for (int c = '0'; c <= '9'; ++c) t[c] = true;
-  for (int c = 'A'; c <= 'Z'; ++c) t[c] = true;
-  for (int c = 'a'; c <= 'z'; ++c) t[c] = true;
-  // Every byte the case table maps, and every byte it maps to, is a letter.
-  for (int c = 128; c < 256; ++c) {
-    const uint8_t u = kUpperCase[c];
-    if (u != c) {
-      t[c] = true;
-      t[u] = true;
-    }
-  }
-  t[0xE1] = true;  // ß
-  t[0x98] = true;  // ÿ
-  return t;
-}
-constexpr std::array<bool, 256> kWordBytes = MakeWordTable();
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
@@ -42,11 +21,13 @@ uint32_t Saturate32(size_t v) { return v > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_ca
 // Collects the keys of one line; position counts every term offered.
 class LineSink {
  public:
-  LineSink(int32_t mfn, uint16_t id, uint16_t occ, std::vector<KeyPosting>* out)
-      : mfn_(mfn), id_(id), occ_(occ), out_(out) {}
+  LineSink(int32_t mfn, uint16_t id, uint16_t occ, const CharTables& tables,
+           std::vector<KeyPosting>* out)
+      : mfn_(mfn), id_(id), occ_(occ), tables_(tables), out_(out) {}
+  const CharTables& tables() const { return tables_; }
   void Term(std::string_view term) {
     ++pos_;
-    std::string key = MakeKey(term);
+    std::string key = MakeKey(term, tables_);
     if (!key.empty()) Add(std::move(key));
   }
   void Add(std::string key) {
@@ -57,6 +38,7 @@ class LineSink {
  private:
   int32_t mfn_;
   uint16_t id_, occ_;
+  const CharTables& tables_;
   size_t pos_ = 0;
   std::vector<KeyPosting>* out_;
 };
@@ -92,15 +74,16 @@ void Subfields(std::string_view line, LineSink* sink) {
 }
 
 void Words(std::string_view line, const StopWords* stop, LineSink* sink) {
+  const CharTables& t = sink->tables();
   std::string upper;
   size_t i = 0;
   while (i < line.size()) {
-    while (i < line.size() && !kWordBytes[static_cast<unsigned char>(line[i])]) ++i;
+    while (i < line.size() && !t.word[static_cast<unsigned char>(line[i])]) ++i;
     size_t start = i;
-    while (i < line.size() && kWordBytes[static_cast<unsigned char>(line[i])]) ++i;
+    while (i < line.size() && t.word[static_cast<unsigned char>(line[i])]) ++i;
     if (i == start) break;
     upper.assign(line.substr(start, i - start));
-    UpperCaseInPlace(&upper);
+    t.UpperInPlace(&upper);
     if (stop && stop->Contains(upper)) {
       sink->Skip();
       continue;
@@ -113,18 +96,18 @@ void Words(std::string_view line, const StopWords* stop, LineSink* sink) {
 
 }  // namespace
 
-bool IsWordByte(unsigned char b) { return kWordBytes[b]; }
+bool IsWordByte(unsigned char b) { return BuiltInCharTables().word[b]; }
 
-std::string MakeKey(std::string_view term) {
+std::string MakeKey(std::string_view term, const CharTables& tables) {
   term = Trim(term);
   if (term.size() > ifp::kMaxKeyBytes) term = Trim(term.substr(0, ifp::kMaxKeyBytes));
   std::string key(term);
-  UpperCaseInPlace(&key);
+  tables.UpperInPlace(&key);
   return key;
 }
 
 void ExtractKeys(int technique, std::string_view output, const StopWords* stop_words, int32_t mfn,
-                 uint16_t id, std::vector<KeyPosting>* out) {
+                 uint16_t id, std::vector<KeyPosting>* out, const CharTables& tables) {
   if (technique < 0 || technique > 4) return;
   size_t line_no = 0;
   size_t start = 0;
@@ -134,7 +117,7 @@ void ExtractKeys(int technique, std::string_view output, const StopWords* stop_w
         output.substr(start, nl == std::string_view::npos ? std::string_view::npos : nl - start);
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     ++line_no;
-    LineSink sink(mfn, id, Saturate16(line_no), out);
+    LineSink sink(mfn, id, Saturate16(line_no), tables, out);
     switch (technique) {
       case 0:
         sink.Term(line);

@@ -8,9 +8,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "engine/case_table.h"
-#include "engine/index/key_extractor.h"
-
 namespace vardo {
 
 Status ReadSmallFile(const std::string& file, size_t max_bytes, std::string* text) {
@@ -45,7 +42,7 @@ Status ReadSmallFile(const std::string& file, size_t max_bytes, std::string* tex
   return Status::Ok();
 }
 
-Result<StopWords> StopWords::Parse(std::string_view text) {
+Result<StopWords> StopWords::Parse(std::string_view text, const CharTables& tables) {
   StopWords sw;
   size_t line_no = 0, start = 0;
   while (start < text.size()) {
@@ -59,7 +56,7 @@ Result<StopWords> StopWords::Parse(std::string_view text) {
     while (!line.empty() && (line.back() == ' ' || line.back() == '\t')) line.remove_suffix(1);
     if (line.empty()) continue;
     for (char c : line) {
-      if (!IsWordByte(static_cast<unsigned char>(c))) {
+      if (!tables.IsWord(static_cast<unsigned char>(c))) {
         char code[8];
         std::snprintf(code, sizeof code, "0x%02X", static_cast<unsigned char>(c));
         return Status::InvalidArgument("stop-word line " + std::to_string(line_no) +
@@ -67,17 +64,17 @@ Result<StopWords> StopWords::Parse(std::string_view text) {
       }
     }
     std::string word(line);
-    UpperCaseInPlace(&word);
+    tables.UpperInPlace(&word);
     sw.words_.insert(std::move(word));
   }
   return sw;
 }
 
-Result<StopWords> StopWords::Load(const std::string& file) {
+Result<StopWords> StopWords::Load(const std::string& file, const CharTables& tables) {
   std::string text;
   Status s = ReadSmallFile(file, kMaxFileBytes, &text);
   if (!s.ok()) return s;
-  auto parsed = Parse(text);
+  auto parsed = Parse(text, tables);
   if (!parsed.ok()) return Status::InvalidArgument(file + ": " + parsed.status().message());
   return parsed;
 }

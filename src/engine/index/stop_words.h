@@ -2,10 +2,10 @@
 // database's second inversion table, DB.stw).
 //
 // File format: one word per line; "\r\n" or "\n" line ends; blanks and tabs
-// around a word are ignored, as are empty lines.  A word is letters and
-// digits only (IsWordByte): anything else could never match a word of
+// around a word are ignored, as are empty lines.  A word is word bytes only
+// (of the tables in force): anything else could never match a word of
 // technique 4, so such a line is a mistake and is refused with its number.
-// Words are compared upper-cased (the engine's case table), whole, before
+// Words are compared upper-cased (the case table in force), whole, before
 // keys are cut to their length limit.
 #pragma once
 
@@ -14,6 +14,7 @@
 #include <string_view>
 #include <unordered_set>
 
+#include "engine/char_tables.h"
 #include "engine/status.h"
 
 namespace vardo {
@@ -25,9 +26,11 @@ class StopWords {
 
   // Parses the text of a stop-word file.  InvalidArgument naming the line
   // for a line that is not one word; nothing is kept then.
-  static Result<StopWords> Parse(std::string_view text);
+  static Result<StopWords> Parse(std::string_view text,
+                                 const CharTables& tables = BuiltInCharTables());
   // Reads and parses file; NotFound when it does not exist.
-  static Result<StopWords> Load(const std::string& file);
+  static Result<StopWords> Load(const std::string& file,
+                                const CharTables& tables = BuiltInCharTables());
 
   // word must already be upper-cased.
   bool Contains(std::string_view upper_word) const {
