@@ -31,6 +31,7 @@
 //       in one go.  VARDO_LOCKED while another session has DB.ifp open;
 //       VARDO_NO_DATABASE without a master file or DB.fst; VARDO_IO.  On
 //       failure the old DB.ifp is left as it was, and not attached.
+//       VARDO_READ_ONLY for a read-only space.
 //   vardo_update_index(space, mfn)  0; the record's postings replaced and its
 //       "index update pending" mark cleared.  VARDO_NO_DATABASE without a
 //       master or inverted file, VARDO_BAD_ARGUMENT without a usable select
@@ -178,12 +179,18 @@ int32_t vardo_rebuild_inverted_file(int32_t space) {
     if (!s) return VARDO_BAD_ARGUMENT;
     IndexState* st = IndexOf(s);
     if (s->path.empty()) return Fail(st, Status::NotFound("no master file is attached"));
+    if (SpaceIsReadOnly(s)) {
+      return Fail(st, Status::InvalidArgument("read only: the inverted file is not rebuilt")),
+             VARDO_READ_ONLY;
+    }
     // The rebuild refuses an inverted file that is open, this space's too:
     // let go of it, and attach the new one afterwards.
     st->file.reset();
     st->cursor.Reset();
     IndexRunStats stats;
-    Status r = RebuildInvertedFile(s->path, nullptr, &stats);
+    // Keys made with the application's case and alphabet tables, as the
+    // record-by-record updates make them.
+    Status r = RebuildInvertedFile(s->path, nullptr, &stats, 0, ParametersOf(s)->tables);
     if (!r.ok()) return Fail(st, r);
     st->ifp_file = InvertedFilePathFor(s->path);
     auto opened = InvertedFile::Open(st->ifp_file);
