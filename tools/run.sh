@@ -39,8 +39,11 @@ if [[ ! -f "$run/data/demo.mst" || "$build/data/demo/demo.mst" -nt "$run/data/de
   done
 fi
 cp -u "$build"/data/messages/ms*br.mst "$build"/data/messages/ms*br.xrf "$run/msg/"
-for lang in en es; do
+# Every language with bundled data (Portuguese has messages and parameter
+# help but no help pages yet).
+for lang in en es pt; do
   if compgen -G "$root/data/help/$lang/*" > /dev/null; then
+    mkdir -p "$run/help/$lang"
     cp -u "$root"/data/help/"$lang"/* "$run/help/$lang/"
   fi
   # The parameter help database (PARAM=param/%lang%/ in brm.cip).

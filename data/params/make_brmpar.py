@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Writes en.jsonl and es.jsonl, the sources of the parameter help database
+"""Writes en.jsonl, es.jsonl and pt.jsonl, the sources of the parameter help database
 brmpar (one per language), for `vardo load`.
 
 The output is committed; run this only to change the help texts:
@@ -127,10 +127,61 @@ ENTRIES = [
                "copia de respaldo y actualización del índice. <b>0</b>: uso normal. El parámetro 11 de syspar.par hace lo mismo con todas las bases.</p>")}),
 ]
 
+# Portuguese texts, by (file type, name), kept apart so the table above reads
+# as it did.
+PORTUGUESE = {
+    (SYSPAR, "Folders"): ("Pastas do motor",
+        "<p>Onde o motor procura as bases de dados. O motor lê <tt>syspar.par</tt> quando o programa inicia: "
+        "uma alteração vale a partir do próximo início. Caminhos relativos são tomados a partir da pasta de <tt>syspar.par</tt>.</p>"),
+    (SYSPAR, "1"): ("Pasta de dados",
+        "<p>Pasta das bases de dados nomeadas sem pasta: <tt>catalogo</tt> é então "
+        "esta pasta + <tt>catalogo.mst</tt>. Um caminho com pasta é tomado como está. "
+        "Por exemplo <tt>/srv/bases/</tt>.</p>"),
+    (SYSPAR, "Tables"): ("Tabelas de caracteres",
+        "<p>Tabelas que decidem como as chaves passam a maiúsculas e quais caracteres formam palavras. "
+        "Se o motor não puder usar uma tabela, recusa o arquivo inteiro e trabalha com suas tabelas internas.</p>"),
+    (SYSPAR, "3"): ("Arquivo da tabela de maiúsculas",
+        "<p>Arquivo de exatamente 256 números decimais, um por linha: a linha <i>i</i> (a partir de 0) dá a maiúscula do byte <i>i</i>. "
+        "O byte 0 deve dar 0 e nenhum outro byte 0, e uma maiúscula deve dar a si mesma. "
+        "Usada nas chaves do índice, na busca de chaves e no modo maiúsculas dos formatos. "
+        "Vazio: a tabela interna da página de códigos de armazenamento.</p>"),
+    (SYSPAR, "4"): ("Arquivo da tabela de alfabeto",
+        "<p>Arquivo de até 256 valores de byte (1 a 255), um por linha, que contam como letras quando as chaves "
+        "são formadas palavra por palavra. Os dígitos 0 a 9 contam sempre. Vazio: as letras da tabela de maiúsculas.</p>"),
+    (SYSPAR, "Locks"): ("Bloqueio de registros",
+        "<p>Como o motor compartilha uma base de dados com outras sessões.</p>"),
+    (SYSPAR, "10"): ("Espera de bloqueio (milissegundos)",
+        "<p>Quanto tempo uma leitura com bloqueio espera por um registro que outra sessão mantém bloqueado, "
+        "de 0 a 99999 milissegundos; 0 informa de imediato um registro bloqueado. Vazio: 3000.</p>"),
+    (SYSPAR, "11"): ("Somente leitura",
+        "<p><b>1</b>: nenhuma base de dados é alterada: toda gravação, cópia de segurança e atualização do índice é recusada, "
+        "de modo que os processos que alteram registros param antes de começar. As exportações continuam funcionando. "
+        "<b>0</b>: uso normal.</p>"),
+    (DBPAR, "Files"): ("Arquivos da base de dados",
+        "<p>Um arquivo de parâmetros de base de dados (<i>nome</i>.par) indica onde estão os "
+        "arquivos da base <i>nome</i>.  Abri-lo no Bramble abre essa base de dados.</p>"),
+    (DBPAR, "2"): ("Pasta do arquivo mestre",
+        "<p>Pasta de <i>nome</i>.mst e <i>nome</i>.xrf, terminada no separador de pastas. "
+        "<b>Abrir</b> do Bramble lê esta linha.</p>"),
+    (DBPAR, "3"): ("Pasta do arquivo invertido",
+        "<p>Pasta de <i>nome</i>.ifp. Vazio: a pasta do arquivo mestre. <i>Guardado no arquivo; ainda não usado: o motor usa o arquivo ao lado do arquivo mestre.</i></p>"),
+    (DBPAR, "4"): ("Tabela de seleção de campos",
+        "<p>Caminho da tabela de seleção de campos (.fst) que forma as chaves. Vazio: <i>nome</i>.fst. <i>Guardado no arquivo; ainda não usado: o motor usa o arquivo ao lado do arquivo mestre.</i></p>"),
+    (DBPAR, "5"): ("Arquivo de palavras vazias",
+        "<p>Caminho da lista de palavras vazias (.stw): palavras que não formam chaves. Vazio: <i>nome</i>.stw. <i>Guardado no arquivo; ainda não usado: o motor usa o arquivo ao lado do arquivo mestre.</i></p>"),
+    (DBPAR, "6"): ("Tabela de definição de campos",
+        "<p>Caminho da tabela de definição de campos (.fdt) que a tomografia lê. Vazio: <i>nome</i>.fdt. <i>Guardado no arquivo; ainda não usado: o motor usa o arquivo ao lado do arquivo mestre.</i></p>"),
+    (DBPAR, "7"): ("Somente leitura",
+        "<p><b>1</b>: esta base de dados não é alterada quando aberta por este arquivo: toda gravação, "
+        "cópia de segurança e atualização do índice é recusada. <b>0</b>: uso normal. O parâmetro 11 de syspar.par faz o mesmo com todas as bases.</p>"),
+}
+for _ftype, _name, _vtype, _heading, _texts in ENTRIES:
+    _texts["pt"] = PORTUGUESE[(_ftype, _name)]
+
 
 def main():
     out = sys.argv[1] if len(sys.argv) > 1 else os.path.dirname(os.path.abspath(__file__))
-    for lang in ("en", "es"):
+    for lang in ("en", "es", "pt"):
         with open(os.path.join(out, lang + ".jsonl"), "w", encoding="utf-8", newline="\n") as f:
             for ftype, name, vtype, heading, texts in ENTRIES:
                 desc, html = texts[lang]
