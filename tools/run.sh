@@ -5,8 +5,9 @@
 #   tools/run.sh BUILD_DIR --prepare  prepare only (used by tools/screenshot.sh)
 #
 # The run folder holds brm.cip (language en), the demo database in data/, the
-# English and Spanish message databases in msg/, the help pages in help/en and
-# help/es, and work/ for the run log.  brm.cip and the demo database are
+# English, Spanish and Portuguese message databases in msg/, the help pages
+# in help/en, help/es and help/pt, the parameter help in param/<lang>/, and
+# work/ for the run log.  brm.cip and the demo database are
 # copied only when missing or older than the build's, so a language chosen in
 # the program and changes made to the demo survive the next `make run`
 # (delete BUILD_DIR/run to start afresh).
@@ -39,8 +40,7 @@ if [[ ! -f "$run/data/demo.mst" || "$build/data/demo/demo.mst" -nt "$run/data/de
   done
 fi
 cp -u "$build"/data/messages/ms*br.mst "$build"/data/messages/ms*br.xrf "$run/msg/"
-# Every language with bundled data (Portuguese has messages and parameter
-# help but no help pages yet).
+# Every language with bundled data: help pages and parameter help.
 for lang in en es pt; do
   if compgen -G "$root/data/help/$lang/*" > /dev/null; then
     mkdir -p "$run/help/$lang"
