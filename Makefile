@@ -4,7 +4,7 @@ BUILD ?= build
 ASAN_BUILD ?= build-asan
 JOBS ?= $(shell nproc)
 
-PACKAGES := cmake ninja-build g++ pkg-config qt6-base-dev qt6-5compat-dev qt6-svg-dev liblmdb-dev libpcre2-dev libssl-dev \
+PACKAGES := cmake ninja-build g++ pkg-config qt6-base-dev qt6-5compat-dev qt6-svg-dev qt6-translations-l10n liblmdb-dev libpcre2-dev libssl-dev \
             zlib1g-dev nlohmann-json3-dev libcli11-dev libgtest-dev libgmock-dev xvfb xauth \
             imagemagick fonts-dejavu-core yaz libmarc-record-perl
 FUZZ_PACKAGES := clang libclang-rt-14-dev

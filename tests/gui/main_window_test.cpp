@@ -2,6 +2,8 @@
 // database, with the scripted Ui answering the dialogs the window opens.
 #include <QtTest>
 
+#include <QLibraryInfo>
+
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -320,6 +322,11 @@ class MainWindowTest : public QObject, public testbench::PageBench {
     QVERIFY(Find<QPushButton>("openButton")->text() != english_open);
     QCOMPARE(Find<QPushButton>("openButton")->text(), Msg(2, 10));
     QCOMPARE(m_window->Tabs()->tabText(2), Msg(6, 1));
+    // Qt's own buttons (Yes/No of every question) follow, where Qt ships
+    // the language's translation.
+    if (QFile::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + "/qtbase_es.qm")) {
+      QVERIFY(QCoreApplication::translate("QPlatformTheme", "&Yes") != QStringLiteral("&Yes"));
+    }
     QCOMPARE(Text("statusBox"), Msg(10, 6));  // the set is kept
     QVERIFY(m_ctx->selection().loaded);
     const std::string cip = testsupport::ReadBytes(Path("brm.cip"));

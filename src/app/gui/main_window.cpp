@@ -29,6 +29,7 @@
 #include "app/gui/gui_messages.h"
 #include "app/gui/help_icon.h"
 #include "app/gui/languages_dialog.h"
+#include "app/gui/qt_translation.h"
 #include "app/record_set_selector.h"
 #include "app/ui.h"
 
@@ -311,6 +312,7 @@ void CMainWindow::Initialise() {
 }
 
 void CMainWindow::ApplyCaptions() {
+  InstallQtTranslation(m_ctx.config().language);
   m_exit->setText(Msg(1, 7));
   m_open->setText(Msg(2, 10));
   m_language->setText(Msg(6, 10));
