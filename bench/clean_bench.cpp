@@ -14,6 +14,7 @@
 #include "app/app_context.h"
 #include "app/batch_run.h"
 #include "app/scripted_ui.h"
+#include "bench_database.h"
 #include "bench_util.h"
 #include "clean/cleaning_run.h"
 #include "db/db_session.h"
@@ -49,19 +50,7 @@ int main() {
   using namespace bramble;
   const long n = bench::RecordCount();
   const std::string base = bench::WorkDir() + "/clean_bench";
-  {
-    CDbSession db;
-    if (db.CreateMasterFile(base) != 0 || db.Open(base) != 1) {
-      std::fprintf(stderr, "cannot create %s\n", base.c_str());
-      return 1;
-    }
-    for (long i = 1; i <= n; ++i) {
-      db.NewRecord();
-      for (const auto& [tag, text] : DirtyRecord(i)) db.AppendField(tag, text);
-      if (db.WriteRecord(true) != 0) return std::fprintf(stderr, "write failed at %ld\n", i), 1;
-    }
-    db.Close();
-  }
+  if (!bench::MakeDatabase(base, n, DirtyRecord)) return 1;
   const std::string mst = base + ".mst";
   std::printf("clean: %ld records of about 1 KB, master file %.1f MB\n", n,
               bench::FileSize(mst) / 1e6);
@@ -83,12 +72,7 @@ int main() {
   ScriptedProgress progress;
   if (!ctx.OpenDatabase(mst, ui)) return std::fprintf(stderr, "cannot open %s\n", mst.c_str()), 1;
   ctx.set_run_log_path(base + ".log");
-  MfnSelection& sel = ctx.selection();
-  sel.mode = SelectionMode::kRange;
-  sel.from = 1;
-  sel.to = static_cast<int32_t>(n);
-  sel.count = static_cast<int32_t>(n);
-  sel.loaded = true;
+  bench::SelectAll(ctx.selection(), n);
 
   CleaningRequest request;
   request.on.fill(true);
