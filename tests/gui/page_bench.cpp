@@ -25,18 +25,18 @@ void InitTestSettings(const char* app_name) {
   QCoreApplication::setApplicationName(QLatin1String(app_name));
 }
 
-void PageBench::MakeRunFolder(const RunFolder& spec) {
+void PageBench::MakeRunFolder(const RunFolder& wanted) {
   m_dir = std::make_unique<QTemporaryDir>();
   QVERIFY(m_dir->isValid());
   QDir root(m_dir->path());
   std::vector<const char*> subs = {"data", "msg", "work", "help/en"};
   std::vector<const char*> demo_files = {"demo.mst", "demo.xrf"};
   std::vector<const char*> messages = {"msenbr.mst", "msenbr.xrf"};
-  if (spec.spanish) {
+  if (wanted.spanish) {
     subs.push_back("help/es");
     messages.insert(messages.end(), {"msesbr.mst", "msesbr.xrf"});
   }
-  demo_files.insert(demo_files.end(), spec.demo_files.begin(), spec.demo_files.end());
+  demo_files.insert(demo_files.end(), wanted.demo_files.begin(), wanted.demo_files.end());
   for (const char* sub : subs) QVERIFY(root.mkpath(QLatin1String(sub)));
   const auto copy_all = [&](const char* from, const std::vector<const char*>& files,
                             const char* to) {
@@ -48,12 +48,12 @@ void PageBench::MakeRunFolder(const RunFolder& spec) {
   };
   copy_all(BRAMBLE_TEST_DEMO_DIR, demo_files, "data");
   copy_all(BRAMBLE_TEST_MESSAGE_DIR, messages, "msg");
-  copy_all(BRAMBLE_TEST_HELP_DIR "/en", spec.help_pages, "help/en");
+  copy_all(BRAMBLE_TEST_HELP_DIR "/en", wanted.help_pages, "help/en");
   testsupport::WriteBytes(
       Path("brm.cip"),
       std::string(
           "[BRM]\r\nDATA=data/\r\nLANG=en\r\nMSG=msg/\r\nWORK=work/\r\nHELP=help/%lang%/\r\n") +
-          spec.cip_tail);
+          wanted.cip_tail);
 }
 
 void PageBench::Start(std::unique_ptr<ScriptedUi> ui, const gui::PageFactories& pages) {

@@ -60,7 +60,7 @@ gui::PageFactories OnePage(int tab) {
 
 class PageBench {
  protected:
-  void MakeRunFolder(const RunFolder& spec = {});
+  void MakeRunFolder(const RunFolder& wanted = {});
   // Starts the context on the run folder's brm.cip and shows the window.
   void Start(std::unique_ptr<ScriptedUi> ui, const gui::PageFactories& pages = {});
   void TearDown();
