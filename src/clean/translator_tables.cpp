@@ -36,38 +36,31 @@ bool TranslatorTables::Load(Which which, const std::string& path) {
   return true;
 }
 
-void TranslatorTables::Apply(const ConversionTable& table, std::string& text) {
-  for (char& ch : text) {
-    const auto c = static_cast<unsigned char>(ch);
-    if (c != 0) ch = static_cast<char>(table[c] & 0xFF);
+namespace {
+
+// The box's table when it names one, else the program's usual conversion.
+std::string Through(const std::optional<ConversionTable>& table, std::string text,
+                    void (*usual)(std::string&)) {
+  if (table) {
+    ApplyConversionTable(*table, text);
+  } else {
+    usual(text);
   }
+  return text;
 }
 
+}  // namespace
+
 std::string TranslatorTables::OriginToScreen(std::string stored) const {
-  if (origin_) {
-    Apply(*origin_, stored);
-  } else {
-    ToDisplay(stored);
-  }
-  return stored;
+  return Through(origin_, std::move(stored), ToDisplay);
 }
 
 std::string TranslatorTables::DestinationToScreen(std::string stored) const {
-  if (destination_) {
-    Apply(*destination_, stored);
-  } else {
-    ToDisplay(stored);
-  }
-  return stored;
+  return Through(destination_, std::move(stored), ToDisplay);
 }
 
 std::string TranslatorTables::ScreenToDestination(std::string shown) const {
-  if (save_) {
-    Apply(*save_, shown);
-  } else {
-    ToStorage(shown);
-  }
-  return shown;
+  return Through(save_, std::move(shown), ToStorage);
 }
 
 std::string TranslatorTables::CopyToDestination(const std::string& origin_stored,

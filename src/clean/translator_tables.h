@@ -48,9 +48,6 @@ class TranslatorTables {
   std::string CopyToDestination(const std::string& origin_stored,
                                 const std::string& origin_shown) const;
 
-  // Applies a table byte by byte (a zero byte stays zero).
-  static void Apply(const ConversionTable& table, std::string& text);
-
  private:
   const std::optional<ConversionTable>& Slot(Which which) const;
   std::optional<ConversionTable>& Slot(Which which);

@@ -62,15 +62,19 @@ unsigned char StorageToUpper(unsigned char c) { return vardo::kUpperCase[c]; }
 
 // A zero byte is left as it is (it ends the C strings the tables were made
 // for); texts here carry their length, so bytes after it are converted too.
+void ApplyConversionTable(const ConversionTable& table, std::string& text) {
+  for (char& ch : text) {
+    auto c = static_cast<unsigned char>(ch);
+    if (c != 0) ch = static_cast<char>(table[c] & 0xFF);
+  }
+}
+
 namespace {
 // The table choice is made once per text, not per byte.
 void Translate(std::string& text, bool table_in_force, const ConversionTable& table,
                const unsigned char* code_page) {
   if (table_in_force) {
-    for (char& ch : text) {
-      auto c = static_cast<unsigned char>(ch);
-      if (c != 0) ch = static_cast<char>(table[c] & 0xFF);
-    }
+    ApplyConversionTable(table, text);
   } else {
     for (char& ch : text) ch = static_cast<char>(code_page[static_cast<unsigned char>(ch)]);
   }

@@ -33,6 +33,8 @@ struct TextConversionState {
 TextConversionState& TextConversion();
 
 // In-place conversions of the whole string; zero bytes stay zero.
+// Each non-zero byte b of text becomes the low byte of table[b].
+void ApplyConversionTable(const ConversionTable& table, std::string& text);
 void ToDisplay(std::string& text);
 void ToStorage(std::string& text);
 
