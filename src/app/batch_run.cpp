@@ -11,6 +11,7 @@
 #include "app/ui.h"
 #include "db/db_session.h"
 #include "engine/file_system.h"
+#include "engine/vardo.h"
 
 namespace bramble {
 
@@ -88,6 +89,8 @@ std::string MasterBackupPath(const std::string& master_path) {
 std::string XrefBackupPath(const std::string& master_path) { return StemOf(master_path) + "xr~"; }
 std::string XrefPath(const std::string& master_path) { return StemOf(master_path) + "xrf"; }
 
+bool IsLockedByAnother(int32_t read_result) { return read_result == vardo::VARDO_LOCKED; }
+
 bool CopyFileFast(const std::string& source, const std::string& dest) {
   return vardo::CopyFile(source, dest).ok();
 }
@@ -118,6 +121,7 @@ BatchRunResult RunBatch(AppContext& ctx, Ui& ui, Progress& progress, const MfnSe
 
   // The log first: a run that cannot leave its trace does not start.
   RunLog log(ctx.run_log_path(), ctx.db_name());
+  const std::string started = LogTimeNow();
   if (!log.Open()) {
     ui.Message(log.path() + "\n" + ctx.Msg(28, 7), kCaption, Buttons::kOk, Icon::kError);
     return result;
@@ -193,6 +197,15 @@ BatchRunResult RunBatch(AppContext& ctx, Ui& ui, Progress& progress, const MfnSe
       const bool restored = !failed;
       result.end = RunEnd::kCancelled;
       result.restored = take_backups && restored;
+      result.restore_failed = !restored;
+      if (result.restored) {
+        // The lines above this one were undone: the log must say so, or a
+        // reader would take them for changes the database still holds.  The
+        // database is already back, so a log that cannot take the line
+        // changes nothing more.
+        log.Append(label + ": " + ctx.Msg(30, 7) + " " + started);
+        log.Close();
+      }
       progress.Close();
       ui.SetBusy(false);
       run_end_hook();
@@ -208,16 +221,23 @@ BatchRunResult RunBatch(AppContext& ctx, Ui& ui, Progress& progress, const MfnSe
 
     ++result.steps;
     bool have_record = false;
+    bool locked = false;
     switch (read_policy) {
-      case ReadPolicy::kPlainThenLocked:
+      case ReadPolicy::kPlainThenLocked: {
         if (db.ReadRecord(mfn, false) < 0) break;
         // The second read takes the lock; when another program holds it the
         // record is reported as not read rather than changed behind its back.
-        have_record = db.ReadRecord(mfn, true) >= 0;
+        const int32_t rc = db.ReadRecord(mfn, true);
+        have_record = rc >= 0;
+        locked = IsLockedByAnother(rc);
         break;
-      case ReadPolicy::kLockedOnce:
-        have_record = db.ReadRecord(mfn, true) >= 0;
+      }
+      case ReadPolicy::kLockedOnce: {
+        const int32_t rc = db.ReadRecord(mfn, true);
+        have_record = rc >= 0;
+        locked = IsLockedByAnother(rc);
         break;
+      }
       case ReadPolicy::kPlainOnly:
         have_record = db.ReadRecord(mfn, false) >= 0;
         break;
@@ -228,6 +248,9 @@ BatchRunResult RunBatch(AppContext& ctx, Ui& ui, Progress& progress, const MfnSe
     StepResult step_result = StepResult::kNext;
     int32_t failure = 0;
     if (!have_record) {
+      // Counted even when the run keeps no unread line: a script must learn
+      // that records were left as they were.
+      if (locked) ++result.locked;
       if (params.report_unread) {
         log.Append(label + ": " + std::to_string(mfn) + " " + ctx.Msg(23, 3));
         ++result.not_read;
@@ -238,6 +261,7 @@ BatchRunResult RunBatch(AppContext& ctx, Ui& ui, Progress& progress, const MfnSe
       step.label_text = &label;
       step_result = work(step);
       if (step.changed) ++result.changed;
+      if (step.locked) ++result.locked;
       result.refused += step.refused;
       failure = step.failure;
     }
@@ -269,8 +293,9 @@ BatchRunResult RunBatch(AppContext& ctx, Ui& ui, Progress& progress, const MfnSe
     std::string text = std::to_string(result.read) + " " + ctx.Msg(15, 6) + "\r\n" +
                        std::to_string(result.not_read) + " " + ctx.Msg(18, 10);
     if (result.refused > 0) text += "\r\n" + std::to_string(result.refused) + " " + ctx.Msg(28, 9);
+    if (result.locked > 0) text += "\r\n" + std::to_string(result.locked) + " " + ctx.Msg(30, 6);
     ui.Message(text, kCaption, Buttons::kOk,
-               result.refused > 0 ? Icon::kWarning : Icon::kInformation);
+               result.refused > 0 || result.locked > 0 ? Icon::kWarning : Icon::kInformation);
   }
   return result;
 }

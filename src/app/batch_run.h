@@ -32,6 +32,9 @@
 //      the database open the restore is refused and changes nothing: the
 //      backups stay and the box says so and what to do (paths + LF + 29.2);
 //      a restore that fails part-way keeps them too (paths + LF + 29.3).
+//      After a restore the run log gets one last line, label + ": " + 30.7 +
+//      " " + the run's start time (YYYYMMDD HHMMSS), so that a reader of the
+//      log knows the lines above it, from that time on, were undone.
 //   7. Failure: a write of a record that fails (the work returns
 //      StepResult::kFail with RecordStep::failure), or a run-log write that
 //      fails, ends the run at once: the lock is released, the backups stay
@@ -49,6 +52,10 @@
 // the only trace of what a run replaced.  A backup that cannot be made
 // refuses the run (paths + LF + 29.1).  Changes the engine refused are counted
 // (RecordStep::refused); the totals then add a line: count + " " + 28.9.
+// A record another program holds locked (the engine's read with lock ran out
+// of time) is counted as not read and also as locked: it was left as it was,
+// and the totals add a line: count + " " + 30.6.  Deleted or damaged records
+// are not read either, but they are not counted as locked.
 // Hooks: begin (after the guards, the log check and the backups; may refuse)
 // and end (after the walk, however it ended, before the last box).  A run
 // writing to another database (writes_to_other_database) takes no backup of
@@ -152,6 +159,7 @@ struct RecordStep {
   bool changed = false;  // the record was written with at least one change
   int32_t refused = 0;   // changes the engine refused (logged as not changed)
   int32_t failure = 0;   // with StepResult::kFail: the failed write's result
+  bool locked = false;   // kByWork: the record was left because another program held it
 };
 
 // What the work tells the frame after a record.
@@ -180,7 +188,13 @@ struct BatchRunResult {
   int32_t steps = 0;      // steps made
   int32_t changed = 0;    // records written with a change (RecordStep::changed)
   int32_t refused = 0;    // changes the engine refused (RecordStep::refused)
+  // Records of not_read left unchanged because another program held their
+  // lock (a kByWork run reports its own through RecordStep::locked).
+  int32_t locked = 0;
   bool restored = false;  // a cancel put the backups back
+  // A cancel whose restore was refused or failed: the copies are kept beside
+  // a database the run half changed.
+  bool restore_failed = false;
   // kFailed: the record whose write failed and the engine's result (0 and 0
   // when the run log could not be written).
   int32_t failed_mfn = 0;
@@ -192,6 +206,9 @@ struct BatchRunResult {
 std::string MasterBackupPath(const std::string& master_path);
 std::string XrefBackupPath(const std::string& master_path);
 std::string XrefPath(const std::string& master_path);
+
+// Whether a read result says another program holds the record's lock.
+bool IsLockedByAnother(int32_t read_result);
 
 // Copies a file as fast as the system allows (copy_file_range, falling back
 // to read/write), replacing dest.  False on any failure (a partial dest is

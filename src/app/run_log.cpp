@@ -29,14 +29,18 @@ std::tm LocalNow() {
   return tm;
 }
 
-std::string TimePiece(const std::tm& t) {
+std::string TimePiece(const std::tm& t) { return FormatLogTime(t) + "; "; }
+
+}  // namespace
+
+std::string LogTimeNow() { return FormatLogTime(LocalNow()); }
+
+std::string FormatLogTime(const std::tm& t) {
   char buf[64];
-  std::snprintf(buf, sizeof buf, "%.4d%.2d%.2d %.2d%.2d%.2d; ", t.tm_year + 1900, t.tm_mon + 1,
+  std::snprintf(buf, sizeof buf, "%.4d%.2d%.2d %.2d%.2d%.2d", t.tm_year + 1900, t.tm_mon + 1,
                 t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec);
   return buf;
 }
-
-}  // namespace
 
 std::string ComputerName() {
   char buf[256];

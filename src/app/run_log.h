@@ -66,6 +66,10 @@ class RunLog {
 std::string FormatLogLine(const std::string& computer_name, const std::string& db_name,
                           const std::tm& local_time, const std::string& text);
 
+// A time as the log's lines show it: YYYYMMDD HHMMSS; LogTimeNow for now.
+std::string FormatLogTime(const std::tm& local_time);
+std::string LogTimeNow();
+
 // The computer name as the log shows it: gethostname, cut to 50 bytes.
 std::string ComputerName();
 

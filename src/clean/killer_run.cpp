@@ -36,8 +36,9 @@ KillerOutcome RunKiller(AppContext& ctx, Ui& ui, Progress& progress) {
                        std::to_string(r.changed) + " " + ctx.Msg(26, 6) + "\r\n" +
                        std::to_string(r.not_read) + " " + ctx.Msg(18, 10);
     if (r.refused > 0) text += "\r\n" + std::to_string(r.refused) + " " + ctx.Msg(28, 9);
+    if (r.locked > 0) text += "\r\n" + std::to_string(r.locked) + " " + ctx.Msg(30, 6);
     ui.Message(text, kUtilitiesCaption, Buttons::kOk,
-               r.refused > 0 ? Icon::kWarning : Icon::kInformation);
+               r.refused > 0 || r.locked > 0 ? Icon::kWarning : Icon::kInformation);
   }
   return outcome;
 }

@@ -10,7 +10,9 @@
 //
 // The end shows the run's own summary: read + not read + " " + 15.6 CR LF
 // read + " " + 26.5 + " , " + deleted + " " + 26.6 CR LF not read + " " +
-// 18.10.  Cancel restores the backups and shows 10.9.
+// 18.10, and count + " " + 30.6 when records were left because another
+// program held them locked (BatchRunResult::locked; deleted records are not
+// counted there).  Cancel restores the backups and shows 10.9.
 //
 // Errors: through the Ui; nothing throws.  Thread use: the UI thread.
 #pragma once

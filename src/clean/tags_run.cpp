@@ -1,5 +1,6 @@
 #include "clean/tags_run.h"
 
+#include <algorithm>
 #include <fstream>
 
 #include "app/app_context.h"
@@ -23,16 +24,54 @@ std::optional<std::vector<TagPair>> PairsFromWorksheet(const std::vector<std::st
   return pairs;
 }
 
-std::vector<TagPair> ParseTagPairs(const std::string& bytes) {
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+// "OLD NEW" with blanks or tabs around and between; nullopt otherwise.
+std::optional<TagPair> PairOfLine(const std::string& line) {
+  size_t at = 0;
+  auto skip_blanks = [&]() {
+    while (at < line.size() && IsBlank(line[at])) ++at;
+  };
+  auto number = [&]() -> std::optional<int32_t> {
+    const size_t start = at;
+    while (at < line.size() && line[at] >= '0' && line[at] <= '9') ++at;
+    // Nine digits fit a tag without overflow; more is no tag.
+    if (at == start || at - start > 9) return std::nullopt;
+    return ParseLeadingInt(line.substr(start, at - start));
+  };
+  skip_blanks();
+  const std::optional<int32_t> old_tag = number();
+  if (!old_tag || at >= line.size() || !IsBlank(line[at])) return std::nullopt;
+  skip_blanks();
+  const std::optional<int32_t> new_tag = number();
+  skip_blanks();
+  if (!new_tag || at != line.size()) return std::nullopt;
+  return TagPair{*old_tag, *new_tag};
+}
+
+}  // namespace
+
+TagPairFile ParseTagPairs(const std::string& bytes) {
   std::string text = bytes.substr(0, kTagPairFileLimit);
+  // The limit cuts a line unless the file ends there or a line end follows.
+  bool cut = bytes.size() > kTagPairFileLimit && bytes[kTagPairFileLimit] != '\n' &&
+             bytes[kTagPairFileLimit] != '\r';
   const size_t eof = text.find("EOF");
-  if (eof != std::string::npos) text.resize(eof);
-  std::vector<TagPair> pairs;
-  size_t start = 0;
+  if (eof != std::string::npos) {
+    text.resize(eof);
+    cut = false;
+  }
+  size_t start = text.starts_with("\xEF\xBB\xBF") ? 3 : 0;
+  TagPairFile file;
+  int32_t line_number = 0;
   while (start < text.size()) {
+    ++line_number;
     size_t lf = text.find('\n', start);
     std::string line;
-    if (lf == std::string::npos) {
+    const bool last = lf == std::string::npos;
+    if (last) {
       line = text.substr(start);
       start = text.size();
     } else {
@@ -40,30 +79,49 @@ std::vector<TagPair> ParseTagPairs(const std::string& bytes) {
       // would otherwise lose each line's last digit and move tags to the
       // wrong ones.
       line = text.substr(start, lf - start);
-      if (!line.empty() && line.back() == '\r') line.pop_back();
       start = lf + 1;
     }
-    if (line.empty()) continue;
-    const size_t space = line.find(' ');
-    if (space == std::string::npos) {
-      pairs.push_back({0, ParseLeadingInt(line)});
-    } else {
-      pairs.push_back(
-          {ParseLeadingInt(line.substr(0, space)), ParseLeadingInt(line.substr(space + 1))});
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (last && cut) {
+      file.bad_line = line_number;
+      break;
     }
+    if (line.find_first_not_of(" \t") == std::string::npos) continue;
+    const std::optional<TagPair> pair = PairOfLine(line);
+    if (!pair) {
+      file.bad_line = line_number;
+      break;
+    }
+    file.pairs.push_back(*pair);
   }
-  return pairs;
+  if (file.bad_line != 0) file.pairs.clear();
+  return file;
 }
 
-bool ReadTagPairFile(const std::string& path, std::vector<TagPair>* pairs) {
+bool ReadTagPairFile(const std::string& path, TagPairFile* file) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return false;
-  std::string bytes(kTagPairFileLimit, '\0');
+  std::string bytes(kTagPairFileLimit + 1, '\0');
   in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   bytes.resize(static_cast<size_t>(in.gcount()));
   if (in.bad()) return false;
-  *pairs = ParseTagPairs(bytes);
+  *file = ParseTagPairs(bytes);
   return true;
+}
+
+std::optional<std::vector<TagPair>> LoadTagPairFile(const AppContext& ctx, Ui& ui,
+                                                    const std::string& path) {
+  TagPairFile file;
+  if (!ReadTagPairFile(path, &file)) {
+    ui.Message(path + "\n" + ctx.Msg(36, 5), kUtilitiesCaption, Buttons::kOk, Icon::kError);
+    return std::nullopt;
+  }
+  if (file.bad_line != 0) {
+    ui.Message(path + "\n" + ctx.Msg(30, 8) + " " + std::to_string(file.bad_line),
+               kUtilitiesCaption, Buttons::kOk, Icon::kError);
+    return std::nullopt;
+  }
+  return std::move(file.pairs);
 }
 
 std::optional<std::vector<TagPair>> GatherTagPairs(AppContext& ctx, Ui& ui, TagPairSource source) {
@@ -81,12 +139,7 @@ std::optional<std::vector<TagPair>> GatherTagPairs(AppContext& ctx, Ui& ui, TagP
   o.start_folder = ctx.config().work_folder;
   std::optional<std::string> path = ui.OpenFile(o);
   if (!path) return std::nullopt;
-  std::vector<TagPair> pairs;
-  if (!ReadTagPairFile(*path, &pairs)) {
-    ui.Message(*path + "\n" + ctx.Msg(36, 5), kUtilitiesCaption, Buttons::kOk, Icon::kError);
-    return std::nullopt;
-  }
-  return pairs;
+  return LoadTagPairFile(ctx, ui, *path);
 }
 
 TagsRun::TagsRun(const AppContext& ctx, std::vector<TagPair> pairs)
@@ -96,7 +149,7 @@ StepResult TagsRun::Work(RecordStep& step) {
   RecordEditor editor(ctx_, step);
   std::string text;
   for (const TagPair& p : pairs_) {
-    if (p.old_tag <= 0 || p.new_tag <= 0) continue;
+    if (!MovesTags(p)) continue;
     const int32_t n = step.db.OccCount(p.old_tag);
     const std::string line = ctx_.Msg(9, 1) + ": " + std::to_string(step.mfn) + " " +
                              ctx_.Msg(3, 1) + " " + std::to_string(p.old_tag) + " - " +
@@ -122,12 +175,20 @@ StepResult TagsRun::Work(RecordStep& step) {
 TagsOutcome RunTags(AppContext& ctx, Ui& ui, Progress& progress,
                     const std::function<std::optional<std::vector<TagPair>>()>& gather) {
   TagsOutcome outcome;
+  // A list that moves nothing would still take backups and walk every record
+  // only to report success: it is refused before anything is touched.
+  auto usable = [&](const std::optional<std::vector<TagPair>>& list) {
+    if (!list) return false;
+    if (std::any_of(list->begin(), list->end(), MovesTags)) return true;
+    ui.Message(ctx.Msg(30, 9), kUtilitiesCaption, Buttons::kOk, Icon::kWarning);
+    return false;
+  };
   std::optional<std::vector<TagPair>> pairs = gather();
-  if (!pairs) return outcome;
+  if (!usable(pairs)) return outcome;
   while (ui.Message(ctx.Msg(9, 2) + "\n" + ctx.db_path(), kUtilitiesCaption, Buttons::kYesNo,
                     Icon::kQuestion) != Answer::kYes) {
     pairs = gather();
-    if (!pairs) return outcome;
+    if (!usable(pairs)) return outcome;
   }
   TagsRun run(ctx, std::move(*pairs));
   BatchRunParams params;
@@ -148,8 +209,9 @@ TagsOutcome RunTags(AppContext& ctx, Ui& ui, Progress& progress,
                        std::to_string(r.changed) + " " + ctx.Msg(26, 6) + "\r\n" +
                        std::to_string(r.not_read) + " " + ctx.Msg(18, 10);
     if (r.refused > 0) text += "\r\n" + std::to_string(r.refused) + " " + ctx.Msg(28, 9);
+    if (r.locked > 0) text += "\r\n" + std::to_string(r.locked) + " " + ctx.Msg(30, 6);
     ui.Message(text, kUtilitiesCaption, Buttons::kOk,
-               r.refused > 0 ? Icon::kWarning : Icon::kInformation);
+               r.refused > 0 || r.locked > 0 ? Icon::kWarning : Icon::kInformation);
   }
   return outcome;
 }

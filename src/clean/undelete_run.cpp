@@ -1,6 +1,7 @@
 #include "clean/undelete_run.h"
 
 #include "app/app_context.h"
+#include "app/batch_run.h"
 #include "app/run_log.h"
 #include "app/ui.h"
 #include "clean/utility_walk.h"
@@ -25,7 +26,13 @@ UndeleteOutcome RunUndelete(AppContext& ctx, Ui& ui, Progress& progress) {
   int32_t failed_mfn = 0;
   int32_t failure = 0;
   const WalkResult walk = WalkRecordSet(ctx, ui, progress, [&](int32_t mfn) {
+    if (!IsLogicallyDeleted(db.ReadRecord(mfn, false))) return true;
     const int32_t status = db.ReadRecord(mfn, true);
+    if (IsLockedByAnother(status)) {
+      ++outcome.not_read;
+      report += std::to_string(mfn) + "\t" + ctx.Msg(23, 3) + "\r\n";
+      return log.Append(ctx.Msg(14, 10) + ": " + std::to_string(mfn) + " " + ctx.Msg(23, 3));
+    }
     if (!IsLogicallyDeleted(status)) {
       db.UnlockRecord();
       return true;
@@ -60,6 +67,9 @@ UndeleteOutcome RunUndelete(AppContext& ctx, Ui& ui, Progress& progress) {
     ui.Message(text, kUtilitiesCaption, Buttons::kOk, Icon::kError);
   } else {
     outcome.end = UndeleteEnd::kCompleted;
+  }
+  if (outcome.not_read > 0) {
+    report += "\r\n" + std::to_string(outcome.not_read) + " " + ctx.Msg(30, 6) + "\r\n";
   }
   outcome.report = report;
   ui.ShowText(ctx.Msg(14, 10), ctx.db_path(), report);

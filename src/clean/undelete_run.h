@@ -3,10 +3,16 @@
 // once and stays.
 //
 // Guards (10.2, 5.4), then the question 26.3 + LF + master path (Yes/No).
-// Each record is read with its lock; a logically deleted one (-602, -603) is
-// reactivated and written with the lock released, logged as 14.10 + ": " +
-// MFN and listed as MFN TAB 20.3; any other record is only unlocked.  The
-// report (header as the deleted-record report's) is shown titled 14.10.
+// Each record is read without lock first, so an active record another
+// program is editing is passed over without waiting for its lock; a logically
+// deleted one (-602, -603) is read again with its lock, reactivated and
+// written with the lock released, logged as 14.10 + ": " + MFN and listed as
+// MFN TAB 20.3; any other record is only unlocked.  A deleted record whose
+// lock another program holds stays deleted and is not hidden: it is counted
+// as not read and as locked, logged as the batch run frame logs an unread
+// record (14.10 + ": " + MFN + " " + 23.3) and listed as MFN TAB 23.3, and the
+// report ends with count + " " + 30.6.  The report (header as the
+// deleted-record report's) is shown titled 14.10.
 // Cancel shows 20.2 and no report; records already reactivated stay active.
 // A run log that cannot be opened refuses the run (path + LF + 28.7); a
 // reactivation the engine refuses, or a log that can no longer be written,
@@ -31,6 +37,7 @@ enum class UndeleteEnd { kRefused, kCompleted, kCancelled, kFailed };
 struct UndeleteOutcome {
   UndeleteEnd end = UndeleteEnd::kRefused;
   int32_t reactivated = 0;
+  int32_t not_read = 0;  // deleted records left deleted because another program held their lock
   std::string report;  // as shown (empty when none was shown)
 };
 

@@ -123,6 +123,7 @@ TEST(BatchRunOnAFailingDisk, EveryFailureLeavesTheOriginalOrEveryReportedChange)
             EXPECT_NE(o.messages[0].find(Marker(29, 1)), std::string::npos);
             break;
           case RunEnd::kCancelled:
+            EXPECT_NE(o.result.restored, o.result.restore_failed);
             if (o.result.restored) {
               EXPECT_EQ(changed, std::vector<bool>(kRecords, false));
             } else {

@@ -180,6 +180,7 @@ TEST_F(BatchRunTest, DeletedRecordIsNotReadAndNotWorkedOn) {
   });
   EXPECT_EQ(seen, (std::vector<int32_t>{1, 3, 4}));
   EXPECT_EQ(r.not_read, 1);
+  EXPECT_EQ(r.locked, 0);  // deleted, not held by anyone
 }
 
 TEST_F(BatchRunTest, RecordLockedByAnotherSessionIsNotReadAndNotChanged) {
@@ -197,6 +198,10 @@ TEST_F(BatchRunTest, RecordLockedByAnotherSessionIsNotReadAndNotChanged) {
   EXPECT_EQ(seen, (std::vector<int32_t>{1, 3}));
   EXPECT_EQ(r.read, 2);
   EXPECT_EQ(r.not_read, 1);
+  EXPECT_EQ(r.locked, 1);
+  // The totals say how many were left, not only that they were not read.
+  EXPECT_EQ(ui_.messages().back(), "2 " + Marker(15, 6) + "\r\n1 " + Marker(18, 10) + "\r\n1 " +
+                                       Marker(30, 6));
   EXPECT_EQ(FieldCountOf(2), 1);
   EXPECT_NE(ReadBytes(dir_.File("brmlog.txt")).find(Marker(11, 10) + ": 2 " + Marker(23, 3)),
             std::string::npos);
@@ -229,7 +234,15 @@ TEST_F(BatchRunTest, CancelAfterSomeWritesRestoresMasterAndCrossReferenceFiles) 
   progress_.CancelAtPump(5);
   BatchRunResult r = RunBatch(ctx_, ui_, progress_, Params(), AddField);
   EXPECT_EQ(r.end, RunEnd::kCancelled);
+  EXPECT_FALSE(r.restore_failed);
   EXPECT_EQ(r.read, 4);
+  // The log's last line says the four change lines above it were undone.
+  const std::string log = ReadBytes(dir_.File("brmlog.txt"));
+  const std::string undone = "; " + Marker(11, 10) + ": " + Marker(30, 7) + " ";
+  const size_t at = log.rfind(undone);
+  ASSERT_NE(at, std::string::npos) << log;
+  EXPECT_GT(at, log.rfind(": 4 x:  y"));
+  EXPECT_EQ(log.size(), at + undone.size() + 15 + 2) << log;  // YYYYMMDD HHMMSS CR LF
   EXPECT_NE(Mst().size(), 0u);
   EXPECT_EQ(Mst(), mst);
   EXPECT_EQ(Xrf(), xrf);
@@ -259,8 +272,26 @@ TEST_F(BatchRunTest, RunWithoutBackupsDoesNotClaimARestoreOnCancel) {
   BatchRunResult r = RunBatch(ctx_, ui_, progress_, p, AddField);
   EXPECT_EQ(r.end, RunEnd::kCancelled);
   EXPECT_FALSE(r.restored);
+  EXPECT_FALSE(r.restore_failed);
   EXPECT_EQ(FieldCountOf(1), 2);  // nothing was put back
   EXPECT_EQ(ui_.messages(), std::vector<std::string>{Marker(20, 1)});
+  EXPECT_EQ(ReadBytes(dir_.File("brmlog.txt")).find(Marker(30, 7)), std::string::npos);
+}
+
+TEST_F(BatchRunTest, CancelWhoseRestoreIsRefusedSaysSoAndLogsNoRestore) {
+  Open(3);
+  AcceptRange("1", "3");
+  CDbSession other;  // another session keeps the database open
+  ASSERT_EQ(other.Open(dir_.File("cds")), 1);
+  progress_.CancelAtPump(3);
+  BatchRunResult r = RunBatch(ctx_, ui_, progress_, Params(), AddField);
+  EXPECT_EQ(r.end, RunEnd::kCancelled);
+  EXPECT_FALSE(r.restored);
+  EXPECT_TRUE(r.restore_failed);
+  EXPECT_TRUE(BackupsLeft());
+  ASSERT_EQ(ui_.messages().size(), 1u);
+  EXPECT_NE(ui_.messages()[0].find(Marker(29, 2)), std::string::npos);
+  EXPECT_EQ(ReadBytes(dir_.File("brmlog.txt")).find(Marker(30, 7)), std::string::npos);
 }
 
 TEST_F(BatchRunTest, StoppedRunKeepsItsWritesAndShowsNoTotals) {

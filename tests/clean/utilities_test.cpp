@@ -25,15 +25,15 @@ TEST(TagPairsTest, WorksheetAndFileRules) {
   EXPECT_FALSE(PairsFromWorksheet({" 10", " 30", " 20"}).has_value());
   struct Case {
     std::string bytes;
-    std::vector<TagPair> pairs;
+    TagPairFile file;
   } cases[] = {
-      {"10 20\r\n30 40\r\n", {{10, 20}, {30, 40}}},
-      {"10 20\n30 40", {{10, 20}, {30, 40}}},  // bare LF keeps the last digit
-      {"245\r\n", {{0, 245}}},                 // no blank: old tag 0, does nothing
-      {"10 20\r\nEOF\r\n30 40\r\n", {{10, 20}}},
-      {std::string(9997, '\n') + "10 20\n", {{10, 0}}},  // cut at 10,000 bytes
+      {"10 20\r\n30 40\r\n", {{{10, 20}, {30, 40}}}},
+      {"10 20\n30 40", {{{10, 20}, {30, 40}}}},  // bare LF keeps the last digit
+      {"245\r\n", {{}, 1}},                      // no second tag: not a pair
+      {"10 20\r\nEOF\r\n30 40\r\n", {{{10, 20}}}},
+      {std::string(9997, '\n') + "10 20\n", {{}, 9998}},  // cut at 10,000 bytes
   };
-  for (const Case& c : cases) EXPECT_EQ(ParseTagPairs(c.bytes), c.pairs) << c.bytes.substr(0, 20);
+  for (const Case& c : cases) EXPECT_EQ(ParseTagPairs(c.bytes), c.file) << c.bytes.substr(0, 20);
 }
 
 class UtilitiesTest : public EditFixture {
