@@ -9,12 +9,11 @@
 // configured language; questions are answered by --yes, asked on a terminal,
 // or refused.
 //
-// Exit status (documented by `bramble-cli --help`):
-//   0 completed, 1 refused by a guard, failed, or completed with refused
-//   changes, 2 usage (or a question that could not be asked), 3 cancelled
-//   (Ctrl-C) or stopped.
+// Exit status: the list below is the only one; `bramble-cli --help` prints it
+// and README.md copies it.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -34,6 +33,34 @@ inline constexpr int kCliOk = 0;
 inline constexpr int kCliFailed = 1;
 inline constexpr int kCliUsage = 2;
 inline constexpr int kCliCancelled = 3;
+inline constexpr int kCliLocked = 4;
+inline constexpr int kCliExists = 5;
+
+struct CliExitStatus {
+  int code;
+  const char* meaning;
+};
+
+// Every exit status of bramble-cli with what it tells a script.  When a run
+// meets more than one case, the first of 2, 1, 3, 4 that applies is the
+// status (a failure outweighs records left locked).
+inline constexpr CliExitStatus kCliExitStatuses[] = {
+    {kCliOk, "completed: every record of the set was done"},
+    {kCliFailed,
+     "refused by a guard or an input check (nothing changed), failed (a record or the run log "
+     "could not be written), completed with changes the engine refused, an export that left "
+     "records or fields out, or a cancel whose restore was refused or failed (the backup copies "
+     "are kept and the database is half changed)"},
+    {kCliUsage, "usage error, or a question that could not be asked (no --yes, no terminal)"},
+    {kCliCancelled,
+     "cancelled (Ctrl-C) with the database restored, or stopped at a prompt (changes written so "
+     "far are kept)"},
+    {kCliLocked,
+     "completed, but records of the set were left unchanged because another program held them "
+     "locked (the count is printed); deleted records of the set are not this case"},
+    {kCliExists,
+     "save: the export file already exists and --force was not given; nothing was written"},
+};
 
 // What a command gets to work with.
 struct CliSession {
@@ -63,9 +90,10 @@ using CliCommandFactory = std::unique_ptr<CliCommand> (*)();
 bool RegisterCliCommand(CliCommandFactory factory);
 const std::vector<CliCommandFactory>& CliCommands();
 
-// Exit status of a batch run: 0 completed, 1 refused, failed (a write that
-// failed) or completed with changes the engine refused, 3 cancelled or
-// stopped; 2 when a question of the run could not be asked.
+// Exit status of a batch run (see kCliExitStatuses): 2 when a question of the
+// run could not be asked; 1 refused, failed, completed with changes the engine
+// refused, or cancelled without a restore; 3 cancelled and restored, or
+// stopped; 4 completed with records left locked; else 0.
 int ExitStatusOf(const BatchRunResult& result, const CliUi& ui);
 
 }  // namespace bramble

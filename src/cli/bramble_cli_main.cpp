@@ -82,9 +82,17 @@ const char* kFooter =
     "Messages are printed on standard output in the configured language.\n"
     "The engine's system parameters come from syspar.par in the folder of brm.cip\n"
     "(the current folder without one); a --db naming no folder is looked for in\n"
-    "its data folder.\n"
-    "Exit status: 0 completed, 1 refused by a guard or failed, 2 usage (or a\n"
-    "question without --yes and without a terminal), 3 cancelled (Ctrl-C) or stopped.";
+    "its data folder.\n";
+
+// The footer with the exit statuses, from their one list.
+std::string Footer() {
+  std::string text = kFooter;
+  text += "Exit status:\n";
+  for (const CliExitStatus& s : kCliExitStatuses) {
+    text += "  " + std::to_string(s.code) + "  " + s.meaning + "\n";
+  }
+  return text;
+}
 
 }  // namespace
 
@@ -100,11 +108,15 @@ int ExitStatusOf(const BatchRunResult& result, const CliUi& ui) {
   switch (result.end) {
     case RunEnd::kCompleted:
       // A run in which the engine refused changes did not do what was asked.
-      return result.refused > 0 ? kCliFailed : kCliOk;
+      if (result.refused > 0) return kCliFailed;
+      return result.locked > 0 ? kCliLocked : kCliOk;
     case RunEnd::kRefused:
     case RunEnd::kFailed:
       return kCliFailed;
     case RunEnd::kCancelled:
+      // Copies kept beside a half-changed database: a script must not take
+      // this for a clean cancel.
+      return result.restore_failed ? kCliFailed : kCliCancelled;
     case RunEnd::kStopped:
       return kCliCancelled;
   }
@@ -115,7 +127,7 @@ namespace {
 
 int Main(int argc, char** argv) {
   CLI::App app{"bramble-cli: Bramble's batch operations on a Vardo database", "bramble-cli"};
-  app.footer(kFooter);
+  app.footer(Footer());
   std::string config_path, lang, db_path, range, mfns, mfn_file, log_path;
   bool yes = false, verbose = false;
   app.add_option("--config", config_path,

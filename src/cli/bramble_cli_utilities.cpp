@@ -12,8 +12,10 @@
 // defaults to UTF-8, the plain one to the stored bytes); the page keeps the
 // plain export.  Reports (deleted, undelete) are printed.
 //
-// Exit status: 0 done; 1 refused, failed, or an export that left records or
-// fields out; 2 usage or an unanswerable question; 3 cancelled.
+// Exit status (kCliExitStatuses): 0 done; 1 refused, failed, an export that
+// left records or fields out, or a cancel whose restore failed; 2 usage or an
+// unanswerable question; 3 cancelled; 4 done, but records left unchanged
+// because another program held them locked (tags, kill, undelete).
 #include <CLI/CLI.hpp>
 
 #include <optional>
@@ -76,11 +78,9 @@ class TagsCommand final : public CliCommand {
   int Run(CliSession& s) override {
     std::vector<TagPair> pairs;
     if (!file_.empty()) {
-      if (!ReadTagPairFile(file_, &pairs)) {
-        s.ui.Message(file_ + "\n" + s.ctx.Msg(36, 5), kUtilitiesCaption, Buttons::kOk,
-                     Icon::kError);
-        return kCliFailed;
-      }
+      std::optional<std::vector<TagPair>> loaded = LoadTagPairFile(s.ctx, s.ui, file_);
+      if (!loaded) return kCliFailed;
+      pairs = std::move(*loaded);
     } else {
       std::optional<std::vector<TagPair>> parsed = ParsePairsOption(pairs_);
       if (!parsed) {
@@ -180,7 +180,7 @@ class UndeleteCommand final : public CliCommand {
     const UndeleteOutcome outcome = RunUndelete(s.ctx, s.ui, s.progress);
     switch (outcome.end) {
       case UndeleteEnd::kCompleted:
-        return kCliOk;
+        return outcome.not_read > 0 ? kCliLocked : kCliOk;
       case UndeleteEnd::kCancelled:
         return kCliCancelled;
       case UndeleteEnd::kFailed:
