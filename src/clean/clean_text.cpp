@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <string_view>
 
 namespace bramble {
 namespace {
@@ -56,6 +57,51 @@ bool SpacesMayNeedFixing(const std::string& s) {
     }
   }
   return false;
+}
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Whether a word holds "://", "@" or "www." (any case): a URL or an e-mail
+// address, whose punctuation is not prose punctuation.
+bool IsAddressWord(std::string_view w) {
+  if (w.find('@') != std::string_view::npos) return true;
+  if (w.find("://") != std::string_view::npos) return true;
+  for (size_t i = 0; i + 4 <= w.size(); ++i) {
+    if ((w[i] | 0x20) == 'w' && (w[i + 1] | 0x20) == 'w' && (w[i + 2] | 0x20) == 'w' &&
+        w[i + 3] == '.') {
+      return true;
+    }
+  }
+  return false;
+}
+
+// One flag per byte of s: set on the bytes of the address words.  A word
+// runs between blanks and subfield marks (a mark and its code belong to no
+// word).  Empty when s holds no address at all, the common case.
+std::vector<char> ProtectedWords(const std::string& s) {
+  std::vector<char> flags;
+  if (!IsAddressWord(s)) return flags;
+  flags.assign(s.size(), 0);
+  const size_t n = s.size();
+  size_t i = 0;
+  while (i < n) {
+    if (s[i] == ' ') {
+      ++i;
+      continue;
+    }
+    if (s[i] == '^') {
+      i += 2;
+      continue;
+    }
+    size_t j = i;
+    while (j < n && s[j] != ' ' && s[j] != '^') ++j;
+    if (IsAddressWord(std::string_view(s).substr(i, j - i))) {
+      std::fill(flags.begin() + static_cast<std::ptrdiff_t>(i),
+                flags.begin() + static_cast<std::ptrdiff_t>(j), 1);
+    }
+    i = j;
+  }
+  return flags;
 }
 
 // Whether TrimSubfieldEnd has anything to take: white space before a mark
@@ -120,27 +166,51 @@ bool CleanText::TrimFieldEnd(std::string& text) { return TrimRight(text); }
 bool CleanText::FixImproperSpaces(std::string& s) {
   if (!SpacesMayNeedFixing(s)) return false;
   const std::string before = s;
-  auto drop_blanks_after = [&s](size_t i) {
+  // Kept in step with s: the rule puts blanks in and takes them out only
+  // outside the protected words, so the words' bytes move but never change.
+  std::vector<char> locked = ProtectedWords(s);
+  auto is_locked = [&locked](size_t i) { return !locked.empty() && locked[i] != 0; };
+  auto insert_blank = [&](size_t at) {
+    s.insert(at, 1, ' ');
+    if (!locked.empty()) locked.insert(locked.begin() + static_cast<std::ptrdiff_t>(at), 0);
+  };
+  auto erase = [&](size_t at, size_t n) {
+    s.erase(at, n);
+    if (!locked.empty()) {
+      const auto from = locked.begin() + static_cast<std::ptrdiff_t>(at);
+      locked.erase(from, from + static_cast<std::ptrdiff_t>(n));
+    }
+  };
+  auto drop_blanks_after = [&](size_t i) {
     size_t to = i + 1;
     while (to < s.size() && s[to] == ' ') ++to;
-    s.erase(i + 1, to - i - 1);
+    erase(i + 1, to - i - 1);
   };
+  auto digit = [&s](size_t i) { return i < s.size() && IsDigit(s[i]); };
   for (size_t i = 0; i < s.size(); ++i) {
     const unsigned char c = static_cast<unsigned char>(s[i]);
     if (c < 32 || c > 93) continue;
+    // A subfield code is no punctuation ("^.x" keeps its code), and a URL or
+    // an e-mail address keeps its dots, commas and brackets as written.
+    if (i > 0 && s[i - 1] == '^') continue;
+    if (is_locked(i)) continue;
     if (c == ' ') {
       drop_blanks_after(i);
     } else if (ClassOf(s[i]) == kOpening) {
-      if (i > 0 && s[i - 1] != ' ' && !AtSubfieldStart(s, i)) {
-        s.insert(i, 1, ' ');
+      if (i > 0 && s[i - 1] != ' ' && !AtSubfieldStart(s, i) && !(digit(i - 1) && digit(i + 1))) {
+        insert_blank(i);
         ++i;
       }
       drop_blanks_after(i);
     } else if (ClassOf(s[i]) == kClosing) {
-      if (i + 1 < s.size() && s[i + 1] != ' ' && s[i + 1] != '^') s.insert(i + 1, 1, ' ');
       size_t j = i;
       while (j > 0 && s[j - 1] == ' ') --j;
-      s.erase(j, i - j);
+      // A sign between two digits is part of a number (3.5, 1,000).
+      const bool in_number = j > 0 && digit(j - 1) && digit(i + 1);
+      if (i + 1 < s.size() && s[i + 1] != ' ' && s[i + 1] != '^' && !in_number) {
+        insert_blank(i + 1);
+      }
+      erase(j, i - j);
       i = j;
     }
   }

@@ -36,7 +36,11 @@ class CleanText {
   // get a blank after and none before ("a ,b(c )d" -> "a, b (c) d").  Bytes
   // outside 32..93 are passed over.  A subfield's start and end count as the
   // text's ("^a(x)", "p.^bill." get no blank), since the subfield trims would
-  // take such a blank away again and every run would rewrite the field.
+  // take such a blank away again and every run would rewrite the field; a
+  // subfield code is not punctuation ("^.x" stays).  A blank is never put
+  // between two digits ("3.5", "1,000", "3 .5" -> "3.5"), and a word that
+  // holds "://", "@" or "www." (a URL, an e-mail address; words run between
+  // blanks and subfield marks) is left exactly as it is.
   static bool FixImproperSpaces(std::string& text);
   // Bytes 0..31 removed; bytes 128..255 (accented letters) are kept.
   static bool RemoveControlChars(std::string& text);

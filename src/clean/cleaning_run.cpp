@@ -32,6 +32,40 @@ std::string CleaningRun::Label(int s) const {
 
 bool CleaningRun::Runs(int s, int32_t tag) const { return on_[s] && lists_[s].Passes(tag); }
 
+std::array<bool, kCleanStepCount> CleaningRun::CleanField(int32_t tag, std::string& text) const {
+  using Rule = bool (*)(std::string&);
+  static constexpr Rule kRules[] = {
+      &CleanText::TrimSubfieldStart, &CleanText::TrimFieldStart,  &CleanText::TrimSubfieldEnd,
+      &CleanText::TrimFieldEnd,      &CleanText::FixImproperSpaces, &CleanText::RemoveControlChars,
+      &CleanText::RemoveEmptySubfields};
+  // Control characters go first: a tab or a stray byte between blanks would
+  // otherwise keep the trims and the blank rule from seeing the blanks it
+  // leaves ("x \x01 y", "x \x01", "^a\x01 x").  The steps still feed one
+  // another (a trim can empty a subfield, removing an empty subfield can
+  // leave a trailing blank: "x ^a"), so the sequence is repeated until a
+  // pass changes nothing; a second run with the same options then finds
+  // nothing to do.  Every rule but the blank rule only removes bytes, and the
+  // blank rule never puts a blank where a trim takes one away, so a few
+  // passes settle any text; the cap only guards against a rule we got wrong.
+  static constexpr int kRunOrder[] = {kControlChars,    kTrimSubfieldStart, kTrimFieldStart,
+                                      kTrimSubfieldEnd, kTrimFieldEnd,      kImproperSpaces,
+                                      kEmptyFields};
+  constexpr int kMaxPasses = 16;
+  std::array<bool, kCleanStepCount> changed{};
+  for (int pass = 0; pass < kMaxPasses; ++pass) {
+    bool any = false;
+    for (int s : kRunOrder) {
+      if (!Runs(s, tag) || !kRules[s](text)) continue;
+      changed[s] = true;
+      any = true;
+    }
+    if (!any) break;
+  }
+  // An empty field goes, even one read empty: the empty-field step says so.
+  if (text.empty() && Runs(kEmptyFields, tag)) changed[kEmptyFields] = true;
+  return changed;
+}
+
 StepResult CleaningRun::Work(RecordStep& step) {
   RecordEditor editor(ctx_, step);
   const std::vector<SnapshotField> fields = RecordSnapshot::Take(step.db, step.mfn);
@@ -45,34 +79,26 @@ StepResult CleaningRun::Work(RecordStep& step) {
     };
     lines.clear();
     std::string text = f.text;
-    bool empty_field = false;
     const bool candidate = candidates_.empty() || std::find(candidates_.begin(), candidates_.end(),
                                                             f.tag) != candidates_.end();
+    bool emptied = false;
     if (candidate) {
-      using Rule = bool (*)(std::string&);
-      static constexpr Rule kRules[] = {
-          &CleanText::TrimSubfieldStart,   &CleanText::TrimFieldStart,
-          &CleanText::TrimSubfieldEnd,     &CleanText::TrimFieldEnd,
-          &CleanText::FixImproperSpaces,   &CleanText::RemoveControlChars,
-          &CleanText::RemoveEmptySubfields};
+      const std::array<bool, kCleanStepCount> changed = CleanField(f.tag, text);
       for (int s = kTrimSubfieldStart; s <= kEmptyFields; ++s) {
-        if (!Runs(s, f.tag)) continue;
-        const bool changed = kRules[s](text);
-        if (s == kEmptyFields && text.empty()) {
-          empty_field = true;  // an empty field goes, even one read empty
-          lines.push_back(line(s));
-          break;
-        }
-        if (changed) lines.push_back(line(s));
+        if (changed[s]) lines.push_back(line(s));
       }
+      emptied = text.empty();
     }
-    const bool delete_tag = !empty_field && on_[kDeleteTags] && lists_[kDeleteTags].Contains(f.tag);
+    const bool delete_tag = !emptied && on_[kDeleteTags] && lists_[kDeleteTags].Contains(f.tag);
     if (delete_tag) lines.push_back(line(kDeleteTags));
     if (lines.empty()) continue;
     // One engine change per field: a field that goes is deleted (the texts
     // the steps made on the way are logged with it), else it is replaced.
+    // A field the steps emptied goes whether or not the empty-field step is
+    // on: the engine stores no empty field, and a replace by "" would remove
+    // it without the later occurrences of the tag being renumbered here.
     int32_t rc;
-    if (empty_field || delete_tag) {
+    if (emptied || delete_tag) {
       rc = step.db.DeleteField(f.tag, occ);
       if (rc >= 0) deleted.Add(f.tag, 1);
     } else {

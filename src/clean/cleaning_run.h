@@ -1,8 +1,8 @@
 // CleaningRun: the "Cleaning" group of the cleaning page, one record at a
 // time, and RunCleaning, its "Process" button.
 //
-// Up to eight steps run on each field, in this order, each only when ticked
-// and when its tag list lets the field through (empty list: every tag):
+// Up to eight steps run on each field, each only when ticked and when its tag
+// list lets the field through (empty list: every tag):
 //   1 white space after each subfield mark and code   (list 1)
 //   2 leading white space of the field                (list 2)
 //   3 white space before each mark and at the end     (list 3)
@@ -16,6 +16,11 @@
 // and goes straight to step 8.  (So a blank-trimming list of "10" keeps a
 // control-character list of "30" from ever running: the set is {10}.)
 //
+// Steps 1-7 do not run in their numbered order: control characters go first,
+// then 1 to 5, then 7, and that sequence is repeated until it changes nothing,
+// so that cleaning twice with the same options changes nothing the second
+// time.  Step 8 comes last.
+//
 // Rules a reader of the log or the code should know:
 //  - Fields are walked in the record's directory order as it was read
 //    (RecordSnapshot), each addressed by its real occurrence number, so a
@@ -23,7 +28,9 @@
 //  - Runs work on the stored bytes, whole (no 32,767-byte cut).  Bytes
 //    128..255 are kept by step 6.
 //  - A field is replaced, and a step logged, only when the step changed the
-//    text; a record is written only when one of its fields changed.  Log
+//    text; a record is written only when one of its fields changed.  A field
+//    the steps leave empty is deleted (the engine keeps no empty field), and
+//    the later occurrences of its tag are addressed as renumbered.  Log
 //    line: label + ": " + MFN + " " + 12.2 + ":  " + tag, with the labels
 //    21.2 + " " + 21.4/21.3/21.6/21.5/25.9 for steps 1-5, 21.7, 21.8, 21.9.
 //    Lines are written once the record's write succeeded (RecordEditor).
@@ -79,6 +86,11 @@ class CleaningRun {
   const std::vector<int32_t>& candidates() const { return candidates_; }
   // Works on step.mfn, read and locked in step.db.
   StepResult Work(RecordStep& step);
+  // Runs steps 1 to 7 (those ticked whose lists let tag through) on text and
+  // says which of them changed it; step 7 also counts when text ends empty,
+  // since the field is then deleted.  A second call on the result changes
+  // nothing.
+  std::array<bool, kCleanStepCount> CleanField(int32_t tag, std::string& text) const;
 
  private:
   std::string Label(int s) const;

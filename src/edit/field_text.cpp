@@ -131,25 +131,24 @@ std::string RemoveEmptySubfields(std::string_view text) {
 }
 
 int32_t FindWord(std::string_view text, std::string_view word, bool whole_word) {
-  if (word.empty()) return -1;
-  size_t pos = text.find(word);
-  if (pos == std::string_view::npos) return -1;
-  if (!whole_word) return static_cast<int32_t>(pos);
+  return FindWordFrom(text, word, whole_word, 0);
+}
 
+int32_t FindWordFrom(std::string_view text, std::string_view word, bool whole_word, size_t from) {
+  if (word.empty() || from > text.size()) return -1;
   constexpr std::string_view kDelimiters = " .,;-:";
-  const size_t n = text.size();
-  size_t start = 0;
-  bool first = true;
-  for (;;) {
-    size_t end = text.find_first_of(kDelimiters, first ? 0 : start + 1);
-    if (end == std::string_view::npos) end = n;
-    if (text.substr(start, end - start) == word) return static_cast<int32_t>(start);
-    if (end >= n) return -1;
-    size_t blank = text.find(' ', start + 1);
-    if (blank == std::string_view::npos) return -1;
-    start = blank + 1;
-    first = false;
+  // Each byte match is a candidate; it is the match when it starts a token
+  // and its token ends where the word does.  One find per candidate keeps a
+  // long field with many near-misses linear in practice.
+  for (size_t pos = text.find(word, from); pos != std::string_view::npos;
+       pos = text.find(word, pos + 1)) {
+    if (!whole_word) return static_cast<int32_t>(pos);
+    if (pos > 0 && text[pos - 1] != ' ') continue;
+    size_t end = text.find_first_of(kDelimiters, pos == 0 ? 0 : pos + 1);
+    if (end == std::string_view::npos) end = text.size();
+    if (end == pos + word.size()) return static_cast<int32_t>(pos);
   }
+  return -1;
 }
 
 }  // namespace bramble

@@ -62,17 +62,24 @@ std::string RemoveEmptySubfields(std::string_view text);
 // Returns the start of the first match of word in text, or -1.
 //
 // Without whole_word: the first byte-for-byte occurrence.
-// With whole_word: the text is walked by tokens.  The first token starts at 0
-// and ends before the first of the delimiters " .,;-:" at or after 0; every
-// later token starts right after a blank (the next blank after the previous
-// token's start) and ends before the first delimiter after its first byte, or
-// at the end of the text.  The first token equal to word is the match.  So
-// "cat" is found at 4 in "the cat." but not in "concatenate" nor in "dog,cat"
-// (a word after a delimiter other than a blank does not start a token).
+// With whole_word: the text is made of tokens.  A token starts at 0 and right
+// after every blank; the token at 0 ends before the first of the delimiters
+// " .,;-:" at or after 0, any other before the first delimiter after its first
+// byte, or at the end of the text.  The first token equal to word is the
+// match.  So "cat" is found at 4 in "the cat." but not in "concatenate" nor in
+// "dog,cat" (a word after a delimiter other than a blank does not start a
+// token); it is found at 1 in " cat" and at 5 in "dog  cat", since every blank
+// starts a token, however many stand together.
 //
 // Comparison is exact; to ignore case, lower both texts first (Cp1252Lower).
 // An empty word is never found (-1): there is nothing to search for, and a
 // match of length 0 would make a replace-all loop for ever.
 int32_t FindWord(std::string_view text, std::string_view word, bool whole_word);
+
+// As FindWord, but the first match that starts at or after from.  Tokens are
+// those of the whole text, not of the text from `from` on: a search that goes
+// on after a match (or a declined one) at "de de" finds the second "de" at 3,
+// where a search in the rest " de" alone would see a blank first.
+int32_t FindWordFrom(std::string_view text, std::string_view word, bool whole_word, size_t from);
 
 }  // namespace bramble

@@ -192,19 +192,21 @@ StringMatch StringMatcher::Find(const std::string& text, size_t scope_begin, siz
   scope_end = std::min(scope_end, text.size());
   if (from < scope_begin || from > scope_end) return m;
   if (!regex_) {
-    std::string_view rest = std::string_view(text).substr(from, scope_end - from);
+    // The whole scope, not its rest from `from`: whether a byte starts a word
+    // depends on the byte before it.
+    std::string_view scope = std::string_view(text).substr(scope_begin, scope_end - scope_begin);
     int32_t at;
     if (match_case_) {
-      at = FindWord(rest, search_, whole_word_);
+      at = FindWordFrom(scope, search_, whole_word_, from - scope_begin);
     } else {
-      work_.assign(rest);
+      work_.assign(scope);
       const auto& lower = Case().lower;
       for (char& c : work_) c = static_cast<char>(lower[static_cast<unsigned char>(c)]);
-      at = FindWord(work_, search_, whole_word_);
+      at = FindWordFrom(work_, search_, whole_word_, from - scope_begin);
     }
     if (at < 0) return m;
     m.kind = StringMatch::kFound;
-    m.start = from + static_cast<size_t>(at);
+    m.start = scope_begin + static_cast<size_t>(at);
     m.length = search_.size();
     return m;
   }

@@ -12,8 +12,10 @@
 // expression is compiled caseless with character tables built from the same
 // pairs, so both kinds agree, and "\w" and "\b" know the CP850 letters.
 //
-// Plain search is FindWord on the scope's bytes from the search position
-// (whole word: tokens start at the scope's first byte or after a blank).
+// Plain search is FindWordFrom on the scope's bytes (whole word: tokens start
+// at the scope's first byte or after a blank).  The tokens are those of the
+// whole scope even when the search goes on from a later position, so the
+// match right after a handled or declined one ("de de de") is still found.
 // Regular expressions see the scope alone as their subject: "^" and "$" are
 // the scope's ends, and no match reaches across a subfield mark.  Whole word
 // puts the pattern between "\b" boundaries.  A match may be empty (e.g. "x*");
