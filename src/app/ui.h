@@ -25,6 +25,9 @@ struct FileDialogOptions {
   std::string default_ext;  // without the dot
   std::string start_folder;
   std::string file_name;  // proposed name
+  // Save dialogs: the dialog asks before an existing file is chosen.  False
+  // when the caller asks itself (after checking what the file is).
+  bool confirm_overwrite = true;
 };
 
 class Ui {

@@ -1,6 +1,8 @@
 #include "clean/saver_run.h"
 
-#include <unistd.h>
+#include <sys/stat.h>
+
+#include <algorithm>
 
 #include "app/app_context.h"
 #include "app/ui.h"
@@ -39,15 +41,37 @@ SaverOutcome RunSaver(AppContext& ctx, Ui& ui, Progress& progress, const SaverRe
   if (!UtilityGuards(ctx, ui)) return outcome;
   CDbSession& db = ctx.db();
   auto failed = [&](int32_t rc) {
-    (void)db.SetExportFile("");
+    (void)db.DiscardExport();
     outcome.end = SaverEnd::kFailed;
     ui.Message(request.path + "\n" + ctx.Msg(36, 2) + "\n" + std::to_string(rc) + " " +
                    CDbSession::ResultText(rc),
                kUtilitiesCaption, Buttons::kOk, Icon::kError);
     return outcome;
   };
+  // Before anything else: nothing of the target is touched until the end.
   int32_t rc = db.SetExportFile(request.path);
+  if (rc == CDbSession::kExportOwnFile) {
+    ui.Message(request.path + "\n" + ctx.Msg(30, 1), kUtilitiesCaption, Buttons::kOk,
+               Icon::kError);
+    return outcome;
+  }
   if (rc < 0) return failed(rc);
+  struct stat st;
+  if (request.overwrite != SaverOverwrite::kReplace && ::stat(request.path.c_str(), &st) == 0 &&
+      S_ISREG(st.st_mode)) {
+    if (request.overwrite == SaverOverwrite::kRefuse) {
+      (void)db.DiscardExport();
+      ui.Message(request.path + "\n" + ctx.Msg(30, 3), kUtilitiesCaption, Buttons::kOk,
+                 Icon::kError);
+      outcome.end = SaverEnd::kExists;
+      return outcome;
+    }
+    if (ui.Message(request.path + "\n" + ctx.Msg(30, 2), kUtilitiesCaption, Buttons::kYesNo,
+                   Icon::kQuestion) != Answer::kYes) {
+      (void)db.DiscardExport();
+      return outcome;
+    }
+  }
   // Buffered: the run closes the file itself and checks that close.
   rc = db.SetExportOptions((request.marc ? CDbSession::kExportMarc : 0) |
                            CDbSession::kExportBuffered | EncodingBit(request.encoding));
@@ -78,9 +102,9 @@ SaverOutcome RunSaver(AppContext& ctx, Ui& ui, Progress& progress, const SaverRe
   (void)db.ExportCounts(counts);
   outcome.exported = counts[0];
   outcome.fields_left_out = counts[1];
+  outcome.text_as_subfield_a = std::max(0, db.ExportTextAsSubfieldA());
   if (walk.end == WalkEnd::kCancelled) {
-    (void)db.SetExportFile("");
-    ::unlink(request.path.c_str());
+    (void)db.DiscardExport();
     outcome.end = SaverEnd::kCancelled;
     outcome.exported = 0;
     ui.Message(ctx.Msg(10, 10), kUtilitiesCaption, Buttons::kOk, Icon::kInformation);
@@ -101,6 +125,9 @@ SaverOutcome RunSaver(AppContext& ctx, Ui& ui, Progress& progress, const SaverRe
   if (outcome.fields_left_out > 0) {
     text += "\r\n" + std::to_string(outcome.fields_left_out) + " " + ctx.Msg(36, 4);
   }
+  if (outcome.text_as_subfield_a > 0) {
+    text += "\r\n" + std::to_string(outcome.text_as_subfield_a) + " " + ctx.Msg(30, 4);
+  }
   const bool clean =
       outcome.not_read == 0 && outcome.too_large == 0 && outcome.fields_left_out == 0;
   ui.Message(text, kUtilitiesCaption, Buttons::kOk, clean ? Icon::kInformation : Icon::kWarning);
@@ -113,6 +140,7 @@ SaverOutcome RunSaverWithDialog(AppContext& ctx, Ui& ui, Progress& progress) {
   o.default_ext = "iso";
   o.filter = "ISO Files (*.iso)|*.iso|(*.*)|*.*||";
   o.start_folder = ctx.config().work_folder;
+  o.confirm_overwrite = false;  // RunSaver asks, in the catalogue's words
   std::optional<std::string> path = ui.SaveFile(o);
   if (!path) return {};
   SaverRequest request;

@@ -9,9 +9,19 @@
 // closed at the end of the run, before the message, so it is complete when
 // the person reads the count: number exported + " " + 4.6, then the records
 // not read (18.10), those too large for ISO 2709 (36.3) and the fields it
-// cannot hold (36.4) when there are any.  A file that cannot be opened or
+// cannot hold (36.4) and the MARC fields whose opening text went out as
+// subfield a (30.4) when there are any.  A file that cannot be opened or
 // written ends the run with path + LF + 36.2 + the engine's text.  Cancel
-// closes and deletes the partial file and shows 10.10.
+// drops the export and shows 10.10.
+//
+// The target: a file of the open database (its master, cross-reference or
+// inverted file, backups, tables; by device and inode, so also through links)
+// is refused with path + LF + 30.1 before anything is written.  An existing
+// file is replaced only as the request says: asked (path + LF + 30.2, Yes/No;
+// the window), refused (path + LF + 30.3; the command line without --force)
+// or replaced.  The engine writes the export beside the target and puts it in
+// place only when the run completed, so a cancelled, failed or declined run
+// leaves an older file of that name as it was.
 //
 // Layout and encoding: the page writes the plain layout with the stored
 // bytes; the command line may ask for the MARC layout and an encoding as
@@ -35,13 +45,19 @@ enum class ExportEncoding { kStored, kUtf8, kLatin1, kCp1252 };
 // "utf-8", "latin1", "cp850" (the stored bytes) or "cp1252"; nullopt else.
 std::optional<ExportEncoding> ParseExportEncoding(const std::string& name);
 
+// What the run does when the output file already exists.
+enum class SaverOverwrite { kAsk, kRefuse, kReplace };
+
 struct SaverRequest {
-  std::string path;  // the output file (created or truncated)
+  std::string path;  // the output file (created, or replaced at the end)
   bool marc = false;
   ExportEncoding encoding = ExportEncoding::kStored;
+  SaverOverwrite overwrite = SaverOverwrite::kAsk;
 };
 
-enum class SaverEnd { kRefused, kCompleted, kCancelled, kFailed };
+// kRefused: a guard, a file of the database, or No to the overwrite question;
+// kExists: the file exists and the request refuses to replace it.
+enum class SaverEnd { kRefused, kExists, kCompleted, kCancelled, kFailed };
 
 struct SaverOutcome {
   SaverEnd end = SaverEnd::kRefused;
@@ -49,13 +65,15 @@ struct SaverOutcome {
   int32_t not_read = 0;
   int32_t too_large = 0;
   int32_t fields_left_out = 0;
+  int32_t text_as_subfield_a = 0;  // MARC fields whose opening text became subfield a
 };
 
 // The run on a path already chosen (the command line).
 SaverOutcome RunSaver(AppContext& ctx, Ui& ui, Progress& progress, const SaverRequest& request);
 
 // The page's "Procesar": guards, the save dialog (".iso", starting in the
-// work folder), then the plain export.
+// work folder; the run itself asks before an existing file is replaced), then
+// the plain export.
 SaverOutcome RunSaverWithDialog(AppContext& ctx, Ui& ui, Progress& progress);
 
 }  // namespace bramble

@@ -1,7 +1,7 @@
 // The record utilities without the window, each the page's run:
 //   bramble-cli ... tags (--pairs 10:20,30:40 | --pairs-file FILE)
 //   bramble-cli ... kill
-//   bramble-cli ... save FILE [--marc] [--encoding utf-8|latin1|cp850|cp1252]
+//   bramble-cli ... save FILE [--marc] [--encoding utf-8|latin1|cp850|cp1252] [--force]
 //   bramble-cli ... deleted
 //   bramble-cli ... undelete
 // Questions (the Tags, Killer and Undelete confirmations) are answered by
@@ -10,7 +10,9 @@
 // the command (the page would gather the pairs again; here they are fixed).
 // `save` writes the layouts and encodings of `vardo export` (the MARC layout
 // defaults to UTF-8, the plain one to the stored bytes); the page keeps the
-// plain export.  Reports (deleted, undelete) are printed.
+// plain export.  `save` never replaces an existing file without --force (exit
+// 5 and a message), and never writes over a file of the open database.
+// Reports (deleted, undelete) are printed.
 //
 // Exit status (kCliExitStatuses): 0 done; 1 refused, failed, an export that
 // left records or fields out, or a cancel whose restore failed; 2 usage or an
@@ -128,11 +130,15 @@ class SaveCommand final : public CliCommand {
     sub.add_flag("--marc", marc_, "MARC layout (indicators, subfield delimiters)");
     sub.add_option("--encoding", encoding_,
                    "utf-8, latin1, cp850 (the stored bytes) or cp1252; MARC: utf-8 by default");
+    sub.add_flag("--force", force_,
+                 "replace FILE when it exists (without it: a message, nothing written, exit 5); "
+                 "a file of the open database is never replaced");
   }
   int Run(CliSession& s) override {
     SaverRequest request;
     request.path = file_;
     request.marc = marc_;
+    request.overwrite = force_ ? SaverOverwrite::kReplace : SaverOverwrite::kRefuse;
     const std::string name = encoding_.empty() ? (marc_ ? "utf-8" : "cp850") : encoding_;
     std::optional<ExportEncoding> encoding = ParseExportEncoding(name);
     if (!encoding) {
@@ -147,6 +153,8 @@ class SaveCommand final : public CliCommand {
                                                                                 : kCliOk;
       case SaverEnd::kCancelled:
         return kCliCancelled;
+      case SaverEnd::kExists:
+        return kCliExists;
       default:
         return kCliFailed;
     }
@@ -156,6 +164,7 @@ class SaveCommand final : public CliCommand {
   std::string file_;
   std::string encoding_;
   bool marc_ = false;
+  bool force_ = false;
 };
 
 class DeletedCommand final : public CliCommand {

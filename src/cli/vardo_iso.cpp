@@ -1,7 +1,10 @@
 // vardo export / import: ISO 2709 files (layout in engine/iso2709/iso2709_format.h).
 //
 // Export goes through the engine's export calls (vardo_set_export_file and
-// vardo_export_record), exactly as the program's export run does.  Import reads
+// vardo_export_record), exactly as the program's export run does: the file is
+// written beside FILE and replaces it only when every record was written, so a
+// failed export leaves an older FILE as it was, and a file of the database
+// itself is refused before anything is written.  Import reads
 // with Iso2709Reader and stores through the record store.
 //
 // Exit status, besides the shared 0 / 1 / 2: 3 when the command finished but
@@ -138,7 +141,7 @@ int CmdExport(const std::vector<std::string>& argv) {
     }
     if (rc != VARDO_OK) {
       PrintError(file + ": MFN " + std::to_string(mfn) + ": " + CodeText(rc));
-      (void)vardo_set_export_file(space, "");
+      (void)vardo_discard_export(space);
       return kExitFailure;
     }
     (void)vardo_export_counts(space, after);
@@ -150,6 +153,7 @@ int CmdExport(const std::vector<std::string>& argv) {
   }
   int32_t counts[4] = {};
   (void)vardo_export_counts(space, counts);
+  const int32_t given_subfield_a = vardo_export_text_as_subfield_a(space);
   rc = vardo_set_export_file(space, "");
   if (rc != VARDO_OK) return PrintError(file + ": " + CodeText(rc)), kExitFailure;
   if (report_lines > kMaxReportLines) {
@@ -161,6 +165,11 @@ int CmdExport(const std::vector<std::string>& argv) {
       "%lld damaged records not read\n",
       counts[0], marc ? "MARC" : "plain", counts[1], static_cast<long long>(refused),
       static_cast<long long>(damaged));
+  if (given_subfield_a > 0) {
+    std::printf("%d data fields did not start with a subfield: their opening text was written "
+                "as subfield a\n",
+                given_subfield_a);
+  }
   return (counts[1] || refused || damaged) ? kExitPartial : kExitOk;
 }
 
@@ -260,7 +269,9 @@ int CmdImport(const std::vector<std::string>& argv) {
 VARDO_COMMAND("export",
               "export DB FILE [--marc] [--encoding utf-8|latin1|cp850|cp1252] [--from N] [--to M]",
               "write records (deleted ones with status d) to an ISO 2709 file; plain layout, or "
-              "MARC with indicators and subfields; exit 3 when fields or records were left out",
+              "MARC with indicators and subfields (text before the first subfield goes out as "
+              "subfield a); FILE is replaced only when the export completes, and never when it is "
+              "a file of DB; exit 3 when fields or records were left out",
               CmdExport);
 VARDO_COMMAND("import",
               "import DB FILE [--marc] [--encoding utf-8|latin1|cp850|cp1252] [--from N] [--to M]",

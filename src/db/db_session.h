@@ -142,7 +142,15 @@ class CDbSession {
   // The output is in storage form (a format copies stored bytes).
   int32_t RunFormat(const std::string& format, std::string* out);
 
+  // The file is written beside path and put in its place when it is closed
+  // (SetExportFile again or ""); kExportOwnFile, with nothing opened, when
+  // path is a file of the open database.
   int32_t SetExportFile(const std::string& path);
+  static constexpr int32_t kExportOwnFile = -616;
+  // Drops the open export file: path keeps what it held before.
+  int32_t DiscardExport();
+  // MARC data fields exported so far whose opening text became subfield a.
+  int32_t ExportTextAsSubfieldA();
   int32_t ExportRecord();
   // Options of the open export file for the records that follow (the
   // engine's bits, as `vardo export` sets them): MARC layout, buffered

@@ -1,15 +1,23 @@
 // CDbSession's ISO 2709 export: the engine writes the file (ordinals 61, 27).
 //
-// The export run never closes the file itself; the engine's export file is
-// write-through, so it is complete after each ExportRecord, and the next
-// SetExportFile, Close or ReleaseMasterFile closes it.
+// The engine writes the export beside its target and renames it into place
+// when the file is closed (the next SetExportFile, Close or
+// ReleaseMasterFile), so a run that stops early leaves an older file of that
+// name as it was; DiscardExport drops the export outright.
 #include "db/db_session.h"
 #include "engine/vardo.h"
 
 namespace bramble {
 
 int32_t CDbSession::SetExportFile(const std::string& path) {
+  static_assert(kExportOwnFile == vardo::VARDO_EXPORT_OWN_FILE);
   return vardo::vardo_set_export_file(space_, path.c_str());
+}
+
+int32_t CDbSession::DiscardExport() { return vardo::vardo_discard_export(space_); }
+
+int32_t CDbSession::ExportTextAsSubfieldA() {
+  return vardo::vardo_export_text_as_subfield_a(space_);
 }
 
 int32_t CDbSession::ExportRecord() { return vardo::vardo_export_record(space_, 0); }

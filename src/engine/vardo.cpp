@@ -173,6 +173,8 @@ const char* vardo_strerror(int32_t code) {
              "nothing is written";
     case VARDO_BAD_PARAMETERS:
       return "VARDO_BAD_PARAMETERS: the system parameter file is malformed; it is not used";
+    case VARDO_EXPORT_OWN_FILE:
+      return "VARDO_EXPORT_OWN_FILE: the export file is a file of the database; nothing written";
     case VARDO_FMT_DB_OPEN:
       return "VARDO_FMT_DB_OPEN: a database named in the format cannot be opened";
     case VARDO_FMT_INTERNAL:

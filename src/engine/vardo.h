@@ -35,6 +35,8 @@
 //                              and index updates are refused
 //   -615   VARDO_BAD_PARAMETERS a system parameter file is malformed or hostile; nothing
 //                              of it is used (the application keeps its parameters)
+//   -616   VARDO_EXPORT_OWN_FILE the export file is one of the attached database's own
+//                              files; nothing was opened or written
 //   -209, -301, -401, -503, -504, -507: print-format run results (see vardo_run_format)
 #pragma once
 
@@ -58,6 +60,7 @@ inline constexpr int32_t VARDO_EXPORT_FAILED = -612;
 inline constexpr int32_t VARDO_EXPORT_TOO_LARGE = -613;
 inline constexpr int32_t VARDO_READ_ONLY = -614;
 inline constexpr int32_t VARDO_BAD_PARAMETERS = -615;
+inline constexpr int32_t VARDO_EXPORT_OWN_FILE = -616;
 
 // Print-format results (vardo_run_format).
 inline constexpr int32_t VARDO_FMT_DB_OPEN =
@@ -232,17 +235,29 @@ int32_t vardo_term_next(int32_t space, int32_t unused, char* out32);
 // --- ISO 2709 export -------------------------------------------------------------
 // The record layout is described in engine/iso2709/iso2709_format.h.
 //
-// Opens path (created or truncated) as the space's export file, closing the one
-// before.  "" (or null) only closes it.  VARDO_EXPORT_FAILED when the file
-// cannot be opened, or when closing the previous file failed to write it out.
-// The file starts in the plain layout, write-through (complete after every
-// vardo_export_record).  vardo_set_master_file and vardo_release_master_file close it.
+// Makes path the space's export file, closing the one before.  "" (or null)
+// only closes it.  The records are written to a new file beside path, which
+// replaces path when the export file is closed (here, by
+// vardo_set_master_file, vardo_release_master_file or the end of the process)
+// and every record was written: until then, and for ever after a failed write
+// or vardo_discard_export, a file already at path keeps its content.  A path
+// that is no regular file (a device, a pipe) is written directly.
+// VARDO_EXPORT_OWN_FILE, with nothing opened, when path is one of the attached
+// database's files (master, cross-reference, inverted file and its lock file,
+// backup copies, tables and parameter file beside them), by device and inode,
+// so also through a symbolic or hard link.  VARDO_EXPORT_FAILED when the new
+// file cannot be made, or when closing the previous file failed (the previous
+// target is then as it was).  The file starts in the plain layout, each record
+// handed to the OS as it is exported.
 int32_t vardo_set_export_file(int32_t space, const char* path);
+// Drops the export file: its new file is removed and the target keeps what it
+// held.  0 (also when no export file is open), VARDO_BAD_ARGUMENT.
+int32_t vardo_discard_export(int32_t space);
 // Appends the record in the buffer ('n' active, 'd' logically deleted).  Fields
 // that ISO 2709 cannot hold (tag above 999, longer than 9,999 bytes, holding a
 // terminator byte; in MARC also 0x1F) are left out and counted.  Results: 0;
 // VARDO_EXPORT_TOO_LARGE (nothing written); VARDO_EXPORT_FAILED (no export file,
-// or the write failed: the file keeps its whole records and refuses more);
+// or the write failed: the export refuses more and will not replace its target);
 // VARDO_BAD_ARGUMENT for a bad buffer; VARDO_UNUSED / VARDO_PURGED / VARDO_DAMAGED
 // when the buffer holds no record because its read found none (nothing written).
 int32_t vardo_export_record(int32_t space, int32_t buffer);
@@ -261,5 +276,9 @@ int32_t vardo_set_export_options(int32_t space,
 // [2] records refused as too large, [3] KiB written.  0, or VARDO_EXPORT_FAILED
 // when no export file is open.
 int32_t vardo_export_counts(int32_t space, int32_t words[4]);
+// MARC data fields of the open export file whose text before the first
+// subfield was written as subfield a (its count, >= 0), or
+// VARDO_EXPORT_FAILED when no export file is open.
+int32_t vardo_export_text_as_subfield_a(int32_t space);
 
 }  // namespace vardo

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "engine/iso2709/export_state.h"
+#include "engine/iso2709/export_target.h"
 #include "engine/facade_guard.h"
 #include "engine/space.h"
 #include "engine/vardo.h"
@@ -26,10 +27,39 @@ int32_t vardo_set_export_file(int32_t space, const char* path) {
       s->exporter.reset();
     }
     if (path == nullptr || *path == '\0') return result;
+    // Writing over a file of the database would destroy it while it is read.
+    if (!s->db.mst_path().empty() &&
+        !iso2709::FindOwnFile(path, iso2709::DatabaseFileNames(s->db.base_path(),
+                                                               s->db.mst_path(),
+                                                               s->db.xrf_path()))
+             .empty()) {
+      return VARDO_EXPORT_OWN_FILE;
+    }
     Result<std::shared_ptr<ExportState>> opened = ExportState::Open(path);
     if (!opened.ok()) return VARDO_EXPORT_FAILED;
     s->exporter = std::move(opened.value());
     return result;
+  });
+}
+
+int32_t vardo_discard_export(int32_t space) {
+  return FacadeGuarded(space, [&]() -> int32_t {
+    Space* s = FindSpace(space);
+    if (s == nullptr) return VARDO_BAD_ARGUMENT;
+    if (s->exporter) {
+      s->exporter->Discard();
+      s->exporter.reset();
+    }
+    return VARDO_OK;
+  });
+}
+
+int32_t vardo_export_text_as_subfield_a(int32_t space) {
+  return FacadeGuarded([&]() -> int32_t {
+    Space* s = FindSpace(space);
+    if (s == nullptr) return VARDO_BAD_ARGUMENT;
+    if (!s->exporter) return VARDO_EXPORT_FAILED;
+    return Clamp32(s->exporter->text_given_subfield_a());
   });
 }
 

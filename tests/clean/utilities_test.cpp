@@ -2,9 +2,13 @@
 // and Undelete, through the same entry points the page and bramble-cli use.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <optional>
+#include <set>
 
 #include "app/scripted_ui.h"
 #include "clean/deleted_report.h"
@@ -190,6 +194,17 @@ TEST_F(UtilitiesTest, UndeleteReactivatesDeletedAndOnlyUnlocksActive) {
 
 class SaverTest : public UtilitiesTest {
  protected:
+  std::set<std::string> Names() {
+    std::set<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(dir_)) {
+      names.insert(e.path().filename().string());
+    }
+    return names;
+  }
+  static std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
   std::string YazDump(const std::string& file) {
     std::string out;
     std::FILE* p = ::popen(("yaz-marcdump " + file + " 2>/dev/null").c_str(), "r");
@@ -229,7 +244,7 @@ TEST_F(SaverTest, ExportsWithoutWritingAndYazReadsBothLayouts) {
   EXPECT_NE(m.find("$a Second"), std::string::npos) << m;
 }
 
-TEST_F(SaverTest, BeyondTheLastRecordExportsNothingAndCancelDeletesTheFile) {
+TEST_F(SaverTest, BeyondTheLastRecordExportsNothingAndCancelLeavesNoFile) {
   AddRecord({{10, "a"}});
   AddRecord({{10, "b"}});
   Select(5, 6);
@@ -239,10 +254,118 @@ TEST_F(SaverTest, BeyondTheLastRecordExportsNothingAndCancelDeletesTheFile) {
 
   Select(1, 2);
   progress_.CancelAtPump(2);
+  r.path = dir_ + "/cancelled.iso";
+  const size_t names_before = Names().size();
   SaverOutcome out = RunSaver(ctx_, ui_, progress_, r);
   EXPECT_EQ(out.end, SaverEnd::kCancelled);
   EXPECT_FALSE(Exists(r.path));
   EXPECT_EQ(Messages().back(), Msg(10, 10));
+  EXPECT_EQ(Names().count("none.iso"), 1u);
+  EXPECT_EQ(Names().size(), names_before);  // no half-written file
+}
+
+// Writing over a file of the open database destroyed it (the master file cut
+// while it was read; the cross-reference file emptied and "0 exported").
+TEST_F(SaverTest, AFileOfTheOpenDatabaseIsRefusedUnderAnyName) {
+  AddRecord({{245, "^aKeep me"}});
+  Select(1, 1);
+  ASSERT_EQ(::symlink("books.mst", (dir_ + "/link.iso").c_str()), 0);
+  ASSERT_EQ(::link((base_ + ".xrf").c_str(), (dir_ + "/hard.iso").c_str()), 0);
+  const uintmax_t before = MasterSize();
+  for (const std::string& name : {base_ + ".mst", base_ + ".xrf", dir_ + "/link.iso",
+                                  dir_ + "/hard.iso", dir_ + "/./books.mst"}) {
+    for (SaverOverwrite how : {SaverOverwrite::kAsk, SaverOverwrite::kReplace}) {
+      SaverRequest r{name};
+      r.overwrite = how;
+      const SaverOutcome out = RunSaver(ctx_, ui_, progress_, r);  // no question asked
+      EXPECT_EQ(out.end, SaverEnd::kRefused) << name;
+      EXPECT_EQ(Messages().back(), name + "\n" + Msg(30, 1));
+    }
+  }
+  EXPECT_EQ(MasterSize(), before);
+  EXPECT_EQ(std::filesystem::file_size(dir_ + "/hard.iso"), std::filesystem::file_size(base_ + ".xrf"));
+  EXPECT_EQ(db().ReadRecord(1, false), 0);
+  EXPECT_EQ(db().LastMfn(), 1);
+}
+
+// An existing file is replaced only when the person (or --force) says so, and
+// a run that does not complete leaves it as it was.
+TEST_F(SaverTest, AnExistingFileIsReplacedOnlyWhenAllowedAndOnlyByACompleteExport) {
+  AddRecord({{245, "^aNew"}});
+  Select(1, 1);
+  const std::string path = dir_ + "/out.iso";
+  const struct {
+    SaverOverwrite how;
+    std::optional<Answer> answer;  // to the question 30.2, when it is asked
+    bool cancel;
+    SaverEnd end;
+    bool replaced;
+  } cases[] = {
+      {SaverOverwrite::kAsk, Answer::kYes, false, SaverEnd::kCompleted, true},
+      {SaverOverwrite::kAsk, Answer::kNo, false, SaverEnd::kRefused, false},
+      {SaverOverwrite::kAsk, Answer::kYes, true, SaverEnd::kCancelled, false},
+      {SaverOverwrite::kRefuse, std::nullopt, false, SaverEnd::kExists, false},
+      {SaverOverwrite::kReplace, std::nullopt, false, SaverEnd::kCompleted, true},
+      {SaverOverwrite::kReplace, std::nullopt, true, SaverEnd::kCancelled, false},
+  };
+  std::ofstream(path, std::ios::binary) << "old";
+  const size_t names = Names().size();
+  for (const auto& c : cases) {
+    std::ofstream(path, std::ios::binary) << "old";
+    if (c.answer) ui_.QueueAnswer(*c.answer);
+    ScriptedProgress progress;
+    if (c.cancel) progress.CancelAtPump(1);
+    const size_t before = ui_.messages().size();
+    SaverRequest r{path};
+    r.overwrite = c.how;
+    const SaverOutcome out = RunSaver(ctx_, ui_, progress, r);
+    const int i = static_cast<int>(&c - cases);
+    EXPECT_EQ(out.end, c.end) << i;
+    EXPECT_TRUE(ui_.AllAnswersUsed()) << i;
+    if (c.answer) EXPECT_EQ(ui_.messages()[before], path + "\n" + Msg(30, 2)) << i;
+    if (c.end == SaverEnd::kExists) EXPECT_EQ(Messages().back(), path + "\n" + Msg(30, 3));
+    const std::string now = ReadAll(path);
+    if (c.replaced) {
+      EXPECT_NE(now.find("^aNew"), std::string::npos) << i;
+    } else {
+      EXPECT_EQ(now, "old") << i;
+    }
+    EXPECT_EQ(Names().size(), names) << i;  // no half-written file beside it
+  }
+  // A new name needs no permission.
+  SaverRequest fresh{dir_ + "/fresh.iso"};
+  fresh.overwrite = SaverOverwrite::kRefuse;
+  EXPECT_EQ(RunSaver(ctx_, ui_, progress_, fresh).end, SaverEnd::kCompleted);
+}
+
+TEST_F(SaverTest, PageAsksItselfBeforeReplacingTheChosenFile) {
+  AddRecord({{245, "^aNew"}});
+  Select(1, 1);
+  const std::string path = dir_ + "/chosen.iso";
+  std::ofstream(path, std::ios::binary) << "old";
+  ui_.QueueSaveFile(path);
+  ui_.QueueAnswer(Answer::kNo);
+  EXPECT_EQ(RunSaverWithDialog(ctx_, ui_, progress_).end, SaverEnd::kRefused);
+  EXPECT_EQ(ReadAll(path), "old");
+  EXPECT_TRUE(ui_.AllAnswersUsed());
+}
+
+TEST_F(SaverTest, MarcExportSaysHowManyFieldsGotTheirOpeningTextAsSubfieldA) {
+  AddRecord({{245, "10^aTitle"}, {500, "Nota general"}, {520, "2005"}});
+  AddRecord({{500, "Otra nota"}});
+  Select(1, 2);
+  SaverRequest r{dir_ + "/m.iso", true};
+  const SaverOutcome out = RunSaver(ctx_, ui_, progress_, r);
+  EXPECT_EQ(out.end, SaverEnd::kCompleted);
+  EXPECT_EQ(out.text_as_subfield_a, 3);
+  EXPECT_EQ(Messages().back(), "2 " + Msg(4, 6) + "\r\n3 " + Msg(30, 4));
+  const std::string file = ReadAll(r.path);
+  EXPECT_NE(file.find("  \x1F" "aNota general\x1E"), std::string::npos);
+  EXPECT_EQ(file.find("$o"), std::string::npos);
+  // The plain layout writes the stored texts and has nothing to count.
+  SaverRequest plain{dir_ + "/p.iso"};
+  EXPECT_EQ(RunSaver(ctx_, ui_, progress_, plain).text_as_subfield_a, 0);
+  EXPECT_EQ(Messages().back(), "2 " + Msg(4, 6));
 }
 
 }  // namespace

@@ -2,6 +2,9 @@
 // options and counts) on a real database, and CDbSession's export calls.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -18,6 +21,7 @@ namespace vardo {
 namespace {
 
 using testsupport::ReadBytes;
+using testsupport::WriteBytes;
 
 std::vector<Record> ReadIso(const std::string& data,
                             iso2709::Layout layout = iso2709::Layout::kPlain) {
@@ -80,7 +84,9 @@ TEST_F(ExportApiTest, ExportsActiveAndDeletedRecordsAndCountsThem) {
   EXPECT_EQ(counts[1], 0);
   EXPECT_EQ(counts[2], 0);
 
-  // Write-through: complete without a close.
+  // The file takes its name complete, when it is closed.
+  EXPECT_EQ(ReadBytes(P("out.iso")), "");
+  ASSERT_EQ(vardo_set_export_file(space_, ""), VARDO_OK);
   const std::string file = ReadBytes(P("out.iso"));
   std::vector<Record> back = ReadIso(file);
   ASSERT_EQ(back.size(), 2u);
@@ -99,6 +105,7 @@ TEST_F(ExportApiTest, BufferHoldingNoRecordIsNotExported) {
   // A new, empty record is a record: it is written (leader and terminators).
   ASSERT_EQ(vardo_new_record(space_, 0), VARDO_OK);
   EXPECT_EQ(vardo_export_record(space_, 0), VARDO_OK);
+  ASSERT_EQ(vardo_set_export_file(space_, ""), VARDO_OK);
   EXPECT_EQ(ReadBytes(P("out.iso")).size(), 26u);
 }
 
@@ -139,6 +146,7 @@ TEST_F(ExportApiTest, RecordAbove99999BytesIsRefusedWithItsOwnCode) {
   EXPECT_EQ(counts[0], 1);
   EXPECT_EQ(counts[1], 1);
   EXPECT_EQ(counts[2], 1);
+  ASSERT_EQ(vardo_set_export_file(space_, ""), VARDO_OK);
   std::vector<Record> back = ReadIso(ReadBytes(P("out.iso")));
   ASSERT_EQ(back.size(), 1u);
   EXPECT_EQ(back[0].fields, (std::vector<Field>{{10, "small"}}));
@@ -181,12 +189,65 @@ TEST_F(ExportApiTest, SessionExportsTheCurrentRecord) {
   ASSERT_EQ(session.SetExportFile(P("s.iso")), VARDO_OK);
   ASSERT_EQ(session.ReadRecord(1, false), 0);
   EXPECT_EQ(session.ExportRecord(), VARDO_OK);
-  // The export run never closes the file; it is complete all the same.
+  // The file takes its name when it is closed, complete.
+  EXPECT_EQ(ReadBytes(P("s.iso")), "");
+  EXPECT_EQ(session.SetExportFile(""), VARDO_OK);
   std::vector<Record> back = ReadIso(ReadBytes(P("s.iso")));
   ASSERT_EQ(back.size(), 1u);
   EXPECT_EQ(back[0].fields, (std::vector<Field>{{245, "^aFrom the session"}}));
-  EXPECT_EQ(session.SetExportFile(""), VARDO_OK);
   EXPECT_EQ(session.ExportRecord(), VARDO_EXPORT_FAILED);
+  // Dropped: the file of the last export stays as it was.
+  ASSERT_EQ(session.SetExportFile(P("s.iso")), VARDO_OK);
+  ASSERT_EQ(session.ReadRecord(1, false), 0);
+  EXPECT_EQ(session.ExportRecord(), VARDO_OK);
+  EXPECT_EQ(session.ExportRecord(), VARDO_OK);
+  EXPECT_EQ(session.DiscardExport(), VARDO_OK);
+  EXPECT_EQ(ReadIso(ReadBytes(P("s.iso"))).size(), 1u);
+}
+
+// Writing over a file of the database would destroy it while the export
+// reads it: every name for one of its files is refused before anything is
+// opened, and the database reads as before.
+TEST_F(ExportApiTest, AFileOfTheDatabaseIsRefusedByWhateverNameItIsGiven) {
+  NewRecord({AppendCommand(245, "^aKeep me"), AppendCommand(500, "Nota general")});
+  WriteBytes(P("db.fst"), "1 0 v245\n");
+  WriteBytes(P("db.ifp"), "index");
+  ASSERT_EQ(::symlink("db.mst", P("link.iso").c_str()), 0);
+  ASSERT_EQ(::link(P("db.xrf").c_str(), P("hard.iso").c_str()), 0);
+  ASSERT_EQ(::mkdir(P("sub").c_str(), 0755), 0);
+  const std::string mst = ReadBytes(P("db.mst")), xrf = ReadBytes(P("db.xrf"));
+  for (const std::string& name : {P("db.mst"), P("db.xrf"), P("db.fst"), P("db.ifp"),
+                                  P("link.iso"), P("hard.iso"), P("sub/../db.mst"),
+                                  dir_ + "//./db.xrf"}) {
+    EXPECT_EQ(vardo_set_export_file(space_, name.c_str()), VARDO_EXPORT_OWN_FILE) << name;
+    EXPECT_EQ(vardo_export_record(space_, 0), VARDO_EXPORT_FAILED) << name;  // nothing open
+  }
+  EXPECT_EQ(ReadBytes(P("db.mst")), mst);
+  EXPECT_EQ(ReadBytes(P("db.xrf")), xrf);
+  EXPECT_EQ(ReadBytes(P("db.ifp")), "index");
+  EXPECT_EQ(vardo_read_record(space_, 0, 1), VARDO_OK);
+  // Another file, even one named like a database file, is fine.
+  WriteBytes(P("other.mst"), "");
+  EXPECT_EQ(vardo_set_export_file(space_, P("other.mst").c_str()), VARDO_OK);
+  EXPECT_EQ(vardo_set_export_file(space_, ""), VARDO_OK);
+}
+
+TEST_F(ExportApiTest, MarcExportCountsFieldsWhoseTextWasGivenSubfieldA) {
+  NewRecord({AppendCommand(245, "10^aT"), AppendCommand(500, "Nota general"),
+             AppendCommand(520, "2005")});
+  EXPECT_EQ(vardo_export_text_as_subfield_a(space_), VARDO_EXPORT_FAILED);  // no file
+  ASSERT_EQ(vardo_set_export_file(space_, P("m.iso").c_str()), VARDO_OK);
+  ASSERT_EQ(vardo_set_export_options(space_, VARDO_EXPORT_MARC), VARDO_OK);
+  ASSERT_EQ(vardo_read_record(space_, 0, 1), VARDO_OK);
+  ASSERT_EQ(vardo_export_record(space_, 0), VARDO_OK);
+  ASSERT_EQ(vardo_export_record(space_, 0), VARDO_OK);
+  EXPECT_EQ(vardo_export_text_as_subfield_a(space_), 4);
+  ASSERT_EQ(vardo_set_export_file(space_, ""), VARDO_OK);
+  std::vector<Record> back = ReadIso(ReadBytes(P("m.iso")), iso2709::Layout::kMarc);
+  ASSERT_EQ(back.size(), 2u);
+  EXPECT_EQ(back[0].fields, (std::vector<Field>{{245, "10^aT"},
+                                                {500, "  ^aNota general"},
+                                                {520, "  ^a2005"}}));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
@@ -264,6 +265,29 @@ TEST(Iso2709ReaderTest, LeaderCodesAreKeptInTheLeaderFieldAndWrittenAgain) {
   EXPECT_EQ(Image(o.records[0], Layout::kMarc), img);
 }
 
+// A leader is kept exactly when it holds something the writer would not make
+// again, and the record then comes back with the same leader bytes.
+TEST(Iso2709ReaderTest, LeaderWithAStatusOrCodesOfItsOwnIsKeptAndWrittenAgain) {
+  const struct {
+    size_t at;
+    const char* bytes;
+    bool kept;
+  } cases[] = {
+      {5, "c", true},  {5, "p", true},  {5, "a", true},    {23, "7", true},
+      {5, "n", false}, {5, " ", false}, {23, " ", false},  {17, "   ", false},
+      {5, "d", false},  // deleted: the record's status says it
+  };
+  for (const auto& c : cases) {
+    std::string img = Image(Rec(1), Layout::kMarc);
+    img.replace(c.at, std::strlen(c.bytes), c.bytes);
+    Outcome o = ReadAll(img, Layout::kMarc);
+    ASSERT_EQ(o.records.size(), 1u);
+    const std::string* leader = o.records[0].Find(kLeaderTag, 1);
+    EXPECT_EQ(leader != nullptr, c.kept) << c.at << " '" << c.bytes << "'";
+    if (c.kept) EXPECT_EQ(Image(o.records[0], Layout::kMarc), img) << c.at << " " << c.bytes;
+  }
+}
+
 TEST(Iso2709ReaderTest, EveryByteValueExceptTerminatorsRoundTripsInThePlainLayout) {
   std::string all;
   for (int b = 0; b < 256; ++b) {
@@ -286,7 +310,8 @@ TEST(Iso2709ReaderTest, RandomRecordsRoundTripInBothLayouts) {
       const int n = static_cast<int>(rng() % 12);
       for (int k = 0; k < n; ++k) {
         Field f{static_cast<int32_t>(1 + rng() % 999), ""};
-        if (layout == Layout::kMarc && f.tag >= 10) f.text = rng() % 2 ? "  " : "01";
+        // MARC data fields as an import leaves them: indicators, then a subfield.
+        if (layout == Layout::kMarc && f.tag >= 10) f.text = rng() % 2 ? "  ^" : "01^";
         const size_t len = rng() % 300;
         for (size_t j = 0; j < len; ++j) {
           char c;

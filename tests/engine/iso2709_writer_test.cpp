@@ -6,8 +6,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
 #include <string>
+#include <vector>
 
+#include "engine/file_system.h"
 #include "engine/iso2709/export_state.h"
 #include "engine/iso2709/iso2709_reader.h"
 #include "engine/iso2709/iso2709_writer.h"
@@ -103,7 +109,7 @@ TEST(Iso2709WriterTest, MarcRefusesTheDelimiterAndCountsAddedIndicatorsInTheLimi
                           "a\x1F"
                           "b"},
                          {501, "^a" + std::string(9995, 'x')},  // + 2 blanks + terminator = 10,000
-                         {502, "00" + std::string(9996, 'x')}});  // indicators in text: 9,999
+                         {502, "00^a" + std::string(9994, 'x')}});  // indicators in text: 9,999
   const std::string out = Write(Layout::kMarc, r, &skipped);
   EXPECT_EQ(skipped, 2);
   const Record back = ReadBack(Layout::kMarc, out);
@@ -140,13 +146,13 @@ TEST(Iso2709WriterTest, LeaderFieldSuppliesImplementationCodesAndIsNotAField) {
   const std::string out =
       Write(Layout::kMarc, Make({{kLeaderTag, leader}, {245, "10^aT"}}), &skipped);
   EXPECT_EQ(skipped, 0);
-  // Status is ours, codes 6..8 come from the field; 9 says the texts' coding,
-  // which is the writer's: blank for the stored bytes, 'a' for UTF-8.
-  EXPECT_EQ(out.substr(5, 7), "nam  22");
+  // Status ('c', corrected) and codes 6..8 come from the field; 9 says the
+  // texts' coding, which is the writer's: blank for the stored bytes, 'a' for UTF-8.
+  EXPECT_EQ(out.substr(5, 7), "cam  22");
   EXPECT_EQ(Write(Layout::kMarc, Make({{kLeaderTag, leader}, {245, "10^a\x82"}}), &skipped,
                   TextDecoder::Encoding::kUtf8)
                 .substr(5, 7),
-            "nam a22");
+            "cam a22");
   EXPECT_EQ(out.substr(17, 7), " a 4500");
   // A field of that tag that is no leader is just an unwritable field.
   Write(Layout::kMarc, Make({{kLeaderTag, "short"}, {245, "10^aT"}}), &skipped);
@@ -160,6 +166,88 @@ TEST(Iso2709WriterTest, LeaderFieldSuppliesImplementationCodesAndIsNotAField) {
                                                        "a0000000\x01  4500"}}));
   EXPECT_EQ(odd.substr(6, 4), " m  ");
   EXPECT_EQ(odd.substr(17, 3), "   ");
+}
+
+// Only deletion is the database's to say; every other status an imported
+// leader carries goes out as it came in.
+TEST(Iso2709WriterTest, KeptLeaderStatusSurvivesUnlessTheRecordIsDeleted) {
+  using S = RecordStatus;
+  const struct {
+    const char* leader;  // nullptr: the record has no kept leader
+    S status;
+    char want;
+  } cases[] = {
+      {"00000cam a2200000 a 4500", S::kActive, 'c'},
+      {"00000aam a2200000 a 4500", S::kActive, 'a'},
+      {"00000pam a2200000 a 4500", S::kActive, 'p'},
+      {"00000nam a2200000 a 4500", S::kActive, 'n'},
+      {"00000cam a2200000 a 4500", S::kLogicallyDeleted, 'd'},
+      {"00000dam a2200000 a 4500", S::kActive, 'n'},  // deleted when imported, undeleted since
+      {"00000\x01"
+       "am a2200000 a 4500",
+       S::kActive, 'n'},  // a control byte is no status
+      {nullptr, S::kActive, 'n'},
+      {nullptr, S::kLogicallyDeleted, 'd'},
+  };
+  for (const auto& c : cases) {
+    Record r = Make({{245, "10^aT"}}, c.status);
+    if (c.leader != nullptr) {
+      const std::string leader = c.leader;
+      ASSERT_EQ(leader.size(), kLeaderSize);
+      r.fields.push_back({kLeaderTag, leader});
+    }
+    for (Layout layout : {Layout::kMarc, Layout::kPlain}) {
+      EXPECT_EQ(Write(layout, r)[kLeaderStatus], c.want) << (c.leader ? c.leader : "none");
+    }
+  }
+}
+
+TEST(Iso2709WriterTest, KeptLeaderGivesEveryPositionButTheWritersOwn) {
+  // Lengths, base address, entry-map lengths and the counts of indicators and
+  // identifiers are the writer's, and so is 9 (the texts' coding).
+  const std::string leader = std::string("99999cjm a1199999") + " 4i" + "987" + "5";
+  ASSERT_EQ(leader.size(), kLeaderSize);
+  const std::string out = Write(Layout::kMarc, Make({{kLeaderTag, leader}, {245, "10^aT"}}));
+  EXPECT_EQ(out.substr(5, 5), "cjm  ");
+  EXPECT_EQ(out.substr(10, 2), "22");
+  EXPECT_EQ(out.substr(17, 7), " 4i4505");  // 23 kept, 20..22 the writer's
+  EXPECT_EQ(Write(Layout::kMarc, Make({{kLeaderTag, "00000nam a2200000 a 450x"}}))[23], 'x');
+}
+
+// A MARC reader takes the byte after a delimiter as a code and the two bytes
+// before the first one as indicators, so text outside a subfield must go into one.
+TEST(Iso2709WriterTest, MarcDataFieldWithTextBeforeItsFirstSubfieldGetsItAsSubfieldA) {
+  const struct {
+    int tag;
+    std::string text;
+    std::string data;  // the field as written, terminator excluded
+    int64_t given_a;
+  } cases[] = {
+      {500, "Nota general", "  \x1F" "aNota general", 1},
+      {260, "2005", "  \x1F" "a2005", 1},         // digits are no indicators without a subfield
+      {500, "1999 report^bx", "  \x1F" "a1999 report\x1F" "bx", 1},
+      {500, "  x^bY", "  \x1F" "a  x\x1F" "bY", 1},
+      {245, "10^aTitle", "10\x1F" "aTitle", 0},   // indicators, then a subfield
+      {650, "^aNo indicators", "  \x1F" "aNo indicators", 0},
+      {500, "  ", "  ", 0},                        // indicators and no subfield, as read
+      {500, "^", "  \x1F" "a^", 1},               // a lone '^' has no code
+      {1, "Nota general", "Nota general", 0},     // control fields as stored
+  };
+  for (const auto& c : cases) {
+    Iso2709Writer w(Layout::kMarc);
+    std::string out;
+    ASSERT_TRUE(w.Append(Make({{c.tag, c.text}}), &out, nullptr).ok());
+    const size_t base = std::stoul(out.substr(12, 5));
+    EXPECT_EQ(out.substr(base, out.size() - base - 2), c.data) << c.text;
+    EXPECT_EQ(std::stoul(out.substr(24 + 3, 4)), c.data.size() + 1) << c.text;
+    EXPECT_EQ(w.text_given_subfield_a(), c.given_a) << c.text;
+    // The plain layout keeps every text as stored.
+    Iso2709Writer plain(Layout::kPlain);
+    std::string p;
+    ASSERT_TRUE(plain.Append(Make({{c.tag, c.text}}), &p, nullptr).ok());
+    EXPECT_EQ(ReadBack(Layout::kPlain, p).fields, (std::vector<Field>{{c.tag, c.text}}));
+    EXPECT_EQ(plain.text_given_subfield_a(), 0);
+  }
 }
 
 TEST(Iso2709WriterTest, TextsAreWrittenInTheChosenEncodingWithLengthsInItsBytes) {
@@ -200,18 +288,33 @@ class ExportStateTest : public ::testing::Test {
     struct stat st {};
     return ::stat(p.c_str(), &st) == 0 ? st.st_size : -1;
   }
+  void WriteFile(const std::string& p, const std::string& bytes) {
+    std::ofstream(p, std::ios::binary) << bytes;
+  }
+  std::vector<std::string> Names() {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(dir_)) {
+      names.push_back(e.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
   std::string dir_;
 };
 
-TEST_F(ExportStateTest, WriteThroughFileIsCompleteAfterEveryRecord) {
+TEST_F(ExportStateTest, TargetKeepsItsOldContentUntilTheExportCloses) {
   const std::string path = dir_ + "/out.iso";
+  WriteFile(path, "old");
   auto e = ExportState::Open(path);
   ASSERT_TRUE(e.ok()) << e.status().ToString();
   ASSERT_TRUE((*e)->Add(Make({{10, "abc"}}), nullptr).ok());
-  EXPECT_EQ(SizeOf(path), 42);  // 24 + 12 + 1 + 4 + 1
+  EXPECT_EQ((*e)->bytes_written(), 42u);  // 24 + 12 + 1 + 4 + 1, handed to the OS
   ASSERT_TRUE((*e)->Add(Make({{10, "abc"}}), nullptr).ok());
+  EXPECT_EQ(SizeOf(path), 3);
+  EXPECT_TRUE((*e)->Close().ok());
   EXPECT_EQ(SizeOf(path), 84);
   EXPECT_EQ((*e)->records_written(), 2);
+  EXPECT_EQ(Names(), (std::vector<std::string>{"out.iso"}));
 }
 
 TEST_F(ExportStateTest, BufferedFileIsWrittenOnClose) {
@@ -220,7 +323,7 @@ TEST_F(ExportStateTest, BufferedFileIsWrittenOnClose) {
   ASSERT_TRUE(e.ok());
   (*e)->set_buffered(true);
   ASSERT_TRUE((*e)->Add(Make({{10, "abc"}}), nullptr).ok());
-  EXPECT_EQ(SizeOf(path), 0);
+  EXPECT_EQ(SizeOf(path), -1);
   EXPECT_TRUE((*e)->Close().ok());
   EXPECT_EQ(SizeOf(path), 42);
   EXPECT_FALSE((*e)->Add(Make({{10, "abc"}}), nullptr).ok());
@@ -260,6 +363,56 @@ TEST_F(ExportStateTest, FailedWritePoisonsTheState) {
   EXPECT_TRUE((*e)->Add(Make({{10, "abc"}}), nullptr).IsIoError());
   EXPECT_TRUE((*e)->Add(Make({{10, "abc"}}), nullptr).IsIoError());
   EXPECT_FALSE((*e)->Close().ok());
+}
+
+// Whatever stops an export, the file that was there before is as it was and
+// no half-written file is left beside it.
+TEST_F(ExportStateTest, FailedOrDroppedExportLeavesTheOldFileAndNoNewOne) {
+  using Op = FaultyFileSystem::Op;
+  const struct {
+    const char* how;
+    Op op;  // armed to fail its first call; ignored for "discard"
+  } cases[] = {{"write", Op::kWrite}, {"sync", Op::kSync}, {"rename", Op::kRename},
+               {"discard", Op::kWrite}};
+  for (const auto& c : cases) {
+    const std::string path = dir_ + "/out.iso";
+    WriteFile(path, "good old export");
+    FaultyFileSystem faulty;
+    FileSystem* previous = InstallFileSystem(&faulty);
+    auto e = ExportState::Open(path);
+    ASSERT_TRUE(e.ok()) << e.status().ToString();
+    const bool discard = std::string(c.how) == "discard";
+    if (!discard) faulty.Arm(c.op, 1, ENOSPC);
+    (void)(*e)->Add(Make({{10, "abc"}}), nullptr);
+    if (discard) {
+      (*e)->Discard();
+    } else {
+      EXPECT_FALSE((*e)->Close().ok()) << c.how;
+      EXPECT_TRUE(faulty.fired()) << c.how;
+    }
+    InstallFileSystem(previous);
+    EXPECT_FALSE((*e)->Add(Make({{10, "abc"}}), nullptr).ok()) << c.how;
+    std::ifstream in(path, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "good old export") << c.how;
+    EXPECT_EQ(Names(), (std::vector<std::string>{"out.iso"})) << c.how;
+  }
+}
+
+TEST_F(ExportStateTest, ExportThroughALinkReplacesTheFileItNamesAndKeepsItsMode) {
+  const std::string real = dir_ + "/real.iso";
+  WriteFile(real, "old");
+  ASSERT_EQ(::chmod(real.c_str(), 0640), 0);
+  ASSERT_EQ(::symlink("real.iso", (dir_ + "/link.iso").c_str()), 0);
+  auto e = ExportState::Open(dir_ + "/link.iso");
+  ASSERT_TRUE(e.ok());
+  ASSERT_TRUE((*e)->Add(Make({{10, "abc"}}), nullptr).ok());
+  ASSERT_TRUE((*e)->Close().ok());
+  struct stat st {};
+  ASSERT_EQ(::lstat((dir_ + "/link.iso").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  ASSERT_EQ(::stat(real.c_str(), &st), 0);
+  EXPECT_EQ(st.st_size, 42);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
 }
 
 TEST_F(ExportStateTest, UnopenableFileIsAnIoError) {

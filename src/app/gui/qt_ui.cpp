@@ -101,6 +101,7 @@ std::optional<std::string> QtUi::FileDialog(const FileDialogOptions& o, bool sav
   const QString filter = ToQtFilter(o.filter);
   if (!filter.isEmpty()) dialog.setNameFilters(filter.split(QStringLiteral(";;")));
   if (!o.default_ext.empty()) dialog.setDefaultSuffix(QFile::decodeName(o.default_ext.c_str()));
+  if (save && !o.confirm_overwrite) dialog.setOption(QFileDialog::DontConfirmOverwrite);
   const QString folder = QFile::decodeName(o.start_folder.c_str());
   dialog.setDirectory(!folder.isEmpty() && QDir(folder).exists() ? folder : QDir::currentPath());
   if (!o.file_name.empty()) dialog.selectFile(QFile::decodeName(o.file_name.c_str()));

@@ -4,7 +4,8 @@
 //
 //   OFFSET  SIZE  DESCRIPTION
 //        0     5  record length: every byte of the record, terminator included
-//        5     1  record status: 'n' active, 'd' logically deleted (other letters read as active)
+//        5     1  record status: 'n' active, 'd' logically deleted (other letters read as
+//                 active and kept, see kLeaderTag)
 //        6     4  implementation codes (type of record, level, ...); blanks unless kept from
 //                 an imported leader (see kLeaderTag)
 //       10     1  indicator count: 0 plain layout, 2 MARC layout
@@ -12,7 +13,8 @@
 //       12     5  base address of data: 24 + directory size (terminator included)
 //       17     3  user-defined; blanks unless kept from an imported leader
 //       20     4  entry map: length of the "field length" part (4), of the "start" part (5),
-//                 of the implementation-defined part (0), and an unused '0'
+//                 of the implementation-defined part (0), and an undefined '0' (kept from an
+//                 imported leader)
 //       24  12*n  directory: per field a 3-digit tag, a 4-digit length (field bytes including
 //                 its terminator) and a 5-digit start (relative to the base address)
 //     base-1    1  0x1E, end of directory
@@ -23,8 +25,9 @@
 //   plain: indicator count 0, identifier length 0; the field text exactly as stored.
 //   MARC:  indicator count 2, identifier length 2.  Fields 1..9 are control fields
 //          written as stored.  In other fields the first two bytes of the text are the
-//          indicators when both are digits or blanks (else two blanks are written
-//          before the text), and "^x" becomes 0x1F 'x'.
+//          indicators when both are digits or blanks and a '^' follows (or nothing does);
+//          else two blanks are written before the text.  "^x" becomes 0x1F 'x', and text
+//          before the first '^' is written as subfield a.
 //
 // The reader accepts any indicator count, identifier length and entry map that the
 // leader declares (entry-map digits that are not digits default to 4/5/0), tolerates
@@ -59,9 +62,11 @@ inline constexpr size_t kLeaderIndicatorCount = 10;
 inline constexpr size_t kLeaderIdentifierLength = 11;
 inline constexpr size_t kLeaderBaseAddress = 12;
 inline constexpr size_t kLeaderEntryMap = 20;
+inline constexpr size_t kLeaderUndefined = 23;  // '0' unless kept from an imported leader
 
 // Imported records keep their 24-byte leader in a field with this tag, so that the
-// implementation codes (offsets 6..9 and 17..19) survive a round trip.  The tag is
+// status (offset 5, unless it is 'n' or 'd') and the implementation codes (offsets
+// 6..9, 17..19 and 23) survive a round trip.  The tag is
 // above 999 and so can never clash with a real ISO 2709 field; the writer takes
 // those offsets from it and does not write it as a field.  Records without it get
 // blanks there.

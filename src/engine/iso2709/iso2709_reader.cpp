@@ -216,9 +216,17 @@ Status Iso2709Reader::ParseRecord(const char* p, size_t size, Item* item) const 
   // Offset 9 names the character coding of the file's texts; converted, they
   // are now CP850, so a leader whose only code was that one is not kept.
   if (!decoder_.is_identity()) leader.text[kLeaderCharacterCoding] = ' ';
-  const bool codes_blank = std::memcmp(leader.text.data() + 6, "    ", 4) == 0 &&
-                           std::memcmp(leader.text.data() + 17, "   ", 3) == 0;
-  if (!codes_blank) item->record.fields.push_back(std::move(leader));
+  // Kept when anything the writer would not make again is in it: a status
+  // other than active or deleted ('c' corrected, ...), or codes.  A blank is
+  // no code (files of the plain layout often have one at 5 or 23), so such
+  // records get no extra field for it.
+  const char status = leader.text[kLeaderStatus];
+  const char undefined = leader.text[kLeaderUndefined];
+  const bool nothing_to_keep = (status == 'n' || status == 'd' || status == ' ') &&
+                               std::memcmp(leader.text.data() + 6, "    ", 4) == 0 &&
+                               std::memcmp(leader.text.data() + 17, "   ", 3) == 0 &&
+                               (undefined == '0' || undefined == ' ');
+  if (!nothing_to_keep) item->record.fields.push_back(std::move(leader));
   return Status::Ok();
 }
 

@@ -68,6 +68,20 @@ int64_t EncodeText(const std::string& text, TextDecoder::Encoding to, std::strin
 
 }  // namespace
 
+Iso2709Writer::MarcShape Iso2709Writer::ShapeOf(const Field& field) const {
+  MarcShape shape;
+  if (layout_ != Layout::kMarc || IsControlTag(field.tag)) return shape;
+  const std::string& t = field.text;
+  // Exactly two indicator bytes are a field with indicators and no subfield,
+  // as the reader gives such a MARC field back.
+  const bool has_indicators = t.size() >= 2 && IsIndicator(t[0]) && IsIndicator(t[1]) &&
+                              (t.size() == 2 || t[2] == kStoredSubfieldMark);
+  if (has_indicators) return shape;
+  shape.add_indicators = true;
+  shape.add_subfield_a = !(t.size() >= 2 && t[0] == kStoredSubfieldMark);
+  return shape;
+}
+
 const char* Iso2709Writer::FieldProblem(const Field& field) const {
   if (field.tag < 1 || field.tag > kMaxIsoTag) return "tag outside 1..999";
   const std::string& t = field.text;
@@ -81,9 +95,8 @@ const char* Iso2709Writer::FieldProblem(const Field& field) const {
     if (std::memchr(t.data(), kSubfieldDelimiter, t.size()) != nullptr) {
       return "text holds the subfield delimiter 0x1F";
     }
-    if (!IsControlTag(field.tag) && !(t.size() >= 2 && IsIndicator(t[0]) && IsIndicator(t[1]))) {
-      length += 2;
-    }
+    const MarcShape shape = ShapeOf(field);
+    length += (shape.add_indicators ? 2 : 0) + (shape.add_subfield_a ? 2 : 0);
   }
   if (length > kMaxFieldLength) return "field longer than 9,999 bytes";
   return nullptr;
@@ -112,12 +125,9 @@ Status Iso2709Writer::Append(const Record& record, std::string* out, int* skippe
       ++skipped;
       continue;
     }
-    Planned p{&f, f.text.size() + 1, false};
-    if (layout_ == Layout::kMarc && !IsControlTag(f.tag) &&
-        !(f.text.size() >= 2 && IsIndicator(f.text[0]) && IsIndicator(f.text[1]))) {
-      p.add_indicators = true;
-      p.length += 2;
-    }
+    const MarcShape shape = ShapeOf(f);
+    Planned p{&f, f.text.size() + 1, shape.add_indicators, shape.add_subfield_a};
+    p.length += (p.add_indicators ? 2 : 0) + (p.add_subfield_a ? 2 : 0);
     data_size += p.length;
     plan_.push_back(p);
   }
@@ -139,6 +149,13 @@ Status Iso2709Writer::Append(const Record& record, std::string* out, int* skippe
   PutDigits(r, 5, total);
   r[kLeaderStatus] = record.status == RecordStatus::kActive ? 'n' : 'd';
   if (leader_field != nullptr) {
+    // An imported status ('c' corrected, 'p', 'a' ...) is the cataloguer's and
+    // survives; only deletion is the database's to say, so a kept 'd' on a
+    // record that was undeleted since does not come back.
+    const char kept = leader_field->text[kLeaderStatus];
+    if (record.status == RecordStatus::kActive && kept >= 0x20 && kept < 0x7F && kept != 'd') {
+      r[kLeaderStatus] = kept;
+    }
     CopyCodes(r + 6, leader_field->text.data() + 6, 4);
     CopyCodes(r + 17, leader_field->text.data() + 17, 3);
   }
@@ -148,6 +165,7 @@ Status Iso2709Writer::Append(const Record& record, std::string* out, int* skippe
   r[kLeaderIdentifierLength] = counts;
   PutDigits(r + kLeaderBaseAddress, 5, base);
   std::memcpy(r + kLeaderEntryMap, "4500", 4);
+  if (leader_field != nullptr) CopyCodes(r + kLeaderUndefined, leader_field->text.data() + kLeaderUndefined, 1);
 
   // Directory and data in one pass.
   char* dir = r + kLeaderSize;
@@ -165,6 +183,12 @@ Status Iso2709Writer::Append(const Record& record, std::string* out, int* skippe
       d[0] = ' ';
       d[1] = ' ';
       d += 2;
+    }
+    if (p.add_subfield_a) {
+      d[0] = kSubfieldDelimiter;
+      d[1] = 'a';
+      d += 2;
+      ++text_given_subfield_a_;
     }
     std::memcpy(d, t.data(), t.size());
     if (layout_ == Layout::kMarc && !IsControlTag(p.field->tag)) {
