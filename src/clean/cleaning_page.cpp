@@ -17,9 +17,11 @@
 #include "app/gui/gui_messages.h"
 #include "app/gui/help_icon.h"
 #include "app/gui/progress_wnd.h"
+#include "app/typed_input.h"
 #include "app/ui.h"
 #include "clean/clean_batch.h"
 #include "clean/sort_run.h"
+#include "db/typed_text.h"
 
 namespace bramble::gui {
 namespace {
@@ -270,12 +272,15 @@ CleaningRequest CCleaningPage::cleaningRequest() const {
 }
 
 SplitRequest CCleaningPage::splitRequest() const {
-  return SplitRequest{ToDisplayBytes(m_splitTags->text()), ToDisplayBytes(m_separator->text())};
+  // The separator in storage form; one the database cannot hold is empty
+  // here, and OnSplit refuses it.
+  return SplitRequest{ToDisplayBytes(m_splitTags->text()),
+                      TypedToStorage(m_separator->text().toStdString()).bytes};
 }
 
 FillRequest CCleaningPage::fillRequest() const {
   return FillRequest{ToDisplayBytes(m_fillTags->text()), m_indicatorRadio->isChecked(),
-                     ToDisplayBytes(m_codeEdit->text())};
+                     TypedToStorage(m_codeEdit->text().toStdString()).bytes};
 }
 
 void CCleaningPage::OnClean() {
@@ -284,11 +289,19 @@ void CCleaningPage::OnClean() {
 }
 
 void CCleaningPage::OnSplit() {
+  TypedInput typed(m_env.ctx, m_env.ui, kCleanCaption);
+  typed.Stored(m_separator->text().toStdString(), TypedBox::kSeparator);
+  if (typed.refused()) return;
   CProgressWnd progress(window(), m_env.ctx.Msg(1, 8));
   RunSplit(m_env.ctx, m_env.ui, progress, splitRequest());
 }
 
 void CCleaningPage::OnFill() {
+  if (!m_indicatorRadio->isChecked()) {
+    TypedInput typed(m_env.ctx, m_env.ui, kCleanCaption);
+    typed.Stored(m_codeEdit->text().toStdString(), TypedBox::kSubfield);
+    if (typed.refused()) return;
+  }
   CProgressWnd progress(window(), m_env.ctx.Msg(1, 8));
   RunFill(m_env.ctx, m_env.ui, progress, fillRequest());
 }

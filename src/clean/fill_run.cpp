@@ -12,9 +12,7 @@ namespace bramble {
 
 FillRun::FillRun(const AppContext& ctx, const FillRequest& request)
     : ctx_(ctx), tags_(TagList::Parse(request.tags)), as_indicator_(request.as_indicator) {
-  std::string code = request.code.substr(0, 1);
-  ToStorage(code);
-  code_ = code.empty() ? 'a' : code[0];
+  code_ = request.code.empty() ? 'a' : request.code[0];
 }
 
 StepResult FillRun::Work(RecordStep& step) {

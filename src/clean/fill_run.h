@@ -27,7 +27,7 @@ class Ui;
 struct FillRequest {
   std::string tags;  // tag list as typed; empty: every tag
   bool as_indicator = true;
-  std::string code;  // display form; its first byte is the subfield code
+  std::string code;  // storage form (db/typed_text.h); its first byte is the subfield code
 };
 
 class FillRun {

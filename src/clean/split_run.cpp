@@ -11,9 +11,7 @@
 namespace bramble {
 
 SplitRun::SplitRun(const AppContext& ctx, const SplitRequest& request)
-    : ctx_(ctx), tags_(TagList::Parse(request.tags)), separator_(request.separator) {
-  ToStorage(separator_);
-}
+    : ctx_(ctx), tags_(TagList::Parse(request.tags)), separator_(request.separator) {}
 
 StepResult SplitRun::Work(RecordStep& step) {
   QuietRecordWriter writer(ctx_, step, MessageId{22, 3});

@@ -32,7 +32,7 @@ class Ui;
 
 struct SplitRequest {
   std::string tags;       // tag list as typed; empty: every tag
-  std::string separator;  // display form, as typed; any length
+  std::string separator;  // storage form (db/typed_text.h); any length
 };
 
 class SplitRun {

@@ -14,8 +14,10 @@
 // A blank-trimming option given is the step ticked, with its tag list; a
 // LIST may be empty ("" means every tag, as an empty box on the page).
 // --shared-list is the tag list of --control-chars and --empty-fields.
-// Texts given on the command line are UTF-8 and become display-form bytes
-// (Windows-1252) before they reach the run.
+// Texts given on the command line are UTF-8.  Tag lists become display-form
+// bytes (Windows-1252); the separator and the filing subfield code go straight
+// into storage form (TypedInput), and one holding a character the database
+// cannot store exactly is refused before anything is touched (exit status 1).
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
@@ -25,6 +27,7 @@
 #include "app/cli_ui.h"
 #include "app/display_utf8.h"
 #include "app/progress.h"
+#include "app/typed_input.h"
 #include "cli/bramble_cli_command.h"
 #include "clean/clean_batch.h"
 #include "clean/cleaning_run.h"
@@ -95,7 +98,10 @@ class SplitCommand final : public CliCommand {
     sub.add_option("--separator", separator_, "the text between the values")->required();
   }
   int Run(CliSession& session) override {
-    SplitRequest request{Utf8ToCp1252(tags_), Utf8ToCp1252(separator_)};
+    TypedInput typed(session.ctx, session.ui, kCleanCaption);
+    const std::string separator = typed.Stored(separator_, TypedBox::kSeparator);
+    if (typed.refused()) return kCliFailed;
+    SplitRequest request{Utf8ToCp1252(tags_), separator};
     return ExitStatusOf(RunSplit(session.ctx, session.ui, session.progress, request), session.ui);
   }
 
@@ -125,7 +131,9 @@ class FillCommand final : public CliCommand {
       std::fputs("fill: give --indicator or --subfield CODE\n", stderr);
       return kCliUsage;
     }
-    const std::string code = Utf8ToCp1252(code_);
+    TypedInput typed(session.ctx, session.ui, kCleanCaption);
+    const std::string code = indicator_ ? std::string() : typed.Stored(code_, TypedBox::kSubfield);
+    if (typed.refused()) return kCliFailed;
     if (!indicator_ && code.size() > 1) {
       session.ui.Message(session.ctx.Msg(28, 10), kCleanCaption, Buttons::kOk, Icon::kWarning);
       return kCliUsage;

@@ -9,9 +9,11 @@
 // refused question is answered No and the walk is cancelled at the next
 // record instead (the frame then puts the backups back); the exit status is 2.
 //
-// Texts given on the command line are UTF-8 and become display-form bytes
-// (Windows-1252) before they reach the run.  --occ is read like the page's
-// "Occ" box (leading digits; anything else is 0).
+// Texts given on the command line are UTF-8.  The subfield code and the value
+// go straight into storage form (TypedInput), and one holding a character the
+// database cannot store exactly is refused before anything is touched (exit
+// status 1).  --occ is read like the page's "Occ" box (leading digits;
+// anything else is 0).
 #include <CLI/CLI.hpp>
 
 #include <map>
@@ -21,6 +23,7 @@
 #include "app/cli_ui.h"
 #include "app/forwarding_ui.h"
 #include "app/progress.h"
+#include "app/typed_input.h"
 #include "app/record_set_selector.h"
 #include "cli/bramble_cli_command.h"
 #include "edit/field_run.h"
@@ -113,9 +116,13 @@ class FieldsCommand final : public CliCommand {
   }
 
   int Run(CliSession& session) override {
+    TypedInput typed(session.ctx, session.ui, kFieldsCaption);
+    const std::string sub = typed.Stored(sub_, TypedBox::kSubfield);
+    const std::string value = typed.Stored(value_, format_ ? TypedBox::kFormat : TypedBox::kValue);
+    if (typed.refused()) return kCliFailed;
     // A subfield code is one character: "--sub aT" would otherwise be taken
     // as a prefix of the subfield's text.
-    if (Utf8ToCp1252(sub_).size() > 1) {
+    if (sub.size() > 1) {
       session.ui.Message(session.ctx.Msg(28, 10), kFieldsCaption, Buttons::kOk, Icon::kWarning);
       return kCliUsage;
     }
@@ -123,8 +130,8 @@ class FieldsCommand final : public CliCommand {
     request.operation = Operations().at(operation_);
     request.tag_text = Utf8ToCp1252(tag_);
     request.occurrence = ParseLeadingInt(occ_);
-    request.subfield = Utf8ToCp1252(sub_);
-    request.value = Utf8ToCp1252(value_);
+    request.subfield = sub;
+    request.value = value;
     request.value_is_format = format_;
     request.always_add = always_add_;
     request.prompt = prompt_;

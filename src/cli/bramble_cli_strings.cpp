@@ -9,9 +9,11 @@
 // that cannot be asked (no --yes, no terminal) is answered Cancel, which at
 // the first question changes nothing and stops the run (exit status 2).
 //
-// Texts given on the command line are UTF-8 and become display-form bytes
-// (Windows-1252) before they reach the run, which converts them to storage
-// form once.
+// Texts given on the command line are UTF-8.  The subfield codes, the search
+// text and the value go straight into storage form (TypedInput), and one
+// holding a character the database cannot store exactly is refused before
+// anything is touched (exit status 1); the tag and occurrence lists become
+// display-form bytes (Windows-1252).
 #include <CLI/CLI.hpp>
 
 #include <map>
@@ -20,6 +22,7 @@
 #include "app/app_context.h"
 #include "app/cli_ui.h"
 #include "app/progress.h"
+#include "app/typed_input.h"
 #include "cli/bramble_cli_command.h"
 #include "edit/string_run.h"
 
@@ -76,9 +79,11 @@ class StringsCommand final : public CliCommand {
     request.operation = Operations().at(operation_);
     request.tag_text = Utf8ToCp1252(tag_);
     request.occ_text = Utf8ToCp1252(occ_);
-    request.sub_text = Utf8ToCp1252(sub_);
-    request.search = Utf8ToCp1252(search_);
-    request.value = Utf8ToCp1252(value_);
+    TypedInput typed(session.ctx, session.ui, kStringsCaption);
+    request.sub_text = typed.Stored(sub_, TypedBox::kSubfield);
+    request.search = typed.Stored(search_, TypedBox::kSearch);
+    request.value = typed.Stored(value_, format_ ? TypedBox::kFormat : TypedBox::kValue);
+    if (typed.refused()) return kCliFailed;
     request.value_is_format = format_;
     request.from_pos = from_;
     request.to_pos = to_;

@@ -42,6 +42,16 @@ void ToStorage(std::string& text);
 unsigned char Cp850ToCp1252(unsigned char c);
 unsigned char Cp1252ToCp850(unsigned char c);
 
+// The characters of the two code pages, exactly (no best fit).  Bytes below
+// 0x80 are ASCII in both.  Windows-1252 leaves 0x81, 0x8D, 0x8F, 0x90 and 0x9D
+// undefined; each stands for the C1 control of the same value (U+0081 ...),
+// so every display byte has a character and comes back as itself.
+uint32_t Cp1252CodePoint(unsigned char c);
+uint32_t Cp850CodePoint(unsigned char c);
+// The byte of a character, or -1 when the code page has none.
+int Cp1252ByteOf(uint32_t code_point);
+int Cp850ByteOf(uint32_t code_point);
+
 // The engine's upper case of one stored byte: its case table, the one index
 // keys and print formats use (program code reaches the engine only through
 // src/db).

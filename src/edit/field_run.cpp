@@ -27,11 +27,6 @@ std::string Pair(const std::string& label, const std::string& value) {
   return " " + label + ":  " + value;
 }
 
-std::string StorageForm(std::string text) {
-  ToStorage(text);
-  return text;
-}
-
 std::string DisplayForm(std::string text) {
   ToDisplay(text);
   return text;
@@ -147,9 +142,9 @@ FieldRun::FieldRun(const AppContext& ctx, const FieldRequest& request)
       label_(FieldOperationLabel(request.operation)),
       tag_(ParseLeadingInt(request.tag_text)),
       occurrence_(request.occurrence),
-      subfield_(request.subfield),
-      stored_subfield_(StorageForm(request.subfield)),
-      value_(StorageForm(request.value)),
+      subfield_(DisplayForm(request.subfield)),
+      stored_subfield_(request.subfield),
+      value_(request.value),
       value_is_format_(request.value_is_format),
       always_add_(request.always_add),
       prompt_(request.prompt) {
@@ -388,7 +383,7 @@ FieldRunOutcome RunFieldOperation(AppContext& ctx, Ui& ui, Progress& progress,
     return refuse(ctx.Msg(28, 10), FieldFocus::kNone, Icon::kWarning);
   if (request.value_is_format && UsesValue(request.operation)) {
     std::string trial;
-    if (ctx.db().RunFormat(StorageForm(request.value), &trial) < 0) {
+    if (ctx.db().RunFormat(request.value, &trial) < 0) {
       return refuse(trial, FieldFocus::kValue, Icon::kError);
     }
     // The box shows display form; the output holds stored bytes.

@@ -17,8 +17,9 @@
 //    the tag: deleting occurrence 2 of 3 deletes that one only, even though
 //    occurrence 3 moves into its place.
 //  - Runs work on the stored bytes: an occurrence is read whole (no buffer
-//    limit) in storage form, and only what the person typed (the value, the
-//    subfield code, a format's text) is converted to storage form, once.  A
+//    limit) in storage form, and what the person typed (the value, the
+//    subfield code, a format's text) comes in storage form, converted once
+//    by the page or the command line, exactly or not at all.  A
 //    format's output is stored bytes already and goes in as it is.  Case
 //    conversions tell letters apart in the display form but put back only the
 //    bytes whose case changed.  An occurrence whose bytes would not change is
@@ -83,6 +84,7 @@ struct FieldRequest {
   FieldOperation operation = FieldOperation::kInsertAfter;
   std::string tag_text;    // the "Campo" box as typed; empty is refused (18.8)
   int32_t occurrence = 0;  // 0 = every occurrence
+  // Storage form (db/typed_text.h), as the page or command line converted them.
   std::string subfield;    // empty = the whole occurrence
   std::string value;       // the "Nuevo valor" box: literal text or a print format
   bool value_is_format = false;
@@ -151,9 +153,9 @@ class FieldRun {
   MessageId label_;
   int32_t tag_;
   int32_t occurrence_;
-  std::string subfield_;         // as typed (display form): log lines, case runs
-  std::string stored_subfield_;  // in storage form: edits of the stored bytes
-  std::string value_;            // storage form (typed text converted once)
+  std::string subfield_;         // display form: log lines, case runs
+  std::string stored_subfield_;  // in storage form, as typed: edits of the stored bytes
+  std::string value_;            // storage form, as typed
   bool value_is_format_;
   bool format_once_done_ = false;
   bool always_add_;

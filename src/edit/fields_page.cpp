@@ -18,6 +18,7 @@
 #include "app/gui/gui_messages.h"
 #include "app/gui/progress_wnd.h"
 #include "app/record_set_selector.h"
+#include "app/typed_input.h"
 #include "app/ui.h"
 #include "edit/edit_page.h"
 
@@ -195,8 +196,6 @@ FieldRequest CFieldsPage::MakeRequest() const {
   request.operation = m_operation;
   request.tag_text = ToDisplayBytes(m_tagEdit->text());
   request.occurrence = m_occurrence;
-  request.subfield = m_subfield;
-  request.value = ToDisplayBytes(m_valueEdit->text());
   request.value_is_format = m_formatRadio->isChecked();
   request.always_add = m_alwaysAdd;
   request.prompt = m_prompt;
@@ -207,8 +206,14 @@ void CFieldsPage::OnOk() {
   // A click on OK need not take the focus from a box first (Enter, tests),
   // so every box is read again here.
   for (QLineEdit* box : {m_tagEdit, m_occEdit, m_subEdit, m_valueEdit}) BoxLeft(box);
+  FieldRequest request = MakeRequest();
+  TypedInput typed(m_env.ctx, m_env.ui, kFieldsCaption);
+  request.subfield = typed.Stored(m_subEdit->text().toStdString(), TypedBox::kSubfield);
+  request.value = typed.Stored(m_valueEdit->text().toStdString(),
+                               request.value_is_format ? TypedBox::kFormat : TypedBox::kValue);
+  if (typed.refused()) return;
   CProgressWnd progress(window(), m_env.ctx.Msg(1, 8));
-  const FieldRunOutcome outcome = RunFieldOperation(m_env.ctx, m_env.ui, progress, MakeRequest());
+  const FieldRunOutcome outcome = RunFieldOperation(m_env.ctx, m_env.ui, progress, request);
   if (outcome.trial_output) m_newValue = *outcome.trial_output;
   if (outcome.focus == FieldFocus::kTag) m_tagEdit->setFocus();
   if (outcome.focus == FieldFocus::kValue) m_valueEdit->setFocus();

@@ -75,6 +75,7 @@ class CFieldsPage final : public CTabPage {
   void BuildControls();
   void ApplyOperationState();
   void BoxLeft(QLineEdit* box);
+  // The controls' values but the typed texts, which OnOk takes into storage form.
   FieldRequest MakeRequest() const;
 
   PageEnv m_env;

@@ -25,11 +25,6 @@ std::string Display(std::string text) {
   return text;
 }
 
-std::string Stored(std::string text) {
-  ToStorage(text);
-  return text;
-}
-
 // Each value once, in the order first named.
 template <typename T>
 std::vector<T> FirstOfEach(const std::vector<T>& list) {
@@ -65,10 +60,10 @@ StringRun::StringRun(const AppContext& ctx, const StringRequest& request)
       codes_(FirstOfEach(ParseCodeList(request.sub_text))),
       tag_text_(request.tag_text),
       occ_text_(request.occ_text),
-      sub_text_(request.sub_text),
-      search_display_(request.search),
-      value_format_(Stored(request.value)),
-      value_stored_(Stored(request.value)),
+      sub_text_(Display(request.sub_text)),
+      search_display_(Display(request.search)),
+      value_format_(request.value),
+      value_stored_(request.value),
       value_is_format_(request.value_is_format),
       from_pos_(request.from_pos),
       to_pos_(request.to_pos),
@@ -76,7 +71,7 @@ StringRun::StringRun(const AppContext& ctx, const StringRequest& request)
       first_only_(request.first_only) {
   if (op_ == StringOperation::kReplace && request.value.empty()) op_ = StringOperation::kDelete;
   if (IsSearchOperation(op_)) {
-    matcher_.Compile(Stored(request.search), request.regex, request.whole_word, request.match_case,
+    matcher_.Compile(request.search, request.regex, request.whole_word, request.match_case,
                      nullptr, nullptr);
   }
 }
@@ -354,7 +349,7 @@ StringRunOutcome RunStringOperation(AppContext& ctx, Ui& ui, Progress& progress,
     StringMatcher check;
     std::string error;
     int position = 0;
-    if (!check.Compile(Stored(req.search), true, req.whole_word, req.match_case, &error,
+    if (!check.Compile(req.search, true, req.whole_word, req.match_case, &error,
                        &position)) {
       return refuse(ctx.Msg(33, 2) + ": " + error + "\n" + ctx.Msg(33, 3) + ": " + Num(position),
                     StringFocus::kSearch, Icon::kError);
@@ -364,7 +359,7 @@ StringRunOutcome RunStringOperation(AppContext& ctx, Ui& ui, Progress& progress,
                            !(op == StringOperation::kReplace && req.value.empty());
   if (req.value_is_format && takes_value) {
     std::string trial;
-    if (ctx.db().RunFormat(Stored(req.value), &trial) < 0) {
+    if (ctx.db().RunFormat(req.value, &trial) < 0) {
       return refuse(trial, StringFocus::kValue, Icon::kError);
     }
   }

@@ -9,9 +9,11 @@
 //
 // Stored bytes.  The run reads each occurrence whole, in storage form
 // (GetFieldRaw, never cut at the 32,767-byte buffer), changes those bytes and
-// writes them back unconverted.  Only what the person typed (the search text
-// or pattern, a literal value) is converted to storage form, once, when the
-// run starts; a print format's output is already in storage form.  Texts for
+// writes them back unconverted.  What the person typed (the search text or
+// pattern, the value or print format, the subfield codes) arrives in storage
+// form already: the page and the command line convert it once, exactly or
+// not at all (TypedInput); a print format's output is already in storage
+// form.  Texts for
 // the person (log lines, the confirm dialog) are converted to display form.
 //
 // Where a run works (its scopes): with a subfield list, every subfield of each
@@ -85,7 +87,8 @@ enum class StringOperation : int {
 };
 
 // What the page (or the command line) hands to a run: the controls' values,
-// texts in display form as typed.
+// the tag and occurrence lists in display form as typed; the subfield codes,
+// the search text and the value in storage form (db/typed_text.h).
 struct StringRequest {
   StringOperation operation = StringOperation::kInsertAfter;
   std::string tag_text;  // list syntax (string_lists.h); empty is refused (18.8)
@@ -109,8 +112,8 @@ enum class StringFocus { kNone, kTag, kSearch, kValue, kFromPos };
 struct StringRunOutcome {
   bool refused = false;  // stopped before anything was touched
   StringFocus focus = StringFocus::kNone;
-  // Operation 7 with a literal value: the value fitted to the positions, which
-  // becomes the page's new value.
+  // Operation 7 with a literal value: the value fitted to the positions
+  // (storage form), which becomes the page's new value.
   std::optional<std::string> fitted_value;
   BatchRunResult batch;
 };

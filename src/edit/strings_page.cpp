@@ -18,7 +18,9 @@
 #include "app/gui/gui_messages.h"
 #include "app/gui/progress_wnd.h"
 #include "app/record_set_selector.h"
+#include "app/typed_input.h"
 #include "app/ui.h"
+#include "db/typed_text.h"
 #include "edit/edit_page.h"
 
 namespace bramble::gui {
@@ -218,9 +220,6 @@ StringRequest CStringsPage::MakeRequest() const {
   request.operation = m_operation;
   request.tag_text = ToDisplayBytes(m_tagEdit->text());
   request.occ_text = ToDisplayBytes(m_occEdit->text());
-  request.sub_text = ToDisplayBytes(m_subEdit->text());
-  request.search = ToDisplayBytes(m_searchEdit->text());
-  request.value = m_newValue;
   request.value_is_format = m_formatRadio->isChecked();
   request.from_pos = m_fromPos;
   request.to_pos = m_toPos;
@@ -234,11 +233,19 @@ StringRequest CStringsPage::MakeRequest() const {
 
 void CStringsPage::OnOk() {
   for (QLineEdit* box : {m_fromEdit, m_toEdit, m_valueEdit}) BoxLeft(box);
+  StringRequest request = MakeRequest();
+  TypedInput typed(m_env.ctx, m_env.ui, kStringsCaption);
+  request.sub_text = typed.Stored(m_subEdit->text().toStdString(), TypedBox::kSubfield);
+  request.search = typed.Stored(m_searchEdit->text().toStdString(), TypedBox::kSearch);
+  request.value = typed.Stored(m_valueEdit->text().toStdString(),
+                               request.value_is_format ? TypedBox::kFormat : TypedBox::kValue);
+  if (typed.refused()) return;
   CProgressWnd progress(window(), m_env.ctx.Msg(1, 8));
-  const StringRunOutcome outcome = RunStringOperation(m_env.ctx, m_env.ui, progress, MakeRequest());
+  const StringRunOutcome outcome = RunStringOperation(m_env.ctx, m_env.ui, progress, request);
   if (outcome.fitted_value) {
-    m_newValue = *outcome.fitted_value;
-    m_valueEdit->setText(FromDisplay(m_newValue));
+    const QString fitted = QString::fromStdString(StorageToTyped(*outcome.fitted_value));
+    m_newValue = ToDisplayBytes(fitted);
+    m_valueEdit->setText(fitted);
   }
   switch (outcome.focus) {
     case StringFocus::kTag:

@@ -73,6 +73,7 @@ class CStringsPage final : public CTabPage {
   void BuildControls();
   void ApplyOperationState();
   void BoxLeft(QLineEdit* box);
+  // The controls' values but the typed texts, which OnOk takes into storage form.
   StringRequest MakeRequest() const;
 
   PageEnv m_env;
