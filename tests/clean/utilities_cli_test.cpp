@@ -2,6 +2,8 @@
 // `vardo load`, changed by the commands, checked with `vardo dump`.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -83,6 +85,42 @@ TEST_F(UtilitiesCliTest, TagsKillDeletedUndeleteAndSave) {
   }
   EXPECT_EQ(Cli("save x.iso --encoding ebcdic").status, 2);
 }
+
+std::string FileText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// `save db.mst` cut the master file while the run read it; `save db.xrf`
+// emptied the cross-reference file and reported success.
+TEST_F(UtilitiesCliTest, SaveNeverWritesOverTheDatabaseAndReplacesAFileOnlyWithForce) {
+  const std::string mst = FileText(dir_ + "/db.mst"), xrf = FileText(dir_ + "/db.xrf");
+  ASSERT_EQ(::symlink("db.mst", (dir_ + "/link.iso").c_str()), 0);
+  ASSERT_EQ(::link((dir_ + "/db.xrf").c_str(), (dir_ + "/hard.iso").c_str()), 0);
+  for (const std::string name : {"db.mst", "db.xrf", "link.iso", "hard.iso", "./db.mst"}) {
+    for (const std::string force : {"", " --force"}) {
+      const Output o = Cli("save " + name + force);
+      EXPECT_EQ(o.status, 1) << name << force << o.out;
+      EXPECT_NE(o.out.find("belongs to the open database"), std::string::npos) << o.out;
+    }
+  }
+  EXPECT_EQ(FileText(dir_ + "/db.mst"), mst);
+  EXPECT_EQ(FileText(dir_ + "/db.xrf"), xrf);
+  EXPECT_NE(Dump(1).find("\"active\""), std::string::npos);
+
+  std::ofstream(dir_ + "/old.iso") << "old";
+  Output o = Cli("save old.iso");
+  EXPECT_EQ(o.status, 5) << o.out;
+  EXPECT_NE(o.out.find("--force"), std::string::npos) << o.out;
+  EXPECT_EQ(FileText(dir_ + "/old.iso"), "old");
+  o = Cli("save old.iso --force --marc");
+  EXPECT_EQ(o.status, 0) << o.out;
+  EXPECT_NE(FileText(dir_ + "/old.iso").find("\x1F" "aViejo"), std::string::npos);
+  // 10 "a", 20 "old" and 10 "b" have no subfield: their text is subfield a.
+  EXPECT_NE(o.out.find("3 fields did not start with a subfield"), std::string::npos) << o.out;
+  EXPECT_NE(Shell(cli_ + " save --help").out.find("--force"), std::string::npos);
+}
+
 
 }  // namespace
 }  // namespace bramble
