@@ -35,6 +35,7 @@ inline constexpr int kCliUsage = 2;
 inline constexpr int kCliCancelled = 3;
 inline constexpr int kCliLocked = 4;
 inline constexpr int kCliExists = 5;
+inline constexpr int kCliNotABase = 6;
 
 struct CliExitStatus {
   int code;
@@ -60,6 +61,9 @@ inline constexpr CliExitStatus kCliExitStatuses[] = {
      "locked (the count is printed); deleted records of the set are not this case"},
     {kCliExists,
      "save: the export file already exists and --force was not given; nothing was written"},
+    {kCliNotABase,
+     "dupbase build: --base names an existing database that is not a duplicate base, or "
+     "--append a base made with the older match keys; nothing was written"},
 };
 
 // What a command gets to work with.

@@ -10,8 +10,12 @@
 //       every match key shared by more than one base record, with the source
 //       MFN and database of each; no --db needed.
 // PATH is taken as given (relative to the current folder, not the work
-// folder); ".mst" is added when missing.  Exit status: 0 done, 1 refused or
-// failed, 3 cancelled (Ctrl-C; base records written so far stay).
+// folder); ".mst" is added when missing.  Only a duplicate base (or a name
+// where no database exists yet) is accepted as --base: any other database is
+// refused, and left untouched, as is --append to a base made with the older
+// match keys.  Exit status: 0 done, 1 refused by another guard or failed,
+// 3 cancelled (Ctrl-C; base records written so far stay), 6 such a --base
+// (nothing written).
 #include <CLI/CLI.hpp>
 
 #include <string>
@@ -50,7 +54,9 @@ class DupbaseCommand final : public CliCommand {
   void AddOptions(CLI::App& sub) override {
     sub.require_subcommand(1);
     build_ = sub.add_subcommand("build", "add one base record per active record of --db");
-    build_->add_option("--base", build_base_, "the duplicate base (.mst)")->required();
+    build_->add_option("--base", build_base_,
+                       "the duplicate base (.mst): a base, or a name where no database is")
+        ->required();
     build_->add_option("--fields", fields_, "tags of the match key, e.g. 100,245 or 200-299");
     build_->add_flag("--append", append_, "add to an existing base instead of making it afresh");
     list_ = sub.add_subcommand("list", "match keys shared by more than one base record");
@@ -69,8 +75,9 @@ class DupbaseCommand final : public CliCommand {
     request.base_path = BasePathFromChosen(build_base_);
     request.tags = ParseFieldTagList(fields_);
     request.append = append_;
-    return ExitStatusOfEnd(
-        BuildDuplicateBase(session.ctx, session.ui, session.progress, request).end);
+    const DuplicateBaseOutcome built =
+        BuildDuplicateBase(session.ctx, session.ui, session.progress, request);
+    return built.target_refused ? kCliNotABase : ExitStatusOfEnd(built.end);
   }
 
  private:

@@ -3,14 +3,17 @@
 //
 //   keys list --ifp FILE [--from KEY] [--to KEY]
 //       the keys from..to of FILE (an ".ifp", or its database's path) posted
-//       in more than one record, with their MFNs; no --db needed.
+//       in more than one record, with their MFNs; every key without --from
+//       and --to; no --db needed.
 //   keys generate --expr FORMAT [--ifp FILE]
-//       the key expression run over the record set of --db; keys posted more
-//       than once in FILE, or in the database's own inverted file without it.
+//       the key expression run over the record set of --db; keys FILE holds,
+//       or keys the database's own inverted file posts in more than one
+//       record without it.
 // The listing is printed as the text display shows it.  Texts on the command
 // line are UTF-8 and become display-form bytes before they reach the run;
 // range keys are upper-cased as the page's boxes do.  Exit status: 0 listed,
-// 1 refused or failed, 3 cancelled (Ctrl-C).
+// 1 refused (a key expression that is not a valid format included) or failed,
+// 3 cancelled (Ctrl-C).
 #include <CLI/CLI.hpp>
 
 #include <string>
@@ -49,8 +52,8 @@ class KeysCommand final : public CliCommand {
     sub.require_subcommand(1);
     list_ = sub.add_subcommand("list", "keys posted in more than one record, with their MFNs");
     list_->add_option("--ifp", list_ifp_, "the inverted file (.ifp)")->required();
-    list_->add_option("--from", from_, "first key (default \"!\")");
-    list_->add_option("--to", to_, "last key (default \"ZZZZZZZ\")");
+    list_->add_option("--from", from_, "first key (default: the lowest key)");
+    list_->add_option("--to", to_, "last key (default: the highest key)");
     generate_ = sub.add_subcommand(
         "generate", "keys made by a format for the record set, when posted more than once");
     generate_->add_option("--expr", expression_, "key expression (print format)")->required();

@@ -141,6 +141,10 @@ class CDbSession {
   // -1 on error (out holds the message); 0 with empty output; else the length.
   // The output is in storage form (a format copies stored bytes).
   int32_t RunFormat(const std::string& format, std::string* out);
+  // Compiles format without running it: 0 when it compiles, else the 1-based
+  // position of its first error (> 0), or a negative engine code.  A run that
+  // applies one format to many records checks it once with this.
+  int32_t CompileFormat(const std::string& format);
 
   // The file is written beside path and put in its place when it is closed
   // (SetExportFile again or ""); kExportOwnFile, with nothing opened, when

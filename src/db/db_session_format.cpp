@@ -9,6 +9,10 @@
 
 namespace bramble {
 
+int32_t CDbSession::CompileFormat(const std::string& format) {
+  return vardo::vardo_compile_format(space_, format.c_str());
+}
+
 int32_t CDbSession::RunFormat(const std::string& format, std::string* out) {
   out->clear();
   const int32_t pos = vardo::vardo_compile_format(space_, format.c_str());

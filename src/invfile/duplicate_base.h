@@ -3,15 +3,25 @@
 // across databases.
 //
 // A base is an ordinary database (its master file path always ends in
-// ".mst") whose records hold three fields, written in this order:
+// ".mst") whose records hold these fields, written in this order:
 //   1  the source database name, upper-cased
 //   2  the match key: 32 lower-case hexadecimal digits (see match_key.h)
 //   3  the source MFN in "%8.0f" (right-aligned in eight characters)
+//   4  the kind of match key, kMatchKeyScheme ("2": fields kept apart,
+//      accents folded); bases made before it have no field 4
+//   5  the source master file's path relative to the base's folder (stored
+//      bytes as the file system gives them), so that two databases of one
+//      name can be told apart; older bases have no field 5
 // Its field select table (the ".fst" beside it) is the one line "1 0 V2":
 // field 2 is indexed whole, so every match key is one key of the base's
 // inverted file (stored upper-cased and cut to the engine's key length,
 // which leaves 30 of the 32 digits: still far too many for two different
 // texts to meet by chance).
+//
+// A base is recognised by that select table and by the shape of its records
+// (InspectBase): the build refuses any other existing database as its target,
+// because making a base deletes the target's files and adding to one rebuilds
+// its inverted file.
 //
 // Files of a base: the master file and, with the same name, "xrf", "cnt",
 // "ifp", "l01", "l02", "n01", "n02" and "fst" (the engine here uses the mst,
@@ -38,6 +48,21 @@ std::string BasePathFromChosen(const std::string& chosen);
 // and the file exists.
 bool BaseExists(const std::string& base_path);
 
+// Field 4 of the base records written today.
+inline constexpr const char* kMatchKeyScheme = "2";
+
+// What a path chosen as a base holds.
+enum class BaseKind {
+  kMissing,   // no master file: a base can be made there
+  kCurrent,   // a duplicate base with today's match keys (or with no records)
+  kOlder,     // a duplicate base whose keys were made the older way
+  kNotABase,  // anything else: a catalogue, a damaged base, another file
+};
+// Looks at the select table beside the master file (it must be "1 0 V2") and
+// at the records (the first hundred and the last): each active one holds only
+// fields 1 to 5, among them one field 2 of 32 hexadecimal digits.  Only reads.
+BaseKind InspectBase(const std::string& base_path);
+
 class DuplicateBase {
  public:
   explicit DuplicateBase(std::string base_path);
@@ -60,7 +85,9 @@ class DuplicateBase {
   int32_t LastMfn() { return session_.LastMfn(); }
   // Appends one base record, not yet indexed.  Returns the MFN written, or
   // the engine's negative result of the write.
-  int32_t Add(const std::string& db_name_upper, const std::string& match_key, int32_t source_mfn);
+  // source_path: field 5, as stored.
+  int32_t Add(const std::string& db_name_upper, const std::string& match_key, int32_t source_mfn,
+              const std::string& source_path);
   // Rebuilds the base's inverted file from all its records, once, after the
   // Adds: one index update per record cost a transaction and a second write
   // of the cross-reference entry each.  0, or the engine's negative result

@@ -28,6 +28,19 @@ bool SameFile(const std::string& a, const std::string& b) {
   return std::filesystem::equivalent(a, b, ec) && !ec;
 }
 
+// The source master file as seen from the base's folder (absolute when the
+// two share no root).
+std::string SourcePathFromBase(const std::string& source_mst, const std::string& base_mst) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const fs::path source = fs::absolute(source_mst, ec).lexically_normal();
+  if (ec) return source_mst;
+  const fs::path folder = fs::absolute(base_mst, ec).lexically_normal().parent_path();
+  if (ec) return source.string();
+  const fs::path relative = source.lexically_relative(folder);
+  return relative.empty() ? source.string() : relative.string();
+}
+
 }  // namespace
 
 std::string RecordMatchKey(CDbSession& db, int32_t mfn, std::vector<int32_t>* tags) {
@@ -41,17 +54,18 @@ std::string RecordMatchKey(CDbSession& db, int32_t mfn, std::vector<int32_t>* ta
       tags->push_back(tag);
     }
   }
-  std::string key_text;
+  MatchKeyText key_text;
   std::string occurrence;
   for (int32_t tag : *tags) {
+    key_text.BeginTag();
     const int32_t count = db.OccCount(tag);
     for (int32_t occ = 1; occ <= count; ++occ) {
-      // The stored bytes, whole: only ASCII letters and digits count, which
-      // read the same in the storage and the display code page.
-      if (db.GetFieldRaw(tag, occ, &occurrence) > 0) AppendMatchKeyText(occurrence, &key_text);
+      // Display form: the conversion in force turns whatever the storage code
+      // page holds into the letters the folding knows.
+      if (db.GetField(tag, mfn, occ, &occurrence) > 0) key_text.AddOccurrence(occurrence);
     }
   }
-  return Md5Hex(key_text);
+  return MatchKeyOf(key_text.Text());
 }
 
 DuplicateBaseOutcome BuildDuplicateBase(AppContext& ctx, Ui& ui, Progress& progress,
@@ -76,6 +90,24 @@ DuplicateBaseOutcome BuildDuplicateBase(AppContext& ctx, Ui& ui, Progress& progr
     say(ctx.Msg(kMsgBaseIsSource), Icon::kError);
     return outcome;
   }
+  // Before anything is written: making a base deletes its target's files and
+  // adding to one rebuilds its inverted file, so only a base will do.
+  switch (InspectBase(request.base_path)) {
+    case BaseKind::kNotABase:
+      say(request.base_path + "\n" + ctx.Msg(kMsgTargetNotABase), Icon::kError);
+      outcome.target_refused = true;
+      return outcome;
+    case BaseKind::kOlder:
+      if (request.append) {
+        say(request.base_path + "\n" + ctx.Msg(kMsgBaseKeysOlder), Icon::kWarning);
+        outcome.target_refused = true;
+        return outcome;
+      }
+      break;
+    case BaseKind::kMissing:
+    case BaseKind::kCurrent:
+      break;
+  }
   outcome.tags = request.tags;
   if (outcome.tags.empty()) outcome.tags = ReadFdtTags(ReplaceExtension3(ctx.db_path(), "fdt"));
 
@@ -89,6 +121,7 @@ DuplicateBaseOutcome BuildDuplicateBase(AppContext& ctx, Ui& ui, Progress& progr
 
   DuplicateBase base(request.base_path);
   const std::string db_name = UpperAscii(ctx.db_name());
+  const std::string source_path = SourcePathFromBase(ctx.db_path(), request.base_path);
   bool write_failed = false;
   BatchRunParams params;
   params.writes_to_other_database = true;  // the source is only read: no backup
@@ -132,7 +165,13 @@ DuplicateBaseOutcome BuildDuplicateBase(AppContext& ctx, Ui& ui, Progress& progr
   };
   const BatchRunResult result = RunBatch(ctx, ui, progress, records, params, [&](RecordStep& step) {
     const std::string key = RecordMatchKey(step.db, step.mfn, &outcome.tags);
-    if (base.Add(db_name, key, step.mfn) < 0) {
+    if (key.empty()) {
+      // Nothing to compare: a key for it would pair it with every other such
+      // record.
+      ++outcome.without_key;
+      return StepResult::kNext;
+    }
+    if (base.Add(db_name, key, step.mfn, source_path) < 0) {
       step.ui.Message(request.base_path + "\n" + ctx.Msg(kMsgBaseWriteFailed), kInvfileCaption,
                       Buttons::kOk, Icon::kError);
       write_failed = true;

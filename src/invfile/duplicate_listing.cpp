@@ -2,7 +2,10 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <map>
+#include <set>
 #include <vector>
 
 #include "app/app_context.h"
@@ -46,9 +49,14 @@ ListingOutcome ListDuplicates(AppContext& ctx, Ui& ui, Progress& progress,
   CDbSession& records = base.session();
   ui.SetBusy(true);
   WalkProgress walk(progress, ctx.Msg(15, 3), static_cast<int64_t>(keys.size()));
+  struct Line {
+    std::string source_mfn, key, source_db, source_path;
+  };
+  std::vector<std::vector<Line>> groups;
+  // The source paths seen under each database name: names that stand for
+  // more than one database are shown by path.
+  std::map<std::string, std::set<std::string>> paths_of_name;
   std::vector<int32_t> mfns;
-  std::string source_mfn, source_db;
-  char line[160];
   for (size_t i = 0; i < keys.size(); ++i) {
     if (walk.Step(static_cast<int64_t>(i), keys[i])) {
       progress.Close();
@@ -57,17 +65,33 @@ ListingOutcome ListDuplicates(AppContext& ctx, Ui& ui, Progress& progress,
       outcome.end = ListingEnd::kCancelled;
       return outcome;
     }
-    if (postings_session.GetPostings(ifp, keys[i], &mfns) < 0 || mfns.size() < 2) continue;
+    if (postings_session.GetPostings(ifp, keys[i], &mfns) < 0) continue;
+    mfns.erase(std::unique(mfns.begin(), mfns.end()), mfns.end());
+    if (mfns.size() < 2) continue;
     std::string key = keys[i];
     while (!key.empty() && key.back() == ' ') key.pop_back();
+    std::vector<Line> group;
     for (int32_t mfn : mfns) {
       if (records.ReadRecord(mfn, false) != 0) continue;
-      records.GetField(3, mfn, 1, &source_mfn);
-      records.GetField(1, mfn, 1, &source_db);
+      Line line;
+      line.key = key;
+      records.GetField(3, mfn, 1, &line.source_mfn);
+      records.GetField(1, mfn, 1, &line.source_db);
+      records.GetFieldRaw(5, 1, &line.source_path);
+      paths_of_name[line.source_db].insert(line.source_path);
+      group.push_back(std::move(line));
+    }
+    groups.push_back(std::move(group));
+  }
+  char formatted[400];
+  for (const std::vector<Line>& group : groups) {
+    for (const Line& line : group) {
+      const bool clash = paths_of_name[line.source_db].size() > 1 && !line.source_path.empty();
+      const std::string& source = clash ? line.source_path : line.source_db;
       // Fields of a base are short; a hostile base's long ones are cut here.
-      std::snprintf(line, sizeof line, "%6.40s  - %.40s - %.60s\r\n", source_mfn.c_str(),
-                    key.c_str(), source_db.c_str());
-      text += line;
+      std::snprintf(formatted, sizeof formatted, "%6.40s  - %.40s - %.300s\r\n",
+                    line.source_mfn.c_str(), line.key.c_str(), source.c_str());
+      text += formatted;
     }
     text += "\r\n";
   }

@@ -2,11 +2,14 @@
 // `bramble-cli dupbase list`): every match key of the base that more than
 // one base record shares.
 //
-// Every key of the base's inverted file ("!" to "ZZZZZZZ", which holds every
-// upper-cased hexadecimal key) is read once with its postings.  A key with two
-// or more postings gives, per posting in order, the line "%6s  - %s - %s" of
-// the base record's field 3 (the source MFN), the key without trailing blanks
-// and field 1 (the source database), then an empty line.  The report is the
+// Every key of the base's inverted file is read once with its postings.  A
+// key posted in two or more base records gives, per record in order, the line
+// "%6s  - %s - %s" of the base record's field 3 (the source MFN), the key
+// without trailing blanks and the source database, then an empty line.  The
+// source database is field 1 (its name, upper-cased); where the listed lines
+// hold one name for databases of different folders, it is field 5 instead
+// (the master file's path relative to the base's folder), so that they can be
+// told apart.  The report is the
 // ListingHeader (6.2 + the base's inverted file, the date) and the lines, shown
 // in the text display with caption 15.3.  A base record that cannot be read
 // (a damaged base) is left out of its group.

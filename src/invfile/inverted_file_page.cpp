@@ -249,7 +249,9 @@ void CInvertedFilePage::OnGenerateKeys() {
 void CInvertedFilePage::OnBrowseBase() {
   FileDialogOptions o;
   o.filter = "MST Files (*.mst)|*.mst||";
-  o.start_folder = m_env.ctx.config().data_folder;
+  // Bases live in the work folder, as typed names do; the data folder holds
+  // the catalogues, which a base must never replace.
+  o.start_folder = m_env.ctx.config().work_folder;
   std::optional<std::string> path = m_env.ui.OpenFile(o);
   if (!path) return;
   m_basePath = BasePathFromChosen(*path);

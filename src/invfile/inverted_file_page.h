@@ -8,12 +8,14 @@
 //      the record set (RunKeyGeneration) against the chosen inverted file or,
 //      with none chosen, the database's own.
 //   3. Duplicate base: the base name ('Base' box, relative to the work folder,
-//      or 'Browse'), 'Create new' / 'Add to existing', the 'Fields' tag list,
+//      or 'Browse', which starts in the work folder too), 'Create new' / 'Add
+//      to existing', the 'Fields' tag list,
 //      'Process' builds the base (BuildDuplicateBase), 'List Duplicates'
 //      lists shared match keys (ListDuplicates).
 // 'Clear' empties the boxes, the tag list, the grid cell and the inverted file
-// path; the key range goes back to its defaults ("!" .. "ZZZZZZZ"), which is
-// what an empty range box means, so a listing after 'Clear' lists every key.
+// path; the key range goes back to its defaults (below and above every key),
+// which is what an empty range box means, so a listing after 'Clear' lists
+// every key.
 //
 // Boxes are read when they lose the focus, and all of them again when a
 // 'Process' button is pressed, so what the person sees is what runs.  The

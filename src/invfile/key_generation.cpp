@@ -10,6 +10,7 @@
 #include "app/progress.h"
 #include "app/ui.h"
 #include "db/db_session.h"
+#include "db/key_case.h"
 #include "db/text_conversion.h"
 #include "invfile/walk_progress.h"
 
@@ -17,7 +18,6 @@ namespace bramble {
 
 namespace {
 
-constexpr size_t kMfnWidth = 6;
 constexpr size_t kKeyColumn = 9;  // six MFN digits and three blanks before the key
 
 // The output's lines (without their CR LF; a last line without one counts).
@@ -41,31 +41,58 @@ bool SameFile(const std::string& a, const std::string& b) {
   return std::filesystem::equivalent(a, b, ec) && !ec;
 }
 
+// The format resolves a relative database path from the open database's
+// folder, the person typed or chose it from the current one.
+std::string AbsolutePath(const std::string& path) {
+  std::error_code ec;
+  const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+  return ec ? path : absolute.lexically_normal().string();
+}
+
+std::string ListingLine(int32_t mfn, const std::string& display_text) {
+  char number[16];
+  std::snprintf(number, sizeof number, "%6d", mfn);
+  return number + std::string("   ") + display_text + "\r\n";
+}
+
 }  // namespace
 
 std::string BuildKeyFormat(const std::string& key, const std::string& other_db) {
-  const std::string npost =
-      other_db.empty() ? "npost(" + key + ")" : "npost(['" + other_db + "']," + key + ")";
-  return "(if " + npost + " > 1 then mfn,x3," + key + "/ fi)";
+  // Another file is asked whether it holds the key at all; the database's own
+  // one whether another posting than this record's may exist.
+  if (other_db.empty()) return "(if npost(" + key + ") > 1 then mfn,x3," + key + "/ fi)";
+  return "(if npost(['" + other_db + "']," + key + ") > 0 then mfn,x3," + key + "/ fi)";
 }
 
-std::string GroupKeyEntries(std::vector<std::string> entries) {
-  std::sort(entries.begin(), entries.end());
+size_t KeyFormatPrefixLength(const std::string& other_db) {
+  return other_db.empty() ? std::string("(if npost(").size()
+                          : std::string("(if npost(['").size() + other_db.size() + 3;
+}
+
+std::string GroupKeyEntries(std::vector<KeyEntry> entries,
+                            const std::function<bool(const std::string&)>& shared) {
+  std::sort(entries.begin(), entries.end(), [](const KeyEntry& a, const KeyEntry& b) {
+    return a.key != b.key ? a.key < b.key : a.mfn < b.mfn;
+  });
   std::string out;
-  std::string_view previous;
-  bool first = true;
-  for (const std::string& entry : entries) {
-    if (entry.size() < kMfnWidth) continue;
-    std::string_view key(entry.data(), entry.size() - kMfnWidth);
-    if (first || key != previous) out += "\r\n";
-    first = false;
-    previous = key;
-    char number[16];
-    std::snprintf(number, sizeof number, "%6d", std::atoi(entry.c_str() + key.size()));
-    out += number;
-    out += "   ";
-    out += key;
-    out += "\r\n";
+  size_t i = 0;
+  while (i < entries.size()) {
+    size_t end = i;
+    size_t records = 0;
+    while (end < entries.size() && entries[end].key == entries[i].key) {
+      if (end == i || entries[end].mfn != entries[end - 1].mfn) ++records;
+      ++end;
+    }
+    // One record that prints the key twice is no duplicate; one record of the
+    // set whose key another record (outside the set) shares is.
+    if (!entries[i].key.empty() && (records > 1 || shared(entries[i].key))) {
+      out += "\r\n";
+      for (size_t k = i; k < end; ++k) {
+        if (k > i && entries[k].mfn == entries[k - 1].mfn) continue;
+        out += ListingLine(entries[k].mfn, entries[k].text);
+      }
+    }
+    i = end;
   }
   return out;
 }
@@ -91,16 +118,33 @@ ListingOutcome RunKeyGeneration(AppContext& ctx, Ui& ui, Progress& progress,
   const std::string own_db = StripExtension4(ctx.db_path());
   const std::string chosen = request.ifp_path.empty() ? "" : StripExtension4(request.ifp_path);
   const bool own = chosen.empty() || SameFile(chosen + ".ifp", own_db + ".ifp");
-  const std::string format = BuildKeyFormat(key, own ? "" : chosen);
+  const std::string other_db = own ? "" : AbsolutePath(chosen);
+  const std::string format = BuildKeyFormat(key, other_db);
+
+  // A format that does not compile fails alike for every record: said once,
+  // at the place of what the person typed, before any record is read.
+  CDbSession& db = ctx.db();
+  int32_t error_at = db.CompileFormat(key);
+  if (error_at <= 0) {
+    const int32_t wrapped = db.CompileFormat(format);
+    if (wrapped > 0) {
+      const int64_t typed = static_cast<int64_t>(wrapped) -
+                            static_cast<int64_t>(KeyFormatPrefixLength(other_db));
+      error_at = static_cast<int32_t>(
+          std::clamp<int64_t>(typed, 1, static_cast<int64_t>(key.size()) + 1));
+    }
+  }
+  if (error_at > 0) {
+    ui.Message(ctx.Msg(kMsgKeyExpressionError) + " " + std::to_string(error_at), kInvfileCaption,
+               Buttons::kOk, Icon::kWarning);
+    return outcome;
+  }
 
   std::string text = ListingHeader(ctx.messages(),
                                    {{MessageId{6, 2}, ctx.db_path()},
                                     {MessageId{19, 1}, own ? own_db + ".ifp" : chosen + ".ifp"}},
                                    now);
-  CDbSession& db = ctx.db();
-  CDbSession other;  // asks the other inverted file about first-line keys
-  std::vector<std::string> entries;
-  std::vector<int32_t> postings;
+  std::vector<KeyEntry> entries;
   std::string out;
   const std::string record_word = ctx.Msg(10, 7) + " ";
   ui.SetBusy(true);
@@ -117,29 +161,41 @@ ListingOutcome RunKeyGeneration(AppContext& ctx, Ui& ui, Progress& progress,
     if (db.ReadRecord(mfn, false) != 0) continue;
     const int32_t r = db.RunFormat(format, &out);
     if (r == -1) {
-      text += out + "\r\n";  // RunFormat's error text is already in display form
+      // A run error belongs to this record (its data overflowed the buffer,
+      // say); RunFormat's text is already in display form.
+      text += ListingLine(mfn, out);
       continue;
     }
     if (r <= 0) continue;
-    const std::vector<std::string_view> lines = Lines(out);
-    if (own) {
-      for (std::string_view line : lines) {
-        if (line.size() <= kKeyColumn) continue;
-        std::string entry(line.substr(kKeyColumn));
-        ToDisplay(entry);
-        entry.append(line.substr(0, kMfnWidth));
-        entries.push_back(std::move(entry));
-      }
-    } else if (!lines.empty() && lines.front().size() > kKeyColumn) {
-      const std::string first_key(lines.front().substr(kKeyColumn));
-      if (other.GetPostings(chosen, first_key, &postings) > 0) {
-        std::string shown = out;
-        ToDisplay(shown);
-        text += shown + "\r\n";
+    std::vector<std::string> seen;  // index keys of this record already listed
+    std::string lines;
+    for (std::string_view line : Lines(out)) {
+      if (line.size() <= kKeyColumn) continue;
+      const std::string printed(line.substr(kKeyColumn));
+      std::string index_key = IndexKey(printed);
+      if (index_key.empty()) continue;
+      std::string shown = printed;
+      ToDisplay(shown);
+      if (own) {
+        entries.push_back({std::move(index_key), mfn, std::move(shown)});
+      } else if (std::find(seen.begin(), seen.end(), index_key) == seen.end()) {
+        // Every line names a key the other file holds (the format asked it).
+        seen.push_back(std::move(index_key));
+        lines += ListingLine(mfn, shown);
       }
     }
+    if (!lines.empty()) text += "\r\n" + lines;
   }
-  if (own) text += GroupKeyEntries(std::move(entries));
+  if (own) {
+    CDbSession postings_session;
+    const std::string own_ifp = own_db + ".ifp";
+    std::vector<int32_t> mfns;
+    text += GroupKeyEntries(std::move(entries), [&](const std::string& index_key) {
+      if (postings_session.GetPostings(own_ifp, index_key, &mfns) < 0) return false;
+      mfns.erase(std::unique(mfns.begin(), mfns.end()), mfns.end());
+      return mfns.size() > 1;
+    });
+  }
   progress.Close();
   ui.SetBusy(false);
   ui.ShowText(ctx.Msg(15, 3), ctx.db_path(), text);

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -73,7 +74,11 @@ ListingOutcome RunKeyListing(AppContext& ctx, Ui& ui, Progress& progress,
       outcome.end = ListingEnd::kCancelled;
       return outcome;
     }
-    if (postings_session.GetPostings(ifp, keys[i], &mfns) < 0 || mfns.size() < 2) continue;
+    if (postings_session.GetPostings(ifp, keys[i], &mfns) < 0) continue;
+    // A record that holds the key twice (two occurrences, two words) is still
+    // one record: postings come in MFN order, so its repeats are neighbours.
+    mfns.erase(std::unique(mfns.begin(), mfns.end()), mfns.end());
+    if (mfns.size() < 2) continue;
     for (int32_t mfn : mfns) {
       char number[16];
       std::snprintf(number, sizeof number, "%6d", mfn);

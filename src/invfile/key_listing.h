@@ -3,9 +3,12 @@
 // `bramble-cli keys list`).
 //
 // The keys from..to (inclusive, in the engine's byte order) are read once;
-// each key's postings are read once.  A key with two or more postings gives
-// one line "%6d  - %s" (MFN, key) per posting, in posting order, then an empty
-// line; a key with one posting gives nothing.  Keys are stored upper-cased in
+// each key's postings are read once.  A key posted in two or more records
+// gives one line "%6d  - %s" (MFN, key) per record, in MFN order, then an
+// empty line; a key posted in one record only gives nothing, however often
+// that record holds it.  The default range (empty boxes) holds every key:
+// from the lowest byte to the highest, so that keys starting with an accented
+// capital (bytes above "Z" in CP850) or "[" are listed too.  Keys are stored upper-cased in
 // the storage code page; the report shows them in display form.  The report is
 // the ListingHeader (6.2 + the inverted-file path, the date) and the lines,
 // shown in the text display with caption 15.3.
@@ -27,8 +30,12 @@ class AppContext;
 class Progress;
 class Ui;
 
-inline constexpr const char* kDefaultFromKey = "!";
-inline constexpr const char* kDefaultToKey = "ZZZZZZZ";
+// Below and above every key the inverted file can hold: keys end at a zero
+// byte and are at most 30 bytes long, and the range is compared byte-wise.
+inline constexpr const char* kDefaultFromKey = "\x01";
+inline constexpr const char* kDefaultToKey =
+    "\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF"
+    "\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF";
 
 // A key typed in a range box (display form) as the run uses it: converted to
 // storage form and upper-cased with the engine's case table; an empty box

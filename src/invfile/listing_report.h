@@ -35,6 +35,12 @@ inline constexpr MessageId kMsgBaseIsSource = MessageId{34, 4};
 inline constexpr MessageId kMsgInvertedFileUnreadable = MessageId{34, 5};
 // "The duplicate base's keys could not be built..." after its records were written.
 inline constexpr MessageId kMsgBaseNotIndexed = MessageId{34, 6};
+// Path + LF + "This database is not a duplicate base, so it was left as it is..."
+inline constexpr MessageId kMsgTargetNotABase = MessageId{40, 1};
+// Path + LF + "This duplicate base was made with the older match keys..."
+inline constexpr MessageId kMsgBaseKeysOlder = MessageId{40, 2};
+// "The key expression is not a valid format. Error at character" + " " + position.
+inline constexpr MessageId kMsgKeyExpressionError = MessageId{40, 3};
 
 inline constexpr const char* kInvfileCaption = "Bramble";
 

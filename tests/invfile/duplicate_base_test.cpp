@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <regex>
+
+#include "file_bytes.h"
 
 #include "invfile/duplicate_base.h"
 #include "invfile/duplicate_base_build.h"
@@ -11,6 +14,8 @@
 
 namespace bramble::testing {
 namespace {
+
+using testsupport::ReadBytes;
 
 class DuplicateBaseTest : public InvfileFixture {
  protected:
@@ -46,11 +51,14 @@ class DuplicateBaseTest : public InvfileFixture {
 TEST_F(DuplicateBaseTest, ActiveRecordsSharingAKeyAreListedTogether) {
   DuplicateBaseOutcome o = Build(false);
   ASSERT_EQ(o.end, ListingEnd::kCompleted);
-  EXPECT_EQ(o.written, 5);
+  EXPECT_EQ(o.written, 3);
   EXPECT_EQ(o.skipped, 1);  // the deleted twin makes no false third duplicate
+  EXPECT_EQ(o.without_key, 2);  // 4 and 6 hold none of the fields
   EXPECT_EQ(BaseField(1, 1), "BOOKS");
   EXPECT_EQ(BaseField(3, 3), "       3");
-  EXPECT_EQ(BaseField(4, 2), "d41d8cd98f00b204e9800998ecf8427e");
+  EXPECT_EQ(BaseField(3, 4), "2");  // the kind of match key
+  EXPECT_EQ(BaseField(3, 5), "books.mst");
+  EXPECT_EQ(BaseField(4, 3), "");
   std::ifstream fst(dir_ + "/dups.fst", std::ios::binary);
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(fst), {}), "1 0 V2\r\n");
 
@@ -61,11 +69,11 @@ TEST_F(DuplicateBaseTest, ActiveRecordsSharingAKeyAreListedTogether) {
   EXPECT_NE(body.find("       1  - " + key + " - BOOKS\r\n       3  - " + key + " - BOOKS\r\n\r\n"),
             std::string::npos)
       << body;
-  // Records with none of the fields share the digest of the empty text.
-  EXPECT_NE(body.find("       4  - D41D8CD98F00B204E9800998ECF842 - BOOKS\r\n"
-                      "       6  - D41D8CD98F00B204E9800998ECF842 - BOOKS\r\n\r\n"),
-            std::string::npos)
-      << body;
+  // Records with none of the fields have nothing to compare: they used to
+  // share the digest of the empty text and were listed as duplicates.
+  EXPECT_EQ(body.find("D41D8CD98F00B204E9800998ECF842"), std::string::npos) << body;
+  EXPECT_EQ(body.find("       4  - "), std::string::npos);
+  EXPECT_EQ(body.find("       6  - "), std::string::npos);
   EXPECT_EQ(body.find("       2  - "), std::string::npos);
   EXPECT_EQ(body.find("       5  - "), std::string::npos);
 }
@@ -85,11 +93,11 @@ TEST_F(DuplicateBaseTest, AddingASecondDatabaseListsKeysAcrossBoth) {
   DuplicateBaseOutcome o = Build(true);
   ASSERT_EQ(o.end, ListingEnd::kCompleted);
   EXPECT_EQ(o.written, 1);
-  // Base record 6 (after the five of the first run) is indexed under its own
+  // Base record 4 (after the three of the first run) is indexed under its own
   // MFN: the listing finds it beside record 2 of the first database.
   const std::string body = Duplicates();
-  EXPECT_EQ(BaseField(6, 1), "MORE");
-  EXPECT_EQ(BaseField(6, 3), "       1");
+  EXPECT_EQ(BaseField(4, 1), "MORE");
+  EXPECT_EQ(BaseField(4, 3), "       1");
   const size_t other = body.find(" - BOOKS\r\n       1  - ");
   EXPECT_NE(other, std::string::npos) << body;
   EXPECT_NE(body.find(" - MORE\r\n\r\n"), std::string::npos) << body;
@@ -145,6 +153,103 @@ TEST_F(DuplicateBaseTest, SelectTableThatCannotBeWrittenStopsTheBuild) {
   std::filesystem::create_directories(dir_ + "/dups.fst/keep");
   EXPECT_EQ(Build(false).end, ListingEnd::kFailed);
   EXPECT_EQ(ui_.messages().back(), dir_ + "/dups.fst\n" + Msg(34, 2));
+}
+
+TEST_F(DuplicateBaseTest, AnExistingDatabaseThatIsNoBaseIsLeftUntouched) {
+  // A catalogue with its own select table, and a database that has the
+  // base's select table but records of another shape.
+  const std::string catalogue = dir_ + "/catalogue";
+  const std::string lookalike = dir_ + "/lookalike";
+  for (const auto& [path, fst] : {std::pair{catalogue, std::string("1 0 v245\r\n")},
+                                  std::pair{lookalike, std::string("1 0 V2\r\n")}}) {
+    CDbSession s;
+    ASSERT_GE(s.CreateMasterFile(path), 0);
+    s.NewRecord();
+    s.AppendField(245, "^aA title");
+    ASSERT_GE(s.WriteRecord(false), 0);
+    std::ofstream(path + ".fst", std::ios::binary) << fst;
+    ASSERT_GE(s.PrepareInvertedFile(path), 0);
+    ASSERT_GE(s.UpdateIndexForRecord(path, 1), 0);
+  }
+  for (const std::string& target : {catalogue, lookalike}) {
+    const std::string mst = ReadBytes(target + ".mst");
+    const std::string fst = ReadBytes(target + ".fst");
+    const std::string ifp = ReadBytes(target + ".ifp");
+    for (bool append : {false, true}) {
+      base_path_ = target + ".mst";
+      EXPECT_EQ(Build(append).end, ListingEnd::kRefused) << target << " " << append;
+      EXPECT_EQ(ui_.messages().back(), base_path_ + "\n" + Msg(40, 1));
+      EXPECT_EQ(ReadBytes(target + ".mst"), mst) << target;
+      EXPECT_EQ(ReadBytes(target + ".fst"), fst) << target;
+      EXPECT_EQ(ReadBytes(target + ".ifp"), ifp) << target;
+    }
+  }
+  // A base made here is one: made anew, or added to.
+  base_path_ = dir_ + "/dups.mst";
+  ASSERT_EQ(Build(false).end, ListingEnd::kCompleted);
+  EXPECT_EQ(Build(true).end, ListingEnd::kCompleted);
+  EXPECT_EQ(Build(false).end, ListingEnd::kCompleted);
+}
+
+TEST_F(DuplicateBaseTest, ABaseWithTheOlderKeysIsMadeAnewButNotAddedTo) {
+  // Records as bases were written before the key kind: fields 1 to 3 only.
+  {
+    CDbSession s;
+    ASSERT_GE(s.CreateMasterFile(dir_ + "/dups"), 0);
+    s.NewRecord();
+    s.AppendField(1, "BOOKS");
+    s.AppendField(2, "0123456789abcdef0123456789abcdef");
+    s.AppendField(3, "       1");
+    ASSERT_GE(s.WriteRecord(false), 0);
+    std::ofstream(dir_ + "/dups.fst", std::ios::binary) << "1 0 V2\r\n";
+  }
+  const std::string mst = ReadBytes(base_path_);
+  EXPECT_EQ(Build(true).end, ListingEnd::kRefused);
+  EXPECT_EQ(ui_.messages().back(), base_path_ + "\n" + Msg(40, 2));
+  EXPECT_EQ(ReadBytes(base_path_), mst);
+  ASSERT_EQ(Build(false).end, ListingEnd::kCompleted);
+  EXPECT_EQ(BaseField(1, 4), "2");
+  EXPECT_EQ(Build(true).end, ListingEnd::kCompleted);
+}
+
+TEST_F(DuplicateBaseTest, AccentsFoldAndFieldsStayApartInTheMatchKey) {
+  // Records 7 to 10; display-form texts, stored in CP850.
+  AddRecord({{100, "Jos\xE9 P\xE9rez"}});
+  AddRecord({{100, "JOSE PEREZ"}});
+  AddRecord({{100, "AB"}, {245, "C"}});
+  AddRecord({{100, "A"}, {245, "BC"}});
+  SelectAll();
+  ASSERT_EQ(Build(false).end, ListingEnd::kCompleted);
+  const std::string body = Duplicates();
+  const std::regex pair("       7  - [0-9A-F]{30} - BOOKS\r\n       8  - [0-9A-F]{30} - BOOKS\r\n\r\n");
+  EXPECT_TRUE(std::regex_search(body, pair)) << body;
+  EXPECT_EQ(body.find("       9  - "), std::string::npos) << body;
+  EXPECT_EQ(body.find("      10  - "), std::string::npos) << body;
+}
+
+TEST_F(DuplicateBaseTest, DatabasesOfOneNameInTwoFoldersAreNamedByPath) {
+  std::filesystem::create_directories(dir_ + "/other");
+  const std::string twin = dir_ + "/other/books";
+  {
+    CDbSession s;
+    ASSERT_GE(s.CreateMasterFile(twin), 0);
+    s.NewRecord();
+    s.AppendField(100, "^aSmith, John");
+    s.AppendField(245, "^aTea^bnotes");
+    ASSERT_GE(s.WriteRecord(false), 0);
+  }
+  ASSERT_EQ(Build(false).end, ListingEnd::kCompleted);
+  // Alone in the base, the name says enough.
+  EXPECT_NE(Duplicates().find("       3  - "), std::string::npos);
+  EXPECT_EQ(Duplicates().find(".mst"), std::string::npos) << Duplicates();
+  ASSERT_TRUE(ctx_.OpenDatabase(twin + ".mst", ui_));
+  SelectAll();
+  ASSERT_EQ(Build(true).end, ListingEnd::kCompleted);
+  const std::regex group(
+      "       1  - [0-9A-F]{30} - books\\.mst\r\n"
+      "       3  - [0-9A-F]{30} - books\\.mst\r\n"
+      "       1  - [0-9A-F]{30} - other/books\\.mst\r\n\r\n");
+  EXPECT_TRUE(std::regex_search(Duplicates(), group)) << Duplicates();
 }
 
 }  // namespace

@@ -76,18 +76,78 @@ TEST_F(KeyListingTest, CancelShowsNothing) {
 TEST_F(KeyListingTest, GeneratedKeysOfTheOwnInvertedFileAreGroupedByKey) {
   SelectAll();
   // No inverted file chosen means the database's own, as choosing it does.
+  // Every spelling of one index key is one group, each line showing what the
+  // record holds.
   for (const std::string& ifp : {std::string(), base_ + ".ifp"}) {
     ListingOutcome o = Generate("v100", ifp);
     ASSERT_EQ(o.end, ListingEnd::kCompleted);
     EXPECT_EQ(Body(o.text),
-              // Byte order: capitals first, so each spelling is its own group.
-              "\r\n     5   ANN\r\n"
-              "\r\n     3   Ann\r\n"
-              "\r\n     6   Cy\r\n"
-              "\r\n     1   ann\r\n"
-              "\r\n     4   cy\r\n")
+              "\r\n     1   ann\r\n     3   Ann\r\n     5   ANN\r\n"
+              "\r\n     4   cy\r\n     6   Cy\r\n")
         << ifp;
   }
+}
+
+TEST_F(KeyListingTest, GeneratedTextsThatTheIndexFilesUnderOneKeyShareAGroup) {
+  const std::string long_a = std::string(30, 'q') + "1";  // 31 bytes: cut to 30 by the index
+  const std::string long_b = std::string(30, 'Q') + "2";
+  AddRecord({{100, "\xE9" "cole"}});  // 7: école, typed in the display code page
+  AddRecord({{100, "\xC9" "COLE"}});  // 8: ÉCOLE
+  AddRecord({{100, long_a}});          // 9
+  AddRecord({{100, long_b}});          // 10
+  AddRecord({{100, "Smith"}});         // 11
+  AddRecord({{100, "SMITH "}});        // 12: the index trims the blank
+  Index("1 0 v100\n");
+  SelectAll();
+  const std::string body = Body(Generate("v100", "").text);
+  const std::string groups[] = {
+      "\r\n     7   \xE9" "cole\r\n     8   \xC9" "COLE\r\n",
+      "\r\n     9   " + long_a + "\r\n    10   " + long_b + "\r\n",
+      "\r\n    11   Smith\r\n    12   SMITH \r\n",
+  };
+  for (const std::string& group : groups) EXPECT_NE(body.find(group), std::string::npos) << body;
+}
+
+TEST_F(KeyListingTest, AKeyHeldTwiceByOneRecordIsNoDuplicate) {
+  AddRecord({{100, "Dee"}, {100, "DEE"}});  // 7: one record, two postings
+  AddRecord({{100, "Eve"}, {100, "Eve"}});  // 8
+  AddRecord({{100, "Eve"}});                // 9: Eve is shared by two records
+  Index("1 0 (v100/)\n");                   // one key per occurrence
+  SelectAll();
+  struct Case {
+    const char* what;
+    std::string body;
+  };
+  const Case cases[] = {
+      {"listing", Body(List(kDefaultFromKey, kDefaultToKey).text)},
+      {"generation", Body(Generate("v100", "").text)},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.body.find("     7  "), std::string::npos) << c.what << "\n" << c.body;
+    // Record 8 once, however many of its fields hold the key.
+    const size_t eight = c.body.find("     8  ");
+    ASSERT_NE(eight, std::string::npos) << c.what << "\n" << c.body;
+    EXPECT_EQ(c.body.find("     8  ", eight + 1), std::string::npos) << c.what << "\n" << c.body;
+    EXPECT_NE(c.body.find("     9  "), std::string::npos) << c.what << "\n" << c.body;
+  }
+}
+
+TEST_F(KeyListingTest, DefaultRangeHoldsKeysBeyondTheCapitals) {
+  // CP850 puts its accented capitals above "Z" (Á is 0xB5, É 0x90, Ñ 0xA5,
+  // Ü 0x9A), as it does "[" and "_".
+  for (const char* name : {"\xC1lvarez", "\xC1LVAREZ", "\xD1u", "\xD1U", "[draft]", "[Draft]"}) {
+    AddRecord({{100, name}});
+  }
+  Index("1 0 v100\n");
+  const std::string body = Body(List(kDefaultFromKey, kDefaultToKey).text);
+  for (const char* key : {"     7  - \xC1LVAREZ\r\n     8  - \xC1LVAREZ\r\n",
+                          "     9  - \xD1U\r\n    10  - \xD1U\r\n",
+                          "    11  - [DRAFT]\r\n    12  - [DRAFT]\r\n",
+                          "     1  - ANN\r\n"}) {
+    EXPECT_NE(body.find(key), std::string::npos) << key << "\n" << body;
+  }
+  // What an empty range box stands for.
+  EXPECT_EQ(RangeKeyFromTyped("", kDefaultToKey), kDefaultToKey);
 }
 
 TEST_F(KeyListingTest, GeneratedKeysGroupWhenTheFormatMakesThemAlike) {
@@ -105,26 +165,44 @@ TEST_F(KeyListingTest, AnotherInvertedFileListsRecordsWhoseKeyItHolds) {
   {
     CDbSession o;
     ASSERT_GE(o.CreateMasterFile(other), 0);
-    for (const char* name : {"CY", "Cy", "Zoe"}) {
+    for (const char* name : {"CY", "Cy", "Zoe", "Ann"}) {
       o.NewRecord();
       o.AppendField(100, name);
       o.WriteRecord(false);
     }
     std::ofstream(other + ".fst") << "1 0 v100\n";
     ASSERT_GE(o.PrepareInvertedFile(other), 0);
-    for (int32_t mfn = 1; mfn <= 3; ++mfn) o.UpdateIndexForRecord(other, mfn);
+    for (int32_t mfn = 1; mfn <= 4; ++mfn) o.UpdateIndexForRecord(other, mfn);
   }
   ListingOutcome o = Generate("v100", other + ".ifp");
-  EXPECT_EQ(Body(o.text), "000004   cy\r\n\r\n000006   Cy\r\n\r\n");
+  // A key the other file holds once (ANN) is a match as much as one it holds
+  // twice (CY); the MFN is laid out as in the own file's listing.
+  EXPECT_EQ(Body(o.text),
+            "\r\n     1   ann\r\n\r\n     3   Ann\r\n\r\n     4   cy\r\n"
+            "\r\n     5   ANN\r\n\r\n     6   Cy\r\n");
 }
 
-TEST_F(KeyListingTest, BadFormatGivesOneErrorLinePerRecord) {
+TEST_F(KeyListingTest, BadFormatIsReportedOnceAtItsPlaceInTheExpression) {
   SelectAll();
-  ListingOutcome o = Generate("v100,(", "");
-  const std::string body = Body(o.text);
-  size_t lines = 0;
-  for (size_t at = 0; (at = body.find(Msg(17, 1), at)) != std::string::npos; ++at) ++lines;
-  EXPECT_EQ(lines, 6u) << body;
+  struct Case {
+    const char* expression;
+    int position;  // 1-based, in the expression as typed
+  };
+  // "]" at character 6 cannot start a command; the group opened at 6 is not
+  // closed before the end (7).
+  const Case cases[] = {{"v100,]", 6}, {"v100,(", 7}};
+  for (const Case& c : cases) {
+    for (const std::string& ifp : {std::string(), dir_ + "/other.ifp"}) {
+      const size_t before = ui_.messages().size();
+      ListingOutcome o = Generate(c.expression, ifp);
+      EXPECT_EQ(o.end, ListingEnd::kRefused) << c.expression;
+      // Once, not once per record.
+      const std::vector<std::string> said = ui_.messages();
+      ASSERT_EQ(said.size(), before + 1) << c.expression << " " << ifp;
+      EXPECT_EQ(said.back(), Msg(40, 3) + " " + std::to_string(c.position)) << c.expression;
+    }
+  }
+  for (const UiCall& call : ui_.calls()) EXPECT_NE(call.kind, "text");
 }
 
 TEST_F(KeyListingTest, GenerationGuards) {

@@ -47,10 +47,20 @@ TEST(FieldTagList, FdtTagsComeInTableOrderAndBadLinesAreSkipped) {
   EXPECT_TRUE(ReadFdtTags(path).empty());
 }
 
-std::string KeyOf(const std::vector<std::string>& occurrences) {
-  std::string text;
-  for (const std::string& o : occurrences) AppendMatchKeyText(o, &text);
-  return Md5Hex(text);
+// The match key of a record whose chosen tags hold these occurrences.
+std::string KeyOfTags(const std::vector<std::vector<std::string>>& tags) {
+  MatchKeyText text;
+  for (const std::vector<std::string>& occurrences : tags) {
+    text.BeginTag();
+    for (const std::string& o : occurrences) text.AddOccurrence(o);
+  }
+  return MatchKeyOf(text.Text());
+}
+// One occurrence per chosen tag.
+std::string KeyOf(const std::vector<std::string>& one_per_tag) {
+  std::vector<std::vector<std::string>> tags;
+  for (const std::string& o : one_per_tag) tags.push_back({o});
+  return KeyOfTags(tags);
 }
 
 TEST(MatchKey, CasePunctuationBlanksAndSubfieldMarkersDoNotCount) {
@@ -63,16 +73,64 @@ TEST(MatchKey, CasePunctuationBlanksAndSubfieldMarkersDoNotCount) {
   EXPECT_EQ(KeyOf({"abc^"}), KeyOf({"ABC"}));
 }
 
+TEST(MatchKey, AccentedLettersFoldToTheirBaseLetter) {
+  struct Case {
+    const char* text;  // Windows-1252, as GetField gives a field
+    const char* folded;
+  };
+  const Case cases[] = {
+      {"Jos\xE9 P\xE9rez", "JOSEPEREZ"},  {"\xC9" "COLE \xE9" "cole", "ECOLEECOLE"},
+      {"Stra\xDF" "e", "STRASSE"},         {"\xC6sop \x9C" "uvre", "AESOPOEUVRE"},
+      {"Nu\xF1" "ez \xC7" "a\xE3o", "NUNEZCAAO"}, {"\xD8resund \xDE" "or", "ORESUNDTHOR"},
+      {"\x8A" "koda \xFC" "ber \xFF", "SKODAUBERY"}, {"1\xBA \xA9 \xD7", "1"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(NormaliseForMatch(c.text), c.folded) << c.text;
+  EXPECT_EQ(KeyOf({"Jos\xE9 P\xE9rez"}), KeyOf({"JOSE PEREZ"}));
+  EXPECT_NE(KeyOf({"Jos\xE9 P\xE9rez"}), KeyOf({"Jos Prez"}));
+}
+
+TEST(MatchKey, FieldsAndOccurrencesAreKeptApart) {
+  struct Case {
+    std::vector<std::vector<std::string>> a, b;
+    bool same;
+  };
+  const Case cases[] = {
+      {{{"AB"}, {"C"}}, {{"A"}, {"BC"}}, false},      // 100 + 245
+      {{{"A", "B"}}, {{"AB"}}, false},                // two occurrences, one
+      {{{"X"}, {}}, {{}, {"X"}}, false},              // the same text in another tag
+      {{{"Smith", "."}}, {{"Smith"}}, true},          // an occurrence of nothing adds nothing
+      {{{"Smith"}, {"Tea"}}, {{"SMITH"}, {"tea."}}, true},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(KeyOfTags(c.a) == KeyOfTags(c.b), c.same) << c.a.size() << " " << c.b.size();
+  }
+}
+
+TEST(MatchKey, NothingToCompareGivesNoKey) {
+  // Such records used to share the digest of the empty text and were listed
+  // as one large group of duplicates.
+  EXPECT_EQ(KeyOf({}), "");
+  EXPECT_EQ(KeyOf({"^a.,;"}), "");
+  EXPECT_EQ(KeyOfTags({{}, {"- -"}}), "");
+  EXPECT_EQ(KeyOf({"a"}).size(), 32u);
+}
+
 TEST(MatchKey, Md5IsRfc1321InLowerCaseHex) {
-  EXPECT_EQ(KeyOf({}), "d41d8cd98f00b204e9800998ecf8427e");
-  EXPECT_EQ(KeyOf({"^a.,;"}), "d41d8cd98f00b204e9800998ecf8427e");
+  EXPECT_EQ(Md5Hex(""), "d41d8cd98f00b204e9800998ecf8427e");
   EXPECT_EQ(Md5Hex("abc"), "900150983cd24fb0d6963f7d28e17f72");
+  EXPECT_EQ(MatchKeyOf("abc"), "900150983cd24fb0d6963f7d28e17f72");
 }
 
 TEST(RangeKeys, TypedKeysAreUpperCasedInStorageFormAndEmptyGivesTheDefault) {
   EXPECT_EQ(RangeKeyFromTyped("garc", "!"), "GARC");
   EXPECT_EQ(RangeKeyFromTyped("", "!"), "!");
   EXPECT_EQ(RangeKeyFromTyped("", "ZZZZZZZ"), "ZZZZZZZ");
+  // The defaults hold every key: below the lowest byte a key starts with,
+  // above the highest (CP850's capitals Á, É, Ñ and Ü lie above "Z").
+  for (const char* key : {"!", "\xB5LVAREZ", "\x90" "COLE", "[DRAFT]", "\xFF\xFF"}) {
+    EXPECT_LT(std::string(kDefaultFromKey), key) << key;
+    EXPECT_LT(std::string(key), kDefaultToKey) << key;
+  }
   // "é" typed (Windows-1252 0xE9) is CP850 0x82, whose capital is 0x90.
   EXPECT_EQ(RangeKeyFromTyped("\xE9", "!"), "\x90");
 }
