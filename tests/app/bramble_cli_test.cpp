@@ -127,6 +127,19 @@ TEST_F(BrambleCli, UsageErrorsExitWithTwo) {
   EXPECT_EQ(Cli("--help").status, 0);
 }
 
+TEST_F(BrambleCli, HelpListsEveryExitStatusOnce) {
+  const Outcome o = Cli("--help");
+  ASSERT_EQ(o.status, 0);
+  const size_t list = o.out.find("Exit status:\n");
+  ASSERT_NE(list, std::string::npos) << o.out;
+  for (const char* status : {"0", "1", "2", "3", "4"}) {
+    const std::string line = std::string("\n  ") + status + "  ";
+    EXPECT_NE(o.out.find(line, list), std::string::npos) << status << "\n" << o.out;
+    EXPECT_EQ(o.out.find(line, o.out.find(line, list) + 1), std::string::npos) << status;
+  }
+  EXPECT_NE(o.out.find("another program held them"), std::string::npos) << o.out;
+}
+
 TEST_F(BrambleCli, MissingMessageDatabaseEndsTheProgram) {
   WriteBytes(dir_.File("brm.cip"), "LANG=zz\r\nMSG=.\r\n");
   Outcome o = Cli("--db demo selection");

@@ -2,13 +2,19 @@
 // `vardo load`, changed by the commands, checked with `vardo dump`.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
+#include <thread>
 
+#include "db/db_session.h"
 #include "shell.h"
 
 namespace bramble {
@@ -49,8 +55,140 @@ class UtilitiesCliTest : public ::testing::Test {
                  " --to " + std::to_string(mfn))
         .out;
   }
+  std::string Read(const std::string& name) {
+    std::ifstream in(dir_ + "/" + name, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+  }
+  bool Exists(const std::string& name) { return std::filesystem::exists(dir_ + "/" + name); }
+  // Starts bramble-cli in the background, its output (progress included) in
+  // out.txt; its pid.
+  pid_t Start(const std::string& args) {
+    std::filesystem::remove(dir_ + "/out.txt");
+    const std::string cmd = "cd " + dir_ + " && exec " + cli_ + " --db db --log run.log " + args +
+                            " >out.txt 2>&1 </dev/null";
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      ::execl("/bin/sh", "sh", "-c", cmd.c_str(), static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    return pid;
+  }
+  int Wait(pid_t pid) {
+    int raw = 0;
+    ::waitpid(pid, &raw, 0);
+    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  }
+  // Waits until out.txt holds text (at most 10 s).
+  bool AwaitOutput(const std::string& text) {
+    for (int i = 0; i < 1000; ++i) {
+      if (Read("out.txt").find(text) != std::string::npos) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+  }
+  // Another program's session on the database.
+  CDbSession& Other() {
+    if (!other_open_) {
+      EngineStartup();
+      EXPECT_EQ(other_.Open(dir_ + "/db"), 1);
+      other_open_ = true;
+    }
+    return other_;
+  }
   std::string vardo_, cli_, dir_;
+  CDbSession other_;
+  bool other_open_ = false;
 };
+
+TEST_F(UtilitiesCliTest, PairFilesAndListsThatMoveNothingAreRefusedBeforeAnyBackup) {
+  const std::string before = Dump(1);
+  struct Case {
+    std::string file;  // written to pairs.txt; empty: --pairs below
+    std::string pairs;
+    std::string says;
+  } cases[] = {
+      {std::string(9995, '\n') + "10 2045\n", "", "10000 bytes are read"},
+      {"10:20\r\n", "", "Line 1"},
+      {"10 20\r\n10 abc\r\n", "", "Line 2"},
+      {"\r\n", "", "No tag pair can be used"},
+      {"", "0:20,10:0", "No tag pair can be used"},
+  };
+  for (const Case& c : cases) {
+    std::string args = "--yes tags --pairs " + c.pairs;
+    if (!c.file.empty()) {
+      std::ofstream(dir_ + "/pairs.txt", std::ios::binary) << c.file;
+      args = "--yes tags --pairs-file pairs.txt";
+    }
+    Output o = Cli(args);
+    EXPECT_EQ(o.status, 1) << c.says << "\n" << o.out;
+    EXPECT_NE(o.out.find(c.says), std::string::npos) << o.out;
+    EXPECT_FALSE(Exists("db.ms~"));
+  }
+  EXPECT_EQ(Dump(1), before);
+}
+
+TEST_F(UtilitiesCliTest, RecordsLeftLockedByAnotherProgramExitFourAndAreCounted) {
+  ASSERT_EQ(Other().ReadRecord(1, true), 0);
+  Output o = Cli("--yes tags --pairs 245:246");
+  EXPECT_EQ(o.status, 4) << o.out;
+  EXPECT_NE(o.out.find("1 records were left unchanged because another program held them locked"),
+            std::string::npos)
+      << o.out;
+  EXPECT_NE(Dump(1).find("245"), std::string::npos);  // left as it was
+  Other().UnlockRecord();
+
+  // A deleted record is not read either, but it is no lock: exit 0.
+  ASSERT_EQ(Cli("--yes --range 2-2 kill").status, 0);
+  EXPECT_EQ(Cli("--yes tags --pairs 246:247").status, 0);
+  // Undelete of a deleted record another program holds.
+  Other().ReadRecord(2, true);
+  o = Cli("--yes undelete");
+  EXPECT_EQ(o.status, 4) << o.out;
+  EXPECT_NE(o.out.find("2\tcould not be read"), std::string::npos) << o.out;
+  Other().UnlockRecord();
+  EXPECT_EQ(Dump(2).find("\"active\""), std::string::npos) << Dump(2);
+}
+
+TEST_F(UtilitiesCliTest, CtrlCRestoresAndSaysSoInTheLogOrExitsOneWhenTheRestoreIsRefused) {
+  std::ofstream(dir_ + "/more.json") << R"({"fields": [[245, "^aThird"]]})" << "\n";
+  ASSERT_EQ(Shell("cd " + dir_ + " && " + vardo_ + " load db more.json").status, 0);
+  const std::string before = Dump(1);
+  for (bool others_stay_open : {true, false}) {
+    SCOPED_TRACE(others_stay_open ? "restore refused" : "restored");
+    // The run waits for record 2's lock; Ctrl-C arrives meanwhile and is seen
+    // at record 3.
+    ASSERT_EQ(Other().ReadRecord(2, true), 0);
+    const pid_t pid = Start("--yes --verbose tags --pairs 245:246");
+    ASSERT_TRUE(AwaitOutput("Record 2\n")) << Read("out.txt");
+    ::kill(pid, SIGINT);
+    Other().UnlockRecord();
+    if (!others_stay_open) {
+      other_.Close();
+      other_open_ = false;
+    }
+    const int status = Wait(pid);
+    const std::string log = Read("run.log");
+    if (others_stay_open) {
+      EXPECT_EQ(status, 1) << Read("out.txt");
+      EXPECT_TRUE(Exists("db.ms~"));  // kept for the person
+      EXPECT_EQ(log.find("Run cancelled and the database restored"), std::string::npos);
+      other_.Close();
+      other_open_ = false;
+      // Put the copies back by hand, as the message says.
+      std::filesystem::rename(dir_ + "/db.ms~", dir_ + "/db.mst");
+      std::filesystem::rename(dir_ + "/db.xr~", dir_ + "/db.xrf");
+    } else {
+      EXPECT_EQ(status, 3) << Read("out.txt");
+      EXPECT_FALSE(Exists("db.ms~"));
+      const size_t last = log.rfind("Run cancelled and the database restored");
+      ASSERT_NE(last, std::string::npos) << log;
+      EXPECT_EQ(log.find("\r\n", last) + 2, log.size()) << log;  // the run's last line
+    }
+    EXPECT_EQ(Dump(1), before);
+  }
+}
 
 TEST_F(UtilitiesCliTest, TagsKillDeletedUndeleteAndSave) {
   // Unanswerable question: nothing changes, exit 2.
@@ -120,7 +258,6 @@ TEST_F(UtilitiesCliTest, SaveNeverWritesOverTheDatabaseAndReplacesAFileOnlyWithF
   EXPECT_NE(o.out.find("3 fields did not start with a subfield"), std::string::npos) << o.out;
   EXPECT_NE(Shell(cli_ + " save --help").out.find("--force"), std::string::npos);
 }
-
 
 }  // namespace
 }  // namespace bramble
