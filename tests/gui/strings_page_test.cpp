@@ -155,6 +155,48 @@ class StringsPageTest : public QObject, public testbench::PageBench {
     QVERIFY(Find<QLineEdit>("stringsSearchEdit")->hasFocus());
     QCOMPARE(Field245(1), std::string("^aHistoria de la ciencia"));
   }
+
+  void TypedTextsTheDatabaseCannotStoreAreRefusedByName() {
+    struct Row {
+      const char* box;
+      QString text;
+      const char* named;
+    };
+    const Row table[] = {
+        {"stringsSearchEdit", QString::fromUtf8("de \u2014"), "Search text: '\x97' (U+2014)"},
+        {"stringsValueEdit", QString::fromUtf8("\u201Cx\u201D"), "New value: '\x93' (U+201C)"},
+        {"stringsSubEdit", QString::fromUtf8("\u20AC"), "Subfield code: '\x80' (U+20AC)"},
+    };
+    Click("stringsOperation3");
+    for (const Row& row : table) {
+      for (const char* box : {"stringsTagEdit", "stringsSearchEdit", "stringsValueEdit",
+                              "stringsSubEdit"}) {
+        Type(box, QString());
+      }
+      Type("stringsTagEdit", QStringLiteral("245"));
+      Type("stringsSearchEdit", QStringLiteral("de"));
+      Type("stringsValueEdit", QStringLiteral("x"));
+      Type(row.box, row.text);
+      Click("stringsOkButton");
+      const std::string shown = m_ui->messages().back();
+      QVERIFY2(shown.find(row.named) != std::string::npos, shown.c_str());
+      QCOMPARE(Field245(1), std::string("^aHistoria de la ciencia"));
+    }
+  }
+
+  void LettersOnlyTheStorageCodePageHasAreStoredExactly() {
+    Click("stringsOperation7");
+    Type("stringsTagEdit", QStringLiteral("245"));
+    Type("stringsToEdit", QStringLiteral("3"));
+    Type("stringsValueEdit", QString::fromUtf8("\u0131"));  // dotless i
+    Click("stringsOkButton");
+    std::string stored;
+    QVERIFY(m_ctx->db().ReadRecord(1, false) == 0);
+    m_ctx->db().GetFieldRaw(245, 1, &stored);
+    QCOMPARE(stored, std::string("^a\xD5  toria de la ciencia"));
+    // The fitted value goes back into its box as the letter itself.
+    QCOMPARE(Find<QLineEdit>("stringsValueEdit")->text(), QString::fromUtf8("\u0131  "));
+  }
 };
 
 QTEST_MAIN(StringsPageTest)
