@@ -17,6 +17,7 @@
 #include "app/gui/display_text.h"
 #include "app/scripted_ui.h"
 #include "invfile/inverted_file_page.h"
+#include "invfile/key_listing.h"
 #include "page_bench.h"
 
 using namespace bramble;
@@ -61,8 +62,10 @@ class InvertedFilePageTest : public QObject, public testbench::PageBench {
     QCOMPARE(Find<QPushButton>("invfileListKeysButton")->text(), Msg(5, 8));
     QCOMPARE(Find<QPushButton>("invfileDuplicatesButton")->text(), Msg(25, 7));
     QCOMPARE(Find<QRadioButton>("invfileCreateRadio")->text(), Msg(19, 9));
-    QCOMPARE(Page()->fromKey(), std::string("!"));
-    QCOMPARE(Page()->toKey(), std::string("ZZZZZZZ"));
+    // Below and above every key, CP850's accented capitals included.
+    QCOMPARE(Page()->fromKey(), std::string(kDefaultFromKey));
+    QCOMPARE(Page()->toKey(), std::string(kDefaultToKey));
+    QVERIFY(Page()->toKey() > std::string("\xB5LVAREZ"));
     QVERIFY(Find<QRadioButton>("invfileCreateRadio")->isChecked());
     QVERIFY(!Find<QRadioButton>("invfileAppendRadio")->isEnabled());
     // A typed name lands in the work folder with ".mst"; it does not exist yet.
@@ -84,8 +87,8 @@ class InvertedFilePageTest : public QObject, public testbench::PageBench {
     QCOMPARE(Find<QTableWidget>("invfileIfpGrid")->item(0, 0)->text().toStdString(),
              Path("data/demo.ifp"));
     Click("invfileClearButton");
-    QCOMPARE(Page()->fromKey(), std::string("!"));
-    QCOMPARE(Page()->toKey(), std::string("ZZZZZZZ"));
+    QCOMPARE(Page()->fromKey(), std::string(kDefaultFromKey));
+    QCOMPARE(Page()->toKey(), std::string(kDefaultToKey));
     QVERIFY(Page()->fieldTags().empty());
     QVERIFY(Page()->invertedFilePath().empty());
     QVERIFY(Find<QTableWidget>("invfileIfpGrid")->item(0, 0)->text().isEmpty());
@@ -116,6 +119,33 @@ class InvertedFilePageTest : public QObject, public testbench::PageBench {
     const auto lines =
         std::distance(std::sregex_iterator(text.begin(), text.end(), line), std::sregex_iterator());
     QCOMPARE(static_cast<int>(lines), 12);  // six books typed twice
+  }
+
+  void ACatalogueChosenAsTheBaseIsLeftAsItIs() {
+    // A copy of the demo catalogue in the work folder, named as a base would be.
+    for (const char* ext : {".mst", ".xrf", ".ifp", ".fst"}) {
+      QVERIFY(QFile::copy(QString::fromStdString(Path("data/demo") + ext),
+                          QString::fromStdString(Path("work/catalogue") + ext)));
+    }
+    QFile before(QString::fromStdString(Path("work/catalogue.mst")));
+    QVERIFY(before.open(QIODevice::ReadOnly));
+    const QByteArray mst = before.readAll();
+    before.close();
+    OpenDemo();
+    Click("acceptButton");
+    Type("invfileBaseEdit", QStringLiteral("catalogue"));
+    QVERIFY(Find<QRadioButton>("invfileAppendRadio")->isEnabled());
+    for (const char* radio : {"invfileCreateRadio", "invfileAppendRadio"}) {
+      Find<QRadioButton>(radio)->setChecked(true);
+      Click("invfileBuildButton");
+      QCOMPARE(m_ui->messages().back(), Path("work/catalogue.mst") + "\n" + m_ctx->Msg(40, 1));
+      QFile after(QString::fromStdString(Path("work/catalogue.mst")));
+      QVERIFY(after.open(QIODevice::ReadOnly));
+      QCOMPARE(after.readAll(), mst);
+    }
+    QFile fst(QString::fromStdString(Path("work/catalogue.fst")));
+    QVERIFY(fst.open(QIODevice::ReadOnly));
+    QVERIFY(fst.readAll() != QByteArray("1 0 V2\r\n"));
   }
 
   void HelpOpensTheDuplicatesPage() {
