@@ -381,12 +381,25 @@ class DialogsTest : public QObject {
       auto* d = qobject_cast<QFileDialog*>(w);
       QVERIFY(d);
       QCOMPARE(d->defaultSuffix(), QStringLiteral("txt"));
+      QVERIFY(!d->testOption(QFileDialog::DontConfirmOverwrite));
       d->selectFile(chosen);
       static_cast<QDialog*>(d)->accept();
     });
     const std::optional<std::string> saved = ui.SaveFile(o);
     QVERIFY(saved.has_value());
     QCOMPARE(QString::fromStdString(*saved), chosen + QStringLiteral(".txt"));
+
+    // A caller that asks itself before replacing a file is not asked for twice.
+    o.confirm_overwrite = false;
+    bool confirms = true;
+    OnNextModal([&](QWidget* w) {
+      auto* d = qobject_cast<QFileDialog*>(w);
+      QVERIFY(d);
+      confirms = !d->testOption(QFileDialog::DontConfirmOverwrite);
+      d->reject();
+    });
+    QVERIFY(!ui.SaveFile(o).has_value());
+    QVERIFY(!confirms);
   }
 
   void QtUiOpenDocumentFailsForAMissingFile() {
