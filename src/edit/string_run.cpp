@@ -1,6 +1,7 @@
 #include "edit/string_run.h"
 
 #include <algorithm>
+#include <map>
 
 #include "app/app_context.h"
 #include "app/record_editor.h"
@@ -25,16 +26,6 @@ std::string Display(std::string text) {
   return text;
 }
 
-// Each value once, in the order first named.
-template <typename T>
-std::vector<T> FirstOfEach(const std::vector<T>& list) {
-  std::vector<T> out;
-  for (const T& v : list) {
-    if (std::find(out.begin(), out.end(), v) == out.end()) out.push_back(v);
-  }
-  return out;
-}
-
 bool UsesValue(StringOperation op) {
   return op != StringOperation::kDelete && op != StringOperation::kDeletePos;
 }
@@ -55,9 +46,9 @@ std::string FitToWidth(std::string value, int32_t width) {
 StringRun::StringRun(const AppContext& ctx, const StringRequest& request)
     : ctx_(ctx),
       op_(request.operation),
-      tags_(FirstOfEach(ParseNumberList(request.tag_text))),
-      occs_(FirstOfEach(ParseNumberList(request.occ_text))),
-      codes_(FirstOfEach(ParseCodeList(request.sub_text))),
+      tags_(ParseNumberList(request.tag_text)),
+      occs_(ParseNumberList(request.occ_text)),
+      codes_(ParseCodeList(request.sub_text)),
       tag_text_(request.tag_text),
       occ_text_(request.occ_text),
       sub_text_(Display(request.sub_text)),
@@ -98,16 +89,23 @@ StepResult StringRun::Work(RecordStep& step) {
   // delete, which this record's value did not ask for in so many words.
   if (UsesValue(op_) && value.empty()) return StepResult::kNext;
 
+  // Per tag: its occurrence count as read, and the numbers (as read) of the
+  // occurrences the run has removed, kept across a tag named twice.
+  std::map<int32_t, std::pair<int32_t, std::vector<int32_t>>> read;
   for (int32_t tag : tags_) {
     if (tag <= 0) continue;
-    const int32_t n = step.db.OccCount(tag);
+    auto [it, first_time] = read.try_emplace(tag);
+    if (first_time) it->second.first = step.db.OccCount(tag);
+    const int32_t n = it->second.first;
+    std::vector<int32_t>& deleted = it->second.second;
     std::vector<int32_t> visit = occs_;
     if (visit.empty()) {
       for (int32_t k = 1; k <= n; ++k) visit.push_back(k);
     }
-    std::vector<int32_t> deleted;  // original numbers of occurrences removed
     for (int32_t k : visit) {
       if (k < 1 || k > n) continue;
+      // An occurrence already removed is not there to work again.
+      if (std::find(deleted.begin(), deleted.end(), k) != deleted.end()) continue;
       const int32_t pos = k - static_cast<int32_t>(std::count_if(deleted.begin(), deleted.end(),
                                                                  [k](int32_t d) { return d < k; }));
       std::string text;
@@ -239,20 +237,28 @@ StringRun::Edit StringRun::SearchScope(RecordStep& step, int32_t tag, int32_t k,
           resume = m.start;
           break;
       }
-      const size_t grown = text.size() - before;  // modulo arithmetic: shrinking works too
-      scope.end += grown;
-      for (size_t j = 0; j < scopes.size(); ++j) {
-        if (j != index && scopes[j].begin > scope.begin) {
-          scopes[j].begin += grown;
-          scopes[j].end += grown;
-        }
-      }
+      ShiftScopes(scopes, index, text.size() - before);
     }
     if (first_only_) return Edit::kDone;
     // An empty match applied or not: step over one byte of the text as it was.
     if (m.length == 0) ++resume;
     if (resume > scope.end) return Edit::kDone;
     from = resume;
+  }
+}
+
+void StringRun::ShiftScopes(std::vector<Scope>& scopes, size_t index, size_t grown) {
+  // grown is modulo arithmetic: a text that shrank works too.  A code named
+  // twice lists its subfield twice; both entries are the same bytes and
+  // grow together.
+  const size_t begin = scopes[index].begin;
+  for (Scope& s : scopes) {
+    if (s.begin == begin) {
+      s.end += grown;
+    } else if (s.begin > begin) {
+      s.begin += grown;
+      s.end += grown;
+    }
   }
 }
 
@@ -282,23 +288,17 @@ void StringRun::ApplyPositions(const std::string& value, std::string& text,
       break;
     }
   }
-  const size_t grown = text.size() - before;
-  scope.end += grown;
-  for (size_t j = 0; j < scopes.size(); ++j) {
-    if (j != index && scopes[j].begin > scope.begin) {
-      scopes[j].begin += grown;
-      scopes[j].end += grown;
-    }
-  }
+  ShiftScopes(scopes, index, text.size() - before);
 }
 
 bool StringRun::Commit(RecordStep& step, RecordEditor& editor, int32_t tag, int32_t pos, int32_t k,
                        const std::string& value, std::string text) {
   std::string line = LogLine(step.mfn, tag, k, value);
-  if (Deletes()) {
-    text = RemoveEmptySubfields(text);
-    if (text.empty()) return editor.Changed(step.db.DeleteField(tag, pos), std::move(line));
-  }
+  if (Deletes()) text = RemoveEmptySubfields(text);
+  // The engine stores no empty field, so any operation that empties the
+  // occurrence (a delete, a replace whose groups are empty) removes it, and
+  // the walk must count it as gone to address the later ones.
+  if (text.empty()) return editor.Changed(step.db.DeleteField(tag, pos), std::move(line));
   editor.Changed(step.db.ReplaceOccRaw(tag, pos, text), std::move(line));
   return false;
 }

@@ -23,11 +23,12 @@
 // before the first "^" belong to none.  A search never matches across a
 // subfield mark: the search text must lie inside one scope.
 //
-// Each occurrence is visited once.  The tag, occurrence and subfield lists
-// keep duplicates as typed, but a tag, occurrence or code named again is not
-// worked again.  Occurrence numbers are those of the record as it was read:
-// when a delete empties an occurrence and removes it, the later ones keep
-// their numbers for the rest of the walk.
+// The tag, occurrence and subfield lists keep duplicates as typed, and an
+// item named twice is worked twice ("--occ 2,2" inserts twice), in list
+// order.  Occurrence numbers are those of the record as it was read: an
+// operation that empties an occurrence removes it (the engine stores no empty
+// field), the later ones keep their numbers for the rest of the walk, and the
+// removed one is not worked again when the lists name it again.
 //
 // Search rules decided here:
 //  - After a match the search goes on right after it (after the inserted or
@@ -168,6 +169,8 @@ class StringRun {
                    std::string& text, std::vector<Scope>& scopes, size_t index, bool* failed);
   void ApplyPositions(const std::string& value, std::string& text, std::vector<Scope>& scopes,
                       size_t index) const;
+  // After scope index changed by grown bytes: the later scopes move.
+  static void ShiftScopes(std::vector<Scope>& scopes, size_t index, size_t grown);
   // Puts the changed text back in the buffer (or deletes the occurrence it
   // emptied) with its log line; true when the occurrence was deleted.
   bool Commit(RecordStep& step, RecordEditor& editor, int32_t tag, int32_t pos, int32_t k,

@@ -61,5 +61,31 @@ TEST_F(CleanCliTest, FillNeedsOneFormSplitASeparatorAndSortOrdersTags) {
   EXPECT_EQ(Dump()[3].first, 650);
 }
 
+// A run that empties fields deletes them and leaves the later occurrences as
+// they should be; the same command again then changes nothing.
+class CleanCliEmptyingTest : public testing::CliFixture {
+ protected:
+  void SetUp() override {
+    MakeDatabase(R"({"fields": [[500, "  "], [500, "A "], [500, "B"], [500, "C "]]})"
+                 "\n"
+                 R"({"fields": [[500, "\u0001\u0002"], [500, "x \u0001 y"], [500, "3.5, http://a.org/b,c"]]})"
+                 "\n");
+  }
+};
+
+TEST_F(CleanCliEmptyingTest, EmptiedFieldsGoAndASecondRunChangesNothing) {
+  Output o = Cli("clean --trim-field-end ''");
+  ASSERT_EQ(o.status, 0) << o.out;
+  EXPECT_EQ(Dump(1), (Fields{{500, "A"}, {500, "B"}, {500, "C"}}));
+  const std::string args = "clean --control-chars --trim-field-end '' --improper ''";
+  o = Cli(args);
+  ASSERT_EQ(o.status, 0) << o.out;
+  EXPECT_EQ(Dump(2), (Fields{{500, "x y"}, {500, "3.5, http://a.org/b,c"}}));
+  const size_t lines = LogLines().size();
+  o = Cli(args);
+  ASSERT_EQ(o.status, 0) << o.out;
+  EXPECT_EQ(LogLines().size(), lines) << o.out;
+}
+
 }  // namespace
 }  // namespace bramble

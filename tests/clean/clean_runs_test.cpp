@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
+#include <string>
+#include <vector>
 
 #include "app/scripted_ui.h"
 #include "clean/cleaning_run.h"
@@ -96,6 +99,118 @@ TEST_F(CleanRunsTest, DeletionsShiftLaterOccurrencesOfTheSameTag) {
   r.delete_list = "99";
   Clean(r, mfn, mfn);
   EXPECT_EQ(Stored(mfn), (Fields{{30, "keep"}, {30, "last"}}));
+}
+
+// A field the steps leave empty is gone (the engine keeps no empty field),
+// whichever step emptied it: the occurrences after it are still addressed
+// as the fields they are.
+TEST_F(CleanRunsTest, EmptiedFieldGoesAndTheLaterOccurrencesKeepTheirTexts) {
+  auto only = [](CleanStep s) {
+    CleaningRequest r;
+    r.on[s] = true;
+    return r;
+  };
+  struct Case {
+    const char* name;
+    CleaningRequest request;
+    std::vector<std::string> in, out;
+  };
+  const Case cases[] = {
+      {"field end", only(kTrimFieldEnd), {"  ", "A ", "B", "C "}, {"A", "B", "C"}},
+      {"field start", only(kTrimFieldStart), {"x", "\t ", " y", " ", "z"}, {"x", "y", "z"}},
+      {"subfield end", only(kTrimSubfieldEnd), {" ", "A ", "\t", "B "}, {"A", "B"}},
+      {"control characters", only(kControlChars), {"\x01\x02", "a\x01", "\x1f", "b\x02"},
+       {"a", "b"}},
+      {"empty field step as well", AllSteps(), {" ^a ", "A ", "^b\x01", "B "}, {"A", "B"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Fields in{{100, "keep"}};
+    for (const std::string& t : c.in) in.emplace_back(500, t);
+    in.emplace_back(700, "after");
+    const int32_t mfn = AddRecord(in);
+    Clean(c.request, mfn, mfn);
+    EXPECT_EQ(Occs(mfn, 500), c.out);
+    EXPECT_EQ(Occs(mfn, 100), std::vector<std::string>{"keep"});
+    EXPECT_EQ(Occs(mfn, 700), std::vector<std::string>{"after"});
+    // And a second run finds nothing to do.
+    EXPECT_EQ(Clean(c.request, mfn, mfn).changed, 0);
+  }
+}
+
+// Cleaning a second time with the same options changes nothing, whatever the
+// text: the steps are run until they settle, control characters first.
+TEST_F(CleanRunsTest, SecondRunWithTheSameOptionsChangesNothing) {
+  struct Case {
+    std::string in, out;  // with every step on
+  };
+  const Case cases[] = {
+      {"x \x01 y", "x y"},
+      {"x \x01", "x"},
+      {"^a\x01 x", "^ax"},
+      {"x ^a", "x"},
+      {"^a ^bx", "^bx"},
+      {"a\t,b", "a, b"},
+      {"x (\x01 y)", "x (y)"},
+      {"a(^b", "a ("},
+      {"^a.x", "^a. x"},
+      {"^.x , y", "^.x, y"},
+      {" \x01^a \x02 . (", "^a. ("},
+      {"3 \x01.5 and 1,\x01" "000", "3.5 and 1,000"},
+      {"see http://a.org/x,y (\x01www.b.org)", "see http://a.org/x,y (www.b.org)"},
+      {"^a^b^c", ""},
+      {"...", "..."},
+      {"a.^b(c", "a.^b(c"},
+  };
+  CleaningRun run(ctx_, AllSteps());
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.in));
+    std::string text = c.in;
+    run.CleanField(500, text);
+    EXPECT_EQ(text, c.out);
+    if (text.empty()) continue;  // the field is deleted: no second run sees it
+    const std::array<bool, kCleanStepCount> again = run.CleanField(500, text);
+    EXPECT_EQ(std::count(again.begin(), again.end(), true), 0);
+    EXPECT_EQ(text, c.out);
+  }
+
+  // Every short text over the bytes the steps care about, for every choice
+  // of steps 1 to 7.
+  const std::string alphabet = std::string(" ^a.(1\x01,@", 9);
+  std::vector<std::string> texts{""};
+  for (size_t from = 0, length = 1; length <= 4; ++length) {
+    const size_t to = texts.size();
+    for (size_t i = from; i < to; ++i) {
+      for (char c : alphabet) texts.push_back(texts[i] + c);
+    }
+    from = to;
+  }
+  for (unsigned mask = 1; mask < (1u << kDeleteTags); ++mask) {
+    CleaningRequest r;
+    for (int s = 0; s < kDeleteTags; ++s) r.on[s] = (mask >> s & 1u) != 0;
+    CleaningRun some(ctx_, r);
+    for (const std::string& in : texts) {
+      std::string text = in;
+      some.CleanField(500, text);
+      if (text.empty()) continue;
+      const std::string first = text;
+      const std::array<bool, kCleanStepCount> again = some.CleanField(500, text);
+      ASSERT_EQ(text, first) << "steps " << mask << " on " << ::testing::PrintToString(in);
+      ASSERT_EQ(std::count(again.begin(), again.end(), true), 0) << mask;
+    }
+  }
+}
+
+TEST_F(CleanRunsTest, SecondRunOnTheDatabaseWritesNothing) {
+  const int32_t mfn = AddRecord({{500, "x \x01 y"}, {500, "x \x01"}, {500, "^a\x01 x"},
+                                 {520, "Nota \x01(ver http://x.org/a,b) 3 .5 ;"}});
+  BatchRunResult first = Clean(AllSteps(), mfn, mfn);
+  EXPECT_EQ(first.changed, 1);
+  EXPECT_EQ(Occs(mfn, 500), (std::vector<std::string>{"x y", "x", "^ax"}));
+  EXPECT_EQ(Occs(mfn, 520), std::vector<std::string>{"Nota (ver http://x.org/a,b) 3.5;"});
+  const size_t lines = LogTexts().size();
+  EXPECT_EQ(Clean(AllSteps(), mfn, mfn).changed, 0);
+  EXPECT_EQ(LogTexts().size(), lines);
 }
 
 TEST_F(CleanRunsTest, TagDeletionNeedsTheTagInItsList) {

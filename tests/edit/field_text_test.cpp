@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 namespace bramble {
 namespace {
 
@@ -173,6 +175,27 @@ TEST(FindWord, WholeWordAtStartAndEnd) {
 TEST(FindWord, ComparisonIsExact) {
   EXPECT_EQ(FindWord("the Cat", "cat", true), -1);
   EXPECT_EQ(FindWord(Cp1252Lower("the Cat"), "cat", true), 4);
+}
+
+// Every blank starts a word, and a search that goes on from a position keeps
+// the words of the whole text: the word right after a match is found.
+TEST(FindWord, EveryBlankStartsAWordAndALaterSearchKeepsTheTextsWords) {
+  struct Case {
+    const char* text;
+    size_t from;
+    int32_t whole, plain;
+  };
+  const Case cases[] = {
+      {"de de de", 0, 0, 0},  {"de de de", 1, 3, 3},   {"de de de", 2, 3, 3},
+      {"de de de", 4, 6, 6},  {"de de de", 7, -1, -1}, {" de", 0, 1, 1},
+      {"x  de", 0, 3, 3},     {"ide de", 0, 4, 1},     {"ide de", 2, 4, 4},
+      {"a,de de", 0, 5, 2},   {"de", 3, -1, -1},       {"de.de", 1, -1, 3},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.text) + " from " + std::to_string(c.from));
+    EXPECT_EQ(FindWordFrom(c.text, "de", true, c.from), c.whole);
+    EXPECT_EQ(FindWordFrom(c.text, "de", false, c.from), c.plain);
+  }
 }
 
 TEST(FindWord, EmptyWordIsNeverFound) {

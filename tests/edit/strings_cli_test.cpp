@@ -70,5 +70,22 @@ TEST_F(StringsCliTest, PromptWithoutATerminalChangesNothing) {
   EXPECT_EQ(Dump(1)[1], Field(245, "^aHistoria de la ciencia^bcafé"));
 }
 
+class StringsCliWalkTest : public testing::CliFixture {
+ protected:
+  void SetUp() override {
+    MakeDatabase(
+        R"({"fields": [[500, "X"], [500, "X"], [500, "Y"], [650, "de de de"], [650, "b"]]})"
+        "\n");
+  }
+};
+
+TEST_F(StringsCliWalkTest, AdjacentWordsEmptiedOccurrencesAndRepeatedItems) {
+  ASSERT_EQ(Cli("strings replace --tag 650 --search de --value DE --whole-word --all").status, 0);
+  ASSERT_EQ(Cli("strings replace --tag 500 --regex --search '^(X)$' --value '$2' --all").status,
+            0);
+  ASSERT_EQ(Cli("strings insert-after --tag 650,650 --occ 2,2 --search b --value '!'").status, 0);
+  EXPECT_EQ(Dump(1), (std::vector<Field>{{500, "Y"}, {650, "DE DE DE"}, {650, "b!!!!"}}));
+}
+
 }  // namespace
 }  // namespace bramble
