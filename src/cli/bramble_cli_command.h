@@ -54,8 +54,9 @@ inline constexpr CliExitStatus kCliExitStatuses[] = {
      "are kept and the database is half changed)"},
     {kCliUsage, "usage error, or a question that could not be asked (no --yes, no terminal)"},
     {kCliCancelled,
-     "cancelled (Ctrl-C) with the database restored, or stopped at a prompt (changes written so "
-     "far are kept)"},
+     "cancelled (Ctrl-C): a run that changes records put the database back (its last run-log "
+     "line says so), undelete keeps what it already reactivated, a listing or export left "
+     "nothing; or stopped at a prompt (changes written so far are kept)"},
     {kCliLocked,
      "completed, but records of the set were left unchanged because another program held them "
      "locked (the count is printed); deleted records of the set are not this case"},
