@@ -232,7 +232,7 @@ TEST_F(StringRunTest, TagListIsWorkedInTypedOrderAndLogged) {
   AddRecord({{245, "^ax"}, {700, "^ax"}, {702, "^ax"}, {701, "^ax"}});
   Run(Request(StringOperation::kReplace, "700-702,245,700", "x", "y"));
   std::vector<std::string> log = LogTexts();
-  ASSERT_EQ(log.size(), 4u);  // 700 named twice is worked once
+  ASSERT_EQ(log.size(), 4u);  // 700 named again: nothing is left to replace
   const char* order[] = {"700", "701", "702", "245"};
   for (size_t i = 0; i < 4; ++i) {
     EXPECT_EQ(log[i], Msg(13, 3) + ": 1 " + Msg(12, 2) + ":  " + order[i] + " " + Msg(12, 3) +
@@ -278,7 +278,7 @@ TEST_F(StringRunTest, DeletionsKeepTheOriginalOccurrenceNumbers) {
       {"", {"Z"}},           // both emptied occurrences go
       {"1,2", {"YZ"}},       // the list's 2 is the second as read, not the third
       {"1,3", {"Y", "Z"}},   // the third is found where it moved
-      {"1,1", {"Y", "YZ"}},  // named twice, worked once
+      {"1,1", {"Y", "YZ"}},  // named twice: the second time it is gone
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.occ);
