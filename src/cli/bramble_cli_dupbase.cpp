@@ -54,8 +54,9 @@ class DupbaseCommand final : public CliCommand {
   void AddOptions(CLI::App& sub) override {
     sub.require_subcommand(1);
     build_ = sub.add_subcommand("build", "add one base record per active record of --db");
-    build_->add_option("--base", build_base_,
-                       "the duplicate base (.mst): a base, or a name where no database is")
+    build_
+        ->add_option("--base", build_base_,
+                     "the duplicate base (.mst): a base, or a name where no database is")
         ->required();
     build_->add_option("--fields", fields_, "tags of the match key, e.g. 100,245 or 200-299");
     build_->add_flag("--append", append_, "add to an existing base instead of making it afresh");

@@ -61,11 +61,11 @@ struct DuplicateBaseRequest {
 
 struct DuplicateBaseOutcome {
   ListingEnd end = ListingEnd::kRefused;
-  int32_t written = 0;        // base records written
-  int32_t skipped = 0;        // records of the database that are not active
-  int32_t without_key = 0;    // active records whose chosen fields hold nothing
+  int32_t written = 0;          // base records written
+  int32_t skipped = 0;          // records of the database that are not active
+  int32_t without_key = 0;      // active records whose chosen fields hold nothing
   bool target_refused = false;  // 40.1 or 40.2: the target was no base for this run
-  std::vector<int32_t> tags;  // the tags the keys were made of
+  std::vector<int32_t> tags;    // the tags the keys were made of
 };
 
 // The match key of the record in db's buffer 0 from tags ("" when its fields

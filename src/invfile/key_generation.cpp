@@ -128,10 +128,10 @@ ListingOutcome RunKeyGeneration(AppContext& ctx, Ui& ui, Progress& progress,
   if (error_at <= 0) {
     const int32_t wrapped = db.CompileFormat(format);
     if (wrapped > 0) {
-      const int64_t typed = static_cast<int64_t>(wrapped) -
-                            static_cast<int64_t>(KeyFormatPrefixLength(other_db));
-      error_at = static_cast<int32_t>(
-          std::clamp<int64_t>(typed, 1, static_cast<int64_t>(key.size()) + 1));
+      const int64_t typed =
+          static_cast<int64_t>(wrapped) - static_cast<int64_t>(KeyFormatPrefixLength(other_db));
+      error_at =
+          static_cast<int32_t>(std::clamp<int64_t>(typed, 1, static_cast<int64_t>(key.size()) + 1));
     }
   }
   if (error_at > 0) {

@@ -64,7 +64,7 @@ size_t KeyFormatPrefixLength(const std::string& other_db);
 
 // One printed key of one record.
 struct KeyEntry {
-  std::string key;   // as the index makes it (IndexKey), storage form
+  std::string key;  // as the index makes it (IndexKey), storage form
   int32_t mfn = 0;
   std::string text;  // what the format printed, display form
 };

@@ -52,7 +52,7 @@ TEST_F(DuplicateBaseTest, ActiveRecordsSharingAKeyAreListedTogether) {
   DuplicateBaseOutcome o = Build(false);
   ASSERT_EQ(o.end, ListingEnd::kCompleted);
   EXPECT_EQ(o.written, 3);
-  EXPECT_EQ(o.skipped, 1);  // the deleted twin makes no false third duplicate
+  EXPECT_EQ(o.skipped, 1);      // the deleted twin makes no false third duplicate
   EXPECT_EQ(o.without_key, 2);  // 4 and 6 hold none of the fields
   EXPECT_EQ(BaseField(1, 1), "BOOKS");
   EXPECT_EQ(BaseField(3, 3), "       3");
@@ -221,7 +221,8 @@ TEST_F(DuplicateBaseTest, AccentsFoldAndFieldsStayApartInTheMatchKey) {
   SelectAll();
   ASSERT_EQ(Build(false).end, ListingEnd::kCompleted);
   const std::string body = Duplicates();
-  const std::regex pair("       7  - [0-9A-F]{30} - BOOKS\r\n       8  - [0-9A-F]{30} - BOOKS\r\n\r\n");
+  const std::regex pair(
+      "       7  - [0-9A-F]{30} - BOOKS\r\n       8  - [0-9A-F]{30} - BOOKS\r\n\r\n");
   EXPECT_TRUE(std::regex_search(body, pair)) << body;
   EXPECT_EQ(body.find("       9  - "), std::string::npos) << body;
   EXPECT_EQ(body.find("      10  - "), std::string::npos) << body;

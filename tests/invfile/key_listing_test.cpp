@@ -91,17 +91,23 @@ TEST_F(KeyListingTest, GeneratedKeysOfTheOwnInvertedFileAreGroupedByKey) {
 TEST_F(KeyListingTest, GeneratedTextsThatTheIndexFilesUnderOneKeyShareAGroup) {
   const std::string long_a = std::string(30, 'q') + "1";  // 31 bytes: cut to 30 by the index
   const std::string long_b = std::string(30, 'Q') + "2";
-  AddRecord({{100, "\xE9" "cole"}});  // 7: école, typed in the display code page
-  AddRecord({{100, "\xC9" "COLE"}});  // 8: ÉCOLE
-  AddRecord({{100, long_a}});          // 9
-  AddRecord({{100, long_b}});          // 10
-  AddRecord({{100, "Smith"}});         // 11
-  AddRecord({{100, "SMITH "}});        // 12: the index trims the blank
+  AddRecord({{100,
+              "\xE9"
+              "cole"}});  // 7: école, typed in the display code page
+  AddRecord({{100,
+              "\xC9"
+              "COLE"}});         // 8: ÉCOLE
+  AddRecord({{100, long_a}});    // 9
+  AddRecord({{100, long_b}});    // 10
+  AddRecord({{100, "Smith"}});   // 11
+  AddRecord({{100, "SMITH "}});  // 12: the index trims the blank
   Index("1 0 v100\n");
   SelectAll();
   const std::string body = Body(Generate("v100", "").text);
   const std::string groups[] = {
-      "\r\n     7   \xE9" "cole\r\n     8   \xC9" "COLE\r\n",
+      "\r\n     7   \xE9"
+      "cole\r\n     8   \xC9"
+      "COLE\r\n",
       "\r\n     9   " + long_a + "\r\n    10   " + long_b + "\r\n",
       "\r\n    11   Smith\r\n    12   SMITH \r\n",
   };
@@ -142,8 +148,7 @@ TEST_F(KeyListingTest, DefaultRangeHoldsKeysBeyondTheCapitals) {
   const std::string body = Body(List(kDefaultFromKey, kDefaultToKey).text);
   for (const char* key : {"     7  - \xC1LVAREZ\r\n     8  - \xC1LVAREZ\r\n",
                           "     9  - \xD1U\r\n    10  - \xD1U\r\n",
-                          "    11  - [DRAFT]\r\n    12  - [DRAFT]\r\n",
-                          "     1  - ANN\r\n"}) {
+                          "    11  - [DRAFT]\r\n    12  - [DRAFT]\r\n", "     1  - ANN\r\n"}) {
     EXPECT_NE(body.find(key), std::string::npos) << key << "\n" << body;
   }
   // What an empty range box stands for.

@@ -79,10 +79,29 @@ TEST(MatchKey, AccentedLettersFoldToTheirBaseLetter) {
     const char* folded;
   };
   const Case cases[] = {
-      {"Jos\xE9 P\xE9rez", "JOSEPEREZ"},  {"\xC9" "COLE \xE9" "cole", "ECOLEECOLE"},
-      {"Stra\xDF" "e", "STRASSE"},         {"\xC6sop \x9C" "uvre", "AESOPOEUVRE"},
-      {"Nu\xF1" "ez \xC7" "a\xE3o", "NUNEZCAAO"}, {"\xD8resund \xDE" "or", "ORESUNDTHOR"},
-      {"\x8A" "koda \xFC" "ber \xFF", "SKODAUBERY"}, {"1\xBA \xA9 \xD7", "1"},
+      {"Jos\xE9 P\xE9rez", "JOSEPEREZ"},
+      {"\xC9"
+       "COLE \xE9"
+       "cole",
+       "ECOLEECOLE"},
+      {"Stra\xDF"
+       "e",
+       "STRASSE"},
+      {"\xC6sop \x9C"
+       "uvre",
+       "AESOPOEUVRE"},
+      {"Nu\xF1"
+       "ez \xC7"
+       "a\xE3o",
+       "NUNEZCAAO"},
+      {"\xD8resund \xDE"
+       "or",
+       "ORESUNDTHOR"},
+      {"\x8A"
+       "koda \xFC"
+       "ber \xFF",
+       "SKODAUBERY"},
+      {"1\xBA \xA9 \xD7", "1"},
   };
   for (const Case& c : cases) EXPECT_EQ(NormaliseForMatch(c.text), c.folded) << c.text;
   EXPECT_EQ(KeyOf({"Jos\xE9 P\xE9rez"}), KeyOf({"JOSE PEREZ"}));
@@ -95,10 +114,10 @@ TEST(MatchKey, FieldsAndOccurrencesAreKeptApart) {
     bool same;
   };
   const Case cases[] = {
-      {{{"AB"}, {"C"}}, {{"A"}, {"BC"}}, false},      // 100 + 245
-      {{{"A", "B"}}, {{"AB"}}, false},                // two occurrences, one
-      {{{"X"}, {}}, {{}, {"X"}}, false},              // the same text in another tag
-      {{{"Smith", "."}}, {{"Smith"}}, true},          // an occurrence of nothing adds nothing
+      {{{"AB"}, {"C"}}, {{"A"}, {"BC"}}, false},  // 100 + 245
+      {{{"A", "B"}}, {{"AB"}}, false},            // two occurrences, one
+      {{{"X"}, {}}, {{}, {"X"}}, false},          // the same text in another tag
+      {{{"Smith", "."}}, {{"Smith"}}, true},      // an occurrence of nothing adds nothing
       {{{"Smith"}, {"Tea"}}, {{"SMITH"}, {"tea."}}, true},
   };
   for (const Case& c : cases) {
@@ -127,7 +146,10 @@ TEST(RangeKeys, TypedKeysAreUpperCasedInStorageFormAndEmptyGivesTheDefault) {
   EXPECT_EQ(RangeKeyFromTyped("", "ZZZZZZZ"), "ZZZZZZZ");
   // The defaults hold every key: below the lowest byte a key starts with,
   // above the highest (CP850's capitals Á, É, Ñ and Ü lie above "Z").
-  for (const char* key : {"!", "\xB5LVAREZ", "\x90" "COLE", "[DRAFT]", "\xFF\xFF"}) {
+  for (const char* key : {"!", "\xB5LVAREZ",
+                          "\x90"
+                          "COLE",
+                          "[DRAFT]", "\xFF\xFF"}) {
     EXPECT_LT(std::string(kDefaultFromKey), key) << key;
     EXPECT_LT(std::string(key), kDefaultToKey) << key;
   }
