@@ -51,8 +51,7 @@ SaverOutcome RunSaver(AppContext& ctx, Ui& ui, Progress& progress, const SaverRe
   // Before anything else: nothing of the target is touched until the end.
   int32_t rc = db.SetExportFile(request.path);
   if (rc == CDbSession::kExportOwnFile) {
-    ui.Message(request.path + "\n" + ctx.Msg(30, 1), kUtilitiesCaption, Buttons::kOk,
-               Icon::kError);
+    ui.Message(request.path + "\n" + ctx.Msg(30, 1), kUtilitiesCaption, Buttons::kOk, Icon::kError);
     return outcome;
   }
   if (rc < 0) return failed(rc);

@@ -166,9 +166,10 @@ int CmdExport(const std::vector<std::string>& argv) {
       counts[0], marc ? "MARC" : "plain", counts[1], static_cast<long long>(refused),
       static_cast<long long>(damaged));
   if (given_subfield_a > 0) {
-    std::printf("%d data fields did not start with a subfield: their opening text was written "
-                "as subfield a\n",
-                given_subfield_a);
+    std::printf(
+        "%d data fields did not start with a subfield: their opening text was written "
+        "as subfield a\n",
+        given_subfield_a);
   }
   return (counts[1] || refused || damaged) ? kExitPartial : kExitOk;
 }

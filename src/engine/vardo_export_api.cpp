@@ -29,8 +29,7 @@ int32_t vardo_set_export_file(int32_t space, const char* path) {
     if (path == nullptr || *path == '\0') return result;
     // Writing over a file of the database would destroy it while it is read.
     if (!s->db.mst_path().empty() &&
-        !iso2709::FindOwnFile(path, iso2709::DatabaseFileNames(s->db.base_path(),
-                                                               s->db.mst_path(),
+        !iso2709::FindOwnFile(path, iso2709::DatabaseFileNames(s->db.base_path(), s->db.mst_path(),
                                                                s->db.xrf_path()))
              .empty()) {
       return VARDO_EXPORT_OWN_FILE;

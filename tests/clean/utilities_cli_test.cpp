@@ -253,7 +253,7 @@ TEST_F(UtilitiesCliTest, SaveNeverWritesOverTheDatabaseAndReplacesAFileOnlyWithF
   EXPECT_EQ(FileText(dir_ + "/old.iso"), "old");
   o = Cli("save old.iso --force --marc");
   EXPECT_EQ(o.status, 0) << o.out;
-  EXPECT_NE(FileText(dir_ + "/old.iso").find("\x1F" "aViejo"), std::string::npos);
+  EXPECT_NE(FileText(dir_ + "/old.iso").find(std::string("\x1F") + "aViejo"), std::string::npos);
   // 10 "a", 20 "old" and 10 "b" have no subfield: their text is subfield a.
   EXPECT_NE(o.out.find("3 fields did not start with a subfield"), std::string::npos) << o.out;
   EXPECT_NE(Shell(cli_ + " save --help").out.find("--force"), std::string::npos);

@@ -283,7 +283,8 @@ TEST_F(SaverTest, AFileOfTheOpenDatabaseIsRefusedUnderAnyName) {
     }
   }
   EXPECT_EQ(MasterSize(), before);
-  EXPECT_EQ(std::filesystem::file_size(dir_ + "/hard.iso"), std::filesystem::file_size(base_ + ".xrf"));
+  EXPECT_EQ(std::filesystem::file_size(dir_ + "/hard.iso"),
+            std::filesystem::file_size(base_ + ".xrf"));
   EXPECT_EQ(db().ReadRecord(1, false), 0);
   EXPECT_EQ(db().LastMfn(), 1);
 }
@@ -360,7 +361,7 @@ TEST_F(SaverTest, MarcExportSaysHowManyFieldsGotTheirOpeningTextAsSubfieldA) {
   EXPECT_EQ(out.text_as_subfield_a, 3);
   EXPECT_EQ(Messages().back(), "2 " + Msg(4, 6) + "\r\n3 " + Msg(30, 4));
   const std::string file = ReadAll(r.path);
-  EXPECT_NE(file.find("  \x1F" "aNota general\x1E"), std::string::npos);
+  EXPECT_NE(file.find(std::string("  \x1F") + "aNota general\x1E"), std::string::npos);
   EXPECT_EQ(file.find("$o"), std::string::npos);
   // The plain layout writes the stored texts and has nothing to count.
   SaverRequest plain{dir_ + "/p.iso"};

@@ -216,9 +216,8 @@ TEST_F(ExportApiTest, AFileOfTheDatabaseIsRefusedByWhateverNameItIsGiven) {
   ASSERT_EQ(::link(P("db.xrf").c_str(), P("hard.iso").c_str()), 0);
   ASSERT_EQ(::mkdir(P("sub").c_str(), 0755), 0);
   const std::string mst = ReadBytes(P("db.mst")), xrf = ReadBytes(P("db.xrf"));
-  for (const std::string& name : {P("db.mst"), P("db.xrf"), P("db.fst"), P("db.ifp"),
-                                  P("link.iso"), P("hard.iso"), P("sub/../db.mst"),
-                                  dir_ + "//./db.xrf"}) {
+  for (const std::string& name : {P("db.mst"), P("db.xrf"), P("db.fst"), P("db.ifp"), P("link.iso"),
+                                  P("hard.iso"), P("sub/../db.mst"), dir_ + "//./db.xrf"}) {
     EXPECT_EQ(vardo_set_export_file(space_, name.c_str()), VARDO_EXPORT_OWN_FILE) << name;
     EXPECT_EQ(vardo_export_record(space_, 0), VARDO_EXPORT_FAILED) << name;  // nothing open
   }
@@ -245,9 +244,8 @@ TEST_F(ExportApiTest, MarcExportCountsFieldsWhoseTextWasGivenSubfieldA) {
   ASSERT_EQ(vardo_set_export_file(space_, ""), VARDO_OK);
   std::vector<Record> back = ReadIso(ReadBytes(P("m.iso")), iso2709::Layout::kMarc);
   ASSERT_EQ(back.size(), 2u);
-  EXPECT_EQ(back[0].fields, (std::vector<Field>{{245, "10^aT"},
-                                                {500, "  ^aNota general"},
-                                                {520, "  ^a2005"}}));
+  EXPECT_EQ(back[0].fields,
+            (std::vector<Field>{{245, "10^aT"}, {500, "  ^aNota general"}, {520, "  ^a2005"}}));
 }
 
 }  // namespace

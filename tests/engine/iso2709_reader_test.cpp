@@ -273,9 +273,10 @@ TEST(Iso2709ReaderTest, LeaderWithAStatusOrCodesOfItsOwnIsKeptAndWrittenAgain) {
     const char* bytes;
     bool kept;
   } cases[] = {
-      {5, "c", true},  {5, "p", true},  {5, "a", true},    {23, "7", true},
-      {5, "n", false}, {5, " ", false}, {23, " ", false},  {17, "   ", false},
-      {5, "d", false},  // deleted: the record's status says it
+      {5, "c", true},  {5, "p", true},   {5, "a", true},     {23, "7", true}, {5, "n", false},
+      {5, " ", false}, {23, " ", false}, {17, "   ", false}, {5, "d", false},  // deleted: the
+                                                                               // record's status
+                                                                               // says it
   };
   for (const auto& c : cases) {
     std::string img = Image(Rec(1), Layout::kMarc);

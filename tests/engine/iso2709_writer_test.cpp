@@ -220,26 +220,28 @@ TEST(Iso2709WriterTest, MarcDataFieldWithTextBeforeItsFirstSubfieldGetsItAsSubfi
   const struct {
     int tag;
     std::string text;
-    std::string data;  // the field as written, terminator excluded
+    std::string data;  // the field as written, terminator excluded; '$' is 0x1F
     int64_t given_a;
   } cases[] = {
-      {500, "Nota general", "  \x1F" "aNota general", 1},
-      {260, "2005", "  \x1F" "a2005", 1},         // digits are no indicators without a subfield
-      {500, "1999 report^bx", "  \x1F" "a1999 report\x1F" "bx", 1},
-      {500, "  x^bY", "  \x1F" "a  x\x1F" "bY", 1},
-      {245, "10^aTitle", "10\x1F" "aTitle", 0},   // indicators, then a subfield
-      {650, "^aNo indicators", "  \x1F" "aNo indicators", 0},
-      {500, "  ", "  ", 0},                        // indicators and no subfield, as read
-      {500, "^", "  \x1F" "a^", 1},               // a lone '^' has no code
-      {1, "Nota general", "Nota general", 0},     // control fields as stored
+      {500, "Nota general", "  $aNota general", 1},
+      {260, "2005", "  $a2005", 1},  // digits are no indicators without a subfield
+      {500, "1999 report^bx", "  $a1999 report$bx", 1},
+      {500, "  x^bY", "  $a  x$bY", 1},
+      {245, "10^aTitle", "10$aTitle", 0},  // indicators, then a subfield
+      {650, "^aNo indicators", "  $aNo indicators", 0},
+      {500, "  ", "  ", 0},                    // indicators and no subfield, as read
+      {500, "^", "  $a^", 1},                  // a lone '^' has no code
+      {1, "Nota general", "Nota general", 0},  // control fields as stored
   };
   for (const auto& c : cases) {
     Iso2709Writer w(Layout::kMarc);
     std::string out;
     ASSERT_TRUE(w.Append(Make({{c.tag, c.text}}), &out, nullptr).ok());
     const size_t base = std::stoul(out.substr(12, 5));
-    EXPECT_EQ(out.substr(base, out.size() - base - 2), c.data) << c.text;
-    EXPECT_EQ(std::stoul(out.substr(24 + 3, 4)), c.data.size() + 1) << c.text;
+    std::string data = c.data;
+    std::replace(data.begin(), data.end(), '$', kSubfieldDelimiter);
+    EXPECT_EQ(out.substr(base, out.size() - base - 2), data) << c.text;
+    EXPECT_EQ(std::stoul(out.substr(24 + 3, 4)), data.size() + 1) << c.text;
     EXPECT_EQ(w.text_given_subfield_a(), c.given_a) << c.text;
     // The plain layout keeps every text as stored.
     Iso2709Writer plain(Layout::kPlain);
@@ -372,8 +374,8 @@ TEST_F(ExportStateTest, FailedOrDroppedExportLeavesTheOldFileAndNoNewOne) {
   const struct {
     const char* how;
     Op op;  // armed to fail its first call; ignored for "discard"
-  } cases[] = {{"write", Op::kWrite}, {"sync", Op::kSync}, {"rename", Op::kRename},
-               {"discard", Op::kWrite}};
+  } cases[] = {
+      {"write", Op::kWrite}, {"sync", Op::kSync}, {"rename", Op::kRename}, {"discard", Op::kWrite}};
   for (const auto& c : cases) {
     const std::string path = dir_ + "/out.iso";
     WriteFile(path, "good old export");

@@ -60,9 +60,9 @@ TEST_F(MarcLeaderRoundTripTest, EveryLeaderByteTheWriterDoesNotMakeComesBackAsIm
     const char* at5;
     const char* at17;
   } leaders[] = {
-      {"cam a", " i 4500"}, {"nam a", "1a 4500"}, {"ajm  ", "4ia4500"}, {"pcm a", "7 c4500"},
-      {"ctm  ", "u  4500"}, {"cas  ", "   4509"}, {"nem a", "z  4500"}, {"dam a", " a 4500"},
-      {"c    ", "   4500"},
+      {"cam a", " i 4500"}, {"nam a", "1a 4500"}, {"ajm  ", "4ia4500"},
+      {"pcm a", "7 c4500"}, {"ctm  ", "u  4500"}, {"cas  ", "   4509"},
+      {"nem a", "z  4500"}, {"dam a", " a 4500"}, {"c    ", "   4500"},
   };
   std::string input;
   vardo::iso2709::Iso2709Writer writer(vardo::iso2709::Layout::kMarc);
@@ -93,9 +93,8 @@ TEST_F(MarcLeaderRoundTripTest, EveryLeaderByteTheWriterDoesNotMakeComesBackAsIm
     for (size_t r = 0; r < want.size(); ++r) {
       for (size_t pos = 5; pos < 24; ++pos) {
         if (pos == 9 || (pos >= 12 && pos <= 16)) continue;  // the writer's
-        EXPECT_EQ(got[r][pos], want[r][pos])
-            << name << " record " << r + 1 << " leader/" << pos << ": " << got[r] << " vs "
-            << want[r];
+        EXPECT_EQ(got[r][pos], want[r][pos]) << name << " record " << r + 1 << " leader/" << pos
+                                             << ": " << got[r] << " vs " << want[r];
       }
     }
   }

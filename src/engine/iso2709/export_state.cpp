@@ -42,8 +42,8 @@ Result<std::shared_ptr<ExportState>> ExportState::Open(const std::string& path) 
   // exports to one name never share their new file.
   static std::atomic<uint64_t> serial{0};
   for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::string temp = target + ".part-" + std::to_string(::getpid()) + "-" +
-                             std::to_string(serial.fetch_add(1));
+    const std::string temp =
+        target + ".part-" + std::to_string(::getpid()) + "-" + std::to_string(serial.fetch_add(1));
     const int fd = fs.Open(temp, O_WRONLY | O_CREAT | O_EXCL, 0666);
     if (fd >= 0) {
       return std::shared_ptr<ExportState>(

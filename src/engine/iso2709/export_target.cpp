@@ -13,9 +13,9 @@ std::vector<std::string> DatabaseFileNames(const std::string& base_path,
   std::vector<std::string> names = {mst_path, xrf_path};
   // Both cases: a database copied from a system that ignores the case of
   // names may have NAME.MST beside name.ifp.
-  for (const char* ext : {".mst", ".xrf", ".ifp", ".ifp-lock", ".ms~", ".xr~", ".par", ".fst",
-                          ".fdt", ".stw", ".MST", ".XRF", ".IFP", ".IFP-lock", ".MS~", ".XR~",
-                          ".PAR", ".FST", ".FDT", ".STW"}) {
+  for (const char* ext :
+       {".mst", ".xrf", ".ifp", ".ifp-lock", ".ms~", ".xr~", ".par", ".fst", ".fdt", ".stw",
+        ".MST", ".XRF", ".IFP", ".IFP-lock", ".MS~", ".XR~", ".PAR", ".FST", ".FDT", ".STW"}) {
     names.push_back(base_path + ext);
   }
   return names;

@@ -26,8 +26,8 @@
 // the plain layout every field is kept byte for byte.  A record with status 'd'
 // is read as logically deleted.  When the leader holds a status other than
 // 'n', 'd' and blank, or implementation codes (offsets 6..9, 17..19 not all
-// blank, 23 neither '0' nor blank), the leader is kept in a field kLeaderTag so a later export writes
-// them again.  Texts then pass through the TextDecoder.
+// blank, 23 neither '0' nor blank), the leader is kept in a field kLeaderTag so a later export
+// writes them again.  Texts then pass through the TextDecoder.
 //
 // Thread use: one thread per reader.
 #pragma once

@@ -165,7 +165,8 @@ Status Iso2709Writer::Append(const Record& record, std::string* out, int* skippe
   r[kLeaderIdentifierLength] = counts;
   PutDigits(r + kLeaderBaseAddress, 5, base);
   std::memcpy(r + kLeaderEntryMap, "4500", 4);
-  if (leader_field != nullptr) CopyCodes(r + kLeaderUndefined, leader_field->text.data() + kLeaderUndefined, 1);
+  if (leader_field != nullptr)
+    CopyCodes(r + kLeaderUndefined, leader_field->text.data() + kLeaderUndefined, 1);
 
   // Directory and data in one pass.
   char* dir = r + kLeaderSize;

@@ -57,9 +57,9 @@ class Iso2709Writer {
   // MARC data fields written so far whose opening text became subfield a.
   int64_t text_given_subfield_a() const { return text_given_subfield_a_; }
 
-  // Appends the image of record to *out (leader as above).  *skipped_fields (may be null) receives the
-  // number of fields left out.  Returns TooLarge, with *out unchanged, when the
-  // image would exceed 99,999 bytes; no other error is possible.
+  // Appends the image of record to *out (leader as above).  *skipped_fields (may be null) receives
+  // the number of fields left out.  Returns TooLarge, with *out unchanged, when the image would
+  // exceed 99,999 bytes; no other error is possible.
   Status Append(const Record& record, std::string* out, int* skipped_fields);
 
   // Why a field cannot be written; nullptr when it can.  Exposed for reports.
