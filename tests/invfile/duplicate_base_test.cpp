@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <regex>
 
+#include "db/text_conversion.h"
 #include "file_bytes.h"
 
 #include "invfile/duplicate_base.h"
@@ -226,6 +227,26 @@ TEST_F(DuplicateBaseTest, AccentsFoldAndFieldsStayApartInTheMatchKey) {
   EXPECT_TRUE(std::regex_search(body, pair)) << body;
   EXPECT_EQ(body.find("       9  - "), std::string::npos) << body;
   EXPECT_EQ(body.find("      10  - "), std::string::npos) << body;
+}
+
+TEST_F(DuplicateBaseTest, AccentsFoldUnderAConversionTableInForce) {
+  // A database kept in Latin-1: both tables are the identity, so "é" is
+  // stored as 0xE9, which CP850 would read as "Ú".
+  TextConversionState saved = TextConversion();
+  ConversionTable identity{};
+  for (int i = 0; i < 256; ++i) identity[i] = i;
+  TextConversion().display_table = TextConversion().storage_table = identity;
+  TextConversion().display_table_in_force = TextConversion().storage_table_in_force = true;
+  AddRecord({{100, "Jos\xE9 P\xE9rez"}, {245, "^aTea"}});  // 7
+  AddRecord({{100, "JOSE PEREZ"}, {245, "^aTea"}});           // 8
+  SelectAll();
+  const DuplicateBaseOutcome built = Build(false);
+  const std::string body = Duplicates();
+  TextConversion() = saved;
+  ASSERT_EQ(built.end, ListingEnd::kCompleted);
+  const std::regex pair(
+      "       7  - [0-9A-F]{30} - BOOKS\r\n       8  - [0-9A-F]{30} - BOOKS\r\n\r\n");
+  EXPECT_TRUE(std::regex_search(body, pair)) << body;
 }
 
 TEST_F(DuplicateBaseTest, DatabasesOfOneNameInTwoFoldersAreNamedByPath) {
