@@ -238,7 +238,7 @@ TEST_F(DuplicateBaseTest, AccentsFoldUnderAConversionTableInForce) {
   TextConversion().display_table = TextConversion().storage_table = identity;
   TextConversion().display_table_in_force = TextConversion().storage_table_in_force = true;
   AddRecord({{100, "Jos\xE9 P\xE9rez"}, {245, "^aTea"}});  // 7
-  AddRecord({{100, "JOSE PEREZ"}, {245, "^aTea"}});           // 8
+  AddRecord({{100, "JOSE PEREZ"}, {245, "^aTea"}});        // 8
   SelectAll();
   const DuplicateBaseOutcome built = Build(false);
   const std::string body = Duplicates();
