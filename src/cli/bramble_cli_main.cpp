@@ -88,8 +88,27 @@ const char* kFooter =
 std::string Footer() {
   std::string text = kFooter;
   text += "Exit status:\n";
+  // Each meaning wrapped to the width of the lines above, under its number.
+  constexpr size_t kWidth = 78;
+  const std::string indent = "     ";
   for (const CliExitStatus& s : kCliExitStatuses) {
-    text += "  " + std::to_string(s.code) + "  " + s.meaning + "\n";
+    std::string line = "  " + std::to_string(s.code) + "  ";
+    const std::string meaning = s.meaning;
+    size_t at = 0;
+    while (at < meaning.size()) {
+      size_t end = meaning.find(' ', at);
+      if (end == std::string::npos) end = meaning.size();
+      const std::string word = meaning.substr(at, end - at);
+      if (line.size() + word.size() > kWidth && line.size() > indent.size()) {
+        line.pop_back();  // the blank after the last word
+        text += line + "\n";
+        line = indent;
+      }
+      line += word + " ";
+      at = end + 1;
+    }
+    line.pop_back();
+    text += line + "\n";
   }
   return text;
 }
