@@ -42,7 +42,7 @@ bool SameFile(const std::string& a, const std::string& b) {
 }
 
 // The format resolves a relative database path from the open database's
-// folder, the person typed or chose it from the current one.
+// folder, while the person typed or chose it from the current folder.
 std::string AbsolutePath(const std::string& path) {
   std::error_code ec;
   const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
