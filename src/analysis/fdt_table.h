@@ -5,34 +5,30 @@
 // (a repeated large tag keeps its first slot; beyond 50 such tags the rest are
 // ignored).  A slot the file does not define has the tag text "0".
 //
-// The file (.fdt, beside the master file) is text: everything before the line
-// "***" is a header; after it, one definition per line:
-//   characters  1-30  field name, trailing blanks ignored
-//   characters 31-50  the subfield codes the field declares
-//   character  51 on  four blank-separated items: tag, length, type, repeatable
-//                     (a non-zero digit as the fourth item: repeatable)
-// A file without a "***" line is read as definitions from its first line.
-// Reading stops at the first line shorter than two characters.  A line whose
-// tag is not a positive number defines nothing (it would otherwise name slot
-// 0, or a slot outside the table).  Only the first 10,000 bytes are read.
+// The definitions come from FdtFile (db/fdt_file.h), the one reader of the
+// file, so the survey and the duplicate base agree on what a table defines.
+// Names and patterns are kept in display form.  A tag defined twice keeps the
+// last definition in its slot.
 //
-// Errors: Load reports a file that cannot be opened by its result; no content
-// of a file makes Parse fail.  Nothing throws.  Thread use: any, one object per
-// thread.
+// Errors: Load reports a file that cannot be opened, or one too large to be a
+// table, by its result; no content of a file makes Parse fail.  Nothing
+// throws.  Thread use: any, one object per thread.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
+
+#include "db/fdt_file.h"
 
 namespace bramble {
 
 inline constexpr int kFdtSlots = 1050;
 inline constexpr int kFdtSmallTags = 1000;  // slots 0..999: the tag itself
 inline constexpr int kSubfieldCodes = 36;   // 'a'-'z' then '0'-'9'
-inline constexpr size_t kFdtReadLimit = 10000;
 
 struct FdtEntry {
   std::string tag_text = "0";  // three digits at least ("005"); "0": not defined
@@ -54,12 +50,12 @@ class FdtTable {
  public:
   FdtTable();
 
-  // Replaces the table by the definitions in text (display form, as read).
-  void Parse(std::string text);
-  // Reads at most the first 10,000 bytes of path, converts them to display
-  // form and parses them.  False (table emptied) when the file cannot be
-  // opened.
-  bool Load(const std::string& path);
+  // Replaces the table by the definitions in text (the file's bytes, in
+  // storage form).
+  void Parse(std::string_view text);
+  // Reads the whole file at path (FdtFile::Read).  Any result but kOk leaves
+  // the table empty.
+  FdtReadResult Load(const std::string& path);
   // Every slot undefined.
   void Clear();
 
@@ -78,11 +74,9 @@ class FdtTable {
  private:
   std::vector<FdtEntry> slots_;
   std::vector<std::array<bool, kSubfieldCodes>> seen_;
+  void Fill(const FdtFile& file);
+
   std::unordered_map<int32_t, int> large_;  // tag above 999 -> its slot
 };
-
-// The FDT path of a master-file path: its last three characters replaced by
-// "fdt" ("x.mst" -> "x.fdt").
-std::string FdtPathOf(const std::string& master_path);
 
 }  // namespace bramble

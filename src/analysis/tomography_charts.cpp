@@ -1,6 +1,7 @@
 #include "analysis/tomography_charts.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <vector>
 
@@ -11,100 +12,110 @@
 namespace bramble {
 namespace {
 
-constexpr int kLabelWidth = 56;   // tag column
-constexpr int kBarWidth = 420;    // longest bar
-constexpr int kValueWidth = 110;  // figure beside the bar
-constexpr int kRowHeight = 16;
+constexpr int kRowHeight = 22;
+constexpr int kFontSize = 13;
 
 struct Bar {
-  std::string label;
+  std::string label_html;   // already escaped
+  std::string detail_html;  // a second, lighter label after it (may be empty)
   double value;
   std::string figure;
 };
 
-std::string Fmt(const char* format, double a) {
-  char buf[64];
-  std::snprintf(buf, sizeof buf, format, a);
-  return buf;
-}
+std::string Int(long long v) { return std::to_string(v); }
 
 std::string Caption(const std::string& title) {
-  return "<p><font face=\"verdana\"><B>" + HtmlEscape(title) + "</B></FONT></p>\r\n";
+  return "<p class=\"chart-title\"><font face=\"verdana\"><B>" + HtmlEscape(title) +
+         "</B></FONT></p>\r\n";
 }
 
-// Horizontal bars, one row per item.
-std::string BarChart(const std::string& title, const std::vector<Bar>& bars) {
+std::string SvgOpen(const std::string& title, int width, int height) {
+  return "<svg xmlns=\"http://www.w3.org/2000/svg\" role=\"img\" width=\"" + Int(width) +
+         "\" height=\"" + Int(height) + "\" viewBox=\"0 0 " + Int(width) + " " + Int(height) +
+         "\" font-family=\"DejaVu Sans, Verdana, sans-serif\" font-size=\"" + Int(kFontSize) +
+         "\">\r\n<title>" + HtmlEscape(title) + "</title>\r\n<rect x=\"0\" y=\"0\" width=\"" +
+         Int(width) + "\" height=\"" + Int(height) + "\" fill=\"#ffffff\"/>\r\n";
+}
+
+// How the two labels of a bar stand before it.
+enum class Labels {
+  kReading,  // label and detail from the left, as text is read (tag, name)
+  kSymbol,   // the label large and centred, the detail right-aligned (character, code)
+};
+
+// Horizontal bars, one row per item: the label and its lighter detail before
+// the bar, the figure after it.
+std::string BarChart(const std::string& title, const std::vector<Bar>& bars, Labels style,
+                     int label_width, int detail_width, int bar_width) {
+  constexpr int kValueWidth = 90;
   const double top =
       bars.empty() ? 0.0
                    : std::max_element(bars.begin(), bars.end(), [](const Bar& a, const Bar& b) {
                        return a.value < b.value;
                      })->value;
-  const int width = kLabelWidth + kBarWidth + kValueWidth;
+  const int left = label_width + detail_width;
+  const int width = left + bar_width + kValueWidth;
   const int height = kRowHeight * static_cast<int>(bars.size()) + 4;
-  std::string svg = Caption(title);
-  svg += "<svg xmlns=\"http://www.w3.org/2000/svg\" role=\"img\" width=\"" + std::to_string(width) +
-         "\" height=\"" + std::to_string(height) + "\" viewBox=\"0 0 " + std::to_string(width) +
-         " " + std::to_string(height) +
-         "\" font-family=\"verdana, sans-serif\" font-size=\"11\">\r\n";
-  svg += "<title>" + HtmlEscape(title) + "</title>\r\n";
-  svg += "<rect x=\"0\" y=\"0\" width=\"" + std::to_string(width) + "\" height=\"" +
-         std::to_string(height) + "\" fill=\"#ffffff\"/>\r\n";
+  std::string svg = Caption(title) + SvgOpen(title, width, height);
   int y = 2;
   for (const Bar& bar : bars) {
-    const double w = top > 0 ? bar.value / top * kBarWidth : 0.0;
-    svg += "<text x=\"" + std::to_string(kLabelWidth - 6) + "\" y=\"" + std::to_string(y + 11) +
-           "\" text-anchor=\"end\">" + HtmlEscape(bar.label) + "</text>";
-    svg += "<rect x=\"" + std::to_string(kLabelWidth) + "\" y=\"" + std::to_string(y + 2) +
-           "\" width=\"" + Fmt("%.1f", w) + "\" height=\"" + std::to_string(kRowHeight - 4) +
-           "\" fill=\"#7f7f7f\"/>";
-    svg += "<text x=\"" + Fmt("%.1f", kLabelWidth + w + 4) + "\" y=\"" + std::to_string(y + 11) +
-           "\">" + HtmlEscape(bar.figure) + "</text>\r\n";
+    const double w = top > 0 ? bar.value / top * bar_width : 0.0;
+    const std::string baseline = Int(y + kRowHeight / 2 + kFontSize / 2 - 1);
+    if (style == Labels::kReading) {
+      svg += "<text x=\"6\" y=\"" + baseline + "\" font-weight=\"bold\">" + bar.label_html +
+             "</text><text x=\"" + Int(label_width) + "\" y=\"" + baseline +
+             "\" fill=\"#555555\">" + bar.detail_html + "</text>";
+    } else {
+      svg += "<text x=\"" + Int(label_width / 2) + "\" y=\"" + baseline +
+             "\" text-anchor=\"middle\" font-size=\"" + Int(kFontSize + 3) + "\">" +
+             bar.label_html + "</text><text x=\"" + Int(left - 8) + "\" y=\"" + baseline +
+             "\" text-anchor=\"end\" fill=\"#777777\">" + bar.detail_html + "</text>";
+    }
+    svg += "<rect x=\"" + Int(left) + "\" y=\"" + Int(y + 3) + "\" width=\"" + FixedOneDecimal(w) +
+           "\" height=\"" + Int(kRowHeight - 6) + "\" fill=\"#7f7f7f\"/>";
+    svg += "<text x=\"" + FixedOneDecimal(left + w + 5) + "\" y=\"" + baseline + "\">" +
+           HtmlEscape(bar.figure) + "</text>\r\n";
     y += kRowHeight;
   }
   svg += "</svg>\r\n";
   return svg;
 }
 
-// 256 columns, one per byte value, with a scale under them.
-std::string Histogram(const std::string& title, const std::array<uint64_t, 256>& counts) {
-  const uint64_t top = *std::max_element(counts.begin(), counts.end());
-  constexpr int kLeft = 60, kColumn = 2, kPlot = 160, kBottom = 30;
-  const int width = kLeft + 256 * kColumn + 20;
-  const int height = kPlot + kBottom + 10;
-  std::string svg = Caption(title);
-  svg += "<svg xmlns=\"http://www.w3.org/2000/svg\" role=\"img\" width=\"" + std::to_string(width) +
-         "\" height=\"" + std::to_string(height) + "\" viewBox=\"0 0 " + std::to_string(width) +
-         " " + std::to_string(height) +
-         "\" font-family=\"verdana, sans-serif\" font-size=\"11\">\r\n";
-  svg += "<title>" + HtmlEscape(title) + "</title>\r\n";
-  svg += "<rect x=\"0\" y=\"0\" width=\"" + std::to_string(width) + "\" height=\"" +
-         std::to_string(height) + "\" fill=\"#ffffff\"/>\r\n";
-  const int base = 10 + kPlot;
-  svg += "<line x1=\"" + std::to_string(kLeft) + "\" y1=\"" + std::to_string(base) + "\" x2=\"" +
-         std::to_string(kLeft + 256 * kColumn) + "\" y2=\"" + std::to_string(base) +
-         "\" stroke=\"#000000\"/>\r\n";
-  svg += "<text x=\"" + std::to_string(kLeft - 4) + "\" y=\"14\" text-anchor=\"end\">" +
-         std::to_string(top) + "</text>\r\n";
-  for (int c = 0; c < 256; ++c) {
-    const uint64_t n = counts[static_cast<size_t>(c)];
-    if (n == 0 || top == 0) continue;
-    // A byte that occurs at all gets at least a visible sliver.
-    const double h = std::max(1.0, static_cast<double>(n) / static_cast<double>(top) * kPlot);
-    svg += "<rect x=\"" + std::to_string(kLeft + c * kColumn) + "\" y=\"" + Fmt("%.1f", base - h) +
-           "\" width=\"" + std::to_string(kColumn) + "\" height=\"" + Fmt("%.1f", h) +
-           "\" fill=\"#7f7f7f\"><title>" + std::to_string(c) + ": " + std::to_string(n) +
-           "</title></rect>\r\n";
-  }
-  for (int c : {0, 32, 64, 96, 128, 160, 192, 224, 255}) {
-    svg += "<text x=\"" + std::to_string(kLeft + c * kColumn) + "\" y=\"" +
-           std::to_string(base + 16) + "\" text-anchor=\"middle\">" + std::to_string(c) +
-           "</text>\r\n";
-  }
-  svg += "</svg>\r\n";
-  return svg;
+}  // namespace
+
+std::string FixedOneDecimal(double v) {
+  char buf[64];
+  const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 1);
+  return r.ec == std::errc() ? std::string(buf, r.ptr) : std::string("0.0");
 }
 
-}  // namespace
+std::string CharacterLabelHtml(unsigned char c) {
+  // The names of the control characters, as a terminal's "show controls"
+  // prints them; the symbols for them are missing from many fonts.
+  static constexpr const char* kControls[32] = {
+      "NUL", "SOH", "STX", "ETX", "EOT", "ENQ", "ACK", "BEL", "BS",  "TAB", "LF",
+      "VT",  "FF",  "CR",  "SO",  "SI",  "DLE", "DC1", "DC2", "DC3", "DC4", "NAK",
+      "SYN", "ETB", "CAN", "EM",  "SUB", "ESC", "FS",  "GS",  "RS",  "US"};
+  if (c < 0x20) return kControls[c];
+  switch (c) {
+    case 0x20:
+      return "&#9251;";  // open box: a blank
+    case 0x7F:
+      return "DEL";
+    case 0x81:
+    case 0x8D:
+    case 0x8F:
+    case 0x90:
+    case 0x9D:
+      return "&#65533;";  // no character in the display code page
+    case 0xA0:
+      return "&#9085;";  // shouldered open box: a no-break space
+    case 0xAD:
+      return "SHY";  // the soft hyphen shows as nothing
+    default:
+      return HtmlEscape(std::string(1, static_cast<char>(c)));
+  }
+}
 
 std::string TomographyChartsHtml(const MessageTable& m, const TomographySurvey& survey) {
   std::string out = "<!-- charts -->\r\n<h2><font face=\"verdana\">" + HtmlEscape(m.Text(32, 2)) +
@@ -114,17 +125,29 @@ std::string TomographyChartsHtml(const MessageTable& m, const TomographySurvey& 
   for (const TagStats& s : survey.tags()) {
     char tag[16];
     std::snprintf(tag, sizeof tag, "%03d", static_cast<int>(s.tag));
-    records.push_back({tag, static_cast<double>(s.records), std::to_string(s.records)});
+    // The field name beside the tag: few readers know every tag by number.
+    const std::string name = s.name.size() > 28 ? s.name.substr(0, 27) + "\x85" : s.name;
+    records.push_back({tag, HtmlEscape(name), static_cast<double>(s.records), Int(s.records)});
     const double avg = s.occurrences == 0
                            ? 0.0
                            : static_cast<double>(s.total_len) / static_cast<double>(s.occurrences);
-    lengths.push_back({tag, avg, Fmt("%.1f", avg)});
+    lengths.push_back({tag, HtmlEscape(name), avg, FixedOneDecimal(avg)});
   }
-  out += BarChart(m.Text(32, 4), records);
-  out += BarChart(m.Text(32, 5), lengths);
-  if (survey.count_chars()) out += Histogram(m.Text(32, 6), survey.char_counts());
+  out += BarChart(m.Text(32, 4), records, Labels::kReading, 46, 220, 520);
+  out += BarChart(m.Text(32, 5), lengths, Labels::kReading, 46, 220, 520);
   out += "<br>\r\n";
   return out;
+}
+
+std::string TomographyCharacterChartHtml(const MessageTable& m,
+                                         const std::vector<CharLine>& lines) {
+  std::vector<Bar> bars;
+  for (const CharLine& line : lines) {
+    bars.push_back({CharacterLabelHtml(line.byte), Int(line.code), static_cast<double>(line.count),
+                    Int(static_cast<long long>(line.count))});
+  }
+  return "<div class=\"char-chart\">\r\n" +
+         BarChart(m.Text(32, 6), bars, Labels::kSymbol, 50, 40, 360) + "</div>\r\n";
 }
 
 }  // namespace bramble

@@ -44,6 +44,53 @@ constexpr const char* kEmpty =
     "<td bgcolor=\"#ffffff\" ALIGN=\"right\"><font size=\"-1\" face=\"verdana\">&nbsp;</FONT></TD>";
 constexpr const char* kCharRow = "<TR ALIGN=\"right\" VALIGN=\"bottom\">";
 constexpr const char* kCharHead = "<TD bgcolor=\"#ACCCE3\"><font size=\"-1\" face=\"verdana\"><B>";
+constexpr const char* kNumZero =
+    "<td bgcolor=\"#ffffff\" ALIGN=\"right\" class=\"zero\"><font size=\"-2\" face=\"verdana\">";
+
+// The page's own look, over the markup's old attributes (author styles win
+// over them): type a person reads without leaning in, figures in columns of
+// even digits, quiet rules, zero counts greyed so the codes in use stand
+// out, and a print form in landscape, in black on white, without rows cut in
+// two.  No "<" or ">" may appear here: the text sits inside the page.
+constexpr const char* kStyle = R"(<style>
+body { font-family: "DejaVu Sans", Verdana, Arial, sans-serif; font-size: 16px; line-height: 1.45;
+  color: #1b1b1b; background: #fbfbf4; margin: 24px 32px; }
+font { font-family: inherit; font-size: inherit; }
+h1 { font-size: 30px; margin: 6px 0; }
+h2 { font-size: 22px; margin: 36px 0 6px; }
+table[border="2"] { border: 0; width: auto; }
+table[bgcolor="Black"] { border-collapse: collapse; background: #ffffff; width: auto;
+  margin: 0 0 20px; }
+table[width="100%"] { width: 100%; }
+td { border: 1px solid #c3ccd5; padding: 4px 9px; font-size: 15px; vertical-align: bottom; }
+td[bgcolor="#ACCCE3"] { background: #dce7f0; }
+td[align="right"], td[ALIGN="right"] { font-variant-numeric: tabular-nums; white-space: nowrap; }
+tr:nth-child(even) td[bgcolor="#ffffff"] { background: #f3f6f9; }
+td.zero { color: #b4b4b4; }
+.subfields td { padding: 3px 4px; font-size: 14px; }
+br { display: none; }
+.fdt { display: flex; flex-wrap: wrap; gap: 0 20px; align-items: flex-start; margin: 8px 0 12px; }
+.fdt table[bgcolor="Black"] { min-width: 260px; }
+.legend { display: grid; grid-template-columns: max-content 1fr; gap: 3px 14px; margin: 28px 0 12px;
+  padding: 10px 14px; background: #ffffff; border-left: 4px solid #9fb8cc; font-size: 15px; }
+.legend dt { font-weight: bold; }
+.legend dd { margin: 0; }
+p.note { margin: 28px 0 10px; font-size: 15px; max-width: 60em; }
+.chars { display: flex; flex-wrap: wrap; gap: 0 32px; align-items: flex-start; }
+p.chart-title { margin: 18px 0 4px; }
+svg { max-width: 100%; height: auto; }
+@page { size: landscape; margin: 12mm; }
+@media print {
+  body { background: #ffffff; color: #000000; margin: 0; font-size: 10pt; }
+  td { font-size: 9pt; padding: 1px 4px; border-color: #777777; }
+  td[bgcolor="#ACCCE3"], tr:nth-child(even) td[bgcolor="#ffffff"] { background: #ffffff; }
+  td.zero { color: #999999; }
+  tr, svg, .legend, dt, dd { break-inside: avoid; }
+  h2, p.chart-title, p.note { break-after: avoid; }
+  hr { display: none; }
+}
+</style>
+)";
 
 std::string PadRight(const std::string& s, size_t width) {
   return s.size() >= width ? s : s + std::string(width - s.size(), ' ');
@@ -131,11 +178,17 @@ FdtLists MakeFdtLists(const TomographyReportInput& in) {
   for (int slot = 0; slot < kFdtSlots; ++slot) {
     const FdtEntry& e = fdt.entry(slot);
     if (!e.Defined()) continue;
+    // Codes are compared as the survey counts them, case folded: a pattern
+    // "AB" declares ^a and ^b.
+    std::array<bool, kSubfieldCodes> declared{};
+    for (char p : e.pattern) {
+      const int k = SubfieldCodeIndex(static_cast<unsigned char>(p));
+      if (k >= 0) declared[static_cast<size_t>(k)] = true;
+    }
     std::string codes;
     for (int k = 0; k < kSubfieldCodes; ++k) {
-      const char code = SubfieldCodeChar(k);
-      if (fdt.seen(slot)[static_cast<size_t>(k)] && e.pattern.find(code) == std::string::npos) {
-        codes.push_back(code);
+      if (fdt.seen(slot)[static_cast<size_t>(k)] && !declared[static_cast<size_t>(k)]) {
+        codes.push_back(SubfieldCodeChar(k));
       }
     }
     if (!codes.empty()) lists.undeclared.push_back(PadLeft(e.tag_text, 3) + "\t" + codes);
@@ -172,15 +225,15 @@ std::string HtmlEscape(const std::string& text) {
 std::vector<CharLine> TomographyCharLines(const TomographyReportInput& in, bool with_tabs) {
   std::vector<CharLine> lines;
   const auto& counts = in.survey->char_counts();
-  const bool mapped = in.charset == TomographyCharset::kAscii && in.storage_table != nullptr;
+  const bool mapped = in.charset == TomographyCharset::kAscii && in.storage_codes != nullptr;
   for (int c = 0; c < 256; ++c) {
     const uint64_t n = counts[static_cast<size_t>(c)];
     if (n == 0) continue;
-    const int code = mapped ? (*in.storage_table)[static_cast<size_t>(c)] : c;
+    const int code = mapped ? (*in.storage_codes)[static_cast<size_t>(c)] : c;
     char buf[64];
     std::snprintf(buf, sizeof buf, with_tabs ? "%3d\t%5llu\t%3c" : "%3d%5llu%3c", code,
                   static_cast<unsigned long long>(n), Shown(c));
-    lines.push_back(CharLine{buf, code, n, Shown(c)});
+    lines.push_back(CharLine{buf, code, n, Shown(c), static_cast<unsigned char>(c)});
   }
   std::sort(lines.begin(), lines.end(),
             [](const CharLine& a, const CharLine& b) { return a.line < b.line; });
@@ -203,18 +256,35 @@ std::string TomographyTextReport(const TomographyReportInput& in) {
   }
   out += "\r\n\r\n\r\n";
 
-  out += Dashes(111) + "\r\n";
-  out += m.Text(7, 1) + "\t" + PadLeft(m.Text(7, 2), 8) + "\t" + PadLeft(m.Text(7, 3), 8) + "\t" +
-         PadLeft(m.Text(16, 1), 6) + "\t" + PadLeft(m.Text(16, 2), 6) + "\t" +
-         PadLeft(m.Text(7, 4), 6) + "\t" + PadLeft(m.Text(7, 5), 6) + "\t" +
-         PadLeft(m.Text(7, 6), 9) + "\t" + PadLeft(m.Text(20, 6), 6) + "\t" +
-         PadLeft(m.Text(20, 7), 6) + "\t" + PadLeft(m.Text(20, 8), 6) + "\r\n";
-  out += Dashes(111) + "\r\n";
+  // Every column is as wide as its widest cell.  A heading longer than the
+  // figures under it (Portuguese "CompMín" over six places) would otherwise
+  // stand out of its column, off the right edge of its figures.
+  static constexpr MessageId kHeadings[10] = {{7, 2}, {7, 3}, {16, 1}, {16, 2}, {7, 4},
+                                              {7, 5}, {7, 6}, {20, 6}, {20, 7}, {20, 8}};
   static constexpr size_t kWidths[10] = {8, 8, 6, 6, 6, 6, 9, 6, 6, 6};
+  std::array<size_t, 10> width{};
+  for (size_t k = 0; k < width.size(); ++k)
+    width[k] = std::max(kWidths[k], m.Text(kHeadings[k]).size());
+  // The tag column is left-aligned: its cells need the same width only when
+  // one of them reaches the first tab stop.
+  size_t tag_width = m.Text(7, 1).size();
   for (const TagStats& s : in.survey->tags()) {
-    out += Tag3(s.tag);
+    tag_width = std::max(tag_width, Tag3(s.tag).size());
     const auto numbers = RowNumbers(s);
-    for (size_t k = 0; k < numbers.size(); ++k) out += "\t" + PadLeft(Num(numbers[k]), kWidths[k]);
+    for (size_t k = 0; k < numbers.size(); ++k)
+      width[k] = std::max(width[k], Num(numbers[k]).size());
+  }
+  if (tag_width < 8) tag_width = 0;
+
+  out += Dashes(111) + "\r\n";
+  out += PadRight(m.Text(7, 1), tag_width);
+  for (size_t k = 0; k < width.size(); ++k) out += "\t" + PadLeft(m.Text(kHeadings[k]), width[k]);
+  out += "\r\n";
+  out += Dashes(111) + "\r\n";
+  for (const TagStats& s : in.survey->tags()) {
+    out += PadRight(Tag3(s.tag), tag_width);
+    const auto numbers = RowNumbers(s);
+    for (size_t k = 0; k < numbers.size(); ++k) out += "\t" + PadLeft(Num(numbers[k]), width[k]);
     out += "\r\n";
   }
 
@@ -227,7 +297,7 @@ std::string TomographyTextReport(const TomographyReportInput& in) {
 
   if (!in.fdt_found) {
     out += "\r\n" + Dashes(48) + "\r\n";
-    out += m.Text(16, 3) + " " + in.fdt_path;
+    out += m.Text(in.fdt_note) + " " + in.fdt_path;
     out += "\r\n" + Dashes(48) + "\r\n";
     return out;
   }
@@ -253,6 +323,10 @@ std::string TomographyHtmlReport(const TomographyReportInput& in) {
   out += "<HTML>\r\n<HEAD>\r\n";
   out += "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=" + msg(26, 1) + "\">\r\n";
   out += "<TITLE>" + msg(23, 4) + "</TITLE>\r\n";
+  for (const char* c = kStyle; *c != '\0'; ++c) {
+    if (*c == '\n') out += '\r';  // the page's lines all end in CR LF
+    out += *c;
+  }
   out += "</HEAD>\r\n<BODY bgcolor=\"#ffffcc\">\r\n<CENTER>\r\n";
   out += "<Table border=\"2\" bordercolordark=\"#0033ff\" width=\"60%\">\r\n<tr>\r\n";
   out += "<td align=\"center\" valign=\"middle\">\r\n";
@@ -284,9 +358,10 @@ std::string TomographyHtmlReport(const TomographyReportInput& in) {
   // FDT sections.
   if (!in.fdt_found) {
     out += std::string(kTable350) + "\r\n";
-    row(cell(kHead, msg(16, 3) + " " + HtmlEscape(in.fdt_path), kBoldEnd));
+    row(cell(kHead, HtmlEscape(m.Text(in.fdt_note)) + " " + HtmlEscape(in.fdt_path), kBoldEnd));
     out += "</Table>\r\n<BR><BR>\r\n\r\n";
   } else {
+    out += "<div class=\"fdt\">\r\n";
     const FdtLists lists = MakeFdtLists(in);
     auto table = [&](MessageId title, const std::vector<std::string>& items, bool text_items) {
       out += std::string(kTable350) + "\r\n";
@@ -302,6 +377,7 @@ std::string TomographyHtmlReport(const TomographyReportInput& in) {
     table({16, 7}, lists.unused, false);
     table({16, 5}, lists.repeated, false);
     table({16, 8}, lists.undeclared, true);
+    out += "</div>\r\n\r\n";
   }
 
   // Label columns: the tag shows as "<245>".
@@ -327,14 +403,32 @@ std::string TomographyHtmlReport(const TomographyReportInput& in) {
     return tag_first ? tag + name_second : name_first + tag_second;
   };
 
-  // Field statistics.
+  // Field statistics, after what their columns mean: the headings are short
+  // (MinSpc), the legend says it in words.
+  static constexpr MessageId kColumns[10] = {{7, 2}, {7, 3}, {16, 1}, {16, 2}, {7, 4},
+                                             {7, 5}, {7, 6}, {20, 6}, {20, 7}, {20, 8}};
+  struct Explained {
+    std::vector<MessageId> headings;
+    MessageId text;
+  };
+  const Explained legend[] = {
+      {{{7, 2}}, MessageId{39, 2}},
+      {{{7, 3}}, MessageId{39, 3}},
+      {{{16, 1}, {16, 2}}, MessageId{39, 4}},
+      {{{7, 4}, {7, 5}, {7, 6}}, MessageId{39, 5}},
+      {{{20, 6}, {20, 7}, {20, 8}}, MessageId{39, 6}},
+  };
+  out += "<dl class=\"legend\">\r\n";
+  for (const Explained& e : legend) {
+    std::string names;
+    for (const MessageId& id : e.headings)
+      names += (names.empty() ? "" : ", ") + HtmlEscape(m.Text(id));
+    out += "<dt>" + names + "</dt><dd>" + HtmlEscape(m.Text(e.text)) + "</dd>\r\n";
+  }
+  out += "</dl>\r\n";
   out += "<!-- Estad\xEDsticas de campos -->\r\n" + std::string(kTable100) + "\r\n" + kRow + "\r\n";
   out += headings(kHead);
-  for (MessageId id :
-       {MessageId{7, 2}, MessageId{7, 3}, MessageId{16, 1}, MessageId{16, 2}, MessageId{7, 4},
-        MessageId{7, 5}, MessageId{7, 6}, MessageId{20, 6}, MessageId{20, 7}, MessageId{20, 8}}) {
-    out += cell(kHead, HtmlEscape(m.Text(id)), kBoldEnd);
-  }
+  for (const MessageId& id : kColumns) out += cell(kHead, HtmlEscape(m.Text(id)), kBoldEnd);
   out += "</TR>\r\n";
   for (const TagStats& s : in.survey->tags()) {
     out += std::string(kRow) + "\r\n" + labels(s, kLabel, kLabel);
@@ -344,6 +438,7 @@ std::string TomographyHtmlReport(const TomographyReportInput& in) {
   out += "</Table>\r\n<BR><BR>\r\n\r\n";
 
   // Subfield statistics.
+  out += "<p class=\"note\">" + HtmlEscape(m.Text(39, 7)) + "</p>\r\n<div class=\"subfields\">\r\n";
   out +=
       "<!-- Estad\xEDsticas de subcampos -->\r\n" + std::string(kTable100) + "\r\n" + kRow + "\r\n";
   out += headings(kHeadNowrap);
@@ -353,29 +448,31 @@ std::string TomographyHtmlReport(const TomographyReportInput& in) {
   out += "</TR>\r\n\r\n";
   for (const TagStats& s : in.survey->tags()) {
     out += std::string(kRow) + "\r\n" + labels(s, kLabelNowrap, kLabel);
-    for (uint64_t n : s.subfields) out += cell(kNumSmall, Num(n), kPlainEnd);
+    for (uint64_t n : s.subfields) out += cell(n == 0 ? kNumZero : kNumSmall, Num(n), kPlainEnd);
     out += "</TR>\r\n\r\n";
   }
-  out += "</Table>\r\n<BR><BR>\r\n\r\n";
+  out += "</Table>\r\n<BR><BR>\r\n</div>\r\n\r\n";
 
-  // Character frequency.
+  // Character frequency: the table and, beside it, the same counts as bars
+  // labelled with the characters themselves.
   if (in.survey->count_chars()) {
+    const std::vector<CharLine> lines = TomographyCharLines(in, false);
+    out += "<h2><font face=\"verdana\">" + msg(8, 2) + "</FONT></h2>\r\n";
+    out += "<p class=\"note\">" + msg(39, 8) + "</p>\r\n<div class=\"chars\">\r\n";
     out += "<!-- Frecuencia de caracteres -->\r\n" + std::string(kTable200) + "\r\n";
     out += std::string(kCharRow) + "\r\n";
     for (MessageId id : {MessageId{7, 7}, MessageId{7, 8}, MessageId{7, 9}}) {
       out += cell(kCharHead, HtmlEscape(m.Text(id)), kBoldEnd);
     }
     out += "</TR>\r\n";
-    for (const CharLine& line : TomographyCharLines(in, false)) {
-      out +=
-          std::string(kCharRow) + "\r\n" + cell(kNum, std::to_string(line.code), kPlainEnd) +
-          cell(kNum, Num(line.count), kPlainEnd) +
-          cell(kNum,
-               line.shown == ' ' ? std::string("&nbsp;") : HtmlEscape(std::string(1, line.shown)),
-               kPlainEnd) +
-          "</TR>\r\n";
+    for (const CharLine& line : lines) {
+      out += std::string(kCharRow) + "\r\n" + cell(kNum, std::to_string(line.code), kPlainEnd) +
+             cell(kNum, Num(line.count), kPlainEnd) +
+             cell(kNum, CharacterLabelHtml(line.byte), kPlainEnd) + "</TR>\r\n";
     }
     out += "</Table>\r\n<br>\r\n";
+    out += TomographyCharacterChartHtml(m, lines);
+    out += "</div>\r\n";
   }
 
   out += TomographyChartsHtml(m, *in.survey);

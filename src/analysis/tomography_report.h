@@ -8,19 +8,30 @@
 // Text report: a header (database, date, record counts, the record set), the
 // table of tag statistics between 111-dash rules, the character frequencies
 // when they were counted, and the comparison with the FDT (or a note that
-// there was none).  Lines end in CR LF.
+// there was none).  Lines end in CR LF.  Each column of the statistics is as
+// wide as its widest cell, heading included, so that a language whose
+// headings are longer than the figures keeps headings over their figures.
 //
 // HTML report: the same figures in tables (the subfield statistics only
-// here), then a charts section of inline SVG (records per tag, average
-// occurrence length per tag, and the character histogram when characters
-// were counted).  Every text that comes from a file or the catalogue is
-// escaped, so an FDT field name such as "Notes <local>" cannot break the page
-// or put markup into it.  No script and no external file: the page prints and
+// here), the comparison lists side by side, a legend saying in words what
+// each column of the field statistics counts, the character frequencies
+// beside a bar chart of them labelled with the characters themselves, then a
+// charts section of inline SVG (records and average occurrence length per
+// tag).  A style sheet in the head sets readable type and a print form (see
+// kStyle); the old presentational attributes stay for any viewer without
+// styles.  Every text that comes from a file or the catalogue is escaped, so
+// an FDT field name such as "Notes <local>" cannot break the page or put
+// markup into it.  No script and no external file: the page prints and
 // reads without images, the charts only repeat figures of the tables.
 //
-// Control characters and the five bytes Windows-1252 leaves undefined are
-// shown as a blank in the character column of the frequencies (their code is
-// in the first column); a raw line feed there would break the report's lines.
+// Character codes: with "ASCII" the code of the storage code page (the
+// conversion table when one is in force, else the default conversion), with
+// "ANSI" the code of the display code page; the character itself is always
+// shown as the display code page shows it.  In the text report control
+// characters and the five bytes Windows-1252 leaves undefined are a blank in
+// the character column (their code is in the first); a raw line feed there
+// would break the report's lines.  The HTML report names them (TAB, LF, ...;
+// see CharacterLabelHtml).
 //
 // Thread use: any.  Nothing throws (beyond std::bad_alloc).
 #pragma once
@@ -31,12 +42,16 @@
 
 #include "analysis/fdt_table.h"
 #include "analysis/tomography_survey.h"
+#include "app/message_table.h"
 #include "app/mfn_selection.h"
 #include "db/text_conversion.h"
 
 namespace bramble {
 
 class MessageTable;
+
+// A field definition table too large to be one (the survey reads none then).
+inline constexpr MessageId kMsgFdtTooLarge = MessageId{39, 1};
 
 // The character-set choice of the page.
 enum class TomographyCharset { kAscii = 1, kAnsi = 2 };
@@ -55,12 +70,17 @@ struct TomographyReportInput {
   const TomographySurvey* survey = nullptr;
   const FdtTable* fdt = nullptr;
   bool fdt_found = false;
+  // What the report says instead of the comparison when fdt_found is false:
+  // 16.3 (not found) or kMsgFdtTooLarge; the path follows it.
+  MessageId fdt_note{16, 3};
   std::string fdt_path;
   TomographyCharset charset = TomographyCharset::kAscii;
   TomographyLabels labels = TomographyLabels::kTag;
-  // Storage conversion table for the codes of the "ASCII" character set;
-  // null when none is in force (the code is then the byte itself).
-  const ConversionTable* storage_table = nullptr;
+  // The code of each display byte in the storage code page (what "ASCII"
+  // lists: the conversion table when one is in force, else the default
+  // code-page conversion); null: the display byte itself.  "ANSI" lists the
+  // display code page's codes.
+  const TomographySurvey::ByteMap* storage_codes = nullptr;
 };
 
 std::string TomographyTextReport(const TomographyReportInput& in);
@@ -72,7 +92,8 @@ struct CharLine {
   std::string line;
   int code;
   uint64_t count;
-  char shown;
+  char shown;          // the character column of the text report
+  unsigned char byte;  // the display-code-page byte counted
 };
 std::vector<CharLine> TomographyCharLines(const TomographyReportInput& in, bool with_tabs);
 

@@ -33,6 +33,17 @@ std::tm LocalNow() {
   return tm;
 }
 
+// The storage code of every display byte (ToStorage of each byte: the
+// conversion table in force, or the default code-page conversion).
+TomographySurvey::ByteMap StorageCodes() {
+  std::string all(256, '\0');
+  for (int c = 0; c < 256; ++c) all[static_cast<size_t>(c)] = static_cast<char>(c);
+  ToStorage(all);
+  TomographySurvey::ByteMap map{};
+  for (size_t c = 0; c < 256; ++c) map[c] = static_cast<unsigned char>(all[c]);
+  return map;
+}
+
 }  // namespace
 
 std::string TomographyHtmlPath(const std::string& work_folder, const std::string& db_name) {
@@ -63,9 +74,12 @@ TomographyOutcome RunTomography(AppContext& ctx, Ui& ui, Progress& progress,
 
   FdtTable fdt;
   const std::string fdt_path = FdtPathOf(ctx.db_path());
-  const bool fdt_found = fdt.Load(fdt_path);
+  const FdtReadResult fdt_read = fdt.Load(fdt_path);
+  const bool fdt_found = fdt_read == FdtReadResult::kOk;
+  const MessageId fdt_note =
+      fdt_read == FdtReadResult::kTooLarge ? kMsgFdtTooLarge : MessageId{16, 3};
   if (!fdt_found) {
-    const Answer a = ui.Message(ctx.Msg(16, 3) + " - " + fdt_path + "\r\n" + ctx.Msg(16, 4),
+    const Answer a = ui.Message(ctx.Msg(fdt_note) + " - " + fdt_path + "\r\n" + ctx.Msg(16, 4),
                                 kCaption, Buttons::kOkCancel, Icon::kQuestion);
     if (a != Answer::kOk) return outcome;
   }
@@ -138,11 +152,12 @@ TomographyOutcome RunTomography(AppContext& ctx, Ui& ui, Progress& progress,
   in.survey = &survey;
   in.fdt = &fdt;
   in.fdt_found = fdt_found;
+  in.fdt_note = fdt_note;
   in.fdt_path = fdt_path;
   in.charset = request.charset;
   in.labels = request.labels;
-  const TextConversionState& conv = TextConversion();
-  in.storage_table = conv.storage_table_in_force ? &conv.storage_table : nullptr;
+  const TomographySurvey::ByteMap storage_codes = StorageCodes();
+  in.storage_codes = &storage_codes;
 
   if (!request.html) {
     outcome.text_report = TomographyTextReport(in);

@@ -2,9 +2,8 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 
+#include "db/fdt_file.h"
 #include "db/leading_int.h"
 
 namespace bramble {
@@ -12,8 +11,6 @@ namespace bramble {
 namespace {
 
 constexpr int32_t kHighestTag = 32767;
-constexpr std::streamoff kMaxFdtBytes = 1 << 20;
-constexpr size_t kFdtTagColumn = 50;  // the tag starts at character 51
 
 }  // namespace
 
@@ -51,26 +48,11 @@ std::vector<int32_t> ParseFieldTagList(const std::string& text) {
 }
 
 std::vector<int32_t> ReadFdtTags(const std::string& fdt_path) {
+  // The survey's reader too, so both tools agree on what a table defines.
+  FdtFile fdt;
   std::vector<int32_t> tags;
-  std::ifstream in(fdt_path, std::ios::binary);
-  if (!in) return tags;
-  in.seekg(0, std::ios::end);
-  if (in.tellg() > kMaxFdtBytes) return tags;
-  in.seekg(0, std::ios::beg);
-  std::string line;
-  bool definitions = false;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (!definitions) {
-      definitions = line.rfind("***", 0) == 0;
-      continue;
-    }
-    if (line.size() <= kFdtTagColumn) continue;
-    const std::string field =
-        line.substr(kFdtTagColumn, line.find(' ', kFdtTagColumn) - kFdtTagColumn);
-    if (field.empty() || field[0] < '0' || field[0] > '9') continue;
-    tags.push_back(ParseLeadingInt(field));
-  }
+  if (fdt.Read(fdt_path) != FdtReadResult::kOk) return tags;
+  for (const FdtDefinition& d : fdt.definitions()) tags.push_back(d.tag);
   return tags;
 }
 

@@ -8,9 +8,8 @@
 // record can have (1..32767), so "1-2000000000" cannot exhaust memory.
 //
 // The FDT fallback: the tags of the database's field definition table, in
-// table order: every line after the "***" line holds the tag from its 51st
-// character up to the next blank.  Lines too short or without digits there are
-// skipped; a file above 1 MiB or unreadable gives no tags.
+// table order, as FdtFile (db/fdt_file.h) reads them; a file above 1 MiB or
+// unreadable gives no tags.
 //
 // Thread use: any.  Nothing throws.
 #pragma once

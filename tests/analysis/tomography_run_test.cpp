@@ -4,8 +4,11 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <clocale>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -13,7 +16,9 @@
 #include "app/app_context.h"
 #include "app/scripted_ui.h"
 #include "app/app_test_support.h"
+#include "app/display_utf8.h"
 #include "db/db_session.h"
+#include "db/fdt_file.h"
 
 namespace bramble {
 namespace {
@@ -22,17 +27,40 @@ using testing::ReadBytes;
 using testing::TempDir;
 using testing::WriteBytes;
 
-// The English texts of the bundled catalogue (R.C TAB text per line).
-void LoadEnglish(MessageTable* table) {
-  std::ifstream in(testing::SourceDir() + "/data/messages/en.txt");
+// The texts of a bundled catalogue (R.C TAB text per line, UTF-8), in
+// display form as the program holds them.
+void LoadCatalogue(MessageTable* table, const std::string& language) {
+  std::ifstream in(testing::SourceDir() + "/data/messages/" + language + ".txt");
   std::string line;
   while (std::getline(in, line)) {
     const size_t dot = line.find('.'), tab = line.find('\t');
     if (line.empty() || line[0] == '#' || dot == std::string::npos || tab == std::string::npos) {
       continue;
     }
-    table->Set(std::atoi(line.c_str()), std::atoi(line.c_str() + dot + 1), line.substr(tab + 1));
+    table->Set(std::atoi(line.c_str()), std::atoi(line.c_str() + dot + 1),
+               Utf8ToCp1252(line.substr(tab + 1)));
   }
+}
+void LoadEnglish(MessageTable* table) { LoadCatalogue(table, "en"); }
+
+// Switches LC_NUMERIC to a locale whose decimal mark is a comma, as the
+// window's start-up does for a Spanish or Portuguese user.  Such a locale is
+// built into dir when none is installed; false when that is impossible too.
+bool UseCommaLocale(const std::string& dir) {
+  auto comma = [] {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%.1f", 1.5);
+    return std::string(buf) == "1,5";
+  };
+  for (const char* name : {"es_ES.UTF-8", "pt_BR.UTF-8", "de_DE.UTF-8", "es_ES.utf8"}) {
+    if (std::setlocale(LC_NUMERIC, name) != nullptr && comma()) return true;
+  }
+  const std::string cmd = "localedef -i es_ES -f UTF-8 '" + dir + "/es_ES.UTF-8' >/dev/null 2>&1";
+  if (std::system(cmd.c_str()) != 0) return false;
+  ::setenv("LOCPATH", dir.c_str(), 1);
+  const bool ok = std::setlocale(LC_NUMERIC, "es_ES.UTF-8") != nullptr && comma();
+  if (!ok) std::setlocale(LC_NUMERIC, "C");
+  return ok;
 }
 
 std::string Replace(std::string s, const std::string& from, const std::string& to) {
@@ -286,6 +314,148 @@ TEST_F(TomographyRunTest, HtmlFileThatCannotBeCreatedIsReported) {
   EXPECT_EQ(Run(request).end, TomographyEnd::kFailed);
   EXPECT_EQ(ui_.messages(),
             std::vector<std::string>{"File could not be opened " + request.html_path});
+}
+
+
+// Each column of the text report is as wide as its widest cell: the
+// Portuguese headings "CompMín" and "CompMáx" are seven characters over
+// six-place figures, and stood one place off their column.
+TEST_F(TomographyRunTest, TextReportColumnsLineUpInEveryLanguage) {
+  MakeGoldenDatabase();
+  for (const char* language : {"en", "es", "pt"}) {
+    LoadCatalogue(&ctx_.messages(), language);
+    const std::string report = Run(TomographyRequest{}).text_report;
+    // Where each cell ends, tabs expanded to eight places (one byte per
+    // character: the report is in display form).
+    auto right_edges = [](const std::string& line) {
+      std::vector<size_t> edges;
+      size_t col = 0;
+      for (char c : line) {
+        if (c == '\t') {
+          edges.push_back(col);
+          col = (col / 8 + 1) * 8;
+        } else {
+          ++col;
+        }
+      }
+      edges.push_back(col);
+      return edges;
+    };
+    const std::string rule = std::string(111, '-') + "\r\n";
+    const size_t head = report.find(rule) + rule.size();
+    const std::string heading = report.substr(head, report.find("\r\n", head) - head);
+    const size_t first = report.find(rule, head) + rule.size();
+    const std::string row = report.substr(first, report.find("\r\n", first) - first);
+    ASSERT_EQ(row.substr(0, 3), "020") << language;
+    const std::vector<size_t> h = right_edges(heading), r = right_edges(row);
+    ASSERT_EQ(h.size(), 11u) << language;
+    // The numbers are right-aligned under right-aligned headings.
+    EXPECT_EQ(std::vector<size_t>(h.begin() + 1, h.end()), std::vector<size_t>(r.begin() + 1, r.end()))
+        << language << "\n" << heading << "\n" << row;
+  }
+}
+
+// "ASCII" lists the codes of the storage code page, "ANSI" those of the
+// display code page, with no conversion table as with one.
+TEST_F(TomographyRunTest, CharacterSetChoosesTheCodePageOfTheCodes) {
+  MakeGoldenDatabase();
+  const struct {
+    TomographyCharset charset;
+    const char* line;  // the line of the i with acute accent
+  } cases[] = {{TomographyCharset::kAscii, "161\t    1\t  \xED\r\n"},
+               {TomographyCharset::kAnsi, "237\t    1\t  \xED\r\n"}};
+  for (const auto& c : cases) {
+    TomographyRequest request;
+    request.count_chars = true;
+    request.charset = c.charset;
+    EXPECT_NE(Run(request).text_report.find(c.line), std::string::npos) << c.line;
+  }
+}
+
+TEST_F(TomographyRunTest, UndeclaredSubfieldsCompareCodesWithoutCase) {
+  ASSERT_TRUE(testing::MakeDatabase(base_, {{{245, "^aOne^bTwo^cThree"}}}));
+  WriteBytes(base_ + ".fdt", "***\r\n" + FdtLine("Title", "AB", "245 400 0 0"));
+  Open();
+  Range(1, 1);
+  const std::string report = Run(TomographyRequest{}).text_report;
+  const std::string title = ctx_.Msg(16, 8) + "\r\n" + std::string(24, '-') + "\r\n";
+  const size_t at = report.find(title);
+  ASSERT_NE(at, std::string::npos);
+  EXPECT_EQ(report.substr(at + title.size()), "245\tc\r\n");
+}
+
+TEST_F(TomographyRunTest, FdtTooLargeToBeOneIsNotReadAndSaysSo) {
+  ASSERT_TRUE(testing::MakeNumberedDatabase(base_, 1));
+  std::string huge = "***\r\n" + FdtLine("Title", "", "245 1 0 0");
+  huge.resize(kMaxFdtBytes + 1, ' ');
+  WriteBytes(base_ + ".fdt", huge);
+  Open();
+  Range(1, 1);
+  ui_.QueueAnswer(Answer::kOk);
+  const TomographyOutcome out = Run(TomographyRequest{});
+  ASSERT_EQ(out.end, TomographyEnd::kReported);
+  ASSERT_EQ(ui_.calls().size(), 1u);
+  EXPECT_EQ(ui_.calls()[0].text,
+            ctx_.Msg(39, 1) + " - " + base_ + ".fdt\r\n" + ctx_.Msg(16, 4));
+  EXPECT_NE(out.text_report.find(ctx_.Msg(39, 1) + " " + base_ + ".fdt"), std::string::npos);
+}
+
+// The window's start-up sets the C library's locale from the environment; a
+// Spanish one made the charts' coordinates "378,0", which no viewer reads.
+TEST_F(TomographyRunTest, ChartNumbersDoNotFollowTheLocale) {
+  MakeGoldenDatabase();
+  if (!UseCommaLocale(dir_.path())) GTEST_SKIP() << "no locale with a decimal comma";
+  TomographyRequest request;
+  request.html = true;
+  request.count_chars = true;
+  const TomographyEnd end = Run(request).end;
+  std::setlocale(LC_NUMERIC, "C");
+  ASSERT_EQ(end, TomographyEnd::kReported);
+  const std::string html = ReadBytes(dir_.File("tom - books.htm"));
+  const std::regex number_attr(R"re(\b(x|y|width|height)="([^"]*)")re");
+  const std::regex plain(R"(-?[0-9]+(\.[0-9]+)?)");
+  size_t checked = 0;
+  for (size_t at = html.find("<svg"); at != std::string::npos; at = html.find("<svg", at + 1)) {
+    const std::string svg = html.substr(at, html.find("</svg>", at) - at);
+    for (std::sregex_iterator it(svg.begin(), svg.end(), number_attr), end_it; it != end_it; ++it) {
+      EXPECT_TRUE(std::regex_match((*it)[2].str(), plain)) << (*it)[0].str();
+      ++checked;
+    }
+  }
+  EXPECT_GT(checked, 100u);
+  EXPECT_NE(html.find(">15.7</text>"), std::string::npos);  // an average, one decimal
+
+  // A print format's decimals go into records and files the same way.
+  std::setlocale(LC_NUMERIC, "es_ES.UTF-8");
+  std::string formatted;
+  ASSERT_EQ(ctx_.db().ReadRecord(1, false), 0);
+  const int32_t r = ctx_.db().RunFormat("f(7/2,1,2)", &formatted);
+  std::setlocale(LC_NUMERIC, "C");
+  ASSERT_GT(r, 0) << formatted;
+  EXPECT_EQ(formatted, "3.50");
+}
+
+// The page a librarian reads: each column of the field table explained in
+// words, the character chart's bars labelled with the characters, a print
+// form.
+TEST_F(TomographyRunTest, HtmlReportExplainsItsColumnsAndLabelsCharacters) {
+  MakeGoldenDatabase();
+  TomographyRequest request;
+  request.html = true;
+  request.count_chars = true;
+  ASSERT_EQ(Run(request).end, TomographyEnd::kReported);
+  const std::string html = ReadBytes(dir_.File("tom - books.htm"));
+  EXPECT_NE(html.find("<dt>MinSpc, MaxSpc, AvgSpc</dt><dd>" + ctx_.Msg(39, 6) + "</dd>"),
+            std::string::npos);
+  for (int col = 2; col <= 8; ++col) EXPECT_NE(html.find(ctx_.Msg(39, col)), std::string::npos) << col;
+  EXPECT_NE(html.find("@media print"), std::string::npos);
+  const size_t chart = html.find("<div class=\"char-chart\">");
+  ASSERT_NE(chart, std::string::npos);
+  const std::string bars = html.substr(chart, html.find("</svg>", chart) - chart);
+  // The i with acute accent (UTF-8 in the file) and the blank, by name.
+  EXPECT_NE(bars.find(">\xC3\xAD</text>"), std::string::npos);
+  EXPECT_NE(bars.find(">&#9251;</text>"), std::string::npos);
+  EXPECT_NE(bars.find(">&amp;</text>"), std::string::npos);  // escaped
 }
 
 }  // namespace

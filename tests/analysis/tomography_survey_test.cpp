@@ -42,6 +42,10 @@ TEST(FdtTable, ReadsNamesPatternsTagsAndTheRepeatableFlag) {
   fdt.Parse(SampleFdt());
   EXPECT_EQ(fdt.entry(245).tag_text, "245");
   EXPECT_EQ(fdt.entry(245).name, "Title");
+  // Names are shown in display form (the file is in storage form).
+  fdt.Parse("***\r\n" + FdtLine("T\xA1tulo", "", "245 1 0 0"));
+  EXPECT_EQ(fdt.entry(245).name, "T\xEDtulo");
+  fdt.Parse(SampleFdt());
   EXPECT_EQ(fdt.entry(245).pattern, "ab");
   EXPECT_FALSE(fdt.entry(245).repeatable);
   EXPECT_TRUE(fdt.entry(650).repeatable);
@@ -63,9 +67,15 @@ TEST(FdtTable, HostileAndOddFilesDefineOnlyWhatTheyCan) {
       {"no *** line: every line is a definition",
        FdtLine("Title", "a", "245 1 0 0") + FdtLine("Note", "", "500 1 0 1"),
        {245, 500}},
-      {"a short line ends the definitions",
-       "***\r\n" + FdtLine("Title", "a", "245 1 0 0") + "x\r\n" + FdtLine("Note", "", "500 1 0 1"),
-       {245}},
+      {"short and blank lines are skipped, the table goes on after them",
+       "***\r\n" + FdtLine("Title", "a", "245 1 0 0") + "x\r\n\r\n\n" +
+           FdtLine("Note", "", "500 1 0 1"),
+       {245, 500}},
+      {"a '*' in a name moves no column", "***\r\n" + FdtLine("Title*", "ab", "245 400 0 0"), {245}},
+      {"the tag is found from the right end of a line, however wide its name",
+       "***\n" + std::string("Title") + std::string(27, ' ') + "ab 245 400 0 0\n" +
+           FdtLine("Physical description of items", "abc", "300 60 0 0"),
+       {245, 300}},
       {"tags that are not positive numbers define nothing",
        "***\r\n" + FdtLine("Bad", "", "-5 1 0 0") + FdtLine("Zero", "", "0 1 0 0") +
            FdtLine("Text", "", "abc 1 0 0") + FdtLine("Short line", "", "") +
@@ -95,26 +105,30 @@ TEST(FdtTable, MoreThanFiftyLargeTagsKeepTheFirstFifty) {
   EXPECT_EQ(fdt.SlotOf(2050), -1);
 }
 
-TEST(FdtTable, OnlyTheFirstTenThousandBytesAreRead) {
+TEST(FdtTable, TheWholeFileIsReadAndOneAboveAMebibyteIsRefused) {
   const std::string path =
       (std::filesystem::temp_directory_path() / ("fdt_limit_" + std::to_string(::getpid())))
           .string();
+  // Well past the 10,000 bytes an older reader stopped at, in mid-line.
   std::string text = "***\r\n";
-  int last_whole = 0;  // the last tag whose line ends within the limit
-  for (int tag = 1; text.size() < kFdtReadLimit + 2000; ++tag) {
-    text += FdtLine("Field", "a", std::to_string(tag) + " 1 0 0");
-    if (text.size() <= kFdtReadLimit) last_whole = tag;
-  }
+  int tag = 1;
+  for (; text.size() < 30000; ++tag) text += FdtLine("Field", "a", std::to_string(tag) + " 1 0 0");
   std::ofstream(path, std::ios::binary) << text;
   FdtTable fdt;
-  ASSERT_TRUE(fdt.Load(path));
-  std::filesystem::remove(path);
-  EXPECT_TRUE(fdt.entry(last_whole).Defined());
-  // Past the line cut at byte 10,000 nothing is defined.
-  for (int tag = last_whole + 2; tag < kFdtSmallTags; ++tag) {
-    EXPECT_FALSE(fdt.entry(tag).Defined()) << tag;
+  ASSERT_EQ(fdt.Load(path), FdtReadResult::kOk);
+  std::vector<int> undefined;
+  for (int t = 1; t < tag; ++t) {
+    if (!fdt.entry(t).Defined()) undefined.push_back(t);
   }
-  EXPECT_FALSE(fdt.Load(path));  // gone: cannot be opened
+  EXPECT_EQ(undefined, std::vector<int>{});
+
+  // Too large to be a table: refused whole, nothing half read.
+  text.resize(kMaxFdtBytes + 1, ' ');
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+  EXPECT_EQ(fdt.Load(path), FdtReadResult::kTooLarge);
+  EXPECT_FALSE(fdt.entry(1).Defined());
+  std::filesystem::remove(path);
+  EXPECT_EQ(fdt.Load(path), FdtReadResult::kCannotOpen);
 }
 
 TEST(TomographySurvey, SpecialCharactersAreThoseOutsideLettersAndDigits) {

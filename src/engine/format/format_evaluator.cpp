@@ -415,7 +415,11 @@ bool FormatEvaluator::AppendNumber(double value, int64_t width, int64_t decimals
   char buf[512];
   int n = 0;
   if (decimals >= 0) {
-    n = std::snprintf(buf, sizeof buf, "%.*f", static_cast<int>(decimals), value);
+    // Not printf: under a Spanish or Portuguese locale it writes "3,14", and
+    // a format's output goes into records and files.
+    auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed,
+                           static_cast<int>(decimals));
+    n = r.ec == std::errc() ? static_cast<int>(r.ptr - buf) : -1;
   } else if (value == std::trunc(value) && std::fabs(value) < 1e15) {
     n = std::snprintf(buf, sizeof buf, "%.0f", value);
   } else {
