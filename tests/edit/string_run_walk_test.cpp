@@ -102,6 +102,7 @@ TEST_F(StringRunWalkTest, AdjacentWholeWordsAreAllFound) {
        {"^aDE DE^bDE DE DE"}},
       {"blanks before the word", Word(All(Request(Op::kReplace, "de", "DE"))), {"x  de de"},
        {"x  DE DE"}},
+      {"pattern", Word(Regex(All(Request(Op::kDelete, "d.", "")))), {"de do de"}, {"  "}},
       {"still no word inside another", Word(All(Request(Op::kReplace, "de", "DE"))),
        {"de,de ideas de"}, {"DE,de ideas DE"}},
   });
