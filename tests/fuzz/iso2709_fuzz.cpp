@@ -44,12 +44,17 @@ void RoundTrip(Layout layout, const Record& r) {
   }
   std::vector<Field> want = Writable(writer, r);
   if (layout == Layout::kMarc) {
-    // The MARC layout adds blank indicators to texts without them.
+    // The MARC layout adds blank indicators to data fields without them (two
+    // digits or blanks followed by a subfield, or alone), and puts text before
+    // the first subfield into subfield a.
+    auto is_ind = [](char c) { return c == ' ' || (c >= '0' && c <= '9'); };
     for (Field& f : want) {
-      const bool ind = f.text.size() >= 2 &&
-                       (f.text[0] == ' ' || (f.text[0] >= '0' && f.text[0] <= '9')) &&
-                       (f.text[1] == ' ' || (f.text[1] >= '0' && f.text[1] <= '9'));
-      if (f.tag >= 10 && !ind) f.text.insert(0, "  ");
+      const std::string& t = f.text;
+      const bool ind =
+          t.size() >= 2 && is_ind(t[0]) && is_ind(t[1]) && (t.size() == 2 || t[2] == '^');
+      if (f.tag < 10 || ind) continue;
+      const bool subfield_first = t.size() >= 2 && t[0] == '^';
+      f.text.insert(0, subfield_first ? "  " : "  ^a");
     }
   }
   Check(back == want);
