@@ -35,6 +35,12 @@ std::optional<std::string> ForwardingUi::EditText(const std::string& text,
   return inner_.EditText(text, info);
 }
 
+std::optional<std::string> ForwardingUi::EditTypedText(const std::string& utf8,
+                                                       const std::string& info) {
+  BeforeShowing();
+  return inner_.EditTypedText(utf8, info);
+}
+
 void ForwardingUi::Browse(const std::string& text) {
   BeforeShowing();
   inner_.Browse(text);

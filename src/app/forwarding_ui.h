@@ -28,6 +28,8 @@ class ForwardingUi : public Ui {
   int Confirm(const std::string& text, int bold_start, int bold_end,
               const std::string& info) override;
   std::optional<std::string> EditText(const std::string& text, const std::string& info) override;
+  std::optional<std::string> EditTypedText(const std::string& utf8,
+                                           const std::string& info) override;
   void Browse(const std::string& text) override;
   void ShowText(const std::string& caption, const std::string& db_path,
                 const std::string& text) override;

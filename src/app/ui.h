@@ -49,6 +49,13 @@ class Ui {
                       const std::string& info) = 0;
   // Edit dialog: the edited text on OK, nullopt on Cancel.
   virtual std::optional<std::string> EditText(const std::string& text, const std::string& info) = 0;
+  // The same dialog for a stored text the person edits: UTF-8 on both sides
+  // (db/typed_text.h), so a stored character the display code page lacks is
+  // shown as itself and comes back as it was.  This default goes through
+  // EditText, which can show only Windows-1252 characters; a text given back
+  // as it was shown is the text given in.
+  virtual std::optional<std::string> EditTypedText(const std::string& utf8,
+                                                   const std::string& info);
   // Browse dialog: a read-only text with OK.
   virtual void Browse(const std::string& text) = 0;
   // Text display dialog with "Save": caption + five blanks + database path as

@@ -4,10 +4,13 @@
 #include "app/record_editor.h"
 #include "app/record_set_selector.h"
 #include "app/run_log.h"
+#include "app/typed_input.h"
 #include "app/ui.h"
 #include "db/db_session.h"
 #include "edit/field_text.h"
 #include "db/text_conversion.h"
+#include "db/typed_text.h"
+#include "edit/field_run.h"
 
 namespace bramble {
 namespace {
@@ -16,6 +19,11 @@ std::string Num(int32_t v) { return std::to_string(v); }
 
 std::string Pair(const std::string& label, const std::string& value) {
   return " " + label + ":  " + value;
+}
+
+std::string Displayed(std::string text) {
+  ToDisplay(text);
+  return text;
 }
 
 }  // namespace
@@ -39,13 +47,24 @@ StepResult FieldEditRun::Work(RecordStep& step) {
       ToDisplay(old);
       std::string info = Msg(8, 6) + ": " + Num(step.mfn) + "\n" + Msg(8, 7) + ": " + Num(tag) +
                          "\n" + Msg(8, 8) + ": " + Num(k);
-      std::optional<std::string> edited = step.ui.EditText(old, info);
+      // Shown as the characters the stored bytes stand for, not through the
+      // display code page, so bytes the person does not touch come back.
+      const std::string typed_old = StorageToTyped(stored);
+      std::optional<std::string> edited = step.ui.EditTypedText(typed_old, info);
       if (!edited) {
         StepResult r = editor.Stop(/*show_message=*/false);
         changes_ += editor.changes_written();
         return r;
       }
-      if (*edited == old) continue;
+      if (*edited == typed_old) continue;
+      // What the person typed crosses into storage form here, once, exactly
+      // or not at all: a refused text leaves the occurrence as it was.
+      StoredText typed = TypedToStorage(*edited);
+      if (!typed.ok()) {
+        step.ui.Message(TypedInput::RefusalText(ctx_, TypedBox::kValue, typed.unstorable),
+                        kFieldsCaption, Buttons::kOk, Icon::kWarning);
+        continue;
+      }
       RecordEditor::Ask answer = editor.Question(Num(step.mfn) + "\n" + Msg(12, 9));
       if (answer == RecordEditor::Ask::kNo) continue;
       if (answer == RecordEditor::Ask::kCancel) {
@@ -53,8 +72,7 @@ StepResult FieldEditRun::Work(RecordStep& step) {
         changes_ += editor.changes_written();
         return r;
       }
-      // What the person typed crosses into storage form here, once.
-      std::string text = RemoveEmptySubfields(*edited);
+      std::string text = RemoveEmptySubfields(typed.bytes);
       if (text.empty()) {
         int32_t rc = step.db.DeleteField(tag, pos);
         std::string line = Msg(11, 10) + ": " + Num(step.mfn) + Pair(Msg(12, 2), Num(tag)) +
@@ -64,8 +82,7 @@ StepResult FieldEditRun::Work(RecordStep& step) {
       } else {
         std::string line = Msg(11, 9) + ": " + Num(step.mfn) + Pair(Msg(12, 2), Num(tag)) +
                            Pair(Msg(12, 3), Num(occurrence_)) + Pair(Msg(27, 9), old) +
-                           Pair(Msg(12, 5), text);
-        ToStorage(text);
+                           Pair(Msg(12, 5), Displayed(text));
         editor.Changed(step.db.ReplaceOccRaw(tag, pos, text), std::move(line));
       }
     }

@@ -1,7 +1,10 @@
 // FieldEditRun: the interactive edit of the "Fields" page (operation 5).
 //
 // Every selected occurrence of the tag (tag 0: every tag, as FieldRun orders
-// them) is shown in the edit dialog (Ui::EditText) with three information
+// them) is shown in the edit dialog (Ui::EditTypedText: the characters its
+// stored bytes stand for, so untouched bytes come back as they were; what the
+// person typed goes into storage form exactly, or the change is refused with
+// 31.1 and the occurrence left as it was) with three information
 // lines: 8.6 ": " MFN, 8.7 ": " tag, 8.8 ": " occurrence.  A changed text is
 // confirmed with a Yes/No/Cancel question (MFN, line feed, 12.9), whatever the
 // prompt check box says.  Yes applies RemoveEmptySubfields and then replaces

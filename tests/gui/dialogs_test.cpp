@@ -420,6 +420,21 @@ class DialogsTest : public QObject {
     QVERIFY(edited.has_value());
     QCOMPARE(*edited, std::string("^aCaf\xE9 \x81noir"));
   }
+
+  void QtUiEditTypedTextShowsAndReturnsEveryCharacter() {
+    QtUi ui(nullptr);
+    // Dotless i and a box-drawing line: stored characters Windows-1252 lacks.
+    OnNextModal([](QWidget* w) {
+      auto* edit = w->findChild<QPlainTextEdit*>(QStringLiteral("editText"));
+      QCOMPARE(edit->toPlainText(), QStringLiteral("^a\u0131 \u2500\u240D"));
+      edit->setPlainText(edit->toPlainText() + QStringLiteral("\u2014"));
+      static_cast<QDialog*>(w)->accept();
+    });
+    const std::optional<std::string> edited =
+        ui.EditTypedText("^a\xC4\xB1 \xE2\x94\x80\r", "MFN: 1");
+    QVERIFY(edited.has_value());
+    QCOMPARE(*edited, std::string("^a\xC4\xB1 \xE2\x94\x80\r\xE2\x80\x94"));
+  }
 };
 
 QTEST_MAIN(DialogsTest)

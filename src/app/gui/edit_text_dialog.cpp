@@ -44,19 +44,25 @@ constexpr char16_t kCarriageReturnSymbol = 0x240D;
 }  // namespace
 
 void CEditTextDialog::SetUp(const std::string& text, const std::string& info) {
-  QString shown = FromDisplay(text);
+  SetUp(FromDisplay(text), info);
+}
+
+void CEditTextDialog::SetUp(const QString& text, const std::string& info) {
+  QString shown = text;
   shown.replace(u'\r', QChar(kCarriageReturnSymbol));
   m_edit->setPlainText(shown);
   m_info->setText(FromDisplay(info));
   m_edit->setFocus();
 }
 
-std::string CEditTextDialog::EditedText() const {
+std::string CEditTextDialog::EditedText() const { return ToDisplayBytes(EditedUnicode()); }
+
+QString CEditTextDialog::EditedUnicode() const {
   QString text = m_edit->document()->toRawText();
   text.replace(QChar::ParagraphSeparator, u'\n');
   text.replace(QChar::LineSeparator, u'\n');
   text.replace(QChar(kCarriageReturnSymbol), u'\r');
-  return ToDisplayBytes(text);
+  return text;
 }
 
 QPlainTextEdit* CEditTextDialog::Editor() const { return m_edit; }

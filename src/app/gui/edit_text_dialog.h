@@ -22,8 +22,12 @@ class CEditTextDialog final : public QDialog {
   ~CEditTextDialog() override;
 
   void SetUp(const std::string& text, const std::string& info);
+  // The text as Unicode (a stored text in its typed form); info in display form.
+  void SetUp(const QString& text, const std::string& info);
   // The edited text in display form.
   std::string EditedText() const;
+  // The edited text as Unicode.
+  QString EditedUnicode() const;
   QPlainTextEdit* Editor() const;
 
  private:

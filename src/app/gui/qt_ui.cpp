@@ -134,6 +134,13 @@ std::optional<std::string> QtUi::EditText(const std::string& text, const std::st
   return dialog.EditedText();
 }
 
+std::optional<std::string> QtUi::EditTypedText(const std::string& utf8, const std::string& info) {
+  CEditTextDialog dialog(m_parent);
+  dialog.SetUp(QString::fromStdString(utf8), info);
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  return dialog.EditedUnicode().toStdString();
+}
+
 void QtUi::Browse(const std::string& text) {
   CBrowseDialog dialog(text, m_parent);
   dialog.exec();
