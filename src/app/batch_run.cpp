@@ -261,7 +261,6 @@ BatchRunResult RunBatch(AppContext& ctx, Ui& ui, Progress& progress, const MfnSe
       step.label_text = &label;
       step_result = work(step);
       if (step.changed) ++result.changed;
-      if (step.locked) ++result.locked;
       result.refused += step.refused;
       failure = step.failure;
     }

@@ -159,7 +159,6 @@ struct RecordStep {
   bool changed = false;  // the record was written with at least one change
   int32_t refused = 0;   // changes the engine refused (logged as not changed)
   int32_t failure = 0;   // with StepResult::kFail: the failed write's result
-  bool locked = false;   // kByWork: the record was left because another program held it
 };
 
 // What the work tells the frame after a record.
@@ -188,8 +187,8 @@ struct BatchRunResult {
   int32_t steps = 0;      // steps made
   int32_t changed = 0;    // records written with a change (RecordStep::changed)
   int32_t refused = 0;    // changes the engine refused (RecordStep::refused)
-  // Records of not_read left unchanged because another program held their
-  // lock (a kByWork run reports its own through RecordStep::locked).
+  // Records left unchanged because another program held their lock (the
+  // frame's own reads; a kByWork run reads for itself and counts nothing).
   int32_t locked = 0;
   bool restored = false;  // a cancel put the backups back
   // A cancel whose restore was refused or failed: the copies are kept beside
