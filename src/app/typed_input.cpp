@@ -51,6 +51,7 @@ std::string TypedInput::Stored(const std::string& utf8, TypedBox box) {
   StoredText stored = TypedToStorage(utf8);
   if (stored.ok()) return std::move(stored.bytes);
   refused_ = true;
+  refused_box_ = box;
   ui_.Message(RefusalText(ctx_, box, stored.unstorable), caption_, Buttons::kOk, Icon::kWarning);
   return std::string();
 }

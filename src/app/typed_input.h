@@ -28,6 +28,8 @@ class TypedInput {
   // The storage form of utf8; "" once a text was refused (check refused()).
   std::string Stored(const std::string& utf8, TypedBox box);
   bool refused() const { return refused_; }
+  // The box of the refused text (meaningful once refused()).
+  TypedBox refused_box() const { return refused_box_; }
 
   // The refusal's text (display form): 31.1, then the box's label and the
   // character, shown as itself where the display code page has it and always
@@ -39,6 +41,7 @@ class TypedInput {
   Ui& ui_;
   std::string caption_;
   bool refused_ = false;
+  TypedBox refused_box_ = TypedBox::kValue;
 };
 
 }  // namespace bramble

@@ -211,7 +211,10 @@ void CFieldsPage::OnOk() {
   request.subfield = typed.Stored(m_subEdit->text().toStdString(), TypedBox::kSubfield);
   request.value = typed.Stored(m_valueEdit->text().toStdString(),
                                request.value_is_format ? TypedBox::kFormat : TypedBox::kValue);
-  if (typed.refused()) return;
+  if (typed.refused()) {
+    (typed.refused_box() == TypedBox::kSubfield ? m_subEdit : m_valueEdit)->setFocus();
+    return;
+  }
   CProgressWnd progress(window(), m_env.ctx.Msg(1, 8));
   const FieldRunOutcome outcome = RunFieldOperation(m_env.ctx, m_env.ui, progress, request);
   if (outcome.trial_output) m_newValue = *outcome.trial_output;

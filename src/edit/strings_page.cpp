@@ -239,7 +239,14 @@ void CStringsPage::OnOk() {
   request.search = typed.Stored(m_searchEdit->text().toStdString(), TypedBox::kSearch);
   request.value = typed.Stored(m_valueEdit->text().toStdString(),
                                request.value_is_format ? TypedBox::kFormat : TypedBox::kValue);
-  if (typed.refused()) return;
+  if (typed.refused()) {
+    const TypedBox box = typed.refused_box();
+    (box == TypedBox::kSubfield ? m_subEdit
+     : box == TypedBox::kSearch ? m_searchEdit
+                                : m_valueEdit)
+        ->setFocus();
+    return;
+  }
   CProgressWnd progress(window(), m_env.ctx.Msg(1, 8));
   const StringRunOutcome outcome = RunStringOperation(m_env.ctx, m_env.ui, progress, request);
   if (outcome.fitted_value) {

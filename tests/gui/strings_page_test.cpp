@@ -180,6 +180,7 @@ class StringsPageTest : public QObject, public testbench::PageBench {
       Click("stringsOkButton");
       const std::string shown = m_ui->messages().back();
       QVERIFY2(shown.find(row.named) != std::string::npos, shown.c_str());
+      QVERIFY(Find<QLineEdit>(row.box)->hasFocus());
       QCOMPARE(Field245(1), std::string("^aHistoria de la ciencia"));
     }
   }
