@@ -1,5 +1,6 @@
 #include "params/parameter_file.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <fstream>
@@ -25,10 +26,16 @@ std::string ListLine(const std::string& name, const std::string& description) {
 
 ValueKind ValueKindOf(const std::string& type) {
   ValueKind k;
-  if (type.rfind("char", 0) == 0 && !type.empty() &&
-      std::isdigit(static_cast<unsigned char>(type.back()))) {
+  // The whole number that ends the type: "char12" is twelve characters.
+  size_t digits = type.size();
+  while (digits > 0 && std::isdigit(static_cast<unsigned char>(type[digits - 1]))) --digits;
+  if (type.rfind("char", 0) == 0 && digits < type.size()) {
+    int n = 0;
+    for (size_t i = digits; i < type.size() && n <= kFreeValueChars; ++i) {
+      n = n * 10 + (type[i] - '0');
+    }
     k.is_text = true;
-    k.max_chars = type.back() - '0';
+    k.max_chars = std::min(n, kFreeValueChars);  // no parameter takes more than free text
     return k;
   }
   std::string lower;
@@ -42,16 +49,26 @@ ValueKind ValueKindOf(const std::string& type) {
 }
 
 std::vector<std::string> ParameterFile::SplitLines(const std::string& text) {
+  std::vector<std::string> endings;
+  return SplitLines(text, &endings);
+}
+
+std::vector<std::string> ParameterFile::SplitLines(const std::string& text,
+                                                   std::vector<std::string>* endings) {
   std::vector<std::string> lines;
+  endings->clear();
   size_t pos = 0;
   while (pos < text.size()) {
-    const size_t end = text.find("\r\n", pos);
-    if (end == std::string::npos) {
+    const size_t lf = text.find('\n', pos);
+    if (lf == std::string::npos) {
       lines.push_back(text.substr(pos));
+      endings->emplace_back();
       break;
     }
-    lines.push_back(text.substr(pos, end - pos));
-    pos = end + 2;
+    const bool cr = lf > pos && text[lf - 1] == '\r';
+    lines.push_back(text.substr(pos, lf - pos - (cr ? 1 : 0)));
+    endings->push_back(cr ? "\r\n" : "\n");
+    pos = lf + 1;
   }
   return lines;
 }
@@ -66,15 +83,30 @@ ReadResult ParameterFile::Read(const std::string& path) {
   if (in.bad()) return ReadResult::kCannotOpen;
   text.resize(static_cast<size_t>(in.gcount()));
   if (text.size() > kMaxFileBytes) return ReadResult::kTooLong;
-  m_lines = SplitLines(text);
+  m_lines = SplitLines(text, &m_endings);
+  // Lines the editor adds follow the file's own convention.
+  m_newEnding = !m_endings.empty() && !m_endings.front().empty() ? m_endings.front() : "\r\n";
   return ReadResult::kOk;
+}
+
+void ParameterFile::SetLines(std::vector<std::string> lines) {
+  m_lines = std::move(lines);
+  m_endings.assign(m_lines.size(), m_newEnding);
+}
+
+void ParameterFile::Clear() {
+  m_lines.clear();
+  m_endings.clear();
 }
 
 std::string ParameterFile::Text() const {
   std::string text;
-  for (const std::string& line : m_lines) {
-    text += line;
-    text += "\r\n";
+  for (size_t i = 0; i < m_lines.size(); ++i) {
+    text += m_lines[i];
+    const bool last = i + 1 == m_lines.size();
+    // Only a last line may end without an ending: one that lost its place
+    // at the end gets one, or it would run into the next.
+    text += m_endings[i].empty() && !last ? m_newEnding : m_endings[i];
   }
   return text;
 }
@@ -96,6 +128,7 @@ int ParameterFile::Apply(int row, const std::string& name, const std::string& va
   std::string line = name + "=" + value;
   if (row < 0 || row >= size()) {
     m_lines.push_back(std::move(line));
+    m_endings.push_back(m_newEnding);
     return size() - 1;
   }
   m_lines[static_cast<size_t>(row)] = std::move(line);
@@ -105,6 +138,7 @@ int ParameterFile::Apply(int row, const std::string& name, const std::string& va
 int ParameterFile::InsertComment(int row, const std::string& text) {
   if (row < 0 || row > size()) row = size();
   m_lines.insert(m_lines.begin() + row, "; " + text);
+  m_endings.insert(m_endings.begin() + row, m_newEnding);
   return row;
 }
 
@@ -119,6 +153,7 @@ int ParameterFile::Move(int row, bool up) {
 bool ParameterFile::Remove(int row) {
   if (row < 0 || row >= size()) return false;
   m_lines.erase(m_lines.begin() + row);
+  m_endings.erase(m_endings.begin() + row);
   return true;
 }
 

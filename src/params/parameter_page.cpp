@@ -40,6 +40,8 @@ std::string TrimRight(std::string s) {
   return s;
 }
 
+constexpr int kFreeTextWidth = 189;  // pixels
+
 std::string LastThree(const std::string& s) { return s.size() > 3 ? s.substr(s.size() - 3) : s; }
 
 QToolButton* IconButton(QWidget* parent, const char* name, QStyle::StandardPixmap icon) {
@@ -358,16 +360,23 @@ void CParameterPage::SelectListRow(int row) {
   m_heading = it->second.heading;
 
   const params::ValueKind kind = params::ValueKindOf(m_type);
-  m_value->setEnabled(kind.is_text);
-  m_radio0->setEnabled(!kind.is_text);
-  m_radio1->setEnabled(!kind.is_text);
+  // A heading names a group of parameters; it has no value, and a line
+  // "Folders=..." would mean nothing to the engine.
+  m_value->setEnabled(kind.is_text && !m_heading);
+  m_radio0->setEnabled(!kind.is_text && !m_heading);
+  m_radio1->setEnabled(!kind.is_text && !m_heading);
+  m_applyButton->setEnabled(!m_heading);
   if (kind.is_text) {
     m_value->setMaxLength(kind.max_chars);
-    m_value->setFixedWidth(kind.max_chars == params::kFreeValueChars ? 189 : kind.max_chars * 15);
+    // As wide as the characters it takes, up to the width of free text.
+    m_value->setFixedWidth(std::min(kind.max_chars * 15, kFreeTextWidth));
   } else {
-    m_value->setFixedWidth(189);
+    m_value->setFixedWidth(kFreeTextWidth);
   }
-  if (m_heading) return;
+  if (m_heading) {
+    m_currentRow = -1;
+    return;
+  }
 
   // A line belongs to the parameter when it starts with the name and "=":
   // a bare prefix would take the line of parameter 10 for parameter 1.
@@ -401,7 +410,7 @@ void CParameterPage::OnFileRowClicked(int row) {
 }
 
 void CParameterPage::OnApply() {
-  if (m_name.empty()) return;
+  if (m_name.empty() || m_heading) return;
   std::string value;
   if (m_value->isEnabled()) {
     value = ToDisplayBytes(m_value->text());
@@ -412,7 +421,7 @@ void CParameterPage::OnApply() {
     m_env.ui.Message(m_env.ctx.Msg(25, 6), m_env.ctx.Msg(15, 4), Buttons::kOk, Icon::kWarning);
     return;
   }
-  m_currentRow = m_file.Apply(m_heading ? -1 : m_currentRow, m_name, value);
+  m_currentRow = m_file.Apply(m_currentRow, m_name, value);
   RefreshGrid();
   ShowRow(m_currentRow);
   m_modified = true;

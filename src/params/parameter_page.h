@@ -13,6 +13,9 @@
 // refused with message 37.1 rather than cut (saving a cut copy would lose the
 // rest of the file).
 //
+// A heading entry (field 6 present) only shows its help: it takes no value,
+// so its value controls and the apply button are off while it is selected.
+//
 // Unsaved changes: loading another type, 'New', 'Open' and leaving the tab
 // (LeaveCheck) ask message 2.5 (Yes saves, No discards).
 // Thread use: the user-interface thread.

@@ -217,6 +217,43 @@ class ParameterPageTest : public QObject {
     QCOMPARE(GridRows().last(), QStringLiteral("99=123"));
   }
 
+  // A syspar.par written on this platform ends its lines in LF, as the
+  // engine reads it: every line is a row, and saving unchanged gives the
+  // same bytes.
+  void lfEndedFileShowsEveryLineAndSavesUnchanged() {
+    const std::string lf = "; note\n10=500\n1=/srv/bases/\n11=0\n";
+    WriteFile(Path("syspar.par"), lf);
+    LoadType(QStringLiteral("syspar.par"));
+    QCOMPARE(GridRows(), (QStringList{"; note", "10=500", "1=/srv/bases/", "11=0"}));
+    auto* list = Find<QListWidget>("parameterList");
+    list->setCurrentRow(ListRowOf(QStringLiteral("  10 - ")));
+    QCOMPARE(Find<QLineEdit>("paramValueEdit")->text(), QStringLiteral("500"));
+    QVERIFY(Page()->OnSave());
+    QCOMPARE(ReadFile(Path("syspar.par")), lf);
+    Find<QLineEdit>("paramValueEdit")->setText(QStringLiteral("750"));
+    Click("paramApplyButton");
+    QVERIFY(Page()->OnSave());
+    QCOMPARE(ReadFile(Path("syspar.par")), std::string("; note\n10=750\n1=/srv/bases/\n11=0\n"));
+  }
+
+  // A heading names a group; it has no value, so nothing can be applied
+  // while it is selected.
+  void headingTakesNoValue() {
+    LoadType(QStringLiteral("syspar.par"));
+    Find<QListWidget>("parameterList")->setCurrentRow(ListRowOf(QStringLiteral("Folders - ")));
+    QVERIFY(!Find<QLineEdit>("paramValueEdit")->isEnabled());
+    QVERIFY(!Find<QAbstractButton>("paramApplyButton")->isEnabled());
+    QVERIFY(!Find<QAbstractButton>("paramRadio1")->isEnabled());
+    const QStringList before = GridRows();
+    Find<QLineEdit>("paramValueEdit")->setText(QStringLiteral("/srv/"));
+    Page()->OnApply();
+    QCOMPARE(GridRows(), before);
+    QVERIFY(!Page()->modified());
+    // The next parameter takes its value again.
+    Find<QListWidget>("parameterList")->setCurrentRow(ListRowOf(QStringLiteral("  10 - ")));
+    QVERIFY(Find<QAbstractButton>("paramApplyButton")->isEnabled());
+  }
+
   void applyAppendsThenReplacesAndSavesByteForByte() {
     LoadType(QStringLiteral("syspar.par"));
     auto* list = Find<QListWidget>("parameterList");
@@ -271,8 +308,9 @@ class ParameterPageTest : public QObject {
     QCOMPARE(tabs->currentIndex(), static_cast<int>(kTabFields));
     QCOMPARE(m_ui->calls().back().text, m_ctx->Msg(2, 5));
     QCOMPARE(m_ui->calls().back().buttons, Buttons::kYesNo);
+    // The last line keeps its ending, here none.
     QCOMPARE(ReadFile(Path("syspar.par")),
-             std::string("; note\r\n10=500\r\n1=/srv/bases/\r\n11=0\r\n"));
+             std::string("; note\r\n10=500\r\n1=/srv/bases/\r\n11=0"));
     // Unchanged: no question on leaving again.
     const size_t calls = m_ui->calls().size();
     tabs->setCurrentIndex(kTabParameters);

@@ -46,8 +46,10 @@ TEST(ParameterValueKind, FollowsTheTypeField) {
     bool is_text;
     int max;
   } cases[] = {
-      {"char3", true, 3}, {"char 8", true, 8}, {"free", true, 1000}, {"FREE", true, 1000},
-      {"bool", false, 0}, {"char", false, 0},  {"number", false, 0}, {"", false, 0},
+      {"char3", true, 3},      {"char 8", true, 8},         {"char12", true, 12},
+      {"char250", true, 250},  {"char99999", true, 1000},   {"free", true, 1000},
+      {"FREE", true, 1000},    {"bool", false, 0},          {"char", false, 0},
+      {"number", false, 0},    {"", false, 0},
   };
   for (const auto& c : cases) {
     const ValueKind k = ValueKindOf(c.type);
@@ -56,18 +58,45 @@ TEST(ParameterValueKind, FollowsTheTypeField) {
   }
 }
 
-TEST(ParameterFileLines, SplitAtCrLfOnly) {
+// As the engine reads them: LF or CR LF ends a line; a CR elsewhere is text.
+TEST(ParameterFileLines, SplitAtLfOrCrLf) {
   const struct {
     const char* text;
     std::vector<std::string> want;
   } cases[] = {
       {"", {}},
       {"a=1\r\nb=2\r\n", {"a=1", "b=2"}},
-      {"a=1\r\nlast", {"a=1", "last"}},  // a last line without CR LF is kept
-      {"a\nb\r\n", {"a\nb"}},            // a lone LF is part of the line
-      {"\r\n\r\n", {"", ""}},
+      {"a=1\r\nlast", {"a=1", "last"}},  // a last line without an ending is kept
+      {"1=/data/\n10=500\n11=0\n", {"1=/data/", "10=500", "11=0"}},
+      {"a\nb\r\n", {"a", "b"}},
+      {"a\rb\r\n\r", {"a\rb", "\r"}},
+      {"\r\n\n", {"", ""}},
   };
   for (const auto& c : cases) EXPECT_EQ(ParameterFile::SplitLines(c.text), c.want) << c.text;
+}
+
+// Each line keeps its ending: a file read and saved unchanged is the same
+// file, and lines added to an LF file end in LF.
+TEST(ParameterFileLines, EndingsAreKeptAndAddedLinesFollowTheFile) {
+  const struct {
+    const char* text;
+    const char* after_apply;  // after appending "3=x"
+  } cases[] = {
+      {"1=/data/\n10=500\n11=0\n", "1=/data/\n10=500\n11=0\n3=x\n"},
+      {"1=/data/\n11=0", "1=/data/\n11=0\n3=x\n"},
+      {"; mixed\r\n1=/data/\n11=0", "; mixed\r\n1=/data/\n11=0\r\n3=x\r\n"},
+      {"", "3=x\r\n"},
+  };
+  for (const auto& c : cases) {
+    const std::string path = TempPath("endings.par");
+    WriteBytes(path, c.text);
+    ParameterFile f;
+    ASSERT_EQ(f.Read(path), ReadResult::kOk);
+    EXPECT_EQ(f.Text(), c.text);
+    f.Apply(-1, "3", "x");
+    EXPECT_EQ(f.Text(), c.after_apply) << c.text;
+    std::remove(path.c_str());
+  }
 }
 
 TEST(ParameterFileEdit, ApplyAppendsThenReplaces) {
