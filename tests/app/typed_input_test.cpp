@@ -5,6 +5,7 @@
 
 #include "app/app_context.h"
 #include "app/scripted_ui.h"
+#include "db/text_conversion.h"
 #include "app_test_support.h"
 
 namespace bramble {
@@ -14,7 +15,14 @@ using testing::Marker;
 
 class TypedInputTest : public ::testing::Test {
  protected:
-  void SetUp() override { testing::FillMarkers(&ctx_.messages()); }
+  // The built-in conversion, whatever an earlier test left in force.
+  void SetUp() override {
+    testing::FillMarkers(&ctx_.messages());
+    saved_ = TextConversion();
+    TextConversion() = TextConversionState{};
+  }
+  void TearDown() override { TextConversion() = saved_; }
+  TextConversionState saved_;
   AppContext ctx_;
   ScriptedUi ui_;
 };
