@@ -146,8 +146,8 @@ std::string TomographyCharacterChartHtml(const MessageTable& m,
     bars.push_back({CharacterLabelHtml(line.byte), Int(line.code), static_cast<double>(line.count),
                     Int(static_cast<long long>(line.count))});
   }
-  return "<div class=\"char-chart\">\r\n" +
-         BarChart(m.Text(32, 6), bars, Labels::kSymbol, 50, 40, 360) + "</div>\r\n";
+  return "<div class=\"char-chart\">\r\n<p class=\"note\">" + HtmlEscape(m.Text(39, 8)) +
+         "</p>\r\n" + BarChart(m.Text(32, 6), bars, Labels::kSymbol, 50, 40, 360) + "</div>\r\n";
 }
 
 }  // namespace bramble

@@ -82,10 +82,13 @@ svg { max-width: 100%; height: auto; }
 @page { size: landscape; margin: 12mm; }
 @media print {
   body { background: #ffffff; color: #000000; margin: 0; font-size: 10pt; }
-  td { font-size: 9pt; padding: 1px 4px; border-color: #777777; }
+  td, .subfields td { font-size: 9pt; padding: 1px 4px; border-color: #777777; }
+  .legend, p.note { font-size: 9pt; margin-top: 12pt; }
+  .chars { display: block; }
+  .char-chart { display: none; }
   td[bgcolor="#ACCCE3"], tr:nth-child(even) td[bgcolor="#ffffff"] { background: #ffffff; }
   td.zero { color: #999999; }
-  tr, svg, .legend, dt, dd { break-inside: avoid; }
+  tr, svg, .legend { break-inside: avoid; }
   h2, p.chart-title, p.note { break-after: avoid; }
   hr { display: none; }
 }
@@ -458,7 +461,7 @@ std::string TomographyHtmlReport(const TomographyReportInput& in) {
   if (in.survey->count_chars()) {
     const std::vector<CharLine> lines = TomographyCharLines(in, false);
     out += "<h2><font face=\"verdana\">" + msg(8, 2) + "</FONT></h2>\r\n";
-    out += "<p class=\"note\">" + msg(39, 8) + "</p>\r\n<div class=\"chars\">\r\n";
+    out += "<div class=\"chars\">\r\n";
     out += "<!-- Frecuencia de caracteres -->\r\n" + std::string(kTable200) + "\r\n";
     out += std::string(kCharRow) + "\r\n";
     for (MessageId id : {MessageId{7, 7}, MessageId{7, 8}, MessageId{7, 9}}) {
