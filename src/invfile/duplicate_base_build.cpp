@@ -109,7 +109,17 @@ DuplicateBaseOutcome BuildDuplicateBase(AppContext& ctx, Ui& ui, Progress& progr
       break;
   }
   outcome.tags = request.tags;
-  if (outcome.tags.empty()) outcome.tags = ReadFdtTags(ReplaceExtension3(ctx.db_path(), "fdt"));
+  if (outcome.tags.empty()) {
+    const std::string fdt_path = ReplaceExtension3(ctx.db_path(), "fdt");
+    FdtReadResult fdt_read = FdtReadResult::kOk;
+    outcome.tags = ReadFdtTags(fdt_path, &fdt_read);
+    // A table too large to be one is refused, not quietly replaced by the
+    // first record's tags.
+    if (fdt_read == FdtReadResult::kTooLarge) {
+      say(ctx.Msg(39, 1) + " - " + fdt_path, Icon::kWarning);
+      return outcome;
+    }
+  }
 
   // The whole database, whatever the record set: the base stands for it.
   MfnSelection records;

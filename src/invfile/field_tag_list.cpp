@@ -47,11 +47,13 @@ std::vector<int32_t> ParseFieldTagList(const std::string& text) {
   return tags;
 }
 
-std::vector<int32_t> ReadFdtTags(const std::string& fdt_path) {
+std::vector<int32_t> ReadFdtTags(const std::string& fdt_path, FdtReadResult* result) {
   // The survey's reader too, so both tools agree on what a table defines.
   FdtFile fdt;
   std::vector<int32_t> tags;
-  if (fdt.Read(fdt_path) != FdtReadResult::kOk) return tags;
+  const FdtReadResult read = fdt.Read(fdt_path);
+  if (result != nullptr) *result = read;
+  if (read != FdtReadResult::kOk) return tags;
   for (const FdtDefinition& d : fdt.definitions()) tags.push_back(d.tag);
   return tags;
 }

@@ -18,10 +18,13 @@
 #include <string>
 #include <vector>
 
+#include "db/fdt_file.h"
+
 namespace bramble {
 
 std::vector<int32_t> ParseFieldTagList(const std::string& text);
 
-std::vector<int32_t> ReadFdtTags(const std::string& fdt_path);
+// result, when given, tells a missing table from one too large to be one.
+std::vector<int32_t> ReadFdtTags(const std::string& fdt_path, FdtReadResult* result = nullptr);
 
 }  // namespace bramble

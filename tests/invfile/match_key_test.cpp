@@ -43,6 +43,14 @@ TEST(FieldTagList, FdtTagsComeInTableOrderAndBadLinesAreSkipped) {
                                         << std::string(50, ' ') << "abc 1 0 0\r\n"
                                         << "Title" << std::string(45, ' ') << "245 400 0 0\r\n";
   EXPECT_EQ(ReadFdtTags(path), std::vector<int32_t>{245});
+  // The survey's reader: a tag found from the line's right end.
+  std::ofstream(path, std::ios::binary) << "***\n" << "Title" << std::string(27, ' ')
+                                        << "ab 245 400 0 0\n";
+  EXPECT_EQ(ReadFdtTags(path), std::vector<int32_t>{245});
+  std::filesystem::resize_file(path, kMaxFdtBytes + 1);
+  FdtReadResult read = FdtReadResult::kOk;
+  EXPECT_TRUE(ReadFdtTags(path, &read).empty());
+  EXPECT_EQ(read, FdtReadResult::kTooLarge);
   std::filesystem::remove(path);
   EXPECT_TRUE(ReadFdtTags(path).empty());
 }
