@@ -316,7 +316,6 @@ TEST_F(TomographyRunTest, HtmlFileThatCannotBeCreatedIsReported) {
             std::vector<std::string>{"File could not be opened " + request.html_path});
 }
 
-
 // Each column of the text report is as wide as its widest cell: the
 // Portuguese headings "CompMín" and "CompMáx" are seven characters over
 // six-place figures, and stood one place off their column.
@@ -350,8 +349,11 @@ TEST_F(TomographyRunTest, TextReportColumnsLineUpInEveryLanguage) {
     const std::vector<size_t> h = right_edges(heading), r = right_edges(row);
     ASSERT_EQ(h.size(), 11u) << language;
     // The numbers are right-aligned under right-aligned headings.
-    EXPECT_EQ(std::vector<size_t>(h.begin() + 1, h.end()), std::vector<size_t>(r.begin() + 1, r.end()))
-        << language << "\n" << heading << "\n" << row;
+    EXPECT_EQ(std::vector<size_t>(h.begin() + 1, h.end()),
+              std::vector<size_t>(r.begin() + 1, r.end()))
+        << language << "\n"
+        << heading << "\n"
+        << row;
   }
 }
 
@@ -395,8 +397,7 @@ TEST_F(TomographyRunTest, FdtTooLargeToBeOneIsNotReadAndSaysSo) {
   const TomographyOutcome out = Run(TomographyRequest{});
   ASSERT_EQ(out.end, TomographyEnd::kReported);
   ASSERT_EQ(ui_.calls().size(), 1u);
-  EXPECT_EQ(ui_.calls()[0].text,
-            ctx_.Msg(39, 1) + " - " + base_ + ".fdt\r\n" + ctx_.Msg(16, 4));
+  EXPECT_EQ(ui_.calls()[0].text, ctx_.Msg(39, 1) + " - " + base_ + ".fdt\r\n" + ctx_.Msg(16, 4));
   EXPECT_NE(out.text_report.find(ctx_.Msg(39, 1) + " " + base_ + ".fdt"), std::string::npos);
 }
 
@@ -447,7 +448,8 @@ TEST_F(TomographyRunTest, HtmlReportExplainsItsColumnsAndLabelsCharacters) {
   const std::string html = ReadBytes(dir_.File("tom - books.htm"));
   EXPECT_NE(html.find("<dt>MinSpc, MaxSpc, AvgSpc</dt><dd>" + ctx_.Msg(39, 6) + "</dd>"),
             std::string::npos);
-  for (int col = 2; col <= 8; ++col) EXPECT_NE(html.find(ctx_.Msg(39, col)), std::string::npos) << col;
+  for (int col = 2; col <= 8; ++col)
+    EXPECT_NE(html.find(ctx_.Msg(39, col)), std::string::npos) << col;
   EXPECT_NE(html.find("@media print"), std::string::npos);
   const size_t chart = html.find("<div class=\"char-chart\">");
   ASSERT_NE(chart, std::string::npos);

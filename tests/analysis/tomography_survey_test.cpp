@@ -71,7 +71,9 @@ TEST(FdtTable, HostileAndOddFilesDefineOnlyWhatTheyCan) {
        "***\r\n" + FdtLine("Title", "a", "245 1 0 0") + "x\r\n\r\n\n" +
            FdtLine("Note", "", "500 1 0 1"),
        {245, 500}},
-      {"a '*' in a name moves no column", "***\r\n" + FdtLine("Title*", "ab", "245 400 0 0"), {245}},
+      {"a '*' in a name moves no column",
+       "***\r\n" + FdtLine("Title*", "ab", "245 400 0 0"),
+       {245}},
       {"the tag is found from the right end of a line, however wide its name",
        "***\n" + std::string("Title") + std::string(27, ' ') + "ab 245 400 0 0\n" +
            FdtLine("Physical description of items", "abc", "300 60 0 0"),

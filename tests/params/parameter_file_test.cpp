@@ -46,10 +46,9 @@ TEST(ParameterValueKind, FollowsTheTypeField) {
     bool is_text;
     int max;
   } cases[] = {
-      {"char3", true, 3},      {"char 8", true, 8},         {"char12", true, 12},
-      {"char250", true, 250},  {"char99999", true, 1000},   {"free", true, 1000},
-      {"FREE", true, 1000},    {"bool", false, 0},          {"char", false, 0},
-      {"number", false, 0},    {"", false, 0},
+      {"char3", true, 3},        {"char 8", true, 8},  {"char12", true, 12}, {"char250", true, 250},
+      {"char99999", true, 1000}, {"free", true, 1000}, {"FREE", true, 1000}, {"bool", false, 0},
+      {"char", false, 0},        {"number", false, 0}, {"", false, 0},
   };
   for (const auto& c : cases) {
     const ValueKind k = ValueKindOf(c.type);
