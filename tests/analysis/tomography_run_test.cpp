@@ -44,23 +44,24 @@ void LoadCatalogue(MessageTable* table, const std::string& language) {
 void LoadEnglish(MessageTable* table) { LoadCatalogue(table, "en"); }
 
 // Switches LC_NUMERIC to a locale whose decimal mark is a comma, as the
-// window's start-up does for a Spanish or Portuguese user.  Such a locale is
-// built into dir when none is installed; false when that is impossible too.
-bool UseCommaLocale(const std::string& dir) {
+// window's start-up does for a Spanish or Portuguese user, and returns its
+// name.  Such a locale is built into dir when none is installed; "" when that
+// is impossible too.
+std::string UseCommaLocale(const std::string& dir) {
   auto comma = [] {
     char buf[16];
     std::snprintf(buf, sizeof buf, "%.1f", 1.5);
     return std::string(buf) == "1,5";
   };
   for (const char* name : {"es_ES.UTF-8", "pt_BR.UTF-8", "de_DE.UTF-8", "es_ES.utf8"}) {
-    if (std::setlocale(LC_NUMERIC, name) != nullptr && comma()) return true;
+    if (std::setlocale(LC_NUMERIC, name) != nullptr && comma()) return name;
   }
   const std::string cmd = "localedef -i es_ES -f UTF-8 '" + dir + "/es_ES.UTF-8' >/dev/null 2>&1";
-  if (std::system(cmd.c_str()) != 0) return false;
+  if (std::system(cmd.c_str()) != 0) return "";
   ::setenv("LOCPATH", dir.c_str(), 1);
-  const bool ok = std::setlocale(LC_NUMERIC, "es_ES.UTF-8") != nullptr && comma();
-  if (!ok) std::setlocale(LC_NUMERIC, "C");
-  return ok;
+  if (std::setlocale(LC_NUMERIC, "es_ES.UTF-8") != nullptr && comma()) return "es_ES.UTF-8";
+  std::setlocale(LC_NUMERIC, "C");
+  return "";
 }
 
 std::string Replace(std::string s, const std::string& from, const std::string& to) {
@@ -405,7 +406,8 @@ TEST_F(TomographyRunTest, FdtTooLargeToBeOneIsNotReadAndSaysSo) {
 // Spanish one made the charts' coordinates "378,0", which no viewer reads.
 TEST_F(TomographyRunTest, ChartNumbersDoNotFollowTheLocale) {
   MakeGoldenDatabase();
-  if (!UseCommaLocale(dir_.path())) GTEST_SKIP() << "no locale with a decimal comma";
+  const std::string comma_locale = UseCommaLocale(dir_.path());
+  if (comma_locale.empty()) GTEST_SKIP() << "no locale with a decimal comma";
   TomographyRequest request;
   request.html = true;
   request.count_chars = true;
@@ -427,11 +429,12 @@ TEST_F(TomographyRunTest, ChartNumbersDoNotFollowTheLocale) {
   EXPECT_NE(html.find(">15.7</text>"), std::string::npos);  // an average, one decimal
 
   // A print format's decimals go into records and files the same way.
-  std::setlocale(LC_NUMERIC, "es_ES.UTF-8");
+  ASSERT_NE(std::setlocale(LC_NUMERIC, comma_locale.c_str()), nullptr);
   std::string formatted;
   ASSERT_EQ(ctx_.db().ReadRecord(1, false), 0);
   const int32_t r = ctx_.db().RunFormat("f(7/2,1,2)", &formatted);
   std::setlocale(LC_NUMERIC, "C");
+  ::unsetenv("LOCPATH");  // the locale built for the test goes with its folder
   ASSERT_GT(r, 0) << formatted;
   EXPECT_EQ(formatted, "3.50");
 }
