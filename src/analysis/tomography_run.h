@@ -3,7 +3,8 @@
 //
 // The run only reads.  It checks that a database is open (10.2) and a record
 // set chosen (5.4), reads the FDT beside the master file (when it cannot be
-// opened, an OK/Cancel box: 16.3 - path, 16.4; OK goes on without it), then
+// opened, an OK/Cancel box: 16.3 - path, 16.4; when it is larger than 1 MiB
+// the same box with 39.1 for 16.3; OK goes on without it), then
 // walks the set under the batch run frame, without backups and without run-log
 // lines, the record read by the survey itself.  Per read status:
 //    0            surveyed
