@@ -256,12 +256,17 @@ int CmdCheck(const std::vector<std::string>& argv) {
                 static_cast<long long>(fixed.entries_rewritten));
     for (const auto& l : fixed.losses) std::printf("not recovered: %s\n", l.c_str());
     for (const auto& p : after.problems) std::printf("problem after repair: %s\n", p.c_str());
-    // Damaged images stay in the file (compaction drops them); what matters
-    // is that every MFN now reads its newest intact version.  A version lost
-    // or a record left damaged is a failure the person must hear about.
-    size_t remaining = fixed.losses.size();
-    for (const auto& p : after.problems) remaining += p.rfind("damaged image", 0) != 0;
-    return remaining == 0 ? kExitOk : kExitFailure;
+    // Damaged images stay in the master file (only compaction drops them),
+    // so check goes on failing while they are there: the repair says so and
+    // fails too, even when the damage is in a version no record reads any
+    // more.  Check and repair never disagree about the same files.
+    bool damaged_images = false;
+    for (const auto& p : after.problems) damaged_images |= p.rfind("damaged image", 0) == 0;
+    if (damaged_images && fixed.losses.empty()) {
+      std::printf("every record reads its newest intact version; the damaged images stay in "
+                  "the master file until vardo compact drops them\n");
+    }
+    return fixed.losses.empty() && after.problems.empty() ? kExitOk : kExitFailure;
   }
   if (report.problems.empty()) {
     std::printf("ok: %lld images\n", static_cast<long long>(report.images));

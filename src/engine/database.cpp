@@ -249,7 +249,7 @@ Status Database::Open(const std::string& path, bool read_only) {
       const bool stale = c.ok() && XrefStale(d.xrf, d.generation);
       d.UnlockHeader();
       if (!c.ok()) s = c.status();
-      if (s.ok() && stale) s = DatabaseChecker(this).RebuildXref(&report);
+      if (s.ok() && stale) s = DatabaseChecker(this).RebuildStaleXref(&report);
       d.UnlockAlone();
     }
     if (!s.ok()) {

@@ -28,6 +28,11 @@ struct ScanResult {
   uint64_t end = kControlSize;  // end of the last valid image
   int64_t images = 0;
   std::vector<std::string> damage;
+  // Per MFN, the newest damaged image whose header still names the MFN and a
+  // sequence: without a cross-reference file to trust, it is the only trace
+  // that the record had a version newer than its newest intact one.
+  std::vector<ImageRef> damaged;
+  int32_t damaged_max_mfn = 0;
 };
 
 std::string At(uint64_t off) { return " at offset " + std::to_string(off); }
@@ -73,6 +78,17 @@ ScanResult ScanImages(PosixFile& mst, uint64_t limit, int64_t max_mfn) {
       continue;
     }
     r.damage.push_back("damaged image" + At(pos) + ": " + s.message());
+    if (limit - pos >= 24 && std::memcmp(base + pos, magic, 4) == 0) {
+      const int64_t mfn = static_cast<int32_t>(DecodeFixed32(base + pos + 8));
+      const uint64_t sequence = DecodeFixed64(base + pos + 16);
+      if (mfn >= 1 && mfn <= max_mfn && sequence > 0) {
+        if (static_cast<size_t>(mfn) >= r.damaged.size()) {
+          r.damaged.resize(static_cast<size_t>(std::min<int64_t>(mfn + 1024, max_mfn + 1)));
+        }
+        if (sequence > r.damaged[mfn].sequence) r.damaged[mfn] = ImageRef{pos, false, sequence};
+        r.damaged_max_mfn = std::max(r.damaged_max_mfn, static_cast<int32_t>(mfn));
+      }
+    }
     const void* next = memmem(base + pos + 1, limit - pos - 1, magic, 4);
     if (!next) break;
     pos = static_cast<uint64_t>(static_cast<const char*>(next) - base);
@@ -141,9 +157,11 @@ Status DatabaseChecker::Check(CheckReport* report) {
         break;
       case XrefState::kUnused:
       case XrefState::kPurged:
+        // Repair and compaction would make such an image the record's
+        // current version: until then the database does not read as they do.
         if (latest.offset)
-          report->notes.push_back(who + ": image" + At(latest.offset) +
-                                  " not yet in the cross-reference file");
+          report->problems.push_back(who + ": image" + At(latest.offset) +
+                                     " is missing from the cross-reference file");
         break;
       default:
         if (!ImageAt(d.mst, e.offset, limit, mfn, &rec)) {
@@ -152,8 +170,8 @@ Status DatabaseChecker::Check(CheckReport* report) {
                    ((e.flags & kXrfDeleted) != 0)) {
           report->problems.push_back(who + ": deleted flag disagrees with the image");
         } else if (latest.offset > e.offset) {
-          report->notes.push_back(who + ": newer image" + At(latest.offset) +
-                                  " not yet in the cross-reference file");
+          report->problems.push_back(who + ": newer image" + At(latest.offset) +
+                                     " is missing from the cross-reference file");
         }
     }
   }
@@ -173,42 +191,49 @@ Status DatabaseChecker::Check(CheckReport* report) {
   return Status::Ok();
 }
 
-Status DatabaseChecker::RebuildXref(CheckReport* report) {
-  // The new file is renamed over the old one: a session that has the old one
-  // open would go on writing to an unlinked file, so none may.
-  Database::Impl& d = *db_->impl_;
-  Status s = d.LockAlone(db_->base_path() + " cannot be repaired");
-  if (!s.ok()) return s;
-  s = RebuildXrefAlone(report);
-  d.UnlockAlone();
-  return s;
-}
+// What the images say each MFN's entry must be: the one answer to "which
+// image is the current version of MFN n", written out by repair and copied
+// by compaction.
+struct XrefPlan {
+  ScanResult scan;
+  uint64_t limit = 0;  // end of the images scanned
+  bool control_ok = false;
+  ControlRecord old_ctl;
+  ControlRecord ctl;
+  uint64_t gen = 0;
+  std::string xrf;  // the new cross-reference file
+  int64_t rebuilt = 0;
+  std::vector<std::string> losses;
+};
 
-Status DatabaseChecker::RebuildXrefAlone(CheckReport* report) {
+// keep_damage: a record whose newest version is damaged keeps naming it (it
+// reads as damaged) instead of falling back to an older one; the rebuild of
+// a missing or unusable file on open uses it, so that only a repair, which
+// reports it, ever rolls a record back.
+Status DatabaseChecker::PlanXref(bool keep_damage, XrefPlan* plan) {
   Database::Impl& d = *db_->impl_;
-  Status s = d.LockHeader();
-  if (!s.ok()) return s;
   Result<uint64_t> size = d.mst.Size();
-  if (!size.ok()) {
-    d.UnlockHeader();
-    return size.status();
-  }
+  if (!size.ok()) return size.status();
   uint64_t gen = 0;
   Result<ControlRecord> c = d.ReadControl(&gen);
   const int64_t mfn_limit = d.MfnLimit();
-  const bool control_ok = c.ok() && c->next_mfn - int64_t{1} <= mfn_limit;
-  uint64_t limit = control_ok ? std::min<uint64_t>(c->end_offset, *size) : *size;
-  ScanResult scan = ScanImages(d.mst, limit, mfn_limit);
+  plan->control_ok = c.ok() && c->next_mfn - int64_t{1} <= mfn_limit;
+  if (plan->control_ok) plan->old_ctl = *c;
+  const uint64_t limit = plan->control_ok ? std::min<uint64_t>(c->end_offset, *size) : *size;
+  plan->limit = limit;
+  plan->scan = ScanImages(d.mst, limit, mfn_limit);
+  const ScanResult& scan = plan->scan;
   // Old entries are evidence only when the file belongs to this master file:
   // they say which version each record had, so a version lost to damage is
-  // reported instead of silently replaced by an older one.
+  // reported instead of silently replaced by an older one.  Without them, a
+  // damaged image newer than every intact one of its MFN is that evidence.
   char hdr[kXrfHeaderSize];
   Result<uint64_t> hn =
       d.xrf.is_open() ? d.xrf.Read(0, kXrfHeaderSize, hdr) : Result<uint64_t>(uint64_t{0});
-  const bool old_trusted = control_ok && hn.ok() && *hn == kXrfHeaderSize &&
+  const bool old_trusted = plan->control_ok && hn.ok() && *hn == kXrfHeaderSize &&
                            std::memcmp(hdr, kXrfMagic, 8) == 0 && DecodeFixed64(hdr + 8) == gen;
-  ControlRecord ctl;
-  if (control_ok) {
+  ControlRecord& ctl = plan->ctl;
+  if (plan->control_ok) {
     ctl = *c;
     if (c->end_offset > *size) ctl.end_offset = scan.end;
   } else {
@@ -216,13 +241,14 @@ Status DatabaseChecker::RebuildXrefAlone(CheckReport* report) {
     ctl.end_offset = scan.end;
     ctl.image_count = static_cast<uint64_t>(scan.images);
     ctl.sequence = static_cast<uint64_t>(scan.images);
+    ctl.next_mfn = std::max(ctl.next_mfn, scan.damaged_max_mfn + 1);
   }
   ctl.next_mfn = std::max(ctl.next_mfn, scan.max_mfn + 1);  // max_mfn <= mfn_limit < INT32_MAX
-  std::string xrf(kXrfHeaderSize + uint64_t{kXrfEntrySize} * (ctl.next_mfn - 1), '\0');
+  plan->gen = gen;
+  std::string& xrf = plan->xrf;
+  xrf.assign(kXrfHeaderSize + uint64_t{kXrfEntrySize} * (ctl.next_mfn - 1), '\0');
   std::memcpy(xrf.data(), kXrfMagic, 8);
   EncodeFixed64(xrf.data() + 8, gen);
-  int64_t rebuilt = 0;
-  std::vector<std::string> losses;
   Record rec;
   static const char kZero[kXrfEntrySize] = {};
   for (int32_t mfn = 1; mfn < ctl.next_mfn; ++mfn) {
@@ -233,15 +259,26 @@ Status DatabaseChecker::RebuildXrefAlone(CheckReport* report) {
     char* slot = xrf.data() + XrfEntryOffset(mfn);
     const ImageRef latest =
         static_cast<size_t>(mfn) < scan.latest.size() ? scan.latest[mfn] : ImageRef{};
+    const ImageRef damaged =
+        static_cast<size_t>(mfn) < scan.damaged.size() ? scan.damaged[mfn] : ImageRef{};
     const std::string who = "MFN " + std::to_string(mfn);
-    const bool old_names_image = old_state == XrefState::kActive ||
-                                 old_state == XrefState::kDeleted ||
-                                 old_state == XrefState::kDeletedPending;
+    bool old_names_image = old_state == XrefState::kActive || old_state == XrefState::kDeleted ||
+                           old_state == XrefState::kDeletedPending;
     // The version the old entry named is gone when it no longer decodes.
-    const bool old_version_lost =
+    bool old_version_lost =
         old_trusted && old_names_image && !ImageAt(d.mst, old.offset, limit, mfn, &rec);
+    bool synthesized = false;
+    if (!old_trusted && damaged.offset &&
+        (!latest.offset || damaged.sequence > latest.sequence)) {
+      old = XrefEntry{damaged.offset, kXrfPresent | kXrfPending};
+      old_names_image = old_version_lost = synthesized = true;
+      old_raw = nullptr;
+    }
     XrefEntry e;
-    if (latest.offset) {
+    if (synthesized && keep_damage) {
+      plan->losses.push_back(who + ": its newest version" + At(old.offset) + " is damaged");
+      EncodeXrefEntry(mfn, old, slot);
+    } else if (latest.offset) {
       e.offset = latest.offset;
       e.flags = kXrfPresent | (latest.deleted ? kXrfDeleted : 0);
       // Keep an index mark that is already clear only when nothing changed.
@@ -249,42 +286,113 @@ Status DatabaseChecker::RebuildXrefAlone(CheckReport* report) {
           old_names_image && old.offset == latest.offset && !(old.flags & kXrfPending);
       if (!same) e.flags |= kXrfPending;
       if (old_version_lost && latest.offset < old.offset) {
-        losses.push_back(who + ": its newest version" + At(old.offset) +
-                         " is damaged; the older version" + At(latest.offset) + " (sequence " +
-                         std::to_string(latest.sequence) + ") was restored");
+        plan->losses.push_back(who + ": its newest version" + At(old.offset) +
+                               " is damaged; the older version" + At(latest.offset) +
+                               " (sequence " + std::to_string(latest.sequence) +
+                               ") was restored");
       }
       EncodeXrefEntry(mfn, e, slot);
     } else if (old_version_lost ||
                (old_trusted && old_state == XrefState::kDamaged && old_raw != nullptr)) {
       // No intact version: the old entry stays as it was, so the record keeps
       // reading as damaged (and compaction keeps refusing to drop it).
-      losses.push_back(who + ": no intact version found; the record stays damaged");
+      plan->losses.push_back(who + ": no intact version found; the record stays damaged");
       std::memcpy(slot, old_raw ? old_raw : kZero, kXrfEntrySize);
       if (old_raw == nullptr) EncodeXrefEntry(mfn, old, slot);
     } else if (old_state == XrefState::kPurged) {
       e.flags = kXrfPurged | (old.flags & kXrfPending);
       EncodeXrefEntry(mfn, e, slot);
     }
-    const char* before = old_raw ? old_raw : kZero;
-    if (std::memcmp(before, slot, kXrfEntrySize) != 0) ++rebuilt;
+    const char* before = synthesized || !old_raw ? kZero : old_raw;
+    if (std::memcmp(before, slot, kXrfEntrySize) != 0) ++plan->rebuilt;
   }
-  if (!control_ok || ctl.end_offset != c->end_offset || ctl.next_mfn != c->next_mfn) {
-    s = d.WriteControl(ctl, gen);
+  return Status::Ok();
+}
+
+namespace {
+
+// The generation a cross-reference file names in its header, 0 when it has none.
+uint64_t XrefGeneration(const std::string& path) {
+  PosixFile f;
+  char hdr[kXrfHeaderSize];
+  if (!f.OpenReadOnly(path).ok()) return 0;
+  Result<uint64_t> n = f.Read(0, kXrfHeaderSize, hdr);
+  if (!n.ok() || *n < kXrfHeaderSize || std::memcmp(hdr, kXrfMagic, 8) != 0) return 0;
+  return DecodeFixed64(hdr + 8);
+}
+
+}  // namespace
+
+Status DatabaseChecker::RebuildXref(CheckReport* report) {
+  // The new file is renamed over the old one: a session that has the old one
+  // open would go on writing to an unlinked file, so none may.
+  Database::Impl& d = *db_->impl_;
+  Status s = d.LockAlone(db_->base_path() + " cannot be repaired");
+  if (!s.ok()) return s;
+  s = RebuildXrefAlone(report, false);
+  d.UnlockAlone();
+  return s;
+}
+
+Status DatabaseChecker::RebuildStaleXref(CheckReport* report) {
+  Database::Impl& d = *db_->impl_;
+  Status s = d.LockAlone(db_->base_path() + ".xrf must be rebuilt");
+  if (!s.ok()) return s;
+  // A compaction stopped between its two renames left the new master file
+  // and, beside the old cross-reference file, the new one, written and
+  // synced before the master file's rename: putting it in place finishes
+  // the compaction exactly, pending and purged marks included.
+  std::string beside;
+  const uint64_t gen = d.generation;
+  if (gen != 0 && d.LockHeader().ok()) {
+    beside = db_->xrf_path() + ".new";
+    if (XrefGeneration(beside) == gen && XrefGeneration(db_->xrf_path()) != gen) {
+      s = CommitRename(beside, db_->xrf_path());
+      if (s.ok()) s = d.xrf.Open(db_->xrf_path(), true);
+    } else {
+      beside.clear();
+    }
+    d.UnlockHeader();
   }
-  if (s.ok()) s = ReplaceFile(db_->xrf_path(), xrf);
+  if (s.ok() && !beside.empty() && XrefGeneration(db_->xrf_path()) == gen) {
+    if (report) report->entries_rewritten = -1;
+    d.UnlockAlone();
+    return s;
+  }
+  if (s.ok()) s = RebuildXrefAlone(report, true);
+  d.UnlockAlone();
+  return s;
+}
+
+Status DatabaseChecker::RebuildXrefAlone(CheckReport* report, bool keep_damage) {
+  Database::Impl& d = *db_->impl_;
+  Status s = d.LockHeader();
+  if (!s.ok()) return s;
+  XrefPlan plan;
+  s = PlanXref(keep_damage, &plan);
+  if (!s.ok()) {
+    d.UnlockHeader();
+    return s;
+  }
+  const ControlRecord& ctl = plan.ctl;
+  if (!plan.control_ok || ctl.end_offset != plan.old_ctl.end_offset ||
+      ctl.next_mfn != plan.old_ctl.next_mfn) {
+    s = d.WriteControl(ctl, plan.gen);
+  }
+  if (s.ok()) s = ReplaceFile(db_->xrf_path(), plan.xrf);
   if (s.ok()) {
-    d.generation = gen;
+    d.generation = plan.gen;
     d.held.clear();  // the new file carries no locks
     s = d.xrf.Open(db_->xrf_path(), false);
   }
   d.UnlockHeader();
   if (report) {
-    report->images = scan.images;
-    report->damaged_images = static_cast<int64_t>(scan.damage.size());
-    for (auto& p : scan.damage) report->problems.push_back(p);
-    report->notes.push_back(std::to_string(rebuilt) + " cross-reference entries rewritten");
-    report->losses = std::move(losses);
-    report->entries_rewritten = rebuilt;
+    report->images = plan.scan.images;
+    report->damaged_images = static_cast<int64_t>(plan.scan.damage.size());
+    for (auto& p : plan.scan.damage) report->problems.push_back(p);
+    report->notes.push_back(std::to_string(plan.rebuilt) + " cross-reference entries rewritten");
+    report->losses = std::move(plan.losses);
+    report->entries_rewritten = plan.rebuilt;
   }
   return s;
 }
@@ -305,64 +413,86 @@ Status DatabaseChecker::Compact(bool purge, CompactResult* result) {
   if (!c.ok()) return done(c.status());
   Result<uint64_t> size = d.mst.Size();
   if (!size.ok()) return done(size.status());
+  // The records kept are those repair would make current, whatever the
+  // cross-reference file says: an entry cut off or zeroed loses no record.
+  // Anything repair would have to report (a version lost to damage) stops
+  // the compaction, which would otherwise drop the evidence for good.
+  XrefPlan plan;
+  s = PlanXref(false, &plan);
+  if (!s.ok()) return done(s);
+  if (!plan.control_ok) return done(VARDO_CORRUPT("control record damaged; run check --repair first"));
+  if (!plan.losses.empty()) {
+    return done(VARDO_CORRUPT(plan.losses.front() + "; run check --repair first"));
+  }
+  const int32_t next_mfn = plan.ctl.next_mfn;
   const uint64_t gen = NewGeneration();
   std::string mst(kControlSize, '\0');
-  std::string xrf(kXrfHeaderSize + uint64_t{kXrfEntrySize} * (c->next_mfn - 1), '\0');
+  std::string xrf(kXrfHeaderSize + uint64_t{kXrfEntrySize} * (next_mfn - 1), '\0');
   std::memcpy(xrf.data(), kXrfMagic, 8);
   EncodeFixed64(xrf.data() + 8, gen);
-  Database::ReadResult rr;
+  static const char kZero[kXrfEntrySize] = {};
+  Record rec;
   uint64_t seq = 0;
-  for (int32_t mfn = 1; mfn < c->next_mfn; ++mfn) {
-    s = db_->Read(mfn, false, &rr);
-    if (!s.ok()) return done(s);
-    XrefEntry e;
-    switch (rr.state) {
-      case XrefState::kDamaged:
-        return done(
-            VARDO_CORRUPT("MFN " + std::to_string(mfn) + " is damaged; run check --repair first"));
-      case XrefState::kUnused:
-        continue;
-      case XrefState::kPurged: {
-        // A record purged earlier whose keys are not yet dropped keeps its
-        // mark, or its keys would stay in the inverted file for good.
-        XrefEntry old;
-        d.ReadEntry(mfn, &old);
-        e.flags = kXrfPurged | (old.flags & kXrfPending);
-        break;
+  for (int32_t mfn = 1; mfn < next_mfn; ++mfn) {
+    const char* planned = plan.xrf.data() + XrfEntryOffset(mfn);
+    if (std::memcmp(planned, kZero, kXrfEntrySize) == 0) continue;  // never written
+    XrefEntry e{0, DecodeFixed32(planned + 8)};
+    if (e.flags & kXrfPurged) {
+      // A record purged earlier whose keys are not yet dropped keeps its
+      // mark, or its keys would stay in the inverted file for good.
+      e.flags &= kXrfPurged | kXrfPending;
+    } else {
+      const uint64_t at = DecodeFixed64(planned);
+      if (!ImageAt(d.mst, at, plan.limit, mfn, &rec)) {
+        return done(VARDO_CORRUPT("MFN " + std::to_string(mfn) +
+                                  " is damaged; run check --repair first"));
       }
-      case XrefState::kDeleted:
-      case XrefState::kDeletedPending:
-        if (purge) {
-          // A purged record keeps its pending mark so the inverted file drops it.
-          e.flags = kXrfPurged | kXrfPending;
-          result->records_purged++;
-          break;
-        }
-        [[fallthrough]];
-      case XrefState::kActive: {
-        XrefEntry old;
-        d.ReadEntry(mfn, &old);
+      if (purge && rec.status == RecordStatus::kLogicallyDeleted) {
+        // A purged record keeps its pending mark so the inverted file drops it.
+        e.flags = kXrfPurged | kXrfPending;
+        result->records_purged++;
+      } else {
         e.offset = mst.size();
-        e.flags = old.flags;
-        s = EncodeImage(rr.record, ++seq, &mst);
+        s = EncodeImage(rec, ++seq, &mst);
         if (!s.ok()) return done(s);
         result->records_kept++;
       }
     }
     EncodeXrefEntry(mfn, e, xrf.data() + XrfEntryOffset(mfn));
   }
-  ControlRecord ctl{c->next_mfn, mst.size(), seq, seq};
+  ControlRecord ctl{next_mfn, mst.size(), seq, seq};
   EncodeControl(ctl, gen, mst.data());
-  // The master file's rename is the commit point: before it the old database
-  // is intact; after it, an old cross-reference file no longer matches the
-  // generation and is rebuilt when the database is next opened.
-  s = ReplaceFile(db_->mst_path(), mst);
-  if (s.ok()) s = ReplaceFile(db_->xrf_path(), xrf);
   result->bytes_before = *size;
   result->bytes_after = mst.size();
+  // Nothing live is replaced before both new files are on disk.  The master
+  // file's rename is the commit point: before it the old database is intact;
+  // after it, until the cross-reference file's rename, the old one no longer
+  // matches the generation and the next open puts the synced new one in
+  // place (RebuildStaleXref), or, if it is gone, rebuilds it from the images.
+  std::string mst_new, xrf_new;
+  s = WriteBeside(db_->mst_path(), mst, &mst_new);
+  if (s.ok()) s = WriteBeside(db_->xrf_path(), xrf, &xrf_new);
+  if (!s.ok()) {
+    if (!mst_new.empty()) (void)RemoveFile(mst_new);
+    return done(s);
+  }
+  const std::string mst_target = mst_new.substr(0, mst_new.size() - 4);
+  const std::string xrf_target = xrf_new.substr(0, xrf_new.size() - 4);
+  s = CommitRename(mst_new, mst_target);
+  if (!s.ok() && ::access(mst_new.c_str(), F_OK) == 0) {  // not renamed: the old database stands
+    (void)RemoveFile(mst_new);
+    (void)RemoveFile(xrf_new);
+    return done(s);
+  }
+  Status x = CommitRename(xrf_new, xrf_target);
+  if (s.ok()) s = x;
+  if (!s.ok()) {
+    s = Status::IoError(base + " was compacted, but putting its files in place failed (" +
+                        s.message() + "); the next open of the database completes it");
+  }
   d.UnlockHeader();
-  if (!s.ok()) return s;
-  return db_->Open(base);
+  Status reopened = db_->Open(base);
+  return s.ok() ? reopened : s;
 }
 
 }  // namespace vardo

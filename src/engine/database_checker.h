@@ -40,16 +40,31 @@ struct CompactResult {
   uint64_t bytes_after = 0;
 };
 
+struct XrefPlan;
+
 class DatabaseChecker {
  public:
   explicit DatabaseChecker(Database* db) : db_(db) {}
 
   Status Check(CheckReport* report);
   Status RebuildXref(CheckReport* report);
+  // What opening does with a missing, unusable or other-generation file:
+  // finishes a compaction stopped between its renames when the new file is
+  // beside the old one (report->entries_rewritten is then -1), else rebuilds
+  // it without rolling any record back (a record whose newest version is
+  // damaged keeps reading as damaged, for check to name and repair to report).
+  Status RebuildStaleXref(CheckReport* report);
+  // Keeps the current version of every record, as RebuildXref finds it, in a
+  // new master file.  Both new files are written and synced before the
+  // master file is renamed over the old one; a failure after that rename
+  // leaves a database the next open completes.
   Status Compact(bool purge, CompactResult* result);
 
  private:
-  Status RebuildXrefAlone(CheckReport* report);
+  Status RebuildXrefAlone(CheckReport* report, bool keep_damage);
+  // The entry each MFN must have, from the images; the caller holds the
+  // append lock.
+  Status PlanXref(bool keep_damage, XrefPlan* plan);
   Database* db_;
 };
 

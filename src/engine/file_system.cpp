@@ -233,13 +233,14 @@ Status RemoveFile(const std::string& path) {
   return Status::Ok();
 }
 
-Status ReplaceFile(const std::string& path, const std::string& content) {
+Status WriteBeside(const std::string& path, const std::string& content, std::string* beside) {
   FileSystem& fs = TheFileSystem();
   const std::string target = ResolveLinks(path);
   mode_t mode = 0644;
   struct stat st;
   if (::stat(target.c_str(), &st) == 0) mode = st.st_mode & 07777;
   const std::string tmp = target + ".new";
+  *beside = tmp;
   fs.Unlink(tmp);
   int fd = fs.Open(tmp, O_WRONLY | O_CREAT | O_EXCL, 0600);
   if (fd < 0) return Errno("cannot create", tmp, errno);
@@ -248,8 +249,18 @@ Status ReplaceFile(const std::string& path, const std::string& content) {
   if (s.ok() && ::fchmod(fd, mode) != 0) s = Errno("cannot set the mode of", tmp, errno);
   if (s.ok() && fs.Sync(fd) != 0) s = Errno("cannot sync", tmp, errno);
   if (::close(fd) != 0 && s.ok()) s = Errno("cannot close", tmp, errno);
-  if (s.ok() && fs.Rename(tmp, target) != 0) s = Errno("cannot rename into", target, errno);
-  if (!s.ok()) {
+  if (!s.ok()) fs.Unlink(tmp);
+  return s;
+}
+
+Status ReplaceFile(const std::string& path, const std::string& content) {
+  FileSystem& fs = TheFileSystem();
+  std::string tmp;
+  Status s = WriteBeside(path, content, &tmp);
+  if (!s.ok()) return s;
+  const std::string target = tmp.substr(0, tmp.size() - 4);
+  if (fs.Rename(tmp, target) != 0) {
+    s = Errno("cannot rename into", target, errno);
     fs.Unlink(tmp);
     return s;
   }

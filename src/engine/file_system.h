@@ -93,6 +93,12 @@ Status CopyInto(const std::string& source, int out, const std::string& out_path)
 // file it names is replaced, the link stays) and the old file's mode is kept.
 // On failure the old file is untouched and the temporary file removed.
 Status ReplaceFile(const std::string& path, const std::string& content);
+// The first half of ReplaceFile, for a caller that replaces several files
+// together and renames none until all are on disk: writes content to the
+// file beside path's target (through symbolic links), keeping the old mode,
+// and syncs it.  *beside receives its name; the target is that name without
+// its ".new".  On failure nothing is left behind.
+Status WriteBeside(const std::string& path, const std::string& content, std::string* beside);
 // Renames from over to and syncs the folder of to.
 Status CommitRename(const std::string& from, const std::string& to);
 // Removes path (a missing file is not an error).

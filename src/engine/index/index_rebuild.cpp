@@ -109,6 +109,18 @@ Status RebuildInvertedFile(const std::string& db_path, const IndexProgress& prog
   // Left over by a run that was killed: it was never renamed, so it is garbage.
   unlink(tmp.c_str());
   unlink((tmp + "-lock").c_str());
+  // A build that fails leaves nothing behind: the new file and its lock file
+  // go on every way out before the rename (the file is closed first, since
+  // the guard outlives the block that holds it).
+  struct RemoveUnlessRenamed {
+    const std::string& path;
+    bool renamed = false;
+    ~RemoveUnlessRenamed() {
+      if (renamed) return;
+      unlink(path.c_str());
+      unlink((path + "-lock").c_str());
+    }
+  } leftovers{tmp};
 
   {
     auto built = InvertedFile::CreateForBuild(tmp);
@@ -147,8 +159,11 @@ Status RebuildInvertedFile(const std::string& db_path, const IndexProgress& prog
   // The folder is synced with the rename, so a power cut leaves the old or
   // the new inverted file.
   s = CommitRename(tmp, ifp);
+  if (s.ok() || access(tmp.c_str(), F_OK) != 0) {  // renamed, even if the folder sync failed
+    leftovers.renamed = true;
+    unlink((tmp + "-lock").c_str());
+  }
   if (!s.ok()) return s;
-  unlink((tmp + "-lock").c_str());
   stats->file_bytes = FileSize(ifp);
 
   return db.ClearPending(pending.value(), snapshot);
