@@ -10,6 +10,7 @@
 #include "engine/database.h"
 #include "engine/database_checker.h"
 #include "engine/file_system.h"
+#include "engine/index/index_rebuild.h"
 #include "engine/vardo.h"
 #include "temp_dir.h"
 
@@ -245,6 +246,100 @@ TEST(FileSystemSeam, ReplaceFileKeepsModeAndLinkAndTheOldFileOnEveryFailure) {
   struct stat st;
   ASSERT_EQ(::stat(real.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0640u);
+}
+
+// A database whose compaction with purge changes something of every kind:
+// a record rewritten (its old image dropped), one deleted (purged), one
+// untouched, every index mark cleared.
+void MakeCompactable(Database* db, const std::string& base) {
+  ASSERT_OK(db->Create(base));
+  Put(db, 0, "^aOld text of MFN 1");
+  Put(db, 0, "^aDeleted record");
+  Put(db, 0, "^aUntouched");
+  Put(db, 1, "^aNew text of MFN 1");
+  Record d;
+  d.mfn = 2;
+  d.status = RecordStatus::kLogicallyDeleted;
+  d.fields = {{245, "^aDeleted record"}};
+  ASSERT_OK(db->Write(&d, true));
+  for (int32_t mfn = 1; mfn <= 3; ++mfn) ASSERT_OK(db->ClearPending(mfn));
+}
+
+// Every write, sync and rename of a compaction fails in turn.  Afterwards the
+// database is exactly as before or exactly as compacted (the purged record
+// and its index mark included), never a mix, never a record lost, and the
+// call said it failed.
+TEST(FailingDisk, CompactionLeavesTheOldOrTheCompactedDatabaseAndSaysItFailed) {
+  using Op = FaultyFileSystem::Op;
+  for (Op op : {Op::kWrite, Op::kSync, Op::kRename}) {
+    for (int64_t nth = 1;; ++nth) {
+      SCOPED_TRACE("operation " + std::to_string(static_cast<int>(op)) + ", call " +
+                   std::to_string(nth));
+      testsupport::TempDir dir;
+      const std::string base = dir.File("db");
+      Database db;
+      MakeCompactable(&db, base);
+      FaultyFileSystem faulty;
+      FileSystem* previous = InstallFileSystem(&faulty);
+      faulty.Arm(op, nth, op == Op::kWrite ? ENOSPC : EIO);
+      CompactResult result;
+      Status s = DatabaseChecker(&db).Compact(true, &result);
+      const bool fired = faulty.fired();
+      faulty.Disarm();
+      InstallFileSystem(previous);
+      EXPECT_EQ(s.ok(), !fired) << s.ToString();
+      Database after;
+      ASSERT_OK(after.Open(base));
+      EXPECT_EQ(after.xref_rebuilt_entries(), -1);  // nothing had to be guessed from the images
+      EXPECT_EQ(Text(&after, 1), "^aNew text of MFN 1");
+      EXPECT_EQ(Text(&after, 3), "^aUntouched");
+      uint64_t snapshot = 0;
+      Database::ReadResult rr;
+      ASSERT_OK(after.Read(2, false, &rr));
+      if (rr.state == XrefState::kPurged) {  // compacted
+        EXPECT_EQ(*after.PendingMfns(&snapshot), std::vector<int32_t>{2});
+        EXPECT_EQ(after.ReadControl()->image_count, 2u);
+      } else {  // as before
+        EXPECT_EQ(rr.state, XrefState::kDeleted);
+        EXPECT_EQ(rr.record.fields.at(0).text, "^aDeleted record");
+        EXPECT_TRUE(after.PendingMfns(&snapshot)->empty());
+        EXPECT_EQ(after.ReadControl()->image_count, 5u);
+      }
+      EXPECT_TRUE(Passes(&after));
+      EXPECT_FALSE(std::filesystem::exists(base + ".mst.new"));
+      EXPECT_FALSE(std::filesystem::exists(base + ".xrf.new"));
+      if (!fired) break;
+    }
+  }
+}
+
+TEST(FailingDisk, FailedInvertLeavesNoTemporaryFileBehind) {
+  testsupport::TempDir dir;
+  const std::string base = dir.File("db");
+  {
+    Database db;
+    ASSERT_OK(db.Create(base));
+    Put(&db, 0, "^aSome words to index");
+  }
+  {
+    std::FILE* f = std::fopen((base + ".fst").c_str(), "wb");
+    std::fputs("1 0 v245\n", f);
+    std::fclose(f);
+  }
+  FaultyFileSystem faulty;
+  FileSystem* previous = InstallFileSystem(&faulty);
+  faulty.Arm(FaultyFileSystem::Op::kRename, 1, EIO);
+  IndexRunStats stats;
+  Status s = RebuildInvertedFile(base, nullptr, &stats);
+  const bool fired = faulty.fired();
+  faulty.Disarm();
+  InstallFileSystem(previous);
+  EXPECT_TRUE(fired);
+  EXPECT_FALSE(s.ok());
+  EXPECT_FALSE(std::filesystem::exists(base + ".ifp.tmp"));
+  EXPECT_FALSE(std::filesystem::exists(base + ".ifp.tmp-lock"));
+  ASSERT_OK(RebuildInvertedFile(base, nullptr, &stats));
+  EXPECT_EQ(stats.indexed, 1);
 }
 
 }  // namespace
