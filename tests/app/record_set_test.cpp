@@ -147,6 +147,21 @@ TEST_F(RecordSets, SecondBoundBelowTheFirstIsRefused) {
   EXPECT_FALSE(sel().loaded);
 }
 
+TEST_F(RecordSets, SetBeyondTheLastMfnIsNamedSo) {
+  // Typed past the 12 records: both as left by the edits (second clamped)
+  // and as pressed Enter with the second bound still as typed.
+  for (bool leave_edits : {true, false}) {
+    const size_t before = ui_.messages().size();
+    selector_.SetFromText("40");
+    selector_.SetToText("50");
+    if (leave_edits) selector_.SecondEditLeft();
+    EXPECT_FALSE(selector_.Accept());
+    ASSERT_EQ(ui_.messages().size(), before + 1) << leave_edits;
+    EXPECT_EQ(ui_.messages().back(), Marker(35, 3)) << leave_edits;
+    EXPECT_FALSE(sel().loaded);
+  }
+}
+
 TEST_F(RecordSets, FirstBoundBelowOneIsRefused) {
   selector_.SetFromText("0");
   EXPECT_FALSE(selector_.FirstEditLeft(false));
