@@ -1,6 +1,7 @@
 #include "engine/index/inverted_file.h"
 
 #include <lmdb.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,6 +13,7 @@
 #include <utility>
 
 #include "engine/coding.h"
+#include "engine/index/index_file_check.h"
 
 namespace vardo {
 
@@ -82,6 +84,19 @@ class TxnGuard {
  private:
   MDB_txn* txn_;
 };
+
+// Room LMDB's lock file takes (its reader table with the default number of
+// readers, rounded up).
+constexpr off_t kLockFileBytes = 32 * 1024;
+
+// 0, or the errno of making lock_file hold kLockFileBytes of real blocks.
+int ReserveLockFile(const std::string& lock_file) {
+  int fd = ::open(lock_file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) return errno;
+  int rc = posix_fallocate(fd, 0, kLockFileBytes);
+  ::close(fd);
+  return rc;
+}
 
 }  // namespace
 
@@ -167,6 +182,26 @@ Result<std::unique_ptr<InvertedFile>> InvertedFile::OpenEnv(const std::string& f
   // cost the last updates, which `vardo invert` rebuilds.  Closing syncs.
   unsigned int flags = MDB_NOSUBDIR | MDB_NOTLS | MDB_NOSYNC;
   if (read_only) flags |= MDB_RDONLY | MDB_NOLOCK;
+  // LMDB maps whatever it is given and reads a damaged or cut file past its
+  // end (SIGBUS) or round a page cycle: check the bytes before it sees them.
+  if (!create) {
+    Status checked = CheckInvertedFile(file);
+    if (!checked.ok()) return checked;
+  }
+  if (!read_only) {
+    // LMDB grows its lock file sparse and writes it through a shared map; on
+    // a full disk that write is a SIGBUS.  Give the file its blocks first;
+    // when there is no room, reading still works without the lock file, and
+    // every write fails with a message instead.
+    int rc = ReserveLockFile(file + "-lock");
+    if (rc != 0) {
+      if (create) {
+        return Status::IoError("no room for the lock file of " + file + ": " + std::strerror(rc));
+      }
+      flags |= MDB_RDONLY | MDB_NOLOCK;
+      f->no_lock_room_ = true;
+    }
+  }
   // Some systems limit address space (ulimit -v, sanitizers): fall back to
   // smaller maps rather than refuse to open.
   int rc = 0;
@@ -298,6 +333,7 @@ Result<std::shared_ptr<InvertedFile>> InvertedFile::Create(const std::string& fi
     auto existing = Open(file);
     if (existing.ok()) {
       std::shared_ptr<InvertedFile> f = existing.value();
+      if (f->no_lock_room_) return f->NoLockRoom();
       MDB_txn* raw = nullptr;
       int rc = mdb_txn_begin(f->env_, nullptr, 0, &raw);
       if (rc != 0) return FromMdb(rc, file, "cannot write");
@@ -336,6 +372,7 @@ Result<std::unique_ptr<InvertedFile>> InvertedFile::CreateForBuild(const std::st
 }
 
 Status InvertedFile::ReplaceRecords(std::vector<RecordPostings>* records) {
+  if (no_lock_room_) return NoLockRoom();
   for (RecordPostings& r : *records) {
     if (r.mfn <= 0) return Status::InvalidArgument("MFN must be positive");
     for (const KeyPosting& kp : r.postings) {
@@ -428,6 +465,7 @@ Status InvertedFile::ReplaceRecord(int32_t mfn, std::vector<KeyPosting> postings
 
 Status InvertedFile::AppendBatch(const std::vector<BatchKey>& keys,
                                  const std::vector<BatchRecord>& records) {
+  if (no_lock_room_) return NoLockRoom();
   for (size_t i = 0; i < keys.size(); ++i) {
     if (keys[i].key.empty() || keys[i].key.size() > ifp::kMaxKeyBytes) {
       return Status::InvalidArgument("bad key length in batch");
@@ -478,6 +516,10 @@ Status InvertedFile::AppendBatch(const std::vector<BatchKey>& keys,
   rc = txn.Commit();
   if (rc != 0) return FromMdb(rc, path_, "cannot commit");
   return Status::Ok();
+}
+
+Status InvertedFile::NoLockRoom() const {
+  return Status::IoError("no room on the disk to write the inverted file " + path_);
 }
 
 Status InvertedFile::Sync() {

@@ -14,7 +14,8 @@
 // The file is synced when the last holder closes it.
 //
 // Errors: NotFound when the file does not exist (Open only); Corruption when it
-// is not an inverted file of ours or a stored value fails its size check;
+// is not an inverted file of ours, is damaged (checked before LMDB maps it,
+// see index_file_check.h) or a stored value fails its size check;
 // IoError for anything LMDB or the OS refuses (the message carries LMDB's text).
 #pragma once
 
@@ -151,6 +152,10 @@ class InvertedFile {
   unsigned int dbi_meta_ = 0;
   uint64_t dev_ = 0, ino_ = 0;
   bool registered_ = false;  // listed in the process-wide registry
+  // Opened read-only because the disk had no room for the lock file: every
+  // write fails with NoLockRoom().
+  bool no_lock_room_ = false;
+  Status NoLockRoom() const;
 };
 
 template <typename Fn>
