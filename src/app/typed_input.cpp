@@ -24,6 +24,12 @@ int LabelColumn(TypedBox box) {
       return 6;
     case TypedBox::kSeparator:
       return 7;
+    case TypedBox::kFromKey:
+      return 8;
+    case TypedBox::kToKey:
+      return 9;
+    case TypedBox::kKeyExpression:
+      return 10;
   }
   return 3;
 }

@@ -18,7 +18,16 @@ class AppContext;
 class Ui;
 
 // Which box a text came from: the label that the refusal names.
-enum class TypedBox { kSearch, kValue, kFormat, kSubfield, kSeparator };
+enum class TypedBox {
+  kSearch,
+  kValue,
+  kFormat,
+  kSubfield,
+  kSeparator,
+  kFromKey,
+  kToKey,
+  kKeyExpression
+};
 
 class TypedInput {
  public:

@@ -10,16 +10,19 @@
 //       or keys the database's own inverted file posts in more than one
 //       record without it.
 // The listing is printed as the text display shows it.  Texts on the command
-// line are UTF-8 and become display-form bytes before they reach the run;
-// range keys are upper-cased as the page's boxes do.  Exit status: 0 listed,
-// 1 refused (a key expression that is not a valid format included) or failed,
-// 3 cancelled (Ctrl-C).
+// line are UTF-8; the range keys and the key expression go straight into
+// storage form (TypedInput), and one holding a character the database cannot
+// store exactly is refused before anything is read, since a near miss would
+// list other keys than those typed.  Range keys are upper-cased as the page's
+// boxes do.  Exit status: 0 listed, 1 refused (a key expression that is not a
+// valid format included) or failed, 3 cancelled (Ctrl-C).
 #include <CLI/CLI.hpp>
 
 #include <string>
 
 #include "app/app_context.h"
 #include "app/cli_ui.h"
+#include "app/typed_input.h"
 #include "cli/bramble_cli_command.h"
 #include "invfile/key_generation.h"
 #include "invfile/key_listing.h"
@@ -64,15 +67,19 @@ class KeysCommand final : public CliCommand {
   bool NeedsDatabase() const override { return list_ == nullptr || !list_->parsed(); }
 
   int Run(CliSession& session) override {
+    TypedInput typed(session.ctx, session.ui, kInvfileCaption);
     if (list_->parsed()) {
       KeyListingRequest request;
       request.ifp_path = list_ifp_;
-      request.from_key = RangeKeyFromTyped(Utf8ToCp1252(from_), kDefaultFromKey);
-      request.to_key = RangeKeyFromTyped(Utf8ToCp1252(to_), kDefaultToKey);
+      request.from_key = RangeKeyFromTyped(typed.Stored(from_, TypedBox::kFromKey), kDefaultFromKey);
+      request.to_key = RangeKeyFromTyped(typed.Stored(to_, TypedBox::kToKey), kDefaultToKey);
+      if (typed.refused()) return kCliFailed;
       return ExitStatusOfListing(
           RunKeyListing(session.ctx, session.ui, session.progress, request, LocalTimeNow()).end);
     }
-    KeyGenerationRequest request{Utf8ToCp1252(expression_), generate_ifp_};
+    KeyGenerationRequest request{typed.Stored(expression_, TypedBox::kKeyExpression),
+                                 generate_ifp_};
+    if (typed.refused()) return kCliFailed;
     return ExitStatusOfListing(
         RunKeyGeneration(session.ctx, session.ui, session.progress, request, LocalTimeNow()).end);
   }

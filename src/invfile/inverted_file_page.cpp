@@ -20,8 +20,10 @@
 #include "app/gui/display_text.h"
 #include "app/gui/gui_messages.h"
 #include "app/gui/progress_wnd.h"
+#include "app/typed_input.h"
 #include "app/ui.h"
 #include "db/text_conversion.h"
+#include "db/typed_text.h"
 #include "invfile/duplicate_base.h"
 #include "invfile/duplicate_base_build.h"
 #include "invfile/duplicate_listing.h"
@@ -183,14 +185,22 @@ bool CInvertedFilePage::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void CInvertedFilePage::BoxLeft(QLineEdit* box) {
+  if (box == m_fromEdit || box == m_toEdit || box == m_expressionEdit) {
+    // Taken quietly here: leaving a box is no run, so a text that cannot be
+    // stored keeps the last one, and 'Process' refuses it by name.
+    StoredText stored = TypedToStorage(box->text().toStdString());
+    if (!stored.ok()) return;
+    if (box == m_fromEdit) {
+      m_fromKey = RangeKeyFromTyped(stored.bytes, kDefaultFromKey);
+    } else if (box == m_toEdit) {
+      m_toKey = RangeKeyFromTyped(stored.bytes, kDefaultToKey);
+    } else {
+      m_keyExpression = std::move(stored.bytes);
+    }
+    return;
+  }
   const std::string text = ToDisplayBytes(box->text());
-  if (box == m_fromEdit) {
-    m_fromKey = RangeKeyFromTyped(text, kDefaultFromKey);
-  } else if (box == m_toEdit) {
-    m_toKey = RangeKeyFromTyped(text, kDefaultToKey);
-  } else if (box == m_expressionEdit) {
-    m_keyExpression = text;
-  } else if (box == m_fieldsEdit) {
+  if (box == m_fieldsEdit) {
     m_tags = ParseFieldTagList(text);
   } else if (box == m_baseEdit) {
     // The box shows the full path once it has been read; reading that again
@@ -230,8 +240,22 @@ void CInvertedFilePage::OnBrowseInvertedFile() {
   m_ifpGrid->item(0, 0)->setText(FromDisplay(m_ifpPath));
 }
 
+bool CInvertedFilePage::TypedTextsStorable(
+    std::initializer_list<std::pair<QLineEdit*, TypedBox>> boxes) {
+  TypedInput typed(m_env.ctx, m_env.ui, kInvfileCaption);
+  for (const auto& [box, kind] : boxes) {
+    typed.Stored(box->text().toStdString(), kind);
+    if (typed.refused()) {
+      box->setFocus();
+      return false;
+    }
+  }
+  return true;
+}
+
 void CInvertedFilePage::OnListKeys() {
   ReadBoxes();
+  if (!TypedTextsStorable({{m_fromEdit, TypedBox::kFromKey}, {m_toEdit, TypedBox::kToKey}})) return;
   CProgressWnd progress(window(), m_env.ctx.Msg(1, 8));
   KeyListingRequest request;
   request.ifp_path = m_ifpPath;
@@ -242,6 +266,7 @@ void CInvertedFilePage::OnListKeys() {
 
 void CInvertedFilePage::OnGenerateKeys() {
   ReadBoxes();
+  if (!TypedTextsStorable({{m_expressionEdit, TypedBox::kKeyExpression}})) return;
   CProgressWnd progress(window(), m_env.ctx.Msg(1, 8));
   RunKeyGeneration(m_env.ctx, m_env.ui, progress, {m_keyExpression, m_ifpPath}, LocalTimeNow());
 }

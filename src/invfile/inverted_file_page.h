@@ -19,20 +19,26 @@
 //
 // Boxes are read when they lose the focus, and all of them again when a
 // 'Process' button is pressed, so what the person sees is what runs.  The
-// range keys are kept upper-cased in storage form.  'Add to existing' is
+// range keys (upper-cased) and the key expression are kept in storage form,
+// taken exactly from what was typed (TypedToStorage); 'Process' refuses a
+// box whose text the database cannot store (31.1 naming the box, the focus
+// sent there) before anything runs.  'Add to existing' is
 // enabled only while the base file exists (its path ends in ".mst"); otherwise
 // 'Create new' is checked.
 //
-// Texts cross the widget boundary through FromDisplay / ToDisplayBytes.
+// Other texts cross the widget boundary through FromDisplay / ToDisplayBytes.
 // Thread use: the user-interface thread.
 #pragma once
 
 #include <QString>
 #include <cstdint>
+#include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/gui/tab_page.h"
+#include "app/typed_input.h"
 
 class QEvent;
 class QGroupBox;
@@ -83,6 +89,9 @@ class CInvertedFilePage final : public CTabPage {
   void BoxLeft(QLineEdit* box);
   void ReadBoxes();
   void ApplyRadioRule();
+  // False (the refusal shown, the focus in its box) when one of the boxes
+  // holds a text the database cannot store exactly.
+  bool TypedTextsStorable(std::initializer_list<std::pair<QLineEdit*, TypedBox>> boxes);
 
   PageEnv m_env;
 

@@ -113,8 +113,7 @@ ListingOutcome RunKeyGeneration(AppContext& ctx, Ui& ui, Progress& progress,
     ui.Message(ctx.Msg(22, 10), kInvfileCaption, Buttons::kOk, Icon::kWarning);
     return outcome;
   }
-  std::string key = request.expression;
-  ToStorage(key);  // typed by a person: into storage form, once
+  const std::string& key = request.expression;
   const std::string own_db = StripExtension4(ctx.db_path());
   const std::string chosen = request.ifp_path.empty() ? "" : StripExtension4(request.ifp_path);
   const bool own = chosen.empty() || SameFile(chosen + ".ifp", own_db + ".ifp");

@@ -2,8 +2,8 @@
 // set, listed when they are posted in more than one record (group 2 of the
 // inverted-file page, and `bramble-cli keys generate`).
 //
-// The person's key expression K (display form, converted to storage form
-// once) is wrapped into one format run per record:
+// The person's key expression K (in storage form: TypedInput took what was
+// typed there exactly, or refused it) is wrapped into one format run per record:
 //   "(if npost(['D'],K) > 0 then mfn,x3,K/ fi)"   another inverted file D
 //   "(if npost(K) > 1 then mfn,x3,K/ fi)"          the database's own
 // so each output line is the MFN, three blanks and a key that the other file
@@ -52,7 +52,7 @@ class Progress;
 class Ui;
 
 struct KeyGenerationRequest {
-  std::string expression;  // as typed (display form)
+  std::string expression;  // as typed, in storage form
   std::string ifp_path;    // the chosen ".ifp"; "" = the database's own
 };
 

@@ -26,11 +26,9 @@ bool FileExists(const std::string& path) {
 
 }  // namespace
 
-std::string RangeKeyFromTyped(const std::string& typed, const std::string& empty_default) {
-  if (typed.empty()) return empty_default;
-  std::string key = typed;
-  ToStorage(key);
-  return UpperCaseKey(std::move(key));
+std::string RangeKeyFromTyped(const std::string& stored, const std::string& empty_default) {
+  if (stored.empty()) return empty_default;
+  return UpperCaseKey(stored);
 }
 
 ListingOutcome RunKeyListing(AppContext& ctx, Ui& ui, Progress& progress,

@@ -37,10 +37,10 @@ inline constexpr const char* kDefaultToKey =
     "\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF"
     "\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF";
 
-// A key typed in a range box (display form) as the run uses it: converted to
-// storage form and upper-cased with the engine's case table; an empty box
-// gives empty_default.
-std::string RangeKeyFromTyped(const std::string& typed, const std::string& empty_default);
+// A key typed in a range box as the run uses it: stored is its storage form
+// (TypedInput took it there, exactly), upper-cased here with the engine's
+// case table; an empty box gives empty_default, which is used as it is.
+std::string RangeKeyFromTyped(const std::string& stored, const std::string& empty_default);
 
 struct KeyListingRequest {
   std::string ifp_path;                    // the chosen ".ifp"; "" when none
