@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <filesystem>
 
 #include "engine/coding.h"
 #include "engine/database_impl.h"
@@ -354,9 +355,16 @@ Status DatabaseChecker::RebuildStaleXref(CheckReport* report) {
   std::string beside;
   const uint64_t gen = d.generation;
   if (gen != 0 && d.LockHeader().ok()) {
-    beside = db_->xrf_path() + ".new";
+    // Beside the file a symbolic link names, as compaction wrote it.
+    std::string target = db_->xrf_path();
+    std::error_code ec;
+    if (std::filesystem::is_symlink(target, ec)) {
+      std::filesystem::path real = std::filesystem::canonical(target, ec);
+      if (!ec) target = real.string();
+    }
+    beside = target + ".new";
     if (XrefGeneration(beside) == gen && XrefGeneration(db_->xrf_path()) != gen) {
-      s = CommitRename(beside, db_->xrf_path());
+      s = CommitRename(beside, target);
       if (s.ok()) s = d.xrf.Open(db_->xrf_path(), true);
     } else {
       beside.clear();
