@@ -16,6 +16,7 @@
 #include "app/app_context.h"
 #include "app/gui/display_text.h"
 #include "app/scripted_ui.h"
+#include "app/typed_input.h"
 #include "invfile/inverted_file_page.h"
 #include "invfile/key_listing.h"
 #include "page_bench.h"
@@ -92,6 +93,48 @@ class InvertedFilePageTest : public QObject, public testbench::PageBench {
     QVERIFY(Page()->fieldTags().empty());
     QVERIFY(Page()->invertedFilePath().empty());
     QVERIFY(Find<QTableWidget>("invfileIfpGrid")->item(0, 0)->text().isEmpty());
+  }
+
+  void TypedTextsTheDatabaseCannotStoreAreRefusedByTheirBox() {
+    OpenDemo();
+    m_ui->QueueOpenFile(Path("data/demo.ifp"));
+    Click("invfileIfpBrowse");
+    struct Case {
+      const char* box;
+      const char* button;
+      QString text;
+      TypedBox named;
+    };
+    const Case cases[] = {
+        {"invfileFromEdit", "invfileListKeysButton", QStringLiteral("a—"), TypedBox::kFromKey},
+        {"invfileToEdit", "invfileListKeysButton", QStringLiteral("z€"), TypedBox::kToKey},
+        {"invfileExpressionEdit", "invfileGenerateButton", QStringLiteral("v100,'—'"),
+         TypedBox::kKeyExpression},
+    };
+    // Key clicks carry Latin-1 only: the box is given its text, then left.
+    auto put = [this](const char* name, const QString& text) {
+      QLineEdit* edit = Find<QLineEdit>(name);
+      edit->setFocus();
+      edit->setText(text);
+      Find<QAbstractButton>("invfileClearButton")->setFocus();
+    };
+    for (const Case& c : cases) {
+      Click("invfileClearButton");
+      m_ui->QueueOpenFile(Path("data/demo.ifp"));
+      Click("invfileIfpBrowse");
+      put(c.box, c.text);
+      const size_t shown = m_ui->calls().size();
+      Click(c.button);
+      const int64_t code = c.text.contains(QChar(0x20AC)) ? 0x20AC : 0x2014;
+      QCOMPARE(m_ui->messages().back(), TypedInput::RefusalText(*m_ctx, c.named, code));
+      bool listed = false;
+      for (size_t i = shown; i < m_ui->calls().size(); ++i) listed |= m_ui->calls()[i].kind == "text";
+      QVERIFY2(!listed, c.box);
+      QVERIFY2(Find<QLineEdit>(c.box)->hasFocus(), c.box);
+    }
+    // A character only the storage code page has is the key's own byte.
+    put("invfileFromEdit", QStringLiteral("░ı"));
+    QCOMPARE(Page()->fromKey(), std::string("\xB0I"));
   }
 
   void KeyListingShowsSharedKeysOfTheChosenFile() {
