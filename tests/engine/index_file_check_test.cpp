@@ -1,8 +1,14 @@
 // A damaged or cut inverted file is refused before LMDB maps it: no crash, no
 // endless loop, a Corruption that names the damage.
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstring>
+#include <filesystem>
+#include <functional>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -138,6 +144,49 @@ TEST_F(IndexFileCheckTest, DamagedFilesAreRefusedWithoutCrashOrLoop) {
   auto made = InvertedFile::Create(Ifp());
   ASSERT_TRUE(made.ok()) << made.status().ToString();
   EXPECT_EQ(made.value()->Count("AUTHOR 7").value(), 0);
+}
+
+// On a full file system the inverted file still opens and reads (its lock
+// file cannot get its blocks), and a write fails with a message.  Needs a
+// private mount of a tiny tmpfs: skipped where that is not allowed.
+TEST_F(IndexFileCheckTest, FullDiskReadsWorkAndWritesFail) {
+  const std::string mnt = dir_.File("full");
+  std::filesystem::create_directory(mnt);
+  pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        mount("tmpfs", mnt.c_str(), "tmpfs", 0, "size=512k") != 0) {
+      _exit(77);
+    }
+    const std::string ifp = mnt + "/db.ifp";
+    {
+      auto made = InvertedFile::Create(ifp);
+      if (!made.ok() || !made.value()->ReplaceRecord(1, {{"WORD", ifp::Posting{1, 1, 1, 1}}}).ok()) {
+        _exit(10);
+      }
+    }
+    unlink((ifp + "-lock").c_str());
+    {
+      std::ofstream fill(mnt + "/fill", std::ios::binary);
+      std::string block(4096, 'x');
+      while (fill.write(block.data(), static_cast<std::streamsize>(block.size()))) fill.flush();
+    }
+    auto f = InvertedFile::Open(ifp);
+    if (!f.ok()) _exit(11);
+    auto n = f.value()->Count("WORD");
+    if (!n.ok() || n.value() != 1) _exit(12);
+    std::vector<KeyPosting> more;
+    for (int i = 0; i < 2000; ++i) more.push_back({"KEY " + std::to_string(i), ifp::Posting{2, 1, 1, 1}});
+    Status w = f.value()->ReplaceRecord(2, more);
+    if (w.ok() || !w.IsIoError()) _exit(13);
+    _exit(0);
+  }
+  int st = 0;
+  ASSERT_EQ(waitpid(pid, &st, 0), pid);
+  if (WIFEXITED(st) && WEXITSTATUS(st) == 77) GTEST_SKIP() << "no private tmpfs mount here";
+  ASSERT_TRUE(WIFEXITED(st)) << "killed by signal " << (WIFSIGNALED(st) ? WTERMSIG(st) : 0);
+  EXPECT_EQ(WEXITSTATUS(st), 0) << "10 make, 11 open, 12 read, 13 write did not fail";
 }
 
 }  // namespace
