@@ -199,9 +199,14 @@ StringMatch StringMatcher::Find(const std::string& text, size_t scope_begin, siz
     if (match_case_) {
       at = FindWordFrom(scope, search_, whole_word_, from - scope_begin);
     } else {
-      work_.assign(scope);
-      const auto& lower = Case().lower;
-      for (char& c : work_) c = static_cast<char>(lower[static_cast<unsigned char>(c)]);
+      if (!lowered_valid_ || lowered_begin_ != scope_begin || work_.size() != scope.size()) {
+        work_.assign(scope);
+        const auto& lower = Case().lower;
+        for (char& c : work_) c = static_cast<char>(lower[static_cast<unsigned char>(c)]);
+        bytes_lowered_ += work_.size();
+        lowered_valid_ = true;
+        lowered_begin_ = scope_begin;
+      }
       at = FindWordFrom(work_, search_, whole_word_, from - scope_begin);
     }
     if (at < 0) return m;
@@ -229,6 +234,22 @@ StringMatch StringMatcher::Find(const std::string& text, size_t scope_begin, siz
   m.start = scope_begin + ov[0];
   m.length = ov[1] - ov[0];
   return m;
+}
+
+void StringMatcher::Edited(size_t at, size_t removed, std::string_view inserted) {
+  if (!lowered_valid_) return;
+  if (at < lowered_begin_ || at - lowered_begin_ > work_.size()) {
+    lowered_valid_ = false;
+    return;
+  }
+  const size_t offset = at - lowered_begin_;
+  removed = std::min(removed, work_.size() - offset);
+  work_.replace(offset, removed, inserted);
+  const auto& lower = Case().lower;
+  for (size_t i = offset; i < offset + inserted.size(); ++i) {
+    work_[i] = static_cast<char>(lower[static_cast<unsigned char>(work_[i])]);
+  }
+  bytes_lowered_ += inserted.size();
 }
 
 std::string StringMatcher::Expand(const std::string& value, const std::string& text) const {

@@ -63,7 +63,18 @@ class StringMatcher {
                std::string* error, int* error_position);
 
   // The first match in text[scope_begin, scope_end) at or after from.
+  // A plain search without match case lowers the scope once and keeps the
+  // lowered copy for the next Find on the same scope, so a walk over every
+  // match of a long field stays linear: a caller that changes the text
+  // between Finds reports each change with Edited, and starts a new scope
+  // (or a new text) with Forget.
   StringMatch Find(const std::string& text, size_t scope_begin, size_t scope_end, size_t from);
+  void Forget() { lowered_valid_ = false; }
+  // text[at, at + removed) became inserted (in the text Find searches).
+  void Edited(size_t at, size_t removed, std::string_view inserted);
+  // Bytes lowered for plain searches since construction (a measure of the
+  // work, for tests).
+  size_t bytes_lowered() const { return bytes_lowered_; }
 
   // The replacement for the last match Find returned: value with "$0".."$9"
   // replaced by the groups of a regular-expression match ("$$" is one "$";
@@ -80,6 +91,9 @@ class StringMatcher {
   bool match_case_ = false;
   std::string search_;       // plain: the search text, lowered without match case
   std::string work_;         // plain: the lowered scope text, reused
+  bool lowered_valid_ = false;  // work_ is the scope starting at lowered_begin_
+  size_t lowered_begin_ = 0;
+  size_t bytes_lowered_ = 0;
   size_t last_subject_ = 0;  // regex: where the subject of the last match began
   std::unique_ptr<Pcre> pcre_;
 };

@@ -189,6 +189,7 @@ StringRun::Edit StringRun::SearchScope(RecordStep& step, int32_t tag, int32_t k,
                                        std::vector<Scope>& scopes, size_t index, bool* failed) {
   Scope& scope = scopes[index];
   size_t from = scope.begin;
+  matcher_.Forget();
   for (;;) {
     const StringMatch m = matcher_.Find(text, scope.begin, scope.end, from);
     if (m.kind == StringMatch::kNone) return Edit::kDone;
@@ -220,20 +221,24 @@ StringRun::Edit StringRun::SearchScope(RecordStep& step, int32_t tag, int32_t k,
       switch (op_) {
         case StringOperation::kInsertAfter:
           text.insert(match_end, value);
+          matcher_.Edited(match_end, 0, value);
           resume = match_end + value.size();
           break;
         case StringOperation::kInsertBefore:
           text.insert(m.start, value);
+          matcher_.Edited(m.start, 0, value);
           resume = match_end + value.size();
           break;
         case StringOperation::kReplace: {
           const std::string with = matcher_.Expand(value, text);
           text.replace(m.start, m.length, with);
+          matcher_.Edited(m.start, m.length, with);
           resume = m.start + with.size();
           break;
         }
         default:  // kDelete
           text.erase(m.start, m.length);
+          matcher_.Edited(m.start, m.length, {});
           resume = m.start;
           break;
       }
