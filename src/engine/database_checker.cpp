@@ -9,6 +9,7 @@
 #include "engine/database_impl.h"
 #include "engine/file_format.h"
 #include "engine/file_system.h"
+#include "engine/index/index_file_check.h"
 #include "engine/record_image.h"
 
 namespace vardo {
@@ -141,6 +142,9 @@ Status DatabaseChecker::Check(CheckReport* report) {
   } else if (DecodeFixed64(hdr + 8) != d.generation) {
     report->problems.push_back("cross-reference file belongs to another master file");
   }
+  // A damaged inverted file is left out when the database opens: say so here.
+  Status ifp = CheckInvertedFile(Database::BasePath(db_->mst_path()) + ".ifp");
+  if (!ifp.ok() && !ifp.IsNotFound()) report->problems.push_back(ifp.message());
   Record rec;
   // A next MFN beyond what the files hold is listed above; the walk stops there.
   const int32_t last = static_cast<int32_t>(std::min<int64_t>(c->next_mfn - 1, d.MfnLimit()));

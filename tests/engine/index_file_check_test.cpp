@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/database.h"
+#include "engine/database_checker.h"
 #include "engine/index/index_file_check.h"
 #include "engine/index/inverted_file.h"
 #include "index_test_util.h"
@@ -144,6 +146,32 @@ TEST_F(IndexFileCheckTest, DamagedFilesAreRefusedWithoutCrashOrLoop) {
   auto made = InvertedFile::Create(Ifp());
   ASSERT_TRUE(made.ok()) << made.status().ToString();
   EXPECT_EQ(made.value()->Count("AUTHOR 7").value(), 0);
+}
+
+// The database beside a damaged inverted file opens, its records read, and
+// its check reports the inverted file as a problem.
+TEST_F(IndexFileCheckTest, CheckReportsDamagedInvertedFileAndRecordsStayReadable) {
+  Database db;
+  db.set_record_locking(false);
+  ASSERT_OK(db.Create(dir_.File("db")));
+  Record r;
+  r.fields.push_back(Field{10, "kept"});
+  ASSERT_OK(db.Write(&r, true));
+  CheckReport sound;
+  ASSERT_OK(DatabaseChecker(&db).Check(&sound));
+  EXPECT_TRUE(sound.problems.empty());
+  Bytes cut = good_;
+  cut.resize(20 * 1024);
+  WriteAll(Ifp(), cut);
+  CheckReport report;
+  ASSERT_OK(DatabaseChecker(&db).Check(&report));
+  ASSERT_EQ(report.problems.size(), 1u);
+  EXPECT_NE(report.problems[0].find("inverted file damaged"), std::string::npos);
+  Database again;
+  again.set_record_locking(false);
+  ASSERT_OK(again.Open(dir_.File("db")));
+  Database::ReadResult rr;
+  ASSERT_OK(again.Read(1, false, &rr));
 }
 
 // On a full file system the inverted file still opens and reads (its lock

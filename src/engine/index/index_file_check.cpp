@@ -258,7 +258,9 @@ Status CheckInvertedFile(const std::string& path) {
       },
       static_cast<uint64_t>(st.st_size));
   ::close(fd);
-  if (s.IsCorruption()) return VARDO_CORRUPT(s.message() + " (" + path + "; rebuild it with 'vardo invert')");
+  if (s.IsCorruption()) {
+    return Status::Corruption(s.message() + " (" + path + "; rebuild it with 'vardo invert')");
+  }
   return s;
 }
 
