@@ -121,6 +121,13 @@ TEST_F(IndexFileCheckTest, DamagedFilesAreRefusedWithoutCrashOrLoop) {
          (*b)[node + 1] = static_cast<unsigned char>(branch >> 8);
          (*b)[node + 2] = (*b)[node + 3] = (*b)[node + 4] = (*b)[node + 5] = 0;
        }},
+      {"named table marked as duplicates",
+       [this](Bytes* b) {
+         const size_t m = Get16(good_, psize_ + 144) > Get16(good_, 144) ? psize_ : 0;
+         const size_t at = static_cast<size_t>(Get16(good_, m + 128)) * psize_;
+         const size_t node = at + Get16(good_, at + 16);
+         (*b)[node + 4] = 6;
+       }},
       {"branch node offset past the page",
        [this, branch](Bytes* b) {
          const size_t at = branch * psize_;
@@ -146,6 +153,17 @@ TEST_F(IndexFileCheckTest, DamagedFilesAreRefusedWithoutCrashOrLoop) {
   auto made = InvertedFile::Create(Ifp());
   ASSERT_TRUE(made.ok()) << made.status().ToString();
   EXPECT_EQ(made.value()->Count("AUTHOR 7").value(), 0);
+}
+
+// Inputs the fuzz target found, kept as they were found.
+TEST(IndexFileCheckFuzzFindings, AreRefused) {
+  const std::string dir = std::string(BRAMBLE_TEST_SOURCE_DIR) + "/tests/engine/index_data/";
+  for (const char* name : {"fuzz-2026-12-09-dup-table.ifp"}) {
+    SCOPED_TRACE(name);
+    const Bytes b = ReadAll(dir + name);
+    ASSERT_FALSE(b.empty());
+    EXPECT_TRUE(CheckInvertedFileBytes(b.data(), b.size()).IsCorruption());
+  }
 }
 
 // The database beside a damaged inverted file opens, its records read, and

@@ -23,6 +23,9 @@ constexpr uint16_t kBranch = 0x01, kLeaf = 0x02, kOverflow = 0x04, kMeta = 0x08,
                    kLeaf2 = 0x20, kSubPage = 0x40;
 constexpr uint16_t kBigData = 0x01, kSubData = 0x02, kDupData = 0x04;
 constexpr uint64_t kNoPage = ~uint64_t{0};
+// Table flags (MDB_REVERSEKEY..MDB_REVERSEDUP) and our mark for the tree of
+// one key's duplicates, which LMDB does not store.
+constexpr uint16_t kDupSort = 0x04, kKnownTableFlags = 0x7e, kInDupTree = 0x8000;
 constexpr int kMaxDepth = 64;
 constexpr uint64_t kMaxMapBytes = uint64_t{1} << 44;
 
@@ -61,7 +64,7 @@ class Walker {
   Status Tree(const Db& db, const std::string& where) {
     if (db.root == kNoPage) return Status::Ok();
     if (db.depth == 0 || db.depth > kMaxDepth) return Bad(where + ": tree depth " + std::to_string(db.depth));
-    return Page(db.root, db.depth, where);
+    return Page(db.root, db.depth, db.flags, where);
   }
 
  private:
@@ -79,7 +82,9 @@ class Walker {
   }
 
   // levels: how many levels from this page down to the leaves, inclusive.
-  Status Page(uint64_t pgno, int levels, const std::string& where) {
+  // tree_flags: the flags of the tree the page belongs to (duplicates are
+  // only allowed in a tree sorted for them).
+  Status Page(uint64_t pgno, int levels, uint16_t tree_flags, const std::string& where) {
     Status s = Claim(pgno, 1, where);
     if (!s.ok()) return s;
     std::vector<unsigned char> buf(psize_);
@@ -92,11 +97,12 @@ class Walker {
       return Bad(where + ": page " + std::to_string(pgno) + " of unknown kind");
     }
     if ((levels == 1) != leaf) return Bad(where + ": page " + std::to_string(pgno) + " at the wrong depth");
-    return Nodes(p, psize_, flags, levels, where + " page " + std::to_string(pgno));
+    return Nodes(p, psize_, flags, levels, tree_flags, where + " page " + std::to_string(pgno));
   }
 
   // The nodes of a page (or of a page of duplicates held inside a node).
-  Status Nodes(const unsigned char* p, size_t size, uint16_t flags, int levels, const std::string& where) {
+  Status Nodes(const unsigned char* p, size_t size, uint16_t flags, int levels, uint16_t tree_flags,
+               const std::string& where) {
     if (size < kPageHeader) return Bad(where + ": too small");
     const uint16_t lower = Get16(p + 12), upper = Get16(p + 14);
     if (lower < kPageHeader || lower > upper || upper > size || (lower - kPageHeader) % 2 != 0) {
@@ -106,7 +112,10 @@ class Walker {
     if ((flags & kLeaf2) != 0) {
       // Fixed-size keys packed after the header; their size is in the pad.
       const size_t ksize = Get16(p + 8);
-      if (!(flags & kLeaf) || ksize == 0 || n * ksize > size - kPageHeader) return Bad(where + ": fixed keys");
+      if (!(flags & kLeaf) || !(tree_flags & kInDupTree) || ksize == 0 ||
+          n * ksize > size - kPageHeader) {
+        return Bad(where + ": fixed keys");
+      }
       return Status::Ok();
     }
     if (levels > 1 && n == 0) return Bad(where + ": empty branch");
@@ -121,7 +130,7 @@ class Walker {
       if (!(flags & kLeaf)) {
         const uint64_t child = Get16(node) | static_cast<uint64_t>(Get16(node + 2)) << 16 |
                                static_cast<uint64_t>(nflags) << 32;
-        Status s = Page(child, levels - 1, where);
+        Status s = Page(child, levels - 1, tree_flags, where);
         if (!s.ok()) return s;
         continue;
       }
@@ -134,15 +143,24 @@ class Walker {
         continue;
       }
       if (dsize > room - ksize) return Bad(where + ": data runs past the page");
+      if ((nflags & (kSubData | kDupData)) != 0 &&
+          ((tree_flags & kInDupTree) != 0 ||
+           ((nflags & kDupData) != 0) != ((tree_flags & kDupSort) != 0))) {
+        return Bad(where + ": node kind does not fit its table");
+      }
       if ((nflags & kSubData) != 0) {
         if (dsize != kDbBytes) return Bad(where + ": table record size");
-        Status s = Tree(ReadDb(data), where + " table");
+        Db sub = ReadDb(data);
+        // The tree of one key's duplicates holds bare values.
+        if ((nflags & kDupData) != 0) sub.flags = kInDupTree;
+        else if ((sub.flags & ~kKnownTableFlags) != 0) return Bad(where + ": table flags");
+        Status s = Tree(sub, where + " table");
         if (!s.ok()) return s;
       } else if ((nflags & kDupData) != 0) {
         if (levels != 1 || (flags & kSubPage) != 0) return Bad(where + ": nested duplicates");
         const uint16_t sflags = dsize >= kPageHeader ? Get16(data + 10) : 0;
         if (!(sflags & kSubPage) || !(sflags & kLeaf)) return Bad(where + ": duplicates page kind");
-        Status s = Nodes(data, dsize, sflags, 1, where + " duplicates");
+        Status s = Nodes(data, dsize, sflags, 1, kInDupTree, where + " duplicates");
         if (!s.ok()) return s;
       }
     }
