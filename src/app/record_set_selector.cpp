@@ -210,14 +210,12 @@ bool RecordSetSelector::Accept() {
   MfnSelection& sel = ctx_.selection();
   const int32_t from = ParseLeadingInt(controls_.from_text);
   const int32_t to = ParseLeadingInt(controls_.to_text);
-  // A first bound past the last MFN makes the clamped second bound fall
-  // below it; saying the bounds are reversed would blame the wrong edit.
-  if (from > ctx_.db().LastMfn()) {
-    ui_.Message(ctx_.Msg(35, 3), "Bramble", Buttons::kOk, Icon::kWarning);
-    return sel.loaded;
-  }
   if (to < from) {
-    ui_.Message(ctx_.Msg(25, 10), "Bramble", Buttons::kOk, Icon::kWarning);
+    // A first bound past the last MFN makes the clamped second bound fall
+    // below it; saying the bounds are reversed would blame the wrong edit.
+    const bool beyond = from > ctx_.db().LastMfn();
+    ui_.Message(ctx_.Msg(beyond ? 35 : 25, beyond ? 3 : 10), "Bramble", Buttons::kOk,
+                Icon::kWarning);
     return sel.loaded;
   }
   // A first bound below 1 would walk MFNs that cannot exist (and a negative

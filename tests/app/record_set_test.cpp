@@ -148,16 +148,22 @@ TEST_F(RecordSets, SecondBoundBelowTheFirstIsRefused) {
 }
 
 TEST_F(RecordSets, SetBeyondTheLastMfnIsNamedSo) {
-  // Typed past the 12 records: both as left by the edits (second clamped)
-  // and as pressed Enter with the second bound still as typed.
-  for (bool leave_edits : {true, false}) {
+  // Typed past the 12 records, the second bound clamped to 12 on leaving its
+  // edit; reversed bounds within the records keep their own message.
+  struct Case {
+    const char *from, *to;
+    std::string message;
+  };
+  const Case cases[] = {{"40", "50", Marker(35, 3)}, {"13", "13", Marker(35, 3)},
+                        {"9", "4", Marker(25, 10)}};
+  for (const Case& c : cases) {
     const size_t before = ui_.messages().size();
-    selector_.SetFromText("40");
-    selector_.SetToText("50");
-    if (leave_edits) selector_.SecondEditLeft();
+    selector_.SetFromText(c.from);
+    selector_.SetToText(c.to);
+    selector_.SecondEditLeft();
     EXPECT_FALSE(selector_.Accept());
-    ASSERT_EQ(ui_.messages().size(), before + 1) << leave_edits;
-    EXPECT_EQ(ui_.messages().back(), Marker(35, 3)) << leave_edits;
+    ASSERT_EQ(ui_.messages().size(), before + 1) << c.from;
+    EXPECT_EQ(ui_.messages().back(), c.message) << c.from;
     EXPECT_FALSE(sel().loaded);
   }
 }
