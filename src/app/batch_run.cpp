@@ -269,9 +269,11 @@ BatchRunResult RunBatch(AppContext& ctx, Ui& ui, Progress& progress, const MfnSe
       db.UnlockRecord();
     }
     if (step_result == StepResult::kFail) return fail(mfn, failure);
-    // A log that can no longer be written stops the run like a failed record
-    // write: the run must not go on changing records it cannot account for.
-    if (log.failed()) return fail(0, 0);
+    // The record's lines (the old values it replaced) reach the file before
+    // the next record is changed.  A log that can no longer be written stops
+    // the run like a failed record write: the run must not go on changing
+    // records it cannot account for.
+    if (!log.Flush() || log.failed()) return fail(0, 0);
     if (step_result == StepResult::kStop) {
       result.end = RunEnd::kStopped;
       if (!log.Flush()) return fail(0, 0);

@@ -1,7 +1,10 @@
 #include "app/run_log.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include <climits>
 #include <cstring>
@@ -17,6 +20,10 @@ constexpr size_t kMaxComputerName = 50;
 // Buffered lines are written out once they pass this size, so a run with
 // millions of changes and no question keeps a bounded buffer.
 constexpr size_t kFlushAt = 1 << 16;
+// Room kept allocated past the end of the log, so that the lines of the next
+// record find their blocks on a disk that filled up meanwhile; a disk that
+// cannot give the room makes the write fail before the record is changed.
+constexpr off_t kReserve = 1 << 20;
 
 std::string LinePrefix(const std::string& computer, const std::string& db_name) {
   return "[" + computer + "];[" + db_name + "];";
@@ -92,7 +99,21 @@ bool RunLog::Flush() {
   if (fd_ < 0 || pending_.empty()) return !failed_;
   if (!vardo::AppendAll(fd_, pending_.data(), pending_.size(), path_).ok()) failed_ = true;
   pending_.clear();
+  if (!failed_) KeepRoomAhead();
   return !failed_;
+}
+
+void RunLog::KeepRoomAhead() {
+  struct stat st{};
+  if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) return;
+  if (st.st_size + kReserve / 2 <= reserved_to_) return;
+  // File systems without the call (or a log on a pipe) keep the plain
+  // behaviour: the failed write itself stops the run.
+  if (::fallocate(fd_, FALLOC_FL_KEEP_SIZE, st.st_size, kReserve) == 0) {
+    reserved_to_ = st.st_size + kReserve;
+  } else if (errno == ENOSPC || errno == EFBIG) {
+    failed_ = true;
+  }
 }
 
 bool RunLog::Close() {

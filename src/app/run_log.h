@@ -18,6 +18,11 @@
 // question and at the end or cancellation of the run (and the destructor calls
 // too).  AppendLog is the one-line form: open, write, close.
 //
+// The batch run frame flushes after every record, so after a kill at most
+// the record being written lacks its lines; each flush keeps room allocated
+// ahead of the end, and a disk that cannot give it fails the flush, stopping
+// the run before the next record is changed.
+//
 // Errors: Open, Append and Flush return false when the file cannot be opened
 // or written, and failed() stays true; the caller decides (the batch run frame
 // refuses or stops the run: the log holds the only trace of the old values).  Nothing throws.
@@ -54,9 +59,11 @@ class RunLog {
 
  private:
   bool EnsureOpen();
+  void KeepRoomAhead();
   std::string path_;
   std::string prefix_;
   int fd_ = -1;
+  long long reserved_to_ = 0;  // file offset up to which blocks are allocated
   std::string pending_;  // lines appended and not yet written
   bool failed_ = false;
   int lines_ = 0;

@@ -1,0 +1,58 @@
+// The run log reaches the file record by record: when a run changes a record,
+// the lines of every record before it are already written (not waiting in a
+// buffer a kill would lose).
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/app_context.h"
+#include "app/batch_run.h"
+#include "app/record_set_selector.h"
+#include "app/run_log.h"
+#include "app/scripted_ui.h"
+#include "app_test_support.h"
+
+namespace bramble {
+namespace {
+
+using testing::ReadBytes;
+using testing::TempDir;
+
+size_t Count(const std::string& text, const std::string& piece) {
+  size_t n = 0;
+  for (size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) ++n;
+  return n;
+}
+
+TEST(RunLogPerRecord, EachRecordsLinesAreOnDiskBeforeTheNextIsChanged) {
+  constexpr int kRecords = 30;
+  TempDir dir;
+  AppContext ctx;
+  ScriptedUi ui;
+  ScriptedProgress progress;
+  testing::FillMarkers(&ctx.messages());
+  ASSERT_TRUE(testing::MakeNumberedDatabase(dir.File("cds"), kRecords));
+  ASSERT_TRUE(ctx.OpenDatabase(dir.File("cds.mst"), ui));
+  ctx.set_run_log_path(dir.File("brmlog.txt"));
+  RecordSetSelector selector{ctx, ui};
+  selector.ResetForOpenedDatabase();
+  ASSERT_TRUE(selector.Accept());
+  BatchRunParams params;
+  params.label = MessageId{11, 10};
+  std::vector<size_t> on_disk;
+  const BatchRunResult result = RunBatch(ctx, ui, progress, params, [&](RecordStep& step) {
+    on_disk.push_back(Count(ReadBytes(dir.File("brmlog.txt")), "old value of"));
+    // Several lines per record, as a run replacing several occurrences logs.
+    for (int k = 0; k < 3; ++k) step.log.Append("old value of " + std::to_string(step.mfn));
+    step.db.AppendField(900, "changed");
+    if (step.db.WriteRecord(true) != 0) return StepResult::kFail;
+    step.changed = true;
+    return StepResult::kNext;
+  });
+  EXPECT_EQ(result.changed, kRecords) << (ui.messages().empty() ? "" : ui.messages()[0]);
+  ASSERT_EQ(on_disk.size(), size_t{kRecords});
+  for (size_t i = 0; i < on_disk.size(); ++i) EXPECT_EQ(on_disk[i], 3 * i) << "record " << i + 1;
+}
+
+}  // namespace
+}  // namespace bramble
