@@ -57,7 +57,7 @@ bool ParLine(const std::string& par_path, const std::string& key, std::string* v
 
 }  // namespace
 
-AppContext::AppContext() = default;
+AppContext::AppContext() { messages_.SetFallback(&BuiltInCatalogue()); }
 AppContext::~AppContext() = default;
 
 std::string AppContext::db_base() const { return StripMasterExtension(db_path_); }

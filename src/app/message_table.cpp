@@ -7,12 +7,17 @@
 #include <cctype>
 
 #include "app/configuration.h"
+#include "app/display_utf8.h"
 #include "app/message_renumbering.h"
 #include "app/ui.h"
 #include "db/db_path.h"
 #include "db/db_session.h"
 
 namespace bramble {
+
+// Generated at build time from data/messages/en.txt.
+extern const unsigned char kBuiltInEnglishSource[];
+extern const std::size_t kBuiltInEnglishSourceSize;
 
 namespace {
 
@@ -36,9 +41,78 @@ bool IsMessageDatabaseName(const std::string& name) {
 
 }  // namespace
 
-const std::string& MessageTable::Text(int row, int col) const {
+const std::string& MessageTable::OwnText(int row, int col) const {
   if (!InTable(row, col)) return EmptyText();
   return texts_[static_cast<size_t>((row - 1) * kCols + (col - 1))];
+}
+
+const std::string& MessageTable::Text(int row, int col) const {
+  const std::string& own = OwnText(row, col);
+  if (own.empty() && fallback_ != nullptr && fallback_ != this) return fallback_->OwnText(row, col);
+  return own;
+}
+
+int MessageTable::PercentComplete(const MessageTable& reference) const {
+  int wanted = 0;
+  int filled = 0;
+  for (int row = 1; row <= kRows; ++row) {
+    for (int col = 1; col <= kCols; ++col) {
+      if (reference.OwnText(row, col).empty()) continue;
+      ++wanted;
+      if (!OwnText(row, col).empty()) ++filled;
+    }
+  }
+  return wanted == 0 ? 100 : filled * 100 / wanted;
+}
+
+void ParseCatalogueSource(const std::string& utf8, MessageTable* table) {
+  size_t start = 0;
+  while (start < utf8.size()) {
+    size_t end = utf8.find('\n', start);
+    if (end == std::string::npos) end = utf8.size();
+    std::string line = utf8.substr(start, end - start);
+    start = end + 1;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.empty() || line[0] == '#') continue;
+    const size_t tab = line.find('\t');
+    const size_t dot = line.find('.');
+    if (tab == std::string::npos || dot == std::string::npos || dot > tab) continue;
+    int row = 0;
+    int col = 0;
+    bool ok = dot > 0 && tab > dot + 1 && tab - dot <= 3 && dot <= 2;
+    for (size_t i = 0; ok && i < tab; ++i) {
+      if (i == dot) continue;
+      const char ch = line[i];
+      if (ch < '0' || ch > '9') ok = false;
+      else if (i < dot) row = row * 10 + (ch - '0');
+      else col = col * 10 + (ch - '0');
+    }
+    if (!ok || !InTable(row, col)) continue;
+    std::string text;
+    for (size_t i = tab + 1; i < line.size(); ++i) {
+      if (line[i] == '\\' && i + 1 < line.size()) {
+        const char next = line[i + 1];
+        if (next == 't' || next == 'n' || next == '\\') {
+          text += next == 't' ? '\t' : next == 'n' ? '\n' : '\\';
+          ++i;
+          continue;
+        }
+      }
+      text += line[i];
+    }
+    table->Set(row, col, Utf8ToCp1252(text));
+  }
+}
+
+const MessageTable& BuiltInCatalogue() {
+  static const MessageTable table = [] {
+    MessageTable t;
+    ParseCatalogueSource(std::string(reinterpret_cast<const char*>(kBuiltInEnglishSource),
+                                     kBuiltInEnglishSourceSize),
+                         &t);
+    return t;
+  }();
+  return table;
 }
 
 void MessageTable::Set(int row, int col, std::string text) {
@@ -121,8 +195,10 @@ void ListMessageFiles(const std::string& folder, Ui& ui, const MessageTable& mes
       ui.Message(messages.Text(kMsgBadMessageDatabase), "", Buttons::kOk, Icon::kWarning);
       text.clear();
     }
+    MessageTable own;
+    LoadMessages(JoinPath(folder, name), &own);
     session.Close();
-    list->push_back(LanguageEntry{text, name});
+    list->push_back(LanguageEntry{text, name, own.PercentComplete(BuiltInCatalogue())});
   }
 }
 

@@ -44,21 +44,43 @@ class MessageTable {
   MessageTable() = default;
 
   // Text of message row.col (1-based); the empty text outside 1..40 x 1..10.
+  // A message this table leaves empty comes from the fallback table when one
+  // is set, so a partly translated language still shows every caption.
   const std::string& Text(int row, int col) const;
+  // The table's own text, without the fallback.
+  const std::string& OwnText(int row, int col) const;
   const std::string& Text(MessageId id) const { return Text(id.row, id.col); }
   // Stores a text; ignored outside the table.
   void Set(int row, int col, std::string text);
-  // Empties all 400 texts.
+  // Empties all 400 texts (the fallback stays).
   void Clear();
+  // Table whose texts stand in for the empty ones of this table (nullptr: none).
+  void SetFallback(const MessageTable* fallback) { fallback_ = fallback; }
+
+  // Share, in whole percent, of the messages reference has that this table
+  // fills itself (100 when reference has none).
+  int PercentComplete(const MessageTable& reference) const;
 
  private:
   std::array<std::string, kRows * kCols> texts_{};
+  const MessageTable* fallback_ = nullptr;
 };
+
+// Reads catalogue source text (UTF-8, "R.C<TAB>text" lines, '#' comments,
+// escapes \t \n \\) into table in display form.  Malformed lines and numbers
+// outside the table are skipped.
+void ParseCatalogueSource(const std::string& utf8, MessageTable* table);
+
+// The English texts built into the program (from data/messages/en.txt), the
+// fallback of every loaded language.
+const MessageTable& BuiltInCatalogue();
 
 // One row of the languages dialog.
 struct LanguageEntry {
   std::string name;       // record 1, position 1 of the database, in display form
   std::string file_name;  // name only, as the folder lists it ("msesbr.mst")
+  // Share of the built-in English messages the database fills (0..100).
+  int percent_complete = 100;
   // Two-letter code: the third and fourth characters of the file name, in
   // lower case ("" when the name is shorter).
   std::string Code() const;

@@ -283,6 +283,38 @@ class DialogsTest : public QObject {
     QCOMPARE(d.windowTitle(), QStringLiteral("m1.10"));
   }
 
+  void LanguagesDialogShowsCodeAndShareAndAsksBeforeAHalfLanguage() {
+    const std::vector<LanguageEntry> entries = {{"English", "msenbr.mst", 100},
+                                                {"", "msxxbr.mst", 40}};
+    CLanguagesDialog d(entries, "en");
+    d.show();
+    QTableWidget* grid = d.Grid();
+    QCOMPARE(grid->item(1, 0)->text(), QStringLiteral("xx"));
+    QCOMPARE(grid->item(0, 1)->text(), QStringLiteral("100 %"));
+    QCOMPARE(grid->item(1, 1)->text(), QStringLiteral("40 %"));
+    // A complete language is taken without a question.
+    d.accept();
+    QCOMPARE(d.result(), int(QDialog::Accepted));
+    d.setResult(QDialog::Rejected);
+    d.show();
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
+                      grid->visualItemRect(grid->item(1, 0)).center());
+    for (const bool yes : {false, true}) {
+      QString asked;
+      OnNextModal([&asked, yes](QWidget* w) {
+        auto* box = qobject_cast<QMessageBox*>(w);
+        if (box == nullptr) return;
+        asked = box->text();
+        box->button(yes ? QMessageBox::Yes : QMessageBox::No)->click();
+      });
+      d.accept();
+      QCOMPARE(asked, QStringLiteral("m29.4"));
+      QCOMPARE(d.result(), int(yes ? QDialog::Accepted : QDialog::Rejected));
+      QCOMPARE(d.isVisible(), !yes);
+    }
+    QCOMPARE(d.SelectedFile(), std::string("msxxbr.mst"));
+  }
+
   void LanguagesDialogWithoutMatchSelectsNothing() {
     CLanguagesDialog d({{"English", "msenbr.mst"}}, "fr");
     QCOMPARE(d.SelectedRow(), -1);

@@ -4,7 +4,10 @@
 // current language is selected and shown with the background 0xE9FFFF (a
 // Windows colour value: pale yellow), the others white.  A click moves the
 // selection.  OK (message 1.2) gives the selected file name, or "" when no
-// row is selected; Cancel (message 1.3).  Title message 1.10.
+// row is selected; Cancel (message 1.3).  Title message 1.10.  Each row shows
+// the language's name (its code when the database has none) and how much of
+// the English catalogue it fills; choosing one under 90% asks first (29.4),
+// and No keeps the dialog open.
 #pragma once
 
 #include <QColor>
@@ -32,6 +35,11 @@ class CLanguagesDialog final : public QDialog {
   std::string SelectedFile() const;
   int SelectedRow() const;
   QTableWidget* Grid() const;
+
+  // Completeness below which choosing a language asks first.
+  static constexpr int kWarnBelowPercent = 90;
+
+  void accept() override;
 
   // The selection colour: 0xE9FFFF read as a Windows value (0x00BBGGRR).
   static QColor SelectionColour();
