@@ -5,6 +5,7 @@
 
 #include <cstdio>
 
+#include "app/config_location.h"
 #include "app/message_renumbering.h"
 #include "app/ui.h"
 #include "db/db_path.h"
@@ -161,14 +162,25 @@ namespace bramble {
 
 bool AppContext::Start(const StartOptions& options, Ui& ui, std::string* fatal_text) {
   EngineStartup();
-  bool have_file = !options.config_path.empty();
-  if (!have_file && !options.ask_when_missing) {
-    struct stat st;
-    have_file = ::stat(kConfigFileName, &st) == 0 && S_ISREG(st.st_mode);
+  // --config, else ./brm.cip, else (installed programs) the per-user file,
+  // written at the first start.
+  const ConfigEnvironment env = ConfigEnvironment::FromProcess();
+  ConfigChoice choice = FindConfiguration(options.config_path, ".", env);
+  if (choice.source == ConfigSource::kUser || choice.source == ConfigSource::kUserToWrite) {
+    const InstalledData data = InstalledDataOfThisProgram();
+    if (!data.installed) {
+      choice.source = ConfigSource::kNone;
+    } else if (choice.source == ConfigSource::kUserToWrite) {
+      // No home to write into: the program starts as it would without one.
+      std::string why;
+      if (!FirstStart(UserFoldersFor(env), data, env, &why)) choice.source = ConfigSource::kNone;
+    }
   }
+  const bool have_file = choice.source != ConfigSource::kNone;
   if (have_file || options.ask_when_missing) {
     std::string failed;
-    ConfigReadResult r = ReadConfiguration(options.config_path, ui, &config_, &failed);
+    ConfigReadResult r =
+        ReadConfiguration(have_file ? choice.path : std::string(), ui, &config_, &failed);
     if (r == ConfigReadResult::kChosenMissing) {
       *fatal_text = failed + " does not exist.";
       return false;

@@ -190,6 +190,8 @@ ConfigReadResult ReadConfiguration(const std::string& explicit_path, Ui& ui, Con
   char resolved[PATH_MAX];
   folder = ::realpath(dir.c_str(), resolved) != nullptr ? std::string(resolved) : dir;
   config->config_folder = folder;
+  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  config->config_file = JoinPath(folder, name);
   ParseConfiguration(std::move(bytes), config);
   return ConfigReadResult::kRead;
 }
@@ -199,7 +201,10 @@ bool WriteConfigurationBack(Configuration* c) { return WriteConfigurationLanguag
 bool WriteConfigurationLanguage(const std::string& code, Configuration* c) {
   c->language = code;
   if (c->config_folder.empty()) return false;
-  const std::string path = JoinPath(c->config_folder, kConfigFileName);
+  // A file named with --config (or the per-user one) is the one to keep in
+  // step, not a brm.cip that may happen to lie beside it.
+  const std::string path =
+      c->config_file.empty() ? JoinPath(c->config_folder, kConfigFileName) : c->config_file;
   std::string text;
   bool too_large = false;
   if (!ReadFileBounded(path, kMaxConfigRewriteBytes, &text, &too_large) || too_large) return false;

@@ -38,6 +38,7 @@ inline constexpr const char* kSysparFileName = "syspar.par";
 
 struct Configuration {
   std::string config_folder;            // folder that holds brm.cip; "" when not found
+  std::string config_file;              // the file read (absolute); "" when none was
   std::string data_folder;              // DATA=
   std::string language;                 // LANG=; "" when the file has no LANG= line
   std::string message_folder;           // MSG=
@@ -86,7 +87,8 @@ enum class ConfigReadResult {
 ConfigReadResult ReadConfiguration(const std::string& explicit_path, Ui& ui, Configuration* config,
                                    std::string* failed_path);
 
-// Writes the new language code back into brm.cip in config->config_folder and
+// Writes the new language code back into the file that was read
+// (config->config_file; brm.cip in config->config_folder when that is empty) and
 // rebuilds the help and parameter folders for it.  The LANG= value's first two
 // characters are replaced (the line is added when missing); every other line
 // stays; the 1001= .. 1005= lines move to the end of the file.  The file is
