@@ -2,9 +2,7 @@
 // the tests make themselves: what each says and its exit status must agree,
 // whatever state the cross-reference file is in.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -13,27 +11,16 @@
 #include "engine/database.h"
 #include "engine/record_image.h"
 #include "index_test_util.h"
+#include "shell.h"
 
 namespace vardo {
 namespace {
 
 using index_test::ScratchDir;
 
-struct VardoRun {
-  int code = -1;
-  std::string out;
-};
-
-VardoRun Vardo(const std::string& args) {
-  VardoRun r;
-  FILE* p = popen((std::string(std::getenv("VARDO_BIN")) + " " + args + " 2>&1").c_str(), "r");
-  if (!p) return r;
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-  int st = pclose(p);
-  r.code = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-  return r;
+// The build's vardo with args, standard error merged into out.
+testsupport::ShellOutput Vardo(const std::string& args) {
+  return testsupport::Shell(std::string(std::getenv("VARDO_BIN")) + " " + args);
 }
 
 class StoreRepairCliTest : public ::testing::Test {
@@ -91,18 +78,18 @@ TEST_F(StoreRepairCliTest, CompactionKeepsRecordsTheCrossReferenceFileLostAndChe
       Put(&db, 0, "third");
     }
     c.damage(dir_.File("db.xrf"));
-    VardoRun check = Vardo("check " + Db());
-    EXPECT_EQ(check.code, 1) << check.out;
+    testsupport::ShellOutput check = Vardo("check " + Db());
+    EXPECT_EQ(check.status, 1) << check.out;
     EXPECT_NE(check.out.find("problem: MFN 2: image at offset"), std::string::npos) << check.out;
-    VardoRun compact = Vardo("compact " + Db());
-    EXPECT_EQ(compact.code, 0) << compact.out;
+    testsupport::ShellOutput compact = Vardo("compact " + Db());
+    EXPECT_EQ(compact.status, 0) << compact.out;
     EXPECT_NE(compact.out.find("3 records kept"), std::string::npos) << compact.out;
     const std::string dump = Dump();
     for (const char* text : {"first", "second", "third"}) {
       EXPECT_NE(dump.find(std::string("\"active\",\"fields\":[[10,\"") + text), std::string::npos)
           << dump;
     }
-    EXPECT_EQ(Vardo("check " + Db()).code, 0);
+    EXPECT_EQ(Vardo("check " + Db()).status, 0);
   }
 }
 
@@ -133,8 +120,8 @@ TEST_F(StoreRepairCliTest, RepairReportsAndFailsAlikeWhateverStateTheCrossRefere
     Flip(Db() + ".mst", v2 + kText + 3);
     Flip(Db() + ".mst", only + kText + 3);
     c.spoil(dir_.File("db.xrf"));
-    VardoRun check = Vardo("check " + Db());
-    EXPECT_EQ(check.code, 1);
+    testsupport::ShellOutput check = Vardo("check " + Db());
+    EXPECT_EQ(check.status, 1);
     EXPECT_NE(check.out.find("MFN 1: entry points to no valid image at offset " +
                              std::to_string(v2)),
               std::string::npos)
@@ -144,8 +131,8 @@ TEST_F(StoreRepairCliTest, RepairReportsAndFailsAlikeWhateverStateTheCrossRefere
     // The open that check made rebuilt nothing silently: both still read damaged.
     EXPECT_EQ(Dump(),
               "{\"mfn\":1,\"status\":\"damaged\"}\n{\"mfn\":2,\"status\":\"damaged\"}\n");
-    VardoRun repair = Vardo("check --repair " + Db());
-    EXPECT_EQ(repair.code, 1) << repair.out;
+    testsupport::ShellOutput repair = Vardo("check --repair " + Db());
+    EXPECT_EQ(repair.status, 1) << repair.out;
     EXPECT_NE(repair.out.find("not recovered: MFN 1: its newest version at offset " +
                               std::to_string(v2) + " is damaged; the older version at offset " +
                               std::to_string(v1)),
@@ -170,14 +157,14 @@ TEST_F(StoreRepairCliTest, DamageInASupersededImageFailsRepairAsItFailsCheckUnti
     Put(&db, 1, "version two");
   }
   Flip(Db() + ".mst", v1 + kText + 3);
-  VardoRun repair = Vardo("check --repair " + Db());
-  VardoRun check = Vardo("check " + Db());
-  EXPECT_EQ(check.code, 1) << check.out;
-  EXPECT_EQ(repair.code, check.code) << repair.out;
+  testsupport::ShellOutput repair = Vardo("check --repair " + Db());
+  testsupport::ShellOutput check = Vardo("check " + Db());
+  EXPECT_EQ(check.status, 1) << check.out;
+  EXPECT_EQ(repair.status, check.status) << repair.out;
   EXPECT_NE(repair.out.find("until vardo compact drops them"), std::string::npos) << repair.out;
-  EXPECT_EQ(Vardo("compact " + Db()).code, 0);
-  EXPECT_EQ(Vardo("check --repair " + Db()).code, 0);
-  EXPECT_EQ(Vardo("check " + Db()).code, 0);
+  EXPECT_EQ(Vardo("compact " + Db()).status, 0);
+  EXPECT_EQ(Vardo("check --repair " + Db()).status, 0);
+  EXPECT_EQ(Vardo("check " + Db()).status, 0);
   EXPECT_NE(Dump().find("version two"), std::string::npos);
 }
 
