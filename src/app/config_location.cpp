@@ -172,6 +172,26 @@ ConfigChoice FindConfiguration(const std::string& explicit_path, const std::stri
   return {ConfigSource::kUserToWrite, user};
 }
 
+std::string FindSystemParameters(const std::string& explicit_path,
+                                 const std::string& current_folder, const ConfigEnvironment& env,
+                                 bool installed) {
+  if (!explicit_path.empty()) return explicit_path;
+  const bool here_is_current = current_folder.empty() || current_folder == ".";
+  const std::string here = here_is_current ? std::string(kSysparFileName)
+                                           : JoinPath(current_folder, kSysparFileName);
+  if (IsRegularFile(here)) return here;
+  if (!installed) return std::string();
+  const std::string here_cip = here_is_current ? std::string(kConfigFileName)
+                                               : JoinPath(current_folder, kConfigFileName);
+  // A brm.cip here without a syspar.par beside it means the built-in
+  // parameters, as for bramble-cli started in this folder.
+  if (IsRegularFile(here_cip)) return std::string();
+  const UserFolders folders = UserFoldersFor(env);
+  if (folders.config.empty()) return std::string();
+  const std::string user = JoinPath(folders.config, kSysparFileName);
+  return IsRegularFile(user) ? user : std::string();
+}
+
 bool FirstStart(const UserFolders& folders, const InstalledData& data, const ConfigEnvironment& env,
                 std::string* why) {
   std::string ignored;

@@ -96,6 +96,18 @@ struct ConfigChoice {
 ConfigChoice FindConfiguration(const std::string& explicit_path, const std::string& current_folder,
                                const ConfigEnvironment& env);
 
+// The syspar.par a program without brm.cip of its own (vardo) reads, so that
+// a bare database name means the same database as for bramble-cli: the file
+// named with --syspar (explicit_path); else syspar.par in current_folder when
+// it is there; else, for an installed program with no brm.cip in
+// current_folder, the syspar.par beside the per-user brm.cip when it is there
+// (FirstStart writes both); else "" (the engine's built-in parameters).  A
+// program run from its build tree never reads the per-user file: the build
+// and its tests must not depend on a person's settings.
+std::string FindSystemParameters(const std::string& explicit_path,
+                                 const std::string& current_folder, const ConfigEnvironment& env,
+                                 bool installed);
+
 // Writes the per-user configuration of a first start: creates the three
 // folders, copies the demo database of data into the data folder (files that
 // are already there are kept: they may hold the person's work), writes

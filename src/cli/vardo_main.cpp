@@ -4,8 +4,7 @@
 #include <string>
 #include <vector>
 
-#include <sys/stat.h>
-
+#include "app/config_location.h"
 #include "cli/vardo_command.h"
 #include "engine/vardo.h"
 #include "engine/iso2709/text_decoder.h"
@@ -15,6 +14,43 @@
 namespace vardo::cli {
 
 namespace {
+
+struct ExitStatus {
+  int code;
+  const char* meaning;
+};
+// Every exit status of vardo (the manual page is made from this list too).
+constexpr ExitStatus kExitStatuses[] = {
+    {kExitOk, "success"},
+    {kExitFailure, "failure: bad input, damaged database, refused operation"},
+    {kExitUsage, "usage error: unknown command or option, missing argument"},
+    {3,
+     "done in part: import or invert skipped damaged records, or export left fields or records "
+     "out (each is reported)"},
+};
+
+// "  N  meaning", the meaning wrapped at 78 columns under itself.
+void PrintExitStatus(const ExitStatus& s) {
+  std::string line = "  " + std::to_string(s.code) + "  ";
+  const std::string indent(line.size(), ' ');
+  const std::string meaning = s.meaning;
+  size_t at = 0;
+  while (at < meaning.size()) {
+    size_t end = meaning.find(' ', at);
+    if (end == std::string::npos) end = meaning.size();
+    const std::string word = meaning.substr(at, end - at);
+    if (line.size() + word.size() > 78 && line.size() > indent.size()) {
+      line.pop_back();
+      std::printf("%s\n", line.c_str());
+      line = indent;
+    }
+    line += word + " ";
+    at = end + 1;
+  }
+  line.pop_back();
+  std::printf("%s\n", line.c_str());
+}
+
 std::vector<Command>& Registry() {
   static std::vector<Command> commands;
   return commands;
@@ -30,7 +66,10 @@ std::string& TheSysparPath() {
 }
 
 // Takes --syspar out of args and loads the parameters; false (printed) when
-// the file is refused or the option has no value.
+// the file is refused or the option has no value.  Without --syspar:
+// ./syspar.par, else (an installed vardo started where no brm.cip is) the
+// per-user syspar.par that bramble and bramble-cli read too, else the
+// built-in parameters.
 bool LoadSyspar(std::vector<std::string>* args) {
   std::string path;
   bool missing = false;
@@ -39,9 +78,9 @@ bool LoadSyspar(std::vector<std::string>* args) {
       PrintError("--syspar needs a file");
       return false;
     }
-    struct stat st;
-    if (::stat("syspar.par", &st) != 0) return true;
-    path = "syspar.par";
+    path = bramble::FindSystemParameters("", ".", bramble::ConfigEnvironment::FromProcess(),
+                                         bramble::InstalledDataOfThisProgram().installed);
+    if (path.empty()) return true;
   }
   Result<SystemParameters> loaded = LoadSystemParameters(path);
   if (!loaded.ok()) {
@@ -62,9 +101,11 @@ void PrintHelp() {
       "\nDB is the database path without extension (DB.mst and DB.xrf; \".mst\" accepted);\n"
       "a DB naming no folder is looked for in the data folder of syspar.par.\n"
       "--syspar PATH: the engine's system parameters (default: ./syspar.par when it\n"
-      "exists): data folder, case and alphabet tables, lock wait, read only.\n"
-      "Exit status: 0 success, 1 failure (bad input, damaged database, refused\n"
-      "operation), 2 usage error.\n");
+      "exists; for an installed vardo started where there is no brm.cip, the\n"
+      "per-user syspar.par beside $XDG_CONFIG_HOME/bramble/brm.cip): data folder,\n"
+      "case and alphabet tables, lock wait, read only.\n"
+      "Exit status:\n");
+  for (const ExitStatus& s : kExitStatuses) PrintExitStatus(s);
 }
 }  // namespace
 

@@ -89,6 +89,41 @@ TEST(FindConfiguration, ExplicitThenCurrentThenUserThenToWrite) {
   EXPECT_EQ(c.path, here + "/brm.cip");
 }
 
+TEST(FindSystemParameters, SysparThenHereThenPerUserOnlyForAnInstalledProgram) {
+  TempDir dir;
+  ConfigEnvironment env;
+  env.home = dir.File("home");
+  const std::string user = dir.File("home") + "/.config/bramble/syspar.par";
+  ::mkdir(dir.File("home").c_str(), 0755);
+  ::mkdir(dir.File("home/.config").c_str(), 0755);
+  ::mkdir(dir.File("home/.config/bramble").c_str(), 0755);
+  WriteBytes(user, "1=/d/\r\n");
+  struct Case {
+    const char* name;
+    std::string explicit_path;
+    bool here_syspar, here_cip, installed;
+    std::string want;
+  } cases[] = {
+      {"--syspar wins", "/x/p.par", true, true, true, "/x/p.par"},
+      {"here first", "", true, false, true, "here/syspar.par"},
+      {"per-user when installed", "", false, false, true, user},
+      {"build tree ignores the home", "", false, false, false, ""},
+      {"brm.cip here without syspar.par", "", false, true, true, ""},
+  };
+  for (const Case& c : cases) {
+    TempDir here_dir;
+    const std::string here = here_dir.File("here");
+    ::mkdir(here.c_str(), 0755);
+    if (c.here_syspar) WriteBytes(here + "/syspar.par", "1=/h/\r\n");
+    if (c.here_cip) WriteBytes(here + "/brm.cip", "LANG=en\r\n");
+    std::string want = c.want;
+    if (want == "here/syspar.par") want = here + "/syspar.par";
+    EXPECT_EQ(FindSystemParameters(c.explicit_path, here, env, c.installed), want) << c.name;
+  }
+  // No home at all: the built-in parameters.
+  EXPECT_EQ(FindSystemParameters("", dir.File("home"), ConfigEnvironment{}, true), "");
+}
+
 TEST(FirstStart, WritesFoldersDemoSysparAndAConfigurationInTheLocaleLanguage) {
   TempDir dir;
   ConfigEnvironment env;
