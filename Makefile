@@ -6,10 +6,14 @@ JOBS ?= $(shell nproc)
 
 PACKAGES := cmake ninja-build g++ pkg-config qt6-base-dev qt6-5compat-dev qt6-svg-dev qt6-translations-l10n liblmdb-dev libpcre2-dev libssl-dev \
             zlib1g-dev nlohmann-json3-dev libcli11-dev libgtest-dev libgmock-dev xvfb xauth \
-            imagemagick fonts-dejavu-core yaz libmarc-record-perl
+            imagemagick librsvg2-bin fonts-dejavu-core yaz libmarc-record-perl
 FUZZ_PACKAGES := clang libclang-rt-14-dev
+# The Debian package: dpkg-shlibdeps (dpkg-dev) and file for CPack's
+# dependency list; its checks only for package-check.
+PACKAGE_PACKAGES := dpkg-dev file
+PACKAGE_CHECK_PACKAGES := lintian desktop-file-utils appstream
 
-.PHONY: setup build test test-plain test-asan run bench fuzz clean
+.PHONY: setup build test test-plain test-asan run bench fuzz clean package package-check
 
 # Only missing packages are installed, so a set-up machine is not touched.
 setup:
@@ -53,6 +57,28 @@ fuzz: setup
 	CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRAMBLE_FUZZ=ON -DBRAMBLE_GUI=OFF
 	cmake --build build-fuzz --target fuzzers -j $(JOBS)
 	@tools/fuzz.sh build-fuzz
+
+# Installs the packages named in $(1) that are missing.
+install_missing = missing=""; for p in $(1); do \
+	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'install ok installed' || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing:$$missing"; \
+	  apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=900 install -y --no-install-recommends $$missing; \
+	fi
+
+# bramble_<version>_<arch>.deb in $(BUILD)/ (see packaging/README.md).
+package: build
+	@$(call install_missing,$(PACKAGE_PACKAGES))
+	cd $(BUILD) && cpack -G DEB
+	@ls -1 $(BUILD)/bramble_*.deb
+
+# The package, then lintian on it and the desktop entry and metainfo checks.
+package-check: package
+	@$(call install_missing,$(PACKAGE_CHECK_PACKAGES))
+	desktop-file-validate packaging/org.bramble.Bramble.desktop
+	appstreamcli validate --no-net $(BUILD)/packaging/org.bramble.Bramble.metainfo.xml
+	lintian --fail-on error $$(ls -t $(BUILD)/bramble_*.deb | head -n 1)
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) build-fuzz
