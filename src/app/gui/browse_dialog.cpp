@@ -7,6 +7,7 @@
 
 #include "app/gui/display_text.h"
 #include "app/gui/gui_messages.h"
+#include "app/gui/record_opener.h"
 
 namespace bramble::gui {
 
@@ -19,6 +20,7 @@ CBrowseDialog::CBrowseDialog(const std::string& text, QWidget* parent) : QDialog
   QString shown = FromDisplay(text);
   shown.remove(u'\r');
   m_text->setPlainText(shown);
+  OpenRecordsOnDoubleClick(m_text);
   auto* box = new QDialogButtonBox(QDialogButtonBox::Ok, this);
   box->button(QDialogButtonBox::Ok)->setText(Msg(1, 2));
   connect(box, &QDialogButtonBox::accepted, this, &QDialog::accept);

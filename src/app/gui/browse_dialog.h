@@ -1,6 +1,7 @@
 // CBrowseDialog: a read-only text with OK (the loaded MFN list).
 //
-// Title message 10.3, OK message 1.2.
+// Title message 10.3, OK message 1.2.  A double-click on an MFN opens the
+// record viewer on it (record_opener.h).
 #pragma once
 
 #include <QDialog>

@@ -30,6 +30,8 @@
 #include "app/gui/help_icon.h"
 #include "app/gui/languages_dialog.h"
 #include "app/gui/qt_translation.h"
+#include "app/gui/record_opener.h"
+#include "app/gui/record_viewer_dialog.h"
 #include "app/record_set_selector.h"
 #include "app/ui.h"
 
@@ -98,6 +100,8 @@ CMainWindow::CMainWindow(AppContext& ctx, Ui& ui, const PageFactories& pages, QW
     QCoreApplication::exit(-1);
   };
   BuildControls();
+  // MFNs double-clicked in lists and reports open here.
+  SetRecordOpener([this](int32_t mfn) { ShowRecord(mfn); });
 
   const PageEnv env{m_ctx, m_ui};
   for (size_t i = 0; i < m_pages.size(); ++i) {
@@ -120,7 +124,7 @@ CMainWindow::CMainWindow(AppContext& ctx, Ui& ui, const PageFactories& pages, QW
   Refresh();
 }
 
-CMainWindow::~CMainWindow() = default;
+CMainWindow::~CMainWindow() { SetRecordOpener({}); }
 
 void CMainWindow::BuildControls() {
   // Top row: database, open, language, help, about, exit.
@@ -132,6 +136,8 @@ void CMainWindow::BuildControls() {
   m_open->setObjectName(QStringLiteral("openButton"));
   m_language = new QPushButton(this);
   m_language->setObjectName(QStringLiteral("languageButton"));
+  m_viewRecords = new QPushButton(this);
+  m_viewRecords->setObjectName(QStringLiteral("viewRecordsButton"));
   m_helpHome = new QToolButton(this);
   m_helpHome->setObjectName(QStringLiteral("helpHomeButton"));
   m_helpHome->setIcon(HelpIcon());
@@ -146,6 +152,7 @@ void CMainWindow::BuildControls() {
   top->addWidget(m_dbName, 1);
   top->addWidget(m_open);
   top->addWidget(m_language);
+  top->addWidget(m_viewRecords);
   top->addWidget(m_helpHome);
   top->addWidget(m_about);
   top->addSpacing(12);
@@ -263,6 +270,7 @@ void CMainWindow::BuildControls() {
   connect(m_exit, &QPushButton::clicked, this, &QWidget::close);
   connect(m_open, &QPushButton::clicked, this, &CMainWindow::OnOpen);
   connect(m_language, &QPushButton::clicked, this, &CMainWindow::OnChangeLanguage);
+  connect(m_viewRecords, &QPushButton::clicked, this, &CMainWindow::OnViewRecords);
   connect(m_logBrowse, &QPushButton::clicked, this, &CMainWindow::OnBrowseLog);
   connect(m_helpHome, &QToolButton::clicked, this, &CMainWindow::OnHelpHome);
   connect(m_helpRange, &QToolButton::clicked, this, &CMainWindow::OnHelpRange);
@@ -316,6 +324,7 @@ void CMainWindow::ApplyCaptions() {
   m_exit->setText(Msg(1, 7));
   m_open->setText(Msg(2, 10));
   m_language->setText(Msg(6, 10));
+  m_viewRecords->setText(Msg(34, 7));
   m_dbLabel->setText(Msg(10, 1));
   m_mfnGroup->setTitle(Msg(10, 3));
   m_radioRange->setText(Msg(4, 2));
@@ -353,6 +362,7 @@ void CMainWindow::UpdateTitle() {
 }
 
 void CMainWindow::UpdateDatabaseBox() {
+  m_viewRecords->setEnabled(m_ctx.database_open());
   if (m_ctx.database_open()) {
     SetBoxText(m_dbName, QFile::decodeName(m_ctx.db_path().c_str()), kBlue);
   } else {
@@ -513,6 +523,20 @@ void CMainWindow::OnHelpRange() { OpenHelp("brm-mfn-range.htm"); }
 void CMainWindow::OnAbout() {
   CAboutDialog about(this);
   about.exec();
+}
+
+void CMainWindow::OnViewRecords() { ShowRecord(0); }
+
+void CMainWindow::ShowRecord(int32_t mfn) {
+  if (!m_ctx.database_open()) {
+    m_ui.Message(m_ctx.Msg(10, 2), "", Buttons::kOk, Icon::kWarning);
+    return;
+  }
+  // Modal: while it is open no run can start, so what it shows is what the
+  // runs would read.
+  QWidget* parent = QApplication::activeModalWidget();
+  CRecordViewerDialog viewer(m_ctx, mfn, parent ? parent : this);
+  viewer.exec();
 }
 
 void CMainWindow::OnTabChanged(int index) {

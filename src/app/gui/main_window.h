@@ -16,6 +16,7 @@
 
 #include <QWidget>
 #include <array>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -93,6 +94,11 @@ class CMainWindow final : public QWidget {
   void OnHelpHome();
   void OnHelpRange();
   void OnAbout();
+  // "View records": the record viewer on the first record of the loaded set
+  // (or of the database); ShowRecord opens it on mfn.  10.2 without a
+  // database.
+  void OnViewRecords();
+  void ShowRecord(int32_t mfn);
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -118,6 +124,7 @@ class CMainWindow final : public QWidget {
   QPushButton* m_exit = nullptr;
   QPushButton* m_open = nullptr;
   QPushButton* m_language = nullptr;
+  QPushButton* m_viewRecords = nullptr;
   QLabel* m_dbLabel = nullptr;
   QLabel* m_dbName = nullptr;
   QGroupBox* m_mfnGroup = nullptr;

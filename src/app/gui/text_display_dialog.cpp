@@ -10,6 +10,7 @@
 
 #include "app/gui/display_text.h"
 #include "app/gui/gui_messages.h"
+#include "app/gui/record_opener.h"
 #include "app/gui/report_header.h"
 #include "app/ui.h"
 #include "db/message_source.h"
@@ -30,6 +31,7 @@ CTextDisplayDialog::CTextDisplayDialog(Ui& ui, const std::string& caption,
   QString shown = FromDisplay(text);
   shown.remove(u'\r');
   m_view->setPlainText(shown);
+  OpenRecordsOnDoubleClick(m_view);
 
   auto* box = new QDialogButtonBox(this);
   QPushButton* ok = box->addButton(Msg(1, 5), QDialogButtonBox::AcceptRole);

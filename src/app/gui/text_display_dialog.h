@@ -5,7 +5,9 @@
 // (*.*)|*.*||", default extension txt, starting in the work folder) and writes
 // the header lines of a saved report (database, date with the weekday word of
 // the language) followed by the text exactly as it was handed in, byte for
-// byte: the widget's Unicode copy is only for showing.
+// byte: the widget's Unicode copy is only for showing.  A double-click on an
+// MFN of a listing (the number clicked, else the one that opens the line)
+// opens the record viewer on it (record_opener.h).
 #pragma once
 
 #include <QDialog>
