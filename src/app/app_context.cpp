@@ -149,6 +149,11 @@ bool AppContext::OpenDatabase(const std::string& chosen_path_as_given, Ui& ui) {
     ui.Message(master + "\n" + Msg(1, 9), "", Buttons::kOk, Icon::kError);
     return false;
   }
+  if (db_.InvertedFileDamaged()) {
+    // The records are sound and stay usable; only the index tools need the
+    // inverted file, and they say so again when they are run.
+    ui.Message(master + "\n" + Msg(33, 5), "", Buttons::kOk, Icon::kWarning);
+  }
   db_name_ = name;
   db_path_ = master;
   config_.db_name = name;

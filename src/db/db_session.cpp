@@ -74,12 +74,16 @@ int32_t CDbSession::SendCommand(const std::string& command) {
 }
 
 int32_t CDbSession::Open(const std::string& path) {
+  inverted_file_damaged_ = false;
   if (NewSpace() <= 0) return -1;
   if (vardo::vardo_set_master_file(space_, path.c_str()) < 0) return -1;
   // The select table and the inverted file are optional: a database without
-  // them still opens (their calls fail and are not reported).
+  // them still opens (their calls fail and are not reported).  A damaged
+  // inverted file is left unopened too, but remembered, so the program can
+  // say it must be rebuilt instead of showing an empty index.
   (void)vardo::vardo_set_field_select_table(space_, ("@" + path).c_str());
-  (void)vardo::vardo_set_inverted_file(space_, path.c_str());
+  inverted_file_damaged_ =
+      vardo::vardo_set_inverted_file(space_, path.c_str()) == vardo::VARDO_DAMAGED;
   return 1;
 }
 
@@ -88,6 +92,7 @@ void CDbSession::SetReadOnly(bool on) {
 }
 
 int32_t CDbSession::Close() {
+  inverted_file_damaged_ = false;
   if (space_ <= 0) return 0;
   const int32_t r = vardo::vardo_set_master_file(space_, "");
   const int32_t ri = vardo::vardo_set_inverted_file(space_, "");

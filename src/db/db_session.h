@@ -56,7 +56,17 @@ class CDbSession {
   int32_t space() const { return space_; }
 
   // 1, or -1 when the master file cannot be opened.  Path without extension.
+  // A database whose inverted file is damaged (the engine's check refuses
+  // it before the file is mapped) still opens, without the inverted file:
+  // InvertedFileDamaged then says so until the next Open or Close.
   int32_t Open(const std::string& path);
+  // Whether the last Open found the database's inverted file damaged and left
+  // it unopened.  A missing inverted file is not damage.
+  bool InvertedFileDamaged() const { return inverted_file_damaged_; }
+  // Whether a result of the inverted-file calls below (ListTerms,
+  // ListTermRange, GetPostings) says the inverted file is damaged and must be
+  // rebuilt before its keys can be read.
+  static bool IsDamagedIndex(int32_t result);
   // Read only (a database's .par says "7=1"): from the next Open the files
   // are opened for reading, and every write, backup and index update is
   // refused (IsReadOnly of the result).  Off by default; kept across Opens.
@@ -174,6 +184,9 @@ class CDbSession {
   // was written; the file stays usable).
   static constexpr int32_t kExportTooLarge = -613;
 
+  // Keys and postings of the inverted file at path.  Negative on failure;
+  // VARDO_DAMAGED (IsDamagedIndex) when the file is damaged, with nothing
+  // listed.
   int32_t ListTerms(const std::string& path, std::vector<std::string>* list);
   int32_t ListTermRange(const std::string& path, const std::string& from, const std::string& to,
                         std::vector<std::string>* list);
@@ -191,6 +204,7 @@ class CDbSession {
   int32_t RewriteOccurrences(int32_t tag, const std::vector<std::string>& texts);
   int32_t NewSpace();
   int32_t space_ = 0;
+  bool inverted_file_damaged_ = false;
 };
 
 }  // namespace bramble

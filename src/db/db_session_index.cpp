@@ -28,7 +28,17 @@ std::string KeyBuffer(const std::string& key) {
   return std::string(buf);
 }
 
+// Attaches the inverted file at path for a listing: 0, VARDO_DAMAGED when the
+// file is there but damaged (nothing of it can be read), or another negative
+// code the listing's own reads will report again (a missing file lists nothing).
+int32_t AttachForListing(int32_t space, const std::string& path) {
+  const int32_t r = vardo::vardo_set_inverted_file(space, path.c_str());
+  return r == vardo::VARDO_DAMAGED ? r : 0;
+}
+
 }  // namespace
+
+bool CDbSession::IsDamagedIndex(int32_t result) { return result == vardo::VARDO_DAMAGED; }
 
 int32_t CDbSession::PrepareInvertedFile(const std::string& path) {
   if (NewSpace() <= 0) return vardo::VARDO_BAD_ARGUMENT;
@@ -48,7 +58,7 @@ int32_t CDbSession::RebuildInvertedFile() { return vardo::vardo_rebuild_inverted
 
 int32_t CDbSession::ListTerms(const std::string& path, std::vector<std::string>* list) {
   if (NewSpace() <= 0) return vardo::VARDO_BAD_ARGUMENT;
-  (void)vardo::vardo_set_inverted_file(space_, path.c_str());
+  if (const int32_t a = AttachForListing(space_, path); a < 0) return a;
   vardo::vardo_term_reset(space_, 0, 0);
   char term[kKeyBufferSize];
   int32_t r;
@@ -59,7 +69,7 @@ int32_t CDbSession::ListTerms(const std::string& path, std::vector<std::string>*
 int32_t CDbSession::ListTermRange(const std::string& path, const std::string& from,
                                   const std::string& to, std::vector<std::string>* list) {
   if (NewSpace() <= 0) return vardo::VARDO_BAD_ARGUMENT;
-  (void)vardo::vardo_set_inverted_file(space_, path.c_str());
+  if (const int32_t a = AttachForListing(space_, path); a < 0) return a;
   const std::string key = KeyBuffer(from);
   vardo::vardo_term_reset(space_, 0, 0);
   (void)vardo::vardo_term_position(space_, 0, key.c_str());
@@ -77,7 +87,7 @@ int32_t CDbSession::GetPostings(const std::string& path, const std::string& key,
                                 std::vector<int32_t>* mfns) {
   mfns->clear();
   if (NewSpace() <= 0) return vardo::VARDO_BAD_ARGUMENT;
-  (void)vardo::vardo_set_inverted_file(space_, path.c_str());
+  if (const int32_t a = AttachForListing(space_, path); a < 0) return a;
   const std::string k = KeyBuffer(key);
   const int32_t n = vardo::vardo_term_position(space_, 0, k.c_str());
   if (n <= 0) return n;

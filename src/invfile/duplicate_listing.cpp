@@ -40,8 +40,11 @@ ListingOutcome ListDuplicates(AppContext& ctx, Ui& ui, Progress& progress,
   CDbSession keys_session;
   CDbSession postings_session;
   std::vector<std::string> keys;
-  if (keys_session.ListTermRange(ifp, kDefaultFromKey, kDefaultToKey, &keys) < 0) {
-    say(ifp + "\n" + ctx.Msg(kMsgInvertedFileUnreadable), Icon::kError);
+  if (const int32_t r = keys_session.ListTermRange(ifp, kDefaultFromKey, kDefaultToKey, &keys);
+      r < 0) {
+    say(ifp + "\n" +
+            ctx.Msg(CDbSession::IsDamagedIndex(r) ? MessageId{33, 7} : kMsgInvertedFileUnreadable),
+        Icon::kError);
     outcome.end = ListingEnd::kFailed;
     return outcome;
   }

@@ -139,6 +139,18 @@ ListingOutcome RunKeyGeneration(AppContext& ctx, Ui& ui, Progress& progress,
     return outcome;
   }
 
+  if (own) {
+    // The duplicates are looked up in the database's own inverted file at the
+    // end: a damaged one is said before the walk, not found empty after it.
+    CDbSession probe;
+    std::vector<int32_t> none;
+    if (CDbSession::IsDamagedIndex(probe.GetPostings(own_db + ".ifp", "A", &none))) {
+      ui.Message(own_db + ".ifp\n" + ctx.Msg(33, 6), kInvfileCaption, Buttons::kOk, Icon::kError);
+      outcome.end = ListingEnd::kFailed;
+      return outcome;
+    }
+  }
+
   std::string text = ListingHeader(ctx.messages(),
                                    {{MessageId{6, 2}, ctx.db_path()},
                                     {MessageId{19, 1}, own ? own_db + ".ifp" : chosen + ".ifp"}},

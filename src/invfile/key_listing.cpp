@@ -52,8 +52,9 @@ ListingOutcome RunKeyListing(AppContext& ctx, Ui& ui, Progress& progress,
   std::vector<std::string> keys;
   const int32_t r = keys_session.ListTermRange(ifp, request.from_key, request.to_key, &keys);
   if (r < 0) {
-    ui.Message(ifp + "\n" + ctx.Msg(kMsgInvertedFileUnreadable), kInvfileCaption, Buttons::kOk,
-               Icon::kError);
+    const MessageId why =
+        CDbSession::IsDamagedIndex(r) ? MessageId{33, 6} : kMsgInvertedFileUnreadable;
+    ui.Message(ifp + "\n" + ctx.Msg(why), kInvfileCaption, Buttons::kOk, Icon::kError);
     outcome.end = ListingEnd::kFailed;
     return outcome;
   }

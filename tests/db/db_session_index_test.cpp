@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -170,6 +171,63 @@ TEST_F(DbSessionIndexTest, OpenWithoutIndexFilesStillOpensAndCloseDetaches) {
   ASSERT_EQ(db_.Close(), 0);
   EXPECT_LT(db_.UpdateIndexForRecord("", 1), 0);
   EXPECT_EQ(Postings("X"), (Mfns{1}));  // GetPostings attaches the file it names
+}
+
+// A cut inverted file (the engine's check refuses it before LMDB maps it):
+// the database opens without it and says so, its records stay readable, and
+// the listings say the file is damaged instead of listing nothing.  A rebuild
+// brings it back.
+TEST_F(DbSessionIndexTest, ACutInvertedFileIsLeftUnopenedAndSaidToBeDamaged) {
+  MakeBase("1 0 v10\n");
+  Add({{10, "kept"}});
+  EXPECT_FALSE(db_.InvertedFileDamaged());
+  ASSERT_EQ(db_.Close(), 0);
+  const auto full = std::filesystem::file_size(Ifp());
+  for (const std::uintmax_t cut : {std::uintmax_t{8192}, std::uintmax_t{12288}, full - 1}) {
+    SCOPED_TRACE(cut);
+    ASSERT_LT(cut, full);
+    ASSERT_EQ(db_.Open(Base()), 1);
+    ASSERT_EQ(db_.RebuildInvertedFile(), 0);
+    ASSERT_EQ(db_.Close(), 0);
+    std::filesystem::resize_file(Ifp(), cut);
+
+    ASSERT_EQ(db_.Open(Base()), 1);
+    EXPECT_TRUE(db_.InvertedFileDamaged());
+    EXPECT_EQ(db_.ReadRecord(1, false), 0);
+    std::string text;
+    EXPECT_GT(db_.GetField(10, 0, 1, &text), 0);
+    int32_t result = 0;
+    EXPECT_EQ(Range("!", "ZZZZZZZ", &result), Strings{});
+    EXPECT_TRUE(CDbSession::IsDamagedIndex(result)) << result;
+    Strings terms;
+    EXPECT_TRUE(CDbSession::IsDamagedIndex(db_.ListTerms(Ifp(), &terms)));
+    EXPECT_TRUE(terms.empty());
+    Mfns mfns = {7};
+    EXPECT_TRUE(CDbSession::IsDamagedIndex(db_.GetPostings(Ifp(), "KEPT", &mfns)));
+    EXPECT_TRUE(mfns.empty());
+    // Another session finds the same, and closing forgets it.
+    CDbSession other;
+    ASSERT_EQ(other.Open(Base()), 1);
+    EXPECT_TRUE(other.InvertedFileDamaged());
+    ASSERT_EQ(other.Close(), 0);
+    EXPECT_FALSE(other.InvertedFileDamaged());
+    ASSERT_EQ(db_.Close(), 0);
+  }
+  ASSERT_EQ(db_.Open(Base()), 1);
+  ASSERT_EQ(db_.RebuildInvertedFile(), 0);
+  ASSERT_EQ(db_.Open(Base()), 1);
+  EXPECT_FALSE(db_.InvertedFileDamaged());
+  EXPECT_EQ(Postings("KEPT"), (Mfns{1}));
+}
+
+TEST_F(DbSessionIndexTest, AMissingInvertedFileIsNotDamage) {
+  ASSERT_EQ(db_.CreateMasterFile(Base()), 0);
+  ASSERT_EQ(db_.Open(Base()), 1);  // no .ifp at all
+  EXPECT_FALSE(db_.InvertedFileDamaged());
+  Strings terms;
+  const int32_t r = db_.ListTerms(Ifp(), &terms);
+  EXPECT_LT(r, 0);
+  EXPECT_FALSE(CDbSession::IsDamagedIndex(r));
 }
 
 }  // namespace
