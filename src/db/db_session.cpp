@@ -334,5 +334,6 @@ int32_t CDbSession::DeleteBackup(const std::string& master_copy, const std::stri
 
 bool CDbSession::IsInUse(int32_t result) { return result == vardo::VARDO_IN_USE; }
 bool CDbSession::IsReadOnly(int32_t result) { return result == vardo::VARDO_READ_ONLY; }
+bool CDbSession::IsBackupHeld(int32_t result) { return result == vardo::VARDO_BACKUP_HELD; }
 
 }  // namespace bramble

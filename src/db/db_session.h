@@ -139,6 +139,12 @@ class CDbSession {
   // file and tables included; the current record is dropped); it is refused,
   // changing nothing, while another session has the database open (IsInUse
   // of the result).  Neither removes the copies: DeleteBackup does.
+  // The copies belong to the session that took them until DeleteBackup
+  // removes them, the session opens or closes a database, or its process
+  // ends: meanwhile TakeBackup, RestoreBackup and DeleteBackup of every other
+  // session on the database, in any process, are refused before a file is
+  // touched (IsBackupHeld of the result).  The session that holds them may
+  // take them again.
   // 0, or a negative engine code.
   int32_t TakeBackup(const std::string& master_copy, const std::string& xref_copy);
   int32_t RestoreBackup(const std::string& master_copy, const std::string& xref_copy);
@@ -147,6 +153,9 @@ class CDbSession {
   static bool IsInUse(int32_t result);
   // Whether a result says the engine is set to read only (syspar.par).
   static bool IsReadOnly(int32_t result);
+  // Whether a result says another session (another run, of this process or
+  // another) holds the database's backup copies: nothing was copied.
+  static bool IsBackupHeld(int32_t result);
 
   // -1 on error (out holds the message); 0 with empty output; else the length.
   // The output is in storage form (a format copies stored bytes).

@@ -16,6 +16,7 @@
 #include <memory>
 #include <string>
 
+#include "engine/backup_hold.h"
 #include "engine/database.h"
 #include "engine/record.h"
 #include "engine/system_parameters.h"
@@ -41,6 +42,9 @@ struct Space {
   Database db;
   bool released = false;  // files closed by vardo_release_master_file
   std::map<int32_t, RecordBuffer> buffers;
+  // The database's backup copies, from vardo_backup until vardo_delete_backup
+  // or the next vardo_set_master_file.
+  BackupHold backup_hold;
 
   std::shared_ptr<CompiledFormat> format;
   std::shared_ptr<IndexState> index;

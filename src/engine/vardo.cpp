@@ -175,6 +175,9 @@ const char* vardo_strerror(int32_t code) {
       return "VARDO_BAD_PARAMETERS: the system parameter file is malformed; it is not used";
     case VARDO_EXPORT_OWN_FILE:
       return "VARDO_EXPORT_OWN_FILE: the export file is a file of the database; nothing written";
+    case VARDO_BACKUP_HELD:
+      return "VARDO_BACKUP_HELD: another session holds the database's backup copies; "
+             "nothing was copied";
     case VARDO_FMT_DB_OPEN:
       return "VARDO_FMT_DB_OPEN: a database named in the format cannot be opened";
     case VARDO_FMT_INTERNAL:
@@ -270,6 +273,9 @@ int32_t vardo_set_master_file(int32_t space, const char* path) {
     s->db.Close();
     s->buffers.clear();
     s->released = false;
+    // A run's copies are its own while it has its database attached; the
+    // copies themselves stay on disk, as after a crash.
+    s->backup_hold.Release();
     const std::shared_ptr<const SystemParameters> params = ParametersOf(s);
     s->path = params->ResolveDatabase(path);
     s->read_only = params->read_only || s->read_only_asked;
@@ -311,7 +317,14 @@ int32_t vardo_backup(int32_t space, const char* master_copy, const char* xref_co
     if (!s || !master_copy || !xref_copy) return VARDO_BAD_ARGUMENT;
     if (IsReadOnly(s)) return VARDO_READ_ONLY;
     if (!s->EnsureOpen()) return VARDO_NO_DATABASE;
-    return ToFacadeCode(s->db.Backup(master_copy, xref_copy));
+    // The hold first: a second run must be refused before it replaces the
+    // first run's copies.
+    const Status held = s->backup_hold.Take(BackupHold::LockPathFor(s->path));
+    if (held.IsBusy()) return VARDO_BACKUP_HELD;
+    if (!held.ok()) return ToFacadeCode(held);
+    const Status st = s->db.Backup(master_copy, xref_copy);
+    if (!st.ok()) s->backup_hold.Release();  // no copies are left behind to hold
+    return ToFacadeCode(st);
   });
 }
 
@@ -321,6 +334,9 @@ int32_t vardo_restore(int32_t space, const char* master_copy, const char* xref_c
     if (!s || !master_copy || !xref_copy) return VARDO_BAD_ARGUMENT;
     if (IsReadOnly(s)) return VARDO_READ_ONLY;
     if (!s->EnsureOpen()) return VARDO_NO_DATABASE;
+    if (BackupHold::HeldByOther(BackupHold::LockPathFor(s->path), &s->backup_hold)) {
+      return VARDO_BACKUP_HELD;
+    }
     Status st = s->db.Restore(master_copy, xref_copy);
     if (st.ok() || !st.IsInUse()) {
       // The records in the buffers may be newer than the restored files, and
@@ -336,6 +352,10 @@ int32_t vardo_delete_backup(int32_t space, const char* master_copy, const char* 
   return FacadeGuarded(space, [&]() -> int32_t {
     Space* s = FindSpace(space);
     if (!s || !master_copy || !xref_copy) return VARDO_BAD_ARGUMENT;
+    if (!s->path.empty() &&
+        BackupHold::HeldByOther(BackupHold::LockPathFor(s->path), &s->backup_hold)) {
+      return VARDO_BACKUP_HELD;
+    }
     // The copies are the only way back until the live files are on disk: a
     // power cut after their removal must not lose the run's writes as well.
     if (s->EnsureOpen()) {
@@ -346,6 +366,7 @@ int32_t vardo_delete_backup(int32_t space, const char* master_copy, const char* 
     Status st2 = RemoveFile(xref_copy);
     if (st.ok()) st = st2;
     if (st.ok()) st = SyncFolderOf(master_copy);
+    if (st.ok()) s->backup_hold.Release();
     return ToFacadeCode(st);
   });
 }

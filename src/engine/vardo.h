@@ -37,6 +37,8 @@
 //                              of it is used (the application keeps its parameters)
 //   -616   VARDO_EXPORT_OWN_FILE the export file is one of the attached database's own
 //                              files; nothing was opened or written
+//   -617   VARDO_BACKUP_HELD   another session (of any process) holds the database's backup
+//                              copies: nothing was copied, restored or removed
 //   -209, -301, -401, -503, -504, -507: print-format run results (see vardo_run_format)
 #pragma once
 
@@ -61,6 +63,7 @@ inline constexpr int32_t VARDO_EXPORT_TOO_LARGE = -613;
 inline constexpr int32_t VARDO_READ_ONLY = -614;
 inline constexpr int32_t VARDO_BAD_PARAMETERS = -615;
 inline constexpr int32_t VARDO_EXPORT_OWN_FILE = -616;
+inline constexpr int32_t VARDO_BACKUP_HELD = -617;
 
 // Print-format results (vardo_run_format).
 inline constexpr int32_t VARDO_FMT_DB_OPEN =
@@ -152,6 +155,13 @@ int32_t vardo_release_master_file(int32_t space);
 // synced.  Other sessions may stay open.  0, VARDO_NO_DATABASE, VARDO_IO (a
 // copy failed: no copy is left behind), VARDO_BAD_ARGUMENT (a copy path names
 // a live file).
+// The copies are the space's own from then on: it holds them (a lock on the
+// lock file NAME.bk~ beside the database) until vardo_delete_backup removes
+// them, its master file is set again, or its process ends.  While one space
+// holds them, vardo_backup, vardo_restore and vardo_delete_backup of every
+// other space on the database (of this process or another) give
+// VARDO_BACKUP_HELD before touching a file; the holding space may take its
+// copies again.
 int32_t vardo_backup(int32_t space, const char* master_copy, const char* xref_copy);
 // Puts the copies back: refused with VARDO_IN_USE while any other session has
 // the database open (nothing is changed, the copies stay); VARDO_DAMAGED when
@@ -164,8 +174,9 @@ int32_t vardo_backup(int32_t space, const char* master_copy, const char* xref_co
 // at either its version in the copy or its later one, never a damaged one.
 int32_t vardo_restore(int32_t space, const char* master_copy, const char* xref_copy);
 // Syncs the attached database's files, then removes both copies (missing ones
-// are not an error) and syncs the folder.  VARDO_IO, with the copies kept,
-// when the live files cannot be synced.
+// are not an error) and syncs the folder, and gives back the space's hold of
+// them.  VARDO_IO, with the copies kept, when the live files cannot be synced;
+// VARDO_BACKUP_HELD, with the copies kept, while another space holds them.
 int32_t vardo_delete_backup(int32_t space, const char* master_copy, const char* xref_copy);
 
 // Control record: words[0] = 0, words[1] = next MFN to assign, words[2] =

@@ -122,6 +122,27 @@ TEST_F(DbSessionTest, ReplaceOccsRawGivesWhatOneReplacePerChangeGives) {
   EXPECT_EQ(fields(), one_by_one);
 }
 
+// Two sessions (two runs) on one database: the copies belong to the session
+// that took them until it removes them or lets the database go.
+TEST_F(DbSessionTest, ASecondSessionCannotTakeTheBackupsAnotherHolds) {
+  AddRecord({{10, "a"}});
+  const std::string ms = dir_.File("cat.ms~"), xr = dir_.File("cat.xr~");
+  ASSERT_EQ(db_.TakeBackup(ms, xr), 0);
+  CDbSession other;
+  ASSERT_EQ(other.Open(Base()), 1);
+  const int32_t refused = other.TakeBackup(ms, xr);
+  EXPECT_TRUE(CDbSession::IsBackupHeld(refused)) << refused;
+  EXPECT_FALSE(CDbSession::IsBackupHeld(0));
+  EXPECT_TRUE(CDbSession::IsBackupHeld(other.DeleteBackup(ms, xr)));
+  EXPECT_TRUE(std::ifstream(ms).good());
+  ASSERT_EQ(db_.DeleteBackup(ms, xr), 0);
+  ASSERT_EQ(other.TakeBackup(ms, xr), 0);
+  EXPECT_TRUE(CDbSession::IsBackupHeld(db_.TakeBackup(ms, xr)));
+  ASSERT_EQ(other.Close(), 0);  // a session that lets the database go gives them up
+  EXPECT_EQ(db_.TakeBackup(ms, xr), 0);
+  EXPECT_EQ(db_.DeleteBackup(ms, xr), 0);
+}
+
 TEST_F(DbSessionTest, RefusedReplaceLeavesTheRecordAsItWas) {
   AddRecord({{10, "one"}, {10, "two"}});
   ASSERT_EQ(db_.ReadRecord(1, true), 0);
