@@ -1,24 +1,28 @@
 #include "clean/record_snapshot.h"
 
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
 #include "db/db_session.h"
 
 namespace bramble {
 
-std::vector<SnapshotField> RecordSnapshot::Take(CDbSession& db, int32_t mfn) {
+std::vector<SnapshotField> RecordSnapshot::Take(CDbSession& db, int32_t /*mfn*/) {
+  // One walk of the directory, whole texts: reading by position would walk
+  // the directory up to each field (quadratic in a record of many fields),
+  // and a positional read is cut at the program's buffer.
+  std::vector<std::pair<int32_t, std::string>> all;
+  db.GetAllFieldsRaw(&all);
   std::vector<SnapshotField> fields;
-  const int32_t count = db.FieldCount();
-  fields.reserve(static_cast<size_t>(count > 0 ? count : 0));
-  OccShift seen;
-  for (int32_t pos = 1; pos <= count; ++pos) {
+  fields.reserve(all.size());
+  std::unordered_map<int32_t, int32_t> seen;
+  for (auto& [tag, text] : all) {
     SnapshotField f;
-    db.GetFieldAtRaw(mfn, pos, &f.text, &f.tag);
-    seen.Add(f.tag, 1);
-    f.occ = seen.Of(f.tag);
-    // The positional read is cut at the program's buffer; a field that fills
-    // it is read again whole, so a long field is never cut by a rewrite.
-    if (f.text.size() >= static_cast<size_t>(kTextBufferSize - 2)) {
-      db.GetFieldRaw(f.tag, f.occ, &f.text);
-    }
+    f.tag = tag;
+    f.occ = ++seen[tag];
+    f.text = std::move(text);
     fields.push_back(std::move(f));
   }
   return fields;

@@ -1,5 +1,10 @@
 #include "clean/split_run.h"
 
+#include <algorithm>
+#include <map>
+#include <string>
+#include <vector>
+
 #include "app/app_context.h"
 #include "app/ui.h"
 #include "clean/clean_batch.h"
@@ -15,25 +20,34 @@ SplitRun::SplitRun(const AppContext& ctx, const SplitRequest& request)
 
 StepResult SplitRun::Work(RecordStep& step) {
   QuietRecordWriter writer(ctx_, step, MessageId{22, 3});
-  OccShift inserted;
-  for (const SnapshotField& f : RecordSnapshot::Take(step.db, step.mfn)) {
+  // Each listed tag's occurrences as they will be, in order: a split field
+  // gives its pieces in its place.  A tag with a split field is then written
+  // back in one step, so a field of N values costs N, not N insertions that
+  // each move every later occurrence.
+  std::map<int32_t, std::vector<std::string>> texts_of;
+  std::vector<int32_t> split_tags;  // in the order their first split was met
+  for (SnapshotField& f : RecordSnapshot::Take(step.db, step.mfn)) {
     if (!tags_.Passes(f.tag)) continue;
-    const std::vector<std::string> pieces = CleanText::Split(f.text, separator_);
-    if (pieces.size() < 2) continue;
-    const int32_t occ = f.occ + inserted.Of(f.tag);
-    if (!writer.Changed(step.db.ReplaceOccRaw(f.tag, occ, pieces[0]))) continue;
-    int32_t at = occ;
-    for (size_t i = 1; i < pieces.size(); ++i) {
-      // The engine stores no empty field: an empty piece ("a;;b", "a;")
-      // would not become an occurrence, and counting it would shift every
-      // later occurrence of the tag onto the wrong field.
-      if (pieces[i].empty()) continue;
-      ++at;
-      if (!writer.Changed(step.db.InsertOccRaw(f.tag, pieces[i], at))) {
-        writer.Abandon();
-        return writer.Finish();
-      }
-      inserted.Add(f.tag, 1);
+    std::vector<std::string>& texts = texts_of[f.tag];
+    std::vector<std::string> pieces = CleanText::Split(f.text, separator_);
+    if (pieces.size() < 2) {
+      texts.push_back(std::move(f.text));
+      continue;
+    }
+    // The engine stores no empty field: an empty piece ("a;;b", "a;")
+    // becomes no occurrence.
+    for (std::string& piece : pieces) {
+      if (!piece.empty()) texts.push_back(std::move(piece));
+    }
+    if (std::find(split_tags.begin(), split_tags.end(), f.tag) == split_tags.end()) {
+      split_tags.push_back(f.tag);
+    }
+  }
+  for (const int32_t tag : split_tags) {
+    if (!writer.Changed(step.db.SetAllOccRaw(tag, texts_of[tag]))) {
+      // A record split for some tags and not others is not written.
+      writer.Abandon();
+      break;
     }
   }
   return writer.Finish();

@@ -8,10 +8,11 @@
 //  - A separator that is absent, or found at the very start, splits nothing.
 //    Empty pieces ("a;;b", a text ending in the separator) give no
 //    occurrence: the engine stores no empty field.
-//  - The first piece replaces the field; the others are inserted as the next
-//    occurrences of the tag, right after it.  Fields are walked as the
-//    record was read, by their real occurrence numbers (shifted by what was
-//    inserted before them), so every field is visited once.
+//  - The first piece replaces the field; the others become the next
+//    occurrences of the tag, right after it.  Fields are walked once, as the
+//    record was read; each tag with a split field is then written back in
+//    one step (CDbSession::SetAllOccRaw), so the work grows with the number
+//    of values, not with its square.
 //  - A record is written only when a field was split.  The run keeps no log
 //    of its changes (refused changes and unread records are logged).
 //  - An empty separator is refused before anything is touched (35.1).

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
 
 #include "app/app_context.h"
 #include "app/configuration.h"
@@ -128,7 +131,8 @@ std::optional<std::vector<TagPair>> GatherTagPairs(AppContext& ctx, Ui& ui, TagP
   if (!UtilityGuards(ctx, ui)) return std::nullopt;
   if (source == TagPairSource::kWorksheet) {
     std::optional<std::vector<std::string>> cells =
-        ui.Worksheet(ctx.Msg(9, 1), {}, 2, 15, /*by_column=*/true);
+        ui.Worksheet(ctx.Msg(9, 1), {}, 2, 15, /*by_column=*/true,
+                     {ctx.Msg(35, 9), ctx.Msg(35, 10)});
     if (!cells) return std::nullopt;
     std::optional<std::vector<TagPair>> pairs = PairsFromWorksheet(*cells);
     if (!pairs) ui.Message(ctx.Msg(36, 1), kUtilitiesCaption, Buttons::kOk, Icon::kWarning);
@@ -147,27 +151,29 @@ TagsRun::TagsRun(const AppContext& ctx, std::vector<TagPair> pairs)
 
 StepResult TagsRun::Work(RecordStep& step) {
   RecordEditor editor(ctx_, step);
-  std::string text;
+  std::vector<std::string> moving, target;
   for (const TagPair& p : pairs_) {
     if (!MovesTags(p)) continue;
-    const int32_t n = step.db.OccCount(p.old_tag);
+    if (step.db.GetAllOccRaw(p.old_tag, &moving) <= 0) continue;
     const std::string line = ctx_.Msg(9, 1) + ": " + std::to_string(step.mfn) + " " +
                              ctx_.Msg(3, 1) + " " + std::to_string(p.old_tag) + " - " +
                              std::to_string(p.new_tag);
-    // The first occurrence left is always the next to move, so the moved ones
-    // keep their order behind what the new tag already held.  An occurrence
-    // whose move is refused stays first: skip past it.
-    int32_t first = 1;
-    for (int32_t k = 0; k < n; ++k) {
-      if (step.db.GetFieldRaw(p.old_tag, first, &text) < 0) break;
-      int32_t rc = step.db.InsertOccRaw(p.new_tag, text, step.db.OccCount(p.new_tag) + 1);
-      if (rc >= 0) {
-        // old == new: the appended copy is last, the original still first.
-        rc = step.db.DeleteField(p.old_tag, first);
-        if (rc < 0) step.db.DeleteField(p.new_tag, step.db.OccCount(p.new_tag));
-      }
-      if (!editor.Changed(rc, line)) ++first;
+    // Every occurrence moves at once, behind what the new tag already held
+    // and in its own order: one walk and one rewrite of the tag, however
+    // many occurrences it has.  A pair of one tag moves each occurrence
+    // behind the others in turn, which leaves them as they were.
+    int32_t rc = 0;
+    if (p.old_tag != p.new_tag) {
+      step.db.GetAllOccRaw(p.new_tag, &target);
+      target.insert(target.end(), std::make_move_iterator(moving.begin()),
+                    std::make_move_iterator(moving.end()));
+      // The copies are made first: a new tag the engine refuses changes
+      // nothing, and the old tag (found in the record) is one it accepts.
+      rc = step.db.SetAllOccRaw(p.new_tag, target);
+      if (rc >= 0) rc = step.db.DeleteField(p.old_tag, 0);
     }
+    // One line per occurrence moved, as the record's change list reads.
+    for (size_t k = 0; k < moving.size(); ++k) editor.Changed(rc, line);
   }
   return editor.Finish();
 }
@@ -185,8 +191,18 @@ TagsOutcome RunTags(AppContext& ctx, Ui& ui, Progress& progress,
   };
   std::optional<std::vector<TagPair>> pairs = gather();
   if (!usable(pairs)) return outcome;
-  while (ui.Message(ctx.Msg(9, 2) + "\n" + ctx.db_path(), kUtilitiesCaption, Buttons::kYesNo,
-                    Icon::kQuestion) != Answer::kYes) {
+  // The question lists the pairs that will move tags, so the person sees
+  // what the grid or the file was read as.
+  auto question = [&](const std::vector<TagPair>& list) {
+    std::string text = ctx.Msg(9, 2) + "\n" + ctx.db_path() + "\n\n" + ctx.Msg(35, 9) + " - " +
+                       ctx.Msg(35, 10);
+    for (const TagPair& p : list)
+      if (MovesTags(p))
+        text += "\n" + std::to_string(p.old_tag) + " - " + std::to_string(p.new_tag);
+    return text;
+  };
+  while (ui.Message(question(*pairs), kUtilitiesCaption, Buttons::kYesNo, Icon::kQuestion) !=
+         Answer::kYes) {
     pairs = gather();
     if (!usable(pairs)) return outcome;
   }

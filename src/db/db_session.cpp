@@ -181,23 +181,31 @@ std::string FetchRaw(int32_t space, int32_t tag, int32_t occ) {
   text.resize(n > 0 ? static_cast<size_t>(n) : 0);
   return text;
 }
-// Whole texts of every occurrence of tag in storage form, in order, from one
-// walk of the directory and one copy per occurrence.
-std::vector<std::string> FetchAllRaw(int32_t space, int32_t tag) {
-  std::vector<std::string> out;
+// Whole texts of the fields for which keep(tag) holds, in storage form and
+// directory order, from one walk of the directory and one copy per field.
+template <typename Keep, typename Add>
+void FetchFieldsRaw(int32_t space, const Keep& keep, const Add& add) {
   int32_t leader[7];
-  if (vardo::vardo_record_leader(space, 0, leader) < 0 || leader[5] <= 0) return out;
+  if (vardo::vardo_record_leader(space, 0, leader) < 0 || leader[5] <= 0) return;
   const int32_t count = leader[5];
   std::vector<int32_t> entries(static_cast<size_t>(count) * 3);
   const int32_t got = vardo::vardo_directory_entries(space, 0, 1, count, entries.data());
   for (int32_t p = 0; p < got; ++p) {
-    if (entries[3 * static_cast<size_t>(p)] != tag) continue;
+    const int32_t tag = entries[3 * static_cast<size_t>(p)];
+    if (!keep(tag)) continue;
     const size_t len = static_cast<size_t>(std::max(entries[3 * static_cast<size_t>(p) + 2], 0));
     std::string text(len + 1, '\0');
     int32_t m = vardo::vardo_field_at(space, 0, p + 1, text.data(), static_cast<int32_t>(len + 1));
     text.resize(m > 0 ? static_cast<size_t>(m) : 0);
-    out.push_back(std::move(text));
+    add(tag, std::move(text));
   }
+}
+// Whole texts of every occurrence of tag in storage form, in order.
+std::vector<std::string> FetchAllRaw(int32_t space, int32_t tag) {
+  std::vector<std::string> out;
+  FetchFieldsRaw(
+      space, [tag](int32_t t) { return t == tag; },
+      [&out](int32_t, std::string text) { out.push_back(std::move(text)); });
   return out;
 }
 
@@ -211,6 +219,24 @@ int32_t CDbSession::GetFieldRaw(int32_t tag, int32_t occ, std::string* text) {
 int32_t CDbSession::GetAllOccRaw(int32_t tag, std::vector<std::string>* texts) {
   *texts = FetchAllRaw(space_, tag);
   return static_cast<int32_t>(texts->size());
+}
+
+int32_t CDbSession::GetAllFieldsRaw(std::vector<std::pair<int32_t, std::string>>* fields) {
+  fields->clear();
+  FetchFieldsRaw(
+      space_, [](int32_t) { return true; },
+      [fields](int32_t tag, std::string text) { fields->emplace_back(tag, std::move(text)); });
+  return static_cast<int32_t>(fields->size());
+}
+
+int32_t CDbSession::GetFieldTags(std::vector<int32_t>* tags) {
+  tags->clear();
+  int32_t leader[7];
+  if (vardo::vardo_record_leader(space_, 0, leader) < 0 || leader[5] <= 0) return 0;
+  std::vector<int32_t> entries(static_cast<size_t>(leader[5]) * 3);
+  const int32_t got = vardo::vardo_directory_entries(space_, 0, 1, leader[5], entries.data());
+  for (int32_t p = 0; p < got; ++p) tags->push_back(entries[3 * static_cast<size_t>(p)]);
+  return static_cast<int32_t>(tags->size());
 }
 
 std::string CDbSession::ResultText(int32_t result) { return vardo::vardo_strerror(result); }
@@ -293,6 +319,11 @@ int32_t CDbSession::ReplaceOccsRaw(int32_t tag, const OccChanges& changes) {
     if (occ < 1 || static_cast<size_t>(occ) > texts.size()) return vardo::VARDO_BAD_ARGUMENT;
   }
   for (const auto& [occ, text] : changes) texts[static_cast<size_t>(occ) - 1] = text;
+  return RewriteOccurrences(tag, texts);
+}
+
+int32_t CDbSession::SetAllOccRaw(int32_t tag, const std::vector<std::string>& texts) {
+  if (!ValidTag(tag)) return vardo::VARDO_BAD_ARGUMENT;
   return RewriteOccurrences(tag, texts);
 }
 

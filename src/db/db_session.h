@@ -105,6 +105,14 @@ class CDbSession {
   // walk of the directory: what a run that visits each occurrence reads, so
   // that it does not walk the record once per occurrence.  Result: how many.
   int32_t GetAllOccRaw(int32_t tag, std::vector<std::string>* texts);
+  // Every field of the current record, tag and whole text in storage form, in
+  // directory order, from one walk: a run that visits every field reads the
+  // record with this rather than once per position (each positional read
+  // walks the directory up to its field).  Result: how many.
+  int32_t GetAllFieldsRaw(std::vector<std::pair<int32_t, std::string>>* fields);
+  // The tag of every field of the current record, in directory order, from
+  // one walk and without copying a text.  Result: how many.
+  int32_t GetFieldTags(std::vector<int32_t>* tags);
   // Text is stored unchanged (no escaping of the 0xA6 delimiter byte).
   int32_t AppendField(int32_t tag, const std::string& text);
   // New text becomes occurrence pos; pos past the end appends.
@@ -122,6 +130,14 @@ class CDbSession {
   // record is left exactly as it was.
   using OccChanges = std::vector<std::pair<int32_t, std::string>>;
   int32_t ReplaceOccsRaw(int32_t tag, const OccChanges& changes);
+  // Puts texts (storage form, not converted) in place of every occurrence of
+  // tag, in order, in one step whatever their number: the record comes out as
+  // after deleting the tag and appending each text (empty texts add nothing:
+  // the engine stores no empty field), with the tag back at its place among
+  // the other fields, which keep their bytes and order.  One walk of the
+  // record and one copy of each text, so a field split into N values costs
+  // N, not N squared.  VARDO_BAD_ARGUMENT for a bad tag, record unchanged.
+  int32_t SetAllOccRaw(int32_t tag, const std::vector<std::string>& texts);
   // tag -1: every field; occ 0: every occurrence of tag.
   int32_t DeleteField(int32_t tag, int32_t occ);
   int32_t DeleteRecord();

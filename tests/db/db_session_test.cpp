@@ -122,6 +122,41 @@ TEST_F(DbSessionTest, ReplaceOccsRawGivesWhatOneReplacePerChangeGives) {
   EXPECT_EQ(fields(), one_by_one);
 }
 
+// What SetAllOccRaw gives: the record as after deleting the tag and
+// appending each text, then sorting; the other fields keep their bytes and
+// order, an empty text adds nothing, a bad tag changes nothing.  The one-walk
+// readers agree with the positional ones.
+TEST_F(DbSessionTest, SetAllOccRawRewritesOneTagAndTheOneWalkReadersAgree) {
+  const std::string bar_text = "b2" + kBar + "x";
+  AddRecord({{10, "a"}, {20, "b1"}, {20, bar_text}, {30, "c"}});
+  auto positional = [&] {
+    std::vector<std::pair<int32_t, std::string>> out;
+    for (int32_t p = 1; p <= db_.FieldCount(); ++p) {
+      std::string text;
+      int32_t tag = 0;
+      db_.GetFieldAtRaw(0, p, &text, &tag);
+      out.emplace_back(tag, text);
+    }
+    return out;
+  };
+  using Fields = std::vector<std::pair<int32_t, std::string>>;
+  ASSERT_EQ(db_.ReadRecord(1, true), 0);
+  ASSERT_EQ(db_.SetAllOccRaw(20, {"n1", "", bar_text, "n3"}), 0);
+  const Fields want = {{10, "a"}, {20, "n1"}, {20, bar_text}, {20, "n3"}, {30, "c"}};
+  EXPECT_EQ(positional(), want);
+  Fields all = {{99, "stale"}};
+  EXPECT_EQ(db_.GetAllFieldsRaw(&all), 5);
+  EXPECT_EQ(all, want);
+  std::vector<int32_t> tags = {7};
+  EXPECT_EQ(db_.GetFieldTags(&tags), 5);
+  EXPECT_EQ(tags, (std::vector<int32_t>{10, 20, 20, 20, 30}));
+  EXPECT_EQ(db_.SetAllOccRaw(0, {"x"}), vardo::VARDO_BAD_ARGUMENT);
+  EXPECT_EQ(db_.SetAllOccRaw(32768, {"x"}), vardo::VARDO_BAD_ARGUMENT);
+  EXPECT_EQ(positional(), want);
+  ASSERT_EQ(db_.SetAllOccRaw(20, {}), 0);  // no texts: the tag goes
+  EXPECT_EQ(positional(), (Fields{{10, "a"}, {30, "c"}}));
+}
+
 // Two sessions (two runs) on one database: the copies belong to the session
 // that took them until it removes them or lets the database go.
 TEST_F(DbSessionTest, ASecondSessionCannotTakeTheBackupsAnotherHolds) {
