@@ -12,9 +12,13 @@
 //            "A-B" with one byte on each side runs over the byte values, so
 //            "a-c" -> a b c; an item "-" is the code "-".
 //
-// Limits, because the boxes are typed by people and the command line is
-// scripted: range ends are clamped to 0..kMaxListValue (no tag or occurrence
-// is larger), and a list stops growing at kMaxListEntries.
+// A number list keeps its items as ranges, never expanded: "1-32767" (every
+// tag the engine stores) or "1-999999999" (every occurrence a record could
+// ever hold) costs one item, and a run asks only for the values it can use
+// (the tags a record holds, the occurrences 1..n a tag has), so its work
+// grows with the typed items and the record, not with the width of a range.
+// No range is cut short.  A code list holds at most kMaxCodeEntries codes
+// (a range of codes has at most 256).
 // Pure functions: no database, no window, no throw.
 #pragma once
 
@@ -25,10 +29,36 @@
 
 namespace bramble {
 
-inline constexpr int32_t kMaxListValue = 32767;
-inline constexpr size_t kMaxListEntries = 65536;
+inline constexpr size_t kMaxCodeEntries = 65536;
 
-std::vector<int32_t> ParseNumberList(std::string_view text);
+// One item of a number list: every value from first to last inclusive
+// (first == last for a single number); never empty.
+struct NumberRange {
+  int32_t first = 0;
+  int32_t last = 0;
+  bool operator==(const NumberRange&) const = default;
+};
+
+class NumberList {
+ public:
+  NumberList() = default;
+  static NumberList Parse(std::string_view text);
+
+  bool empty() const { return items_.empty(); }
+  // The items in the order typed (falling ranges left out).
+  const std::vector<NumberRange>& items() const { return items_; }
+  // In list order, every value of the list that lies in lo..hi (duplicates
+  // as typed).  Work: the number of items plus the values returned.
+  std::vector<int32_t> ValuesIn(int32_t lo, int32_t hi) const;
+  // In list order, every value of the list that is one of present (sorted
+  // ascending, no duplicates).  Work: items times log(present), plus the
+  // values returned.
+  std::vector<int32_t> ValuesAmong(const std::vector<int32_t>& present) const;
+
+ private:
+  std::vector<NumberRange> items_;
+};
+
 std::vector<unsigned char> ParseCodeList(std::string_view text);
 
 }  // namespace bramble

@@ -46,8 +46,8 @@ std::string FitToWidth(std::string value, int32_t width) {
 StringRun::StringRun(const AppContext& ctx, const StringRequest& request)
     : ctx_(ctx),
       op_(request.operation),
-      tags_(ParseNumberList(request.tag_text)),
-      occs_(ParseNumberList(request.occ_text)),
+      tags_(NumberList::Parse(request.tag_text)),
+      occs_(NumberList::Parse(request.occ_text)),
       codes_(ParseCodeList(request.sub_text)),
       tag_text_(request.tag_text),
       occ_text_(request.occ_text),
@@ -92,18 +92,24 @@ StepResult StringRun::Work(RecordStep& step) {
   // Per tag: its occurrence count as read, and the numbers (as read) of the
   // occurrences the run has removed, kept across a tag named twice.
   std::map<int32_t, std::pair<int32_t, std::vector<int32_t>>> read;
-  for (int32_t tag : tags_) {
-    if (tag <= 0) continue;
+  // Only the tags the record holds, and only occurrences it has, are taken
+  // from the lists: a range as wide as every tag costs what the record holds.
+  std::vector<int32_t> present;
+  step.db.GetFieldTags(&present);
+  std::sort(present.begin(), present.end());
+  present.erase(std::unique(present.begin(), present.end()), present.end());
+  for (int32_t tag : tags_.ValuesAmong(present)) {
     auto [it, first_time] = read.try_emplace(tag);
     if (first_time) it->second.first = step.db.OccCount(tag);
     const int32_t n = it->second.first;
     std::vector<int32_t>& deleted = it->second.second;
-    std::vector<int32_t> visit = occs_;
-    if (visit.empty()) {
+    std::vector<int32_t> visit;
+    if (occs_.empty()) {
       for (int32_t k = 1; k <= n; ++k) visit.push_back(k);
+    } else {
+      visit = occs_.ValuesIn(1, n);
     }
     for (int32_t k : visit) {
-      if (k < 1 || k > n) continue;
       // An occurrence already removed is not there to work again.
       if (std::find(deleted.begin(), deleted.end(), k) != deleted.end()) continue;
       const int32_t pos = k - static_cast<int32_t>(std::count_if(deleted.begin(), deleted.end(),

@@ -66,6 +66,7 @@
 
 #include "app/batch_run.h"
 #include "app/message_table.h"
+#include "edit/string_lists.h"
 #include "edit/string_matcher.h"
 
 namespace bramble {
@@ -183,8 +184,8 @@ class StringRun {
 
   const AppContext& ctx_;
   StringOperation op_;
-  std::vector<int32_t> tags_;
-  std::vector<int32_t> occs_;
+  NumberList tags_;
+  NumberList occs_;
   std::vector<unsigned char> codes_;
   std::string tag_text_, occ_text_, sub_text_;  // as typed, for the log
   std::string search_display_;

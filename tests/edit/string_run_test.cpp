@@ -17,20 +17,6 @@ namespace {
 
 using testing::Fields;
 
-TEST(StringListsTest, NumbersAndCodesFollowTheBoxSyntax) {
-  using N = std::vector<int32_t>;
-  EXPECT_EQ(ParseNumberList("700-702,245"), N({700, 701, 702, 245}));
-  EXPECT_EQ(ParseNumberList("3,1,3"), N({3, 1, 3}));    // duplicates stay, as typed
-  EXPECT_EQ(ParseNumberList("5-3,2"), N({2}));          // a falling range is empty
-  EXPECT_EQ(ParseNumberList(" 12x,ab,,"), N({12, 0}));  // leading digits; empty items skipped
-  EXPECT_EQ(ParseNumberList(""), N());
-  EXPECT_EQ(ParseNumberList("1-999999999").size(), size_t{kMaxListValue});
-  using C = std::vector<unsigned char>;
-  EXPECT_EQ(ParseCodeList("a-c"), C({'a', 'b', 'c'}));
-  EXPECT_EQ(ParseCodeList("x, a ,-"), C({'x', 'a', '-'}));
-  EXPECT_EQ(ParseCodeList("c-a"), C());
-}
-
 TEST(StringMatcherTest, CaseInsensitiveSearchFoldsStoredCp850Letters) {
   // Stored (CP850) bytes: 0x82 e-acute, 0x90 E-acute, 0xE9 U-acute.
   const std::string text = "x\xE9 caf\x82 CAF\x90";
