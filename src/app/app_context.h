@@ -22,6 +22,7 @@
 
 namespace bramble {
 
+class ChangeSink;
 class Ui;
 
 // How the program starts (see AppContext::Start).
@@ -66,6 +67,16 @@ class AppContext {
 
   const std::string& run_log_path() const { return run_log_path_; }
   void set_run_log_path(const std::string& path) { run_log_path_ = path; }
+  // While set, every run started from this context is a preview: the works
+  // change the record buffer as the real run would, the changes go to the
+  // sink, and nothing is written (no image, backup, log line or history).
+  // Borrowed; the caller clears it.
+  ChangeSink* preview() const { return preview_; }
+  void set_preview(ChangeSink* sink) { preview_ = sink; }
+  // How the runs of this context were started, as the run history keeps
+  // their options: "" in the window, the command line of bramble-cli.
+  const std::string& run_origin() const { return run_origin_; }
+  void set_run_origin(const std::string& text) { run_origin_ = text; }
 
   // Start-up: the engine, the configuration, the catalogue of the language,
   // the engine's system parameters (LoadSystemParameters), the run log path,
@@ -124,6 +135,8 @@ class AppContext {
   std::string db_name_;
   std::string db_path_;
   std::string run_log_path_;
+  ChangeSink* preview_ = nullptr;
+  std::string run_origin_;
 };
 
 }  // namespace bramble

@@ -2,10 +2,16 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
 #include <optional>
 
+#include "app/answer_yes_ui.h"
 #include "app/app_context.h"
+#include "app/display_utf8.h"
 #include "app/forwarding_ui.h"
+#include "app/preview_store.h"
+#include "app/record_store.h"
+#include "app/run_history_store.h"
 #include "app/progress.h"
 #include "app/run_log.h"
 #include "app/ui.h"
@@ -100,205 +106,374 @@ BatchRunResult RunBatch(AppContext& ctx, Ui& ui, Progress& progress, const Batch
   return RunBatch(ctx, ui, progress, ctx.selection(), params, work);
 }
 
-BatchRunResult RunBatch(AppContext& ctx, Ui& ui, Progress& progress, const MfnSelection& sel,
-                        const BatchRunParams& params, const RecordWork& work) {
-  BatchRunResult result;
-  if (!params.skip_guards) {
-    if (!ctx.database_open()) {
-      ui.Message(ctx.Msg(10, 2), kCaption, Buttons::kOk, Icon::kWarning);
-      return result;
+namespace {
+
+// A record set as the run history keeps it: "A-B" for a range, else the
+// number of MFNs and the first of them.
+std::string DescribeSet(const MfnSelection& sel) {
+  if (sel.IsRange()) return std::to_string(sel.from) + "-" + std::to_string(sel.to);
+  std::string text = std::to_string(sel.count) + " MFNs:";
+  for (int32_t i = 0; i < sel.count; ++i) {
+    if (text.size() > 200) {
+      text += " ...";
+      break;
     }
-    if (!sel.loaded) {
-      ui.Message(ctx.Msg(5, 4), kCaption, Buttons::kOk, Icon::kWarning);
-      return result;
+    text += " " + std::to_string(sel.MfnAt(i));
+  }
+  return text;
+}
+
+// One run under the frame: each phase of the header is one member function,
+// each way to end one more.
+class Frame {
+ public:
+  Frame(AppContext& ctx, Ui& ui, Progress& progress, const MfnSelection& sel,
+        const BatchRunParams& params, const RecordWork& work)
+      : ctx_(ctx),
+        ui_(ui),
+        progress_(progress),
+        sel_(sel),
+        params_(params),
+        work_(work),
+        db_(ctx.db()),
+        backups_(ctx.db_path()),
+        log_(ctx.run_log_path(), ctx.db_name()),
+        flushing_ui_(ui, log_),
+        yes_ui_(flushing_ui_) {}
+
+  BatchRunResult Run() {
+    if (!Guards()) return result_;
+    ChooseStore();
+    if (!OpenLog()) return result_;
+    if (!TakeBackupsPhase()) return result_;
+    if (params_.begin && !params_.begin(run_ui())) {
+      if (take_backups_) DeleteBackups(db_, backups_);
+      return result_;
+    }
+    ShowProgress();
+    switch (Walk()) {
+      case WalkEnd::kCompleted:
+        return EndCompleted();
+      case WalkEnd::kStopped:
+        return EndStopped();
+      case WalkEnd::kCancelled:
+        return EndCancelled();
+      case WalkEnd::kFailed:
+        break;
+    }
+    return EndFailed(failed_mfn_, failure_);
+  }
+
+ private:
+  enum class WalkEnd { kCompleted, kStopped, kCancelled, kFailed };
+
+  Ui& run_ui() { return preview_ ? static_cast<Ui&>(yes_ui_) : static_cast<Ui&>(flushing_ui_); }
+
+  // 1. No database, no record set: nothing is touched.
+  bool Guards() {
+    if (params_.skip_guards) return true;
+    if (!ctx_.database_open()) {
+      ui_.Message(ctx_.Msg(10, 2), kCaption, Buttons::kOk, Icon::kWarning);
+      return false;
+    }
+    if (!sel_.loaded) {
+      ui_.Message(ctx_.Msg(5, 4), kCaption, Buttons::kOk, Icon::kWarning);
+      return false;
+    }
+    return true;
+  }
+
+  void ChooseStore() {
+    const bool changes_open_db = params_.backups && !params_.writes_to_other_database;
+    read_policy_ = params_.writes_to_other_database ? ReadPolicy::kPlainOnly : params_.read_policy;
+    if (params_.store != nullptr) {
+      store_ = params_.store;
+    } else if (changes_open_db && ctx_.preview() != nullptr) {
+      preview_store_.emplace(*ctx_.preview());
+      store_ = &*preview_store_;
+    } else if (changes_open_db) {
+      RunStart start;
+      start.start_time = static_cast<int64_t>(std::time(nullptr));
+      start.computer = ComputerName();
+      start.label = Cp1252ToUtf8(ctx_.Msg(params_.label));
+      start.options = ctx_.run_origin();
+      start.records = DescribeSet(sel_);
+      history_store_.emplace(ctx_, flushing_ui_, std::move(start));
+      store_ = &*history_store_;
+    } else {
+      store_ = &direct_store_;
+    }
+    preview_ = !store_->Writes();
+    result_.preview = preview_;
+    take_backups_ = changes_open_db && !preview_;
+  }
+
+  // 2. The log first: a run that cannot leave its trace does not start.  A
+  // preview's log keeps nothing.
+  bool OpenLog() {
+    started_ = LogTimeNow();
+    if (preview_) log_.Discard();
+    if (!log_.Open()) {
+      ui_.Message(log_.path() + "\n" + ctx_.Msg(28, 7), kCaption, Buttons::kOk, Icon::kError);
+      return false;
+    }
+    return true;
+  }
+
+  // 3. The ms~ / xr~ copies, for the runs that change the open database.
+  bool TakeBackupsPhase() {
+    return !take_backups_ || TakeBackups(ctx_, ui_, db_, backups_);
+  }
+
+  void ShowProgress() {
+    label_ = ctx_.Msg(params_.label);
+    record_word_ =
+        params_.progress_text == ProgressText::kRecordLabel ? ctx_.Msg(10, 7) + " " : std::string();
+    total_ = std::max<int32_t>(sel_.count, 0);
+    ui_.SetBusy(true);
+    progress_.SetTitle(ctx_.Msg(1, 8));
+    progress_.SetRange(0, std::min<int32_t>(total_, 100), 1);
+    progress_.Show();
+  }
+
+  void StepProgress(int32_t i, int32_t mfn) {
+    if (total_ <= 100) {
+      progress_.SetText("\n" + record_word_ + std::to_string(mfn));
+      progress_.StepIt();
+      progress_.Pump(true);
+    } else if (static_cast<double>(i) * 100.0 / total_ > percent_) {
+      char number[32];
+      std::snprintf(number, sizeof number, "%8.0f", static_cast<double>(i) + 1.0);
+      progress_.SetText("\n" + record_word_ + number);
+      progress_.StepIt();
+      progress_.Pump(true);
+      ++percent_;
     }
   }
-  CDbSession& db = ctx.db();
-  const Backups backups{ctx.db_path()};
-  const bool take_backups = params.backups && !params.writes_to_other_database;
-  const ReadPolicy read_policy =
-      params.writes_to_other_database ? ReadPolicy::kPlainOnly : params.read_policy;
 
-  // The log first: a run that cannot leave its trace does not start.
-  RunLog log(ctx.run_log_path(), ctx.db_name());
-  const std::string started = LogTimeNow();
-  if (!log.Open()) {
-    ui.Message(log.path() + "\n" + ctx.Msg(28, 7), kCaption, Buttons::kOk, Icon::kError);
-    return result;
+  // The frame's read of one record; false when it cannot be worked on.
+  bool ReadStep(int32_t mfn, bool* locked) {
+    switch (read_policy_) {
+      case ReadPolicy::kPlainThenLocked: {
+        if (db_.ReadRecord(mfn, false) < 0) return false;
+        // The second read takes the lock; when another program holds it the
+        // record is reported as not read rather than changed behind its back.
+        const int32_t rc = db_.ReadRecord(mfn, true);
+        *locked = IsLockedByAnother(rc);
+        return rc >= 0;
+      }
+      case ReadPolicy::kLockedOnce: {
+        const int32_t rc = db_.ReadRecord(mfn, true);
+        *locked = IsLockedByAnother(rc);
+        return rc >= 0;
+      }
+      case ReadPolicy::kPlainOnly:
+        return db_.ReadRecord(mfn, false) >= 0;
+      case ReadPolicy::kByWork:
+        return true;
+    }
+    return false;
   }
-  FlushingUi run_ui(ui, log);
 
-  if (take_backups && !TakeBackups(ctx, ui, db, backups)) return result;
-  if (params.begin && !params.begin(run_ui)) {
-    if (take_backups) DeleteBackups(db, backups);
-    return result;
+  // 4. The walk.
+  WalkEnd Walk() {
+    for (int32_t i = 0; i < total_; ++i) {
+      const int32_t mfn = sel_.MfnAt(i);
+      StepProgress(i, mfn);
+      if (progress_.Cancelled()) return WalkEnd::kCancelled;
+      ++result_.steps;
+      bool locked = false;
+      const bool have_record = ReadStep(mfn, &locked);
+      StepResult step_result = StepResult::kNext;
+      int32_t failure = 0;
+      if (!have_record) {
+        // Counted even when the run keeps no unread line: a script must learn
+        // that records were left as they were.
+        if (locked) ++result_.locked;
+        if (params_.report_unread) {
+          log_.Append(label_ + ": " + std::to_string(mfn) + " " + ctx_.Msg(23, 3));
+          ++result_.not_read;
+        }
+      } else {
+        ++result_.read;
+        // A run that reads for itself tells the store through RecordStep::Read.
+        if (read_policy_ != ReadPolicy::kByWork) store_->BeginRecord(db_, mfn);
+        RecordStep step{mfn, i, db_, log_, run_ui()};
+        step.label_text = &label_;
+        step.store = store_;
+        step_result = work_(step);
+        if (!store_->EndRecord(db_, mfn) && step_result != StepResult::kFail) {
+          step_result = StepResult::kFail;
+          step.failure = vardo::VARDO_IO;
+        }
+        if (step.changed) ++result_.changed;
+        result_.refused += step.refused;
+        failure = step.failure;
+      }
+      if (params_.unlock_after_step && read_policy_ != ReadPolicy::kPlainOnly &&
+          read_policy_ != ReadPolicy::kByWork) {
+        db_.UnlockRecord();
+      }
+      if (step_result == StepResult::kFail) {
+        failed_mfn_ = mfn;
+        failure_ = failure;
+        return WalkEnd::kFailed;
+      }
+      // The record's lines (the old values it replaced) reach the file before
+      // the next record is changed.  A log that can no longer be written stops
+      // the run like a failed record write: the run must not go on changing
+      // records it cannot account for.
+      if (!log_.Flush() || log_.failed()) return WalkEnd::kFailed;
+      if (step_result == StepResult::kStop) return WalkEnd::kStopped;
+    }
+    // The last lines reach the disk before the backups go.
+    if (!log_.Flush()) return WalkEnd::kFailed;
+    return WalkEnd::kCompleted;
   }
-
-  const std::string label = ctx.Msg(params.label);
-  const std::string record_word =
-      params.progress_text == ProgressText::kRecordLabel ? ctx.Msg(10, 7) + " " : std::string();
-  const int32_t total = std::max<int32_t>(sel.count, 0);
-  ui.SetBusy(true);
-  progress.SetTitle(ctx.Msg(1, 8));
-  progress.SetRange(0, std::min<int32_t>(total, 100), 1);
-  progress.Show();
 
   // Closes the log and the window; false when the log's last lines could not
   // be written.
-  auto finish = [&]() {
-    const bool log_ok = log.Close();
-    progress.Close();
-    ui.SetBusy(false);
+  bool Finish() {
+    const bool log_ok = log_.Close();
+    progress_.Close();
+    ui_.SetBusy(false);
     return log_ok;
-  };
-  auto run_end_hook = [&]() {
-    if (params.end) params.end(result);
-  };
-  // The failure end: stop, keep the backups, say what failed.
-  auto fail = [&](int32_t mfn, int32_t failure) {
-    result.end = RunEnd::kFailed;
-    result.failed_mfn = mfn;
-    result.failure = failure;
-    const bool log_ok = finish();
-    run_end_hook();
+  }
+  void EndHook() {
+    if (params_.end) params_.end(result_);
+  }
+
+  // 5. The normal end: backups deleted, the totals.
+  BatchRunResult EndCompleted() {
+    if (take_backups_) DeleteBackups(db_, backups_);
+    result_.end = RunEnd::kCompleted;
+    Finish();
+    EndHook();
+    store_->EndRun(result_.end, false);
+    if (params_.show_totals) {
+      std::string text = std::to_string(result_.read) + " " + ctx_.Msg(15, 6) + "\r\n" +
+                         std::to_string(result_.not_read) + " " + ctx_.Msg(18, 10);
+      if (result_.refused > 0) {
+        text += "\r\n" + std::to_string(result_.refused) + " " + ctx_.Msg(28, 9);
+      }
+      if (result_.locked > 0) {
+        text += "\r\n" + std::to_string(result_.locked) + " " + ctx_.Msg(30, 6);
+      }
+      ui_.Message(text, kCaption, Buttons::kOk,
+                  result_.refused > 0 || result_.locked > 0 ? Icon::kWarning : Icon::kInformation);
+    }
+    return result_;
+  }
+
+  // The work stopped the run (a prompt answered Cancel): what it wrote stays.
+  BatchRunResult EndStopped() {
+    result_.end = RunEnd::kStopped;
+    if (take_backups_ && !params_.keep_backups_on_stop) DeleteBackups(db_, backups_);
+    Finish();
+    EndHook();
+    store_->EndRun(result_.end, false);
+    return result_;
+  }
+
+  // 6. Cancel: the backups put back (a preview has nothing to put back).
+  BatchRunResult EndCancelled() {
+    if (result_.steps > 0) db_.UnlockRecord();
+    log_.Close();
+    std::optional<std::string> failed;
+    if (take_backups_) failed = RestoreBackups(ctx_, db_, backups_);
+    const bool restored = !failed;
+    result_.end = RunEnd::kCancelled;
+    result_.restored = take_backups_ && restored;
+    result_.restore_failed = !restored;
+    if (result_.restored) {
+      // The lines above this one were undone: the log must say so, or a
+      // reader would take them for changes the database still holds.  The
+      // database is already back, so a log that cannot take the line
+      // changes nothing more.
+      log_.Append(label_ + ": " + ctx_.Msg(30, 7) + " " + started_);
+      log_.Close();
+    }
+    progress_.Close();
+    ui_.SetBusy(false);
+    EndHook();
+    store_->EndRun(result_.end, result_.restored);
+    if (restored) {
+      const MessageId fallback = take_backups_ ? MessageId{18, 9} : MessageId{20, 1};
+      const MessageId shown = preview_ ? MessageId{20, 1} : params_.cancel_message.value_or(fallback);
+      ui_.Message(ctx_.Msg(shown), kCaption, Buttons::kOk, Icon::kInformation);
+    } else {
+      ui_.Message(*failed, kCaption, Buttons::kOk, Icon::kError);
+    }
+    return result_;
+  }
+
+  // 7. Failure: stop, keep the backups, say what failed.  mfn 0: the log.
+  BatchRunResult EndFailed(int32_t mfn, int32_t failure) {
+    result_.end = RunEnd::kFailed;
+    result_.failed_mfn = mfn;
+    result_.failure = failure;
+    const bool log_ok = Finish();
+    EndHook();
+    store_->EndRun(result_.end, false);
     std::string text;
     if (mfn > 0) {
-      text = ctx.Msg(28, 4) + " " + std::to_string(mfn) + "\n" + std::to_string(failure) + " " +
+      text = ctx_.Msg(28, 4) + " " + std::to_string(mfn) + "\n" + std::to_string(failure) + " " +
              CDbSession::ResultText(failure) + "\n";
     }
-    if (mfn <= 0 || !log_ok) text += log.path() + "\n" + ctx.Msg(28, 8) + "\n";
-    text += std::to_string(result.changed) + " " + ctx.Msg(26, 6) + "\r\n" +
-            std::to_string(total - result.changed) + " " + ctx.Msg(28, 6);
-    if (take_backups) text += "\n" + ctx.Msg(28, 5);
-    ui.Message(text, kCaption, Buttons::kOk, Icon::kError);
-    return result;
-  };
-
-  int percent = 0;
-  for (int32_t i = 0; i < total; ++i) {
-    const int32_t mfn = sel.MfnAt(i);
-    if (total <= 100) {
-      progress.SetText("\n" + record_word + std::to_string(mfn));
-      progress.StepIt();
-      progress.Pump(true);
-    } else if (static_cast<double>(i) * 100.0 / total > percent) {
-      char number[32];
-      std::snprintf(number, sizeof number, "%8.0f", static_cast<double>(i) + 1.0);
-      progress.SetText("\n" + record_word + number);
-      progress.StepIt();
-      progress.Pump(true);
-      ++percent;
-    }
-    if (progress.Cancelled()) {
-      if (result.steps > 0) db.UnlockRecord();
-      log.Close();
-      std::optional<std::string> failed;
-      if (take_backups) failed = RestoreBackups(ctx, db, backups);
-      const bool restored = !failed;
-      result.end = RunEnd::kCancelled;
-      result.restored = take_backups && restored;
-      result.restore_failed = !restored;
-      if (result.restored) {
-        // The lines above this one were undone: the log must say so, or a
-        // reader would take them for changes the database still holds.  The
-        // database is already back, so a log that cannot take the line
-        // changes nothing more.
-        log.Append(label + ": " + ctx.Msg(30, 7) + " " + started);
-        log.Close();
-      }
-      progress.Close();
-      ui.SetBusy(false);
-      run_end_hook();
-      if (restored) {
-        const MessageId fallback = take_backups ? MessageId{18, 9} : MessageId{20, 1};
-        ui.Message(ctx.Msg(params.cancel_message.value_or(fallback)), kCaption, Buttons::kOk,
-                   Icon::kInformation);
-      } else {
-        ui.Message(*failed, kCaption, Buttons::kOk, Icon::kError);
-      }
-      return result;
-    }
-
-    ++result.steps;
-    bool have_record = false;
-    bool locked = false;
-    switch (read_policy) {
-      case ReadPolicy::kPlainThenLocked: {
-        if (db.ReadRecord(mfn, false) < 0) break;
-        // The second read takes the lock; when another program holds it the
-        // record is reported as not read rather than changed behind its back.
-        const int32_t rc = db.ReadRecord(mfn, true);
-        have_record = rc >= 0;
-        locked = IsLockedByAnother(rc);
-        break;
-      }
-      case ReadPolicy::kLockedOnce: {
-        const int32_t rc = db.ReadRecord(mfn, true);
-        have_record = rc >= 0;
-        locked = IsLockedByAnother(rc);
-        break;
-      }
-      case ReadPolicy::kPlainOnly:
-        have_record = db.ReadRecord(mfn, false) >= 0;
-        break;
-      case ReadPolicy::kByWork:
-        have_record = true;
-        break;
-    }
-    StepResult step_result = StepResult::kNext;
-    int32_t failure = 0;
-    if (!have_record) {
-      // Counted even when the run keeps no unread line: a script must learn
-      // that records were left as they were.
-      if (locked) ++result.locked;
-      if (params.report_unread) {
-        log.Append(label + ": " + std::to_string(mfn) + " " + ctx.Msg(23, 3));
-        ++result.not_read;
-      }
-    } else {
-      ++result.read;
-      RecordStep step{mfn, i, db, log, run_ui};
-      step.label_text = &label;
-      step_result = work(step);
-      if (step.changed) ++result.changed;
-      result.refused += step.refused;
-      failure = step.failure;
-    }
-    if (params.unlock_after_step && read_policy != ReadPolicy::kPlainOnly &&
-        read_policy != ReadPolicy::kByWork) {
-      db.UnlockRecord();
-    }
-    if (step_result == StepResult::kFail) return fail(mfn, failure);
-    // The record's lines (the old values it replaced) reach the file before
-    // the next record is changed.  A log that can no longer be written stops
-    // the run like a failed record write: the run must not go on changing
-    // records it cannot account for.
-    if (!log.Flush() || log.failed()) return fail(0, 0);
-    if (step_result == StepResult::kStop) {
-      result.end = RunEnd::kStopped;
-      if (!log.Flush()) return fail(0, 0);
-      if (take_backups && !params.keep_backups_on_stop) DeleteBackups(db, backups);
-      finish();
-      run_end_hook();
-      return result;
-    }
+    if (mfn <= 0 || !log_ok) text += log_.path() + "\n" + ctx_.Msg(28, 8) + "\n";
+    text += std::to_string(result_.changed) + " " + ctx_.Msg(26, 6) + "\r\n" +
+            std::to_string(total_ - result_.changed) + " " + ctx_.Msg(28, 6);
+    if (take_backups_) text += "\n" + ctx_.Msg(28, 5);
+    ui_.Message(text, kCaption, Buttons::kOk, Icon::kError);
+    return result_;
   }
 
-  // The last lines reach the disk before the backups go.
-  if (!log.Flush()) return fail(0, 0);
-  if (take_backups) DeleteBackups(db, backups);
-  result.end = RunEnd::kCompleted;
-  finish();
-  run_end_hook();
-  if (params.show_totals) {
-    std::string text = std::to_string(result.read) + " " + ctx.Msg(15, 6) + "\r\n" +
-                       std::to_string(result.not_read) + " " + ctx.Msg(18, 10);
-    if (result.refused > 0) text += "\r\n" + std::to_string(result.refused) + " " + ctx.Msg(28, 9);
-    if (result.locked > 0) text += "\r\n" + std::to_string(result.locked) + " " + ctx.Msg(30, 6);
-    ui.Message(text, kCaption, Buttons::kOk,
-               result.refused > 0 || result.locked > 0 ? Icon::kWarning : Icon::kInformation);
-  }
-  return result;
+  AppContext& ctx_;
+  Ui& ui_;
+  Progress& progress_;
+  const MfnSelection& sel_;
+  const BatchRunParams& params_;
+  const RecordWork& work_;
+  CDbSession& db_;
+  const Backups backups_;
+  RunLog log_;
+  FlushingUi flushing_ui_;
+  AnswerYesUi yes_ui_;
+  DirectRecordStore direct_store_;
+  std::optional<PreviewStore> preview_store_;
+  std::optional<HistoryRecordStore> history_store_;
+  RecordStore* store_ = nullptr;
+  bool preview_ = false;
+  bool take_backups_ = false;
+  ReadPolicy read_policy_ = ReadPolicy::kPlainThenLocked;
+  BatchRunResult result_;
+  std::string started_;
+  std::string label_;
+  std::string record_word_;
+  int32_t total_ = 0;
+  int percent_ = 0;
+  int32_t failed_mfn_ = 0;
+  int32_t failure_ = 0;
+};
+
+}  // namespace
+
+int32_t RecordStep::Write(bool unlock) {
+  return store != nullptr ? store->Write(db, unlock) : db.WriteRecord(unlock);
+}
+
+int32_t RecordStep::Read(bool lock) {
+  const int32_t rc = db.ReadRecord(mfn, lock);
+  if (store != nullptr) store->BeginRecord(db, mfn);
+  return rc;
+}
+
+int32_t DirectRecordStore::Write(CDbSession& db, bool unlock) { return db.WriteRecord(unlock); }
+
+BatchRunResult RunBatch(AppContext& ctx, Ui& ui, Progress& progress, const MfnSelection& sel,
+                        const BatchRunParams& params, const RecordWork& work) {
+  Frame frame(ctx, ui, progress, sel, params, work);
+  return frame.Run();
 }
 
 }  // namespace bramble

@@ -61,6 +61,26 @@
 // writing to another database (writes_to_other_database) takes no backup of
 // the source and reads it without lock.
 //
+// How a record's change reaches the store is a part the frame is given, a
+// RecordStore (record_store.h): the works write through RecordStep::Write,
+// never through the session.  The frame picks it, unless the params hand one
+// in (BatchRunParams::store):
+//   - a run that changes the open database: HistoryRecordStore, which writes
+//     and records each write in the run history beside the database
+//     (run_history_store.h);
+//   - while the context is set to preview (AppContext::set_preview): the
+//     PreviewStore (preview_store.h).  The run is then a preview through the
+//     same code: every change is made in the record buffer and reported, and
+//     nothing is written: no backup, no image, no log line, no history; the
+//     record locks are released after each record as usual; questions asked
+//     during the walk are answered Yes (AnswerYesUi); a cancel has nothing
+//     to put back (message 20.1).  The totals are the real run's;
+//   - any other run (one that writes another database, or nothing):
+//     DirectRecordStore.
+// The phases below are each one function of the frame (batch_run.cpp):
+// Guards, OpenLog, TakeBackups, Walk, and one of the ends EndCompleted,
+// EndStopped, EndCancelled, EndFailed.
+//
 // Every run-log line is on disk before any message box or question: the Ui
 // handed to the work (RecordStep::ui) flushes the log before each call, and the
 // frame flushes before its own messages and at the end.
@@ -85,6 +105,7 @@ class AppContext;
 class CDbSession;
 struct BatchRunResult;
 class Progress;
+class RecordStore;
 class RunLog;
 class Ui;
 
@@ -142,6 +163,9 @@ struct BatchRunParams {
   // cancelled), before the totals or the end message: closes what begin
   // opened.  It may add to the result (its own counts).
   std::function<void(BatchRunResult& result)> end;
+  // The store the works write through; nullptr: the frame's choice (above).
+  // Borrowed for the run.
+  RecordStore* store = nullptr;
 };
 
 // Handed to the work for one record.
@@ -155,6 +179,14 @@ struct RecordStep {
   // its own separator, e.g. " " + label + ":  " + value).
   void LogChange(const std::string& rest);
   const std::string* label_text = nullptr;  // set by the frame
+  RecordStore* store = nullptr;             // set by the frame
+  // Writes db's buffer 0 through the run's store (unlock: release the lock
+  // too): the only way a work writes its record.  The engine's result.
+  int32_t Write(bool unlock);
+  // For a run that reads for itself (ReadPolicy::kByWork): reads mfn into
+  // buffer 0 (with lock or not) and tells the store the record's step begins,
+  // as the frame does after its own read.  The engine's read result.
+  int32_t Read(bool lock);
   // Set by the work (RecordEditor does it), read by the frame after the step:
   bool changed = false;  // the record was written with at least one change
   int32_t refused = 0;   // changes the engine refused (logged as not changed)
@@ -198,6 +230,8 @@ struct BatchRunResult {
   // when the run log could not be written).
   int32_t failed_mfn = 0;
   int32_t failure = 0;
+  // The run was a preview: nothing was written.
+  bool preview = false;
 };
 
 // The two backup paths of a master-file path ("x.mst" -> "x.ms~", "x.xr~")

@@ -39,7 +39,7 @@ RecordEditor::Ask RecordEditor::Question(const std::string& text) {
 
 bool RecordEditor::Write(bool unlock) {
   if (waiting_.empty()) return true;
-  const int32_t rc = step_.db.WriteRecord(unlock);
+  const int32_t rc = step_.Write(unlock);
   if (rc < 0) {
     for (const std::string& line : waiting_) LogNotChanged(line, rc);
     waiting_.clear();

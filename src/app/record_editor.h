@@ -17,7 +17,8 @@
 //    buffer (a later Yes, or the Cancel, writes it), Cancel writes what is
 //    waiting, shows 9.10 and stops the run (StepResult::kStop).  A change
 //    left waiting when the record ends unconfirmed is dropped with its line;
-//  - the write at the end of the record.
+//  - the write at the end of the record, through the step (RecordStep::Write:
+//    the run's store writes it, or a preview only takes note of it).
 //
 // Use: one editor per record step, made at the top of the work; the work
 // returns what Confirm, Stop or Finish give it.

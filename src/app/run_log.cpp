@@ -77,11 +77,16 @@ bool RunLog::EnsureOpen() {
 }
 
 bool RunLog::Open() {
+  if (discarding_) return true;
   if (!EnsureOpen()) failed_ = true;
   return !failed_;
 }
 
 bool RunLog::Append(const std::string& text) {
+  if (discarding_) {
+    ++lines_;
+    return true;
+  }
   if (!EnsureOpen()) {
     failed_ = true;
     return false;

@@ -56,6 +56,9 @@ class RunLog {
   bool Close();
   // Lines appended so far (for tests and summaries).
   int lines() const { return lines_; }
+  // From now on nothing is opened or written: lines are counted and
+  // dropped (the log of a preview, which must leave no trace).
+  void Discard() { discarding_ = true; }
 
  private:
   bool EnsureOpen();
@@ -66,6 +69,7 @@ class RunLog {
   long long reserved_to_ = 0;  // file offset up to which blocks are allocated
   std::string pending_;  // lines appended and not yet written
   bool failed_ = false;
+  bool discarding_ = false;
   int lines_ = 0;
 };
 

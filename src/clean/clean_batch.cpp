@@ -44,7 +44,7 @@ bool QuietRecordWriter::Changed(int32_t result) {
 
 StepResult QuietRecordWriter::Finish() {
   if (!pending_ || abandoned_) return StepResult::kNext;  // the frame releases the lock
-  const int32_t rc = step_.db.WriteRecord(true);
+  const int32_t rc = step_.Write(true);
   if (rc < 0) {
     step_.failure = rc;
     return StepResult::kFail;

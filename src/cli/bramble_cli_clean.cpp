@@ -41,6 +41,7 @@ namespace {
 class CleanCommand final : public CliCommand {
  public:
   const char* Name() const override { return "clean"; }
+  bool Previewable() const override { return true; }
   const char* Summary() const override {
     return "clean the fields of every record of the set (as the Cleaning group)";
   }
@@ -90,6 +91,7 @@ class CleanCommand final : public CliCommand {
 class SplitCommand final : public CliCommand {
  public:
   const char* Name() const override { return "split"; }
+  bool Previewable() const override { return true; }
   const char* Summary() const override {
     return "split fields at a separator into occurrences (as the Repetition group)";
   }
@@ -113,6 +115,7 @@ class SplitCommand final : public CliCommand {
 class FillCommand final : public CliCommand {
  public:
   const char* Name() const override { return "fill"; }
+  bool Previewable() const override { return true; }
   const char* Summary() const override {
     return "turn a <non-filing prefix> into a filing indicator or subfield (as the Filling group)";
   }
@@ -153,6 +156,7 @@ class FillCommand final : public CliCommand {
 class SortCommand final : public CliCommand {
  public:
   const char* Name() const override { return "sort"; }
+  bool Previewable() const override { return true; }
   const char* Summary() const override {
     return "put the fields of every record in ascending tag order";
   }

@@ -2,6 +2,13 @@
 // runs arrive) lives in its own bramble_cli_*.cpp file and registers itself
 // with BRAMBLE_CLI_COMMAND, so adding one touches no other file.
 //
+// With --dry-run a command that changes records (Previewable) runs as a
+// preview: the same run through the same code, with the context set to
+// preview (AppContext::set_preview), every question answered Yes; per record
+// it would change, the MFN and the diff of its fields are printed
+// (record_diff.h), then the totals the real run would show, and the exit
+// status is the one the real run would end with.  Nothing is written.
+//
 // Before a command runs, bramble-cli has read the configuration, loaded the
 // catalogue, opened the database (--db) and built the record set through the
 // same RecordSetSelector the window uses (--range, --mfns, --mfn-file; the
@@ -36,6 +43,7 @@ inline constexpr int kCliCancelled = 3;
 inline constexpr int kCliLocked = 4;
 inline constexpr int kCliExists = 5;
 inline constexpr int kCliNotABase = 6;
+inline constexpr int kCliChangedSince = 7;
 
 struct CliExitStatus {
   int code;
@@ -65,6 +73,9 @@ inline constexpr CliExitStatus kCliExitStatuses[] = {
     {kCliNotABase,
      "dupbase build: --base names an existing database that is not a duplicate base, or "
      "--append a base made with the older match keys; nothing was written"},
+    {kCliChangedSince,
+     "revert: completed, but records changed since the reverted run were left as they are "
+     "(listed and counted; --force reverts them too)"},
 };
 
 // What a command gets to work with.
@@ -85,6 +96,9 @@ class CliCommand {
   virtual void AddOptions(CLI::App& sub) = 0;
   // False for a command that works without a database and record set.
   virtual bool NeedsDatabase() const { return true; }
+  // True for a command that changes records and can run as a preview
+  // (--dry-run: the same run, writing nothing, printing each change).
+  virtual bool Previewable() const { return false; }
   // Runs the command; returns the exit status.
   virtual int Run(CliSession& session) = 0;
 };

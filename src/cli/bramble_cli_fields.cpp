@@ -92,6 +92,7 @@ class StoppableProgress final : public Progress {
 class FieldsCommand final : public CliCommand {
  public:
   const char* Name() const override { return "fields"; }
+  bool Previewable() const override { return true; }
   const char* Summary() const override {
     return "change a field in every record of the set (as the Fields page)";
   }

@@ -2,7 +2,7 @@
 //
 // bramble-cli [--config FILE] [--lang CODE] --db PATH
 //             [--range A-B | --mfns LIST | --mfn-file FILE] [--log FILE] [--yes]
-//             COMMAND ...
+//             [--dry-run] COMMAND ...
 #include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,6 +14,8 @@
 #include "app/app_context.h"
 #include "app/batch_run.h"
 #include "app/cli_ui.h"
+#include "app/preview_store.h"
+#include "app/record_diff.h"
 #include "app/record_set_selector.h"
 #include "cli/bramble_cli_command.h"
 
@@ -113,6 +115,32 @@ std::string Footer() {
   return text;
 }
 
+// Prints each change of a preview as it is found: MFN and diff (UTF-8).
+class DiffPrinter final : public ChangeSink {
+ public:
+  explicit DiffPrinter(const AppContext& ctx) : ctx_(ctx) {}
+  void RecordChanged(int32_t mfn, const RecordContent& before,
+                     const RecordContent& after) override {
+    const std::string text = DiffRecord(ctx_, mfn, before, after);
+    std::fwrite(text.data(), 1, text.size(), stdout);
+  }
+
+ private:
+  const AppContext& ctx_;
+};
+
+// The command line as the run history keeps a run's options.
+std::string CommandLine(int argc, char** argv) {
+  std::string line = "bramble-cli";
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    const bool quote = arg.empty() || arg.find_first_of(" \t\"'") != std::string::npos;
+    line += " ";
+    line += quote ? "'" + arg + "'" : arg;
+  }
+  return line;
+}
+
 }  // namespace
 
 bool RegisterCliCommand(CliCommandFactory factory) {
@@ -162,6 +190,10 @@ int Main(int argc, char** argv) {
   app.add_option("--log", log_path, "run log file (default: brmlog.txt in the work folder)");
   app.add_flag("--yes,-y", yes, "answer Yes to every question");
   app.add_flag("--verbose,-v", verbose, "show progress on standard error");
+  bool dry_run = false;
+  app.add_flag("--dry-run,-n", dry_run,
+               "preview: run the command writing nothing; print per record it would change "
+               "the MFN and its old (-) and new (+) fields, then the totals");
   app.require_subcommand(1);
 
   std::vector<std::unique_ptr<CliCommand>> commands;
@@ -188,7 +220,14 @@ int Main(int argc, char** argv) {
     return kCliUsage;
   }
 
-  CliUi ui(yes);
+  if (dry_run && !command->Previewable()) {
+    std::fprintf(stderr, "bramble-cli: --dry-run works with the commands that change records, "
+                         "not with %s\n", command->Name());
+    return kCliUsage;
+  }
+
+  // A preview answers every question Yes: it shows what agreeing would do.
+  CliUi ui(yes || dry_run);
   CliProgress progress(verbose);
   CliProgress::InstallSigint();
   AppContext ctx;
@@ -206,6 +245,9 @@ int Main(int argc, char** argv) {
   // printed and the run goes on with the built-in conversion.
   ui.ResetRefused();
   if (!log_path.empty()) ctx.set_run_log_path(log_path);
+  ctx.set_run_origin(CommandLine(argc, argv));
+  DiffPrinter printer(ctx);
+  if (dry_run) ctx.set_preview(&printer);
 
   RecordSetSelector selector(ctx, ui);
   CliSession session{ctx, ui, progress, selector};

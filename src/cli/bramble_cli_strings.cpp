@@ -46,6 +46,7 @@ const std::map<std::string, StringOperation>& Operations() {
 class StringsCommand final : public CliCommand {
  public:
   const char* Name() const override { return "strings"; }
+  bool Previewable() const override { return true; }
   const char* Summary() const override {
     return "change text inside fields in every record of the set (as the Strings page)";
   }

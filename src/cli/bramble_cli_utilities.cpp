@@ -68,6 +68,7 @@ int NotRunStatus(const CliUi& ui) { return ui.refused() ? kCliUsage : kCliFailed
 class TagsCommand final : public CliCommand {
  public:
   const char* Name() const override { return "tags"; }
+  bool Previewable() const override { return true; }
   const char* Summary() const override {
     return "move every occurrence of tags to other tags (as the Tags utility)";
   }
@@ -110,6 +111,7 @@ class TagsCommand final : public CliCommand {
 class KillCommand final : public CliCommand {
  public:
   const char* Name() const override { return "kill"; }
+  bool Previewable() const override { return true; }
   const char* Summary() const override { return "delete every record of the set (as Killer)"; }
   void AddOptions(CLI::App&) override {}
   int Run(CliSession& s) override {
@@ -181,6 +183,7 @@ class DeletedCommand final : public CliCommand {
 class UndeleteCommand final : public CliCommand {
  public:
   const char* Name() const override { return "undelete"; }
+  bool Previewable() const override { return true; }
   const char* Summary() const override {
     return "reactivate the logically deleted records of the set";
   }

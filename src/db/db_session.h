@@ -144,6 +144,34 @@ class CDbSession {
   int32_t SortFields();
   int32_t UndeleteRecord();
   int32_t ReleaseMasterFile();
+  // Whether the current record (buffer 0) is logically deleted.
+  bool CurrentIsDeleted();
+
+  // Images still in the master file (db_session_versions.cpp): the master
+  // file is only appended to, so the image a write replaced stays at its
+  // offset until compaction.  Offsets given here are untrusted (they come
+  // from a history file): one that holds no valid image of the MFN asked for
+  // is VARDO_DAMAGED.  0, or a negative engine code.
+  struct MasterIdentity {
+    int64_t generation = 0;  // new when the file is created or compacted
+    int64_t end_offset = 0;  // where the next image goes
+    int64_t sequence = 0;    // last image sequence number
+  };
+  struct ImageVersion {
+    int64_t offset = 0;
+    int32_t mfn = 0;
+    int64_t sequence = 0;
+    bool deleted = false;
+  };
+  int32_t GetMasterIdentity(MasterIdentity* out);
+  // Offset of mfn's current image; 0 when it holds none.
+  int32_t ImageOffset(int32_t mfn, int64_t* offset);
+  // Puts the image at offset into the current record (buffer 0) as the record
+  // mfn (fields and status); a lock held on mfn stays.  0 active, VARDO_DELETED
+  // for a deleted image, VARDO_DAMAGED.
+  int32_t ReadImage(int32_t mfn, int64_t offset);
+  // Every valid image of mfn (0: of every MFN) in [from, to), in file order.
+  int32_t ScanImages(int32_t mfn, int64_t from, int64_t to, std::vector<ImageVersion>* out);
 
   // One-line text of an engine result ("VARDO_BAD_ARGUMENT: ..."), for logs
   // and messages; the program reaches the engine's texts only through here.

@@ -143,6 +143,7 @@ class Database {
 
  private:
   friend class DatabaseChecker;
+  friend class RecordVersions;  // reads images by offset (record_versions.h)
   struct Impl;
   std::unique_ptr<Impl> impl_;
   void ChooseFileNames(const std::string& path);

@@ -292,4 +292,28 @@ int32_t vardo_export_counts(int32_t space, int32_t words[4]);
 // VARDO_EXPORT_FAILED when no export file is open.
 int32_t vardo_export_text_as_subfield_a(int32_t space);
 
+// --- record images (vardo_versions_api.cpp) ----------------------------------
+// The master file keeps every image a write replaced until compaction; these
+// calls find and read them by offset (a run history's before and after).
+// Offsets are untrusted: an offset that holds no valid image of the MFN asked
+// for is VARDO_DAMAGED, never a crash.
+// words[0] = generation (new at create and compaction), [1] = end offset,
+// [2] = last image sequence number.
+int32_t vardo_master_identity(int32_t space, int64_t words[3]);
+// *offset = offset of the current image of mfn (0 when it holds none: never
+// written, purged).  0, VARDO_DAMAGED for a damaged entry, or another code.
+int32_t vardo_image_offset(int32_t space, int32_t mfn, int64_t* offset);
+// Fills the buffer with the image at offset, which must be an image of mfn:
+// its fields and status, the MFN mfn, as a read would (a lock the session
+// holds on mfn stays held).  0 for an active image, VARDO_DELETED for a
+// deleted one, VARDO_DAMAGED when no valid image of mfn is there (the buffer
+// is then untouched).
+int32_t vardo_read_image(int32_t space, int32_t buffer, int32_t mfn, int64_t offset);
+// The valid images in [from, to) of the master file, of mfn (0: of every
+// MFN), in file order: four words each in out (offset, MFN, sequence number,
+// 1 when deleted else 0), at most max of them.  Returns how many there are
+// (more than max: call again with room for all), or a negative code.
+int32_t vardo_scan_images(int32_t space, int32_t mfn, int64_t from, int64_t to, int64_t* out,
+                          int32_t max);
+
 }  // namespace vardo

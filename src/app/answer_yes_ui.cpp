@@ -1,0 +1,21 @@
+#include "app/answer_yes_ui.h"
+
+namespace bramble {
+
+Answer AnswerYesUi::Message(const std::string& text, const std::string& caption, Buttons buttons,
+                            Icon icon) {
+  switch (buttons) {
+    case Buttons::kYesNo:
+    case Buttons::kYesNoCancel:
+      return Answer::kYes;
+    case Buttons::kOkCancel:
+      return Answer::kOk;
+    case Buttons::kOk:
+      break;
+  }
+  return ForwardingUi::Message(text, caption, buttons, icon);
+}
+
+int AnswerYesUi::Confirm(const std::string&, int, int, const std::string&) { return 1; }
+
+}  // namespace bramble

@@ -1,0 +1,223 @@
+// `bramble-cli history`, `history show N [--mfn M]` and `versions MFN`: the
+// run history beside the database (app/run_history.h) and the images the
+// master file still holds.
+//
+//   history                one line per run, newest first, fields separated
+//                          by TAB: number, start, end (local time, "-" while
+//                          none), label, records written, how it ended,
+//                          computer, options, record set
+//   history show N         run N's changes as a preview shows them: per record
+//                          "MFN m" and its old (-) and new (+) fields
+//   history show N --mfn M the same for one record
+//   versions MFN           every image of the record still in the master file,
+//                          oldest first: offset, sequence number, "run N" of
+//                          the run that wrote it (or "-"), "deleted" for a
+//                          deleted image, "current" for the one in use
+//
+// Interrupted runs are settled first (their lost entries found again from the
+// images).  A damaged history prints the runs before the damage and message
+// 24.8 with the place (exit status 1); the database is never touched by these
+// commands but for that settling.  Texts are UTF-8.
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <ctime>
+#include <map>
+#include <string>
+
+#include "app/app_context.h"
+#include "app/cli_ui.h"
+#include "app/display_utf8.h"
+#include "app/record_diff.h"
+#include "app/run_history.h"
+#include "cli/bramble_cli_command.h"
+#include "db/db_session.h"
+#include "engine/vardo.h"
+
+namespace bramble {
+namespace {
+
+void Print(const std::string& utf8) { std::fwrite(utf8.data(), 1, utf8.size(), stdout); }
+
+std::string TimeText(int64_t seconds) {
+  if (seconds <= 0) return "-";
+  const std::time_t t = static_cast<std::time_t>(seconds);
+  std::tm tm{};
+  localtime_r(&t, &tm);
+  char buf[32];
+  std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &tm);
+  return buf;
+}
+
+// Loads the history of the open database after settling interrupted runs;
+// false (after saying why) when it is damaged.
+bool LoadHistory(CliSession& s, std::vector<HistoryRun>* runs) {
+  RunHistory history(RunHistory::PathFor(s.ctx.db_path()));
+  (void)history.SettleInterrupted(s.ctx.db());
+  std::string why;
+  if (history.Load(runs, &why) == RunHistory::LoadResult::kDamaged) {
+    s.ui.Message(s.ctx.Msg(24, 8) + "\n" + history.path() + " (" + why + ")", "Bramble",
+                 Buttons::kOk, Icon::kError);
+    return false;
+  }
+  return true;
+}
+
+// The content of record mfn's image at offset (none for offset 0).
+int32_t ImageContent(CDbSession& db, int32_t mfn, int64_t offset, RecordContent* out) {
+  *out = RecordContent();
+  if (offset == 0) return 0;
+  const int32_t rc = db.ReadImage(mfn, offset);
+  if (rc != 0 && rc != vardo::VARDO_DELETED) return rc;
+  *out = CurrentContent(db);
+  return 0;
+}
+
+class HistoryCommand final : public CliCommand {
+ public:
+  const char* Name() const override { return "history"; }
+  const char* Summary() const override {
+    return "list the runs that changed the database, or show one run's changes (show N)";
+  }
+  void AddOptions(CLI::App& sub) override {
+    sub.add_option("action", words_, "nothing (the list), or: show N");
+    sub.add_option("--mfn", mfn_, "with show: only this record");
+  }
+
+  int Run(CliSession& s) override {
+    if (words_.empty()) return List(s);
+    if (words_.size() == 2 && words_[0] == "show") {
+      try {
+        return Show(s, std::stoi(words_[1]));
+      } catch (...) {
+      }
+    }
+    std::fprintf(stderr, "bramble-cli: history takes nothing, or: show N [--mfn M]\n");
+    return kCliUsage;
+  }
+
+ private:
+  int List(CliSession& s) {
+    std::vector<HistoryRun> runs;
+    const bool ok = LoadHistory(s, &runs);
+    for (auto it = runs.rbegin(); it != runs.rend(); ++it) {
+      Print(std::to_string(it->number) + "\t" + TimeText(it->start_time) + "\t" +
+            TimeText(it->end_time) + "\t" + it->label + "\t" +
+            std::to_string(it->entries.size()) + "\t" +
+            Cp1252ToUtf8(OutcomeText(s.ctx, it->outcome)) + "\t" + it->computer + "\t" +
+            it->options + "\t" + it->records + "\n");
+    }
+    return ok ? kCliOk : kCliFailed;
+  }
+
+  int Show(CliSession& s, int32_t number) {
+    std::vector<HistoryRun> runs;
+    const bool ok = LoadHistory(s, &runs);
+    const HistoryRun* run = nullptr;
+    for (const HistoryRun& r : runs) {
+      if (r.number == number) run = &r;
+    }
+    if (run == nullptr) {
+      if (ok) {
+        s.ui.Message(s.ctx.Msg(29, 5) + " " + std::to_string(number), "Bramble", Buttons::kOk,
+                     Icon::kWarning);
+      }
+      return kCliFailed;
+    }
+    CDbSession& db = s.ctx.db();
+    CDbSession::MasterIdentity id;
+    if (db.GetMasterIdentity(&id) != 0 || id.generation != run->generation) {
+      s.ui.Message(s.ctx.Msg(29, 6), "Bramble", Buttons::kOk, Icon::kWarning);
+      return kCliFailed;
+    }
+    // First "before" and last "after" of each record, in the order written.
+    std::vector<int32_t> order;
+    std::map<int32_t, std::pair<int64_t, int64_t>> span;
+    for (const HistoryEntry& e : run->entries) {
+      if (mfn_ != 0 && e.mfn != mfn_) continue;
+      auto [it, fresh] = span.try_emplace(e.mfn, e.before, e.after);
+      if (fresh) {
+        order.push_back(e.mfn);
+      } else {
+        it->second.second = e.after;
+      }
+    }
+    int status = kCliOk;
+    for (int32_t mfn : order) {
+      const auto [before_at, after_at] = span[mfn];
+      if (run->outcome == RunOutcome::kRestored) {
+        // Its images were cut off the file by the restore.
+        Print("MFN " + std::to_string(mfn) + " (" +
+              Cp1252ToUtf8(OutcomeText(s.ctx, run->outcome)) + ")\n");
+        continue;
+      }
+      RecordContent before, after;
+      int32_t rc = ImageContent(db, mfn, before_at, &before);
+      if (rc == 0) rc = ImageContent(db, mfn, after_at, &after);
+      if (rc != 0) {
+        Print("MFN " + std::to_string(mfn) + " " + CDbSession::ResultText(rc) + "\n");
+        status = kCliFailed;
+        continue;
+      }
+      Print(DiffRecord(s.ctx, mfn, before, after));
+    }
+    return ok ? status : kCliFailed;
+  }
+
+  std::vector<std::string> words_;
+  int32_t mfn_ = 0;
+};
+
+class VersionsCommand final : public CliCommand {
+ public:
+  const char* Name() const override { return "versions"; }
+  const char* Summary() const override {
+    return "list every image of a record still in the master file, with the run that wrote it";
+  }
+  void AddOptions(CLI::App& sub) override {
+    sub.add_option("mfn", mfn_, "the record")->required()->check(CLI::PositiveNumber);
+  }
+
+  int Run(CliSession& s) override {
+    std::vector<HistoryRun> runs;
+    const bool ok = LoadHistory(s, &runs);
+    std::map<int64_t, int32_t> writer;  // image offset -> run; a later run wins
+    for (const HistoryRun& r : runs) {
+      if (r.outcome == RunOutcome::kRestored) continue;  // its offsets were given back
+      for (const HistoryEntry& e : r.entries) {
+        if (e.mfn == mfn_) writer[e.after] = r.number;
+      }
+    }
+    CDbSession& db = s.ctx.db();
+    CDbSession::MasterIdentity id;
+    std::vector<CDbSession::ImageVersion> versions;
+    int64_t current = 0;
+    int32_t rc = db.GetMasterIdentity(&id);
+    if (rc == 0) rc = db.ScanImages(mfn_, 0, id.end_offset, &versions);
+    if (rc == 0) rc = db.ImageOffset(mfn_, &current);
+    if (rc != 0) {
+      s.ui.Message(std::to_string(mfn_) + "\n" + std::to_string(rc) + " " +
+                       CDbSession::ResultText(rc),
+                   "Bramble", Buttons::kOk, Icon::kError);
+      return kCliFailed;
+    }
+    for (const CDbSession::ImageVersion& v : versions) {
+      auto it = writer.find(v.offset);
+      std::string line = std::to_string(v.offset) + "\t" + std::to_string(v.sequence) + "\t" +
+                         (it != writer.end() ? "run " + std::to_string(it->second) : "-");
+      if (v.deleted) line += "\t" + Cp1252ToUtf8(s.ctx.Msg(24, 9));
+      if (v.offset == current) line += "\tcurrent";
+      Print(line + "\n");
+    }
+    return ok ? kCliOk : kCliFailed;
+  }
+
+ private:
+  int32_t mfn_ = 0;
+};
+
+BRAMBLE_CLI_COMMAND(HistoryCommand);
+BRAMBLE_CLI_COMMAND(VersionsCommand);
+
+}  // namespace
+}  // namespace bramble
