@@ -7,7 +7,9 @@
 #include <unordered_set>
 
 #include "app/app_context.h"
+#include "app/record_search.h"
 #include "app/ui.h"
+#include "db/text_conversion.h"
 
 namespace bramble {
 
@@ -113,9 +115,12 @@ void RecordSetSelector::ResetForOpenedDatabase() {
   controls_.edits_enabled = true;
   controls_.list_radios_enabled = true;
   controls_.range_radio_enabled = true;
+  // The search needs an inverted file; the window says why it is off.
+  controls_.search_radio_enabled = ctx_.db().HasInvertedFile();
   last_from_ = 1;
   last_to_ = last;
   from_worksheet_ = false;
+  pending_told_ = false;
   ctx_.selection().Clear();
   ctx_.selection().mode = SelectionMode::kRange;
 }
@@ -149,6 +154,9 @@ void RecordSetSelector::SelectExternalFile() {
 
 void RecordSetSelector::SelectSearchResult() {
   controls_.radio = SelectionMode::kSearchResult;
+  // The expression chooses the records: the range edits play no part.
+  controls_.accept_enabled = true;
+  controls_.edits_enabled = false;
   controls_.worksheet_buttons_visible = false;
   controls_.browse_visible = false;
   controls_.search_combo_visible = true;
@@ -162,6 +170,7 @@ bool RecordSetSelector::DatabaseOpen() {
 
 void RecordSetSelector::SetStatus(bool loaded) {
   controls_.status_loaded = loaded;
+  controls_.status_count = -1;
   ctx_.selection().loaded = loaded;
   if (loaded) controls_.list_radios_enabled = true;
 }
@@ -250,6 +259,7 @@ bool RecordSetSelector::Accept() {
   last_to_ = to;
   const bool ok = BuildSet(mode);
   SetStatus(ok);
+  if (ok && mode == SelectionMode::kSearchResult) controls_.status_count = sel.count;
   return ok;
 }
 
@@ -264,9 +274,7 @@ bool RecordSetSelector::BuildSet(SelectionMode mode) {
       sel.count = static_cast<int32_t>(static_cast<int64_t>(sel.to) - sel.from + 1);
       return true;
     case SelectionMode::kSearchResult:
-      sel.list.clear();
-      sel.count = 0;
-      return true;
+      return BuildSearchSet();
     case SelectionMode::kWorksheet: {
       std::optional<std::vector<std::string>> lines =
           ui_.Worksheet(ctx_.Msg(4, 3), {}, 10, 100, false);
@@ -304,6 +312,65 @@ bool RecordSetSelector::BuildSet(SelectionMode mode) {
   }
   if (outcome.skipped) ui_.Message(ctx_.Msg(5, 7), "Bramble", Buttons::kOk, Icon::kInformation);
   return true;
+}
+
+bool RecordSetSelector::BuildSearchSet() {
+  MfnSelection& sel = ctx_.selection();
+  sel.list.clear();
+  sel.count = 0;
+  if (!controls_.search_radio_enabled) {
+    ui_.Message(ctx_.Msg(39, 10), "Bramble", Buttons::kOk, Icon::kWarning);
+    return false;
+  }
+  // The one conversion of the typed text; the converted text has as many
+  // bytes as the typed one had characters, so positions match what was typed.
+  std::string stored = controls_.search_text;
+  ToStorage(stored);
+  SearchSyntaxError syntax;
+  if (!SearchParser::Parse(stored, &syntax)) {
+    ui_.Message(ctx_.Msg(syntax.message) + " " + Decimal(syntax.position), "Bramble",
+                Buttons::kOk, Icon::kWarning);
+    return false;
+  }
+  RememberSearch(controls_.search_text);
+  if (!pending_told_) {
+    const int32_t pending = ctx_.db().PendingIndexUpdates();
+    if (pending > 0) {
+      pending_told_ = true;
+      ui_.Message(ctx_.Msg(39, 9) + " " + Decimal(pending), "Bramble", Buttons::kOk,
+                  Icon::kInformation);
+    }
+  }
+  RecordSearch search(ctx_.db());
+  SearchOutcome found = search.Run(stored);
+  switch (found.end) {
+    case SearchOutcome::End::kFound:
+      break;
+    case SearchOutcome::End::kSyntaxError:  // checked above
+    case SearchOutcome::End::kNoInvertedFile:
+      ui_.Message(ctx_.Msg(39, 10), "Bramble", Buttons::kOk, Icon::kWarning);
+      return false;
+    case SearchOutcome::End::kReadFailed:
+      ui_.Message(ctx_.Msg(32, 8) + "\n" + CDbSession::ResultText(found.engine_result),
+                  "Bramble", Buttons::kOk, Icon::kError);
+      return false;
+  }
+  sel.list = std::move(found.mfns);
+  sel.count = static_cast<int32_t>(sel.list.size());
+  if (sel.list.empty()) {
+    // Nothing found is an answer, not a fault: told, and no set is loaded.
+    ui_.Message(ctx_.Msg(5, 6), "Bramble", Buttons::kOk, Icon::kInformation);
+    return false;
+  }
+  return true;
+}
+
+void RecordSetSelector::RememberSearch(const std::string& text) {
+  constexpr size_t kKept = 10;
+  auto same = std::find(search_history_.begin(), search_history_.end(), text);
+  if (same != search_history_.end()) search_history_.erase(same);
+  search_history_.insert(search_history_.begin(), text);
+  if (search_history_.size() > kKept) search_history_.resize(kKept);
 }
 
 bool RecordSetSelector::BuildWorksheetSet(const std::vector<std::string>& initial) {

@@ -34,12 +34,14 @@ struct RecordSetControls {
   bool edits_enabled = false;                   // both MFN edits
   bool list_radios_enabled = false;             // "Hoja de Trabajo", "Archivo Externo"
   bool range_radio_enabled = false;             // "Desde - Hasta"
-  bool search_radio_enabled = false;            // never enabled: no search fills it
+  bool search_radio_enabled = false;            // open, and it has an inverted file (else 39.10)
+  std::string search_text;                      // the search combo box (display form)
   bool worksheet_buttons_visible = false;       // "Crear  Hoja", "Editar Hoja"
   bool browse_visible = false;                  // "Examinar" (MFN file)
   bool search_combo_visible = false;
   bool view_list_enabled = false;  // "Ver MFNs cargados"
   bool status_loaded = false;      // status box: 10.6 blue / 10.5 red
+  int32_t status_count = -1;       // hits of a loaded search set, shown beside 10.6; else -1
 };
 
 class RecordSetSelector {
@@ -52,6 +54,11 @@ class RecordSetSelector {
   // The window copies what the person typed before calling a method.
   void SetFromText(const std::string& text) { controls_.from_text = text; }
   void SetToText(const std::string& text) { controls_.to_text = text; }
+  // The search expression as typed (display form); Accept runs it.
+  void SetSearchText(const std::string& text) { controls_.search_text = text; }
+  // The last ten expressions searched since the program started (display
+  // form, most recent first, each once), for the combo box.
+  const std::vector<std::string>& search_history() const { return search_history_; }
 
   // The controls of a window with no database: everything disabled.
   void ResetForNoDatabase();
@@ -77,7 +84,11 @@ class RecordSetSelector {
   void EnterPressed();
 
   // "Aceptar": builds the set of the checked mode.  True when a set is loaded
-  // afterwards.
+  // afterwards.  In search mode the expression (SetSearchText) is converted
+  // to storage form once and run on the inverted file (RecordSearch): a
+  // syntax error shows its message and position; no hits show 5.6 and load
+  // nothing; an inverted file with pending updates is searched as it is,
+  // after message 39.9 with their number, once per opened database.
   bool Accept();
   // "Crear  Hoja" and "Editar Hoja" (the worksheet pre-filled with the list).
   bool CreateWorksheet();
@@ -98,6 +109,8 @@ class RecordSetSelector {
   bool BuildSet(SelectionMode mode);
   bool BuildWorksheetSet(const std::vector<std::string>& initial);
   void SetStatus(bool loaded);
+  bool BuildSearchSet();
+  void RememberSearch(const std::string& text);
 
   AppContext& ctx_;
   Ui& ui_;
@@ -105,6 +118,8 @@ class RecordSetSelector {
   int32_t last_from_ = 0;
   int32_t last_to_ = 0;
   bool from_worksheet_ = false;
+  bool pending_told_ = false;  // 39.9 shown for the open database
+  std::vector<std::string> search_history_;
 };
 
 // The pure rules behind the set building, exposed for tests and for runs that

@@ -11,8 +11,8 @@
 //
 // Before a command runs, bramble-cli has read the configuration, loaded the
 // catalogue, opened the database (--db) and built the record set through the
-// same RecordSetSelector the window uses (--range, --mfns, --mfn-file; the
-// whole database by default).  Messages go to standard output in the
+// same RecordSetSelector the window uses (--range, --mfns, --mfn-file,
+// --search; the whole database by default).  Messages go to standard output in the
 // configured language; questions are answered by --yes, asked on a terminal,
 // or refused.
 //

@@ -1,8 +1,9 @@
 // bramble-cli: the batch operations of Bramble without a window.
 //
 // bramble-cli [--config FILE] [--lang CODE] --db PATH
-//             [--range A-B | --mfns LIST | --mfn-file FILE] [--log FILE] [--yes]
-//             [--dry-run] COMMAND ...
+//             [--range A-B | --mfns LIST | --mfn-file FILE | --search EXPR]
+//             [--log FILE] [--yes]
+//             COMMAND ...
 #include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,6 +17,7 @@
 #include "app/cli_ui.h"
 #include "app/preview_store.h"
 #include "app/record_diff.h"
+#include "app/display_utf8.h"
 #include "app/record_set_selector.h"
 #include "cli/bramble_cli_command.h"
 
@@ -175,7 +177,7 @@ namespace {
 int Main(int argc, char** argv) {
   CLI::App app{"bramble-cli: Bramble's batch operations on a Vardo database", "bramble-cli"};
   app.footer(Footer());
-  std::string config_path, lang, db_path, range, mfns, mfn_file, log_path;
+  std::string config_path, lang, db_path, range, mfns, mfn_file, search, log_path;
   bool yes = false, verbose = false;
   app.add_option("--config", config_path,
                  "brm.cip to read (default: ./brm.cip, else built-in defaults)");
@@ -185,8 +187,11 @@ int Main(int argc, char** argv) {
   auto* o_mfns =
       app.add_option("--mfns", mfns, "MFN list, separated by commas or blanks (a worksheet)");
   auto* o_file = app.add_option("--mfn-file", mfn_file, "file of MFNs, one per line");
-  o_range->excludes(o_mfns)->excludes(o_file);
-  o_mfns->excludes(o_file);
+  auto* o_search = app.add_option(
+      "--search", search, "the records a search of the inverted file finds (docs/search.md)");
+  o_range->excludes(o_mfns)->excludes(o_file)->excludes(o_search);
+  o_mfns->excludes(o_file)->excludes(o_search);
+  o_file->excludes(o_search);
   app.add_option("--log", log_path, "run log file (default: brmlog.txt in the work folder)");
   app.add_flag("--yes,-y", yes, "answer Yes to every question");
   app.add_flag("--verbose,-v", verbose, "show progress on standard error");
@@ -258,6 +263,14 @@ int Main(int argc, char** argv) {
       ui.SetWorksheetAnswer(SplitList(mfns));
       selector.SelectWorksheet();
       selector.CreateWorksheet();
+    } else if (o_search->count() > 0) {
+      // The expression arrives in UTF-8; the selector takes what the window
+      // would have typed (display form) and converts it once.
+      selector.SelectSearchResult();
+      selector.SetSearchText(Utf8ToCp1252(search));
+      if (selector.Accept()) {
+        std::fprintf(stderr, "bramble-cli: %d records found\n", ctx.selection().count);
+      }
     } else if (!mfn_file.empty()) {
       ui.SetOpenFileAnswer(mfn_file);
       selector.SelectExternalFile();

@@ -21,6 +21,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -244,6 +245,22 @@ class CDbSession {
   int32_t ListTermRange(const std::string& path, const std::string& from, const std::string& to,
                         std::vector<std::string>* list);
   int32_t GetPostings(const std::string& path, const std::string& key, std::vector<int32_t>* mfns);
+
+  // What a search reads, from the inverted file Open attached.  term is in
+  // storage form and made into a key as the index makes its keys; prefix:
+  // every key starting with it.  sink receives runs of postings, four words
+  // each (MFN, field select id, occurrence, word position), the postings of
+  // one run from one key in MFN order.  The number of keys that matched, or
+  // a negative engine code (VARDO_NO_DATABASE: no inverted file).
+  using PostingSink = std::function<void(const int32_t* words, int32_t count)>;
+  int32_t SearchPostings(const std::string& term, bool prefix, const PostingSink& sink);
+  // Whether Open found an inverted file for the database.
+  bool HasInvertedFile();
+  // Drops, in order, the MFNs whose records are not active; 0, or negative.
+  int32_t KeepActiveRecords(std::vector<int32_t>* mfns);
+  // Records written since their postings were made (>= 0), or negative
+  // when no inverted file is attached.
+  int32_t PendingIndexUpdates();
 
  private:
   // Sends one field-update command built from already-converted parts.

@@ -97,4 +97,38 @@ int32_t CDbSession::GetPostings(const std::string& path, const std::string& key,
   return n;
 }
 
+namespace {
+
+void ForwardPostings(void* ctx, const int32_t* words, int32_t count) {
+  (*static_cast<const CDbSession::PostingSink*>(ctx))(words, count);
+}
+
+}  // namespace
+
+int32_t CDbSession::SearchPostings(const std::string& term, bool prefix,
+                                   const PostingSink& sink) {
+  if (space_ <= 0) return vardo::VARDO_NO_DATABASE;
+  return vardo::vardo_search_postings(space_, term.data(), static_cast<int32_t>(term.size()),
+                                      prefix ? 1 : 0, ForwardPostings,
+                                      const_cast<PostingSink*>(&sink));
+}
+
+bool CDbSession::HasInvertedFile() {
+  return SearchPostings(std::string(), false, [](const int32_t*, int32_t) {}) >= 0;
+}
+
+int32_t CDbSession::KeepActiveRecords(std::vector<int32_t>* mfns) {
+  if (space_ <= 0) return vardo::VARDO_NO_DATABASE;
+  const int32_t kept = vardo::vardo_search_keep_active(space_, mfns->data(),
+                                                       static_cast<int32_t>(mfns->size()));
+  if (kept < 0) return kept;
+  mfns->resize(static_cast<size_t>(kept));
+  return 0;
+}
+
+int32_t CDbSession::PendingIndexUpdates() {
+  if (space_ <= 0) return vardo::VARDO_NO_DATABASE;
+  return vardo::vardo_search_pending(space_);
+}
+
 }  // namespace bramble

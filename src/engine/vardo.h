@@ -243,6 +243,27 @@ int32_t vardo_term_postings(int32_t space, int32_t unused, int32_t first, int32_
                             int32_t* mfns);
 int32_t vardo_term_next(int32_t space, int32_t unused, char* out32);
 
+// --- search: postings of a term, active records, pending updates --------------
+// (engine/vardo_search_api.cpp gives the details.)
+// Receives count postings, four words each: MFN, field select id,
+// occurrence, word position; all postings of one call belong to one key.
+using VardoPostingVisitor = void (*)(void* ctx, const int32_t* words, int32_t count);
+// The postings of the key made from term[0..length) as the index makes keys
+// (blanks at both ends removed, upper-cased with the application's case
+// table, cut to 30 bytes); with prefix != 0, of every key starting with it,
+// key by key in key order, each key's postings in MFN order.  Returns how
+// many keys matched (0: none), VARDO_NO_DATABASE when no inverted file is
+// attached, VARDO_BAD_ARGUMENT, VARDO_DAMAGED or VARDO_IO.
+int32_t vardo_search_postings(int32_t space, const char* term, int32_t length, int32_t prefix,
+                              VardoPostingVisitor visit, void* ctx);
+// Keeps, in order, the MFNs of mfns[0..count) whose records are active (the
+// cross-reference file says so; no record is read); returns how many are left.
+int32_t vardo_search_keep_active(int32_t space, int32_t* mfns, int32_t count);
+// How many records carry the "index update pending" mark (written since
+// their postings were last made), >= 0; VARDO_NO_DATABASE without a master
+// file or without an attached inverted file.
+int32_t vardo_search_pending(int32_t space);
+
 // --- ISO 2709 export -------------------------------------------------------------
 // The record layout is described in engine/iso2709/iso2709_format.h.
 //

@@ -310,11 +310,15 @@ TEST_F(RecordSets, AcceptInExternalFileModeReadsTheChosenFile) {
   EXPECT_EQ(sel().list, (List{7, 3}));
 }
 
-TEST_F(RecordSets, SearchResultModeGivesAnEmptyLoadedSet) {
+TEST_F(RecordSets, SearchWithoutAnInvertedFileLoadsNothingAndSaysWhy) {
   selector_.SelectSearchResult();
-  ASSERT_TRUE(selector_.Accept());
+  selector_.SetSearchText("title");
+  EXPECT_FALSE(selector_.Accept());
   EXPECT_EQ(sel().mode, SelectionMode::kSearchResult);
   EXPECT_EQ(sel().count, 0);
+  EXPECT_FALSE(sel().loaded);
+  ASSERT_EQ(ui_.calls().size(), 1u);
+  EXPECT_EQ(ui_.calls()[0].text, Marker(39, 10));
 }
 
 TEST_F(RecordSets, ClearForgetsTheSet) {

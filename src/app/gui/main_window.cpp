@@ -192,7 +192,12 @@ void CMainWindow::BuildControls() {
   m_browseFile->setObjectName(QStringLiteral("browseFileButton"));
   m_searchCombo = new QComboBox(m_mfnGroup);
   m_searchCombo->setObjectName(QStringLiteral("searchCombo"));
-  m_searchCombo->setMinimumWidth(160);
+  m_searchCombo->setMinimumWidth(260);
+  // The expression is typed; the list holds the last ten searched (the
+  // selector keeps them), so Enter must not add items of its own.
+  m_searchCombo->setEditable(true);
+  m_searchCombo->setInsertPolicy(QComboBox::NoInsert);
+  m_searchCombo->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
   m_viewList = new QPushButton(m_mfnGroup);
   m_viewList->setObjectName(QStringLiteral("viewListButton"));
   m_status = MakeBox(m_mfnGroup, "statusBox", kStatusBoxWidth);
@@ -224,7 +229,7 @@ void CMainWindow::BuildControls() {
   list->addWidget(m_createSheet);
   list->addWidget(m_editSheet);
   list->addWidget(m_browseFile);
-  list->addWidget(m_searchCombo);
+  list->addWidget(m_searchCombo, 1);
   list->addStretch();
 
   auto* state = new QHBoxLayout;
@@ -304,6 +309,9 @@ void CMainWindow::BuildControls() {
           [this] { RunSelector([this] { m_selector->BrowseMfnFile(); }); });
   connect(m_viewList, &QPushButton::clicked, this,
           [this] { RunSelector([this] { m_selector->ShowLoaded(); }); });
+  // Enter in the search box runs the search, as "Aceptar" does.
+  connect(m_searchCombo->lineEdit(), &QLineEdit::returnPressed, this,
+          [this] { RunSelector([this] { m_selector->Accept(); }); });
   for (QLineEdit* e : {m_fromEdit, m_toEdit})
     connect(e, &QLineEdit::returnPressed, this, [this] {
       RunSelector([this] {
@@ -381,6 +389,11 @@ void CMainWindow::Refresh() {
   m_radioWorksheet->setEnabled(c.list_radios_enabled);
   m_radioFile->setEnabled(c.list_radios_enabled);
   m_radioSearch->setEnabled(c.search_radio_enabled);
+  // Why the search is off: no database, or one without an inverted file.
+  m_radioSearch->setToolTip(c.search_radio_enabled ? QString()
+                            : m_ctx.database_open() ? Msg(39, 10)
+                                                    : Msg(10, 2));
+  RefreshSearchCombo(c);
   const QString from = FromDisplay(c.from_text);
   const QString to = FromDisplay(c.to_text);
   if (m_fromEdit->text() != from) m_fromEdit->setText(from);
@@ -395,10 +408,27 @@ void CMainWindow::Refresh() {
   m_viewList->setEnabled(c.view_list_enabled);
   // Limpiar works only with a database open (the selector says so itself).
   m_clear->setEnabled(m_ctx.database_open());
-  if (c.status_loaded)
+  if (c.status_loaded && c.status_count >= 0)
+    SetBoxText(m_status, Msg(10, 6) + QStringLiteral(" (%1)").arg(c.status_count), kBlue);
+  else if (c.status_loaded)
     SetBoxText(m_status, Msg(10, 6), kBlue);
   else
     SetBoxText(m_status, Msg(10, 5), kRed);
+}
+
+void CMainWindow::RefreshSearchCombo(const RecordSetControls& c) {
+  const std::vector<std::string>& history = m_selector->search_history();
+  QStringList items;
+  for (const std::string& h : history) items << FromDisplay(h);
+  QStringList shown;
+  for (int i = 0; i < m_searchCombo->count(); ++i) shown << m_searchCombo->itemText(i);
+  const QString text = FromDisplay(c.search_text);
+  if (shown != items) {
+    const QSignalBlocker block(m_searchCombo);
+    m_searchCombo->clear();
+    m_searchCombo->addItems(items);
+  }
+  if (m_searchCombo->currentText() != text) m_searchCombo->setEditText(text);
 }
 
 void CMainWindow::RunSelector(const std::function<void()>& action) {
@@ -406,6 +436,7 @@ void CMainWindow::RunSelector(const std::function<void()>& action) {
   m_inHandler = true;
   m_selector->SetFromText(ToDisplayBytes(m_fromEdit->text()));
   m_selector->SetToText(ToDisplayBytes(m_toEdit->text()));
+  m_selector->SetSearchText(ToDisplayBytes(m_searchCombo->currentText()));
   action();
   Refresh();
   m_inHandler = false;

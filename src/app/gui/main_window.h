@@ -37,6 +37,7 @@ class QToolButton;
 namespace bramble {
 class AppContext;
 class RecordSetSelector;
+struct RecordSetControls;
 class Ui;
 }  // namespace bramble
 
@@ -110,8 +111,11 @@ class CMainWindow final : public QWidget {
   void UpdateDatabaseBox();
   void OpenHelp(const char* page);
   void OnTabChanged(int index);
-  // Copies both edits into the selector, runs action and redraws.
+  // Copies both edits and the search box into the selector, runs action
+  // and redraws.
   void RunSelector(const std::function<void()>& action);
+  // The search box: the session's last expressions and the current text.
+  void RefreshSearchCombo(const RecordSetControls& c);
 
   AppContext& m_ctx;
   Ui& m_ui;
