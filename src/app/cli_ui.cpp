@@ -128,7 +128,7 @@ void CliUi::ShowText(const std::string& caption, const std::string& db_path,
 
 std::optional<std::vector<std::string>> CliUi::Worksheet(const std::string&,
                                                          const std::vector<std::string>&, int, int,
-                                                         bool) {
+                                                         bool, const std::vector<std::string>&) {
   if (!worksheet_) {
     refused_ = true;
     return std::nullopt;

@@ -54,9 +54,9 @@ class CliUi : public Ui {
   void Browse(const std::string& text) override;
   void ShowText(const std::string& caption, const std::string& db_path,
                 const std::string& text) override;
-  std::optional<std::vector<std::string>> Worksheet(const std::string& title,
-                                                    const std::vector<std::string>& initial,
-                                                    int columns, int rows, bool by_column) override;
+  std::optional<std::vector<std::string>> Worksheet(
+      const std::string& title, const std::vector<std::string>& initial, int columns, int rows,
+      bool by_column, const std::vector<std::string>& headers = {}) override;
   std::optional<std::string> InputNumber() override;
   bool OpenDocument(const std::string& path) override;
   void SetBusy(bool) override {}

@@ -54,9 +54,9 @@ void ForwardingUi::ShowText(const std::string& caption, const std::string& db_pa
 
 std::optional<std::vector<std::string>> ForwardingUi::Worksheet(
     const std::string& title, const std::vector<std::string>& initial, int columns, int rows,
-    bool by_column) {
+    bool by_column, const std::vector<std::string>& headers) {
   BeforeShowing();
-  return inner_.Worksheet(title, initial, columns, rows, by_column);
+  return inner_.Worksheet(title, initial, columns, rows, by_column, headers);
 }
 
 std::optional<std::string> ForwardingUi::InputNumber() {

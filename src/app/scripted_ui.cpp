@@ -97,10 +97,12 @@ void ScriptedUi::ShowText(const std::string& caption, const std::string& db_path
 }
 
 std::optional<std::vector<std::string>> ScriptedUi::Worksheet(
-    const std::string& title, const std::vector<std::string>& initial, int, int, bool) {
+    const std::string& title, const std::vector<std::string>& initial, int, int, bool,
+    const std::vector<std::string>& headers) {
   UiCall call{"worksheet", title, Buttons::kOkCancel};
   Record(call);
   last_initial_ = initial;
+  last_headers_ = headers;
   std::optional<std::vector<std::string>> cells;
   if (!Take(&worksheets_, &cells)) {
     Unexpected(call);

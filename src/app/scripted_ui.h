@@ -54,6 +54,8 @@ class ScriptedUi : public Ui {
   const std::vector<UiCall>& unexpected() const { return unexpected_; }
   // The initial cells the last worksheet dialog was opened with.
   const std::vector<std::string>& last_worksheet_initial() const { return last_initial_; }
+  // The column headers the last worksheet was given.
+  const std::vector<std::string>& last_worksheet_headers() const { return last_headers_; }
   bool busy() const { return busy_; }
   // True when every queued answer was used.
   bool AllAnswersUsed() const;
@@ -68,9 +70,9 @@ class ScriptedUi : public Ui {
   void Browse(const std::string& text) override;
   void ShowText(const std::string& caption, const std::string& db_path,
                 const std::string& text) override;
-  std::optional<std::vector<std::string>> Worksheet(const std::string& title,
-                                                    const std::vector<std::string>& initial,
-                                                    int columns, int rows, bool by_column) override;
+  std::optional<std::vector<std::string>> Worksheet(
+      const std::string& title, const std::vector<std::string>& initial, int columns, int rows,
+      bool by_column, const std::vector<std::string>& headers = {}) override;
   std::optional<std::string> InputNumber() override;
   bool OpenDocument(const std::string& path) override;
   void SetBusy(bool busy) override { busy_ = busy; }
@@ -91,6 +93,7 @@ class ScriptedUi : public Ui {
   std::vector<UiCall> calls_;
   std::vector<UiCall> unexpected_;
   std::vector<std::string> last_initial_;
+  std::vector<std::string> last_headers_;
   bool busy_ = false;
 };
 

@@ -64,11 +64,11 @@ class Ui {
                         const std::string& text) = 0;
   // Worksheet grid: columns x rows of cells, filled row by row from initial;
   // on OK every non-empty cell (row by row, or column by column when
-  // by_column) formatted "%3s"; nullopt on Cancel.
-  virtual std::optional<std::vector<std::string>> Worksheet(const std::string& title,
-                                                            const std::vector<std::string>& initial,
-                                                            int columns, int rows,
-                                                            bool by_column) = 0;
+  // by_column) formatted "%3s"; nullopt on Cancel.  headers names the
+  // columns (display form); columns without one are numbered.
+  virtual std::optional<std::vector<std::string>> Worksheet(
+      const std::string& title, const std::vector<std::string>& initial, int columns, int rows,
+      bool by_column, const std::vector<std::string>& headers = {}) = 0;
   // Number input dialog (two characters); nullopt on Cancel.
   virtual std::optional<std::string> InputNumber() = 0;
 

@@ -21,6 +21,7 @@
 #include "app/configuration.h"
 #include "app/gui/display_text.h"
 #include "app/gui/gui_messages.h"
+#include "app/gui/worksheet_keys.h"
 #include "app/ui.h"
 #include "clean/translator_session.h"
 
@@ -180,6 +181,10 @@ void CTranslatorDialog::BuildControls() {
   m_body->installEventFilter(this);
   connect(m_body, &QTableWidget::cellClicked, this, &CTranslatorDialog::OnBodyClicked);
   m_body->setItemDelegate(new CellDelegate([this](int row) { OnCellCommitted(row); }, m_body));
+  // Installed after the dialog's own filter, so it sees keys first; F2 it
+  // passes on (here it empties the cell).
+  connect(CWorksheetKeys::Install(m_body, /*new_rows=*/false), &CWorksheetKeys::cellEdited, this,
+          [this](int row, int) { OnCellCommitted(row); });
 
   auto* first = nav("translatorFirstButton", "|<-", &TranslatorSession::GoFirst);
   auto* previous = nav("translatorPreviousButton", "<-", &TranslatorSession::GoPrevious);
@@ -188,7 +193,7 @@ void CTranslatorDialog::BuildControls() {
   m_mfnEdit = new QLineEdit(this);
   m_mfnEdit->setObjectName(QStringLiteral("translatorMfnEdit"));
   m_mfnEdit->setMaximumWidth(80);
-  m_goButton = new QPushButton(QStringLiteral("Aceptar"), this);
+  m_goButton = new QPushButton(this);
   m_goButton->setObjectName(QStringLiteral("translatorGoButton"));
   m_goButton->setAutoDefault(false);
   connect(m_goButton, &QPushButton::clicked, this, [this] {
@@ -201,6 +206,8 @@ void CTranslatorDialog::BuildControls() {
 
   m_leftTablesLabel = new QLabel(this);
   m_rightTablesLabel = new QLabel(this);
+  m_saveTableLabel = new QLabel(this);
+  m_saveTableLabel->setObjectName(QStringLiteral("translatorSaveTableLabel"));
   tableBox("translatorOriginTableEdit", "translatorOriginBrowse", m_originTableEdit, m_originBrowse,
            3);
   tableBox("translatorDestinationTableEdit", "translatorDestinationBrowse", m_destinationTableEdit,
@@ -233,6 +240,7 @@ void CTranslatorDialog::BuildControls() {
   tables->addWidget(m_rightTablesLabel, 0, 2, 1, 2);
   tables->addWidget(m_destinationTableEdit, 1, 2);
   tables->addWidget(m_destinationBrowse, 1, 3);
+  tables->addWidget(m_saveTableLabel, 2, 0, 1, 2, Qt::AlignRight);
   tables->addWidget(m_saveTableEdit, 2, 2);
   tables->addWidget(m_saveBrowse, 2, 3);
 
@@ -254,7 +262,9 @@ void CTranslatorDialog::ApplyCaptions() {
   m_destinationButton->setText(Msg(2, 8));
   m_newButton->setText(Msg(2, 9));
   m_saveButton->setText(Msg(1, 6));
-  m_okButton->setText(Msg(1, 7));
+  // The button that keeps the work says so (not "Exit" beside "Cancel").
+  m_okButton->setText(Msg(37, 5));
+  m_goButton->setText(Msg(14, 9));
   m_cancelButton->setText(Msg(1, 3));
   m_originBrowse->setText(Msg(25, 3));
   m_destinationBrowse->setText(Msg(25, 3));
@@ -262,6 +272,16 @@ void CTranslatorDialog::ApplyCaptions() {
   m_leftTablesLabel->setText(Msg(25, 1));
   m_rightTablesLabel->setText(Msg(25, 1));
   m_header->item(0, kTagColumn)->setText(Msg(3, 1));
+  m_saveTableLabel->setText(Msg(36, 10));
+  m_saveTableLabel->setBuddy(m_saveTableEdit);
+  // The tag column is as wide as its header's text in this language.
+  const int dpi = logicalDpiX() > 0 ? logicalDpiX() : 96;
+  const int tag_width = std::max(kColumnTwips[kTagColumn] * dpi / 1440,
+                                 m_header->fontMetrics().horizontalAdvance(Msg(3, 1)) + 12);
+  m_header->setColumnWidth(kTagColumn, tag_width);
+  m_body->setColumnWidth(kTagColumn, tag_width);
+  for (QPushButton* b : {m_okButton, m_cancelButton, m_saveButton, m_goButton})
+    b->setMinimumWidth(b->fontMetrics().horizontalAdvance(b->text()) + 24);
 }
 
 void CTranslatorDialog::PassTablePaths() {

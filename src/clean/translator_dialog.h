@@ -8,7 +8,10 @@
 // person's clicks and keys:
 //
 //  - a click in the destination column opens an edit box over the cell; a
-//    typed character starts a fresh text, Enter (or leaving the box) keeps it;
+//    typed character starts a fresh text, Enter (or leaving the box) keeps it
+//    and moves down; the grid has the worksheet keys (worksheet_keys.h), so
+//    a pasted column of texts fills the destination cells from the current
+//    row down;
 //  - Up and Down move between rows; F2 empties the current destination cell;
 //  - a click on a row's arrow copies its origin text; a click on the header's
 //    arrow copies every row.
@@ -91,6 +94,7 @@ class CTranslatorDialog final : public QDialog {
   QLabel* m_lastMfnLabel = nullptr;
   QLabel* m_leftTablesLabel = nullptr;
   QLabel* m_rightTablesLabel = nullptr;
+  QLabel* m_saveTableLabel = nullptr;
   QLineEdit* m_originTableEdit = nullptr;
   QLineEdit* m_destinationTableEdit = nullptr;
   QLineEdit* m_saveTableEdit = nullptr;

@@ -2,6 +2,7 @@
 #include <QtTest>
 
 #include <QApplication>
+#include <QClipboard>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QLineEdit>
@@ -231,12 +232,15 @@ class DialogsTest : public QObject {
     QTableWidget* grid = d.Grid();
     grid->setFocus();
     QCOMPARE(grid->columnCount(), 10);
+    // Enter keeps the text and moves down; Up comes back to the row.
     for (const char* value : {"100", "9", "10"}) {
       QTest::keyClick(grid, Qt::Key_F2);
       QWidget* editor = QApplication::focusWidget();
       QVERIFY(editor != grid);
       QTest::keyClicks(editor, value);
       QTest::keyClick(editor, Qt::Key_Return);
+      QCOMPARE(grid->currentRow(), 1);
+      QTest::keyClick(grid, Qt::Key_Up);
       QTest::keyClick(grid, Qt::Key_Right);
     }
     QCOMPARE(grid->currentColumn(), 3);
@@ -244,6 +248,79 @@ class DialogsTest : public QObject {
     QCOMPARE(grid->currentRow(), 1);
     QCOMPARE(d.Lines(), (std::vector<std::string>{"100", "  9", " 10"}));
     QCOMPARE(d.windowTitle(), QStringLiteral("m4.3"));
+  }
+
+  void WorksheetKeysAreASpreadsheets() {
+    CWorksheetDialog d("t", {"12"}, 10, 20, false);
+    d.show();
+    d.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&d));
+    QTableWidget* grid = d.Grid();
+    grid->setFocus();
+    grid->setCurrentCell(0, 0);
+    auto editor = [] { return QApplication::focusWidget(); };
+    // Typing replaces the cell; an arrow keeps the text and moves.
+    QTest::keyClicks(grid, "3");
+    QVERIFY(editor() != grid);
+    QTest::keyClick(editor(), Qt::Key_Right);
+    QCOMPARE(editor(), static_cast<QWidget*>(grid));
+    QCOMPARE(grid->item(0, 0)->text(), QStringLiteral("3"));
+    QCOMPARE(grid->currentColumn(), 1);
+    // Tab keeps and moves right; from the last column to the next row.
+    QTest::keyClicks(grid, "7");
+    QTest::keyClick(editor(), Qt::Key_Tab);
+    QCOMPARE(grid->item(0, 1)->text(), QStringLiteral("7"));
+    QCOMPARE(grid->currentColumn(), 2);
+    grid->setCurrentCell(0, 9);
+    QTest::keyClicks(grid, "8");
+    QTest::keyClick(editor(), Qt::Key_Tab);
+    QCOMPARE(grid->currentRow(), 1);
+    QCOMPARE(grid->currentColumn(), 0);
+    // F2 edits in place: Left moves the caret, the text stays in the editor.
+    grid->setCurrentCell(0, 1);
+    QTest::keyClick(grid, Qt::Key_F2);
+    QCoreApplication::processEvents();
+    auto* line = qobject_cast<QLineEdit*>(editor());
+    QVERIFY(line);
+    QTest::keyClicks(line, "5");
+    QTest::keyClick(line, Qt::Key_Left);
+    QCOMPARE(editor(), static_cast<QWidget*>(line));
+    QTest::keyClicks(line, "0");
+    QTest::keyClick(line, Qt::Key_Return);
+    QCOMPARE(grid->item(0, 1)->text(), QStringLiteral("705"));
+    QCOMPARE(grid->currentRow(), 1);
+    // Enter without an editor moves down too; Delete empties the cell.
+    QTest::keyClick(grid, Qt::Key_Return);
+    QCOMPARE(grid->currentRow(), 2);
+    grid->setCurrentCell(0, 9);
+    QTest::keyClick(grid, Qt::Key_Delete);
+    QCOMPARE(grid->item(0, 9)->text(), QString());
+    QCOMPARE(d.Lines(), (std::vector<std::string>{"  3", "705"}));
+  }
+
+  void WorksheetPasteOfAColumnFillsTheCellsAndAddsRows() {
+    CWorksheetDialog d("t", {}, 10, 2, false);
+    d.show();
+    QTableWidget* grid = d.Grid();
+    const int rows = grid->rowCount();
+    grid->setCurrentCell(rows - 2, 3);
+    QApplication::clipboard()->setText(QStringLiteral("101\r\n102\r\n103\r\n104\t105\r\n"));
+    grid->setFocus();
+    QTest::keySequence(grid, QKeySequence::Paste);
+    QCOMPARE(grid->rowCount(), rows + 2);
+    QCOMPARE(grid->item(rows - 2, 3)->text(), QStringLiteral("101"));
+    QCOMPARE(grid->item(rows, 3)->text(), QStringLiteral("103"));
+    QCOMPARE(grid->item(rows + 1, 3)->text(), QStringLiteral("104"));
+    QCOMPARE(grid->item(rows + 1, 4)->text(), QStringLiteral("105"));
+    QCOMPARE(d.Lines(), (std::vector<std::string>{"101", "102", "103", "104", "105"}));
+  }
+
+  void WorksheetColumnsCarryTheirHeaders() {
+    CWorksheetDialog pairs("m9.1", {}, 2, 15, true, nullptr, {"Old tag", "New tag"});
+    QCOMPARE(pairs.Grid()->horizontalHeaderItem(0)->text(), QStringLiteral("Old tag"));
+    QCOMPARE(pairs.Grid()->horizontalHeaderItem(1)->text(), QStringLiteral("New tag"));
+    CWorksheetDialog mfns("m4.3", {}, 3, 5, false);
+    QCOMPARE(mfns.Grid()->horizontalHeaderItem(2)->text(), QStringLiteral("3"));
   }
 
   void WorksheetInitialLinesFillRowByRowAndAddRows() {

@@ -3,6 +3,8 @@
 #include <QtTest>
 
 #include <QApplication>
+#include <QClipboard>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableWidget>
@@ -283,6 +285,40 @@ class TranslatorDialogTest : public QObject {
     Click("translatorOkButton");  // nothing modified: no question, copies deleted
     QVERIFY(!m_dialog->isVisible());
     QVERIFY(!Exists(Path("msg/msesbr.ms~")));
+  }
+
+  void CaptionsComeFromTheCatalogueAndFitTheirText() {
+    OpenDialog();
+    auto msg = [&](int r, int c) { return FromDisplay(m_ctx->Msg(r, c)); };
+    QCOMPARE(Find<QPushButton>("translatorGoButton")->text(), msg(14, 9));
+    QCOMPARE(Find<QPushButton>("translatorOkButton")->text(), msg(37, 5));
+    QCOMPARE(Find<QPushButton>("translatorCancelButton")->text(), msg(1, 3));
+    QCOMPARE(Find<QLabel>("translatorSaveTableLabel")->text(), msg(36, 10));
+    auto* header = Find<QTableWidget>("translatorHeaderGrid");
+    QVERIFY(header->columnWidth(0) >= header->fontMetrics().horizontalAdvance(msg(3, 1)));
+    QCOMPARE(Body()->columnWidth(0), header->columnWidth(0));
+    auto* ok = Find<QPushButton>("translatorOkButton");
+    QVERIFY(ok->minimumWidth() >= ok->fontMetrics().horizontalAdvance(ok->text()));
+  }
+
+  void APastedColumnFillsTheTargetCellsOnly() {
+    CopyMessages({"es"});
+    OpenDialog();
+    ChooseOrigin("msenbr.mst");
+    ChooseDestination("msesbr.mst");
+    QTableWidget* body = Body();
+    QVERIFY(body->rowCount() >= 3);
+    const QString origin0 = body->item(0, 1)->text();
+    body->setCurrentCell(0, 1);  // the origin column: the paste goes to the target beside it
+    body->setFocus();
+    QApplication::clipboard()->setText(QStringLiteral("uno\ndos\n"));
+    QTest::keySequence(body, QKeySequence::Paste);
+    QCOMPARE(body->item(0, 3)->text(), QStringLiteral("uno"));
+    QCOMPARE(body->item(1, 3)->text(), QStringLiteral("dos"));
+    QCOMPARE(body->item(0, 1)->text(), origin0);
+    QVERIFY(Session().modified());
+    QCOMPARE(Session().rows()[1].destination_shown, std::string("dos"));
+    Click("translatorCancelButton");
   }
 
   void CancelAfterSavingPutsTheDestinationBack() {

@@ -49,6 +49,23 @@ class UtilitiesPageTest : public QObject, public testbench::PageBench {
     QCOMPARE(m_ui->messages().back(), m_ctx->Msg(19, 7));
   }
 
+  void TagPairsAreTypedUnderHeadedColumnsAndListedInTheQuestion() {
+    Start(std::make_unique<ScriptedUi>());
+    OpenDemoWithRange("1", "3");
+    const std::string before = m_ctx->config().data_folder;  // nothing is run below
+    m_ui->QueueWorksheet(std::vector<std::string>{"245", "700", "246", "710"});
+    m_ui->QueueAnswer(Answer::kNo);  // not this list: the grid comes back
+    m_ui->QueueWorksheet(std::nullopt);
+    Click("utilitiesTagsButton");
+    QCOMPARE(m_ui->last_worksheet_headers(),
+             (std::vector<std::string>{m_ctx->Msg(35, 9), m_ctx->Msg(35, 10)}));
+    const std::string question = m_ui->messages().at(0);
+    QVERIFY(question.find(m_ctx->Msg(9, 2)) == 0);
+    const std::string pairs = m_ctx->Msg(35, 9) + " - " + m_ctx->Msg(35, 10) + "\n245 - 246\n700 - 710";
+    QVERIFY2(question.find(pairs) != std::string::npos, question.c_str());
+    QCOMPARE(m_ctx->config().data_folder, before);
+  }
+
   void KillerThenBorradosThenUndelete() {
     Start(std::make_unique<ScriptedUi>());
     // Without a database: the guard only.

@@ -155,8 +155,9 @@ void QtUi::ShowText(const std::string& caption, const std::string& db_path,
 
 std::optional<std::vector<std::string>> QtUi::Worksheet(const std::string& title,
                                                         const std::vector<std::string>& initial,
-                                                        int columns, int rows, bool by_column) {
-  CWorksheetDialog dialog(title, initial, columns, rows, by_column, m_parent);
+                                                        int columns, int rows, bool by_column,
+                                                        const std::vector<std::string>& headers) {
+  CWorksheetDialog dialog(title, initial, columns, rows, by_column, m_parent, headers);
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
   return dialog.Lines();
 }

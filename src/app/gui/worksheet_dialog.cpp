@@ -12,6 +12,7 @@
 
 #include "app/gui/display_text.h"
 #include "app/gui/gui_messages.h"
+#include "app/gui/worksheet_keys.h"
 
 namespace bramble::gui {
 
@@ -33,7 +34,8 @@ std::string Pad3(const std::string& s) {
 
 CWorksheetDialog::CWorksheetDialog(const std::string& title,
                                    const std::vector<std::string>& initial, int columns, int rows,
-                                   bool by_column, QWidget* parent)
+                                   bool by_column, QWidget* parent,
+                                   const std::vector<std::string>& headers)
     : QDialog(parent), m_byColumn(by_column) {
   setObjectName(QStringLiteral("worksheetDialog"));
   setWindowTitle(FromDisplay(title));
@@ -49,7 +51,15 @@ CWorksheetDialog::CWorksheetDialog(const std::string& title,
   m_grid->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed |
                           QAbstractItemView::DoubleClicked);
   m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
+  m_grid->setTabKeyNavigation(true);
   m_grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+  CWorksheetKeys::Install(m_grid);
+  QStringList labels;
+  for (int c = 0; c < columns; ++c)
+    labels << (static_cast<size_t>(c) < headers.size() && !headers[static_cast<size_t>(c)].empty()
+                   ? FromDisplay(headers[static_cast<size_t>(c)])
+                   : QString::number(c + 1));
+  m_grid->setHorizontalHeaderLabels(labels);
   for (size_t i = 0; i < initial.size(); ++i) {
     const int r = static_cast<int>(i / static_cast<size_t>(columns));
     const int c = static_cast<int>(i % static_cast<size_t>(columns));
@@ -72,7 +82,13 @@ CWorksheetDialog::CWorksheetDialog(const std::string& title,
   layout->addWidget(m_grid, 1);
   layout->addWidget(hints);
   layout->addWidget(box);
-  resize(columns <= 2 ? 320 : 640, 420);
+  // Wide enough for the title and for every column's header.
+  int width = columns <= 2 ? 320 : 640;
+  const QFontMetrics metrics(font());
+  int headers_width = 0;
+  for (const QString& label : labels) headers_width += metrics.horizontalAdvance(label) + 32;
+  width = std::max({width, headers_width + 60, metrics.horizontalAdvance(windowTitle()) + 120});
+  resize(width, 420);
 }
 
 CWorksheetDialog::~CWorksheetDialog() = default;

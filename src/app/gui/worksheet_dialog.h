@@ -1,9 +1,12 @@
 // CWorksheetDialog: a grid in which numbers (MFNs, tag pairs) are typed.
 //
 // columns x rows cells (10 columns for MFN lists), filled row by row from the
-// caller's initial lines (rows are added when they do not fit).  Arrow keys
-// move the current cell, F2 or typing edits it, Enter commits it.  Three hint
-// lines (messages 15.7, 15.8, 26.2); OK message 1.2, Cancel message 1.3.
+// caller's initial lines (rows are added when they do not fit), columns
+// headed by the caller's texts (numbered where there is none).  The keys are
+// a spreadsheet's (worksheet_keys.h): arrows move the current cell, typing
+// replaces it, F2 edits it in place, Enter moves down, Tab right, and a
+// pasted column of numbers fills the cells.  Three hint lines (messages
+// 15.7, 15.8, 26.2); OK message 1.2, Cancel message 1.3.
 //
 // Lines(): every non-empty cell, row by row and left to right (or column by
 // column, top to bottom, for the Tags utility's pairs), padded "%3s" (leading
@@ -25,7 +28,8 @@ class CWorksheetDialog final : public QDialog {
 
  public:
   CWorksheetDialog(const std::string& title, const std::vector<std::string>& initial, int columns,
-                   int rows, bool by_column, QWidget* parent = nullptr);
+                   int rows, bool by_column, QWidget* parent = nullptr,
+                   const std::vector<std::string>& headers = {});
   ~CWorksheetDialog() override;
 
   std::vector<std::string> Lines() const;
