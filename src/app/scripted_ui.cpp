@@ -71,9 +71,10 @@ std::optional<std::string> ScriptedUi::SaveFile(const FileDialogOptions& o) {
   return std::nullopt;
 }
 
-int ScriptedUi::Confirm(const std::string& text, int, int, const std::string&) {
+int ScriptedUi::Confirm(const std::string& text, int, int, const std::string& info) {
   UiCall call{"confirm", text, Buttons::kYesNoCancel};
   Record(call);
+  confirm_infos_.push_back(info);
   int r;
   if (Take(&confirms_, &r)) return r;
   Unexpected(call);

@@ -54,6 +54,8 @@ class ScriptedUi : public Ui {
   const std::vector<UiCall>& unexpected() const { return unexpected_; }
   // The initial cells the last worksheet dialog was opened with.
   const std::vector<std::string>& last_worksheet_initial() const { return last_initial_; }
+  // The information line of every confirm dialog, in order.
+  const std::vector<std::string>& confirm_infos() const { return confirm_infos_; }
   // The column headers the last worksheet was given.
   const std::vector<std::string>& last_worksheet_headers() const { return last_headers_; }
   bool busy() const { return busy_; }
@@ -94,6 +96,7 @@ class ScriptedUi : public Ui {
   std::vector<UiCall> unexpected_;
   std::vector<std::string> last_initial_;
   std::vector<std::string> last_headers_;
+  std::vector<std::string> confirm_infos_;
   bool busy_ = false;
 };
 

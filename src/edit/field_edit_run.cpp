@@ -65,7 +65,18 @@ StepResult FieldEditRun::Work(RecordStep& step) {
                         kFieldsCaption, Buttons::kOk, Icon::kWarning);
         continue;
       }
-      RecordEditor::Ask answer = editor.Question(Num(step.mfn) + "\n" + Msg(12, 9));
+      // The question names what it is about, each part under its own label,
+      // with the text before and after (cut when long).
+      auto quoted = [](std::string display) {
+        constexpr size_t kShown = 400;
+        if (display.size() > kShown) display = display.substr(0, kShown) + "...";
+        return display;
+      };
+      std::string now = typed.bytes;
+      ToDisplay(now);
+      RecordEditor::Ask answer =
+          editor.Question(info + "\n" + Msg(12, 6) + ": " + quoted(old) + "\n" + Msg(12, 5) + ": " +
+                          quoted(now) + "\n\n" + Msg(12, 9));
       if (answer == RecordEditor::Ask::kNo) continue;
       if (answer == RecordEditor::Ask::kCancel) {
         StepResult r = editor.Stop();

@@ -26,6 +26,12 @@ std::string Display(std::string text) {
   return text;
 }
 
+// A text quoted in a prompt: long fields are cut, so the box stays readable.
+std::string Quoted(const std::string& display_text) {
+  constexpr size_t kShown = 400;
+  return display_text.size() <= kShown ? display_text : display_text.substr(0, kShown) + "...";
+}
+
 bool UsesValue(StringOperation op) {
   return op != StringOperation::kDelete && op != StringOperation::kDeletePos;
 }
@@ -183,7 +189,12 @@ StringRun::Edit StringRun::EditOccurrence(RecordStep& step, int32_t tag, int32_t
   const std::string original = text;
   for (size_t i = 0; i < scopes.size(); ++i) ApplyPositions(value, text, scopes, i);
   if (!prompt_ || text == original) return Edit::kDone;
-  const int answer = step.ui.Confirm(Display(text), 0, 0, std::string());
+  // The box shows the new text; the lines below say where it is and what it
+  // was, each under its own label.
+  const std::string info = Msg(8, 6) + ": " + Num(step.mfn) + "\n" + Msg(8, 7) + ": " + Num(tag) +
+                           "\n" + Msg(8, 8) + ": " + Num(k) + "\n" + Msg(12, 6) + ": " +
+                           Quoted(Display(original));
+  const int answer = step.ui.Confirm(Display(text), 0, 0, info);
   if (answer > 0) return Edit::kDone;
   // No leaves the occurrence as it was; Cancel as well (it was not accepted).
   text = original;
@@ -212,11 +223,30 @@ StringRun::Edit StringRun::SearchScope(RecordStep& step, int32_t tag, int32_t k,
     size_t resume = match_end;
     bool apply = true;
     if (prompt_) {
-      std::string info = Msg(8, 6) + ": " + Num(step.mfn) + "\n";
-      if (scope.code != 0) {
-        info += Msg(8, 7) + ": " + Display(std::string(1, scope.code)) + "\n";
+      // The box shows the text as it is, the match in bold; below it the
+      // record, tag, occurrence and subfield, each under its own label, and
+      // the text as this change would leave it.
+      std::string after = text;
+      switch (op_) {
+        case StringOperation::kInsertAfter:
+          after.insert(match_end, value);
+          break;
+        case StringOperation::kInsertBefore:
+          after.insert(m.start, value);
+          break;
+        case StringOperation::kReplace:
+          after.replace(m.start, m.length, matcher_.Expand(value, text));
+          break;
+        default:
+          after.erase(m.start, m.length);
+          break;
       }
-      info += Msg(8, 8) + ": " + Num(k);
+      std::string info = Msg(8, 6) + ": " + Num(step.mfn) + "\n" + Msg(8, 7) + ": " + Num(tag) +
+                         "\n" + Msg(8, 8) + ": " + Num(k) + "\n";
+      if (scope.code != 0) {
+        info += Msg(12, 4) + ": " + Display(std::string(1, scope.code)) + "\n";
+      }
+      info += Msg(12, 5) + ": " + Quoted(Display(after));
       const int answer = step.ui.Confirm(Display(text), static_cast<int>(m.start),
                                          static_cast<int>(match_end), info);
       if (answer < 0) return Edit::kCancel;

@@ -318,8 +318,13 @@ TEST_F(StringRunTest, PromptAsksAtEveryMatchWithTheRecordLocked) {
   EXPECT_EQ(Occs(mfn, 245), std::vector<std::string>({"^abarr foo barr"}));
   // After the No the search goes on after the declined text.
   EXPECT_EQ(ui.shown, std::vector<std::string>({"foo@2", "foo@7", "foo@11"}));
-  EXPECT_EQ(ui.infos[0], Msg(8, 6) + ": " + std::to_string(mfn) + "\n" + Msg(8, 7) + ": a\n" +
-                             Msg(8, 8) + ": 1");
+  // The subfield code under its own label, the tag as a tag, the new text.
+  EXPECT_EQ(ui.infos[0], Msg(8, 6) + ": " + std::to_string(mfn) + "\n" + Msg(8, 7) + ": 245\n" +
+                             Msg(8, 8) + ": 1\n" + Msg(12, 4) + ": a\n" + Msg(12, 5) +
+                             ": ^abarr foo foo");
+  EXPECT_EQ(ui.infos[1], Msg(8, 6) + ": " + std::to_string(mfn) + "\n" + Msg(8, 7) + ": 245\n" +
+                             Msg(8, 8) + ": 1\n" + Msg(12, 4) + ": a\n" + Msg(12, 5) +
+                             ": ^abarr barr foo");
   EXPECT_EQ(ui.locked, std::vector<bool>({true, true, true}));
   EXPECT_EQ(LogTexts().size(), 1u);  // one line per occurrence
 }
@@ -335,7 +340,8 @@ TEST_F(StringRunTest, CancelKeepsAcceptedChangesStopsAndLeavesTheBackups) {
   r.prompt = true;
   StringRunOutcome outcome = Run(r, &ui);
   EXPECT_EQ(outcome.batch.end, RunEnd::kStopped);
-  EXPECT_EQ(ui.infos[0], Msg(8, 6) + ": " + std::to_string(first) + "\n" + Msg(8, 8) + ": 1");
+  EXPECT_EQ(ui.infos[0], Msg(8, 6) + ": " + std::to_string(first) + "\n" + Msg(8, 7) +
+                             ": 245\n" + Msg(8, 8) + ": 1\n" + Msg(12, 5) + ": x foo");
   EXPECT_EQ(Occs(first, 245), std::vector<std::string>({"x foo"}));
   EXPECT_EQ(Occs(second, 245), std::vector<std::string>({"foo"}));
   EXPECT_EQ(ui.messages().back(), Msg(9, 10));
@@ -354,6 +360,9 @@ TEST_F(StringRunTest, PositionPromptNoLeavesTheOccurrence) {
   Run(r, &ui);
   EXPECT_EQ(Occs(mfn, 245), std::vector<std::string>({"abc", "ef"}));
   EXPECT_EQ(ui.shown, std::vector<std::string>({"@0", "@0"}));
+  // Where and what it was, under their labels (the box holds the new text).
+  EXPECT_EQ(ui.infos[1], Msg(8, 6) + ": " + std::to_string(mfn) + "\n" + Msg(8, 7) + ": 245\n" +
+                             Msg(8, 8) + ": 2\n" + Msg(12, 6) + ": def");
   EXPECT_EQ(LogTexts().size(), 1u);
 }
 

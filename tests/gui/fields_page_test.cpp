@@ -151,6 +151,25 @@ class FieldsPageTest : public QObject, public testbench::PageBench {
     QVERIFY(!QFile::exists(QString::fromStdString(Path("data/demo.ms~"))));
   }
 
+  void EditQuestionNamesWhatItIsAboutUnderLabels() {
+    Start(std::make_unique<ScriptedUi>());
+    OpenDemoWithRange("1", "1");
+    const std::string old = Occs(1, 245).at(0);
+    Click("fieldsOperation5");
+    Type("fieldsTagEdit", QStringLiteral("245"));
+    m_ui->QueueEdit(std::string("^aA new title"));
+    m_ui->QueueAnswer(Answer::kNo);
+    Click("fieldsOkButton");
+    auto msg = [&](int r, int c) { return m_ctx->Msg(r, c); };
+    const std::vector<std::string> boxes = m_ui->messages();
+    QVERIFY(!boxes.empty());
+    // Not a bare number: MFN, tag and occurrence by name, the old and new text.
+    QCOMPARE(boxes.front(), msg(8, 6) + ": 1\n" + msg(8, 7) + ": 245\n" + msg(8, 8) + ": 1\n" +
+                                msg(12, 6) + ": " + old + "\n" + msg(12, 5) +
+                                ": ^aA new title\n\n" + msg(12, 9));
+    QCOMPARE(Occs(1, 245).at(0), old);
+  }
+
   void EmptyTagIsRefusedAndTheTagBoxGetsTheFocus() {
     Start(std::make_unique<ScriptedUi>());
     OpenDemoWithRange("1", "3");

@@ -134,6 +134,22 @@ class StringsPageTest : public QObject, public testbench::PageBench {
     QCOMPARE(m_ui->messages().back(), "2 " + m_ctx->Msg(15, 6) + "\r\n0 " + m_ctx->Msg(18, 10));
   }
 
+  void PromptNamesMfnTagOccurrenceSubfieldAndTheNewText() {
+    Click("stringsOperation3");
+    Type("stringsTagEdit", QStringLiteral("245"));
+    Type("stringsSearchEdit", QStringLiteral("ciencia"));
+    Type("stringsValueEdit", QStringLiteral("vida"));
+    Click("stringsPromptCheck");
+    m_ui->QueueConfirm(0);  // the change is declined: nothing is written
+    Click("stringsOkButton");
+    QCOMPARE(m_ui->confirm_infos().size(), size_t(1));
+    const std::string& m = m_ui->confirm_infos().front();
+    auto msg = [&](int r, int c) { return m_ctx->Msg(r, c); };
+    QCOMPARE(m, msg(8, 6) + ": 1\n" + msg(8, 7) + ": 245\n" + msg(8, 8) + ": 1\n" + msg(12, 4) +
+                    ": a\n" + msg(12, 5) + ": ^aHistoria de la vida");
+    QCOMPARE(Field245(1), std::string("^aHistoria de la ciencia"));
+  }
+
   void ReplacePositionsLeavesTheFittedValueInItsBox() {
     Click("stringsOperation7");
     Type("stringsTagEdit", QStringLiteral("245"));
