@@ -10,6 +10,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -309,9 +310,11 @@ void CMainWindow::BuildControls() {
           [this] { RunSelector([this] { m_selector->BrowseMfnFile(); }); });
   connect(m_viewList, &QPushButton::clicked, this,
           [this] { RunSelector([this] { m_selector->ShowLoaded(); }); });
-  // Enter in the search box runs the search, as "Aceptar" does.
-  connect(m_searchCombo->lineEdit(), &QLineEdit::returnPressed, this,
-          [this] { RunSelector([this] { m_selector->Accept(); }); });
+  // Enter in the search box runs the search, as "Aceptar" does: taken from
+  // the key event the box passes on (eventFilter), because the box's line
+  // edit signals returnPressed twice for one key, once itself and once when
+  // the box hands the key back to it.
+  m_searchCombo->installEventFilter(this);
   for (QLineEdit* e : {m_fromEdit, m_toEdit})
     connect(e, &QLineEdit::returnPressed, this, [this] {
       RunSelector([this] {
@@ -443,6 +446,13 @@ void CMainWindow::RunSelector(const std::function<void()>& action) {
 }
 
 bool CMainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == m_searchCombo && event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+      RunSelector([this] { m_selector->Accept(); });
+      return true;
+    }
+  }
   if (event->type() == QEvent::FocusOut && (watched == m_fromEdit || watched == m_toEdit)) {
     const auto reason = static_cast<QFocusEvent*>(event)->reason();
     // Only a move of the focus inside this window counts as leaving the edit;
