@@ -215,9 +215,18 @@ bool FirstStart(const UserFolders& folders, const InstalledData& data, const Con
       const std::string name = std::string("demo.") + ext;
       const std::string from = JoinPath(data.demo, name);
       if (!IsRegularFile(from)) continue;
-      vardo::Status s = vardo::CopyFile(from, JoinPath(folders.data, name));
+      const std::string to = JoinPath(folders.data, name);
+      vardo::Status s = vardo::CopyFile(from, to);
       if (!s.ok()) {
         *why = from + ": " + s.message();
+        return false;
+      }
+      // The copy takes the installed file's mode, which may be read-only
+      // (0444): the person's own demo must be writable by them.
+      struct stat st;
+      if (::stat(to.c_str(), &st) == 0 && (st.st_mode & S_IWUSR) == 0 &&
+          ::chmod(to.c_str(), (st.st_mode & 07777) | S_IWUSR) != 0) {
+        *why = to + ": " + std::strerror(errno);
         return false;
       }
     }

@@ -155,6 +155,8 @@ std::string MessageDatabasePath(const std::string& folder, const std::string& co
 bool LoadMessages(const std::string& path, MessageTable* table) {
   table->Clear();
   CDbSession session;
+  // Only read: an installed catalogue belongs to root and is not writable.
+  session.SetReadOnly(true);
   if (session.Open(StripMasterExtension(path)) < 0) return false;
   // Rows past the 40th are never stored, so reading further records is wasted.
   const int32_t last = std::min<int32_t>(session.LastMfn(), MessageTable::kRows);

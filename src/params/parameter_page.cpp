@@ -196,6 +196,7 @@ void CParameterPage::FillTypes() {
   m_typeCombo->clear();
   m_typeCombo->addItem(Msg(16, 9));
   CDbSession db;
+  db.SetReadOnly(true);  // the parameter help is only read (installed: not writable)
   std::vector<std::string> keys;
   if (db.Open(HelpBase()) > 0) (void)db.ListTerms(HelpBase() + ".ifp", &keys);
   db.Close();
@@ -261,6 +262,7 @@ void CParameterPage::OnLoadType() {
   std::vector<int32_t> mfns;
   {
     CDbSession db;
+    db.SetReadOnly(true);
     if (db.Open(HelpBase()) > 0) (void)db.GetPostings(HelpBase() + ".ifp", m_fileType, &mfns);
     db.Close();
   }
@@ -269,6 +271,7 @@ void CParameterPage::OnLoadType() {
   m_paramList->blockSignals(true);
   m_paramList->clear();
   CDbSession db;
+  db.SetReadOnly(true);
   if (!mfns.empty() && db.Open(HelpBase()) > 0) {
     for (int32_t mfn : mfns) {
       if (db.ReadRecord(mfn, false) != 0) continue;
@@ -348,6 +351,7 @@ void CParameterPage::SelectListRow(int row) {
   const auto it = m_map.find(m_rowNames[static_cast<size_t>(row)]);
   if (it == m_map.end()) return;
   CDbSession db;
+  db.SetReadOnly(true);
   if (db.Open(HelpBase()) <= 0 || db.ReadRecord(it->second.mfn, false) != 0) {
     db.Close();
     return;

@@ -159,6 +159,35 @@ TEST(FirstStart, WritesFoldersDemoSysparAndAConfigurationInTheLocaleLanguage) {
   EXPECT_EQ(ReadBytes(f.data + "/demo.fdt"), "mine");
 }
 
+TEST(FirstStart, CopyOfAReadOnlyInstalledDemoIsWritableByItsOwner) {
+  TempDir dir;
+  const std::string demo = dir.File("share/demo");
+  ::mkdir(dir.File("share").c_str(), 0755);
+  ::mkdir(demo.c_str(), 0755);
+  ::mkdir(dir.File("share/messages").c_str(), 0755);
+  for (const char* ext : {"mst", "xrf", "fdt"}) {
+    const std::string f = demo + "/demo." + ext;
+    WriteBytes(f, std::string("bytes of ") + ext);
+    ::chmod(f.c_str(), 0444);
+  }
+  InstalledData data;
+  data.messages = dir.File("share/messages") + "/";
+  data.demo = demo + "/";
+  data.installed = true;
+  ConfigEnvironment env;
+  env.home = dir.File("home");
+  const UserFolders f = UserFoldersFor(env);
+  std::string why;
+  ASSERT_TRUE(FirstStart(f, data, env, &why)) << why;
+  for (const char* ext : {"mst", "xrf", "fdt"}) {
+    const std::string copy = f.data + "/demo." + ext;
+    struct stat st;
+    ASSERT_EQ(::stat(copy.c_str(), &st), 0) << copy;
+    EXPECT_NE(st.st_mode & S_IWUSR, 0u) << copy;
+    EXPECT_EQ(ReadBytes(copy), std::string("bytes of ") + ext);
+  }
+}
+
 TEST(FirstStart, FailsWithoutHomeOrData) {
   TempDir dir;
   ConfigEnvironment env;
