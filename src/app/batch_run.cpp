@@ -65,6 +65,12 @@ bool TakeBackups(AppContext& ctx, Ui& ui, CDbSession& db, const Backups& b) {
     ui.Message(ctx.Msg(37, 4), kCaption, Buttons::kOk, Icon::kError);
     return false;
   }
+  if (CDbSession::IsBackupHeld(rc)) {
+    // Another run's copies: taking ours would overwrite the only way back of
+    // a run that may still be cancelled.
+    ui.Message(ctx.Msg(33, 8), kCaption, Buttons::kOk, Icon::kWarning);
+    return false;
+  }
   ui.Message(b.master_copy + "\n" + b.xref_copy + "\n" + ctx.Msg(29, 1), kCaption, Buttons::kOk,
              Icon::kError);
   return false;

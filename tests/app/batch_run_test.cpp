@@ -345,6 +345,34 @@ TEST_F(BatchRunTest, BackupThatCannotBeMadeRefusesTheRun) {
   EXPECT_EQ(Mst(), mst);
 }
 
+TEST_F(BatchRunTest, RunIsRefusedWhileAnotherRunHoldsTheBackups) {
+  Open(3);
+  AcceptRange("1", "3");
+  CDbSession other;  // a run of another session, still able to cancel
+  ASSERT_EQ(other.Open(dir_.File("cds")), 1);
+  ASSERT_EQ(other.TakeBackup(dir_.File("cds.ms~"), dir_.File("cds.xr~")), 0);
+  const std::string mst = Mst();
+  const std::string their_copy = ReadBytes(dir_.File("cds.ms~"));
+  int calls = 0;
+  auto work = [&](RecordStep& s) {
+    ++calls;
+    return AddField(s);
+  };
+  BatchRunResult r = RunBatch(ctx_, ui_, progress_, Params(), work);
+  EXPECT_EQ(r.end, RunEnd::kRefused);
+  EXPECT_EQ(calls, 0);
+  EXPECT_EQ(ui_.messages(), std::vector<std::string>{Marker(33, 8)});
+  EXPECT_EQ(Mst(), mst);
+  // The other run's copies are still there, untouched, for its cancel.
+  EXPECT_EQ(ReadBytes(dir_.File("cds.ms~")), their_copy);
+
+  other.DeleteBackup(dir_.File("cds.ms~"), dir_.File("cds.xr~"));
+  r = RunBatch(ctx_, ui_, progress_, Params(), work);
+  EXPECT_EQ(r.end, RunEnd::kCompleted);
+  EXPECT_EQ(calls, 3);
+  EXPECT_EQ(FieldCountOf(3), 2);
+}
+
 TEST_F(BatchRunTest, EveryLogLineIsOnDiskBeforeAnyBoxAppears) {
   Open(3);
   AcceptRange("1", "6");
