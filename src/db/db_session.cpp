@@ -152,12 +152,16 @@ int32_t CDbSession::GetField(int32_t tag, int32_t /*mfn*/, int32_t occ, std::str
 }
 
 int32_t CDbSession::GetFieldAtRaw(int32_t /*mfn*/, int32_t pos, std::string* text, int32_t* tag) {
-  int32_t entry[3] = {0, 0, 0};
-  const bool found = vardo::vardo_directory_entries(space_, 0, pos, pos, entry) == 1;
-  if (found && tag) *tag = entry[0];
-  // Sized from the directory entry, still cut at the program's buffer:
+  // The tag and length in constant time (a directory entry would add up
+  // every text before pos for its offset: a walk by position would be
+  // quadratic in the number of fields).
+  int32_t length = 0;
+  const int32_t found_tag = vardo::vardo_field_tag_at(space_, 0, pos, &length);
+  const bool found = found_tag > 0;
+  if (found && tag) *tag = found_tag;
+  // Sized from the field's length, still cut at the program's buffer:
   // clearing a whole buffer for every field read was most of a run's time.
-  const int32_t want = found ? std::clamp(entry[2], 0, kTextBufferSize - 2) : 0;
+  const int32_t want = found ? std::clamp(length, 0, kTextBufferSize - 2) : 0;
   text->resize(static_cast<size_t>(want) + 1);
   int32_t n = vardo::vardo_field_at(space_, 0, pos, text->data(), want + 1);
   n = std::min(n, kTextBufferSize - 2);

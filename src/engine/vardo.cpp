@@ -499,6 +499,18 @@ int32_t vardo_directory_entries(int32_t space, int32_t buffer, int32_t first, in
   });
 }
 
+int32_t vardo_field_tag_at(int32_t space, int32_t buffer, int32_t pos, int32_t* length) {
+  return FacadeGuarded([&]() -> int32_t {
+    RecordBuffer* b = FindBuffer(FindSpace(space), buffer);
+    if (!b) return VARDO_BAD_ARGUMENT;
+    if (length) *length = 0;
+    if (pos < 1 || static_cast<size_t>(pos) > b->record.fields.size()) return 0;
+    const Field& f = b->record.fields[static_cast<size_t>(pos) - 1];
+    if (length) *length = static_cast<int32_t>(std::min<size_t>(f.text.size(), INT32_MAX));
+    return f.tag;
+  });
+}
+
 int32_t vardo_field_at(int32_t space, int32_t buffer, int32_t pos, char* out, int32_t size) {
   return FacadeGuarded([&]() -> int32_t {
     RecordBuffer* b = FindBuffer(FindSpace(space), buffer);

@@ -157,6 +157,30 @@ TEST_F(DbSessionTest, SetAllOccRawRewritesOneTagAndTheOneWalkReadersAgree) {
   EXPECT_EQ(positional(), (Fields{{10, "a"}, {30, "c"}}));
 }
 
+// A walk by directory position (field runs, sorting, the translator) reads
+// each field in constant time: 20,000 fields, not 20,000 walks of the record.
+TEST_F(DbSessionTest, ReadingEveryFieldByPositionIsLinearInTheFieldCount) {
+  constexpr int32_t kFields = 20000;
+  ASSERT_EQ(db_.NewRecord(), 0);
+  for (int32_t i = 1; i <= kFields; ++i) {
+    ASSERT_EQ(db_.AppendField(1 + i % 3, "f" + std::to_string(i)), 0);
+  }
+  const int64_t before = vardo::g_fields_scanned.load();
+  std::string text;
+  int32_t tag = 0;
+  for (int32_t p = 1; p <= kFields; ++p) {
+    const int32_t n = db_.GetFieldAtRaw(0, p, &text, &tag);
+    ASSERT_EQ(n, static_cast<int32_t>(text.size()));
+    ASSERT_EQ(tag, 1 + p % 3);
+    ASSERT_EQ(text, "f" + std::to_string(p));
+  }
+  EXPECT_LE(vardo::g_fields_scanned.load() - before, 2 * kFields);
+  tag = -5;
+  EXPECT_LE(db_.GetFieldAtRaw(0, kFields + 1, &text, &tag), 0);
+  EXPECT_EQ(tag, -5);  // past the end: no tag
+  EXPECT_TRUE(text.empty());
+}
+
 // Two sessions (two runs) on one database: the copies belong to the session
 // that took them until it removes them or lets the database go.
 TEST_F(DbSessionTest, ASecondSessionCannotTakeTheBackupsAnotherHolds) {

@@ -63,7 +63,8 @@ TEST_F(KeyListingTest, ListingWithoutAReadableInvertedFileSaysWhy) {
   junk.ifp_path = dir_ + "/junk.ifp";
   std::ofstream(junk.ifp_path) << "not an inverted file";
   EXPECT_EQ(RunKeyListing(ctx_, ui_, progress_, junk, LocalTimeNow()).end, ListingEnd::kFailed);
-  EXPECT_EQ(ui_.messages().back(), junk.ifp_path + "\n" + Msg(34, 5));
+  // A file that is not an inverted file is damage: rebuilding it is the way on.
+  EXPECT_EQ(ui_.messages().back(), junk.ifp_path + "\n" + Msg(33, 6));
 }
 
 TEST_F(KeyListingTest, CancelShowsNothing) {
