@@ -106,6 +106,16 @@ if [[ $(id -u) == 0 ]]; then
   owner="65534:65534"
 fi
 
+# A sanitizer build reads its suppressions file as that user too.
+if [[ -n "$owner" && "${LSAN_OPTIONS:-}" == *suppressions=* ]]; then
+  supp=$(sed -n 's/.*suppressions=\([^:]*\).*/\1/p' <<< "$LSAN_OPTIONS")
+  if [[ -r "$supp" ]]; then
+    cp "$supp" "$tmp/lsan.supp"
+    chmod 644 "$tmp/lsan.supp"
+    export LSAN_OPTIONS=${LSAN_OPTIONS/suppressions=$supp/suppressions=$tmp/lsan.supp}
+  fi
+fi
+
 mkdir -p "$tmp/empty"
 chmod 755 "$tmp/empty"
 # A new home; its XDG folders inside it.
