@@ -77,17 +77,23 @@ for size in 16 256; do
   read -r w h < <(od -An -tu1 -j16 -N8 "$png" | awk '{print $3*256+$4, $7*256+$8}')
   [[ "$w" == "$size" && "$h" == "$size" ]] || fail "the ${size}x${size} icon is ${w}x${h}"
 done
-# Every man page names every command its program has.
-for command in selection fields strings clean keys dupbase save; do
+# Every man page names every command its program lists, and its exit statuses.
+commands=$("$usr/bin/bramble-cli" --help | sed -n '/^Subcommands:/,/^$/s/^  \([a-z][a-z-]*\) .*/\1/p')
+[[ $(wc -w <<< "$commands") -ge 10 ]] || fail "bramble-cli --help lists too few commands: $commands"
+for command in $commands; do
   gzip -dc "$usr/share/man/man1/bramble-cli.1.gz" | grep -q "^\.SS $command\$" ||
     fail "bramble-cli(1) has no section for $command"
 done
-for command in create load dump info check compact invert export import format terms postings; do
+commands=$("$usr/bin/vardo" help | sed -n 's/^  vardo \([a-z]*\) .*/\1/p')
+[[ $(wc -w <<< "$commands") -ge 10 ]] || fail "vardo help lists too few commands: $commands"
+for command in $commands; do
   gzip -dc "$usr/share/man/man1/vardo.1.gz" | grep -q "^\.B $command " ||
     fail "vardo(1) does not list $command"
 done
-gzip -dc "$usr/share/man/man1/bramble-cli.1.gz" | grep -q '^\.B 6$' ||
-  fail "bramble-cli(1) lacks exit status 6"
+for page_status in bramble-cli:6 vardo:3; do
+  gzip -dc "$usr/share/man/man1/${page_status%:*}.1.gz" | grep -q "^\.B ${page_status#*:}\$" ||
+    fail "${page_status%:*}(1) lacks exit status ${page_status#*:}"
+done
 if find "$root" -name '*-lock' | grep -q .; then
   fail "a lock file was installed: $(find "$root" -name '*-lock')"
 fi
