@@ -191,9 +191,16 @@ DuplicateBaseOutcome BuildDuplicateBase(AppContext& ctx, Ui& ui, Progress& progr
     return StepResult::kNext;
   });
   outcome.skipped = result.steps - result.read;
+  outcome.read = result.read;
   switch (result.end) {
     case RunEnd::kCompleted:
       outcome.end = ListingEnd::kCompleted;
+      // The base is written and indexed: say what was made and where, so the
+      // run does not end in silence.
+      ui.Message(ctx.Msg(36, 9) + "\n" + ctx.Msg(36, 6) + " " + std::to_string(result.read) + "\n" +
+                     ctx.Msg(36, 7) + " " + std::to_string(outcome.written) + "\n" +
+                     request.base_path,
+                 kInvfileCaption, Buttons::kOk, Icon::kInformation);
       break;
     case RunEnd::kCancelled:
       outcome.end = ListingEnd::kCancelled;

@@ -30,6 +30,9 @@
 // and closes it.  The frame's progress window and run log apply; records that
 // are not active are not logged.
 //
+// A completed build ends with a summary (36.9, then 36.6 + the records read,
+// 36.7 + the keys made, and the base's path).
+//
 // Guards: no database 10.2; no record set 5.4; no base name 34.1; the base
 // is the open database itself 34.4 (creating it would delete the database);
 // 40.1 and 40.2 above.  Failures: the base or its select table cannot be
@@ -61,7 +64,8 @@ struct DuplicateBaseRequest {
 
 struct DuplicateBaseOutcome {
   ListingEnd end = ListingEnd::kRefused;
-  int32_t written = 0;          // base records written
+  int32_t read = 0;             // records of the database read
+  int32_t written = 0;          // base records written (one key each)
   int32_t skipped = 0;          // records of the database that are not active
   int32_t without_key = 0;      // active records whose chosen fields hold nothing
   bool target_refused = false;  // 40.1 or 40.2: the target was no base for this run

@@ -9,7 +9,13 @@
 // source database is field 1 (its name, upper-cased); where the listed lines
 // hold one name for databases of different folders, it is field 5 instead
 // (the master file's path relative to the base's folder), so that they can be
-// told apart.  The report is the
+// told apart.  With an excerpt tag, each line ends in " - " and the first 40
+// characters of that field's first occurrence in the source record (display
+// form, line breaks and tabs as blanks), so a group can be judged without
+// opening records; the source record is read without lock from the database
+// field 5 names (from the base's folder), or from the open database when the
+// base record names it and has no field 5.  A source that cannot be read, or
+// a record without the field, gives the line without the excerpt.  The report is the
 // ListingHeader (6.2 + the base's inverted file, the date) and the lines, shown
 // in the text display with caption 15.3.  A base record that cannot be read
 // (a damaged base) is left out of its group.
@@ -30,7 +36,14 @@ class AppContext;
 class Progress;
 class Ui;
 
+// The characters of an excerpt.
+inline constexpr size_t kExcerptLength = 40;
+// The default excerpt field (the title).
+inline constexpr int32_t kDefaultExcerptTag = 245;
+
+// excerpt_tag 0: no excerpt.
 ListingOutcome ListDuplicates(AppContext& ctx, Ui& ui, Progress& progress,
-                              const std::string& base_path, const std::tm& now);
+                              const std::string& base_path, const std::tm& now,
+                              int32_t excerpt_tag = 0);
 
 }  // namespace bramble

@@ -120,6 +120,13 @@ void CInvertedFilePage::BuildControls() {
   m_fieldsEdit = makeEdit(m_baseGroup, "invfileFieldsEdit");
   m_buildButton = makeButton(m_baseGroup, "invfileBuildButton");
   m_duplicatesButton = makeButton(m_baseGroup, "invfileDuplicatesButton");
+  // The field whose first 40 characters stand beside each MFN of a listing.
+  m_excerptLabel = new QLabel(m_baseGroup);
+  m_excerptEdit = makeEdit(m_baseGroup, "invfileExcerptEdit");
+  m_excerptEdit->setText(QString::number(kDefaultExcerptTag));
+  m_excerptEdit->setMaxLength(5);
+  m_excerptEdit->setMaximumWidth(80);
+  m_excerptLabel->setBuddy(m_excerptEdit);
   auto* radios = new QHBoxLayout;
   radios->addWidget(m_createRadio);
   radios->addWidget(m_appendRadio);
@@ -132,6 +139,11 @@ void CInvertedFilePage::BuildControls() {
   base->addWidget(m_fieldsLabel, 2, 0);
   base->addWidget(m_fieldsEdit, 2, 1);
   base->addWidget(m_buildButton, 2, 2);
+  auto* excerpt = new QHBoxLayout;
+  excerpt->addWidget(m_excerptLabel);
+  excerpt->addWidget(m_excerptEdit);
+  excerpt->addStretch();
+  base->addLayout(excerpt, 3, 1);
   base->addWidget(m_duplicatesButton, 3, 2);
   base->setColumnStretch(1, 1);
 
@@ -165,6 +177,7 @@ void CInvertedFilePage::ApplyCaptions() {
   m_baseGroup->setTitle(Msg(19, 6));
   for (QPushButton* b : {m_listKeysButton, m_generateButton, m_buildButton}) b->setText(Msg(5, 8));
   m_duplicatesButton->setText(Msg(25, 7));
+  m_excerptLabel->setText(Msg(36, 8));
   m_fieldsLabel->setText(Msg(11, 6));
   m_rangeLabel->setText(Msg(4, 2));
   m_expressionLabel->setText(Msg(19, 2));
@@ -301,7 +314,10 @@ void CInvertedFilePage::OnBuildBase() {
 void CInvertedFilePage::OnListDuplicates() {
   ReadBoxes();
   CProgressWnd progress(window(), m_env.ctx.Msg(15, 3));
-  ListDuplicates(m_env.ctx, m_env.ui, progress, m_basePath, LocalTimeNow());
+  // A box left empty (or not a tag) lists without excerpts.
+  const int excerpt_tag = m_excerptEdit->text().trimmed().toInt();
+  ListDuplicates(m_env.ctx, m_env.ui, progress, m_basePath, LocalTimeNow(),
+                 excerpt_tag > 0 ? excerpt_tag : 0);
 }
 
 void CInvertedFilePage::OnClear() {

@@ -11,7 +11,8 @@
 //      or 'Browse', which starts in the work folder too), 'Create new' / 'Add
 //      to existing', the 'Fields' tag list,
 //      'Process' builds the base (BuildDuplicateBase), 'List Duplicates'
-//      lists shared match keys (ListDuplicates).
+//      lists shared match keys (ListDuplicates), each MFN with the start of
+//      the field named in the box beside it (245 at first; empty: none).
 // 'Clear' empties the boxes, the tag list, the grid cell and the inverted file
 // path; the key range goes back to its defaults (below and above every key),
 // which is what an empty range box means, so a listing after 'Clear' lists
@@ -124,6 +125,8 @@ class CInvertedFilePage final : public CTabPage {
   QLineEdit* m_fieldsEdit = nullptr;
   QPushButton* m_buildButton = nullptr;
   QPushButton* m_duplicatesButton = nullptr;
+  QLabel* m_excerptLabel = nullptr;
+  QLineEdit* m_excerptEdit = nullptr;
   QPushButton* m_clearButton = nullptr;
   QToolButton* m_helpButton = nullptr;
 };

@@ -156,12 +156,38 @@ class InvertedFilePageTest : public QObject, public testbench::PageBench {
     Click("invfileBuildButton");
     QVERIFY(QFile::exists(QString::fromStdString(Path("work/dups.ifp"))));
     QVERIFY(Find<QRadioButton>("invfileAppendRadio")->isEnabled());
+    // The build ends with what it did, not in silence.
+    const int32_t last = m_ctx->db().LastMfn();
+    const std::string summary = m_ui->messages().back();
+    QVERIFY2(summary.find(m_ctx->Msg(36, 9)) == 0, summary.c_str());
+    QVERIFY2(summary.find(m_ctx->Msg(36, 6) + " ") != std::string::npos, summary.c_str());
+    QVERIFY2(summary.find(m_ctx->Msg(36, 7) + " ") != std::string::npos, summary.c_str());
+    QVERIFY2(summary.find("\n" + Path("work/dups.mst")) != std::string::npos, summary.c_str());
+    QVERIFY(last > 0);
+    // Each MFN is listed with the first 40 characters of its 245 (the box's
+    // default), read from the source record.
+    QCOMPARE(Find<QLineEdit>("invfileExcerptEdit")->text(), QStringLiteral("245"));
     Click("invfileDuplicatesButton");
     const std::string text = LastShownText();
-    const std::regex line(" +[0-9]+  - [0-9A-F]{30} - DEMO\r\n");
-    const auto lines =
-        std::distance(std::sregex_iterator(text.begin(), text.end(), line), std::sregex_iterator());
-    QCOMPARE(static_cast<int>(lines), 12);  // six books typed twice
+    const std::regex line(" +([0-9]+)  - [0-9A-F]{30} - DEMO - ([^\r]*)\r\n");
+    int lines = 0;
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), line); it != std::sregex_iterator();
+         ++it, ++lines) {
+      const int32_t mfn = std::stoi((*it)[1].str());
+      QVERIFY(m_ctx->db().ReadRecord(mfn, false) == 0);
+      std::string title;
+      m_ctx->db().GetField(245, mfn, 1, &title);
+      QCOMPARE((*it)[2].str(), title.substr(0, 40));
+    }
+    QCOMPARE(lines, 12);  // six books typed twice
+    // An empty box lists the lines as they were.
+    Find<QLineEdit>("invfileExcerptEdit")->clear();
+    Click("invfileDuplicatesButton");
+    const std::string bare = LastShownText();
+    const std::regex plain(" +[0-9]+  - [0-9A-F]{30} - DEMO\r\n");
+    QCOMPARE(static_cast<int>(std::distance(std::sregex_iterator(bare.begin(), bare.end(), plain),
+                                            std::sregex_iterator())),
+             12);
   }
 
   void ACatalogueChosenAsTheBaseIsLeftAsItIs() {

@@ -108,6 +108,61 @@ TEST_F(DuplicateBaseTest, AddingASecondDatabaseListsKeysAcrossBoth) {
   EXPECT_EQ(Duplicates(), "");
 }
 
+TEST_F(DuplicateBaseTest, BuildEndsWithASummaryAndListingsQuoteEachSourceRecord) {
+  DuplicateBaseOutcome o = Build(false);
+  ASSERT_EQ(o.end, ListingEnd::kCompleted);
+  EXPECT_EQ(ui_.messages().back(), Msg(36, 9) + "\n" + Msg(36, 6) + " 5\n" + Msg(36, 7) + " 3\n" +
+                                       base_path_);
+  // A second database whose record 1 shares record 2's key: its excerpt is
+  // read from that database (field 5), not from the open one.
+  const std::string second = dir_ + "/more";
+  {
+    CDbSession s;
+    ASSERT_GE(s.CreateMasterFile(second), 0);
+    s.NewRecord();
+    s.AppendField(245, "^aOTHER");
+    ASSERT_GE(s.WriteRecord(false), 0);
+  }
+  ASSERT_TRUE(ctx_.OpenDatabase(second + ".mst", ui_));
+  SelectAll();
+  ASSERT_EQ(Build(true).end, ListingEnd::kCompleted);
+  struct Case {
+    int32_t tag;
+    std::vector<std::string> wanted;  // pieces of the listing, in order
+  };
+  const std::vector<Case> cases = {
+      {245,
+       {" - BOOKS - ^aOther\r\n", " - MORE - ^aOTHER\r\n", " - BOOKS - ^aTea^bnotes\r\n",
+        " - BOOKS - ^aTea ^b notes.\r\n"}},
+      {100, {" - BOOKS\r\n       1  - ", " - BOOKS - ^aSmith, John\r\n"}},  // 2 has no 100
+      {0, {" - BOOKS\r\n       3  - "}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.tag);
+    const std::string body =
+        Body(ListDuplicates(ctx_, ui_, progress_, base_path_, LocalTimeNow(), c.tag).text);
+    size_t at = 0;
+    for (const std::string& piece : c.wanted) {
+      at = body.find(piece, at);
+      ASSERT_NE(at, std::string::npos) << piece << "\n" << body;
+    }
+  }
+}
+
+TEST_F(DuplicateBaseTest, ExcerptIsCutAtFortyCharactersAndKeepsToOneLine) {
+  const int32_t mfn = AddRecord({{100, "^aSmith, John"},
+                                 {245, "^aTea^bnotes"},
+                                 {500, "line one\r\nline two\tand a tail that runs on far too long"}});
+  SelectAll();
+  ASSERT_EQ(Build(false).end, ListingEnd::kCompleted);
+  const std::string body =
+      Body(ListDuplicates(ctx_, ui_, progress_, base_path_, LocalTimeNow(), 500).text);
+  const std::string wanted =
+      std::string("line one  line two and a tail that runs on far too long").substr(0, 40);
+  EXPECT_NE(body.find(std::to_string(mfn) + "  - "), std::string::npos) << body;
+  EXPECT_NE(body.find(" - BOOKS - " + wanted + "\r\n"), std::string::npos) << body;
+}
+
 TEST_F(DuplicateBaseTest, EmptyTagListTakesTheFirstRecordsTags) {
   DuplicateBaseOutcome o = Build(false, {});
   EXPECT_EQ(o.tags, (std::vector<int32_t>{100, 245}));  // no FDT beside the database
