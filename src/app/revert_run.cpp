@@ -22,8 +22,7 @@ struct RecordPlan {
   int64_t after = 0;
 };
 
-bool Refuse(AppContext& ctx, Ui& ui, const std::string& text) {
-  (void)ctx;
+bool Refuse(Ui& ui, const std::string& text) {
   ui.Message(text, kRunCaption, Buttons::kOk, Icon::kWarning);
   return false;
 }
@@ -33,7 +32,7 @@ bool Refuse(AppContext& ctx, Ui& ui, const std::string& text) {
 RevertOutcome RunRevert(AppContext& ctx, Ui& ui, Progress& progress, const RevertRequest& request) {
   RevertOutcome outcome;
   if (!ctx.database_open()) {
-    Refuse(ctx, ui, ctx.Msg(10, 2));
+    Refuse(ui, ctx.Msg(10, 2));
     return outcome;
   }
   CDbSession& db = ctx.db();
@@ -48,26 +47,30 @@ RevertOutcome RunRevert(AppContext& ctx, Ui& ui, Progress& progress, const Rever
   }
   if (run == nullptr) {
     if (loaded == RunHistory::LoadResult::kDamaged) {
-      Refuse(ctx, ui, ctx.Msg(24, 8) + "\n" + history.path() + " (" + why + ")");
+      Refuse(ui, ctx.Msg(24, 8) + "\n" + history.path() + " (" + why + ")");
     } else {
-      Refuse(ctx, ui, ctx.Msg(29, 5) + " " + std::to_string(request.run));
+      Refuse(ui, ctx.Msg(29, 5) + " " + std::to_string(request.run));
     }
     return outcome;
   }
   if (run->outcome == RunOutcome::kInProgress) {
-    Refuse(ctx, ui, std::to_string(run->number) + ": " + ctx.Msg(29, 10));
+    Refuse(ui, std::to_string(run->number) + ": " + ctx.Msg(29, 10));
     return outcome;
   }
   CDbSession::MasterIdentity id;
   if (db.GetMasterIdentity(&id) != 0 || id.generation != run->generation) {
-    Refuse(ctx, ui, ctx.Msg(29, 6));
+    Refuse(ui, ctx.Msg(29, 6));
     return outcome;
   }
 
   std::map<int32_t, RecordPlan> plan;
   MfnSelection records;
   records.mode = SelectionMode::kWorksheet;
+  // The history is untrusted: an MFN this database never assigned cannot be
+  // one of its records, and is left out rather than written.
+  const int32_t last_mfn = db.LastMfn();
   for (const HistoryEntry& e : run->entries) {
+    if (e.mfn < 1 || e.mfn > last_mfn) continue;
     auto [it, fresh] = plan.try_emplace(e.mfn, RecordPlan{e.before, e.after});
     if (fresh) {
       records.list.push_back(static_cast<uint32_t>(e.mfn));

@@ -41,6 +41,7 @@ constexpr char kStartType = 'R';
 constexpr char kEntryType = 'E';
 constexpr char kEndType = 'F';
 constexpr int64_t kMaxOffset = (int64_t{1} << 48) - 1;
+constexpr size_t kEntriesPerWrite = 32;
 
 void EncodeFixed48(char* p, int64_t v) {
   EncodeFixed32(p, static_cast<uint32_t>(v));
@@ -416,13 +417,26 @@ RunHistory::BeginResult RunHistory::BeginRun(CDbSession& db, const RunStart& sta
 }
 
 bool RunHistory::Append(const HistoryEntry& entry) {
-  if (!AppendBytes(EntryFrame(run_, entry))) return false;
+  if (fd_ < 0 || failed_) return false;
+  pending_ += EntryFrame(run_, entry);
   ++written_;
+  // Entries go out in groups: a process killed before a group is out loses
+  // those entries only, and the records they name are found again from the
+  // images (SettleInterrupted).
+  if (pending_.size() >= kEntriesPerWrite * kFixedFrame) return Flush();
   return true;
 }
 
+bool RunHistory::Flush() {
+  if (pending_.empty()) return !failed_;
+  std::string frames;
+  frames.swap(pending_);
+  return AppendBytes(frames);
+}
+
 bool RunHistory::EndRun(RunOutcome outcome) {
-  const bool ok = AppendBytes(EndFrame(run_, outcome, written_));
+  pending_ += EndFrame(run_, outcome, written_);
+  const bool ok = Flush();
   if (fd_ >= 0) ::close(fd_);  // releases the run's lock
   fd_ = -1;
   return ok;

@@ -20,7 +20,8 @@
 //
 // Concurrency: BeginRun holds an exclusive flock on the file while it reads
 // the file, settles interrupted runs and appends its start frame, so run
-// numbers are unique; entries and end frames are single O_APPEND writes.
+// numbers are unique; entries (in groups of 32) and end frames are single
+// O_APPEND writes.
 //
 // Errors: results and texts as documented per call; nothing throws.
 // Thread use: one thread per object.
@@ -115,9 +116,13 @@ class RunHistory {
   int32_t run() const { return run_; }
   const std::string& set_aside_path() const { return set_aside_; }
 
-  // The entry of one record written (after BeginRun); false when it could not
-  // be written (the history is then left alone for the rest of the run).
+  // The entry of one record written (after BeginRun).  Entries are written
+  // 32 at a time (one write each group; Flush puts the rest out), so a
+  // process killed during a run leaves up to 32 records without an entry,
+  // found again from the images on the next open.  False when the history
+  // could not be written (it is then left alone for the rest of the run).
   bool Append(const HistoryEntry& entry);
+  bool Flush();
   // The end frame; releases the run's lock.
   bool EndRun(RunOutcome outcome);
 
@@ -129,6 +134,7 @@ class RunHistory {
   int32_t run_ = 0;
   int32_t written_ = 0;
   bool failed_ = false;
+  std::string pending_;  // entries not yet written
   std::string set_aside_;
 };
 

@@ -4,10 +4,10 @@
 //
 // The run enters the history at its first write (a run that changes nothing
 // leaves no trace there); its start frame is on disk before that write, and
-// each record's entry right after the record's step, so a process killed
-// during a run leaves at most the entry of the record being written unsaid,
-// and the next run (or `bramble-cli history`) finds that record again from
-// the master file's images.
+// the records' entries follow in groups of 32, so a process killed during a
+// run leaves at most the last group unsaid, and the next run (or
+// `bramble-cli history`) finds those records again from the master file's
+// images.
 //
 // A history that cannot be read is set aside and a new one begun (message
 // 26.7 with the kept file's path); one that cannot be written is reported

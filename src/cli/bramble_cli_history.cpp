@@ -39,6 +39,17 @@ namespace {
 
 void Print(const std::string& utf8) { std::fwrite(utf8.data(), 1, utf8.size(), stdout); }
 
+// A text read from the history file, safe to put on a terminal: control
+// bytes (a hostile file's escape sequences, a TAB that would shift the
+// columns) become "?".
+std::string Shown(const std::string& text) {
+  std::string out = text;
+  for (char& c : out) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+  }
+  return out;
+}
+
 std::string TimeText(int64_t seconds) {
   if (seconds <= 0) return "-";
   const std::time_t t = static_cast<std::time_t>(seconds);
@@ -102,10 +113,10 @@ class HistoryCommand final : public CliCommand {
     const bool ok = LoadHistory(s, &runs);
     for (auto it = runs.rbegin(); it != runs.rend(); ++it) {
       Print(std::to_string(it->number) + "\t" + TimeText(it->start_time) + "\t" +
-            TimeText(it->end_time) + "\t" + it->label + "\t" +
+            TimeText(it->end_time) + "\t" + Shown(it->label) + "\t" +
             std::to_string(it->entries.size()) + "\t" +
-            Cp1252ToUtf8(OutcomeText(s.ctx, it->outcome)) + "\t" + it->computer + "\t" +
-            it->options + "\t" + it->records + "\n");
+            Cp1252ToUtf8(OutcomeText(s.ctx, it->outcome)) + "\t" + Shown(it->computer) + "\t" +
+            Shown(it->options) + "\t" + Shown(it->records) + "\n");
     }
     return ok ? kCliOk : kCliFailed;
   }

@@ -1,5 +1,7 @@
 // vardo create / load / dump / info / check / compact: the record store's
 // administration commands.
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -10,8 +12,10 @@
 #include "cli/vardo_command.h"
 #include "engine/database.h"
 #include "engine/database_checker.h"
+#include "engine/file_format.h"
 #include "engine/iso2709/text_decoder.h"
 #include "engine/iso2709/text_decoder_tables.h"
+#include "engine/record_versions.h"
 #include "engine/utf8.h"
 
 namespace vardo::cli {
@@ -220,6 +224,18 @@ int CmdInfo(const std::vector<std::string>& args) {
   nlohmann::ordered_json j = {{"next_mfn", c->next_mfn}, {"active", st->active},
                               {"deleted", st->deleted},  {"purged", st->purged},
                               {"unused", st->unused},    {"damaged", st->damaged}};
+  // What keeping the past costs: the images no record uses any more (the
+  // versions a run history can show and revert to, until compaction) and
+  // the history file of bramble's runs beside the master file.
+  Result<uint64_t> current = RecordVersions::CurrentImageBytes(db);
+  if (current.ok() && c->end_offset >= format::kControlSize + *current) {
+    j["superseded_bytes"] = c->end_offset - format::kControlSize - *current;
+  }
+  const std::string& mst = db.mst_path();
+  const std::string history =
+      mst.substr(0, mst.size() - 3) + (mst.compare(mst.size() - 3, 3, "MST") == 0 ? "HST" : "hst");
+  struct stat hst {};
+  j["history_bytes"] = ::stat(history.c_str(), &hst) == 0 ? static_cast<int64_t>(hst.st_size) : 0;
   std::printf("%s\n", j.dump().c_str());
   return kExitOk;
 }
@@ -304,7 +320,9 @@ VARDO_COMMAND("dump", "dump DB [--from N] [--to M]",
               "print one JSON line per MFN: mfn, status (active, deleted, purged, unused, "
               "damaged) and fields",
               CmdDump);
-VARDO_COMMAND("info", "info DB", "print next_mfn and the number of records in each status",
+VARDO_COMMAND("info", "info DB",
+              "print next_mfn, the number of records in each status, the bytes of superseded "
+              "images and of the run history",
               CmdInfo);
 VARDO_COMMAND("check", "check DB [--repair]",
               "verify every image and cross-reference entry (exit 1 with a list of problems); "

@@ -68,6 +68,25 @@ Status RecordVersions::ReadAt(Database& db, uint64_t offset, int32_t expected_mf
   return Status::Ok();
 }
 
+Result<uint64_t> RecordVersions::CurrentImageBytes(Database& db) {
+  if (!db.is_open()) return Status::InvalidArgument("no database open");
+  Result<ControlRecord> c = db.impl_->ReadControl();
+  if (!c.ok()) return c.status();
+  uint64_t total = 0;
+  for (int32_t mfn = 1; mfn < c->next_mfn; ++mfn) {
+    XrefEntry e;
+    const XrefState state = db.impl_->ReadEntry(mfn, &e);
+    if (state == XrefState::kUnused || state == XrefState::kPurged ||
+        state == XrefState::kDamaged || e.offset >= c->end_offset) {
+      continue;
+    }
+    const char* head = db.impl_->mst.View(e.offset, 8);
+    const uint32_t len = head ? PeekImageLength(head, 8) : 0;
+    if (len <= c->end_offset - e.offset) total += len;
+  }
+  return total;
+}
+
 Status RecordVersions::Scan(Database& db, int32_t mfn, uint64_t from, uint64_t to,
                             std::vector<ImageVersion>* out) {
   if (!db.is_open()) return Status::InvalidArgument("no database open");

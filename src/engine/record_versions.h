@@ -54,6 +54,11 @@ class RecordVersions {
   static Status ReadAt(Database& db, uint64_t offset, int32_t expected_mfn, Record* out,
                        ImageVersion* version);
 
+  // Bytes the current images of all records take (the rest of the file past
+  // the control record is superseded versions and the run history's past).
+  // Reads each cross-reference entry and image header, no checksum.
+  static Result<uint64_t> CurrentImageBytes(Database& db);
+
   // Every valid image in [from, to) of the master file (to is cut to the end
   // offset), in file order, of mfn only (0: of every MFN).  A damaged stretch
   // is skipped by looking for the next image magic.

@@ -237,6 +237,19 @@ TEST_F(RunHistoryCli, VersionsListEveryImageWithTheRunThatWroteIt) {
   EXPECT_NE(lines[0].find("\t-"), std::string::npos);
   EXPECT_NE(lines[1].find("run 1"), std::string::npos);
   EXPECT_NE(lines[2].find("run 2\tcurrent"), std::string::npos);
+
+  // vardo info counts what the past takes: the two replaced images of
+  // record 1, and the history file.
+  const nlohmann::json info =
+      nlohmann::json::parse(Shell(Quote(vardo_) + " info " + Quote(db_), Stderr::kDropped).out,
+                            nullptr, false);
+  ASSERT_FALSE(info.is_discarded());
+  EXPECT_EQ(info["history_bytes"].get<int64_t>(),
+            static_cast<int64_t>(fs::file_size(db_ + ".hst")));
+  // Upper and lower case take the same bytes, so the three images of record
+  // 1 are equally long; the last two lie one after the other at the end.
+  const int64_t image = std::stoll(lines[2]) - std::stoll(lines[1]);
+  EXPECT_EQ(info["superseded_bytes"].get<int64_t>(), 2 * image);
 }
 
 // kill -9 in the middle of a run over many records, ten times: the history
