@@ -186,6 +186,30 @@ void CParameterPage::ApplyCaptions() {
   FillTypes();
   m_typeCombo->setCurrentIndex(std::max(0, std::min(current, m_typeCombo->count() - 1)));
   if (m_chosen->text().isEmpty() || m_typeCombo->currentIndex() <= 0) m_chosen->setText(Msg(16, 9));
+  // A language change: the list of parameters and the help shown come from
+  // the new language's help database, both of them.
+  if (!m_fileType.empty()) {
+    const int row = m_paramList->currentRow();
+    LoadParameterList();
+    if (row >= 0 && row < m_paramList->count()) {
+      const QSignalBlocker block(m_paramList);
+      m_paramList->setCurrentRow(row);
+      ShowHelpOf(row);
+    } else {
+      m_help->clear();
+    }
+  }
+}
+
+void CParameterPage::ShowHelpOf(int row) {
+  if (row < 0 || row >= static_cast<int>(m_rowNames.size())) return;
+  const auto it = m_map.find(m_rowNames[static_cast<size_t>(row)]);
+  if (it == m_map.end()) return;
+  CDbSession db;
+  db.SetReadOnly(true);
+  if (db.Open(HelpBase()) > 0 && db.ReadRecord(it->second.mfn, false) == 0)
+    m_help->setHtml(FromDisplay(Field(db, 5)));
+  db.Close();
 }
 
 std::string CParameterPage::HelpBase() const {
@@ -234,8 +258,10 @@ void CParameterPage::ClearAll() {
 
 bool CParameterPage::AskSave() {
   if (!m_modified) return true;
-  const Answer a =
-      m_env.ui.Message(m_env.ctx.Msg(2, 5), m_env.ctx.Msg(15, 4), Buttons::kYesNo, Icon::kQuestion);
+  // Cancel (or Esc) stays where the person was, with the edits.
+  const Answer a = m_env.ui.Message(m_env.ctx.Msg(2, 5), m_env.ctx.Msg(15, 4),
+                                    Buttons::kYesNoCancel, Icon::kQuestion);
+  if (a == Answer::kCancel) return false;
   if (a != Answer::kYes) return true;
   // The edits are kept when they could not be saved: going on would lose them.
   return OnSave();
@@ -243,22 +269,7 @@ bool CParameterPage::AskSave() {
 
 bool CParameterPage::LeaveCheck() { return AskSave(); }
 
-void CParameterPage::OnLoadType() {
-  const int index = m_typeCombo->currentIndex();
-  if (index < 0) return;
-  if (!AskSave()) return;
-  m_newFile = true;
-  m_filePath.clear();
-  m_fileType = ToDisplayBytes(m_typeCombo->currentText());
-  m_chosen->setText(m_typeCombo->currentText());
-  if (index == 0) {
-    m_fileType.clear();
-    ClearAll();
-    m_modified = false;
-    return;
-  }
-  SetEditing(true);
-
+void CParameterPage::LoadParameterList() {
   std::vector<int32_t> mfns;
   {
     CDbSession db;
@@ -289,6 +300,25 @@ void CParameterPage::OnLoadType() {
   }
   db.Close();
   m_paramList->blockSignals(false);
+}
+
+void CParameterPage::OnLoadType() {
+  const int index = m_typeCombo->currentIndex();
+  if (index < 0) return;
+  if (!AskSave()) return;
+  m_newFile = true;
+  m_filePath.clear();
+  m_fileType = ToDisplayBytes(m_typeCombo->currentText());
+  m_chosen->setText(m_typeCombo->currentText());
+  if (index == 0) {
+    m_fileType.clear();
+    ClearAll();
+    m_modified = false;
+    return;
+  }
+  SetEditing(true);
+
+  LoadParameterList();
 
   m_file.Clear();
   if (Lower(m_fileType) == "syspar.par") {

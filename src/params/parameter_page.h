@@ -17,7 +17,12 @@
 // so its value controls and the apply button are off while it is selected.
 //
 // Unsaved changes: loading another type, 'New', 'Open' and leaving the tab
-// (LeaveCheck) ask message 2.5 (Yes saves, No discards).
+// (LeaveCheck, asked while this page is still the one shown) ask message 2.5
+// (Yes saves, No discards, Cancel stays with the edits).
+//
+// A language change (ApplyCaptions) reloads the file types, the list of
+// parameters of the loaded type and the help shown, all from the new
+// language's help database.
 // Thread use: the user-interface thread.
 #pragma once
 
@@ -50,8 +55,8 @@ class CParameterPage final : public CTabPage {
   ~CParameterPage() override;
 
   void ApplyCaptions() override;
-  // With unsaved changes asks message 2.5; Yes saves.  Always lets the tab go
-  // unless the save dialog was cancelled.
+  // With unsaved changes asks message 2.5; Yes saves.  Lets the tab go unless
+  // the question or the save dialog was cancelled.
   bool LeaveCheck() override;
 
   // The buttons and selections, as the widgets call them (tests call them too).
@@ -84,6 +89,11 @@ class CParameterPage final : public CTabPage {
 
   void BuildControls();
   void FillTypes();
+  // The parameters of the loaded type, from the help database of the
+  // current language, into the list (and the name -> record map).
+  void LoadParameterList();
+  // The help text of list row, from the help database of the current language.
+  void ShowHelpOf(int row);
   void SetEditing(bool on);
   void ClearAll();
   // Message 2.5 when modified; false when the person cancelled the save.

@@ -307,7 +307,7 @@ class ParameterPageTest : public QObject {
     tabs->setCurrentIndex(kTabFields);
     QCOMPARE(tabs->currentIndex(), static_cast<int>(kTabFields));
     QCOMPARE(m_ui->calls().back().text, m_ctx->Msg(2, 5));
-    QCOMPARE(m_ui->calls().back().buttons, Buttons::kYesNo);
+    QCOMPARE(m_ui->calls().back().buttons, Buttons::kYesNoCancel);
     // The last line keeps its ending, here none.
     QCOMPARE(ReadFile(Path("syspar.par")),
              std::string("; note\r\n10=500\r\n1=/srv/bases/\r\n11=0"));
@@ -316,6 +316,62 @@ class ParameterPageTest : public QObject {
     tabs->setCurrentIndex(kTabParameters);
     tabs->setCurrentIndex(kTabFields);
     QCOMPARE(m_ui->calls().size(), calls);
+  }
+
+  void theQuestionComesBeforeTheTabChangesAndCancelStays() {
+    LoadType(QStringLiteral("syspar.par"));
+    Find<QListWidget>("fileGrid")->setCurrentRow(3);
+    Click("paramDeleteButton");
+    auto* tabs = Find<QTabWidget>("tabs");
+    int shown_while_asked = -1;
+    m_ui->SetBeforeCall([&](const UiCall&) { shown_while_asked = tabs->currentIndex(); });
+    m_ui->QueueAnswer(Answer::kCancel);
+    tabs->setCurrentIndex(kTabFields);
+    QCOMPARE(shown_while_asked, static_cast<int>(kTabParameters));
+    QCOMPARE(tabs->currentIndex(), static_cast<int>(kTabParameters));
+    QVERIFY(Page()->modified());  // the edits stay, nothing was written
+    QCOMPARE(ReadFile(Path("syspar.par")),
+             std::string("; note\r\n10=500\r\n1=/srv/bases/\r\nXX=kept as is\r\n11=0"));
+    // No discards and goes; the page asked was still the one shown.
+    shown_while_asked = -1;
+    m_ui->QueueAnswer(Answer::kNo);
+    tabs->setCurrentIndex(kTabFields);
+    QCOMPARE(shown_while_asked, static_cast<int>(kTabParameters));
+    QCOMPARE(tabs->currentIndex(), static_cast<int>(kTabFields));
+    m_ui->SetBeforeCall({});
+  }
+
+  void aLanguageChangeReloadsTheListAndTheHelp() {
+    QDir root(m_dir->path());
+    QVERIFY(root.mkpath(QStringLiteral("param/es")));
+    const QString params = QStringLiteral(BRAMBLE_TEST_PARAM_DIR "/es/");
+    for (const char* f : {"brmpar.mst", "brmpar.xrf", "brmpar.ifp"})
+      QVERIFY(Copy(params + QLatin1String(f),
+                   root.filePath(QStringLiteral("param/es/") + QLatin1String(f))));
+    const QString msgs = QStringLiteral(BRAMBLE_TEST_MESSAGE_DIR);
+    for (const char* f : {"msesbr.mst", "msesbr.xrf"})
+      QVERIFY(Copy(msgs + u'/' + QLatin1String(f),
+                   root.filePath(QStringLiteral("msg/") + QLatin1String(f))));
+    LoadType(QStringLiteral("syspar.par"));
+    auto* list = Find<QListWidget>("parameterList");
+    const int row = std::max(1, list->count() / 2);
+    list->setCurrentRow(row);
+    const QString english_line = list->item(row)->text();
+    const QString english_help = Find<QTextBrowser>("helpPanel")->toPlainText();
+    QVERIFY(!english_help.isEmpty());
+    m_window->SetLanguageChooser(
+        [](const std::vector<LanguageEntry>&, const std::string&) { return std::string("msesbr.mst"); });
+    Click("languageButton");
+    QCOMPARE(m_ctx->config().language, std::string("es"));
+    QCOMPARE(list->currentRow(), row);
+    QVERIFY2(list->item(row)->text() != english_line, qPrintable(list->item(row)->text()));
+    const QString spanish_help = Find<QTextBrowser>("helpPanel")->toPlainText();
+    QVERIFY(!spanish_help.isEmpty());
+    QVERIFY(spanish_help != english_help);
+    // What a click shows now is what the reload showed: one language.
+    list->setCurrentRow(row == 1 ? 2 : 1);
+    list->setCurrentRow(row);
+    QCOMPARE(Find<QTextBrowser>("helpPanel")->toPlainText(), spanish_help);
   }
 
   void newFileAsksForANameAndLongFilesAreRefused() {

@@ -584,10 +584,13 @@ void CMainWindow::OnTabChanged(int index) {
   const int old = m_currentTab;
   if (index == old) return;
   CTabPage* leaving = (old >= 0 && old < kTabCount) ? m_pages[static_cast<size_t>(old)] : nullptr;
-  if (leaving && !leaving->LeaveCheck()) {
+  if (leaving) {
+    // The page being left is shown again while it asks (unsaved changes),
+    // so the question never stands over the next page; Cancel stays there.
     const QSignalBlocker block(m_tabs);
     m_tabs->setCurrentIndex(old);
-    return;
+    if (!leaving->LeaveCheck()) return;
+    m_tabs->setCurrentIndex(index);
   }
   if (leaving) leaving->setEnabled(false);
   m_currentTab = index;
