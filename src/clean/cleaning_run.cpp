@@ -79,8 +79,7 @@ StepResult CleaningRun::Work(RecordStep& step) {
     };
     lines.clear();
     std::string text = f.text;
-    const bool candidate = candidates_.empty() || std::find(candidates_.begin(), candidates_.end(),
-                                                            f.tag) != candidates_.end();
+    const bool candidate = candidates_.Passes(f.tag);
     bool emptied = false;
     if (candidate) {
       const std::array<bool, kCleanStepCount> changed = CleanField(f.tag, text);

@@ -83,7 +83,7 @@ class CleaningRun {
   CleaningRun& operator=(const CleaningRun&) = delete;
 
   // The candidate tag set the run was built with.
-  const std::vector<int32_t>& candidates() const { return candidates_; }
+  const TagList& candidates() const { return candidates_; }
   // Works on step.mfn, read and locked in step.db.
   StepResult Work(RecordStep& step);
   // Runs steps 1 to 7 (those ticked whose lists let tag through) on text and
@@ -99,7 +99,7 @@ class CleaningRun {
   const AppContext& ctx_;
   std::array<bool, kCleanStepCount> on_;
   std::array<TagList, kCleanStepCount> lists_;
-  std::vector<int32_t> candidates_;
+  TagList candidates_;
 };
 
 // The "Process" button of the Cleaning group: guards, then the run.

@@ -1,37 +1,38 @@
 #include "clean/tag_list.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "db/leading_int.h"
 
 namespace bramble {
-namespace {
 
-void Add(int32_t tag, std::vector<int32_t>* list, std::vector<int32_t>* candidates) {
-  list->push_back(tag);
-  if (candidates != nullptr &&
-      std::find(candidates->begin(), candidates->end(), tag) == candidates->end()) {
-    candidates->push_back(tag);
+void TagList::Merge() {
+  merged_ = ranges_;
+  std::sort(merged_.begin(), merged_.end(),
+            [](const Range& a, const Range& b) { return a.first < b.first; });
+  size_t out = 0;
+  for (size_t i = 0; i < merged_.size(); ++i) {
+    // 64-bit: a range may end at the largest int.
+    if (out > 0 && static_cast<int64_t>(merged_[out - 1].last) + 1 >= merged_[i].first) {
+      merged_[out - 1].last = std::max(merged_[out - 1].last, merged_[i].last);
+    } else {
+      merged_[out++] = merged_[i];
+    }
   }
+  merged_.resize(out);
 }
 
-}  // namespace
-
-TagList TagList::Parse(const std::string& text, std::vector<int32_t>* candidates) {
+TagList TagList::Parse(const std::string& text, TagList* candidates) {
   TagList list;
   std::string first, second;
   bool range = false;
   auto flush = [&]() {
     const int32_t a = ParseLeadingInt(first);
-    if (!range) {
-      Add(a, &list.tags_, candidates);
-    } else {
-      const int32_t b = ParseLeadingInt(second);
-      // 64-bit count: b - a overflows for a near INT32_MIN.
-      const int64_t count = static_cast<int64_t>(b) - a + 1;
-      for (int64_t i = 0; i < std::min<int64_t>(count, kMaxTagRange); ++i) {
-        Add(static_cast<int32_t>(a + i), &list.tags_, candidates);
-      }
+    const int32_t b = range ? ParseLeadingInt(second) : a;
+    if (a <= b) {
+      list.ranges_.push_back(Range{a, b});
+      if (candidates != nullptr) candidates->ranges_.push_back(Range{a, b});
     }
     first.clear();
     second.clear();
@@ -48,11 +49,15 @@ TagList TagList::Parse(const std::string& text, std::vector<int32_t>* candidates
     }
   }
   flush();
+  list.Merge();
+  if (candidates != nullptr) candidates->Merge();
   return list;
 }
 
 bool TagList::Contains(int32_t tag) const {
-  return std::find(tags_.begin(), tags_.end(), tag) != tags_.end();
+  auto after = std::upper_bound(merged_.begin(), merged_.end(), tag,
+                                [](int32_t t, const Range& r) { return t < r.first; });
+  return after != merged_.begin() && std::prev(after)->last >= tag;
 }
 
 }  // namespace bramble

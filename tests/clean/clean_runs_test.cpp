@@ -75,7 +75,7 @@ TEST_F(CleanRunsTest, CandidateSetOfTheSpaceListsHoldsBackOtherTags) {
   r.on[kControlChars] = true;
   r.shared_list = "30";
   CleaningRun run(ctx_, r);
-  EXPECT_EQ(run.candidates(), std::vector<int32_t>{10});
+  EXPECT_EQ(run.candidates().ranges(), (std::vector<TagList::Range>{{10, 10}}));
   Clean(r, mfn, mfn);
   EXPECT_EQ(Stored(mfn), (Fields{{10, "x"}, {30, std::string("a\x01", 2)}}));
 }

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 #include "clean/tag_list.h"
 
 namespace bramble {
@@ -90,27 +92,41 @@ TEST(CleanTextTest, FillMakesIndicatorOrSubfield) {
 }
 
 TEST(TagListTest, ParsesItemsRangesAndEmptyItems) {
+  using R = std::vector<TagList::Range>;
   struct Case {
     std::string text;
-    std::vector<int32_t> tags;
+    R ranges;
   };
   const Case cases[] = {
-      {"10,20-23,  30", {10, 20, 21, 22, 23, 30}},
+      {"10,20-23,  30", {{10, 10}, {20, 23}, {30, 30}}},
       {"5-3", {}},
-      {"7,", {7, 0}},
+      {"7,", {{7, 7}, {0, 0}}},
       {"", {}},
-      {"10,10", {10, 10}},
+      {"10,10", {{10, 10}, {10, 10}}},
   };
-  for (const Case& c : cases) EXPECT_EQ(TagList::Parse(c.text).tags(), c.tags) << c.text;
-  // A huge range is capped instead of filling memory.
-  EXPECT_EQ(TagList::Parse("1-2000000000").tags().size(), static_cast<size_t>(kMaxTagRange));
+  for (const Case& c : cases) EXPECT_EQ(TagList::Parse(c.text).ranges(), c.ranges) << c.text;
+  // A huge range is kept whole, as one item, and every tag of it passes.
+  const TagList huge = TagList::Parse("1-2000000000");
+  EXPECT_EQ(huge.ranges(), (R{{1, 2000000000}}));
+  EXPECT_TRUE(huge.Contains(32767));
+  EXPECT_TRUE(huge.Contains(2000000000));
+  EXPECT_FALSE(huge.Contains(0));
 }
 
-TEST(TagListTest, CandidatesGetEachTagOnceAndFilterRules) {
-  std::vector<int32_t> candidates;
+TEST(TagListTest, ContainsTestsTheJoinedRangesAtTheirEdges) {
+  const TagList list = TagList::Parse("30-40,10-20,21,50,35-38,2147483647");
+  for (int32_t in : {10, 15, 20, 21, 30, 40, 50, INT32_MAX}) EXPECT_TRUE(list.Contains(in)) << in;
+  for (int32_t out : {9, 22, 29, 41, 49, 51, 0, -1, INT32_MAX - 1}) {
+    EXPECT_FALSE(list.Contains(out)) << out;
+  }
+}
+
+TEST(TagListTest, CandidatesGetEveryTagOfEveryListAndFilterRules) {
+  TagList candidates;
   TagList::Parse("10,10,20", &candidates);
-  TagList::Parse("20,30", &candidates);
-  EXPECT_EQ(candidates, (std::vector<int32_t>{10, 20, 30}));
+  TagList::Parse("20,30-1000000", &candidates);
+  for (int32_t in : {10, 20, 30, 32767}) EXPECT_TRUE(candidates.Contains(in)) << in;
+  for (int32_t out : {11, 21, 29}) EXPECT_FALSE(candidates.Contains(out)) << out;
   EXPECT_TRUE(TagList().Passes(99));     // an empty list lets every tag through
   EXPECT_FALSE(TagList().Contains(99));  // but deletes nothing
   EXPECT_FALSE(TagList::Parse("10").Passes(11));
