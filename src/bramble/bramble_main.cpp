@@ -10,10 +10,20 @@
 //
 // The last database (DB= in the data folder) is opened again when it is
 // still there, so the person starts where they left off.
+//
+// SIGTERM and SIGINT (a desktop session ending, a service manager, Ctrl+C in
+// the terminal that started it) close the main window as its own close button
+// would, so the program ends with exit code 0 through the normal path: the
+// window's close handling runs and the event loop returns.
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <QApplication>
 #include <QIcon>
 #include <QPainter>
 #include <QPixmap>
+#include <QSocketNotifier>
 #include <string>
 
 #include "app/app_context.h"
@@ -47,6 +57,36 @@ QIcon ProgramIcon() {
   return icon;
 }
 
+// The write end of the pipe a termination signal is turned into: a signal
+// handler may only write, so the event loop does the closing.
+int g_signal_fd = -1;
+
+void OnTerminationSignal(int) {
+  const char byte = 1;
+  if (g_signal_fd >= 0) (void)!::write(g_signal_fd, &byte, 1);
+}
+
+// Closes `window` when SIGTERM or SIGINT arrives; without the pipe (no file
+// descriptors left) the signals keep their default action.
+void CloseOnTerminationSignals(QWidget& window) {
+  int fds[2];
+  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, fds) != 0) return;
+  g_signal_fd = fds[0];
+  auto* notifier = new QSocketNotifier(fds[1], QSocketNotifier::Read, &window);
+  QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window, fd = fds[1]] {
+    char buf[16];
+    while (::read(fd, buf, sizeof buf) > 0) {
+    }
+    window.close();
+  });
+  struct sigaction action {};
+  action.sa_handler = OnTerminationSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  ::sigaction(SIGTERM, &action, nullptr);
+  ::sigaction(SIGINT, &action, nullptr);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -68,5 +108,6 @@ int main(int argc, char** argv) {
   window.Initialise();
   window.OpenLastDatabase();
   window.show();
+  CloseOnTerminationSignals(window);
   return app.exec();
 }
