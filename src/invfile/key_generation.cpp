@@ -55,6 +55,12 @@ std::string ListingLine(int32_t mfn, const std::string& display_text) {
   return number + std::string("   ") + display_text + "\r\n";
 }
 
+// An error of one record: its MFN in the MFN column and again in words, so
+// the line cannot be read as a printed key.
+std::string ErrorLine(const AppContext& ctx, int32_t mfn, const std::string& error) {
+  return ListingLine(mfn, ctx.Msg(8, 6) + " " + std::to_string(mfn) + ": " + error);
+}
+
 }  // namespace
 
 std::string BuildKeyFormat(const std::string& key, const std::string& other_db) {
@@ -169,12 +175,19 @@ ListingOutcome RunKeyGeneration(AppContext& ctx, Ui& ui, Progress& progress,
       outcome.end = ListingEnd::kCancelled;
       return outcome;
     }
-    if (db.ReadRecord(mfn, false) != 0) continue;
+    const int32_t status = db.ReadRecord(mfn, false);
+    if (status != 0) {
+      // Deleted and never-written records are simply not listed; one that
+      // cannot be read is an error of this record, said with its MFN.
+      if (status != -1 && status != -602 && status != -603 && status != -604 && status != -605)
+        text += ErrorLine(ctx, mfn, ctx.Msg(35, 6) + " (" + std::to_string(status) + ")");
+      continue;
+    }
     const int32_t r = db.RunFormat(format, &out);
     if (r == -1) {
       // A run error belongs to this record (its data overflowed the buffer,
       // say); RunFormat's text is already in display form.
-      text += ListingLine(mfn, out);
+      text += ErrorLine(ctx, mfn, out);
       continue;
     }
     if (r <= 0) continue;

@@ -27,9 +27,13 @@
 //   - Another inverted file: each record whose keys that file holds is its
 //     own group (an empty line first), one line per distinct key.
 // Every line is "%6d" of the MFN + three blanks + the record's printed text,
-// in display form.  A record that is not active is skipped.  A format that
-// fails while it runs on a record (an overflow, say) puts the MFN and the
-// error text into the listing, and the run goes on.
+// in display form.  A deleted or never-written record is skipped.  A record
+// that cannot be read (damaged), or on which the format fails while it runs
+// (an overflow, an inverted file that cannot be read), gives the error line
+// "%6d" + three blanks + 8.6 + " " + MFN + ": " + the error, so every error
+// names its record; the run goes on.  The run reads the open database's own
+// session and leaves its inverted file as it found it: the listings and the
+// duplicate base work on sessions of their own.
 //
 // Guards: no database 10.2; no record set 5.4; empty key expression 22.10;
 // a key expression that does not compile 40.3.  Cancel: 20.1, nothing
