@@ -5,6 +5,7 @@
 
 #include "app/app_context.h"
 #include "app/progress.h"
+#include "app/record_diff.h"
 #include "app/record_editor.h"
 #include "app/run_history.h"
 #include "app/ui.h"
@@ -98,14 +99,28 @@ RevertOutcome RunRevert(AppContext& ctx, Ui& ui, Progress& progress, const Rever
       step.LogChange(" " + ctx.Msg(23, 3));
       return StepResult::kNext;
     }
-    int64_t current = 0;
-    const int32_t rc_offset = step.db.ImageOffset(step.mfn, &current);
-    if (rc_offset == 0 && current == p.before) {
+    // Compared by content, not by image: a record written again with the
+    // same fields (a revert of a later run) is still what run N left.
+    RecordContent now = CurrentContent(step.db);
+    now.exists = read != vardo::VARDO_UNUSED && read != vardo::VARDO_PURGED;
+    auto content_at = [&](int64_t offset, RecordContent* out) {
+      *out = RecordContent();
+      if (offset == 0) return true;
+      const int32_t rc = step.db.ReadImage(step.mfn, offset);
+      if (rc != 0 && rc != vardo::VARDO_DELETED) return false;
+      *out = CurrentContent(step.db);
+      return true;
+    };
+    RecordContent before, after;
+    const bool before_ok = content_at(p.before, &before);
+    const bool gone_again = p.before == 0 && (!now.exists || now.deleted);
+    if ((before_ok && now == before) || gone_again) {
       ++outcome.already;
       step.db.UnlockRecord();
       return StepResult::kNext;
     }
-    if (!request.force && (after_void || rc_offset != 0 || current != p.after)) {
+    const bool as_left = !after_void && content_at(p.after, &after) && now == after;
+    if (!request.force && !as_left) {
       ++outcome.changed_since;
       outcome.changed_since_mfns.push_back(step.mfn);
       step.LogChange(" " + ctx.Msg(26, 9));
@@ -117,7 +132,12 @@ RevertOutcome RunRevert(AppContext& ctx, Ui& ui, Progress& progress, const Rever
     int32_t rc = 0;
     if (p.before == 0) {
       // Created by the run: it goes, as a deleted record.
-      rc = step.db.DeleteRecord();
+      rc = step.db.ReadRecord(step.mfn, true);
+      if (rc >= 0 || rc == vardo::VARDO_DELETED || rc == vardo::VARDO_DELETED_PENDING) {
+        rc = step.db.DeleteRecord();
+      }
+    } else if (!before_ok) {
+      rc = vardo::VARDO_DAMAGED;
     } else {
       rc = step.db.ReadImage(step.mfn, p.before);
       if (rc == vardo::VARDO_DELETED) rc = 0;  // it was deleted before the run

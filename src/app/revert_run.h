@@ -3,7 +3,9 @@
 // history like any run) that gives each record the run wrote its content from
 // before that run.
 //
-// Per record (the first "before" and the last "after" the run recorded):
+// Per record (the first "before" and the last "after" the run recorded;
+// compared by content, so a record written again with the same fields, as by
+// the revert of a later run, counts as unchanged):
 //  - the record is as it was before the run (a cancelled and restored run, a
 //    record reverted already): nothing to do, counted (29.8);
 //  - the record is still what the run left: the image from before is written

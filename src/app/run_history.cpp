@@ -442,6 +442,52 @@ bool RunHistory::EndRun(RunOutcome outcome) {
   return ok;
 }
 
+bool RunHistory::Rewrite(const std::vector<HistoryRun>& runs, const std::vector<bool>& kept,
+                         int64_t generation, const std::map<uint64_t, uint64_t>& moved) {
+  auto map = [&](int64_t offset) -> int64_t {
+    if (offset <= 0) return 0;
+    auto it = moved.find(static_cast<uint64_t>(offset));
+    return it == moved.end() ? 0 : static_cast<int64_t>(it->second);
+  };
+  std::string data = Header();
+  for (size_t i = 0; i < runs.size(); ++i) {
+    const HistoryRun& run = runs[i];
+    const bool keep = i < kept.size() && kept[i];
+    RunStart start;
+    start.start_time = run.start_time;
+    start.computer = run.computer;
+    start.label = run.label;
+    start.options = run.options;
+    start.records = run.records;
+    CDbSession::MasterIdentity id;
+    id.generation = keep ? generation : run.generation;
+    id.end_offset = keep ? 0 : run.start_end_offset;
+    data += StartFrame(run.number, start, id);
+    for (HistoryEntry e : run.entries) {
+      if (keep) {
+        e.before = map(e.before);
+        e.after = map(e.after);
+      }
+      data += EntryFrame(run.number, e);
+    }
+    const RunOutcome outcome =
+        run.outcome == RunOutcome::kInProgress ? RunOutcome::kInterrupted : run.outcome;
+    std::string end = EndFrame(run.number, outcome, static_cast<int32_t>(run.entries.size()));
+    EncodeFixed64(end.data() + 8, static_cast<uint64_t>(run.end_time));
+    Seal(&end);
+    data += end;
+  }
+  const std::string beside = path_ + ".new";
+  const int fd = ::open(beside.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) return false;
+  bool ok = ::write(fd, data.data(), data.size()) == static_cast<ssize_t>(data.size());
+  ok = ::fsync(fd) == 0 && ok;
+  ok = ::close(fd) == 0 && ok;
+  if (ok) ok = ::rename(beside.c_str(), path_.c_str()) == 0;
+  if (!ok) ::unlink(beside.c_str());
+  return ok;
+}
+
 std::string OutcomeText(const AppContext& ctx, RunOutcome outcome) {
   switch (outcome) {
     case RunOutcome::kCompleted:

@@ -28,6 +28,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -125,6 +126,15 @@ class RunHistory {
   bool Flush();
   // The end frame; releases the run's lock.
   bool EndRun(RunOutcome outcome);
+
+  // After a compaction: writes the history anew (beside it, then renamed
+  // over it) with runs, in order.  Runs given generation keep their images:
+  // each of their offsets is looked up in moved (an offset not found
+  // becomes 0) and their generation set; the other runs are written as they
+  // are (of an older generation: listed, no longer shown or reverted).
+  // Every run gets an end frame (a run without one, interrupted).
+  bool Rewrite(const std::vector<HistoryRun>& runs, const std::vector<bool>& kept,
+               int64_t generation, const std::map<uint64_t, uint64_t>& moved);
 
  private:
   bool AppendBytes(const std::string& frame);

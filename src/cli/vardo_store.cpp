@@ -3,12 +3,15 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <map>
 #include <fstream>
 #include <iostream>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
+#include "app/run_history.h"
 #include "cli/vardo_command.h"
 #include "engine/database.h"
 #include "engine/database_checker.h"
@@ -291,20 +294,95 @@ int CmdCheck(const std::vector<std::string>& argv) {
   return kExitFailure;
 }
 
+// The run history beside the master file (bramble's runs; app/run_history.h).
+std::string HistoryPathOf(const std::string& mst) {
+  return mst.substr(0, mst.size() - 3) +
+         (mst.compare(mst.size() - 3, 3, "MST") == 0 ? "HST" : "hst");
+}
+
 int CmdCompact(const std::vector<std::string>& argv) {
   std::vector<std::string> args = argv;
   const bool purge = TakeFlag(&args, "--purge");
-  if (args.size() != 1) return PrintError("usage: vardo compact DB [--purge]"), kExitUsage;
+  const bool drop = TakeFlag(&args, "--drop-history");
+  std::string keep_text;
+  bool missing = false;
+  TakeOption(&args, "--keep-runs", &keep_text, &missing);
+  if (missing || (drop && !keep_text.empty())) {
+    return PrintError("--keep-runs takes a number of runs"), kExitUsage;
+  }
+  long keep_runs = -1;  // every run
+  if (!keep_text.empty()) {
+    char* end = nullptr;
+    keep_runs = std::strtol(keep_text.c_str(), &end, 10);
+    if (*end != '\0' || keep_runs < 0) {
+      return PrintError("--keep-runs takes a number of runs"), kExitUsage;
+    }
+  }
+  if (args.size() != 1) {
+    return PrintError("usage: vardo compact DB [--purge] [--drop-history | --keep-runs K]"),
+           kExitUsage;
+  }
   if (RefusedAsReadOnly("compact")) return kExitFailure;
   Database db;
   if (!OpenOrReport(&db, args[0])) return kExitFailure;
+
+  // The images the history's runs need (of this generation, not restored:
+  // a restored run's images were cut off the file), the newest K runs or
+  // all; --drop-history or --purge keeps none.
+  bramble::RunHistory history(HistoryPathOf(db.mst_path()));
+  std::vector<bramble::HistoryRun> runs;
+  std::string why;
+  const bramble::RunHistory::LoadResult loaded = history.Load(&runs, &why);
+  Result<MasterIdentity> id = RecordVersions::Identity(db);
+  std::vector<bool> kept(runs.size(), false);
+  std::vector<uint64_t> keep;
+  long candidates = 0;
+  if (loaded == bramble::RunHistory::LoadResult::kOk && id.ok() && !drop && !purge) {
+    for (size_t i = runs.size(); i-- > 0;) {
+      const bramble::HistoryRun& run = runs[i];
+      if (static_cast<uint64_t>(run.generation) != id->generation ||
+          run.outcome == bramble::RunOutcome::kRestored ||
+          run.outcome == bramble::RunOutcome::kInProgress ||
+          run.outcome == bramble::RunOutcome::kInterrupted) {
+        continue;
+      }
+      if (keep_runs >= 0 && candidates >= keep_runs) continue;
+      ++candidates;
+      kept[i] = true;
+      for (const bramble::HistoryEntry& e : run.entries) {
+        if (e.before > 0) keep.push_back(static_cast<uint64_t>(e.before));
+        if (e.after > 0) keep.push_back(static_cast<uint64_t>(e.after));
+      }
+    }
+  }
   CompactResult r;
-  Status s = DatabaseChecker(&db).Compact(purge, &r);
+  std::map<uint64_t, uint64_t> moved;
+  Status s = DatabaseChecker(&db).Compact(purge, keep, &moved, &r);
   if (!s.ok()) return PrintError(s.ToString()), kExitFailure;
   std::printf("%lld records kept, %lld purged; %llu bytes -> %llu bytes\n",
               static_cast<long long>(r.records_kept), static_cast<long long>(r.records_purged),
               static_cast<unsigned long long>(r.bytes_before),
               static_cast<unsigned long long>(r.bytes_after));
+  if (loaded == bramble::RunHistory::LoadResult::kMissing) return kExitOk;
+  if (loaded != bramble::RunHistory::LoadResult::kOk) {
+    std::printf("history: %s is damaged (%s); its runs can no longer be reverted\n",
+                history.path().c_str(), why.c_str());
+    return kExitOk;
+  }
+  Result<MasterIdentity> after = RecordVersions::Identity(db);
+  long dropped = 0;
+  for (size_t i = 0; i < runs.size(); ++i) {
+    if (!kept[i] && id.ok() && static_cast<uint64_t>(runs[i].generation) == id->generation) {
+      ++dropped;
+    }
+  }
+  if (!after.ok() ||
+      !history.Rewrite(runs, kept, static_cast<int64_t>(after->generation), moved)) {
+    std::printf("history: %s could not be rewritten; its runs can no longer be reverted\n",
+                history.path().c_str());
+    return kExitFailure;
+  }
+  std::printf("history: %ld runs kept, %ld runs' history dropped\n", candidates, dropped);
   return kExitOk;
 }
 
@@ -328,9 +406,11 @@ VARDO_COMMAND("check", "check DB [--repair]",
               "verify every image and cross-reference entry (exit 1 with a list of problems); "
               "--repair rebuilds the cross-reference file from the images",
               CmdCheck);
-VARDO_COMMAND("compact", "compact DB [--purge]",
-              "rewrite the master file keeping the current version of each record; --purge "
-              "removes logically deleted records for good",
+VARDO_COMMAND("compact", "compact DB [--purge] [--drop-history | --keep-runs K]",
+              "rewrite the master file keeping the current version of each record, and the "
+              "older versions the run history's runs (all, or the newest K) need to be shown "
+              "and reverted; --drop-history keeps none of them; --purge removes logically "
+              "deleted records for good (and keeps no history)",
               CmdCompact);
 
 }  // namespace vardo::cli

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 
@@ -422,6 +423,11 @@ Status DatabaseChecker::RebuildXrefAlone(CheckReport* report, bool keep_damage) 
 }
 
 Status DatabaseChecker::Compact(bool purge, CompactResult* result) {
+  return Compact(purge, {}, nullptr, result);
+}
+
+Status DatabaseChecker::Compact(bool purge, const std::vector<uint64_t>& keep,
+                                std::map<uint64_t, uint64_t>* moved, CompactResult* result) {
   Database::Impl& d = *db_->impl_;
   const std::string base = db_->base_path();
   Status s = d.mst.Lock(kSessionLockByte, 1, true, 0);
@@ -457,6 +463,25 @@ Status DatabaseChecker::Compact(bool purge, CompactResult* result) {
   static const char kZero[kXrfEntrySize] = {};
   Record rec;
   uint64_t seq = 0;
+  // Older versions asked for first: below every current version in sequence.
+  std::vector<uint64_t> older = keep;
+  std::sort(older.begin(), older.end());
+  older.erase(std::unique(older.begin(), older.end()), older.end());
+  for (uint64_t at : older) {
+    const char* head = at >= kControlSize && at + kImageHeaderSize <= plan.limit
+                           ? d.mst.View(at, kImageHeaderSize)
+                           : nullptr;
+    const auto mfn = head ? static_cast<int32_t>(DecodeFixed32(head + 8)) : 0;
+    if (mfn < 1 || mfn >= next_mfn) continue;
+    const char* planned = plan.xrf.data() + XrfEntryOffset(mfn);
+    if (std::memcmp(planned, kZero, kXrfEntrySize) == 0) continue;
+    if ((DecodeFixed32(planned + 8) & kXrfPurged) || DecodeFixed64(planned) == at) continue;
+    if (!ImageAt(d.mst, at, plan.limit, mfn, &rec)) continue;
+    if (purge && rec.status == RecordStatus::kLogicallyDeleted) continue;
+    if (moved) (*moved)[at] = mst.size();
+    s = EncodeImage(rec, ++seq, &mst);
+    if (!s.ok()) return done(s);
+  }
   for (int32_t mfn = 1; mfn < next_mfn; ++mfn) {
     const char* planned = plan.xrf.data() + XrfEntryOffset(mfn);
     if (std::memcmp(planned, kZero, kXrfEntrySize) == 0) continue;  // never written
@@ -477,6 +502,7 @@ Status DatabaseChecker::Compact(bool purge, CompactResult* result) {
         result->records_purged++;
       } else {
         e.offset = mst.size();
+        if (moved) (*moved)[at] = e.offset;
         s = EncodeImage(rec, ++seq, &mst);
         if (!s.ok()) return done(s);
         result->records_kept++;

@@ -13,6 +13,7 @@
 // another session has the database open.
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -59,6 +60,15 @@ class DatabaseChecker {
   // master file is renamed over the old one; a failure after that rename
   // leaves a database the next open completes.
   Status Compact(bool purge, CompactResult* result);
+  // The same, also keeping the older images at the offsets in keep (the
+  // versions a run history can show and revert to): they are written first,
+  // in file order, with lower sequence numbers than every current version, so
+  // the current versions stay newest for repair.  Offsets that hold no valid
+  // image, or an image of a record that is purged or never written, are
+  // passed over.  *moved (if given) receives old offset -> new offset for
+  // every image written, kept and current.
+  Status Compact(bool purge, const std::vector<uint64_t>& keep,
+                 std::map<uint64_t, uint64_t>* moved, CompactResult* result);
 
  private:
   Status RebuildXrefAlone(CheckReport* report, bool keep_damage);

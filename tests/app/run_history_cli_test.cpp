@@ -192,6 +192,53 @@ TEST_F(RunHistoryCli, RevertLeavesRecordsChangedSinceUnlessForced) {
   EXPECT_EQ(Dump(1)[0], std::make_pair(100, std::string("García, Ana")));
 }
 
+// Undoing runs newest first, as an undo stack: the older run's records were
+// written again by the first revert, with the very fields the older run
+// left, so they count as unchanged since.
+TEST_F(RunHistoryCli, RunsRevertedNewestFirstGiveTheOriginalBack) {
+  const std::string original = DumpAll(db_);
+  ASSERT_EQ(Cli("fields upper --tag 100").status, 0);
+  ASSERT_EQ(Cli("fields upper --tag 245").status, 0);
+  ASSERT_EQ(Cli("revert 2").status, 0);
+  const ShellOutput o = Cli("revert 1");
+  EXPECT_EQ(o.status, 0) << o.out;
+  EXPECT_EQ(DumpAll(db_), original);
+}
+
+// vardo compact keeps the images the history needs, so a run can be shown
+// and reverted after it; --keep-runs and --drop-history say how many.
+TEST_F(RunHistoryCli, CompactionKeepsTheHistoryItIsAskedToKeep) {
+  const std::string original = DumpAll(db_);
+  ASSERT_EQ(Cli("fields upper --tag 100").status, 0);
+  ASSERT_EQ(Cli("--range 1-1 fields upper --tag 245").status, 0);
+  const std::string shown1 = Cli("history show 1").out;
+  const std::string shown2 = Cli("history show 2").out;
+  ShellOutput c = Shell(Quote(vardo_) + " compact " + Quote(db_));
+  ASSERT_EQ(c.status, 0) << c.out;
+  EXPECT_NE(c.out.find("history: 2 runs kept, 0 runs' history dropped"), std::string::npos)
+      << c.out;
+  EXPECT_EQ(Shell(Quote(vardo_) + " check " + Quote(db_)).status, 0);
+  EXPECT_EQ(Cli("history show 1").out, shown1);
+  EXPECT_EQ(Cli("history show 2").out, shown2);
+  const std::string after_runs = DumpAll(db_);
+
+  c = Shell(Quote(vardo_) + " compact " + Quote(db_) + " --keep-runs 1");
+  ASSERT_EQ(c.status, 0) << c.out;
+  EXPECT_NE(c.out.find("history: 1 runs kept, 1 runs' history dropped"), std::string::npos)
+      << c.out;
+  EXPECT_EQ(DumpAll(db_), after_runs);
+  ShellOutput o = Cli("revert 1");
+  EXPECT_EQ(o.status, 1) << "run 1's images are gone";
+  EXPECT_NE(o.out.find("compacted"), std::string::npos) << o.out;
+  EXPECT_EQ(Cli("revert 2").status, 0);
+  EXPECT_EQ(Cli("history show 2").out, shown2);
+
+  c = Shell(Quote(vardo_) + " compact " + Quote(db_) + " --drop-history");
+  ASSERT_EQ(c.status, 0) << c.out;
+  EXPECT_EQ(Cli("revert 3").status, 1);
+  EXPECT_NE(DumpAll(db_), original);
+}
+
 // Damage in the middle of the history: listing it says so and fails; the next
 // run sets the file aside, starts a new history, and changes the records.
 TEST_F(RunHistoryCli, DamagedHistoryIsReportedAndNeverBlocksTheDatabase) {
