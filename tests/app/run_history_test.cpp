@@ -220,6 +220,38 @@ TEST_F(RunHistoryTest, AHostileHistoryIsReadUpToItsDamageAndNeverStopsARun) {
   EXPECT_EQ(runs[0].number, 1);
 }
 
+// Offsets come from a history file, so any offset may be asked for: only the
+// offsets the scan lists as images of the MFN read, every other one is
+// VARDO_DAMAGED, and none leaves the current record changed.
+TEST_F(RunHistoryTest, AnImageIsReadOnlyAtAnOffsetThatHoldsOneOfThatRecord) {
+  ASSERT_EQ(RunBatch(ctx_, ui_, progress_, Params(), AddField()).end, RunEnd::kCompleted);
+  CDbSession& db = ctx_.db();
+  CDbSession::MasterIdentity id;
+  ASSERT_EQ(db.GetMasterIdentity(&id), 0);
+  std::vector<CDbSession::ImageVersion> versions;
+  ASSERT_EQ(db.ScanImages(2, 0, id.end_offset, &versions), 0);
+  ASSERT_EQ(versions.size(), 2u);
+  int64_t current = 0;
+  ASSERT_EQ(db.ImageOffset(2, &current), 0);
+  EXPECT_EQ(current, versions[1].offset);
+  std::vector<CDbSession::ImageVersion> all;
+  ASSERT_EQ(db.ScanImages(0, 0, id.end_offset, &all), 0);
+  EXPECT_EQ(all.size(), 12u);
+  ASSERT_EQ(db.ReadRecord(3, false), 0);
+  const RecordContent third = CurrentContent(db);
+  for (int64_t at = -2; at < id.end_offset + 40; ++at) {
+    const int32_t rc = db.ReadImage(2, at);
+    const bool listed = at == versions[0].offset || at == versions[1].offset;
+    if (listed) {
+      EXPECT_EQ(rc, 0) << at;
+      ASSERT_EQ(db.ReadRecord(3, false), 0);
+    } else {
+      EXPECT_LT(rc, 0) << at;
+      EXPECT_EQ(CurrentContent(db), third) << at;
+    }
+  }
+}
+
 TEST(RecordDiff, ShowsOnlyTheFieldsThatDifferInTheirPlace) {
   AppContext ctx;
   testing::FillMarkers(&ctx.messages());
