@@ -5,12 +5,20 @@
 // the MFNs are from..to and list is unused; in the list modes list holds the
 // accepted MFNs in the order they were accepted and count is their number.
 //
+// condition: the condition typed in the group (or given with --where),
+// compiled when the set was accepted; a run asks it, for each record of the
+// set as read before any change, whether to work on the record
+// (condition.Selects); a record it does not select is neither changed,
+// logged nor counted.  Empty: every record of the set.
+//
 // Thread use: the user-interface thread only.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "app/record_condition.h"
 
 namespace bramble {
 
@@ -29,6 +37,7 @@ struct MfnSelection {
   int32_t count = 0;          // to - from + 1 in range mode, else list.size()
   bool loaded = false;        // a set has been accepted; runs refuse to work without one
   std::string external_file;  // path of the last MFN file chosen
+  RecordCondition condition;  // compiled; empty: no condition
 
   bool IsRange() const { return mode == SelectionMode::kRange; }
   // MFN of step i (0 <= i < count).

@@ -7,6 +7,7 @@
 #include <unordered_set>
 
 #include "app/app_context.h"
+#include "app/record_condition.h"
 #include "app/record_search.h"
 #include "app/ui.h"
 #include "db/text_conversion.h"
@@ -108,7 +109,10 @@ void RecordSetSelector::ResetForNoDatabase() {
 
 void RecordSetSelector::ResetForOpenedDatabase() {
   const int32_t last = ctx_.db().LastMfn();
+  // The condition belongs to the person, not to the database: it stays.
+  std::string condition = std::move(controls_.condition_text);
   controls_ = RecordSetControls();
+  controls_.condition_text = std::move(condition);
   controls_.from_text = "1";
   controls_.to_text = Decimal(last);
   controls_.accept_enabled = true;
@@ -214,9 +218,24 @@ void RecordSetSelector::EnterPressed() {
   Accept();
 }
 
+bool RecordSetSelector::TakeCondition() {
+  std::string stored = controls_.condition_text;
+  ToStorage(stored);
+  RecordCondition condition(std::move(stored));
+  const int32_t r = condition.Compile(ctx_.db());
+  if (r != 0) {
+    ui_.Message(ctx_.Msg(32, 10) + " " + Decimal(r > 0 ? r : 1), "Bramble", Buttons::kOk,
+                Icon::kWarning);
+    return false;
+  }
+  ctx_.selection().condition = std::move(condition);
+  return true;
+}
+
 bool RecordSetSelector::Accept() {
   if (!DatabaseOpen()) return false;
   MfnSelection& sel = ctx_.selection();
+  if (!TakeCondition()) return sel.loaded;
   const int32_t from = ParseLeadingInt(controls_.from_text);
   const int32_t to = ParseLeadingInt(controls_.to_text);
   if (to < from) {
@@ -376,6 +395,7 @@ void RecordSetSelector::RememberSearch(const std::string& text) {
 bool RecordSetSelector::BuildWorksheetSet(const std::vector<std::string>& initial) {
   if (!DatabaseOpen()) return false;
   MfnSelection& sel = ctx_.selection();
+  if (!TakeCondition()) return sel.loaded;
   const int rows = std::max<int>(100, static_cast<int>(initial.size() / 10) + 10);
   std::optional<std::vector<std::string>> lines =
       ui_.Worksheet(ctx_.Msg(4, 3), initial, 10, rows, false);
@@ -409,6 +429,7 @@ bool RecordSetSelector::EditWorksheet() {
 bool RecordSetSelector::BrowseMfnFile() {
   if (!DatabaseOpen()) return false;
   MfnSelection& sel = ctx_.selection();
+  if (!TakeCondition()) return sel.loaded;
   FileDialogOptions o;
   o.filter = "*.*|*.*";
   o.start_folder = ctx_.config().work_folder;

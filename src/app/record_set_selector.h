@@ -36,6 +36,7 @@ struct RecordSetControls {
   bool range_radio_enabled = false;             // "Desde - Hasta"
   bool search_radio_enabled = false;            // open, and it has an inverted file (else 39.10)
   std::string search_text;                      // the search combo box (display form)
+  std::string condition_text;                   // the condition box (display form)
   bool worksheet_buttons_visible = false;       // "Crear  Hoja", "Editar Hoja"
   bool browse_visible = false;                  // "Examinar" (MFN file)
   bool search_combo_visible = false;
@@ -56,6 +57,12 @@ class RecordSetSelector {
   void SetToText(const std::string& text) { controls_.to_text = text; }
   // The search expression as typed (display form); Accept runs it.
   void SetSearchText(const std::string& text) { controls_.search_text = text; }
+  // The condition as typed (display form).  Every way of accepting a set
+  // (Accept, the worksheet buttons, "Examinar") converts it to storage form
+  // and compiles it first: an error shows message 32.10 with its position
+  // and nothing is built (the loaded set stays as it was); otherwise it
+  // becomes the condition of the selection.
+  void SetConditionText(const std::string& text) { controls_.condition_text = text; }
   // The last ten expressions searched since the program started (display
   // form, most recent first, each once), for the combo box.
   const std::vector<std::string>& search_history() const { return search_history_; }
@@ -110,6 +117,8 @@ class RecordSetSelector {
   bool BuildWorksheetSet(const std::vector<std::string>& initial);
   void SetStatus(bool loaded);
   bool BuildSearchSet();
+  // Compiles the condition box into the selection; false after 32.10.
+  bool TakeCondition();
   void RememberSearch(const std::string& text);
 
   AppContext& ctx_;

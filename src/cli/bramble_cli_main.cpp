@@ -2,7 +2,7 @@
 //
 // bramble-cli [--config FILE] [--lang CODE] --db PATH
 //             [--range A-B | --mfns LIST | --mfn-file FILE | --search EXPR]
-//             [--log FILE] [--yes]
+//             [--where CONDITION] [--log FILE] [--yes]
 //             COMMAND ...
 #include <limits.h>
 #include <sys/stat.h>
@@ -177,7 +177,7 @@ namespace {
 int Main(int argc, char** argv) {
   CLI::App app{"bramble-cli: Bramble's batch operations on a Vardo database", "bramble-cli"};
   app.footer(Footer());
-  std::string config_path, lang, db_path, range, mfns, mfn_file, search, log_path;
+  std::string config_path, lang, db_path, range, mfns, mfn_file, search, where, log_path;
   bool yes = false, verbose = false;
   app.add_option("--config", config_path,
                  "brm.cip to read (default: ./brm.cip, else built-in defaults)");
@@ -192,6 +192,9 @@ int Main(int argc, char** argv) {
   o_range->excludes(o_mfns)->excludes(o_file)->excludes(o_search);
   o_mfns->excludes(o_file)->excludes(o_search);
   o_file->excludes(o_search);
+  app.add_option("--where", where,
+                 "condition: a format (or a format condition, as between if and then) that "
+                 "selects the records of the set a run works on");
   app.add_option("--log", log_path, "run log file (default: brmlog.txt in the work folder)");
   app.add_flag("--yes,-y", yes, "answer Yes to every question");
   app.add_flag("--verbose,-v", verbose, "show progress on standard error");
@@ -259,6 +262,8 @@ int Main(int argc, char** argv) {
   if (command->NeedsDatabase()) {
     if (!ctx.OpenDatabase(db_path, ui)) return kCliFailed;
     selector.ResetForOpenedDatabase();
+    // Typed on the command line in UTF-8; the selector converts it once.
+    selector.SetConditionText(Utf8ToCp1252(where));
     if (!mfns.empty()) {
       ui.SetWorksheetAnswer(SplitList(mfns));
       selector.SelectWorksheet();

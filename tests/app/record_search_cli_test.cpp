@@ -49,6 +49,21 @@ TEST_F(SearchCli, SearchExcludesTheOtherRecordSetOptions) {
   }
 }
 
+TEST_F(SearchCli, WhereKeepsTheRecordsOfTheSetItsConditionSelects) {
+  ShellOutput o = Cli("--where \"p(v700) or v100:'Jones'\" selection", Stderr::kDropped);
+  EXPECT_EQ(o.status, 0);
+  EXPECT_EQ(o.out, "2\n4\n");
+  o = Cli("--search 'smith$' --where 'a(v700)' selection", Stderr::kDropped);
+  EXPECT_EQ(o.status, 0);
+  EXPECT_EQ(o.out, "1\n3\n");
+  o = Cli("--range 1-3 --where \"if p(v650) then v650^a fi\" selection", Stderr::kDropped);
+  EXPECT_EQ(o.out, "1\n2\n3\n");
+  // A condition that does not compile: its message and position, no set.
+  o = Cli("--where 'p(v700) and' selection", Stderr::kDropped);
+  EXPECT_EQ(o.status, 1);
+  EXPECT_NE(o.out.find("at character 12"), std::string::npos) << o.out;
+}
+
 TEST_F(SearchCli, ADatabaseWithoutAnInvertedFileCannotBeSearched) {
   std::remove((db_ + ".ifp").c_str());
   ShellOutput o = Cli("--search smith selection", Stderr::kDropped);

@@ -119,6 +119,27 @@ class SearchModeTest : public QObject, public testbench::PageBench {
              Msg(40, 5) + QStringLiteral(" 16"));
     QCOMPARE(Status(), Msg(10, 5));
   }
+
+  void TheConditionBoxIsCompiledWhenASetIsAccepted() {
+    Start(std::make_unique<ScriptedUi>());
+    OpenDemo();
+    QLineEdit* condition = Find<QLineEdit>("conditionEdit");
+    QVERIFY(condition->isVisible());
+    Find<QLineEdit>("toEdit")->setText(QStringLiteral("20"));
+    condition->setText(QStringLiteral("p(v856) and"));
+    Click("acceptButton");
+    QVERIFY(!m_ctx->selection().loaded);
+    QCOMPARE(QString::fromStdString(m_ui->calls().back().text),
+             Msg(32, 10) + QStringLiteral(" 12"));
+    condition->setText(QStringLiteral("p(v856) and not v856:'é'"));
+    Click("acceptButton");
+    QVERIFY(m_ctx->selection().loaded);
+    // Typed text in storage form: the accent is CP850 0x82.
+    QCOMPARE(m_ctx->selection().condition.text(), std::string("p(v856) and not v856:'\x82'"));
+    // Kept when the set is cleared and used again with the next set.
+    Click("clearButton");
+    QCOMPARE(condition->text(), QStringLiteral("p(v856) and not v856:'é'"));
+  }
 };
 
 QTEST_MAIN(SearchModeTest)

@@ -199,6 +199,12 @@ void CMainWindow::BuildControls() {
   m_searchCombo->setEditable(true);
   m_searchCombo->setInsertPolicy(QComboBox::NoInsert);
   m_searchCombo->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+  // The condition of every run, whatever the page: compiled when a set is
+  // accepted.
+  m_conditionLabel = new QLabel(m_mfnGroup);
+  m_conditionEdit = new QLineEdit(m_mfnGroup);
+  m_conditionEdit->setObjectName(QStringLiteral("conditionEdit"));
+  m_conditionLabel->setBuddy(m_conditionEdit);
   m_viewList = new QPushButton(m_mfnGroup);
   m_viewList->setObjectName(QStringLiteral("viewListButton"));
   m_status = MakeBox(m_mfnGroup, "statusBox", kStatusBoxWidth);
@@ -233,6 +239,10 @@ void CMainWindow::BuildControls() {
   list->addWidget(m_searchCombo, 1);
   list->addStretch();
 
+  auto* condition = new QHBoxLayout;
+  condition->addWidget(m_conditionLabel);
+  condition->addWidget(m_conditionEdit, 1);
+
   auto* state = new QHBoxLayout;
   state->addWidget(m_viewList);
   state->addWidget(m_status);
@@ -242,6 +252,7 @@ void CMainWindow::BuildControls() {
   auto* controls = new QVBoxLayout;
   controls->addLayout(range);
   controls->addLayout(list);
+  controls->addLayout(condition);
   controls->addStretch();
   controls->addLayout(state);
 
@@ -348,6 +359,7 @@ void CMainWindow::ApplyCaptions() {
   m_editSheet->setText(Msg(9, 8));
   m_browseFile->setText(Msg(11, 5));
   m_viewList->setText(Msg(5, 3));
+  m_conditionLabel->setText(Msg(32, 9));
   m_logLabel->setText(Msg(11, 4));
   m_logBrowse->setText(Msg(11, 5));
 
@@ -440,6 +452,7 @@ void CMainWindow::RunSelector(const std::function<void()>& action) {
   m_selector->SetFromText(ToDisplayBytes(m_fromEdit->text()));
   m_selector->SetToText(ToDisplayBytes(m_toEdit->text()));
   m_selector->SetSearchText(ToDisplayBytes(m_searchCombo->currentText()));
+  m_selector->SetConditionText(ToDisplayBytes(m_conditionEdit->text()));
   action();
   Refresh();
   m_inHandler = false;

@@ -144,6 +144,8 @@ class CMainWindow final : public QWidget {
   QPushButton* m_editSheet = nullptr;
   QPushButton* m_browseFile = nullptr;
   QComboBox* m_searchCombo = nullptr;
+  QLabel* m_conditionLabel = nullptr;
+  QLineEdit* m_conditionEdit = nullptr;
   QPushButton* m_viewList = nullptr;
   QLabel* m_status = nullptr;
   QLabel* m_logLabel = nullptr;
