@@ -22,6 +22,13 @@
 
 namespace bramble {
 
+// Whether the batch run frame asks MfnSelection::condition for each record.
+// Until it does, the window keeps its Condition box hidden and bramble-cli
+// takes --where for `selection` only, so that no run changes records a
+// condition the person gave would have left alone.  Set it when the frame
+// makes the call.
+inline constexpr bool kRunsApplyTheCondition = false;
+
 enum class SelectionMode : int32_t {
   kRange = 0,
   kWorksheet = 1,

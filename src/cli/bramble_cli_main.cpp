@@ -223,6 +223,10 @@ int Main(int argc, char** argv) {
     if (subs[i]->parsed()) command = commands[i].get();
   }
   if (command == nullptr) return kCliUsage;
+  if (!where.empty() && !kRunsApplyTheCondition && std::string(command->Name()) != "selection") {
+    std::fprintf(stderr, "bramble-cli: --where is taken by selection only in this version\n");
+    return kCliUsage;
+  }
   if (command->NeedsDatabase() && db_path.empty()) {
     std::fprintf(stderr, "bramble-cli: --db is required for %s\n", command->Name());
     return kCliUsage;

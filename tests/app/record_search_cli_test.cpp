@@ -4,6 +4,7 @@
 
 #include <fstream>
 
+#include "app/mfn_selection.h"
 #include "cli_fixture.h"
 
 namespace bramble::testing {
@@ -62,6 +63,15 @@ TEST_F(SearchCli, WhereKeepsTheRecordsOfTheSetItsConditionSelects) {
   o = Cli("--where 'p(v700) and' selection", Stderr::kDropped);
   EXPECT_EQ(o.status, 1);
   EXPECT_NE(o.out.find("at character 12"), std::string::npos) << o.out;
+}
+
+TEST_F(SearchCli, WhereIsRefusedByTheRunsUntilTheyApplyIt) {
+  if (kRunsApplyTheCondition) GTEST_SKIP() << "the runs apply the condition";
+  ShellOutput o = Cli("--yes --where 'p(v700)' sort");
+  EXPECT_EQ(o.status, 2);
+  EXPECT_NE(o.out.find("--where is taken by selection only"), std::string::npos) << o.out;
+  EXPECT_EQ(Dump(1), (std::vector<std::pair<int, std::string>>{{100, "^aSmith, Peter"},
+                                                                {650, "^aHistoria"}}));
 }
 
 TEST_F(SearchCli, ADatabaseWithoutAnInvertedFileCannotBeSearched) {

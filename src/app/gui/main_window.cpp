@@ -205,6 +205,8 @@ void CMainWindow::BuildControls() {
   m_conditionEdit = new QLineEdit(m_mfnGroup);
   m_conditionEdit->setObjectName(QStringLiteral("conditionEdit"));
   m_conditionLabel->setBuddy(m_conditionEdit);
+  m_conditionLabel->setVisible(kRunsApplyTheCondition);
+  m_conditionEdit->setVisible(kRunsApplyTheCondition);
   m_viewList = new QPushButton(m_mfnGroup);
   m_viewList->setObjectName(QStringLiteral("viewListButton"));
   m_status = MakeBox(m_mfnGroup, "statusBox", kStatusBoxWidth);
