@@ -281,6 +281,17 @@ class Frame {
     return false;
   }
 
+  // The record set's condition on the record as read, before any change.  A
+  // run that reads for itself has no record in hand here, so the condition
+  // does not apply to it (the survey counts every record it sees).
+  RecordCondition::Verdict Condition() {
+    if (sel_.condition.empty() || read_policy_ == ReadPolicy::kByWork) {
+      return RecordCondition::Verdict::kSelected;
+    }
+    std::string why;
+    return sel_.condition.Selects(db_, &why);
+  }
+
   // 4. The walk.
   WalkEnd Walk() {
     for (int32_t i = 0; i < total_; ++i) {
@@ -289,10 +300,26 @@ class Frame {
       if (progress_.Cancelled()) return WalkEnd::kCancelled;
       ++result_.steps;
       bool locked = false;
-      const bool have_record = ReadStep(mfn, &locked);
+      bool have_record = ReadStep(mfn, &locked);
+      bool left_out = false;
+      if (have_record) {
+        switch (Condition()) {
+          case RecordCondition::Verdict::kSelected:
+            break;
+          case RecordCondition::Verdict::kNotSelected:
+            have_record = false;
+            left_out = true;
+            break;
+          case RecordCondition::Verdict::kFailed:
+            have_record = false;  // told as a record that could not be read
+            break;
+        }
+      }
       StepResult step_result = StepResult::kNext;
       int32_t failure = 0;
-      if (!have_record) {
+      if (left_out) {
+        // Outside the condition: not changed, not logged, not counted.
+      } else if (!have_record) {
         // Counted even when the run keeps no unread line: a script must learn
         // that records were left as they were.
         if (locked) ++result_.locked;

@@ -20,8 +20,12 @@
 //      percent), the cancel check, the read without lock (a failure is logged
 //      as label + ": " + MFN + " " + 23.3 and counted as not read), the read
 //      with lock (a record another program holds locked is logged and counted
-//      as not read the same way, never changed), the run's work, and the
-//      release of the lock.  "Whole percent" compares done * 100 / total as a
+//      as not read the same way, never changed), the record set's condition
+//      on the record as read (MfnSelection::condition: a record it does not
+//      select is left out, neither worked on, logged nor counted; one it
+//      cannot run on is told as not read; runs that read for themselves,
+//      kByWork, are not filtered), the run's work, and the release of the
+//      lock.  "Whole percent" compares done * 100 / total as a
 //      real number, so a run of 101 records fills the bar in 100 steps.
 //   5. The end: backups deleted, the totals message (read + " " + 15.6 CR LF
 //      not read + " " + 18.10) unless the run shows its own summary.

@@ -22,12 +22,10 @@
 
 namespace bramble {
 
-// Whether the batch run frame asks MfnSelection::condition for each record.
-// Until it does, the window keeps its Condition box hidden and bramble-cli
-// takes --where for `selection` only, so that no run changes records a
-// condition the person gave would have left alone.  Set it when the frame
-// makes the call.
-inline constexpr bool kRunsApplyTheCondition = false;
+// Whether the batch run frame asks MfnSelection::condition for each record
+// (it does): the window shows its Condition box and bramble-cli takes --where
+// for every run.
+inline constexpr bool kRunsApplyTheCondition = true;
 
 enum class SelectionMode : int32_t {
   kRange = 0,

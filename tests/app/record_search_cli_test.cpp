@@ -65,13 +65,17 @@ TEST_F(SearchCli, WhereKeepsTheRecordsOfTheSetItsConditionSelects) {
   EXPECT_NE(o.out.find("at character 12"), std::string::npos) << o.out;
 }
 
-TEST_F(SearchCli, WhereIsRefusedByTheRunsUntilTheyApplyIt) {
-  if (kRunsApplyTheCondition) GTEST_SKIP() << "the runs apply the condition";
-  ShellOutput o = Cli("--yes --where 'p(v700)' sort");
-  EXPECT_EQ(o.status, 2);
-  EXPECT_NE(o.out.find("--where is taken by selection only"), std::string::npos) << o.out;
-  EXPECT_EQ(Dump(1), (std::vector<std::pair<int, std::string>>{{100, "^aSmith, Peter"},
-                                                                {650, "^aHistoria"}}));
+TEST_F(SearchCli, AFieldRunChangesOnlyTheRecordsItsConditionSelects) {
+  using Fields = std::vector<std::pair<int, std::string>>;
+  ShellOutput o = Cli("--yes --where \"p(v700) or v100:'Jones'\" fields upper --tag 100");
+  EXPECT_EQ(o.status, 0) << o.out;
+  EXPECT_EQ(Dump(1), (Fields{{100, "^aSmith, Peter"}, {650, "^aHistoria"}}));
+  EXPECT_EQ(Dump(2), (Fields{{100, "^aJONES, ANN"}, {650, "^aPolítica social"}}));
+  EXPECT_EQ(Dump(3), (Fields{{100, "^aSmith, Ann"}, {650, "^aPolítica social"}}));
+  EXPECT_EQ(Dump(4), (Fields{{100, "^aGARCÍA, LUCÍA"}, {700, "^aSmith, Peter"}}));
+  // Records the condition leaves out are not counted as read either.
+  EXPECT_NE(o.out.find("2 "), std::string::npos) << o.out;
+  EXPECT_EQ(o.out.find("4 "), std::string::npos) << o.out;
 }
 
 TEST_F(SearchCli, ADatabaseWithoutAnInvertedFileCannotBeSearched) {
