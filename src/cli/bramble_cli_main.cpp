@@ -180,7 +180,9 @@ int Main(int argc, char** argv) {
   std::string config_path, lang, db_path, range, mfns, mfn_file, search, where, log_path;
   bool yes = false, verbose = false;
   app.add_option("--config", config_path,
-                 "brm.cip to read (default: ./brm.cip, else built-in defaults)");
+                 "brm.cip to read (default: ./brm.cip; then, for an installed program, "
+                 "$XDG_CONFIG_HOME/bramble/brm.cip, written at its first start; else "
+                 "built-in defaults)");
   app.add_option("--lang", lang, "language code for this run (en, es, ...)");
   app.add_option("--db", db_path, "database: a .mst or .par file, or the path without extension");
   auto* o_range = app.add_option("--range", range, "MFN range A-B (default: 1 to the last MFN)");
