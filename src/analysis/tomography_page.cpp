@@ -73,6 +73,9 @@ void CTomographyPage::BuildControls() {
     m_labelRadios[static_cast<size_t>(i)] = radio;
   }
   m_labelRadios[0]->setChecked(true);
+  // The label styles are those of the HTML report: off while none is asked.
+  m_labelsGroup->setEnabled(false);
+  connect(m_subfieldsCheck, &QCheckBox::toggled, m_labelsGroup, &QWidget::setEnabled);
 
   m_processButton = new QPushButton(this);
   m_processButton->setObjectName(QStringLiteral("tomographyProcessButton"));
@@ -101,7 +104,10 @@ void CTomographyPage::ApplyCaptions() {
   for (size_t i = 0; i < m_labelRadios.size(); ++i) {
     m_labelRadios[i]->setText(Msg(kLabelCaptions[i].row, kLabelCaptions[i].col));
   }
-  m_processButton->setText(Msg(1, 2));
+  m_processButton->setText(Msg(5, 8));  // every run button of every page says this
+  m_optionsGroup->setTitle(Msg(37, 6));
+  m_charsetGroup->setTitle(Msg(37, 7));
+  m_labelsGroup->setTitle(Msg(37, 8));
 }
 
 TomographyRequest CTomographyPage::Request() const {

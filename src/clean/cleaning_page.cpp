@@ -166,6 +166,7 @@ void CCleaningPage::BuildControls() {
   m_helpButton->setObjectName(QStringLiteral("cleanHelpButton"));
   m_helpButton->setIcon(HelpIcon());
   m_helpButton->setAutoRaise(true);
+  ShowFocusOnFlatButton(m_helpButton);
   connect(m_helpButton, &QToolButton::clicked, this, [this] { OnHelp(); });
 
   auto* right = new QVBoxLayout;

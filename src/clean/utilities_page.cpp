@@ -54,6 +54,7 @@ void CUtilitiesPage::BuildControls() {
     button->setObjectName(QString::fromLatin1(name));
     button->setIcon(HelpIcon());
     button->setAutoRaise(true);
+    ShowFocusOnFlatButton(button);
     connect(button, &QToolButton::clicked, this, [this, page] { OnHelp(page); });
     return button;
   };
@@ -117,6 +118,7 @@ void CUtilitiesPage::ApplyCaptions() {
   m_undeleteGroup->setTitle(Msg(14, 10));
   for (QPushButton* b : m_processButtons) b->setText(Msg(5, 8));
   m_translatorButton->setText(Msg(9, 9));
+  m_translatorGroup->setTitle(Msg(2, 1));
 }
 
 void CUtilitiesPage::OnTags() {

@@ -150,7 +150,7 @@ void CFieldsPage::ApplyCaptions() {
   m_subLabel->setText(Msg(12, 4));
   m_valueLabel->setText(Msg(12, 5));
   m_alwaysAddCheck->setText(Msg(12, 10));
-  m_okButton->setText(Msg(1, 2));
+  m_okButton->setText(Msg(5, 8));  // every run button of every page says this
   m_textRadio->setText(Msg(15, 1));
   m_formatRadio->setText(Msg(15, 2));
 }

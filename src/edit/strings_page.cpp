@@ -140,7 +140,7 @@ void CStringsPage::BuildControls() {
 
   frame.LayOut(this, boxes);
   m_okButton = frame.ok;
-  m_okButton->setText(QStringLiteral("OK"));  // the template's own label
+  m_okButton->setText(Msg(5, 8));  // every run button of every page says this
   m_helpButton = frame.help;
   connect(m_okButton, &QPushButton::clicked, this, [this] { OnOk(); });
   connect(m_helpButton, &QToolButton::clicked, this, [this] { OnHelp(); });
@@ -148,6 +148,7 @@ void CStringsPage::BuildControls() {
 
 void CStringsPage::ApplyCaptions() {
   m_promptGroup->setTitle(Msg(11, 2));
+  m_opsGroup->setTitle(Msg(12, 7));
   m_promptCheck->setText(Msg(11, 3));
   for (size_t i = 0; i < m_opRadios.size(); ++i) {
     m_opRadios[i]->setText(Msg(13, static_cast<int>(i) + 1));

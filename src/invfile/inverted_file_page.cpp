@@ -19,6 +19,7 @@
 #include "app/gui/button_row.h"
 #include "app/gui/display_text.h"
 #include "app/gui/gui_messages.h"
+#include "app/gui/help_icon.h"
 #include "app/gui/progress_wnd.h"
 #include "app/typed_input.h"
 #include "app/ui.h"
@@ -148,11 +149,8 @@ void CInvertedFilePage::BuildControls() {
   base->setColumnStretch(1, 1);
 
   m_clearButton = makeButton(this, "invfileClearButton");
-  m_helpButton = new QToolButton(this);
-  m_helpButton->setObjectName(QStringLiteral("invfileHelpButton"));
-  m_helpButton->setIcon(style()->standardIcon(QStyle::SP_DialogHelpButton));
-  m_helpButton->setText(QStringLiteral("?"));  // shown where the style has no help icon
-  m_helpButton->setAutoRaise(true);
+  // The help icon of every page.
+  m_helpButton = NewHelpButton(this, QStringLiteral("invfileHelpButton"));
 
   auto* main = new QVBoxLayout(this);
   main->addWidget(m_keysGroup);

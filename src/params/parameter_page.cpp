@@ -109,9 +109,7 @@ void CParameterPage::BuildControls() {
   m_upButton = IconButton(this, "paramUpButton", QStyle::SP_ArrowUp);
   m_downButton = IconButton(this, "paramDownButton", QStyle::SP_ArrowDown);
   m_deleteButton = IconButton(this, "paramDeleteButton", QStyle::SP_TrashIcon);
-  m_helpButton = new QToolButton(this);
-  m_helpButton->setObjectName(QStringLiteral("paramHelpButton"));
-  m_helpButton->setIcon(HelpIcon());
+  m_helpButton = NewHelpButton(this, QStringLiteral("paramHelpButton"));
 
   auto* typeRow = new QHBoxLayout;
   typeRow->addWidget(m_typeLabel);

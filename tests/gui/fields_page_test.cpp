@@ -71,7 +71,7 @@ class FieldsPageTest : public QObject, public testbench::PageBench {
     QVERIFY(!Find<QCheckBox>("fieldsPromptCheck")->isChecked());
     QCOMPARE(Find<QRadioButton>("fieldsOperation1")->text(), Msg(11, 7));
     QCOMPARE(Find<QRadioButton>("fieldsOperation10")->text(), Msg(14, 6));
-    QCOMPARE(Find<QPushButton>("fieldsOkButton")->text(), Msg(1, 2));
+    QCOMPARE(Find<QPushButton>("fieldsOkButton")->text(), Msg(5, 8));
     QCOMPARE(Find<QCheckBox>("fieldsAlwaysAddCheck")->text(), Msg(12, 10));
   }
 

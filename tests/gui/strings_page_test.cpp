@@ -89,7 +89,7 @@ class StringsPageTest : public QObject, public testbench::PageBench {
     QVERIFY(Find<QRadioButton>("stringsTextRadio")->isChecked());
     QCOMPARE(Find<QRadioButton>("stringsOperation8")->text(), FromDisplay(m_ctx->Msg(13, 8)));
     QCOMPARE(Find<QCheckBox>("stringsRegexCheck")->text(), FromDisplay(m_ctx->Msg(33, 1)));
-    QCOMPARE(Find<QPushButton>("stringsOkButton")->text(), QStringLiteral("OK"));
+    QCOMPARE(Find<QPushButton>("stringsOkButton")->text(), FromDisplay(m_ctx->Msg(5, 8)));
     QCOMPARE(m_page->toPos(), 9999);
   }
 

@@ -28,11 +28,19 @@ QIcon HelpIcon() {
   return icon;
 }
 
+void ShowFocusOnFlatButton(QToolButton* button) {
+  // A flat button draws no frame, so with the keyboard focus on it nothing
+  // would show where the focus is: a frame in the highlight colour does.
+  button->setStyleSheet(QStringLiteral(
+      "QToolButton:focus { border: 1px solid palette(highlight); border-radius: 2px; }"));
+}
+
 QToolButton* NewHelpButton(QWidget* parent, const QString& name) {
   auto* button = new QToolButton(parent);
   button->setObjectName(name);
   button->setIcon(HelpIcon());
   button->setAutoRaise(true);
+  ShowFocusOnFlatButton(button);
   return button;
 }
 

@@ -18,8 +18,12 @@ namespace bramble::gui {
 
 QIcon HelpIcon();
 
-// A help button of a page: HelpIcon, flat until pointed at, named name (for
-// tests and style sheets).  Owned by parent; the caller connects its click.
+// Gives a flat tool button a visible frame while it has the keyboard focus.
+void ShowFocusOnFlatButton(QToolButton* button);
+
+// A help button of a page: HelpIcon, flat until pointed at, framed while it
+// has the keyboard focus, named name (for tests and style sheets).  Owned by
+// parent; the caller connects its click.
 QToolButton* NewHelpButton(QWidget* parent, const QString& name);
 
 }  // namespace bramble::gui
