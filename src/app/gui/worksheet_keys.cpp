@@ -20,7 +20,8 @@ CWorksheetKeys::CWorksheetKeys(QTableWidget* grid, bool new_rows)
     : QObject(grid), m_grid(grid), m_newRows(new_rows) {
   setObjectName(QStringLiteral("worksheetKeys"));
   grid->installEventFilter(this);
-  grid->viewport()->installEventFilter(this);
+  m_viewport = grid->viewport();
+  m_viewport->installEventFilter(this);
 }
 
 bool CWorksheetKeys::Editable(int row, int column) const {
@@ -114,7 +115,7 @@ void CWorksheetKeys::Paste(const QString& text) {
 }
 
 bool CWorksheetKeys::eventFilter(QObject* watched, QEvent* event) {
-  QWidget* viewport = m_grid->viewport();
+  QWidget* viewport = m_viewport;
   if (watched == viewport) {
     if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick) {
       m_inPlace = true;

@@ -66,6 +66,9 @@ class CWorksheetKeys final : public QObject {
   bool EditorKey(QWidget* editor, QKeyEvent* key);
 
   QTableWidget* m_grid;
+  // Kept apart: events still reach the filter while the grid is being
+  // destroyed, when it can no longer be asked for its viewport.
+  QWidget* m_viewport;
   bool m_newRows = true;
   bool m_inPlace = false;  // the open editor was opened with F2 or a double-click
 };
