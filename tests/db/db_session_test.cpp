@@ -17,6 +17,17 @@ const std::string kBar(1, static_cast<char>(0xA6));
 
 class DbSessionTest : public ::testing::Test {
  protected:
+  // The current record's fields read one by one by position.
+  std::vector<std::pair<int32_t, std::string>> FieldsByPosition() {
+    std::vector<std::pair<int32_t, std::string>> out;
+    for (int32_t p = 1; p <= db_.FieldCount(); ++p) {
+      std::string text;
+      int32_t tag = 0;
+      db_.GetFieldAtRaw(0, p, &text, &tag);
+      out.emplace_back(tag, text);
+    }
+    return out;
+  }
   void SetUp() override {
     TextConversion() = TextConversionState{};
     ASSERT_EQ(db_.CreateMasterFile(Base()), 0);
@@ -98,16 +109,7 @@ TEST_F(DbSessionTest, ReplaceOccsRawGivesWhatOneReplacePerChangeGives) {
   for (int i = 0; i < 2; ++i) {
     AddRecord({{20, "b1"}, {10, "a"}, {20, bar_text}, {30, "c"}, {20, "b3"}});
   }
-  auto fields = [&] {
-    std::vector<std::pair<int32_t, std::string>> out;
-    for (int32_t p = 1; p <= db_.FieldCount(); ++p) {
-      std::string text;
-      int32_t tag = 0;
-      db_.GetFieldAtRaw(0, p, &text, &tag);
-      out.emplace_back(tag, text);
-    }
-    return out;
-  };
+  auto fields = [&] { return FieldsByPosition(); };
   ASSERT_EQ(db_.ReadRecord(1, true), 0);
   ASSERT_EQ(db_.ReplaceOccRaw(20, 1, "B1"), 0);
   ASSERT_EQ(db_.ReplaceOccRaw(20, 3, "B3"), 0);
@@ -129,16 +131,7 @@ TEST_F(DbSessionTest, ReplaceOccsRawGivesWhatOneReplacePerChangeGives) {
 TEST_F(DbSessionTest, SetAllOccRawRewritesOneTagAndTheOneWalkReadersAgree) {
   const std::string bar_text = "b2" + kBar + "x";
   AddRecord({{10, "a"}, {20, "b1"}, {20, bar_text}, {30, "c"}});
-  auto positional = [&] {
-    std::vector<std::pair<int32_t, std::string>> out;
-    for (int32_t p = 1; p <= db_.FieldCount(); ++p) {
-      std::string text;
-      int32_t tag = 0;
-      db_.GetFieldAtRaw(0, p, &text, &tag);
-      out.emplace_back(tag, text);
-    }
-    return out;
-  };
+  auto positional = [&] { return FieldsByPosition(); };
   using Fields = std::vector<std::pair<int32_t, std::string>>;
   ASSERT_EQ(db_.ReadRecord(1, true), 0);
   ASSERT_EQ(db_.SetAllOccRaw(20, {"n1", "", bar_text, "n3"}), 0);
