@@ -140,7 +140,6 @@ void CStringsPage::BuildControls() {
 
   frame.LayOut(this, boxes);
   m_okButton = frame.ok;
-  m_okButton->setText(Msg(5, 8));  // every run button of every page says this
   m_helpButton = frame.help;
   connect(m_okButton, &QPushButton::clicked, this, [this] { OnOk(); });
   connect(m_helpButton, &QToolButton::clicked, this, [this] { OnHelp(); });
@@ -166,6 +165,7 @@ void CStringsPage::ApplyCaptions() {
   m_regexCheck->setText(Msg(33, 1));
   m_textRadio->setText(Msg(15, 1));
   m_formatRadio->setText(Msg(15, 2));
+  m_okButton->setText(Msg(5, 8));  // every run button of every page says this
 }
 
 void CStringsPage::SelectOperation(StringOperation op) {
