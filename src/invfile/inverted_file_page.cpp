@@ -178,6 +178,10 @@ void CInvertedFilePage::ApplyCaptions() {
   m_excerptLabel->setText(Msg(36, 8));
   m_fieldsLabel->setText(Msg(11, 6));
   m_rangeLabel->setText(Msg(4, 2));
+  // An empty box means the open end of the range: from the first key, to the
+  // last.
+  m_fromEdit->setPlaceholderText(Msg(38, 8));
+  m_toEdit->setPlaceholderText(Msg(38, 9));
   m_expressionLabel->setText(Msg(19, 2));
   m_ifpLabel->setText(Msg(19, 1));
   m_ifpBrowse->setText(Msg(11, 5));
@@ -207,6 +211,14 @@ void CInvertedFilePage::BoxLeft(QLineEdit* box) {
       m_toKey = RangeKeyFromTyped(stored.bytes, kDefaultToKey);
     } else {
       m_keyExpression = std::move(stored.bytes);
+      return;
+    }
+    // The box shows the key the listing will use (upper-cased as the keys
+    // are); an empty one keeps its placeholder, the open end of the range.
+    if (!stored.bytes.empty()) {
+      const QString used =
+          QString::fromStdString(StorageToTyped(box == m_fromEdit ? m_fromKey : m_toKey));
+      if (box->text() != used) box->setText(used);
     }
     return;
   }

@@ -5,9 +5,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "app/app_context.h"
 #include "app/progress.h"
+#include "app/text_report.h"
 #include "app/ui.h"
 #include "db/db_session.h"
 #include "db/key_case.h"
@@ -53,6 +56,31 @@ std::string ListingLine(int32_t mfn, const std::string& display_text) {
   char number[16];
   std::snprintf(number, sizeof number, "%6d", mfn);
   return number + std::string("   ") + display_text + "\r\n";
+}
+
+// The report's head: the database, the inverted file and the date, each
+// value in one column whatever the length of the language's labels (tab
+// stops would put a long label's value one stop further than the others').
+// Then the empty lines every listing has before its body.
+std::string AlignedHeader(const AppContext& ctx, const std::string& db_path,
+                          const std::string& ifp_path, const std::tm& now) {
+  const std::pair<std::string, std::string> rows[] = {
+      {ctx.Msg(6, 2), db_path},
+      {ctx.Msg(19, 1), ifp_path},
+      {ctx.Msg(6, 3), ReportDate(ctx.messages(), now)}};
+  size_t width = 0;
+  std::vector<std::string> labels;
+  for (const auto& [label, value] : rows) {
+    std::string trimmed = label;
+    while (!trimmed.empty() && trimmed.back() == ' ') trimmed.pop_back();
+    width = std::max(width, trimmed.size());
+    labels.push_back(std::move(trimmed));
+  }
+  std::string out;
+  for (size_t i = 0; i < labels.size(); ++i)
+    out += labels[i] + std::string(width - labels[i].size() + 2, ' ') + rows[i].second + "\r\n";
+  out += "\r\n\r\n\r\n";
+  return out;
 }
 
 // An error of one record: its MFN in the MFN column and again in words, so
@@ -157,10 +185,8 @@ ListingOutcome RunKeyGeneration(AppContext& ctx, Ui& ui, Progress& progress,
     }
   }
 
-  std::string text = ListingHeader(ctx.messages(),
-                                   {{MessageId{6, 2}, ctx.db_path()},
-                                    {MessageId{19, 1}, own ? own_db + ".ifp" : chosen + ".ifp"}},
-                                   now);
+  std::string text =
+      AlignedHeader(ctx, ctx.db_path(), own ? own_db + ".ifp" : chosen + ".ifp", now);
   std::vector<KeyEntry> entries;
   std::string out;
   const std::string record_word = ctx.Msg(10, 7) + " ";

@@ -26,6 +26,9 @@
 //     With no inverted file chosen the listing uses the database's own one.
 //   - Another inverted file: each record whose keys that file holds is its
 //     own group (an empty line first), one line per distinct key.
+// The report starts with the database, the inverted file and the date, their
+// labels padded with blanks so the three values start in one column, then
+// the empty lines of every listing.
 // Every line is "%6d" of the MFN + three blanks + the record's printed text,
 // in display form.  A deleted or never-written record is skipped.  A record
 // that cannot be read (damaged), or on which the format fails while it runs

@@ -10,11 +10,14 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QFontMetrics>
+#include <QLayout>
 #include <QSettings>
 #include <QTableWidget>
 #include <QTextCursor>
 #include <QTextEdit>
 
+#include "app/gui/browse_dialog.h"
 #include "app/gui/confirm_dialog.h"
 #include "app/gui/display_text.h"
 #include "app/gui/edit_text_dialog.h"
@@ -23,6 +26,7 @@
 #include "app/gui/progress_wnd.h"
 #include "app/gui/qt_ui.h"
 #include "app/gui/text_display_dialog.h"
+#include "app/gui/title_width.h"
 #include "app/gui/worksheet_dialog.h"
 #include "app/scripted_ui.h"
 #include "db/message_source.h"
@@ -337,6 +341,45 @@ class DialogsTest : public QObject {
     QtUi ui(nullptr);
     OnNextModal([](QWidget* w) { static_cast<QDialog*>(w)->reject(); });
     QVERIFY(!ui.Worksheet("t", {"5"}, 10, 5, false).has_value());
+  }
+
+  // --- Titles ---------------------------------------------------------------
+
+  void NarrowDialogsAreWideEnoughForTheirTitles() {
+    // Titles as long as a sentence, as some languages make them.
+    SetDbMessageLookup([](int row, int col) {
+      return "Choose the two-letter code of the language (" + std::to_string(row) + "." +
+             std::to_string(col) + ")";
+    });
+    const std::vector<LanguageEntry> entries = {{"English", "msenbr.mst"}};
+    std::vector<std::unique_ptr<QDialog>> dialogs;
+    dialogs.emplace_back(std::make_unique<CNumberInputDialog>());
+    dialogs.emplace_back(std::make_unique<CConfirmDialog>());
+    dialogs.emplace_back(std::make_unique<CEditTextDialog>());
+    dialogs.emplace_back(std::make_unique<CBrowseDialog>("1\n2"));
+    dialogs.emplace_back(std::make_unique<CLanguagesDialog>(entries, "en"));
+    dialogs.emplace_back(std::make_unique<CWorksheetDialog>(
+        "A worksheet whose title names the whole of what it is for", std::vector<std::string>{},
+        1, 5, false));
+    SetDbMessageLookup(FakeMessage);
+    for (const auto& d : dialogs) {
+      const QString name = d->objectName();
+      QFont bold = d->font();
+      bold.setBold(true);
+      const int title = QFontMetrics(bold).horizontalAdvance(d->windowTitle());
+      QVERIFY2(title > 200, qPrintable(name));
+      QVERIFY2(d->minimumWidth() > title, qPrintable(name));
+      d->show();
+      QVERIFY2(d->width() > title, qPrintable(name));
+      // A longer title later (another language) widens it again.
+      d->setWindowTitle(d->windowTitle() + d->windowTitle());
+      QVERIFY2(d->minimumWidth() > 2 * title, qPrintable(name));
+      QVERIFY2(d->width() > 2 * title, qPrintable(name));
+      // The layout's own minimum is never lowered: a short title keeps it.
+      d->setWindowTitle(QStringLiteral("x"));
+      QVERIFY2(d->minimumWidth() >= d->layout()->minimumSize().width(), qPrintable(name));
+      d->hide();
+    }
   }
 
   // --- CLanguagesDialog -----------------------------------------------------

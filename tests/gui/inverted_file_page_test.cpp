@@ -83,6 +83,16 @@ class InvertedFilePageTest : public QObject, public testbench::PageBench {
     QCOMPARE(Page()->fromKey(), std::string("GARC"));
     QCOMPARE(Page()->toKey(), std::string("GZ"));
     QCOMPARE(Page()->fieldTags(), (std::vector<int32_t>{10, 20, 21, 22}));
+    // The boxes show the range in force: the keys as the listing compares
+    // them, and, when empty, the open end.
+    QCOMPARE(Find<QLineEdit>("invfileFromEdit")->text(), QStringLiteral("GARC"));
+    QCOMPARE(Find<QLineEdit>("invfileToEdit")->text(), QStringLiteral("GZ"));
+    // Key clicks carry ASCII only: the box is given its text, then left.
+    Find<QLineEdit>("invfileToEdit")->setFocus();
+    Find<QLineEdit>("invfileToEdit")->setText(QStringLiteral("óz"));
+    Find<QAbstractButton>("invfileClearButton")->setFocus();
+    QCOMPARE(Page()->toKey(), std::string("\xE0Z"));  // CP850's capital O acute
+    QCOMPARE(Find<QLineEdit>("invfileToEdit")->text(), QStringLiteral("ÓZ"));
     m_ui->QueueOpenFile(Path("data/demo.ifp"));
     Click("invfileIfpBrowse");
     QCOMPARE(Find<QTableWidget>("invfileIfpGrid")->item(0, 0)->text().toStdString(),
@@ -93,6 +103,12 @@ class InvertedFilePageTest : public QObject, public testbench::PageBench {
     QVERIFY(Page()->fieldTags().empty());
     QVERIFY(Page()->invertedFilePath().empty());
     QVERIFY(Find<QTableWidget>("invfileIfpGrid")->item(0, 0)->text().isEmpty());
+    for (const auto& [box, placeholder] : {std::pair{"invfileFromEdit", Msg(38, 8)},
+                                           std::pair{"invfileToEdit", Msg(38, 9)}}) {
+      QVERIFY(Find<QLineEdit>(box)->text().isEmpty());
+      QCOMPARE(Find<QLineEdit>(box)->placeholderText(), placeholder);
+      QVERIFY(!placeholder.isEmpty());
+    }
   }
 
   void TypedTextsTheDatabaseCannotStoreAreRefusedByTheirBox() {

@@ -1,6 +1,9 @@
 // Key listing and key generation on a small indexed database.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "invfile/invfile_fixture.h"
 #include "invfile/key_generation.h"
 #include "invfile/key_listing.h"
@@ -87,6 +90,37 @@ TEST_F(KeyListingTest, GeneratedKeysOfTheOwnInvertedFileAreGroupedByKey) {
               "\r\n     4   cy\r\n     6   Cy\r\n")
         << ifp;
   }
+}
+
+TEST_F(KeyListingTest, TheGenerationHeaderPutsItsValuesInOneColumn) {
+  SelectAll();
+  const std::string text = Generate("v100", "").text;
+  // The first three lines: label, blanks, value; the values start together.
+  std::vector<std::string> lines;
+  size_t start = 0;
+  for (int i = 0; i < 3; ++i) {
+    const size_t end = text.find("\r\n", start);
+    ASSERT_NE(end, std::string::npos);
+    lines.push_back(text.substr(start, end - start));
+    start = end + 2;
+  }
+  const std::string values[] = {ctx_.db_path(), base_ + ".ifp", ""};
+  size_t column = std::string::npos;
+  for (int i = 0; i < 3; ++i) {
+    const std::string& line = lines[static_cast<size_t>(i)];
+    EXPECT_EQ(line.find('\t'), std::string::npos) << line;
+    const size_t at = i < 2 ? line.rfind(values[i]) : line.find_first_of("0123456789");
+    ASSERT_NE(at, std::string::npos) << line;
+    if (i < 2) EXPECT_EQ(line.substr(at), values[i]);
+    if (i == 0) column = at;
+    EXPECT_EQ(at, column) << line;
+    // Two blanks at least between the longest label and its value.
+    EXPECT_EQ(line.substr(at - 2, 2), "  ") << line;
+  }
+  EXPECT_EQ(lines[1].rfind(Msg(19, 1), 0), 0u);
+  EXPECT_EQ(lines[2].rfind(Msg(6, 3), 0), 0u);
+  // The body follows as before.
+  EXPECT_EQ(Body(text).rfind("\r\n     1   ann\r\n", 0), 0u);
 }
 
 TEST_F(KeyListingTest, GeneratedTextsThatTheIndexFilesUnderOneKeyShareAGroup) {

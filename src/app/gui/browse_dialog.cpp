@@ -8,6 +8,7 @@
 #include "app/gui/display_text.h"
 #include "app/gui/gui_messages.h"
 #include "app/gui/record_opener.h"
+#include "app/gui/title_width.h"
 
 namespace bramble::gui {
 
@@ -28,6 +29,7 @@ CBrowseDialog::CBrowseDialog(const std::string& text, QWidget* parent) : QDialog
   layout->addWidget(m_text, 1);
   layout->addWidget(box);
   resize(320, 420);
+  KeepTitleVisible(this);
 }
 
 CBrowseDialog::~CBrowseDialog() = default;

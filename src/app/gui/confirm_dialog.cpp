@@ -10,6 +10,7 @@
 
 #include "app/gui/display_text.h"
 #include "app/gui/gui_messages.h"
+#include "app/gui/title_width.h"
 
 namespace bramble::gui {
 
@@ -44,6 +45,7 @@ CConfirmDialog::CConfirmDialog(QWidget* parent) : QDialog(parent) {
   layout->addWidget(m_info);
   layout->addLayout(buttons);
   resize(520, 300);
+  KeepTitleVisible(this);
 }
 
 CConfirmDialog::~CConfirmDialog() = default;

@@ -10,6 +10,7 @@
 
 #include "app/gui/display_text.h"
 #include "app/gui/gui_messages.h"
+#include "app/gui/title_width.h"
 
 namespace bramble::gui {
 
@@ -32,6 +33,7 @@ CEditTextDialog::CEditTextDialog(QWidget* parent) : QDialog(parent) {
   layout->addWidget(m_edit, 1);
   layout->addWidget(box);
   resize(560, 280);
+  KeepTitleVisible(this);
 }
 
 CEditTextDialog::~CEditTextDialog() = default;

@@ -10,6 +10,7 @@
 
 #include "app/gui/display_text.h"
 #include "app/gui/gui_messages.h"
+#include "app/gui/title_width.h"
 
 namespace bramble::gui {
 
@@ -62,6 +63,7 @@ CLanguagesDialog::CLanguagesDialog(const std::vector<bramble::LanguageEntry>& en
   layout->addWidget(m_grid, 1);
   layout->addWidget(box);
   resize(360, 260);
+  KeepTitleVisible(this);
 }
 
 CLanguagesDialog::~CLanguagesDialog() = default;

@@ -219,12 +219,16 @@ void CMainWindow::BuildControls() {
   for (QPushButton* b : {m_accept, m_clear, m_createSheet, m_editSheet, m_browseFile, m_viewList})
     b->setFocusPolicy(Qt::TabFocus);
 
-  auto* radios = new QVBoxLayout;
-  radios->addWidget(m_radioRange);
-  radios->addWidget(m_radioWorksheet);
-  radios->addWidget(m_radioFile);
-  radios->addWidget(m_radioSearch);
-  radios->addStretch();
+  // The file's "Browse" sits beside its radio, so it reads as part of that
+  // choice rather than of the worksheet buttons.
+  auto* radios = new QGridLayout;
+  radios->addWidget(m_radioRange, 0, 0);
+  radios->addWidget(m_radioWorksheet, 1, 0);
+  radios->addWidget(m_radioFile, 2, 0);
+  radios->addWidget(m_browseFile, 2, 1, Qt::AlignLeft);
+  radios->addWidget(m_radioSearch, 3, 0);
+  radios->setRowStretch(4, 1);
+  radios->setColumnStretch(1, 1);
 
   auto* range = new QHBoxLayout;
   range->addWidget(m_fromEdit);
@@ -237,7 +241,6 @@ void CMainWindow::BuildControls() {
   auto* list = new QHBoxLayout;
   list->addWidget(m_createSheet);
   list->addWidget(m_editSheet);
-  list->addWidget(m_browseFile);
   list->addWidget(m_searchCombo, 1);
   list->addStretch();
 
@@ -425,12 +428,16 @@ void CMainWindow::Refresh() {
   m_viewList->setEnabled(c.view_list_enabled);
   // Limpiar works only with a database open (the selector says so itself).
   m_clear->setEnabled(m_ctx.database_open());
-  if (c.status_loaded && c.status_count >= 0)
-    SetBoxText(m_status, Msg(10, 6) + QStringLiteral(" (%1)").arg(c.status_count), kBlue);
-  else if (c.status_loaded)
-    SetBoxText(m_status, Msg(10, 6), kBlue);
-  else
+  // How many MFNs the runs will walk, whatever made the set: a range, a
+  // worksheet, a file or a search.
+  const MfnSelection& set = m_ctx.selection();
+  if (c.status_loaded && set.loaded) {
+    SetBoxText(m_status, Msg(10, 6) + QStringLiteral(" (%1)").arg(set.count), kBlue);
+    m_status->setToolTip(Msg(17, 2) + QString::number(set.count));
+  } else {
     SetBoxText(m_status, Msg(10, 5), kRed);
+    m_status->setToolTip(QString());
+  }
 }
 
 void CMainWindow::RefreshSearchCombo(const RecordSetControls& c) {

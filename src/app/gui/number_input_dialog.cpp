@@ -8,6 +8,7 @@
 
 #include "app/gui/display_text.h"
 #include "app/gui/gui_messages.h"
+#include "app/gui/title_width.h"
 
 namespace bramble::gui {
 
@@ -28,6 +29,7 @@ CNumberInputDialog::CNumberInputDialog(QWidget* parent) : QDialog(parent) {
   layout->addWidget(label);
   layout->addWidget(m_edit);
   layout->addWidget(box);
+  KeepTitleVisible(this);
 }
 
 CNumberInputDialog::~CNumberInputDialog() = default;

@@ -18,6 +18,7 @@
 #include "app/app_context.h"
 #include "app/gui/display_text.h"
 #include "app/gui/gui_messages.h"
+#include "app/gui/title_width.h"
 #include "app/record_browser.h"
 #include "db/db_session.h"
 
@@ -132,6 +133,7 @@ CRecordViewerDialog::CRecordViewerDialog(AppContext& ctx, int32_t mfn, QWidget* 
   layout->addWidget(m_note);
   layout->addWidget(box);
   resize(760, 560);
+  KeepTitleVisible(this);
 
   connect(m_first, &QPushButton::clicked, this, [this] { Navigate(&RecordBrowser::First); });
   connect(m_previous, &QPushButton::clicked, this, [this] { Navigate(&RecordBrowser::Previous); });

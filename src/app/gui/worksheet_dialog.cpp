@@ -13,6 +13,7 @@
 #include "app/gui/display_text.h"
 #include "app/gui/gui_messages.h"
 #include "app/gui/worksheet_keys.h"
+#include "app/gui/title_width.h"
 
 namespace bramble::gui {
 
@@ -89,6 +90,7 @@ CWorksheetDialog::CWorksheetDialog(const std::string& title,
   for (const QString& label : labels) headers_width += metrics.horizontalAdvance(label) + 32;
   width = std::max({width, headers_width + 60, metrics.horizontalAdvance(windowTitle()) + 120});
   resize(width, 420);
+  KeepTitleVisible(this);
 }
 
 CWorksheetDialog::~CWorksheetDialog() = default;
