@@ -1,6 +1,7 @@
 #include "clean/cleaning_run.h"
 
 #include <algorithm>
+#include <charconv>
 
 #include "app/app_context.h"
 #include "app/record_editor.h"
@@ -20,6 +21,21 @@ CleaningRun::CleaningRun(const AppContext& ctx, const CleaningRequest& request)
   lists_[kControlChars] = TagList::Parse(request.shared_list);
   lists_[kEmptyFields] = lists_[kControlChars];
   lists_[kDeleteTags] = TagList::Parse(request.delete_list);
+  for (int s = 0; s < kCleanStepCount; ++s) line_starts_[s] = Label(s) + ": ";
+  tag_word_ = " " + ctx_.Msg(12, 2) + ":  ";
+}
+
+std::string CleaningRun::Line(int s, int32_t mfn, int32_t tag) const {
+  char digits[2][16];
+  char* mfn_end = std::to_chars(digits[0], digits[0] + 16, mfn).ptr;
+  char* tag_end = std::to_chars(digits[1], digits[1] + 16, tag).ptr;
+  std::string line;
+  line.reserve(line_starts_[s].size() + tag_word_.size() + 24);
+  line.append(line_starts_[s]);
+  line.append(digits[0], mfn_end);
+  line.append(tag_word_);
+  line.append(digits[1], tag_end);
+  return line;
 }
 
 std::string CleaningRun::Label(int s) const {
@@ -67,16 +83,69 @@ std::array<bool, kCleanStepCount> CleaningRun::CleanField(int32_t tag, std::stri
 }
 
 StepResult CleaningRun::Work(RecordStep& step) {
+  if (!rebuild_once_) return WorkPerChange(step);
+  RecordEditor editor(ctx_, step);
+  const size_t n = static_cast<size_t>(fields_.Load(step.db, /*raw=*/true));
+  // The record is copied into the rewriter only from its first change on: a
+  // record with nothing to clean costs its read alone.
+  bool rewriting = false;
+  bool replaced = false;
+  lines_.clear();
+  for (size_t i = 0; i < n; ++i) {
+    const int32_t tag = fields_.Tag(i);
+    const std::string_view original = fields_.Text(i);
+    const size_t lines_before = lines_.size();
+    bool emptied = false;
+    if (candidates_.Passes(tag)) {
+      text_.assign(original);
+      const std::array<bool, kCleanStepCount> changed = CleanField(tag, text_);
+      for (int s = kTrimSubfieldStart; s <= kEmptyFields; ++s) {
+        if (changed[s]) lines_.push_back(Line(s, step.mfn, tag));
+      }
+      emptied = text_.empty();
+    }
+    const bool delete_tag = !emptied && on_[kDeleteTags] && lists_[kDeleteTags].Contains(tag);
+    if (delete_tag) lines_.push_back(Line(kDeleteTags, step.mfn, tag));
+    const bool changes = lines_.size() != lines_before;
+    if (!changes) {
+      if (rewriting) {
+        // An empty field that stays cannot be put back by the engine: such a
+        // record is worked change by change.
+        if (original.empty()) return WorkPerChange(step);
+        rewriter_.Add(tag, original);
+      }
+      continue;
+    }
+    if (!rewriting) {
+      rewriting = true;
+      rewriter_.Clear();
+      for (size_t j = 0; j < i; ++j) {
+        if (fields_.Text(j).empty()) return WorkPerChange(step);
+        rewriter_.Add(fields_.Tag(j), fields_.Text(j));
+      }
+    }
+    // A field that goes (deleted, or emptied by the steps, whether or not
+    // the empty-field step is on: the engine stores no empty field) is left
+    // out; a changed one goes in with its new text, and the record is then
+    // sorted as a replace leaves it.
+    if (emptied || delete_tag) continue;
+    rewriter_.Add(tag, text_);
+    replaced = true;
+  }
+  if (!rewriting) return editor.Finish();
+  const int32_t rc = rewriter_.Apply(step.db, /*sort=*/replaced);
+  for (std::string& l : lines_) editor.Changed(rc, std::move(l));
+  return editor.Finish();
+}
+
+StepResult CleaningRun::WorkPerChange(RecordStep& step) {
   RecordEditor editor(ctx_, step);
   const std::vector<SnapshotField> fields = RecordSnapshot::Take(step.db, step.mfn);
   OccShift deleted;
   std::vector<std::string> lines;
   for (const SnapshotField& f : fields) {
     const int32_t occ = f.occ - deleted.Of(f.tag);
-    auto line = [&](int s) {
-      return Label(s) + ": " + std::to_string(step.mfn) + " " + ctx_.Msg(12, 2) + ":  " +
-             std::to_string(f.tag);
-    };
+    auto line = [&](int s) { return Line(s, step.mfn, f.tag); };
     lines.clear();
     std::string text = f.text;
     const bool candidate = candidates_.Passes(f.tag);

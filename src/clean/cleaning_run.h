@@ -46,6 +46,7 @@
 
 #include "app/batch_run.h"
 #include "clean/tag_list.h"
+#include "db/record_fields.h"
 
 namespace bramble {
 
@@ -92,14 +93,33 @@ class CleaningRun {
   // nothing.
   std::array<bool, kCleanStepCount> CleanField(int32_t tag, std::string& text) const;
 
+  // On (the default), a record's changes are made in one rebuild of the
+  // record, sorted at most once; off, each change goes to the engine as it
+  // is found.  Both leave the same bytes and the same log; a record that
+  // keeps an empty field (the engine cannot put one back) is always worked
+  // change by change.
+  void set_rebuild_once(bool on) { rebuild_once_ = on; }
+
  private:
   std::string Label(int s) const;
   bool Runs(int s, int32_t tag) const;
+  // The log line of step s on a field of tag in record mfn.
+  std::string Line(int s, int32_t mfn, int32_t tag) const;
+  StepResult WorkPerChange(RecordStep& step);
 
   const AppContext& ctx_;
   std::array<bool, kCleanStepCount> on_;
   std::array<TagList, kCleanStepCount> lists_;
   TagList candidates_;
+  bool rebuild_once_ = true;
+  // Built once: each step's label with ": ", and " <Tag>:  ".
+  std::array<std::string, kCleanStepCount> line_starts_;
+  std::string tag_word_;
+  // Kept from record to record, so a record costs no allocation per field.
+  RecordFields fields_;
+  RecordRewriter rewriter_;
+  std::string text_;
+  std::vector<std::string> lines_;
 };
 
 // The "Process" button of the Cleaning group: guards, then the run.

@@ -1,9 +1,11 @@
 #include "db/record_fields.h"
 
 #include <algorithm>
+#include <charconv>
 
 #include "db/db_session.h"
 #include "db/text_conversion.h"
+#include "engine/field_command.h"
 #include "engine/vardo.h"
 
 namespace bramble {
@@ -36,6 +38,48 @@ int32_t RecordFields::Load(CDbSession& db, bool raw) {
   data_.resize(at);
   if (!raw) ToDisplay(data_);
   return static_cast<int32_t>(tags_.size());
+}
+
+void RecordRewriter::Clear() {
+  tags_.clear();
+  starts_.assign(1, 0);
+  data_.clear();
+}
+
+void RecordRewriter::Add(int32_t tag, std::string_view text) {
+  if (text.empty()) return;
+  tags_.push_back(tag);
+  data_.append(text);
+  starts_.push_back(data_.size());
+}
+
+int32_t RecordRewriter::Apply(CDbSession& db, bool sort) {
+  for (int32_t tag : tags_) {
+    if (tag < 1 || tag > 32767) return vardo::VARDO_BAD_ARGUMENT;
+  }
+  auto send = [&db](const std::string& command) {
+    return vardo::vardo_update_fields_n(db.space(), 0, command.data(),
+                                        static_cast<int32_t>(command.size()));
+  };
+  command_.assign("d*");
+  int32_t r = send(command_);
+  char digits[16];
+  for (size_t i = 0; i < tags_.size() && r >= 0; ++i) {
+    // a<tag>, the delimiter, the text taken literally, the delimiter.
+    const auto [end, ec] = std::to_chars(digits, digits + sizeof digits, tags_[i]);
+    (void)ec;
+    command_.assign(1, 'a');
+    command_.append(digits, end);
+    command_ += vardo::kFieldDelimiter;
+    command_.append(data_, starts_[i], starts_[i + 1] - starts_[i]);
+    command_ += vardo::kFieldDelimiter;
+    r = send(command_);
+  }
+  if (r >= 0 && sort) {
+    command_.assign(1, 's');
+    r = send(command_);
+  }
+  return r < 0 ? r : 0;
 }
 
 }  // namespace bramble

@@ -1,6 +1,7 @@
 #include "edit/string_run.h"
 
 #include <algorithm>
+#include <charconv>
 #include <map>
 
 #include "app/app_context.h"
@@ -67,6 +68,16 @@ StringRun::StringRun(const AppContext& ctx, const StringRequest& request)
       prompt_(request.prompt),
       first_only_(request.first_only) {
   if (op_ == StringOperation::kReplace && request.value.empty()) op_ = StringOperation::kDelete;
+  line_head_ = Msg(label().row, label().col) + ": ";
+  tag_label_ = " " + Msg(12, 2) + ":  ";
+  occ_label_ = " " + Msg(12, 3) + ":  ";
+  logged_value_pair_ = Pair(Msg(12, 5), std::string());
+  if (op_ == StringOperation::kInsertAfter || op_ == StringOperation::kInsertBefore) {
+    line_tail_ = Pair(Msg(12, 2), tag_text_) + Pair(Msg(12, 4), sub_text_) +
+                 Pair(Msg(12, 3), occ_text_) + Pair(Msg(14, 1), search_display_);
+  } else if (op_ == StringOperation::kReplace) {
+    line_tail_ = Pair(Msg(14, 1), search_display_);
+  }
   if (IsSearchOperation(op_)) {
     matcher_.Compile(request.search, request.regex, request.whole_word, request.match_case,
                      nullptr, nullptr);
@@ -95,47 +106,103 @@ StepResult StringRun::Work(RecordStep& step) {
   // delete, which this record's value did not ask for in so many words.
   if (UsesValue(op_) && value.empty()) return StepResult::kNext;
 
-  // Per tag: its occurrence count as read, and the numbers (as read) of the
-  // occurrences the run has removed, kept across a tag named twice.
-  std::map<int32_t, std::pair<int32_t, std::vector<int32_t>>> read;
+  // The record is read once and worked in memory; the buffer is rebuilt
+  // once at the end (or at a Cancel), however many occurrences changed.
+  const size_t n = static_cast<size_t>(fields_.Load(step.db, /*raw=*/true));
+  by_tag_.clear();
+  for (size_t i = 0; i < n; ++i) by_tag_.emplace_back(fields_.Tag(i), static_cast<uint32_t>(i));
+  std::sort(by_tag_.begin(), by_tag_.end());
+  state_.assign(n, kAsRead);
+  holds_empty_ = false;
+  for (size_t i = 0; i < n && !holds_empty_; ++i) holds_empty_ = fields_.Text(i).empty();
+  texts_used_ = 0;
+  changes_made_.clear();
+  replaced_ = false;
   // Only the tags the record holds, and only occurrences it has, are taken
   // from the lists: a range as wide as every tag costs what the record holds.
   std::vector<int32_t> present;
-  step.db.GetFieldTags(&present);
-  std::sort(present.begin(), present.end());
-  present.erase(std::unique(present.begin(), present.end()), present.end());
+  for (const auto& [tag, index] : by_tag_) {
+    if (present.empty() || present.back() != tag) present.push_back(tag);
+  }
+  std::vector<int32_t> visit;
   for (int32_t tag : tags_.ValuesAmong(present)) {
-    auto [it, first_time] = read.try_emplace(tag);
-    if (first_time) it->second.first = step.db.OccCount(tag);
-    const int32_t n = it->second.first;
-    std::vector<int32_t>& deleted = it->second.second;
-    std::vector<int32_t> visit;
+    // The tag's fields in directory order; their number as read.
+    const auto first = std::lower_bound(by_tag_.begin(), by_tag_.end(), std::make_pair(tag, 0u));
+    const int32_t count = static_cast<int32_t>(
+        std::upper_bound(first, by_tag_.end(), std::make_pair(tag, UINT32_MAX)) - first);
+    visit.clear();
     if (occs_.empty()) {
-      for (int32_t k = 1; k <= n; ++k) visit.push_back(k);
+      for (int32_t k = 1; k <= count; ++k) visit.push_back(k);
     } else {
-      visit = occs_.ValuesIn(1, n);
+      visit = occs_.ValuesIn(1, count);
     }
     for (int32_t k : visit) {
-      // An occurrence already removed is not there to work again.
-      if (std::find(deleted.begin(), deleted.end(), k) != deleted.end()) continue;
-      const int32_t pos = k - static_cast<int32_t>(std::count_if(deleted.begin(), deleted.end(),
-                                                                 [k](int32_t d) { return d < k; }));
-      std::string text;
-      if (step.db.GetFieldRaw(tag, pos, &text) <= 0) continue;
-      const std::string original = text;
+      const size_t index = first[k - 1].second;
+      // An occurrence already removed (by this tag named before) is not
+      // there to work again; one already changed is worked as it is now.
+      if (state_[index] == kGone) continue;
+      const std::string_view now = Current(index);
+      if (now.empty()) continue;
+      std::string& text = scratch_;  // reused: no allocation per occurrence once warm
+      text.assign(now);
       bool failed = false;
       const Edit edit = EditOccurrence(step, tag, k, value, text, &failed);
-      if (!failed && text != original &&
-          Commit(step, editor, tag, pos, k, value, std::move(text))) {
-        deleted.push_back(k);
+      if (!failed && text != now) Commit(step, index, tag, k, value, text);
+      if (edit == Edit::kCancel) {
+        Flush(step, editor);
+        return Done(step, editor, editor.Stop());
       }
-      if (edit == Edit::kCancel) return Done(step, editor, editor.Stop());
     }
   }
+  Flush(step, editor);
   // The record's only write, which also releases the lock: the prompt asked
   // before each change went into the buffer, so everything waiting was
   // accepted.
   return Done(step, editor, editor.Finish());
+}
+
+std::string_view StringRun::Current(size_t index) const {
+  const int32_t state = state_[index];
+  if (state == kGone) return {};
+  if (state == kAsRead) return fields_.Text(index);
+  return texts_[static_cast<size_t>(state)];
+}
+
+void StringRun::Flush(RecordStep& step, RecordEditor& editor) {
+  if (changes_made_.empty()) return;
+  int32_t rc = 0;
+  if (holds_empty_) {
+    rc = ReplayChanges(step);
+  } else {
+    rewriter_.Clear();
+    for (size_t i = 0; i < state_.size(); ++i) {
+      if (state_[i] != kGone) rewriter_.Add(fields_.Tag(i), Current(i));
+    }
+    rc = rewriter_.Apply(step.db, /*sort=*/replaced_);
+  }
+  for (Change& c : changes_made_) editor.Changed(rc, std::move(c.line));
+  changes_made_.clear();
+  replaced_ = false;
+}
+
+int32_t StringRun::ReplayChanges(RecordStep& step) {
+  // Occurrence numbers in the buffer: as read, less the earlier occurrences
+  // of the tag deleted before.
+  std::vector<std::pair<int32_t, int32_t>> gone;  // tag, occurrence as read
+  int32_t result = 0;
+  for (const Change& c : changes_made_) {
+    int32_t pos = c.k;
+    for (const auto& [tag, k] : gone) pos -= (tag == c.tag && k < c.k);
+    int32_t rc;
+    if (c.gone) {
+      rc = step.db.DeleteField(c.tag, pos);
+      if (rc >= 0) gone.emplace_back(c.tag, c.k);
+    } else {
+      rc = step.db.ReplaceOccRaw(c.tag, pos, c.text);
+    }
+    if (rc < 0) result = rc;
+  }
+  return result;
 }
 
 StepResult StringRun::Done(RecordStep& step, RecordEditor& editor, StepResult result) {
@@ -332,30 +399,60 @@ void StringRun::ApplyPositions(const std::string& value, std::string& text,
   ShiftScopes(scopes, index, text.size() - before);
 }
 
-bool StringRun::Commit(RecordStep& step, RecordEditor& editor, int32_t tag, int32_t pos, int32_t k,
-                       const std::string& value, std::string text) {
+bool StringRun::Commit(RecordStep& step, size_t index, int32_t tag, int32_t k,
+                       const std::string& value, std::string& text) {
   std::string line = LogLine(step.mfn, tag, k, value);
   if (Deletes()) text = RemoveEmptySubfields(text);
   // The engine stores no empty field, so any operation that empties the
   // occurrence (a delete, a replace whose groups are empty) removes it, and
-  // the walk must count it as gone to address the later ones.
-  if (text.empty()) return editor.Changed(step.db.DeleteField(tag, pos), std::move(line));
-  editor.Changed(step.db.ReplaceOccRaw(tag, pos, text), std::move(line));
-  return false;
+  // the walk counts it as gone.
+  const bool gone = text.empty();
+  if (gone) {
+    state_[index] = kGone;
+  } else {
+    if (state_[index] == kAsRead) {
+      if (texts_used_ == texts_.size()) texts_.emplace_back();
+      state_[index] = static_cast<int32_t>(texts_used_++);
+    }
+    texts_[static_cast<size_t>(state_[index])].assign(text);
+    replaced_ = true;
+  }
+  changes_made_.push_back(Change{index, tag, k, gone, std::move(line),
+                                 holds_empty_ && !gone ? std::string(Current(index)) : std::string()});
+  return gone;
+}
+
+void StringRun::AppendNumber(std::string& line, int32_t v) {
+  char digits[16];
+  const auto end = std::to_chars(digits, digits + sizeof digits, v).ptr;
+  line.append(digits, end);
 }
 
 std::string StringRun::LogLine(int32_t mfn, int32_t tag, int32_t k,
                                const std::string& value) const {
-  const StringOperation op = op_;
-  std::string line = Msg(label().row, label().col) + ": " + Num(mfn);
-  if (op == StringOperation::kInsertAfter || op == StringOperation::kInsertBefore) {
-    return line + Pair(Msg(12, 2), tag_text_) + Pair(Msg(12, 4), sub_text_) +
-           Pair(Msg(12, 3), occ_text_) + Pair(Msg(14, 1), search_display_) +
-           Pair(Msg(12, 5), Display(value));
+  // The fixed parts were put together once, in the constructor; the value's
+  // display form once per distinct value.
+  if (value != logged_value_) {
+    logged_value_ = value;
+    logged_value_pair_ = Pair(Msg(12, 5), Display(value));
   }
-  line += Pair(Msg(12, 2), Num(tag)) + Pair(Msg(12, 3), Num(k));
+  std::string line;
+  line.reserve(line_head_.size() + line_tail_.size() + logged_value_pair_.size() + 48);
+  line.append(line_head_);
+  AppendNumber(line, mfn);
+  const StringOperation op = op_;
+  if (op == StringOperation::kInsertAfter || op == StringOperation::kInsertBefore) {
+    line.append(line_tail_);
+    line.append(logged_value_pair_);
+    return line;
+  }
+  line.append(tag_label_);
+  AppendNumber(line, tag);
+  line.append(occ_label_);
+  AppendNumber(line, k);
   if (op == StringOperation::kReplace) {
-    line += Pair(Msg(14, 1), search_display_) + Pair(Msg(12, 5), Display(value));
+    line.append(line_tail_);
+    line.append(logged_value_pair_);
   }
   return line;
 }

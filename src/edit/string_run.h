@@ -66,6 +66,7 @@
 
 #include "app/batch_run.h"
 #include "app/message_table.h"
+#include "db/record_fields.h"
 #include "edit/string_lists.h"
 #include "edit/string_matcher.h"
 
@@ -172,11 +173,21 @@ class StringRun {
                       size_t index) const;
   // After scope index changed by grown bytes: the later scopes move.
   static void ShiftScopes(std::vector<Scope>& scopes, size_t index, size_t grown);
-  // Puts the changed text back in the buffer (or deletes the occurrence it
-  // emptied) with its log line; true when the occurrence was deleted.
-  bool Commit(RecordStep& step, RecordEditor& editor, int32_t tag, int32_t pos, int32_t k,
-              const std::string& value, std::string text);
+  // Takes the changed text of field index (occurrence k of tag) with its log
+  // line, or deletes the occurrence when it ends empty: true then.  The
+  // record buffer is changed by Flush.
+  bool Commit(RecordStep& step, size_t index, int32_t tag, int32_t k, const std::string& value,
+              std::string& text);
+  // Puts the record's changes into the buffer in one rebuild (sorted once
+  // when a text was replaced) and hands their lines to the editor.
+  void Flush(RecordStep& step, RecordEditor& editor);
+  // The same changes one engine call each, in the order made: for a record
+  // holding an empty field, which a rebuild could not keep.
+  int32_t ReplayChanges(RecordStep& step);
+  // Current text of field index of the record as read.
+  std::string_view Current(size_t index) const;
   std::string LogLine(int32_t mfn, int32_t tag, int32_t k, const std::string& value) const;
+  static void AppendNumber(std::string& line, int32_t v);
   // Adds the record's counts and passes its end on.
   StepResult Done(RecordStep& step, RecordEditor& editor, StepResult result);
   bool Deletes() const;
@@ -195,6 +206,32 @@ class StringRun {
   int32_t from_pos_, to_pos_;
   bool prompt_, first_only_;
   StringMatcher matcher_;
+  // The fixed parts of the log lines, put together once.
+  std::string line_head_, tag_label_, occ_label_, line_tail_;
+  mutable std::string logged_value_, logged_value_pair_;  // the last value and its pair
+  // The record being worked, kept from record to record: its fields as read,
+  // their positions ordered by tag and position, what became of each field
+  // (kAsRead, kGone, or an index into texts_), and the changes in order.
+  static constexpr int32_t kAsRead = -1;
+  static constexpr int32_t kGone = -2;
+  struct Change {
+    size_t index;
+    int32_t tag;
+    int32_t k;
+    bool gone;
+    std::string line;
+    std::string text;  // the new text, kept only for a replay
+  };
+  RecordFields fields_;
+  RecordRewriter rewriter_;
+  std::vector<std::pair<int32_t, uint32_t>> by_tag_;
+  std::vector<int32_t> state_;
+  std::vector<std::string> texts_;
+  size_t texts_used_ = 0;
+  std::string scratch_;
+  std::vector<Change> changes_made_;
+  bool replaced_ = false;
+  bool holds_empty_ = false;  // a field read empty: the changes are replayed
   int32_t records_changed_ = 0;
   int32_t changes_ = 0;
 };

@@ -30,6 +30,8 @@ bool OnlyTrailingBlanks(std::string_view s, size_t i) {
 
 Status Bad(std::string_view why) { return Status::InvalidArgument(std::string(why)); }
 
+bool TagLess(const Field& a, const Field& b) { return a.tag < b.tag; }
+
 Status ApplyAppend(std::string_view cmd, Record* record) {
   size_t i = 1;
   int32_t tag = 0;
@@ -44,10 +46,13 @@ Status ApplyAppend(std::string_view cmd, Record* record) {
   return Status::Ok();
 }
 
-Status ApplyDelete(std::string_view cmd, Record* record) {
+// unsorted: the length of the directory's part that waits for a sort (see
+// ApplyFieldCommandDeferred), kept right as fields go.
+Status ApplyDelete(std::string_view cmd, Record* record, size_t* unsorted) {
   if (cmd.size() >= 2 && cmd[1] == '*') {
     if (!OnlyTrailingBlanks(cmd, 2)) return Bad("delete: text after d*");
     record->fields.clear();
+    *unsorted = 0;
     return Status::Ok();
   }
   if (cmd.size() >= 2 && cmd[1] == '.') {
@@ -67,18 +72,21 @@ Status ApplyDelete(std::string_view cmd, Record* record) {
     if (idx >= 0) {
       CountFieldsScanned(record->fields.size() - static_cast<size_t>(idx));  // the later ones move
       record->fields.erase(record->fields.begin() + idx);
+      if (static_cast<size_t>(idx) < *unsorted) --*unsorted;
     }
     return Status::Ok();
   }
   if (!OnlyTrailingBlanks(cmd, i)) return Bad("delete: text after the tag");
   CountFieldsScanned(record->fields.size());
+  const size_t waiting = std::min(*unsorted, record->fields.size());
+  *unsorted -= static_cast<size_t>(
+      std::count_if(record->fields.begin(), record->fields.begin() + static_cast<ptrdiff_t>(waiting),
+                    [tag](const Field& f) { return f.tag == tag; }));
   std::erase_if(record->fields, [tag](const Field& f) { return f.tag == tag; });
   return Status::Ok();
 }
 
-}  // namespace
-
-Status ApplyFieldCommand(std::string_view command, Record* record) {
+Status Apply(std::string_view command, Record* record, size_t* unsorted) {
   if (command.empty()) return Bad("empty command");
   switch (command[0]) {
     case 'a':
@@ -86,17 +94,44 @@ Status ApplyFieldCommand(std::string_view command, Record* record) {
       return ApplyAppend(command, record);
     case 'd':
     case 'D':
-      return ApplyDelete(command, record);
+      return ApplyDelete(command, record, unsorted);
     case 's':
     case 'S':
       if (!OnlyTrailingBlanks(command, 1)) return Bad("sort: text after s");
-      CountFieldsScanned(record->fields.size());
-      std::stable_sort(record->fields.begin(), record->fields.end(),
-                       [](const Field& a, const Field& b) { return a.tag < b.tag; });
+      *unsorted = record->fields.size();
       return Status::Ok();
     default:
       return Bad("unknown command");
   }
+}
+
+}  // namespace
+
+Status ApplyFieldCommand(std::string_view command, Record* record) {
+  size_t unsorted = 0;
+  Status st = Apply(command, record, &unsorted);
+  SortWaitingFields(record, &unsorted);
+  return st;
+}
+
+Status ApplyFieldCommandDeferred(std::string_view command, Record* record, size_t* unsorted) {
+  return Apply(command, record, unsorted);
+}
+
+void SortWaitingFields(Record* record, size_t* unsorted) {
+  const size_t n = std::min(*unsorted, record->fields.size());
+  *unsorted = 0;
+  if (n < 2) return;
+  CountFieldsScanned(n);
+  auto first = record->fields.begin();
+  auto last = first + static_cast<ptrdiff_t>(n);
+  // Usually the directory is in order but for the occurrences of a tag or
+  // two put back at its end: the run in order is kept and only the tail
+  // sorted and merged into it.
+  auto in_order = std::is_sorted_until(first, last, TagLess);
+  if (in_order == last) return;
+  std::stable_sort(in_order, last, TagLess);
+  std::inplace_merge(first, in_order, last, TagLess);
 }
 
 }  // namespace vardo

@@ -30,4 +30,19 @@ inline constexpr char kFieldDelimiter = static_cast<char>(0xA6);
 
 Status ApplyFieldCommand(std::string_view command, Record* record);
 
+// As ApplyFieldCommand, with the sort left waiting: *unsorted says that the
+// record stands for record->fields[0, *unsorted) sorted by tag (stable),
+// followed by the rest.  A sort makes the whole directory wait; an append
+// goes behind what waits; deletes keep the count right.  Occurrence numbers
+// are the same in both orders (a stable sort keeps each tag's order, and
+// what follows the waiting part comes after it in both), so every command
+// acts as it would on the sorted record.  The record is the same as after
+// ApplyFieldCommand once SortWaitingFields has run.
+Status ApplyFieldCommandDeferred(std::string_view command, Record* record, size_t* unsorted);
+
+// Does the waiting sort: one stable sort of record->fields[0, *unsorted)
+// (a run already in order and a tail appended behind it are merged, not
+// sorted again); *unsorted becomes 0.
+void SortWaitingFields(Record* record, size_t* unsorted);
+
 }  // namespace vardo

@@ -4,6 +4,7 @@
 #include <mutex>
 #include <vector>
 
+#include "engine/field_command.h"
 #include "engine/vardo.h"
 
 namespace vardo {
@@ -20,9 +21,15 @@ bool Space::EnsureOpen() {
   return true;
 }
 
-RecordBuffer* FindBuffer(Space* space, int32_t buffer) {
+RecordBuffer* FindBufferAsIs(Space* space, int32_t buffer) {
   if (!space || buffer < 0 || buffer >= kMaxBuffers) return nullptr;
   return &space->buffers[buffer];
+}
+
+RecordBuffer* FindBuffer(Space* space, int32_t buffer) {
+  RecordBuffer* b = FindBufferAsIs(space, buffer);
+  if (b) SortWaitingFields(&b->record, &b->unsorted);
+  return b;
 }
 
 int32_t ToFacadeCode(const Status& s) {

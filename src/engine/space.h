@@ -27,6 +27,12 @@ struct RecordBuffer {
   Record record;
   bool is_new = true;   // from vardo_new_record (or never read): a write appends
   bool loaded = false;  // a read or new-record call filled it
+  // The sort command waits: the record stands for record.fields[0, unsorted)
+  // sorted by tag (stable) followed by the rest.  Occurrence numbers, counts
+  // and lengths are the same either way; FindBuffer sorts before anything
+  // reads the fields by position, formats, exports or writes them, so a
+  // record changed in many places is sorted once.
+  size_t unsorted = 0;
 };
 
 class CompiledFormat;  // engine/format: the compiled print format
@@ -55,9 +61,14 @@ struct Space {
 };
 
 // Registry lookups for the facade's implementation files.  nullptr for an
-// unknown handle or a buffer number outside 0..15.
+// unknown handle or a buffer number outside 0..15.  FindBuffer hands out the
+// record in its final order (a waiting sort done); FindBufferAsIs leaves a
+// waiting sort waiting, for the field commands and for the reads that do not
+// depend on the order of different tags (counts, lengths, text by tag and
+// occurrence).
 Space* FindSpace(int32_t handle);
 RecordBuffer* FindBuffer(Space* space, int32_t buffer);
+RecordBuffer* FindBufferAsIs(Space* space, int32_t buffer);
 
 // The system parameters of the space's application (the built-in ones for
 // an unknown handle); never null.  Fetched once per call, not per byte.

@@ -435,7 +435,7 @@ int32_t vardo_undelete_record(int32_t space, int32_t buffer) {
 
 int32_t vardo_record_leader(int32_t space, int32_t buffer, int32_t words[7]) {
   return FacadeGuarded([&]() -> int32_t {
-    RecordBuffer* b = FindBuffer(FindSpace(space), buffer);
+    RecordBuffer* b = FindBufferAsIs(FindSpace(space), buffer);
     if (!b || !words) return VARDO_BAD_ARGUMENT;
     const Record& r = b->record;
     uint64_t data = 0;
@@ -454,7 +454,7 @@ int32_t vardo_record_leader(int32_t space, int32_t buffer, int32_t words[7]) {
 
 int32_t vardo_occurrence_count(int32_t space, int32_t buffer, int32_t tag) {
   return FacadeGuarded([&]() -> int32_t {
-    RecordBuffer* b = FindBuffer(FindSpace(space), buffer);
+    RecordBuffer* b = FindBufferAsIs(FindSpace(space), buffer);
     if (!b) return VARDO_BAD_ARGUMENT;
     return b->record.OccCount(tag);
   });
@@ -463,7 +463,7 @@ int32_t vardo_occurrence_count(int32_t space, int32_t buffer, int32_t tag) {
 int32_t vardo_field_text(int32_t space, int32_t buffer, int32_t tag, int32_t occ, char* out,
                          int32_t size) {
   return FacadeGuarded([&]() -> int32_t {
-    RecordBuffer* b = FindBuffer(FindSpace(space), buffer);
+    RecordBuffer* b = FindBufferAsIs(FindSpace(space), buffer);
     if (!b) return VARDO_BAD_ARGUMENT;
     const std::string* t = b->record.Find(tag, occ);
     if (!t) {
@@ -533,10 +533,12 @@ int32_t vardo_update_fields(int32_t space, int32_t buffer, const char* command) 
 
 int32_t vardo_update_fields_n(int32_t space, int32_t buffer, const char* command, int32_t length) {
   return FacadeGuarded([&]() -> int32_t {
-    RecordBuffer* b = FindBuffer(FindSpace(space), buffer);
+    RecordBuffer* b = FindBufferAsIs(FindSpace(space), buffer);
     if (!b || !command || length < 0) return VARDO_BAD_ARGUMENT;
-    Status st =
-        ApplyFieldCommand(std::string_view(command, static_cast<size_t>(length)), &b->record);
+    // A sort waits for the first read by position or the write: a record
+    // changed in many places is sorted once.
+    Status st = ApplyFieldCommandDeferred(std::string_view(command, static_cast<size_t>(length)),
+                                          &b->record, &b->unsorted);
     if (!st.ok()) return VARDO_BAD_ARGUMENT;
     b->loaded = true;
     return VARDO_OK;
