@@ -16,6 +16,7 @@
 #include "app/gui/display_text.h"
 #include "app/gui/gui_messages.h"
 #include "app/gui/help_icon.h"
+#include "app/gui/preview_button.h"
 #include "app/gui/progress_wnd.h"
 #include "app/typed_input.h"
 #include "app/ui.h"
@@ -94,6 +95,7 @@ void CCleaningPage::BuildControls() {
   auto* cleanButtons = new QHBoxLayout;
   cleanButtons->addStretch();
   cleanButtons->addWidget(m_clearButton);
+  cleanButtons->addWidget(PreviewOf(m_cleanButton, CleanRun::kClean, "cleanPreviewButton"));
   cleanButtons->addWidget(m_cleanButton);
   clean->addLayout(cleanButtons, 9, 0, 1, 3);
   clean->setColumnStretch(2, 1);
@@ -121,7 +123,11 @@ void CCleaningPage::BuildControls() {
   split->addWidget(m_splitTags, 1, 1);
   split->addWidget(m_separatorLabel, 2, 0);
   split->addWidget(m_separator, 2, 1);
-  split->addWidget(m_splitButton, 3, 1, Qt::AlignRight);
+  auto* splitButtons = new QHBoxLayout;
+  splitButtons->addStretch();
+  splitButtons->addWidget(PreviewOf(m_splitButton, CleanRun::kSplit, "splitPreviewButton"));
+  splitButtons->addWidget(m_splitButton);
+  split->addLayout(splitButtons, 3, 1);
   connect(m_splitButton, &QPushButton::clicked, this, [this] { OnSplit(); });
 
   // --- Filling ---
@@ -147,7 +153,11 @@ void CCleaningPage::BuildControls() {
   fill->addWidget(m_indicatorRadio, 1, 1, 1, 2);
   fill->addWidget(m_subfieldRadio, 2, 1);
   fill->addWidget(m_codeEdit, 2, 2);
-  fill->addWidget(m_fillButton, 3, 2, Qt::AlignRight);
+  auto* fillButtons = new QHBoxLayout;
+  fillButtons->addStretch();
+  fillButtons->addWidget(PreviewOf(m_fillButton, CleanRun::kFill, "fillPreviewButton"));
+  fillButtons->addWidget(m_fillButton);
+  fill->addLayout(fillButtons, 3, 1, 1, 2);
   connect(m_indicatorRadio, &QRadioButton::clicked, this,
           [this] { m_codeEdit->setEnabled(false); });
   connect(m_subfieldRadio, &QRadioButton::clicked, this, [this] { m_codeEdit->setEnabled(true); });
@@ -159,6 +169,7 @@ void CCleaningPage::BuildControls() {
   m_sortLabel = new QLabel(m_sortGroup);
   m_sortButton = ProcessButton(m_sortGroup, "sortProcessButton");
   sort->addWidget(m_sortLabel, 1);
+  sort->addWidget(PreviewOf(m_sortButton, CleanRun::kSort, "sortPreviewButton"));
   sort->addWidget(m_sortButton);
   connect(m_sortButton, &QPushButton::clicked, this, [this] { OnSort(); });
 
@@ -197,6 +208,7 @@ void CCleaningPage::ApplyCaptions() {
   for (QPushButton* b : {m_cleanButton, m_splitButton, m_fillButton, m_sortButton}) {
     b->setText(Msg(5, 8));
   }
+  for (QPushButton* b : m_previewButtons) b->setText(Msg(1, 4));
   m_sortGroup->setTitle(Msg(22, 1));
   m_sortLabel->setText(Msg(22, 2));
   m_splitGroup->setTitle(Msg(22, 3));
@@ -284,32 +296,53 @@ FillRequest CCleaningPage::fillRequest() const {
                      TypedToStorage(m_codeEdit->text().toStdString()).bytes};
 }
 
-void CCleaningPage::OnClean() {
-  CProgressWnd progress(window(), m_env.ctx.Msg(1, 8));
-  RunCleaning(m_env.ctx, m_env.ui, progress, cleaningRequest());
+QPushButton* CCleaningPage::PreviewOf(QPushButton* run_button, CleanRun run, const char* name) {
+  QPushButton* preview = NewPreviewButton(run_button, QString::fromLatin1(name));
+  connect(preview, &QPushButton::clicked, this, [this, run] { OnPreview(run); });
+  m_previewButtons.push_back(preview);
+  return preview;
 }
 
-void CCleaningPage::OnSplit() {
-  TypedInput typed(m_env.ctx, m_env.ui, kCleanCaption);
-  typed.Stored(m_separator->text().toStdString(), TypedBox::kSeparator);
-  if (typed.refused()) return;
-  CProgressWnd progress(window(), m_env.ctx.Msg(1, 8));
-  RunSplit(m_env.ctx, m_env.ui, progress, splitRequest());
+void CCleaningPage::OnClean() { Start(CleanRun::kClean, m_env.ui); }
+void CCleaningPage::OnSplit() { Start(CleanRun::kSplit, m_env.ui); }
+void CCleaningPage::OnFill() { Start(CleanRun::kFill, m_env.ui); }
+void CCleaningPage::OnSort() { Start(CleanRun::kSort, m_env.ui); }
+
+void CCleaningPage::OnPreview(CleanRun run) {
+  RunPreview(m_env.ctx, m_env.ui, [this, run](Ui& ui) { Start(run, ui); });
 }
 
-void CCleaningPage::OnFill() {
-  if (!m_indicatorRadio->isChecked()) {
-    TypedInput typed(m_env.ctx, m_env.ui, kCleanCaption);
-    typed.Stored(m_codeEdit->text().toStdString(), TypedBox::kSubfield);
-    if (typed.refused()) return;
+void CCleaningPage::Start(CleanRun run, Ui& ui) {
+  switch (run) {
+    case CleanRun::kClean: {
+      CProgressWnd progress(window(), m_env.ctx.Msg(1, 8));
+      RunCleaning(m_env.ctx, ui, progress, cleaningRequest());
+      return;
+    }
+    case CleanRun::kSplit: {
+      TypedInput typed(m_env.ctx, ui, kCleanCaption);
+      typed.Stored(m_separator->text().toStdString(), TypedBox::kSeparator);
+      if (typed.refused()) return;
+      CProgressWnd progress(window(), m_env.ctx.Msg(1, 8));
+      RunSplit(m_env.ctx, ui, progress, splitRequest());
+      return;
+    }
+    case CleanRun::kFill: {
+      if (!m_indicatorRadio->isChecked()) {
+        TypedInput typed(m_env.ctx, ui, kCleanCaption);
+        typed.Stored(m_codeEdit->text().toStdString(), TypedBox::kSubfield);
+        if (typed.refused()) return;
+      }
+      CProgressWnd progress(window(), m_env.ctx.Msg(1, 8));
+      RunFill(m_env.ctx, ui, progress, fillRequest());
+      return;
+    }
+    case CleanRun::kSort: {
+      CProgressWnd progress(window(), m_env.ctx.Msg(1, 8));
+      RunSort(m_env.ctx, ui, progress);
+      return;
+    }
   }
-  CProgressWnd progress(window(), m_env.ctx.Msg(1, 8));
-  RunFill(m_env.ctx, m_env.ui, progress, fillRequest());
-}
-
-void CCleaningPage::OnSort() {
-  CProgressWnd progress(window(), m_env.ctx.Msg(1, 8));
-  RunSort(m_env.ctx, m_env.ui, progress);
 }
 
 void CCleaningPage::OnHelp() {

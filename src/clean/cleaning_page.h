@@ -10,6 +10,8 @@
 //  - Filling group: a tag list, "As indicator" / "As subfield" with a
 //    one-character code.  Runs RunFill.
 //  - Sorting group.  Runs RunSort.
+// Each Process button has a Preview button beside it (preview_button.h): the
+// same run as a preview, its report in the text display dialog.
 // The runs are the very code bramble-cli drives; the page decides nothing
 // about records.  The boxes are read when a Process button is pressed, so
 // what the person sees is what runs (also right after Clear).
@@ -28,6 +30,7 @@
 #pragma once
 
 #include <array>
+#include <vector>
 
 #include "app/gui/tab_page.h"
 #include "clean/cleaning_run.h"
@@ -60,17 +63,25 @@ class CCleaningPage final : public CTabPage {
   SplitRequest splitRequest() const;
   FillRequest fillRequest() const;
 
+  // The runs of the page, as the Process and Preview buttons name them.
+  enum class CleanRun { kClean, kSplit, kFill, kSort };
+
   // The buttons.
   void OnClean();
   void OnSplit();
   void OnFill();
   void OnSort();
+  void OnPreview(CleanRun run);
   void OnClear();
   // The help button: BRM-clean.htm of the help folder (19.7 when it fails).
   void OnHelp();
 
  private:
   void BuildControls();
+  // What the Process button of run does, talking to the person through ui.
+  void Start(CleanRun run, Ui& ui);
+  // Preview button of the run whose Process button is run_button.
+  QPushButton* PreviewOf(QPushButton* run_button, CleanRun run, const char* name);
   void SpaceClicked(bool on);
   void SharedClicked(bool on);
   void DeleteClicked(bool on);
@@ -117,6 +128,7 @@ class CCleaningPage final : public CTabPage {
   QPushButton* m_sortButton = nullptr;
 
   QToolButton* m_helpButton = nullptr;
+  std::vector<QPushButton*> m_previewButtons;
 };
 
 }  // namespace bramble::gui

@@ -1,11 +1,15 @@
 #include "clean/translator_session.h"
 
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <system_error>
 
 #include "app/app_context.h"
 #include "app/batch_run.h"
+#include "app/display_utf8.h"
+#include "app/run_history.h"
+#include "app/run_log.h"
 #include "app/ui.h"
 #include "clean/translator_names.h"
 #include "db/leading_int.h"
@@ -30,6 +34,59 @@ TranslatorSession::TranslatorSession(AppContext& ctx, Ui& ui) : ctx_(ctx), ui_(u
 
 TranslatorSession::~TranslatorSession() {
   if (destination_open_) destination_.UnlockRecord();
+  // Closed without OK or Cancel: what was written stays.
+  EndHistory(RunOutcome::kCompleted);
+}
+
+int32_t TranslatorSession::WriteDestination(int32_t mfn, bool unlock) {
+  if (!history_ && !history_off_) {
+    history_ = std::make_unique<RunHistory>(RunHistory::PathFor(destination_path_));
+    RunStart start;
+    start.start_time = static_cast<int64_t>(std::time(nullptr));
+    start.computer = ComputerName();
+    start.label = Cp1252ToUtf8(ctx_.Msg(2, 1));
+    start.options = ctx_.run_origin();
+    switch (history_->BeginRun(destination_, start)) {
+      case RunHistory::BeginResult::kStarted:
+        break;
+      case RunHistory::BeginResult::kStartedSetAside:
+        Tell(ctx_.Msg(26, 7) + "\n" + history_->set_aside_path());
+        break;
+      case RunHistory::BeginResult::kFailed:
+        Tell(ctx_.Msg(26, 10) + "\n" + history_->path());
+        history_.reset();
+        history_off_ = true;
+        break;
+    }
+  }
+  HistoryEntry entry;
+  if (history_ && mfn > 0) {
+    int64_t before = 0;
+    if (destination_.ImageOffset(mfn, &before) == 0) entry.before = before;
+    if (entry.before > 0 && destination_.CurrentIsDeleted()) entry.flags |= kEntryBeforeDeleted;
+  }
+  const int32_t rc = destination_.WriteRecord(unlock);
+  if (rc < 0 || !history_) return rc;
+  entry.mfn = mfn > 0 ? mfn : destination_.LastMfn();
+  int64_t after = 0;
+  if (destination_.ImageOffset(entry.mfn, &after) != 0 || after <= 0 || after == entry.before) {
+    return rc;
+  }
+  entry.after = after;
+  // Each entry on disk at once: a save is one click, and the history is
+  // then complete whenever the translator is left.
+  if (!history_->Append(entry) || !history_->Flush()) {
+    Tell(ctx_.Msg(26, 10) + "\n" + history_->path());
+    history_.reset();
+    history_off_ = true;
+  }
+  return rc;
+}
+
+void TranslatorSession::EndHistory(RunOutcome outcome) {
+  if (history_) history_->EndRun(outcome);
+  history_.reset();
+  history_off_ = false;
 }
 
 void TranslatorSession::SetTablePaths(const std::string& origin, const std::string& destination,
@@ -190,7 +247,7 @@ bool TranslatorSession::NewLanguage() {
 bool TranslatorSession::AppendEmptyRecords(int32_t up_to) {
   int32_t last = destination_.LastMfn();
   while (last < up_to) {
-    if (destination_.NewRecord() < 0 || destination_.WriteRecord(false) < 0) return false;
+    if (destination_.NewRecord() < 0 || WriteDestination(0, false) < 0) return false;
     destination_.UnlockRecord();
     const int32_t now = destination_.LastMfn();
     if (now <= last) return false;
@@ -283,7 +340,7 @@ bool TranslatorSession::Save() {
         r = destination_.DeleteField(row.tag, 1);
       }
     }
-    if (r >= 0) r = destination_.WriteRecord(true);
+    if (r >= 0) r = WriteDestination(mfn_, true);
   }
   if (r < 0) {
     destination_.UnlockRecord();
@@ -352,6 +409,7 @@ void TranslatorSession::SettleDestination() {
   if (!destination_open_) return;
   destination_.UnlockRecord();
   if (!destination_new_) destination_.DeleteBackup(MasterCopy(), XrefCopy());
+  EndHistory(RunOutcome::kCompleted);
   CloseDestination();
 }
 
@@ -371,6 +429,7 @@ void TranslatorSession::CloseDestination() {
 void TranslatorSession::DeleteNewDestinationFiles(const std::string& path) {
   std::remove(path.c_str());
   std::remove(XrefPath(path).c_str());
+  std::remove(RunHistory::PathFor(path).c_str());
 }
 
 bool TranslatorSession::Ok() {
@@ -396,6 +455,7 @@ void TranslatorSession::RevertDestination() {
   destination_.UnlockRecord();
   if (destination_new_) {
     const std::string path = destination_path_;
+    EndHistory(RunOutcome::kRestored);
     destination_.ReleaseMasterFile();
     CloseDestination();
     DeleteNewDestinationFiles(path);
@@ -405,6 +465,7 @@ void TranslatorSession::RevertDestination() {
   // is attached; it refuses while anyone else has the database open, and the
   // copies then stay where the person is told they are.
   const int32_t rc = destination_.RestoreBackup(MasterCopy(), XrefCopy());
+  EndHistory(rc == 0 ? RunOutcome::kRestored : RunOutcome::kNotRestored);
   if (rc == 0) {
     destination_.DeleteBackup(MasterCopy(), XrefCopy());
   } else {

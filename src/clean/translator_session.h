@@ -24,12 +24,25 @@
 // person is told where they are.  A destination made by "Nuevo" is deleted by
 // Cancel instead.
 //
+// History: the destination's writes are recorded in the run history beside
+// it (app/run_history.h), as one run from the session's first write to the
+// destination until it is settled: OK (or another destination chosen) ends
+// the run completed; Cancel ends it restored when the copies were put back,
+// cancelled without restore when they could not be; a destination made by
+// "Nuevo" and deleted by Cancel loses its history with it.  Each Save, and
+// each empty record appended, is one entry with the record's image before and
+// after, so `bramble-cli history` and the History dialog show and revert the
+// translator's work like any run.  A history that cannot be written is
+// reported once (26.10; 26.7 when a damaged one was set aside) and the
+// texts are saved all the same.
+//
 // Ownership: ctx and ui must outlive the session.  The session owns its two
 // database sessions; destroying it closes them and touches no file.
 // Thread use: the user-interface thread.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -40,7 +53,9 @@
 namespace bramble {
 
 class AppContext;
+class RunHistory;
 class Ui;
+enum class RunOutcome : uint8_t;
 
 struct TranslatorRow {
   int32_t tag = 0;
@@ -124,6 +139,11 @@ class TranslatorSession {
   void FillDestination();
   void Move(int32_t mfn);
   void Tell(const std::string& text);
+  // Writes the destination's buffer 0 (record mfn; 0: a new record, whose MFN
+  // the write gives) and records the write in the destination's history.
+  int32_t WriteDestination(int32_t mfn, bool unlock);
+  // Ends the destination's history run, if one began.
+  void EndHistory(RunOutcome outcome);
   std::string MasterCopy() const;
   std::string XrefCopy() const;
 
@@ -141,6 +161,8 @@ class TranslatorSession {
   int32_t mfn_ = 1;
   int32_t last_mfn_ = 0;
   std::vector<TranslatorRow> rows_;
+  std::unique_ptr<RunHistory> history_;  // from the first write to the settling
+  bool history_off_ = false;             // this destination's history cannot be written
 };
 
 }  // namespace bramble

@@ -13,6 +13,7 @@
 #include "app/configuration.h"
 #include "app/gui/gui_messages.h"
 #include "app/gui/help_icon.h"
+#include "app/gui/preview_button.h"
 #include "app/gui/progress_wnd.h"
 #include "app/ui.h"
 #include "clean/deleted_report.h"
@@ -49,6 +50,13 @@ void CUtilitiesPage::BuildControls() {
     m_processButtons.push_back(button);
     return button;
   };
+  auto makePreview = [this](QPushButton* run_button, const char* name,
+                            void (CUtilitiesPage::*run)(Ui&)) {
+    QPushButton* button = NewPreviewButton(run_button, QString::fromLatin1(name));
+    connect(button, &QPushButton::clicked, this, [this, run] { OnPreview(run); });
+    m_previewButtons.push_back(button);
+    return button;
+  };
   auto makeHelp = [this](const char* name, const char* page) {
     auto* button = new QToolButton(this);
     button->setObjectName(QString::fromLatin1(name));
@@ -69,21 +77,28 @@ void CUtilitiesPage::BuildControls() {
   tagsLayout->addWidget(m_worksheetRadio);
   tagsLayout->addWidget(m_fileRadio);
   tagsLayout->addStretch();
-  tagsLayout->addWidget(makeProcess(m_tagsGroup, "utilitiesTagsButton", &CUtilitiesPage::OnTags));
+  QPushButton* tags = makeProcess(m_tagsGroup, "utilitiesTagsButton", &CUtilitiesPage::OnTags);
+  tagsLayout->addWidget(makePreview(tags, "utilitiesTagsPreviewButton", &CUtilitiesPage::Tags));
+  tagsLayout->addWidget(tags);
 
+  // previewName null: a run that changes no record, without a preview.
   auto single = [&](QGroupBox*& group, const char* groupName, const char* buttonName,
-                    void (CUtilitiesPage::*slot)()) {
+                    void (CUtilitiesPage::*slot)(), const char* previewName = nullptr,
+                    void (CUtilitiesPage::*run)(Ui&) = nullptr) {
     group = makeGroup(groupName);
     auto* layout = new QHBoxLayout(group);
     layout->addStretch();
-    layout->addWidget(makeProcess(group, buttonName, slot));
+    QPushButton* process = makeProcess(group, buttonName, slot);
+    if (previewName != nullptr) layout->addWidget(makePreview(process, previewName, run));
+    layout->addWidget(process);
   };
-  single(m_killerGroup, "utilitiesKillerGroup", "utilitiesKillerButton", &CUtilitiesPage::OnKiller);
+  single(m_killerGroup, "utilitiesKillerGroup", "utilitiesKillerButton", &CUtilitiesPage::OnKiller,
+         "utilitiesKillerPreviewButton", &CUtilitiesPage::Killer);
   single(m_saverGroup, "utilitiesSaverGroup", "utilitiesSaverButton", &CUtilitiesPage::OnSaver);
   single(m_deletedGroup, "utilitiesDeletedGroup", "utilitiesDeletedButton",
          &CUtilitiesPage::OnDeleted);
   single(m_undeleteGroup, "utilitiesUndeleteGroup", "utilitiesUndeleteButton",
-         &CUtilitiesPage::OnUndelete);
+         &CUtilitiesPage::OnUndelete, "utilitiesUndeletePreviewButton", &CUtilitiesPage::Undelete);
 
   m_translatorGroup = makeGroup("utilitiesTranslatorGroup");
   m_translatorButton = new QPushButton(m_translatorGroup);
@@ -117,23 +132,32 @@ void CUtilitiesPage::ApplyCaptions() {
   m_deletedGroup->setTitle(Msg(5, 10));
   m_undeleteGroup->setTitle(Msg(14, 10));
   for (QPushButton* b : m_processButtons) b->setText(Msg(5, 8));
+  for (QPushButton* b : m_previewButtons) b->setText(Msg(1, 4));
   m_translatorButton->setText(Msg(9, 9));
   m_translatorGroup->setTitle(Msg(2, 1));
 }
 
-void CUtilitiesPage::OnTags() {
+void CUtilitiesPage::OnTags() { Tags(m_env.ui); }
+void CUtilitiesPage::OnKiller() { Killer(m_env.ui); }
+void CUtilitiesPage::OnUndelete() { Undelete(m_env.ui); }
+
+void CUtilitiesPage::OnPreview(void (CUtilitiesPage::*run)(Ui&)) {
+  RunPreview(m_env.ctx, m_env.ui, [this, run](Ui& ui) { (this->*run)(ui); });
+}
+
+void CUtilitiesPage::Tags(Ui& ui) {
   const TagPairSource source = tagSource();
   CProgressWnd progress(window(), m_env.ctx.Msg(1, 8));
-  RunTags(m_env.ctx, m_env.ui, progress, [this, source]() -> std::optional<std::vector<TagPair>> {
-    std::optional<std::vector<TagPair>> pairs = GatherTagPairs(m_env.ctx, m_env.ui, source);
+  RunTags(m_env.ctx, ui, progress, [this, &ui, source]() -> std::optional<std::vector<TagPair>> {
+    std::optional<std::vector<TagPair>> pairs = GatherTagPairs(m_env.ctx, ui, source);
     m_pairs = pairs.value_or(std::vector<TagPair>{});
     return pairs;
   });
 }
 
-void CUtilitiesPage::OnKiller() {
+void CUtilitiesPage::Killer(Ui& ui) {
   CProgressWnd progress(window(), m_env.ctx.Msg(1, 8));
-  RunKiller(m_env.ctx, m_env.ui, progress);
+  RunKiller(m_env.ctx, ui, progress);
 }
 
 void CUtilitiesPage::OnSaver() {
@@ -146,9 +170,9 @@ void CUtilitiesPage::OnDeleted() {
   RunDeletedReport(m_env.ctx, m_env.ui, progress);
 }
 
-void CUtilitiesPage::OnUndelete() {
+void CUtilitiesPage::Undelete(Ui& ui) {
   CProgressWnd progress(window(), m_env.ctx.Msg(1, 8));
-  RunUndelete(m_env.ctx, m_env.ui, progress);
+  RunUndelete(m_env.ctx, ui, progress);
 }
 
 void CUtilitiesPage::OnTranslator() {

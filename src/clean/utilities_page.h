@@ -4,7 +4,8 @@
 // code that bramble-cli drives as well: Tags (tag pairs from the worksheet
 // grid or a tag-pair file, chosen by two radios), Killer, Saver (plain ISO
 // 2709 export to a file chosen in a save dialog), Borrados and Undelete.  A
-// sixth group opens the message translator (CTranslatorDialog, modeless, one
+// The groups that change records (Tags, Killer, Undelete) have a Preview
+// button beside their "Procesar" (preview_button.h).  A sixth group opens the message translator (CTranslatorDialog, modeless, one
 // at a time; "Error creating Dialog" only when the window cannot be made).
 // Two help buttons open brm-miscellaneous.htm and brm-translat.htm (19.7 when
 // that fails).
@@ -49,11 +50,17 @@ class CUtilitiesPage final : public CTabPage {
   void OnSaver();
   void OnDeleted();
   void OnUndelete();
+  // The Preview buttons: the run of the Process button given (OnTags,
+  // OnKiller or OnUndelete), as a preview.
+  void OnPreview(void (CUtilitiesPage::*run)(Ui&));
   void OnTranslator();
   void OnHelp(const char* page);
 
  private:
   void BuildControls();
+  void Tags(Ui& ui);
+  void Killer(Ui& ui);
+  void Undelete(Ui& ui);
 
   PageEnv m_env;
   std::vector<TagPair> m_pairs;
@@ -67,6 +74,7 @@ class CUtilitiesPage final : public CTabPage {
   QRadioButton* m_worksheetRadio = nullptr;
   QRadioButton* m_fileRadio = nullptr;
   std::vector<QPushButton*> m_processButtons;
+  std::vector<QPushButton*> m_previewButtons;
   QPushButton* m_translatorButton = nullptr;
   QToolButton* m_helpButton = nullptr;
   QToolButton* m_translatorHelpButton = nullptr;

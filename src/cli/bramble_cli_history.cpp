@@ -21,13 +21,13 @@
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
-#include <ctime>
 #include <map>
 #include <string>
 
 #include "app/app_context.h"
 #include "app/cli_ui.h"
 #include "app/display_utf8.h"
+#include "app/history_view.h"
 #include "app/record_diff.h"
 #include "app/run_history.h"
 #include "cli/bramble_cli_command.h"
@@ -50,38 +50,16 @@ std::string Shown(const std::string& text) {
   return out;
 }
 
-std::string TimeText(int64_t seconds) {
-  if (seconds <= 0) return "-";
-  const std::time_t t = static_cast<std::time_t>(seconds);
-  std::tm tm{};
-  localtime_r(&t, &tm);
-  char buf[32];
-  std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &tm);
-  return buf;
-}
-
-// Loads the history of the open database after settling interrupted runs;
+// Loads the history of the open database (interrupted runs settled first);
 // false (after saying why) when it is damaged.
 bool LoadHistory(CliSession& s, std::vector<HistoryRun>* runs) {
-  RunHistory history(RunHistory::PathFor(s.ctx.db_path()));
-  (void)history.SettleInterrupted(s.ctx.db());
-  std::string why;
-  if (history.Load(runs, &why) == RunHistory::LoadResult::kDamaged) {
-    s.ui.Message(s.ctx.Msg(24, 8) + "\n" + history.path() + " (" + why + ")", "Bramble",
-                 Buttons::kOk, Icon::kError);
+  HistoryView view = LoadHistoryView(s.ctx);
+  *runs = std::move(view.runs);
+  if (view.damaged) {
+    s.ui.Message(view.damage_text, "Bramble", Buttons::kOk, Icon::kError);
     return false;
   }
   return true;
-}
-
-// The content of record mfn's image at offset (none for offset 0).
-int32_t ImageContent(CDbSession& db, int32_t mfn, int64_t offset, RecordContent* out) {
-  *out = RecordContent();
-  if (offset == 0) return 0;
-  const int32_t rc = db.ReadImage(mfn, offset);
-  if (rc != 0 && rc != vardo::VARDO_DELETED) return rc;
-  *out = CurrentContent(db);
-  return 0;
 }
 
 class HistoryCommand final : public CliCommand {
@@ -112,9 +90,9 @@ class HistoryCommand final : public CliCommand {
     std::vector<HistoryRun> runs;
     const bool ok = LoadHistory(s, &runs);
     for (auto it = runs.rbegin(); it != runs.rend(); ++it) {
-      Print(std::to_string(it->number) + "\t" + TimeText(it->start_time) + "\t" +
-            TimeText(it->end_time) + "\t" + Shown(it->label) + "\t" +
-            std::to_string(it->entries.size()) + "\t" +
+      Print(std::to_string(it->number) + "\t" + HistoryTimeText(it->start_time) + "\t" +
+            HistoryTimeText(it->end_time) + "\t" + Shown(it->label) + "\t" +
+            std::to_string(RecordsWritten(*it)) + "\t" +
             Cp1252ToUtf8(OutcomeText(s.ctx, it->outcome)) + "\t" + Shown(it->computer) + "\t" +
             Shown(it->options) + "\t" + Shown(it->records) + "\n");
     }
@@ -135,43 +113,14 @@ class HistoryCommand final : public CliCommand {
       }
       return kCliFailed;
     }
-    CDbSession& db = s.ctx.db();
-    CDbSession::MasterIdentity id;
-    if (db.GetMasterIdentity(&id) != 0 || id.generation != run->generation) {
+    std::string text;
+    const ChangesResult shown = RunChangesText(s.ctx, *run, mfn_, &text);
+    if (shown == ChangesResult::kCompacted) {
       s.ui.Message(s.ctx.Msg(29, 6), "Bramble", Buttons::kOk, Icon::kWarning);
       return kCliFailed;
     }
-    // First "before" and last "after" of each record, in the order written.
-    std::vector<int32_t> order;
-    std::map<int32_t, std::pair<int64_t, int64_t>> span;
-    for (const HistoryEntry& e : run->entries) {
-      if (mfn_ != 0 && e.mfn != mfn_) continue;
-      auto [it, fresh] = span.try_emplace(e.mfn, e.before, e.after);
-      if (fresh) {
-        order.push_back(e.mfn);
-      } else {
-        it->second.second = e.after;
-      }
-    }
-    int status = kCliOk;
-    for (int32_t mfn : order) {
-      const auto [before_at, after_at] = span[mfn];
-      if (run->outcome == RunOutcome::kRestored) {
-        // Its images were cut off the file by the restore.
-        Print("MFN " + std::to_string(mfn) + " (" +
-              Cp1252ToUtf8(OutcomeText(s.ctx, run->outcome)) + ")\n");
-        continue;
-      }
-      RecordContent before, after;
-      int32_t rc = ImageContent(db, mfn, before_at, &before);
-      if (rc == 0) rc = ImageContent(db, mfn, after_at, &after);
-      if (rc != 0) {
-        Print("MFN " + std::to_string(mfn) + " " + CDbSession::ResultText(rc) + "\n");
-        status = kCliFailed;
-        continue;
-      }
-      Print(DiffRecord(s.ctx, mfn, before, after));
-    }
+    Print(text);
+    const int status = shown == ChangesResult::kShown ? kCliOk : kCliFailed;
     return ok ? status : kCliFailed;
   }
 

@@ -11,6 +11,7 @@
 
 #include "app/gui/button_row.h"
 #include "app/gui/help_icon.h"
+#include "app/gui/preview_button.h"
 
 namespace bramble::gui {
 
@@ -42,13 +43,14 @@ EditPageFrame EditPageFrame::Build(QWidget* page, const QString& prefix,
 void EditPageFrame::LayOut(QWidget* page, QLayout* boxes) {
   ok = new QPushButton(page);
   ok->setObjectName(prefix + QStringLiteral("OkButton"));
+  preview = NewPreviewButton(ok, prefix + QStringLiteral("PreviewButton"));
   help = NewHelpButton(page, prefix + QStringLiteral("HelpButton"));
 
   auto* right = new QVBoxLayout;
   right->addWidget(prompt_box);
   right->addLayout(boxes);
   right->addStretch();
-  right->addLayout(NewButtonRow(help, ok));
+  right->addLayout(NewButtonRow(help, ok, preview));
 
   auto* main = new QHBoxLayout(page);
   main->addWidget(operations_box);

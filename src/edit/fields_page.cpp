@@ -16,6 +16,7 @@
 #include "app/configuration.h"
 #include "app/gui/display_text.h"
 #include "app/gui/gui_messages.h"
+#include "app/gui/preview_button.h"
 #include "app/gui/progress_wnd.h"
 #include "app/record_set_selector.h"
 #include "app/typed_input.h"
@@ -133,8 +134,10 @@ void CFieldsPage::BuildControls() {
 
   frame.LayOut(this, boxes);
   m_okButton = frame.ok;
+  m_previewButton = frame.preview;
   m_helpButton = frame.help;
   connect(m_okButton, &QPushButton::clicked, this, [this] { OnOk(); });
+  connect(m_previewButton, &QPushButton::clicked, this, [this] { OnPreview(); });
   connect(m_helpButton, &QToolButton::clicked, this, [this] { OnHelp(); });
 }
 
@@ -151,6 +154,7 @@ void CFieldsPage::ApplyCaptions() {
   m_valueLabel->setText(Msg(12, 5));
   m_alwaysAddCheck->setText(Msg(12, 10));
   m_okButton->setText(Msg(5, 8));  // every run button of every page says this
+  m_previewButton->setText(Msg(1, 4));
   m_textRadio->setText(Msg(15, 1));
   m_formatRadio->setText(Msg(15, 2));
 }
@@ -169,6 +173,7 @@ void CFieldsPage::ApplyOperationState() {
   m_formatRadio->setEnabled(value);
   m_subEdit->setEnabled(TakesSubfield(m_operation));
   m_alwaysAddCheck->setVisible(IsInsert(m_operation));
+  SetPreviewAllowed(m_previewButton, m_operation != FieldOperation::kEdit);
 }
 
 bool CFieldsPage::eventFilter(QObject* watched, QEvent* event) {
@@ -202,12 +207,19 @@ FieldRequest CFieldsPage::MakeRequest() const {
   return request;
 }
 
-void CFieldsPage::OnOk() {
+void CFieldsPage::OnOk() { Run(m_env.ui); }
+
+void CFieldsPage::OnPreview() {
+  if (m_operation == FieldOperation::kEdit) return;
+  RunPreview(m_env.ctx, m_env.ui, [this](Ui& ui) { Run(ui); });
+}
+
+void CFieldsPage::Run(Ui& ui) {
   // A click on OK need not take the focus from a box first (Enter, tests),
   // so every box is read again here.
   for (QLineEdit* box : {m_tagEdit, m_occEdit, m_subEdit, m_valueEdit}) BoxLeft(box);
   FieldRequest request = MakeRequest();
-  TypedInput typed(m_env.ctx, m_env.ui, kFieldsCaption);
+  TypedInput typed(m_env.ctx, ui, kFieldsCaption);
   request.subfield = typed.Stored(m_subEdit->text().toStdString(), TypedBox::kSubfield);
   request.value = typed.Stored(m_valueEdit->text().toStdString(),
                                request.value_is_format ? TypedBox::kFormat : TypedBox::kValue);
@@ -216,7 +228,7 @@ void CFieldsPage::OnOk() {
     return;
   }
   CProgressWnd progress(window(), m_env.ctx.Msg(1, 8));
-  const FieldRunOutcome outcome = RunFieldOperation(m_env.ctx, m_env.ui, progress, request);
+  const FieldRunOutcome outcome = RunFieldOperation(m_env.ctx, ui, progress, request);
   if (outcome.trial_output) m_newValue = *outcome.trial_output;
   if (outcome.focus == FieldFocus::kTag) m_tagEdit->setFocus();
   if (outcome.focus == FieldFocus::kValue) m_valueEdit->setFocus();

@@ -65,6 +65,10 @@ class CFieldsPage final : public CTabPage {
   void SelectOperation(FieldOperation op);
   // The "OK" button.
   void OnOk();
+  // The "Preview" button: the run OnOk starts, as a preview (preview_button.h).
+  // The interactive edit (operation 5) has no preview: it writes each change
+  // the person confirms in its dialog, so the button is disabled for it.
+  void OnPreview();
   // The help button: brm-glbs.htm of the help folder (19.7 when it fails).
   void OnHelp();
 
@@ -75,6 +79,8 @@ class CFieldsPage final : public CTabPage {
   void BuildControls();
   void ApplyOperationState();
   void BoxLeft(QLineEdit* box);
+  // What OnOk does, talking to the person through ui.
+  void Run(Ui& ui);
   // The controls' values but the typed texts, which OnOk takes into storage form.
   FieldRequest MakeRequest() const;
 
@@ -105,6 +111,7 @@ class CFieldsPage final : public CTabPage {
   QRadioButton* m_formatRadio = nullptr;
   QCheckBox* m_alwaysAddCheck = nullptr;
   QPushButton* m_okButton = nullptr;
+  QPushButton* m_previewButton = nullptr;
   QToolButton* m_helpButton = nullptr;
 };
 

@@ -16,6 +16,7 @@
 #include "app/configuration.h"
 #include "app/gui/display_text.h"
 #include "app/gui/gui_messages.h"
+#include "app/gui/preview_button.h"
 #include "app/gui/progress_wnd.h"
 #include "app/record_set_selector.h"
 #include "app/typed_input.h"
@@ -140,8 +141,10 @@ void CStringsPage::BuildControls() {
 
   frame.LayOut(this, boxes);
   m_okButton = frame.ok;
+  m_previewButton = frame.preview;
   m_helpButton = frame.help;
   connect(m_okButton, &QPushButton::clicked, this, [this] { OnOk(); });
+  connect(m_previewButton, &QPushButton::clicked, this, [this] { OnPreview(); });
   connect(m_helpButton, &QToolButton::clicked, this, [this] { OnHelp(); });
 }
 
@@ -166,6 +169,7 @@ void CStringsPage::ApplyCaptions() {
   m_textRadio->setText(Msg(15, 1));
   m_formatRadio->setText(Msg(15, 2));
   m_okButton->setText(Msg(5, 8));  // every run button of every page says this
+  m_previewButton->setText(Msg(1, 4));
 }
 
 void CStringsPage::SelectOperation(StringOperation op) {
@@ -232,10 +236,16 @@ StringRequest CStringsPage::MakeRequest() const {
   return request;
 }
 
-void CStringsPage::OnOk() {
+void CStringsPage::OnOk() { Run(m_env.ui); }
+
+void CStringsPage::OnPreview() {
+  RunPreview(m_env.ctx, m_env.ui, [this](Ui& ui) { Run(ui); });
+}
+
+void CStringsPage::Run(Ui& ui) {
   for (QLineEdit* box : {m_fromEdit, m_toEdit, m_valueEdit}) BoxLeft(box);
   StringRequest request = MakeRequest();
-  TypedInput typed(m_env.ctx, m_env.ui, kStringsCaption);
+  TypedInput typed(m_env.ctx, ui, kStringsCaption);
   request.sub_text = typed.Stored(m_subEdit->text().toStdString(), TypedBox::kSubfield);
   request.search = typed.Stored(m_searchEdit->text().toStdString(), TypedBox::kSearch);
   request.value = typed.Stored(m_valueEdit->text().toStdString(),
@@ -249,7 +259,7 @@ void CStringsPage::OnOk() {
     return;
   }
   CProgressWnd progress(window(), m_env.ctx.Msg(1, 8));
-  const StringRunOutcome outcome = RunStringOperation(m_env.ctx, m_env.ui, progress, request);
+  const StringRunOutcome outcome = RunStringOperation(m_env.ctx, ui, progress, request);
   if (outcome.fitted_value) {
     const QString fitted = QString::fromStdString(StorageToTyped(*outcome.fitted_value));
     m_newValue = ToDisplayBytes(fitted);

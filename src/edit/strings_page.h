@@ -63,6 +63,8 @@ class CStringsPage final : public CTabPage {
   void SelectOperation(StringOperation op);
   // The "OK" button.
   void OnOk();
+  // The "Preview" button: the run OnOk starts, as a preview (preview_button.h).
+  void OnPreview();
   // The help button: brm-glbs.htm of the help folder (19.7 when it fails).
   void OnHelp();
 
@@ -73,6 +75,8 @@ class CStringsPage final : public CTabPage {
   void BuildControls();
   void ApplyOperationState();
   void BoxLeft(QLineEdit* box);
+  // What OnOk does, talking to the person through ui.
+  void Run(Ui& ui);
   // The controls' values but the typed texts, which OnOk takes into storage form.
   StringRequest MakeRequest() const;
 
@@ -109,6 +113,7 @@ class CStringsPage final : public CTabPage {
   QCheckBox* m_matchCaseCheck = nullptr;
   QCheckBox* m_regexCheck = nullptr;
   QPushButton* m_okButton = nullptr;
+  QPushButton* m_previewButton = nullptr;
   QToolButton* m_helpButton = nullptr;
 };
 

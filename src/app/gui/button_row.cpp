@@ -4,10 +4,11 @@
 
 namespace bramble::gui {
 
-QHBoxLayout* NewButtonRow(QWidget* help, QWidget* action) {
+QHBoxLayout* NewButtonRow(QWidget* help, QWidget* action, QWidget* preview) {
   auto* row = new QHBoxLayout;
   row->addWidget(help);
   row->addStretch();
+  if (preview != nullptr) row->addWidget(preview);
   row->addWidget(action);
   return row;
 }

@@ -29,6 +29,7 @@
 #include "app/gui/display_text.h"
 #include "app/gui/gui_messages.h"
 #include "app/gui/help_icon.h"
+#include "app/gui/history_dialog.h"
 #include "app/gui/languages_dialog.h"
 #include "app/gui/qt_translation.h"
 #include "app/gui/record_opener.h"
@@ -139,6 +140,8 @@ void CMainWindow::BuildControls() {
   m_language->setObjectName(QStringLiteral("languageButton"));
   m_viewRecords = new QPushButton(this);
   m_viewRecords->setObjectName(QStringLiteral("viewRecordsButton"));
+  m_history = new QPushButton(this);
+  m_history->setObjectName(QStringLiteral("historyButton"));
   m_helpHome = new QToolButton(this);
   m_helpHome->setObjectName(QStringLiteral("helpHomeButton"));
   m_helpHome->setIcon(HelpIcon());
@@ -154,6 +157,7 @@ void CMainWindow::BuildControls() {
   top->addWidget(m_open);
   top->addWidget(m_language);
   top->addWidget(m_viewRecords);
+  top->addWidget(m_history);
   top->addWidget(m_helpHome);
   top->addWidget(m_about);
   top->addSpacing(12);
@@ -293,6 +297,7 @@ void CMainWindow::BuildControls() {
   connect(m_open, &QPushButton::clicked, this, &CMainWindow::OnOpen);
   connect(m_language, &QPushButton::clicked, this, &CMainWindow::OnChangeLanguage);
   connect(m_viewRecords, &QPushButton::clicked, this, &CMainWindow::OnViewRecords);
+  connect(m_history, &QPushButton::clicked, this, &CMainWindow::OnHistory);
   connect(m_logBrowse, &QPushButton::clicked, this, &CMainWindow::OnBrowseLog);
   connect(m_helpHome, &QToolButton::clicked, this, &CMainWindow::OnHelpHome);
   connect(m_helpRange, &QToolButton::clicked, this, &CMainWindow::OnHelpRange);
@@ -352,6 +357,7 @@ void CMainWindow::ApplyCaptions() {
   m_open->setText(Msg(2, 10));
   m_language->setText(Msg(6, 10));
   m_viewRecords->setText(Msg(34, 7));
+  m_history->setText(Msg(2, 6));
   m_dbLabel->setText(Msg(10, 1));
   m_mfnGroup->setTitle(Msg(10, 3));
   m_radioRange->setText(Msg(4, 2));
@@ -391,6 +397,7 @@ void CMainWindow::UpdateTitle() {
 
 void CMainWindow::UpdateDatabaseBox() {
   m_viewRecords->setEnabled(m_ctx.database_open());
+  m_history->setEnabled(m_ctx.database_open());
   if (m_ctx.database_open()) {
     SetBoxText(m_dbName, QFile::decodeName(m_ctx.db_path().c_str()), kBlue);
   } else {
@@ -589,6 +596,16 @@ void CMainWindow::OnAbout() {
 }
 
 void CMainWindow::OnViewRecords() { ShowRecord(0); }
+
+void CMainWindow::OnHistory() {
+  if (!m_ctx.database_open()) {
+    m_ui.Message(m_ctx.Msg(10, 2), "", Buttons::kOk, Icon::kWarning);
+    return;
+  }
+  auto* dialog = new CHistoryDialog(m_ctx, m_ui, this);
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  dialog->open();
+}
 
 void CMainWindow::ShowRecord(int32_t mfn) {
   if (!m_ctx.database_open()) {

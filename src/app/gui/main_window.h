@@ -100,6 +100,9 @@ class CMainWindow final : public QWidget {
   // database.
   void OnViewRecords();
   void ShowRecord(int32_t mfn);
+  // "History": the run history of the open database (CHistoryDialog,
+  // window-modal); 10.2 without a database.
+  void OnHistory();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -129,6 +132,7 @@ class CMainWindow final : public QWidget {
   QPushButton* m_open = nullptr;
   QPushButton* m_language = nullptr;
   QPushButton* m_viewRecords = nullptr;
+  QPushButton* m_history = nullptr;
   QLabel* m_dbLabel = nullptr;
   QLabel* m_dbName = nullptr;
   QGroupBox* m_mfnGroup = nullptr;
