@@ -4,6 +4,9 @@
 #include <cstdio>
 #include <ctime>
 #include <optional>
+#include <set>
+#include <utility>
+#include <vector>
 
 #include "app/answer_yes_ui.h"
 #include "app/app_context.h"
@@ -25,15 +28,20 @@ namespace {
 
 constexpr const char* kCaption = "Bramble";
 
-// Hands every call on to the real Ui after putting the run log on disk, so
-// that no box or question can appear while a line is still in a buffer.
+// The bytes of images after which a chunk (kChunkRecords at most) is
+// committed early.
+constexpr int64_t kChunkBytes = int64_t{8} << 20;
+
+// Hands every call on to the real Ui after the frame has put the pending
+// chunk and the run log on disk (before), so that no box or question can
+// appear while a change or a line is still in memory.
 class FlushingUi final : public ForwardingUi {
  public:
-  FlushingUi(Ui& ui, RunLog& log) : ForwardingUi(ui), log_(log) {}
+  FlushingUi(Ui& ui, std::function<void()> before) : ForwardingUi(ui), before_(std::move(before)) {}
 
  private:
-  void BeforeShowing() override { log_.Flush(); }
-  RunLog& log_;
+  void BeforeShowing() override { before_(); }
+  std::function<void()> before_;
 };
 
 std::string StemOf(const std::string& master_path) {
@@ -144,7 +152,7 @@ class Frame {
         db_(ctx.db()),
         backups_(ctx.db_path()),
         log_(ctx.run_log_path(), ctx.db_name()),
-        flushing_ui_(ui, log_),
+        flushing_ui_(ui, [this] { BeforeUi(); }),
         yes_ui_(flushing_ui_) {}
 
   BatchRunResult Run() {
@@ -292,12 +300,98 @@ class Frame {
     return sel_.condition.Selects(db_, &why);
   }
 
+  // Group commit: a run that changes the open database writes its records
+  // a chunk at a time.  The chunk's records are locked ahead where no other
+  // program holds one of them; their writes are kept in memory and put on
+  // disk together at the chunk's end, before any box or question, and at
+  // every end of the walk; the log lines of the chunk follow its entries.
+  void BeginGroup() {
+    group_ = store_->Writes() && !params_.writes_to_other_database &&
+             db_.BeginWriteGroup() == 0;
+    if (group_) log_.Hold(true);
+  }
+
+  void BeginChunk(int32_t i) {
+    chunk_end_ = std::min<int32_t>(total_, i + kChunkRecords);
+    if (read_policy_ != ReadPolicy::kPlainThenLocked && read_policy_ != ReadPolicy::kLockedOnce) {
+      return;
+    }
+    chunk_mfns_.clear();
+    for (int32_t k = i; k < chunk_end_; ++k) chunk_mfns_.push_back(sel_.MfnAt(k));
+    (void)db_.LockWriteGroup(chunk_mfns_);
+  }
+
+  // Puts the chunk on disk (release: and gives up its locks but keep's), then
+  // tells the store and lets the log lines of the records written go; a
+  // record whose write was lost is not counted as changed and its lines are
+  // dropped.  False when a write failed.
+  bool CommitChunk(bool release, int32_t keep, bool end) {
+    if (!group_ || in_commit_) return true;
+    in_commit_ = true;
+    std::vector<int32_t> lost;
+    const int32_t rc =
+        end ? db_.EndWriteGroup(&lost) : db_.CommitWriteGroup(release, keep, &lost);
+    for (int32_t mfn : lost) {
+      if (mfn == 0) continue;
+      lost_.insert(mfn);
+      if (counted_.erase(mfn) != 0) --result_.changed;
+    }
+    counted_.clear();
+    const bool store_ok = store_->Committed(db_, lost);
+    log_.Release(lost);
+    if (end) {
+      log_.Hold(false);
+      group_ = false;
+    }
+    in_commit_ = false;
+    if (rc < 0 && commit_failure_ == 0) {
+      commit_failure_ = rc;
+      commit_failed_mfn_ = lost.empty() || lost.front() == 0 ? keep : lost.front();
+    }
+    if (!store_ok && commit_failure_ == 0) commit_failure_ = vardo::VARDO_IO;
+    return rc >= 0 && store_ok;
+  }
+
+  // Before every box or question the work (or a store) shows.
+  void BeforeUi() {
+    (void)CommitChunk(true, current_mfn_, false);
+    log_.Flush();
+  }
+
+  // Ends the group however the walk ended; a completed or stopped walk whose
+  // last writes failed ends as failed.
+  WalkEnd EndWalk(WalkEnd end) {
+    if (!group_) return end;
+    const bool ok = CommitChunk(true, 0, true);
+    if (end == WalkEnd::kCancelled || end == WalkEnd::kFailed || ok) return end;
+    return FailOnCommit();
+  }
+
+  WalkEnd FailOnCommit() {
+    if (failed_mfn_ == 0) {
+      failed_mfn_ = commit_failed_mfn_;
+      failure_ = commit_failure_;
+    }
+    return WalkEnd::kFailed;
+  }
+
   // 4. The walk.
   WalkEnd Walk() {
+    BeginGroup();
+    const WalkEnd end = EndWalk(WalkChunks());
+    // The last lines reach the disk before the backups go.
+    if (end == WalkEnd::kCompleted && (!log_.Flush() || log_.failed())) return WalkEnd::kFailed;
+    return end;
+  }
+
+  WalkEnd WalkChunks() {
     for (int32_t i = 0; i < total_; ++i) {
       const int32_t mfn = sel_.MfnAt(i);
       StepProgress(i, mfn);
       if (progress_.Cancelled()) return WalkEnd::kCancelled;
+      if (group_ && i >= chunk_end_) BeginChunk(i);
+      current_mfn_ = mfn;
+      if (group_) log_.BeginRecordLines(mfn);
       ++result_.steps;
       bool locked = false;
       bool have_record = ReadStep(mfn, &locked);
@@ -339,7 +433,10 @@ class Frame {
           step_result = StepResult::kFail;
           step.failure = vardo::VARDO_IO;
         }
-        if (step.changed) ++result_.changed;
+        if (step.changed && !lost_.count(mfn)) {
+          ++result_.changed;
+          if (group_) counted_.insert(mfn);
+        }
         result_.refused += step.refused;
         failure = step.failure;
       }
@@ -347,20 +444,26 @@ class Frame {
           read_policy_ != ReadPolicy::kByWork) {
         db_.UnlockRecord();
       }
+      current_mfn_ = 0;
       if (step_result == StepResult::kFail) {
         failed_mfn_ = mfn;
         failure_ = failure;
         return WalkEnd::kFailed;
       }
-      // The record's lines (the old values it replaced) reach the file before
-      // the next record is changed.  A log that can no longer be written stops
-      // the run like a failed record write: the run must not go on changing
-      // records it cannot account for.
+      // A commit made before a question failed: the records after it could
+      // not be written either.
+      if (commit_failure_ != 0) return FailOnCommit();
+      if (group_ && (i + 1 >= chunk_end_ || db_.WriteGroupBytes() >= kChunkBytes)) {
+        if (!CommitChunk(true, 0, false)) return FailOnCommit();
+        chunk_end_ = 0;
+      }
+      // The lines of the records on disk (the old values they replaced) reach
+      // the file before the next chunk is changed.  A log that can no longer
+      // be written stops the run like a failed record write: the run must not
+      // go on changing records it cannot account for.
       if (!log_.Flush() || log_.failed()) return WalkEnd::kFailed;
       if (step_result == StepResult::kStop) return WalkEnd::kStopped;
     }
-    // The last lines reach the disk before the backups go.
-    if (!log_.Flush()) return WalkEnd::kFailed;
     return WalkEnd::kCompleted;
   }
 
@@ -479,6 +582,15 @@ class Frame {
   bool preview_ = false;
   bool take_backups_ = false;
   ReadPolicy read_policy_ = ReadPolicy::kPlainThenLocked;
+  bool group_ = false;
+  bool in_commit_ = false;
+  int32_t chunk_end_ = 0;  // the walk's index where the current chunk ends
+  std::vector<int32_t> chunk_mfns_;
+  int32_t current_mfn_ = 0;  // the record in hand, whose lock a commit keeps
+  std::set<int32_t> counted_;  // counted as changed, their chunk not yet on disk
+  std::set<int32_t> lost_;     // written, but the write never reached the files
+  int32_t commit_failure_ = 0;
+  int32_t commit_failed_mfn_ = 0;
   BatchRunResult result_;
   std::string started_;
   std::string label_;

@@ -40,6 +40,7 @@ class PreviewStore final : public RecordStore {
   void BeginRecord(CDbSession& db, int32_t mfn) override;
   int32_t Write(CDbSession& db, bool unlock) override;
   bool EndRecord(CDbSession& db, int32_t mfn) override;
+  bool Committed(CDbSession&, const std::vector<int32_t>&) override { return true; }
   void EndRun(RunEnd, bool) override {}
 
   // Records reported so far.

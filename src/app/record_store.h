@@ -13,6 +13,12 @@
 // through RecordStep::Write), then EndRecord after the step, whatever the work
 // returned.  Once per run: EndRun with how the run ended.
 //
+// A run that changes the open database writes its records in chunks (group
+// commit, CDbSession::BeginWriteGroup): a write a store makes is kept in
+// memory until the frame commits the chunk, and the frame then calls
+// Committed with the records whose writes did not reach the files.  A store
+// accounts for a record's write (the history's entry) only there.
+//
 // Errors: Write returns the engine's result (what CDbSession::WriteRecord
 // returns); EndRecord false when the store could not account for the record
 // (the frame then ends the run as failed).  Nothing throws.
@@ -20,8 +26,13 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 namespace bramble {
+
+// Records a run changing the open database writes together at most (one
+// commit of the chunk: images, control record, entries, then its log lines).
+inline constexpr int32_t kChunkRecords = 256;
 
 class CDbSession;
 enum class RunEnd;
@@ -39,6 +50,9 @@ class RecordStore {
   virtual int32_t Write(CDbSession& db, bool unlock) = 0;
   // The step of mfn is over.
   virtual bool EndRecord(CDbSession& db, int32_t mfn) = 0;
+  // The writes made since the last call are on disk, except those of the
+  // records in lost; false as EndRecord.
+  virtual bool Committed(CDbSession& db, const std::vector<int32_t>& lost) = 0;
   // The run ended so (restored: a cancel put the backups back).
   virtual void EndRun(RunEnd end, bool restored) = 0;
 };
@@ -51,6 +65,7 @@ class DirectRecordStore final : public RecordStore {
   void BeginRecord(CDbSession&, int32_t) override {}
   int32_t Write(CDbSession& db, bool unlock) override;
   bool EndRecord(CDbSession&, int32_t) override { return true; }
+  bool Committed(CDbSession&, const std::vector<int32_t>&) override { return true; }
   void EndRun(RunEnd, bool) override {}
 };
 

@@ -1,5 +1,7 @@
 #include "app/run_history_store.h"
 
+#include <algorithm>
+
 #include "app/app_context.h"
 #include "app/batch_run.h"
 #include "app/ui.h"
@@ -50,9 +52,10 @@ int32_t HistoryRecordStore::Write(CDbSession& db, bool unlock) {
   }
   const int32_t rc = db.WriteRecord(unlock);
   if (rc >= 0 && !off_) {
+    // Inside a write group the new image's offset is known once the chunk is
+    // on disk (Committed); a write outside one is on disk now.
     wrote_ = true;
-    int64_t after = 0;
-    if (db.ImageOffset(mfn_, &after) == 0) entry_.after = after;
+    staged_ = db.WriteGroupBytes() > 0;
     if (db.CurrentIsDeleted()) {
       entry_.flags |= kEntryAfterDeleted;
     } else {
@@ -62,13 +65,33 @@ int32_t HistoryRecordStore::Write(CDbSession& db, bool unlock) {
   return rc;
 }
 
-bool HistoryRecordStore::EndRecord(CDbSession&, int32_t) {
-  if (wrote_ && !off_ && !history_.Append(entry_)) {
-    off_ = true;
-    Warn(26, 10, history_.path());
+bool HistoryRecordStore::EndRecord(CDbSession& db, int32_t) {
+  if (wrote_ && !off_) {
+    waiting_.push_back(entry_);
+    if (!staged_) Committed(db, {});
   }
   wrote_ = false;
   before_known_ = false;
+  return true;
+}
+
+bool HistoryRecordStore::Committed(CDbSession& db, const std::vector<int32_t>& lost) {
+  // The record in hand may have been written already (a chunk committed
+  // before a question): it is accounted for at its EndRecord, with the
+  // offset its entry has then.
+  std::vector<HistoryEntry> ready;
+  ready.swap(waiting_);
+  for (HistoryEntry& e : ready) {
+    if (off_) break;
+    if (std::find(lost.begin(), lost.end(), e.mfn) != lost.end()) continue;
+    int64_t after = 0;
+    if (db.ImageOffset(e.mfn, &after) != 0 || after <= 0 || after == e.before) continue;
+    e.after = after;
+    if (!history_.Append(e)) {
+      off_ = true;
+      Warn(26, 10, history_.path());
+    }
+  }
   return true;
 }
 

@@ -4,10 +4,11 @@
 //
 // The run enters the history at its first write (a run that changes nothing
 // leaves no trace there); its start frame is on disk before that write, and
-// the records' entries follow in groups of 32, so a process killed during a
-// run leaves at most the last group unsaid, and the next run (or
-// `bramble-cli history`) finds those records again from the master file's
-// images.
+// the records' entries follow once their chunk's writes are on disk
+// (Committed: the image each record got is known only then), in groups of
+// 32, so a process killed during a run leaves at most the last chunk unsaid,
+// and the next run (or `bramble-cli history`) finds those records again from
+// the master file's images.
 //
 // A history that cannot be read is set aside and a new one begun (message
 // 26.7 with the kept file's path); one that cannot be written is reported
@@ -19,6 +20,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "app/record_store.h"
 #include "app/run_history.h"
@@ -36,6 +38,7 @@ class HistoryRecordStore final : public RecordStore {
   void BeginRecord(CDbSession& db, int32_t mfn) override;
   int32_t Write(CDbSession& db, bool unlock) override;
   bool EndRecord(CDbSession& db, int32_t mfn) override;
+  bool Committed(CDbSession& db, const std::vector<int32_t>& lost) override;
   void EndRun(RunEnd end, bool restored) override;
 
   // The history number of the run; 0 until its first write, or when the run
@@ -54,8 +57,10 @@ class HistoryRecordStore final : public RecordStore {
   int32_t mfn_ = 0;
   bool before_known_ = false;
   bool wrote_ = false;
+  bool staged_ = false;  // the last write waits for its chunk's commit
   bool before_deleted_ = false;
   HistoryEntry entry_;
+  std::vector<HistoryEntry> waiting_;  // written, their chunk not yet on disk
 };
 
 }  // namespace bramble

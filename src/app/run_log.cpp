@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include <climits>
@@ -42,11 +43,35 @@ std::string TimePiece(const std::tm& t) { return FormatLogTime(t) + "; "; }
 
 std::string LogTimeNow() { return FormatLogTime(LocalNow()); }
 
+namespace {
+// Digits of v, at least width of them (zeros in front); a negative v (a year
+// before 1 or a broken tm) is written with its sign, as printf did.
+void AppendNumber(std::string* out, int v, int width) {
+  char digits[16];
+  int n = 0;
+  const bool negative = v < 0;
+  unsigned u = negative ? 0u - static_cast<unsigned>(v) : static_cast<unsigned>(v);
+  do {
+    digits[n++] = static_cast<char>('0' + u % 10);
+    u /= 10;
+  } while (u != 0);
+  if (negative) out->push_back('-');
+  for (int i = n; i < width; ++i) out->push_back('0');
+  while (n > 0) out->push_back(digits[--n]);
+}
+}  // namespace
+
 std::string FormatLogTime(const std::tm& t) {
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%.4d%.2d%.2d %.2d%.2d%.2d", t.tm_year + 1900, t.tm_mon + 1,
-                t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec);
-  return buf;
+  std::string out;
+  out.reserve(16);
+  AppendNumber(&out, t.tm_year + 1900, 4);
+  AppendNumber(&out, t.tm_mon + 1, 2);
+  AppendNumber(&out, t.tm_mday, 2);
+  out.push_back(' ');
+  AppendNumber(&out, t.tm_hour, 2);
+  AppendNumber(&out, t.tm_min, 2);
+  AppendNumber(&out, t.tm_sec, 2);
+  return out;
 }
 
 std::string ComputerName() {
@@ -92,12 +117,60 @@ bool RunLog::Append(const std::string& text) {
     return false;
   }
   // The texts are display form; the file is for this platform's editors.
-  pending_ += prefix_;
-  pending_ += TimePiece(LocalNow());
-  pending_ += Cp1252ToUtf8(text);
-  pending_ += "\r\n";
+  // The time is made once a second, not once a line.
+  const std::time_t now = std::time(nullptr);
+  if (now != time_of_piece_) {
+    std::tm tm{};
+    ::localtime_r(&now, &tm);
+    time_piece_ = TimePiece(tm);
+    time_of_piece_ = now;
+  }
+  std::string& out = holding_ ? held_ : pending_;
+  out += prefix_;
+  out += time_piece_;
+  out += Cp1252ToUtf8(text);
+  out += "\r\n";
   ++lines_;
-  return pending_.size() < kFlushAt || Flush();
+  return holding_ || pending_.size() < kFlushAt || Flush();
+}
+
+void RunLog::Hold(bool on) {
+  if (on) {
+    holding_ = true;
+    return;
+  }
+  holding_ = false;
+  Release({});
+}
+
+void RunLog::BeginRecordLines(int32_t mfn) {
+  if (!holding_) return;
+  if (!held_records_.empty() && held_records_.back().second == held_.size()) {
+    held_records_.back().first = mfn;  // the previous record wrote no line
+  } else {
+    held_records_.emplace_back(mfn, held_.size());
+  }
+}
+
+void RunLog::Release(const std::vector<int32_t>& lost) {
+  const int32_t current = held_records_.empty() ? 0 : held_records_.back().first;
+  if (lost.empty() || held_records_.empty()) {
+    pending_ += held_;
+  } else {
+    // Lines before the first record's are the run's own: kept.
+    pending_.append(held_, 0, held_records_.front().second);
+    for (size_t i = 0; i < held_records_.size(); ++i) {
+      const size_t from = held_records_[i].second;
+      const size_t to = i + 1 < held_records_.size() ? held_records_[i + 1].second : held_.size();
+      const bool dropped =
+          std::find(lost.begin(), lost.end(), held_records_[i].first) != lost.end();
+      if (!dropped) pending_.append(held_, from, to - from);
+    }
+  }
+  held_.clear();
+  held_records_.clear();
+  // Lines still to come for the record in hand stay its own.
+  if (holding_ && current != 0) held_records_.emplace_back(current, 0);
 }
 
 bool RunLog::Flush() {

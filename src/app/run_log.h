@@ -18,10 +18,16 @@
 // question and at the end or cancellation of the run (and the destructor calls
 // too).  AppendLog is the one-line form: open, write, close.
 //
-// The batch run frame flushes after every record, so after a kill at most
-// the record being written lacks its lines; each flush keeps room allocated
-// ahead of the end, and a disk that cannot give it fails the flush, stopping
-// the run before the next record is changed.
+// The batch run frame flushes after every chunk of records, once their
+// writes are on disk; each flush keeps room allocated ahead of the end, and a
+// disk that cannot give it fails the flush, stopping the run before the next
+// chunk is changed.
+//
+// Held lines: while Hold is on, appended lines stay in memory, grouped by the
+// record they were written for (BeginRecordLines), and Flush leaves them; a
+// run that writes its records in groups releases them once the records'
+// writes are on disk (Release), dropping the lines of records whose writes
+// were lost, so the log never claims a change the files do not hold.
 //
 // Errors: Open, Append and Flush return false when the file cannot be opened
 // or written, and failed() stays true; the caller decides (the batch run frame
@@ -29,8 +35,11 @@
 // Thread use: one thread.
 #pragma once
 
+#include <cstdint>
 #include <ctime>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace bramble {
 
@@ -54,6 +63,14 @@ class RunLog {
   bool Flush();
   // Flushes and closes; a later Append opens the file again.
   bool Close();
+  // Holds the lines appended from now on until Release; off: releases what
+  // is held (as Release with nothing lost) and appends go to the buffer again.
+  void Hold(bool on);
+  // The held lines appended from now on are for record mfn.
+  void BeginRecordLines(int32_t mfn);
+  // Moves the held lines to the buffer Flush writes, except those of the
+  // records listed (sorted or not).
+  void Release(const std::vector<int32_t>& lost);
   // Lines appended so far (for tests and summaries).
   int lines() const { return lines_; }
   // From now on nothing is opened or written: lines are counted and
@@ -68,6 +85,11 @@ class RunLog {
   int fd_ = -1;
   long long reserved_to_ = 0;  // file offset up to which blocks are allocated
   std::string pending_;  // lines appended and not yet written
+  bool holding_ = false;
+  std::string held_;     // lines held until their records' writes are on disk
+  std::vector<std::pair<int32_t, size_t>> held_records_;  // record, start in held_
+  std::time_t time_of_piece_ = -1;  // the second time_piece_ was made for
+  std::string time_piece_;
   bool failed_ = false;
   bool discarding_ = false;
   int lines_ = 0;

@@ -130,6 +130,53 @@ int32_t CDbSession::UnlockRecord() {
   return vardo::vardo_unlock_record(space_, 0);
 }
 
+int32_t CDbSession::BeginWriteGroup() {
+  if (space_ <= 0) return vardo::VARDO_NO_DATABASE;
+  return vardo::vardo_group_begin(space_);
+}
+
+int32_t CDbSession::LockWriteGroup(const std::vector<int32_t>& mfns) {
+  if (space_ <= 0 || mfns.empty()) return 0;
+  return vardo::vardo_group_lock(space_, mfns.data(), static_cast<int32_t>(mfns.size()));
+}
+
+namespace {
+// Runs a group call that reports lost writes, sized by a first call.
+template <typename Call>
+int32_t WithLost(std::vector<int32_t>* lost, Call call) {
+  int32_t count = 0;
+  std::vector<int32_t> buf(256);
+  const int32_t rc = call(buf.data(), static_cast<int32_t>(buf.size()), &count);
+  buf.resize(static_cast<size_t>(std::clamp<int32_t>(count, 0, 256)));
+  if (lost != nullptr) *lost = std::move(buf);
+  if (count > 256 && lost != nullptr) {
+    // More than one chunk lost: the list is cut, the count says so.
+    lost->resize(static_cast<size_t>(count), 0);
+  }
+  return rc;
+}
+}  // namespace
+
+int32_t CDbSession::CommitWriteGroup(bool release, int32_t keep_mfn, std::vector<int32_t>* lost) {
+  if (lost != nullptr) lost->clear();
+  if (space_ <= 0) return 0;
+  return WithLost(lost, [&](int32_t* out, int32_t max, int32_t* count) {
+    return vardo::vardo_group_commit(space_, release ? 1 : 0, keep_mfn, out, max, count);
+  });
+}
+
+int64_t CDbSession::WriteGroupBytes() {
+  return space_ > 0 ? std::max(0, vardo::vardo_group_pending(space_)) : 0;
+}
+
+int32_t CDbSession::EndWriteGroup(std::vector<int32_t>* lost) {
+  if (lost != nullptr) lost->clear();
+  if (space_ <= 0) return 0;
+  return WithLost(lost, [&](int32_t* out, int32_t max, int32_t* count) {
+    return vardo::vardo_group_end(space_, out, max, count);
+  });
+}
+
 int32_t CDbSession::NewRecord() { return vardo::vardo_new_record(space_, 0); }
 
 int32_t CDbSession::FieldCount() {

@@ -87,6 +87,23 @@ class CDbSession {
   int32_t ReadRecord(int32_t mfn, bool lock);
   int32_t WriteRecord(bool unlock);
   int32_t UnlockRecord();
+  // Group commit of a batch run (the engine's vardo_group_*).  Between
+  // BeginWriteGroup and EndWriteGroup, WriteRecord of an existing record is
+  // kept in memory, with the record's lock, until CommitWriteGroup puts the
+  // kept records on disk together; each record is then at its old or its new
+  // version whatever happens, and UnlockRecord of a kept record waits for the
+  // commit.  LockWriteGroup takes the locks of mfns ahead without waiting
+  // (a run of MFNs another program has a part of is left to the reads' own
+  // locks); it returns how many it took.  CommitWriteGroup (release: also
+  // give up the group's locks, except keep_mfn's) and EndWriteGroup fill
+  // *lost with the records whose kept write did not reach the files.  0, or
+  // the failed write's engine code.
+  int32_t BeginWriteGroup();
+  int32_t LockWriteGroup(const std::vector<int32_t>& mfns);
+  int32_t CommitWriteGroup(bool release, int32_t keep_mfn, std::vector<int32_t>* lost);
+  // Bytes of images kept for the next commit.
+  int64_t WriteGroupBytes();
+  int32_t EndWriteGroup(std::vector<int32_t>* lost);
   int32_t NewRecord();
   int32_t FieldCount();
   int32_t OccCount(int32_t tag);

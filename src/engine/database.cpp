@@ -164,6 +164,15 @@ void Database::ChooseFileNames(const std::string& path) {
 bool Database::is_open() const { return impl_->mst.is_open(); }
 
 void Database::Close() {
+  // Staged images are dropped: their records keep the version on disk.
+  WriteGroup& g = impl_->group;
+  for (const StagedImage& st : g.staged) g.lost.push_back(st.mfn);
+  g.staged.clear();
+  g.staged_mfns.clear();
+  g.images.clear();
+  g.locked.clear();
+  g.deferred.clear();
+  g.active = false;
   impl_->held.clear();
   impl_->mst.Close();  // closing the descriptors drops every lock they hold
   impl_->xrf.Close();
@@ -307,7 +316,9 @@ Status Database::Backup(const std::string& master_copy, const std::string& xref_
   if (master_copy == xref_copy) return Status::InvalidArgument("the two copies need two names");
   // Every change of either file is made under the append lock, so the two
   // copies taken under it belong together.
-  Status s = d.LockHeader();
+  Status s = CommitGroup();
+  if (!s.ok()) return s;
+  s = d.LockHeader();
   if (!s.ok()) return s;
   s = CopyFile(mst_path_, master_copy);
   if (s.ok()) s = CopyFile(xrf_path_, xref_copy);
@@ -350,7 +361,9 @@ Result<uint64_t> CopyGeneration(const std::string& path, bool master) {
 Status Database::Restore(const std::string& master_copy, const std::string& xref_copy) {
   if (!is_open()) return Status::InvalidArgument("no database open");
   Impl& d = *impl_;
-  Status s = d.LockAlone(base_ + " cannot be restored");
+  Status s = EndGroup();
+  if (!s.ok()) return s;
+  s = d.LockAlone(base_ + " cannot be restored");
   if (!s.ok()) return s;
   s = d.LockHeader();
   if (!s.ok()) {
@@ -386,7 +399,8 @@ Status Database::Restore(const std::string& master_copy, const std::string& xref
 
 Status Database::Sync() {
   if (!is_open()) return Status::InvalidArgument("no database open");
-  Status s = impl_->mst.Sync();
+  Status s = CommitGroup();
+  if (s.ok()) s = impl_->mst.Sync();
   if (s.ok()) s = impl_->xrf.Sync();
   return s;
 }
@@ -408,6 +422,11 @@ Status Database::Read(int32_t mfn, bool lock, ReadResult* out) {
   if (!is_open()) return Status::InvalidArgument("no database open");
   if (mfn < 1) return Status::InvalidArgument("MFN below 1");
   Impl& d = *impl_;
+  // A staged record is read as written: its image goes to the file first.
+  if (d.group.staged_mfns.count(mfn)) {
+    Status committed = CommitGroup();
+    if (!committed.ok()) return committed;
+  }
   // A read-only session never writes, so it has nothing to lock for (and a
   // file open for reading cannot carry a write lock).
   if (lock && record_locking_ && !d.read_only && !d.held.count(mfn)) {
@@ -449,6 +468,13 @@ Status Database::Write(Record* record, bool unlock) {
                             " bytes");
   }
   const bool is_new = record->mfn == 0;
+  if (d.group.active) {
+    if (!is_new) return Stage(record, unlock);
+    // A new record takes its MFN from the control record: what is staged
+    // goes first, so the files keep the order of the writes.
+    Status committed = CommitGroup();
+    if (!committed.ok()) return committed;
+  }
   bool temporary_lock = false;
   if (!is_new && record_locking_ && !d.held.count(record->mfn)) {
     Status s =
@@ -506,6 +532,12 @@ Status Database::Write(Record* record, bool unlock) {
 Status Database::Unlock(int32_t mfn) {
   Impl& d = *impl_;
   if (!d.held.count(mfn)) return Status::Ok();
+  if (d.group.active && (d.group.locked.count(mfn) || d.group.staged_mfns.count(mfn))) {
+    // Released with the group: a staged image is not on disk yet, and the
+    // group's locks go with one call per run.
+    d.group.deferred.insert(mfn);
+    return Status::Ok();
+  }
   d.held.erase(mfn);
   return d.xrf.Unlock(static_cast<int64_t>(XrfEntryOffset(mfn)), kXrfEntrySize);
 }
@@ -515,7 +547,9 @@ Status Database::ClearPending(int32_t mfn) {
   Impl& d = *impl_;
   if (d.poisoned) return Status::IoError("an earlier write failed; reopen the database");
   if (d.read_only) return Status::InvalidArgument(base_ + " is open for reading only");
-  Status s = d.LockHeader();
+  Status s = CommitGroup();
+  if (!s.ok()) return s;
+  s = d.LockHeader();
   if (!s.ok()) return s;
   XrefEntry e;
   XrefState st = d.ReadEntry(mfn, &e);
@@ -548,7 +582,9 @@ Status Database::ClearPending(const std::vector<int32_t>& mfns, uint64_t snapsho
   Impl& d = *impl_;
   if (d.poisoned) return Status::IoError("an earlier write failed; reopen the database");
   if (d.read_only) return Status::InvalidArgument(base_ + " is open for reading only");
-  Status s = d.LockHeader();
+  Status s = CommitGroup();
+  if (!s.ok()) return s;
+  s = d.LockHeader();
   if (!s.ok()) return s;
   // Entries of consecutive MFNs are rewritten with one write.
   std::string run;

@@ -110,6 +110,38 @@ class Database {
   Status Unlock(int32_t mfn);
   bool HoldsLock(int32_t mfn) const;
 
+  // Group commit, for a run over many records.  Between BeginGroup and
+  // EndGroup, Write of an existing record does not reach the files at once:
+  // its image is staged in memory and the record's lock is kept.
+  // CommitGroup then puts every staged image on disk with one append, the
+  // control record once and the cross-reference entries with one write per
+  // run of consecutive MFNs, in that order, under the append lock: a crash
+  // leaves each record at its old or its new version, never between.  Calls
+  // that must see the files as written commit first (a read of a staged
+  // record, the write of a new record, Sync, ClearPending, Backup, Restore);
+  // Close drops what is staged (TakeLostWrites lists it).  Unlock of a record
+  // locked for the group or staged is put off until ReleaseGroup.
+  void BeginGroup();
+  bool in_group() const;
+  // Takes the locks of mfns not held yet without waiting, one lock per run of
+  // consecutive MFNs.  A run of which another holder has a part stays
+  // unlocked: its records take their own locks when they are read, as outside
+  // a group.  Returns how many MFNs it locked.
+  int32_t LockGroup(const std::vector<int32_t>& mfns);
+  // Writes what is staged.  A failure poisons the object as a failed Write
+  // does; the records whose entries were not written are then lost writes.
+  Status CommitGroup();
+  // Bytes of images staged and not yet committed.
+  uint64_t staged_bytes() const;
+  // MFNs whose staged write never reached the files (a failed commit, a
+  // Close with writes staged) since the last call; the list is emptied.
+  std::vector<int32_t> TakeLostWrites();
+  // Commits what is staged, then releases the locks LockGroup took and the
+  // releases put off, except keep's (0: none), which stays held.
+  Status ReleaseGroup(int32_t keep);
+  // ReleaseGroup(0), and the group is over: writes go straight to the files.
+  Status EndGroup();
+
   // Clears the "index update pending" mark of mfn (after its postings were
   // updated); a pending deleted record becomes plain deleted.
   Status ClearPending(int32_t mfn);
@@ -147,6 +179,8 @@ class Database {
   struct Impl;
   std::unique_ptr<Impl> impl_;
   void ChooseFileNames(const std::string& path);
+  // Write of an existing record inside a group (database_group.cpp).
+  Status Stage(Record* record, bool unlock);
 
   std::string base_;
   std::string mst_path_;

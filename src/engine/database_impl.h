@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "engine/database.h"
 #include "engine/file_format.h"
@@ -17,6 +18,29 @@ struct XrefEntry {
   uint32_t flags = 0;
 };
 
+// The staged writes of a group (Database::BeginGroup): images encoded one after
+// another in one buffer, put on disk by CommitGroup.
+struct StagedImage {
+  int32_t mfn = 0;
+  uint64_t at = 0;  // offset in WriteGroup::images
+  uint32_t length = 0;
+  bool deleted = false;
+};
+
+struct WriteGroup {
+  bool active = false;
+  std::string images;
+  std::vector<StagedImage> staged;
+  std::set<int32_t> staged_mfns;
+  // The sequence number the first staged image was encoded with; when the
+  // control record still says one less at commit, no image is re-encoded.
+  uint64_t first_sequence = 0;
+  std::set<int32_t> locked;    // locked by LockGroup, released by ReleaseGroup
+  std::set<int32_t> deferred;  // Unlock asked while staged: released with the group
+  std::vector<int32_t> lost;   // staged writes that never reached the files
+  std::string scratch;         // reused buffer for cross-reference entries
+};
+
 struct Database::Impl {
   PosixFile mst;
   PosixFile xrf;
@@ -24,6 +48,7 @@ struct Database::Impl {
   bool poisoned = false;
   bool read_only = false;
   uint64_t generation = 0;
+  WriteGroup group;
 
   Result<ControlRecord> ReadControl(uint64_t* generation = nullptr);
   Status WriteControl(const ControlRecord& c, uint64_t generation);

@@ -197,6 +197,26 @@ int32_t vardo_write_record_unlock(int32_t space, int32_t buffer);
 // Releases the lock of the buffer's record; 0 also when it was not held, so
 // an unlock after a write with unlock is harmless.
 int32_t vardo_unlock_record(int32_t space, int32_t buffer);
+// Group commit of a batch run (vardo_group_api.cpp).  After vardo_group_begin
+// the writes of existing records are kept in memory with their locks until
+// vardo_group_commit puts them on disk together (one append of the images,
+// the control record once, the entries in one write per run of consecutive
+// MFNs): each record is at its old or new version whatever happens.
+// vardo_group_lock takes the locks of the count MFNs listed without waiting
+// (one lock per run of consecutive MFNs; a run another session has a part of
+// stays unlocked, so its records take their own locks when read) and returns
+// how many it locked.  vardo_group_commit writes what is kept and, release
+// set, releases the group's locks except keep_mfn's; then up to max MFNs
+// whose writes did not reach the files since the last commit go to lost
+// (may be null with max 0) and *lost_count says how many there were.
+// Result 0 or the failed write's code.  vardo_group_pending: bytes kept.
+// vardo_group_end commits, releases every lock of the group and ends it.
+int32_t vardo_group_begin(int32_t space);
+int32_t vardo_group_lock(int32_t space, const int32_t* mfns, int32_t count);
+int32_t vardo_group_commit(int32_t space, int32_t release, int32_t keep_mfn, int32_t* lost,
+                           int32_t max, int32_t* lost_count);
+int32_t vardo_group_pending(int32_t space);
+int32_t vardo_group_end(int32_t space, int32_t* lost, int32_t max, int32_t* lost_count);
 // Empties the buffer; the next write stores it under the next MFN.
 int32_t vardo_new_record(int32_t space, int32_t buffer);
 // Makes the (deleted) record in the buffer active again; the write stores it.

@@ -11,6 +11,8 @@
 #include "app/batch_run.h"
 #include "app/configuration.h"
 #include "app/record_set_selector.h"
+#include "app/record_store.h"
+#include "app/run_history.h"
 #include "app/scripted_ui.h"
 #include "app_test_support.h"
 #include "engine/database.h"
@@ -50,19 +52,22 @@ struct Outcome {
 
 // One run over records 1..kRecords adding field 900, with the n-th operation
 // of the kind failing; cancel_at > 0 cancels at that pump.
-Outcome RunWithFault(const TempDir& dir, Op op, int n, int cancel_at) {
+// through_store: the work writes through the run's store (RecordStep::Write),
+// so the run history records it, instead of through the session.
+Outcome RunWithFault(const TempDir& dir, Op op, int n, int cancel_at, int records = kRecords,
+                     bool through_store = false) {
   Outcome out;
   AppContext ctx;
   ScriptedUi ui;
   ScriptedProgress progress;
   testing::FillMarkers(&ctx.messages());
-  EXPECT_TRUE(testing::MakeNumberedDatabase(dir.File("cds"), kRecords));
+  EXPECT_TRUE(testing::MakeNumberedDatabase(dir.File("cds"), records));
   EXPECT_TRUE(ctx.OpenDatabase(dir.File("cds.mst"), ui));
   ctx.set_run_log_path(dir.File("brmlog.txt"));
   RecordSetSelector selector{ctx, ui};
   selector.ResetForOpenedDatabase();
   selector.SetFromText("1");
-  selector.SetToText(std::to_string(kRecords));
+  selector.SetToText(std::to_string(records));
   EXPECT_TRUE(selector.Accept());
   if (cancel_at > 0) progress.CancelAtPump(cancel_at);
   BatchRunParams params;
@@ -72,7 +77,7 @@ Outcome RunWithFault(const TempDir& dir, Op op, int n, int cancel_at) {
     faults.fs().Arm(op, n, n % 2 == 0 ? ENOSPC : EIO);
     out.result = RunBatch(ctx, ui, progress, params, [&](RecordStep& step) {
       step.db.AppendField(900, "changed");
-      const int32_t rc = step.db.WriteRecord(true);
+      const int32_t rc = through_store ? step.Write(true) : step.db.WriteRecord(true);
       if (rc != 0) {
         step.failure = rc;
         return StepResult::kFail;
@@ -88,14 +93,14 @@ Outcome RunWithFault(const TempDir& dir, Op op, int n, int cancel_at) {
 }
 
 // What each record holds now: true = changed by the run.
-std::vector<bool> Changed(const std::string& base) {
+std::vector<bool> Changed(const std::string& base, int records = kRecords) {
   vardo::Database db;
   EXPECT_TRUE(db.Open(base).ok());
   vardo::CheckReport report;
   EXPECT_TRUE(vardo::DatabaseChecker(&db).Check(&report).ok());
   for (const auto& p : report.problems) ADD_FAILURE() << base << ": " << p;
   std::vector<bool> changed;
-  for (int32_t mfn = 1; mfn <= kRecords; ++mfn) {
+  for (int32_t mfn = 1; mfn <= records; ++mfn) {
     vardo::Database::ReadResult rr;
     EXPECT_TRUE(db.Read(mfn, false, &rr).ok());
     EXPECT_EQ(rr.state, vardo::XrefState::kActive) << "MFN " << mfn;
@@ -162,6 +167,64 @@ TEST(BatchRunOnAFailingDisk, EveryFailureLeavesTheOriginalOrEveryReportedChange)
       }
     }
   }
+}
+
+// Records the run history names for its last run.
+std::set<int32_t> HistoryMfns(const std::string& master_path) {
+  std::vector<HistoryRun> runs;
+  std::string why;
+  std::set<int32_t> out;
+  if (RunHistory(RunHistory::PathFor(master_path)).Load(&runs, &why) !=
+          RunHistory::LoadResult::kOk ||
+      runs.empty()) {
+    return out;
+  }
+  for (const HistoryEntry& e : runs.back().entries) out.insert(e.mfn);
+  return out;
+}
+
+// Over more than one chunk of records: whichever write fails, the box's
+// counts are the records the files hold changed, the result's too, and the
+// history names exactly those records (unless it said it could not be
+// written).
+TEST(BatchRunOnAFailingDisk, TheFailureEndCountsExactlyTheRecordsChangedAcrossChunks) {
+  const int records = kChunkRecords + 4;
+  int failed_ends = 0;
+  for (int n = 1; n < 200; ++n) {
+    SCOPED_TRACE("n " + std::to_string(n));
+    TempDir dir;
+    Outcome o = RunWithFault(dir, Op::kWrite, n, 0, records, /*through_store=*/true);
+    const std::vector<bool> changed = Changed(dir.File("cds"), records);
+    std::set<int32_t> changed_mfns;
+    for (int32_t mfn = 1; mfn <= records; ++mfn) {
+      if (changed[mfn - 1]) changed_mfns.insert(mfn);
+    }
+    const int32_t count = static_cast<int32_t>(changed_mfns.size());
+    if (o.result.end == RunEnd::kFailed) {
+      ++failed_ends;
+      EXPECT_EQ(o.result.changed, count);
+      ASSERT_FALSE(o.messages.empty());
+      const std::string& box = o.messages.back();
+      EXPECT_NE(box.find(std::to_string(count) + " " + Marker(26, 6)), std::string::npos) << box;
+      EXPECT_NE(box.find(std::to_string(records - count) + " " + Marker(28, 6)),
+                std::string::npos)
+          << box;
+    } else if (o.result.end == RunEnd::kCompleted) {
+      EXPECT_EQ(o.result.changed, records);
+      EXPECT_EQ(count, records);
+    }
+    bool history_warned = false;
+    for (const std::string& m : o.messages) {
+      history_warned = history_warned || m.find(Marker(26, 10)) != std::string::npos;
+    }
+    if (!history_warned && count > 0) {
+      EXPECT_EQ(HistoryMfns(dir.File("cds.mst")), changed_mfns)
+          << (o.messages.empty() ? std::string() : o.messages[0]) << " end "
+          << static_cast<int>(o.result.end);
+    }
+    if (!o.fired) break;
+  }
+  EXPECT_GT(failed_ends, 3);
 }
 
 TEST(BatchRunIndex, InvertedFileStaysAttachedThroughARunAndAfterIt) {
