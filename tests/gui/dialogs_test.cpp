@@ -359,8 +359,8 @@ class DialogsTest : public QObject {
     dialogs.emplace_back(std::make_unique<CBrowseDialog>("1\n2"));
     dialogs.emplace_back(std::make_unique<CLanguagesDialog>(entries, "en"));
     dialogs.emplace_back(std::make_unique<CWorksheetDialog>(
-        "A worksheet whose title names the whole of what it is for", std::vector<std::string>{},
-        1, 5, false));
+        "A worksheet whose title names the whole of what it is for", std::vector<std::string>{}, 1,
+        5, false));
     SetDbMessageLookup(FakeMessage);
     for (const auto& d : dialogs) {
       const QString name = d->objectName();

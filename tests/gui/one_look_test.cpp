@@ -93,8 +93,7 @@ class OneLookTest : public QObject, public testbench::PageBench {
         ++helps;
         QVERIFY2(IconImage(b->icon()) == help, qPrintable(b->objectName()));
         if (b->autoRaise())
-          QVERIFY2(b->styleSheet().contains(QStringLiteral(":focus")),
-                   qPrintable(b->objectName()));
+          QVERIFY2(b->styleSheet().contains(QStringLiteral(":focus")), qPrintable(b->objectName()));
       }
       // The window's two and one on each page (the Utilities page has two).
       QCOMPARE(helps, 10);

@@ -13,6 +13,8 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTextBlock>
+#include <QToolButton>
+#include <QFileInfo>
 #include <functional>
 #include <memory>
 
@@ -97,7 +99,7 @@ class RecordViewerTest : public QObject, public testbench::PageBench {
   void FieldsShowTagOccurrenceAndDisplayText() {
     Start(std::make_unique<ScriptedUi>());
     OpenDemoWithRange("1", "3");
-    CRecordViewerDialog v(*m_ctx, 1);
+    CRecordViewerDialog v(*m_ctx, *m_ui, 1);
     QVERIFY(v.ready());
     auto* grid = In<QTableWidget>(&v, "viewerGrid");
     QCOMPARE(grid->horizontalHeaderItem(0)->text(), Msg(8, 7));
@@ -113,14 +115,14 @@ class RecordViewerTest : public QObject, public testbench::PageBench {
     QCOMPARE(occs, (QList<QString>{QStringLiteral("1"), QStringLiteral("2")}));
     QCOMPARE(Cell(&v, 2, 2), QString::fromUtf8("^aQuiroga, Jos\xC3\xA9"));
     In<QPushButton>(&v, "viewerCopy")->click();
-    QVERIFY(QApplication::clipboard()->text().startsWith(
-        Msg(8, 6) + QStringLiteral(" 2\n22 1 ^a0187-358X\n")));
+    QVERIFY(QApplication::clipboard()->text().startsWith(Msg(8, 6) +
+                                                         QStringLiteral(" 2\n22 1 ^a0187-358X\n")));
   }
 
   void TypedMfnAndSearchMoveTheViewer() {
     Start(std::make_unique<ScriptedUi>());
     OpenDemo();  // no set loaded: the whole database
-    CRecordViewerDialog v(*m_ctx, 0);
+    CRecordViewerDialog v(*m_ctx, *m_ui, 0);
     QCOMPARE(v.Browser().mfn(), 1);
     QVERIFY(In<QCheckBox>(&v, "viewerWholeDatabase")->isChecked());
     QVERIFY(!In<QCheckBox>(&v, "viewerWholeDatabase")->isEnabled());
@@ -139,7 +141,9 @@ class RecordViewerTest : public QObject, public testbench::PageBench {
     QCOMPARE(In<QLabel>(&v, "viewerNote")->text(), Msg(35, 7));
     // Record 2's title, typed in capitals (an accented one too).
     In<QPushButton>(&v, "viewerFirst")->click();
-    In<QLineEdit>(&v, "viewerFindEdit")->setText(QString::fromUtf8("H\xC3\x81" "BITOS DE LECTURA"));
+    In<QLineEdit>(&v, "viewerFindEdit")
+        ->setText(QString::fromUtf8("H\xC3\x81"
+                                    "BITOS DE LECTURA"));
     In<QPushButton>(&v, "viewerFindNext")->click();
     QCOMPARE(v.Browser().mfn(), 2);
     QVERIFY(In<QLabel>(&v, "viewerNote")->text().isEmpty());
@@ -153,7 +157,7 @@ class RecordViewerTest : public QObject, public testbench::PageBench {
       if (RecordBrowser::StateOf(m_ctx->db().ReadRecord(m, false)) == RecordState::kDeleted)
         deleted = m;
     QVERIFY(deleted > 0);
-    CRecordViewerDialog v(*m_ctx, deleted);
+    CRecordViewerDialog v(*m_ctx, *m_ui, deleted);
     QCOMPARE(In<QLabel>(&v, "viewerState")->text(), Msg(4, 7));
     QCOMPARE(In<QTableWidget>(&v, "viewerGrid")->rowCount(), 0);
   }
@@ -182,13 +186,38 @@ class RecordViewerTest : public QObject, public testbench::PageBench {
     QCOMPARE(MfnNear(QStringLiteral("99999999999"), 0), 0);
   }
 
+  void HelpOpensTheViewerPageInEachLanguage() {
+    // The page ships in every language the program does.
+    for (const char* lang : {"en", "es", "pt"})
+      QVERIFY2(
+          QFileInfo::exists(
+              QStringLiteral(BRAMBLE_TEST_HELP_DIR "/%1/brm-viewer.htm").arg(QLatin1String(lang))),
+          lang);
+    Start(std::make_unique<ScriptedUi>());
+    OpenDemo();
+    {
+      CRecordViewerDialog v(*m_ctx, *m_ui, 0);
+      In<QToolButton>(&v, "viewerHelpButton")->click();
+      QCOMPARE(m_ui->calls().back().kind, std::string("document"));
+      const QString page = QString::fromStdString(m_ui->calls().back().text);
+      QVERIFY2(page.endsWith(QStringLiteral("help/en/brm-viewer.htm")), qPrintable(page));
+    }
+    TearDown();
+    MakeRunFolder();
+    Start(std::make_unique<testbench::NoViewerUi>());
+    OpenDemo();
+    CRecordViewerDialog v(*m_ctx, *m_ui, 0);
+    In<QToolButton>(&v, "viewerHelpButton")->click();
+    QCOMPARE(m_ui->messages().back(), m_ctx->Msg(19, 7));
+  }
+
   void ViewingChangesNoByteOfTheDatabase() {
     Start(std::make_unique<ScriptedUi>());
     OpenDemoWithRange("1", "291");
     const std::string mst = testsupport::ReadBytes(Path("data/demo.mst"));
     const std::string xrf = testsupport::ReadBytes(Path("data/demo.xrf"));
     {
-      CRecordViewerDialog v(*m_ctx, 0);
+      CRecordViewerDialog v(*m_ctx, *m_ui, 0);
       for (int i = 0; i < 20; ++i) In<QPushButton>(&v, "viewerNext")->click();
       In<QLineEdit>(&v, "viewerFindEdit")->setText(QStringLiteral("zzzz"));
       In<QPushButton>(&v, "viewerFindNext")->click();

@@ -615,7 +615,7 @@ void CMainWindow::ShowRecord(int32_t mfn) {
   // Modal: while it is open no run can start, so what it shows is what the
   // runs would read.
   QWidget* parent = QApplication::activeModalWidget();
-  CRecordViewerDialog viewer(m_ctx, mfn, parent ? parent : this);
+  CRecordViewerDialog viewer(m_ctx, m_ui, mfn, parent ? parent : this);
   viewer.exec();
 }
 

@@ -13,13 +13,17 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include "app/app_context.h"
+#include "app/configuration.h"
 #include "app/gui/display_text.h"
 #include "app/gui/gui_messages.h"
+#include "app/gui/help_icon.h"
 #include "app/gui/title_width.h"
 #include "app/record_browser.h"
+#include "app/ui.h"
 #include "db/db_session.h"
 
 namespace bramble::gui {
@@ -36,8 +40,8 @@ QPushButton* NavButton(QWidget* parent, const char* name, const char* text) {
 
 }  // namespace
 
-CRecordViewerDialog::CRecordViewerDialog(AppContext& ctx, int32_t mfn, QWidget* parent)
-    : QDialog(parent), m_ctx(ctx), m_session(std::make_unique<CDbSession>()) {
+CRecordViewerDialog::CRecordViewerDialog(AppContext& ctx, Ui& ui, int32_t mfn, QWidget* parent)
+    : QDialog(parent), m_ctx(ctx), m_ui(ui), m_session(std::make_unique<CDbSession>()) {
   setObjectName(QStringLiteral("recordViewerDialog"));
   setWindowTitle(Msg(34, 7) + QStringLiteral("     ") + QFile::decodeName(ctx.db_path().c_str()));
 
@@ -124,6 +128,12 @@ CRecordViewerDialog::CRecordViewerDialog(AppContext& ctx, int32_t mfn, QWidget* 
   ok->setObjectName(QStringLiteral("viewerOk"));
   ok->setAutoDefault(false);
   connect(box, &QDialogButtonBox::accepted, this, &QDialog::accept);
+  m_help = NewHelpButton(this, QStringLiteral("viewerHelpButton"));
+  connect(m_help, &QToolButton::clicked, this, &CRecordViewerDialog::OnHelp);
+  auto* bottom = new QHBoxLayout;
+  bottom->addWidget(m_help);
+  bottom->addStretch();
+  bottom->addWidget(box);
 
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(top);
@@ -131,7 +141,7 @@ CRecordViewerDialog::CRecordViewerDialog(AppContext& ctx, int32_t mfn, QWidget* 
   layout->addWidget(m_grid, 1);
   layout->addLayout(findRow);
   layout->addWidget(m_note);
-  layout->addWidget(box);
+  layout->addLayout(bottom);
   resize(760, 560);
   KeepTitleVisible(this);
 
@@ -158,7 +168,7 @@ CRecordViewerDialog::CRecordViewerDialog(AppContext& ctx, int32_t mfn, QWidget* 
     m_whole->setEnabled(m_ready && ctx.selection().loaded && ctx.selection().count > 0);
   }
   for (QWidget* w : std::initializer_list<QWidget*>{m_mfnEdit, m_first, m_previous, m_next, m_last,
-                                                     m_findEdit, m_find, m_copy})
+                                                    m_findEdit, m_find, m_copy})
     w->setEnabled(m_ready);
   if (!m_ready) m_note->setText(Msg(10, 2));
   Redraw();
@@ -201,6 +211,11 @@ void CRecordViewerDialog::OnCopy() {
   QString shown = FromDisplay(text);
   shown.remove(u'\r');
   QApplication::clipboard()->setText(shown);
+}
+
+void CRecordViewerDialog::OnHelp() {
+  if (!m_ui.OpenDocument(JoinPath(m_ctx.config().help_folder, "brm-viewer.htm")))
+    m_ui.Message(m_ctx.Msg(19, 7), "", Buttons::kOk, Icon::kWarning);
 }
 
 QString CRecordViewerDialog::StateText() const {

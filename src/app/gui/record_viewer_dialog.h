@@ -14,7 +14,10 @@
 // program's session (its current record, its inverted file) stays as it was.
 // The logic is RecordBrowser; the dialog only draws it.
 //
-// Ownership: the context outlives the dialog.  Thread use: the user-interface
+// The help button (the icon of every page) opens brm-viewer.htm of the help
+// folder through the Ui; 19.7 when it cannot be opened.
+//
+// Ownership: the context and the Ui outlive the dialog.  Thread use: the user-interface
 // thread only.
 #pragma once
 
@@ -27,11 +30,13 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTableWidget;
+class QToolButton;
 
 namespace bramble {
 class AppContext;
 class CDbSession;
 class RecordBrowser;
+class Ui;
 }  // namespace bramble
 
 namespace bramble::gui {
@@ -43,7 +48,7 @@ class CRecordViewerDialog final : public QDialog {
  public:
   // Opens on mfn; 0 opens on the first record of the walk (the loaded set,
   // or the database when no set is loaded).
-  CRecordViewerDialog(AppContext& ctx, int32_t mfn, QWidget* parent = nullptr);
+  CRecordViewerDialog(AppContext& ctx, Ui& ui, int32_t mfn, QWidget* parent = nullptr);
   ~CRecordViewerDialog() override;
 
   // Whether the database could be opened for reading (false: the dialog
@@ -55,6 +60,7 @@ class CRecordViewerDialog final : public QDialog {
   void OnShowTyped();
   void OnFindNext();
   void OnCopy();
+  void OnHelp();
 
  private:
   void Navigate(bool (RecordBrowser::*move)());
@@ -62,6 +68,7 @@ class CRecordViewerDialog final : public QDialog {
   QString StateText() const;
 
   AppContext& m_ctx;
+  Ui& m_ui;
   std::unique_ptr<CDbSession> m_session;
   std::unique_ptr<RecordBrowser> m_browser;
   bool m_ready = false;
@@ -79,6 +86,7 @@ class CRecordViewerDialog final : public QDialog {
   QPushButton* m_find = nullptr;
   QPushButton* m_copy = nullptr;
   QLabel* m_note = nullptr;
+  QToolButton* m_help = nullptr;
 };
 
 }  // namespace bramble::gui
