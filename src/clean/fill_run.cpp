@@ -80,6 +80,42 @@ std::optional<std::string> FillRun::FillText(const std::string& text, bool as_in
 }
 
 StepResult FillRun::Work(RecordStep& step) {
+  // The record is read once; from its first change on it is copied into the
+  // rewriter, which puts it back in one step, sorted as a replace leaves it.
+  const size_t n = static_cast<size_t>(fields_.Load(step.db, /*raw=*/true));
+  bool rewriting = false;
+  for (size_t i = 0; i < n; ++i) {
+    const int32_t tag = fields_.Tag(i);
+    const std::string_view original = fields_.Text(i);
+    std::optional<std::string> filled;
+    if (tags_.Passes(tag)) {
+      text_.assign(original);
+      filled = FillText(text_, as_indicator_, code_);
+      if (filled && *filled == text_) filled.reset();
+    }
+    if (!filled) {
+      if (rewriting) {
+        if (original.empty()) return WorkPerChange(step);
+        rewriter_.Add(tag, original);
+      }
+      continue;
+    }
+    if (!rewriting) {
+      rewriting = true;
+      rewriter_.Clear();
+      for (size_t j = 0; j < i; ++j) {
+        if (fields_.Text(j).empty()) return WorkPerChange(step);
+        rewriter_.Add(fields_.Tag(j), fields_.Text(j));
+      }
+    }
+    rewriter_.Add(tag, *filled);
+  }
+  QuietRecordWriter writer(ctx_, step, MessageId{22, 6});
+  if (rewriting) writer.Changed(rewriter_.Apply(step.db, /*sort=*/true));
+  return writer.Finish();
+}
+
+StepResult FillRun::WorkPerChange(RecordStep& step) {
   QuietRecordWriter writer(ctx_, step, MessageId{22, 6});
   for (const SnapshotField& f : RecordSnapshot::Take(step.db, step.mfn)) {
     if (!tags_.Passes(f.tag)) continue;

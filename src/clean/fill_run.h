@@ -39,6 +39,7 @@
 
 #include "app/batch_run.h"
 #include "clean/tag_list.h"
+#include "db/record_fields.h"
 
 namespace bramble {
 
@@ -68,10 +69,18 @@ class FillRun {
   static bool IsValidCode(char code);
 
  private:
+  // A change at a time (ReplaceOccRaw per field): for a record holding an
+  // empty field, which the one rebuild of Work could not put back.
+  StepResult WorkPerChange(RecordStep& step);
+
   const AppContext& ctx_;
   TagList tags_;
   bool as_indicator_;
   char code_;  // storage form
+  // Kept from record to record: no allocation per field once warm.
+  RecordFields fields_;
+  RecordRewriter rewriter_;
+  std::string text_;
 };
 
 // The "Process" button of the group: guards, the code check, the run.

@@ -5,6 +5,9 @@
 // Thread use: the user-interface thread.
 #pragma once
 
+#include <cstdint>
+#include <vector>
+
 #include "app/batch_run.h"
 
 namespace bramble {
@@ -23,6 +26,7 @@ class SortRun {
 
  private:
   const AppContext& ctx_;
+  std::vector<int32_t> tags_;  // the record's tags, kept from record to record
 };
 
 // The "Process" button of the group: guards, then the run.

@@ -8,6 +8,7 @@
 #include "app/scripted_ui.h"
 #include "clean/clean_batch.h"
 #include "clean/cleaning_run.h"
+#include "clean/fill_run.h"
 #include "edit/edit_fixture.h"
 #include "engine/record.h"
 #include "engine/vardo.h"
@@ -25,6 +26,19 @@ class CleaningOnceTest : public testing::EditFixture {
     run.set_rebuild_once(rebuild_once);
     return RunBatch(ctx_, ui_, progress_, CleanBatch::Params(MessageId{21, 1}),
                     [&run](RecordStep& step) { return run.Work(step); });
+  }
+  // A record with the fields exactly as listed (raw appends: no sort, no
+  // conversion); its MFN.
+  int32_t AddRaw(const Fields& fields) {
+    EXPECT_GE(db().NewRecord(), 0);
+    for (const auto& [tag, text] : fields) {
+      const std::string cmd = "a" + std::to_string(tag) + '\xA6' + text + '\xA6';
+      EXPECT_GE(vardo::vardo_update_fields_n(db().space(), 0, cmd.data(),
+                                             static_cast<int32_t>(cmd.size())),
+                0);
+    }
+    EXPECT_GE(db().WriteRecord(false), 0);
+    return db().LastMfn();
   }
   // Whole stored texts, directory order.
   Fields Stored(int32_t mfn) {
@@ -75,16 +89,7 @@ TEST_F(CleaningOnceTest, OneRebuildLeavesTheBytesAndLogOfAChangeAtATime) {
     std::vector<std::string> logs[2];
     Fields results[2];
     for (bool once : {false, true}) {
-      // Raw appends: the directory as listed, the bytes as given.
-      ASSERT_GE(db().NewRecord(), 0);
-      for (const auto& [tag, text] : c.in) {
-        std::string cmd = "a" + std::to_string(tag) + '\xA6' + text + '\xA6';
-        ASSERT_GE(vardo::vardo_update_fields_n(db().space(), 0, cmd.data(),
-                                               static_cast<int32_t>(cmd.size())),
-                  0);
-      }
-      ASSERT_GE(db().WriteRecord(false), 0);
-      const int32_t mfn = db().LastMfn();
+      const int32_t mfn = AddRaw(c.in);
       ASSERT_EQ(Stored(mfn), c.in);
       const size_t log_before = LogTexts().size();
       EXPECT_EQ(Clean(c.request, mfn, once).end, RunEnd::kCompleted);
@@ -125,6 +130,47 @@ TEST_F(CleaningOnceTest, ManyFieldsDeletedOrEmptiedCostWorkInProportionToTheReco
     EXPECT_LE(vardo::g_fields_scanned.load() - before, 20 * kFields);
     EXPECT_EQ(Stored(mfn), (Fields{{100, "first"}, {900, "last"}}));
   }
+}
+
+TEST_F(CleaningOnceTest, FillRebuildsOnceSortedOnlyWhenSomethingWasFilled) {
+  const struct {
+    const char* name;
+    Fields in;
+    Fields out;
+  } kCases[] = {
+      {"filled: sorted as a replace leaves it",
+       {{900, "z"}, {245, "<The >A"}, {100, "b"}, {245, "plain"}, {245, "<A >\x82"}},
+       {{100, "b"}, {245, " 5^aThe A"}, {245, "plain"}, {245, " 3^aA \x82"}, {900, "z"}}},
+      {"nothing to fill: the order as read", {{900, "z"}, {245, "plain"}, {100, "b"}},
+       {{900, "z"}, {245, "plain"}, {100, "b"}}},
+      {"the last field filled", {{100, "b"}, {245, "<A >x"}}, {{100, "b"}, {245, " 3^aA x"}}},
+  };
+  FillRequest request;
+  request.tags = "245";
+  request.as_indicator = true;
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.name);
+    const int32_t mfn = AddRaw(c.in);
+    SelectRange(mfn, mfn);
+    EXPECT_EQ(RunFill(ctx_, ui_, progress_, request).end, RunEnd::kCompleted);
+    EXPECT_EQ(Stored(mfn), c.out);
+  }
+}
+
+TEST_F(CleaningOnceTest, FillingManyOccurrencesCostsWorkInProportionToTheRecord) {
+  constexpr int kFields = 20000;
+  Fields in{{100, "first"}};
+  for (int i = 0; i < kFields; ++i) in.emplace_back(245, "<A >x");
+  const int32_t mfn = AddRaw(in);
+  FillRequest request;
+  request.tags = "245";
+  SelectRange(mfn, mfn);
+  const int64_t before = vardo::g_fields_scanned.load();
+  EXPECT_EQ(RunFill(ctx_, ui_, progress_, request).end, RunEnd::kCompleted);
+  EXPECT_LE(vardo::g_fields_scanned.load() - before, 20 * kFields);
+  Fields out{{100, "first"}};
+  for (int i = 0; i < kFields; ++i) out.emplace_back(245, " 3^aA x");
+  EXPECT_EQ(Stored(mfn), out);
 }
 
 }  // namespace
