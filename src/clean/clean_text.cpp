@@ -38,27 +38,6 @@ bool AtSubfieldStart(const std::string& s, size_t i) {
   return (i >= 2 && s[i - 2] == '^') || (i >= 1 && s[i - 1] == '^');
 }
 
-// Whether FixImproperSpaces could edit s at all: every edit it makes needs
-// one of these spots in the text as it stands, so a text without any is
-// left as it is, without the copy the comparison needs.
-bool SpacesMayNeedFixing(const std::string& s) {
-  const size_t n = s.size();
-  for (size_t i = 0; i < n; ++i) {
-    const unsigned char k = ClassOf(s[i]);
-    if ((k & (kWhite | kOpening | kClosing)) == 0) continue;
-    const bool blank_after = i + 1 < n && s[i + 1] == ' ';
-    const bool blank_before = i > 0 && s[i - 1] == ' ';
-    if (s[i] == ' ' && blank_after) return true;
-    if (k == kOpening && (blank_after || (i > 0 && !blank_before && !AtSubfieldStart(s, i)))) {
-      return true;
-    }
-    if (k == kClosing && (blank_before || (i + 1 < n && !blank_after && s[i + 1] != '^'))) {
-      return true;
-    }
-  }
-  return false;
-}
-
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // Whether a word holds "://", "@" or "www." (any case): a URL or an e-mail
@@ -163,8 +142,36 @@ bool CleanText::TrimSubfieldEnd(std::string& text) {
 
 bool CleanText::TrimFieldEnd(std::string& text) { return TrimRight(text); }
 
+bool CleanText::ImproperSpacesPossible(const std::string& s) {
+  // Every edit of the rule needs one of these spots in the text as it
+  // stands.  A sign between two digits is part of a number and gets no
+  // blank ("3.5", "1,000", "(2)"); a closing sign right before another
+  // closing sign gets a blank that the second one takes away again
+  // ("(kart.)"), so it edits nothing.
+  const size_t n = s.size();
+  auto digit = [&s, n](size_t i) { return i < n && IsDigit(s[i]); };
+  for (size_t i = 0; i < n; ++i) {
+    const unsigned char k = ClassOf(s[i]);
+    if ((k & (kWhite | kOpening | kClosing)) == 0) continue;
+    const bool blank_after = i + 1 < n && s[i + 1] == ' ';
+    const bool blank_before = i > 0 && s[i - 1] == ' ';
+    const bool between_digits = i > 0 && digit(i - 1) && digit(i + 1);
+    if (s[i] == ' ' && blank_after) return true;
+    if (k == kOpening && (blank_after || (i > 0 && !blank_before && !AtSubfieldStart(s, i) &&
+                                          !between_digits))) {
+      return true;
+    }
+    if (k == kClosing &&
+        (blank_before || (i + 1 < n && !blank_after && s[i + 1] != '^' && !between_digits &&
+                          ClassOf(s[i + 1]) != kClosing))) {
+      return true;
+    }
+  }
+  return false;
+}
+
 bool CleanText::FixImproperSpaces(std::string& s) {
-  if (!SpacesMayNeedFixing(s)) return false;
+  if (!ImproperSpacesPossible(s)) return false;
   const std::string before = s;
   // Kept in step with s: the rule puts blanks in and takes them out only
   // outside the protected words, so the words' bytes move but never change.
