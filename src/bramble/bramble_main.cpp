@@ -11,6 +11,10 @@
 // The last database (DB= in the data folder) is opened again when it is
 // still there, so the person starts where they left off.
 //
+// The command line (--help) can choose the language of this run, the page
+// shown first and the record viewer at start, so the window can be shown and
+// pictured in any state without touching brm.cip.
+//
 // SIGTERM and SIGINT (a desktop session ending, a service manager, Ctrl+C in
 // the terminal that started it) close the main window as its own close button
 // would, so the program ends with exit code 0 through the normal path: the
@@ -24,6 +28,10 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QSocketNotifier>
+#include <QStringList>
+#include <QTabWidget>
+#include <QTimer>
+#include <cstdio>
 #include <string>
 
 #include "app/app_context.h"
@@ -87,18 +95,82 @@ void CloseOnTerminationSignals(QWidget& window) {
   ::sigaction(SIGINT, &action, nullptr);
 }
 
+constexpr const char* kUsage =
+    "Usage: bramble [--lang CODE] [--tab PAGE] [--view-records]\n"
+    "\n"
+    "Starts on the brm.cip of the current folder (a file dialog asks for one\n"
+    "when there is none) and opens the last database again.\n"
+    "\n"
+    "  --lang CODE      language for this run only (en, es, pt ...); brm.cip\n"
+    "                   keeps its LANG=\n"
+    "  --tab PAGE       the page shown first: 1 to 7, or fields, strings,\n"
+    "                   tomography, invfile, parameters, cleaning, utilities\n"
+    "  --view-records   opens the record viewer on the last database at start\n"
+    "  --help           shows this text\n";
+
+// What the command line asks of the window.
+struct WindowOptions {
+  std::string language;
+  int tab = 0;
+  bool view_records = false;
+};
+
+// The page a --tab value names, or -1.
+int TabOf(const std::string& value) {
+  static const char* const kNames[bramble::gui::kTabCount] = {
+      "fields", "strings", "tomography", "invfile", "parameters", "cleaning", "utilities"};
+  for (int i = 0; i < bramble::gui::kTabCount; ++i)
+    if (value == kNames[i] || value == std::to_string(i + 1)) return i;
+  return -1;
+}
+
+// Reads the options left after Qt took its own; false (a line on standard
+// error) for anything else.
+bool ReadOptions(const QStringList& args, WindowOptions* out) {
+  for (qsizetype i = 1; i < args.size(); ++i) {
+    const std::string arg = args[i].toStdString();
+    const bool has_value = i + 1 < args.size();
+    if (arg == "--lang" && has_value) {
+      out->language = args[++i].toStdString();
+    } else if (arg == "--tab" && has_value) {
+      out->tab = TabOf(args[++i].toStdString());
+      if (out->tab < 0) {
+        std::fprintf(stderr, "bramble: --tab takes 1 to 7 or a page name (--help)\n");
+        return false;
+      }
+    } else if (arg == "--view-records") {
+      out->view_records = true;
+    } else {
+      std::fprintf(stderr, "bramble: unknown option %s (--help)\n", arg.c_str());
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Before the application object, which needs a display.
+  for (int i = 1; i < argc; ++i) {
+    if (std::string(argv[i]) == "--help" || std::string(argv[i]) == "-h") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    }
+  }
   QApplication app(argc, argv);
   QCoreApplication::setOrganizationName(QStringLiteral("Bramble"));
   QCoreApplication::setApplicationName(QStringLiteral("Bramble"));
   QApplication::setWindowIcon(ProgramIcon());
+  WindowOptions options;
+  if (!ReadOptions(QCoreApplication::arguments(), &options)) return 2;
 
   bramble::AppContext ctx;
   bramble::gui::QtUi ui(nullptr, [&ctx] { return ctx.config().work_folder; });
   std::string fatal;
-  if (!ctx.Start(bramble::StartOptions{}, ui, &fatal)) {
+  bramble::StartOptions start;
+  start.language = options.language;
+  if (!ctx.Start(start, ui, &fatal)) {
     ui.Message(fatal, "", bramble::Buttons::kOk, bramble::Icon::kError);
     return -1;
   }
@@ -107,7 +179,9 @@ int main(int argc, char** argv) {
   ui.SetParent(&window);
   window.Initialise();
   window.OpenLastDatabase();
+  window.Tabs()->setCurrentIndex(options.tab);
   window.show();
   CloseOnTerminationSignals(window);
+  if (options.view_records) QTimer::singleShot(0, &window, [&window] { window.OnViewRecords(); });
   return app.exec();
 }

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -117,6 +118,29 @@ class RecordViewerTest : public QObject, public testbench::PageBench {
     In<QPushButton>(&v, "viewerCopy")->click();
     QVERIFY(QApplication::clipboard()->text().startsWith(Msg(8, 6) +
                                                          QStringLiteral(" 2\n22 1 ^a0187-358X\n")));
+  }
+
+  void ShortFieldsTakeOneLineOnceTheViewerIsShown() {
+    Start(std::make_unique<ScriptedUi>());
+    OpenDemo();
+    CRecordViewerDialog v(*m_ctx, *m_ui, 1);
+    v.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&v));
+    auto* grid = In<QTableWidget>(&v, "viewerGrid");
+    const QFontMetrics fm(grid->font());
+    int short_rows = 0;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        [&] {
+          short_rows = 0;
+          for (int r = 0; r < grid->rowCount(); ++r) {
+            if (fm.horizontalAdvance(Cell(&v, r, 2)) > grid->columnWidth(2) - 20) continue;
+            ++short_rows;
+            if (grid->rowHeight(r) >= 2 * fm.lineSpacing()) return false;
+          }
+          return true;
+        }(),
+        2000);
+    QVERIFY(short_rows >= 5);
   }
 
   void TypedMfnAndSearchMoveTheViewer() {

@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -176,6 +177,19 @@ CRecordViewerDialog::CRecordViewerDialog(AppContext& ctx, Ui& ui, int32_t mfn, Q
 
 CRecordViewerDialog::~CRecordViewerDialog() = default;
 
+// Wrapped texts need their rows measured again once the text column has its
+// width (after the first layout, after every resize), or the rows keep the
+// heights of a column far narrower than the one shown.
+void CRecordViewerDialog::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  QTimer::singleShot(0, m_grid, [grid = m_grid] { grid->resizeRowsToContents(); });
+}
+
+void CRecordViewerDialog::resizeEvent(QResizeEvent* event) {
+  QDialog::resizeEvent(event);
+  QTimer::singleShot(0, m_grid, [grid = m_grid] { grid->resizeRowsToContents(); });
+}
+
 bool CRecordViewerDialog::ready() const { return m_ready; }
 RecordBrowser& CRecordViewerDialog::Browser() const { return *m_browser; }
 
@@ -263,6 +277,7 @@ void CRecordViewerDialog::Redraw() {
     occ->setTextAlignment(Qt::AlignRight | Qt::AlignTop);
     QString text = FromDisplay(rows[i].text);
     auto* cell = new QTableWidgetItem(text);
+    cell->setTextAlignment(Qt::AlignLeft | Qt::AlignTop);
     cell->setToolTip(text.size() > 200 ? text.left(200) + QStringLiteral("...") : text);
     m_grid->setItem(r, 0, tag);
     m_grid->setItem(r, 1, occ);

@@ -62,6 +62,10 @@ class CRecordViewerDialog final : public QDialog {
   void OnCopy();
   void OnHelp();
 
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+
  private:
   void Navigate(bool (RecordBrowser::*move)());
   void Redraw();
