@@ -77,6 +77,8 @@ void CInvertedFilePage::BuildControls() {
   m_ifpGrid->horizontalHeader()->hide();
   m_ifpGrid->verticalHeader()->hide();
   m_ifpGrid->setColumnWidth(0, kGridColumnWidth);
+  // The one cell fills the box, so the box does not read as two.
+  m_ifpGrid->horizontalHeader()->setStretchLastSection(true);
   m_ifpGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
   m_ifpGrid->setItem(0, 0, new QTableWidgetItem);
   m_ifpGrid->setFixedHeight(m_ifpGrid->rowHeight(0) + 2 * m_ifpGrid->frameWidth());
