@@ -102,15 +102,23 @@ class OneLookTest : public QObject, public testbench::PageBench {
 
   void ControlsThatDoNothingNowAreOff() {
     Start(std::make_unique<ScriptedUi>(), AllPages());
-    // The label styles of the tomography only shape the HTML report.
-    auto* html = Find<QCheckBox>("tomographySubfieldsCheck");
-    auto* labels = Find<QRadioButton>("tomographyLabels2");
-    QVERIFY(!html->isChecked());
-    QVERIFY(!labels->isEnabled());
-    html->setChecked(true);
-    QVERIFY(labels->isEnabled());
-    html->setChecked(false);
-    QVERIFY(!labels->isEnabled());
+    // The label styles of the tomography only shape the HTML report, the
+    // code page only the character frequencies.
+    const struct {
+      const char* check;
+      const char* control;
+    } follow[] = {{"tomographySubfieldsCheck", "tomographyLabels2"},
+                  {"tomographyCharsCheck", "tomographyAnsiRadio"}};
+    for (const auto& f : follow) {
+      auto* check = Find<QCheckBox>(f.check);
+      auto* control = Find<QRadioButton>(f.control);
+      QVERIFY2(!check->isChecked(), f.check);
+      QVERIFY2(!control->isEnabled(), f.control);
+      check->setChecked(true);
+      QVERIFY2(control->isEnabled(), f.control);
+      check->setChecked(false);
+      QVERIFY2(!control->isEnabled(), f.control);
+    }
     // Without a database nothing can be viewed, cleared or listed.
     QVERIFY(!Find<QPushButton>("viewRecordsButton")->isEnabled());
     QVERIFY(!Find<QPushButton>("clearButton")->isEnabled());
