@@ -14,7 +14,11 @@
 
 #include "app/app_context.h"
 #include "app/batch_run.h"
+#include "app/display_utf8.h"
 #include "app/gui/display_text.h"
+#include "app/history_view.h"
+#include "app/revert_run.h"
+#include "app/run_history.h"
 #include "app/scripted_ui.h"
 #include "clean/translator_dialog.h"
 #include "clean/translator_session.h"
@@ -338,6 +342,64 @@ class TranslatorDialogTest : public QObject {
     QVERIFY(ReadAll(Path("msg/msesbr.mst")) == mst);
     QVERIFY(ReadAll(Path("msg/msesbr.xrf")) == xrf);
     QVERIFY(!Exists(Path("msg/msesbr.ms~")) && !Exists(Path("msg/msesbr.xr~")));
+  }
+
+  // The saves of one translator session are one run of the destination's
+  // history: completed after OK (and then shown and reverted like any run),
+  // cancelled and restored after Cancel.
+  void SavesAreOneRunOfTheDestinationsHistory() {
+    for (const bool ok : {true, false}) {
+      CopyMessages({"es"});
+      const std::string old1 = StoredText("msesbr.mst", 1, 1);
+      const std::string old2 = StoredText("msesbr.mst", 2, 1);
+      OpenDialog();
+      ChooseOrigin("msenbr.mst");
+      ChooseDestination("msesbr.mst");
+      TypeInto(0, QStringLiteral("uno"));
+      Click("translatorSaveButton");
+      Click("translatorNextButton");
+      QCOMPARE(Session().mfn(), 2);
+      Session().SetCell(0, "dos");
+      Click("translatorSaveButton");
+      Click(ok ? "translatorOkButton" : "translatorCancelButton");
+
+      const std::string mst = Path("msg/msesbr.mst");
+      std::vector<HistoryRun> runs;
+      std::string why;
+      QCOMPARE(RunHistory(RunHistory::PathFor(mst)).Load(&runs, &why), RunHistory::LoadResult::kOk);
+      QCOMPARE(static_cast<int>(runs.size()), 1);
+      const HistoryRun& run = runs.front();
+      QCOMPARE(run.label, Cp1252ToUtf8(m_ctx->Msg(2, 1)));
+      QCOMPARE(run.outcome, ok ? RunOutcome::kCompleted : RunOutcome::kRestored);
+      QVERIFY(run.end_time >= run.start_time && run.start_time > 0);
+      QCOMPARE(static_cast<int>(run.entries.size()), 2);
+      QCOMPARE(run.entries[0].mfn, 1);
+      QCOMPARE(run.entries[1].mfn, 2);
+      for (const HistoryEntry& e : run.entries) QVERIFY(e.before > 0 && e.after > e.before);
+      if (ok) {
+        QCOMPARE(StoredText("msesbr.mst", 1, 1), std::string("uno"));
+        // Shown and reverted through the open database like any other run.
+        QVERIFY(m_ctx->OpenDatabase(mst, *m_ui));
+        std::string diff;
+        QCOMPARE(RunChangesText(*m_ctx, run, 0, &diff), ChangesResult::kShown);
+        QVERIFY2(diff.find("MFN 2\n") != std::string::npos &&
+                     diff.find("+1 dos\n") != std::string::npos,
+                 diff.c_str());
+        ScriptedProgress progress;
+        const RevertOutcome reverted = RunRevert(*m_ctx, *m_ui, progress, RevertRequest{1, false});
+        QVERIFY(reverted.ran);
+        QCOMPARE(reverted.reverted, 2);
+        m_ctx->CloseDatabase();
+      } else {
+        QCOMPARE(StoredText("msesbr.mst", 1, 1), old1);
+      }
+      QCOMPARE(StoredText("msesbr.mst", 1, 1), old1);
+      QCOMPARE(StoredText("msesbr.mst", 2, 1), old2);
+      m_dialog.reset();
+      QFile::remove(QString::fromStdString(RunHistory::PathFor(mst)));
+      QFile::remove(QString::fromStdString(mst));
+      QFile::remove(QString::fromStdString(Path("msg/msesbr.xrf")));
+    }
   }
 
   void RestoreIsRefusedWhileAnotherSessionHoldsTheDestination() {
