@@ -68,14 +68,26 @@ std::array<bool, kCleanStepCount> CleaningRun::CleanField(int32_t tag, std::stri
                                       kEmptyFields};
   constexpr int kMaxPasses = 16;
   std::array<bool, kCleanStepCount> changed{};
-  for (int pass = 0; pass < kMaxPasses; ++pass) {
-    bool any = false;
-    for (int s : kRunOrder) {
-      if (!Runs(s, tag) || !kRules[s](text)) continue;
+  // The steps that run on this tag, in their order.
+  int steps[std::size(kRunOrder)];
+  int count = 0;
+  for (int s : kRunOrder) {
+    if (Runs(s, tag)) steps[count++] = s;
+  }
+  if (count == 0) return changed;
+  // Round and round the steps until each has looked at the text as it now
+  // stands without changing it: the same steps in the same order as whole
+  // passes repeated until one changes nothing, and so the same text, but
+  // without the rest of a last pass over a text every step has passed.
+  int unchanged = 0;
+  for (int k = 0; k < kMaxPasses * count && unchanged < count; ++k) {
+    const int s = steps[k % count];
+    if (kRules[s](text)) {
       changed[s] = true;
-      any = true;
+      unchanged = 0;  // every step, this one too, must see the new text
+    } else {
+      ++unchanged;
     }
-    if (!any) break;
   }
   // An empty field goes, even one read empty: the empty-field step says so.
   if (text.empty() && Runs(kEmptyFields, tag)) changed[kEmptyFields] = true;
