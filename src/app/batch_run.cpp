@@ -269,6 +269,9 @@ class Frame {
   bool ReadStep(int32_t mfn, bool* locked) {
     switch (read_policy_) {
       case ReadPolicy::kPlainThenLocked: {
+        // A record its chunk locked ahead cannot change between two reads:
+        // one read, with the lock this session holds, says all.
+        if (chunk_locked_) return db_.ReadRecord(mfn, true) >= 0;
         if (db_.ReadRecord(mfn, false) < 0) return false;
         // The second read takes the lock; when another program holds it the
         // record is reported as not read rather than changed behind its back.
@@ -318,7 +321,8 @@ class Frame {
     }
     chunk_mfns_.clear();
     for (int32_t k = i; k < chunk_end_; ++k) chunk_mfns_.push_back(sel_.MfnAt(k));
-    (void)db_.LockWriteGroup(chunk_mfns_);
+    chunk_locked_ =
+        db_.LockWriteGroup(chunk_mfns_) == static_cast<int32_t>(chunk_mfns_.size());
   }
 
   // Puts the chunk on disk (release: and gives up its locks but keep's), then
@@ -328,6 +332,7 @@ class Frame {
   bool CommitChunk(bool release, int32_t keep, bool end) {
     if (!group_ || in_commit_) return true;
     in_commit_ = true;
+    if (release) chunk_locked_ = false;  // the records after keep lock for themselves
     std::vector<int32_t> lost;
     const int32_t rc =
         end ? db_.EndWriteGroup(&lost) : db_.CommitWriteGroup(release, keep, &lost);
@@ -586,6 +591,7 @@ class Frame {
   bool in_commit_ = false;
   int32_t chunk_end_ = 0;  // the walk's index where the current chunk ends
   std::vector<int32_t> chunk_mfns_;
+  bool chunk_locked_ = false;  // every record of the chunk was locked ahead
   int32_t current_mfn_ = 0;  // the record in hand, whose lock a commit keeps
   std::set<int32_t> counted_;  // counted as changed, their chunk not yet on disk
   std::set<int32_t> lost_;     // written, but the write never reached the files

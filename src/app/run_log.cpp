@@ -39,6 +39,22 @@ std::tm LocalNow() {
 
 std::string TimePiece(const std::tm& t) { return FormatLogTime(t) + "; "; }
 
+// Appends text (Windows-1252) to out as UTF-8: runs of ASCII are copied as
+// they are, only the other bytes are converted.
+void AppendUtf8Of(const std::string& text, std::string* out) {
+  const char* p = text.data();
+  const char* end = p + text.size();
+  while (p < end) {
+    const char* run = p;
+    while (p < end && static_cast<unsigned char>(*p) < 0x80) ++p;
+    out->append(run, static_cast<size_t>(p - run));
+    if (p < end) {
+      *out += Cp1252ToUtf8(std::string(1, *p));
+      ++p;
+    }
+  }
+}
+
 }  // namespace
 
 std::string LogTimeNow() { return FormatLogTime(LocalNow()); }
@@ -128,7 +144,7 @@ bool RunLog::Append(const std::string& text) {
   std::string& out = holding_ ? held_ : pending_;
   out += prefix_;
   out += time_piece_;
-  out += Cp1252ToUtf8(text);
+  AppendUtf8Of(text, &out);
   out += "\r\n";
   ++lines_;
   return holding_ || pending_.size() < kFlushAt || Flush();

@@ -170,7 +170,7 @@ void Database::Close() {
   g.staged.clear();
   g.staged_mfns.clear();
   g.images.clear();
-  g.locked.clear();
+  g.runs.clear();
   g.deferred.clear();
   g.active = false;
   impl_->held.clear();
@@ -416,20 +416,20 @@ XrefState Database::State(int32_t mfn) {
   return impl_->ReadEntry(mfn, &e);
 }
 
-bool Database::HoldsLock(int32_t mfn) const { return impl_->held.count(mfn) != 0; }
+bool Database::HoldsLock(int32_t mfn) const { return impl_->Holds(mfn); }
 
 Status Database::Read(int32_t mfn, bool lock, ReadResult* out) {
   if (!is_open()) return Status::InvalidArgument("no database open");
   if (mfn < 1) return Status::InvalidArgument("MFN below 1");
   Impl& d = *impl_;
   // A staged record is read as written: its image goes to the file first.
-  if (d.group.staged_mfns.count(mfn)) {
+  if (!d.group.staged_mfns.empty() && d.group.IsStaged(mfn)) {
     Status committed = CommitGroup();
     if (!committed.ok()) return committed;
   }
   // A read-only session never writes, so it has nothing to lock for (and a
   // file open for reading cannot carry a write lock).
-  if (lock && record_locking_ && !d.read_only && !d.held.count(mfn)) {
+  if (lock && record_locking_ && !d.read_only && !d.Holds(mfn)) {
     Status s = d.xrf.Lock(static_cast<int64_t>(XrfEntryOffset(mfn)), kXrfEntrySize, true,
                           lock_timeout_ms_);
     if (!s.ok()) return s;
@@ -476,7 +476,7 @@ Status Database::Write(Record* record, bool unlock) {
     if (!committed.ok()) return committed;
   }
   bool temporary_lock = false;
-  if (!is_new && record_locking_ && !d.held.count(record->mfn)) {
+  if (!is_new && record_locking_ && !d.Holds(record->mfn)) {
     Status s =
         d.xrf.Lock(static_cast<int64_t>(XrfEntryOffset(record->mfn)), kXrfEntrySize, true, 0);
     if (!s.ok()) return s;
@@ -531,10 +531,11 @@ Status Database::Write(Record* record, bool unlock) {
 
 Status Database::Unlock(int32_t mfn) {
   Impl& d = *impl_;
+  // The group's runs are released with the group, one call per run.
+  if (d.group.InRuns(mfn)) return Status::Ok();
   if (!d.held.count(mfn)) return Status::Ok();
-  if (d.group.active && (d.group.locked.count(mfn) || d.group.staged_mfns.count(mfn))) {
-    // Released with the group: a staged image is not on disk yet, and the
-    // group's locks go with one call per run.
+  if (d.group.active && d.group.IsStaged(mfn)) {
+    // A staged image is not on disk yet: its lock goes with the group.
     d.group.deferred.insert(mfn);
     return Status::Ok();
   }

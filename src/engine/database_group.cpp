@@ -46,21 +46,31 @@ std::vector<int32_t> Database::TakeLostWrites() {
 int32_t Database::LockGroup(const std::vector<int32_t>& mfns) {
   Impl& d = *impl_;
   if (!is_open() || !record_locking_ || d.read_only) return 0;
-  std::set<int32_t> wanted;
+  // The MFNs not held yet, sorted; a range's come sorted already.
+  std::vector<int32_t> wanted;
+  wanted.reserve(mfns.size());
   for (int32_t mfn : mfns) {
-    if (mfn >= 1 && !d.held.count(mfn)) wanted.insert(mfn);
+    if (mfn >= 1 && !d.Holds(mfn)) wanted.push_back(mfn);
   }
+  if (!std::is_sorted(wanted.begin(), wanted.end())) std::sort(wanted.begin(), wanted.end());
+  wanted.erase(std::unique(wanted.begin(), wanted.end()), wanted.end());
+  std::vector<std::pair<int32_t, int32_t>> runs;
   int32_t locked = 0;
-  ForEachRun(wanted, [&](int32_t first, int32_t count) {
+  for (size_t i = 0; i < wanted.size();) {
+    size_t j = i + 1;
+    while (j < wanted.size() && wanted[j] == wanted[j - 1] + 1) ++j;
+    const int32_t first = wanted[i];
+    const int32_t count = static_cast<int32_t>(j - i);
+    i = j;
     // No wait: a run with a record another holder has is left to the
-    // per-record locks of the reads, which wait and count it as today.
-    if (!d.xrf.Lock(EntriesStart(first), EntriesLength(count), true, 0).ok()) return;
-    for (int32_t mfn = first; mfn < first + count; ++mfn) {
-      d.held.insert(mfn);
-      d.group.locked.insert(mfn);
-    }
+    // per-record locks of the reads, which wait and count it as before.
+    if (!d.xrf.Lock(EntriesStart(first), EntriesLength(count), true, 0).ok()) continue;
+    runs.emplace_back(first, count);
     locked += count;
-  });
+  }
+  // Runs of an earlier call not released yet stay; the list stays sorted.
+  d.group.runs.insert(d.group.runs.end(), runs.begin(), runs.end());
+  std::sort(d.group.runs.begin(), d.group.runs.end());
   return locked;
 }
 
@@ -68,22 +78,25 @@ Status Database::Stage(Record* record, bool unlock) {
   Impl& d = *impl_;
   WriteGroup& g = d.group;
   const int32_t mfn = record->mfn;
-  if (record_locking_ && !d.held.count(mfn)) {
+  if (record_locking_ && !d.Holds(mfn)) {
     Status s = d.xrf.Lock(EntriesStart(mfn), kXrfEntrySize, true, 0);
     if (!s.ok()) return s;
     d.held.insert(mfn);
     // Taken for this write only: released once the image is on disk.
     g.deferred.insert(mfn);
   }
-  // The control record is read through the map, without the append lock:
-  // the next MFN only grows, and the sequence number is checked again at
-  // the commit.
-  Result<ControlRecord> c = d.ReadControl();
-  if (!c.ok()) return c.status();
-  if (mfn >= c->next_mfn) {
+  // The control record is read through the map, without the append lock,
+  // once a chunk: the next MFN only grows, and the sequence number is
+  // checked again at the commit.
+  if (g.staged.empty() || mfn >= g.next_mfn) {
+    Result<ControlRecord> c = d.ReadControl();
+    if (!c.ok()) return c.status();
+    if (g.staged.empty()) g.first_sequence = c->sequence + 1;
+    g.next_mfn = c->next_mfn;
+  }
+  if (mfn >= g.next_mfn) {
     return Status::InvalidArgument("MFN " + std::to_string(mfn) + " was never assigned");
   }
-  if (g.staged.empty()) g.first_sequence = c->sequence + 1;
   const uint64_t at = g.images.size();
   Status s = EncodeImage(*record, g.first_sequence + g.staged.size(), &g.images);
   if (!s.ok()) {
@@ -93,7 +106,11 @@ Status Database::Stage(Record* record, bool unlock) {
   g.staged.push_back(
       StagedImage{mfn, at, static_cast<uint32_t>(g.images.size() - at),
                   record->status == RecordStatus::kLogicallyDeleted});
-  g.staged_mfns.insert(mfn);
+  if (g.staged_mfns.empty() || g.staged_mfns.back() < mfn) {
+    g.staged_mfns.push_back(mfn);
+  } else if (!g.IsStaged(mfn)) {
+    g.staged_mfns.insert(std::lower_bound(g.staged_mfns.begin(), g.staged_mfns.end(), mfn), mfn);
+  }
   if (unlock) g.deferred.insert(mfn);
   return Status::Ok();
 }
@@ -200,17 +217,24 @@ Status Database::ReleaseGroup(int32_t keep) {
   WriteGroup& g = d.group;
   // A lock goes only once its record's image is on disk (or will never be).
   Status s = CommitGroup();
-  std::set<int32_t> release;
-  for (int32_t mfn : g.locked) {
-    if (mfn != keep) release.insert(mfn);
-  }
-  for (int32_t mfn : g.deferred) {
-    if (mfn != keep) release.insert(mfn);
-  }
-  g.locked.clear();
-  g.deferred.clear();
+  std::vector<std::pair<int32_t, int32_t>> runs;
+  runs.swap(g.runs);
+  std::set<int32_t> single;
+  single.swap(g.deferred);
   if (!is_open()) return s;
-  ForEachRun(release, [&](int32_t first, int32_t count) {
+  for (const auto& [first, count] : runs) {
+    const int32_t last = first + count - 1;
+    if (keep >= first && keep <= last) {
+      // keep's entry stays locked, as a record lock of its own.
+      if (keep > first) (void)d.xrf.Unlock(EntriesStart(first), EntriesLength(keep - first));
+      if (keep < last) (void)d.xrf.Unlock(EntriesStart(keep + 1), EntriesLength(last - keep));
+      d.held.insert(keep);
+    } else {
+      (void)d.xrf.Unlock(EntriesStart(first), EntriesLength(count));
+    }
+  }
+  single.erase(keep);
+  ForEachRun(single, [&](int32_t first, int32_t count) {
     for (int32_t mfn = first; mfn < first + count; ++mfn) d.held.erase(mfn);
     (void)d.xrf.Unlock(EntriesStart(first), EntriesLength(count));
   });

@@ -2,7 +2,10 @@
 // compaction), which work on the same files.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <iterator>
+#include <utility>
 #include <set>
 #include <string>
 #include <vector>
@@ -31,25 +34,41 @@ struct WriteGroup {
   bool active = false;
   std::string images;
   std::vector<StagedImage> staged;
-  std::set<int32_t> staged_mfns;
+  std::vector<int32_t> staged_mfns;  // sorted
+  // The control record's next MFN when the first image was staged: an MFN
+  // below it was assigned (the next MFN only grows).
+  int32_t next_mfn = 0;
   // The sequence number the first staged image was encoded with; when the
   // control record still says one less at commit, no image is re-encoded.
   uint64_t first_sequence = 0;
-  std::set<int32_t> locked;    // locked by LockGroup, released by ReleaseGroup
+  // Runs of MFNs (first, count) locked by LockGroup, sorted, released by
+  // ReleaseGroup; their MFNs are not in Impl::held.
+  std::vector<std::pair<int32_t, int32_t>> runs;
   std::set<int32_t> deferred;  // Unlock asked while staged: released with the group
   std::vector<int32_t> lost;   // staged writes that never reached the files
   std::string scratch;         // reused buffer for cross-reference entries
+
+  bool InRuns(int32_t mfn) const {
+    auto it = std::upper_bound(runs.begin(), runs.end(), mfn,
+                               [](int32_t m, const auto& r) { return m < r.first; });
+    return it != runs.begin() && mfn < std::prev(it)->first + std::prev(it)->second;
+  }
+  bool IsStaged(int32_t mfn) const {
+    return std::binary_search(staged_mfns.begin(), staged_mfns.end(), mfn);
+  }
 };
 
 struct Database::Impl {
   PosixFile mst;
   PosixFile xrf;
-  std::set<int32_t> held;  // MFNs whose record lock this object holds
+  std::set<int32_t> held;  // MFNs whose record lock this object holds (group runs aside)
   bool poisoned = false;
   bool read_only = false;
   uint64_t generation = 0;
   WriteGroup group;
 
+  // Whether this object holds mfn's record lock (alone or in a group's run).
+  bool Holds(int32_t mfn) const { return held.count(mfn) != 0 || group.InRuns(mfn); }
   Result<ControlRecord> ReadControl(uint64_t* generation = nullptr);
   Status WriteControl(const ControlRecord& c, uint64_t generation);
   // kUnused for a missing or all-zero entry, kDamaged for a bad checksum or
