@@ -24,6 +24,7 @@
 
 #include "app/batch_run.h"
 #include "clean/tag_list.h"
+#include "db/record_fields.h"
 
 namespace bramble {
 
@@ -45,9 +46,17 @@ class SplitRun {
   StepResult Work(RecordStep& step);
 
  private:
+  // Each split tag written back with SetAllOccRaw: for a record holding an
+  // empty field, which the one rebuild of Work could not put back.
+  StepResult WorkPerTag(RecordStep& step);
+
   const AppContext& ctx_;
   TagList tags_;
   std::string separator_;  // storage form
+  // Kept from record to record: no allocation per field once warm.
+  RecordFields fields_;
+  RecordRewriter rewriter_;
+  std::string text_;
 };
 
 // The "Process" button of the group: guards, the separator check, the run.

@@ -9,6 +9,7 @@
 #include "clean/clean_batch.h"
 #include "clean/cleaning_run.h"
 #include "clean/fill_run.h"
+#include "clean/split_run.h"
 #include "edit/edit_fixture.h"
 #include "engine/record.h"
 #include "engine/vardo.h"
@@ -171,6 +172,32 @@ TEST_F(CleaningOnceTest, FillingManyOccurrencesCostsWorkInProportionToTheRecord)
   Fields out{{100, "first"}};
   for (int i = 0; i < kFields; ++i) out.emplace_back(245, " 3^aA x");
   EXPECT_EQ(Stored(mfn), out);
+}
+
+TEST_F(CleaningOnceTest, SplitRebuildsOnceWithThePiecesInTheFieldsPlace) {
+  const struct {
+    const char* name;
+    Fields in;
+    Fields out;
+  } kCases[] = {
+      {"split: the pieces in place, sorted as a rewrite of the tag leaves it",
+       {{900, "z"}, {650, "a;b"}, {100, "q;r"}, {650, "c"}, {650, ";x"}, {650, "d;;e;"}},
+       {{100, "q;r"}, {650, "a"}, {650, "b"}, {650, "c"}, {650, ";x"}, {650, "d"}, {650, "e"},
+        {900, "z"}}},
+      {"nothing to split: the order as read", {{900, "z"}, {650, "a"}, {100, "b;c"}},
+       {{900, "z"}, {650, "a"}, {100, "b;c"}}},
+      {"bytes kept", {{650, "\x82;\xA6\xFF"}}, {{650, "\x82"}, {650, "\xA6\xFF"}}},
+  };
+  SplitRequest request;
+  request.tags = "650";
+  request.separator = ";";
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.name);
+    const int32_t mfn = AddRaw(c.in);
+    SelectRange(mfn, mfn);
+    EXPECT_EQ(RunSplit(ctx_, ui_, progress_, request).end, RunEnd::kCompleted);
+    EXPECT_EQ(Stored(mfn), c.out);
+  }
 }
 
 }  // namespace
