@@ -135,6 +135,14 @@ class HistoryDialogTest : public QObject, public testbench::PageBench {
     QVERIFY2(shown.find("MFN 5\n-900 " + old5 + "\n+900 ^aMaterial\n") != std::string::npos,
              shown.c_str());
     QVERIFY(shown.find("^aOtro") == std::string::npos);
+    // Enter on the list shows the changes of the row at hand.
+    const size_t texts = m_ui->calls().size();
+    d->Table()->setFocus();
+    QTest::keyClick(d->Table(), Qt::Key_Up);
+    QCOMPARE(d->SelectedRun(), 2);
+    QTest::keyClick(d->Table(), Qt::Key_Return);
+    QVERIFY(m_ui->calls().size() > texts);
+    QVERIFY(LastText().find("+900 ^aOtro\n") != std::string::npos);
     // The same text as bramble-cli history show 1 prints.
     std::string cli;
     QCOMPARE(RunChangesText(*m_ctx, LoadHistoryView(*m_ctx).runs.front(), 0, &cli),
