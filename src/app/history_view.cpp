@@ -64,8 +64,8 @@ ChangesResult RunChangesText(AppContext& ctx, const HistoryRun& run, int32_t onl
     const auto [before_at, after_at] = span[mfn];
     if (run.outcome == RunOutcome::kRestored) {
       // Its images were cut off the file by the restore.
-      *utf8 += "MFN " + std::to_string(mfn) + " (" + Cp1252ToUtf8(OutcomeText(ctx, run.outcome)) +
-               ")\n";
+      *utf8 +=
+          "MFN " + std::to_string(mfn) + " (" + Cp1252ToUtf8(OutcomeText(ctx, run.outcome)) + ")\n";
       continue;
     }
     RecordContent before, after;

@@ -38,9 +38,9 @@ struct HistoryView {
 HistoryView LoadHistoryView(AppContext& ctx);
 
 enum class ChangesResult {
-  kShown,       // *utf8 holds every record's lines
-  kPartly,      // some record's images could not be read: its line says why
-  kCompacted,   // the database was compacted since the run: nothing shown (29.6)
+  kShown,      // *utf8 holds every record's lines
+  kPartly,     // some record's images could not be read: its line says why
+  kCompacted,  // the database was compacted since the run: nothing shown (29.6)
 };
 
 // Run's changes (only_mfn 0: every record; else that record only), UTF-8.

@@ -51,7 +51,8 @@ void PreviewUi::SetBusy(bool busy) {
   ForwardingUi::SetBusy(busy);
 }
 
-PreviewScope::PreviewScope(AppContext& ctx, ChangeSink* sink) : ctx_(ctx), previous_(ctx.preview()) {
+PreviewScope::PreviewScope(AppContext& ctx, ChangeSink* sink)
+    : ctx_(ctx), previous_(ctx.preview()) {
   ctx.set_preview(sink);
 }
 

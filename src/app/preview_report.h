@@ -34,8 +34,7 @@ class PreviewReport final : public ChangeSink {
   static constexpr int32_t kDefaultLimit = 1000;
   explicit PreviewReport(const AppContext& ctx, int32_t limit = kDefaultLimit);
 
-  void RecordChanged(int32_t mfn, const RecordContent& before,
-                     const RecordContent& after) override;
+  void RecordChanged(int32_t mfn, const RecordContent& before, const RecordContent& after) override;
 
   int32_t changed() const { return changed_; }
   // The diff of the first limit records (UTF-8).

@@ -190,9 +190,8 @@ class HistoryDialogTest : public QObject, public testbench::PageBench {
       bool others_reverted;
       bool changed_one_reverted;
     };
-    const Case cases[] = {{Answer::kYes, true, true},
-                          {Answer::kNo, true, false},
-                          {Answer::kCancel, false, false}};
+    const Case cases[] = {
+        {Answer::kYes, true, true}, {Answer::kNo, true, false}, {Answer::kCancel, false, false}};
     for (const Case& c : cases) {
       Start();
       const std::vector<DumpedRecord> original = Dump();
@@ -211,8 +210,8 @@ class HistoryDialogTest : public QObject, public testbench::PageBench {
       m_ui->QueueAnswer(c.answer);
       d->OnRevert();
       QVERIFY(m_ui->AllAnswersUsed());
-      const std::string question = m_ctx->Msg(14, 7) + " " + std::to_string(count - 1) +
-                                   "\r\n\r\n1 " + m_ctx->Msg(10, 8);
+      const std::string question =
+          m_ctx->Msg(14, 7) + " " + std::to_string(count - 1) + "\r\n\r\n1 " + m_ctx->Msg(10, 8);
       const std::vector<std::string> boxes = m_ui->messages();
       QVERIFY(std::find(boxes.begin(), boxes.end(), question) != boxes.end());
       const std::vector<DumpedRecord> now = Dump();

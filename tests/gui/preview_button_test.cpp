@@ -68,7 +68,8 @@ class PreviewButtonTest : public QObject, public testbench::PageBench {
     std::vector<std::string> out;
     for (const UiCall& call : m_ui->calls()) {
       if (call.kind != "text") continue;
-      const std::string title = WithoutAccelerator(m_ctx->Msg(1, 4)) + "     " + Path("data/demo.mst");
+      const std::string title =
+          WithoutAccelerator(m_ctx->Msg(1, 4)) + "     " + Path("data/demo.mst");
       if (call.text.rfind(title + "\n", 0) != 0) {
         out.push_back("<caption not " + title + ">");
       } else {

@@ -102,8 +102,7 @@ CHistoryDialog::~CHistoryDialog() = default;
 
 void CHistoryDialog::ApplyCaptions() {
   setWindowTitle(FromDisplay(m_ctx.Msg(8, 10) + "     " + m_ctx.db_path()));
-  m_table->setHorizontalHeaderLabels(
-      {Msg(9, 3), Msg(9, 4), Msg(9, 5), Heading(26, 6), Msg(4, 10)});
+  m_table->setHorizontalHeaderLabels({Msg(9, 3), Msg(9, 4), Msg(9, 5), Heading(26, 6), Msg(4, 10)});
   m_show->setText(Msg(5, 1));
   m_revert->setText(Msg(6, 8));
   m_close->setText(Msg(1, 5));

@@ -15,8 +15,8 @@
 //
 // A damaged history shows message 24.8 with the file and the place above the
 // list, and the runs before the damage stay listed, shown and revertible.
-// A help button opens brm-history.htm.  Reading the history settles interrupted runs (history_view.h); nothing
-// else is written but by a revert.
+// A help button opens brm-history.htm.  Reading the history settles interrupted runs
+// (history_view.h); nothing else is written but by a revert.
 //
 // Ownership: ctx and ui are borrowed and must outlive the dialog.
 // Thread use: the user-interface thread only.
