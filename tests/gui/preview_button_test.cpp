@@ -78,10 +78,18 @@ class PreviewButtonTest : public QObject, public testbench::PageBench {
     }
     return out;
   }
-  int32_t RecordsWith(int32_t from, int32_t to, int32_t tag) {
+  // Records of from..to with a field tag (holding text, when one is given).
+  int32_t RecordsWith(int32_t from, int32_t to, int32_t tag, const std::string& text = "") {
     int32_t n = 0;
+    CDbSession& db = m_ctx->db();
     for (int32_t mfn = from; mfn <= to; ++mfn) {
-      if (m_ctx->db().ReadRecord(mfn, false) == 0 && m_ctx->db().OccCount(tag) > 0) ++n;
+      if (db.ReadRecord(mfn, false) != 0) continue;
+      bool holds = false;
+      for (int32_t k = 1; k <= db.OccCount(tag) && !holds; ++k) {
+        std::string field;
+        holds = db.GetFieldRaw(tag, k, &field) > 0 && field.find(text) != std::string::npos;
+      }
+      if (holds) ++n;
     }
     return n;
   }
@@ -166,6 +174,15 @@ class PreviewButtonTest : public QObject, public testbench::PageBench {
          },
          "fieldsPreviewButton", "fieldsOkButton", "+900 ^aMaterial\n",
          [](PreviewButtonTest& t) { return t.RecordsWith(5, 20, 900); }, -1},
+        {"strings replace",
+         [](PreviewButtonTest& t) {
+           t.Click("stringsOperation3");
+           t.Type("stringsTagEdit", "900");
+           t.Type("stringsSearchEdit", "Libro");
+           t.Type("stringsValueEdit", "Book");
+         },
+         "stringsPreviewButton", "stringsOkButton", "+900 ^aBook\n",
+         [](PreviewButtonTest& t) { return t.RecordsWith(5, 20, 900, "Libro"); }, 0},
         {"cleaning, delete tags",
          [](PreviewButtonTest& t) {
            t.Click("cleanDeleteCheck");
