@@ -170,6 +170,35 @@ bool CleanText::ImproperSpacesPossible(const std::string& s) {
   return false;
 }
 
+unsigned CleanText::PossibleChanges(const std::string& s) {
+  enum : unsigned {
+    kSubfieldStart = 1u << 0,
+    kFieldStart = 1u << 1,
+    kSubfieldEnd = 1u << 2,
+    kFieldEnd = 1u << 3,
+    kImproper = 1u << 4,
+    kControl = 1u << 5,
+    kEmptySubfield = 1u << 6,
+  };
+  const size_t n = s.size();
+  if (n == 0) return 0;
+  unsigned mask = 0;
+  if (IsWhite(s[0])) mask |= kFieldStart;
+  if (IsWhite(s[n - 1])) mask |= kFieldEnd | kSubfieldEnd;
+  // A bare mark or an empty subfield at the end.
+  if (s[n - 1] == '^' || (n > 1 && s[n - 2] == '^')) mask |= kEmptySubfield;
+  for (size_t i = 0; i < n; ++i) {
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    if (c < 32) mask |= kControl;
+    if (c != '^') continue;
+    if (i + 2 < n && IsWhite(s[i + 2])) mask |= kSubfieldStart;
+    if (i > 0 && IsWhite(s[i - 1])) mask |= kSubfieldEnd;
+    if ((i + 1 < n && s[i + 1] == '^') || (i + 2 < n && s[i + 2] == '^')) mask |= kEmptySubfield;
+  }
+  if (ImproperSpacesPossible(s)) mask |= kImproper;
+  return mask;
+}
+
 bool CleanText::FixImproperSpaces(std::string& s) {
   if (!ImproperSpacesPossible(s)) return false;
   const std::string before = s;

@@ -52,6 +52,13 @@ class CleanText {
   // occurrence should go.
   static bool RemoveEmptySubfields(std::string& text);
 
+  // One look at text for the seven rules above: bit k set when the k-th of
+  // them, in the order they are declared here (TrimSubfieldStart = bit 0 ...
+  // RemoveEmptySubfields = bit 6), could change it; a clear bit means that
+  // rule leaves text as it is.  A clean field is passed over with this
+  // instead of one scan per rule.
+  static unsigned PossibleChanges(const std::string& text);
+
   // The pieces of text cut at every separator, or nothing when the separator
   // is empty, absent, or at position 0 (the field is then not split).  A
   // text ending in the separator gives an empty last piece.

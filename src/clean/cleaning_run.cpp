@@ -75,6 +75,12 @@ std::array<bool, kCleanStepCount> CleaningRun::CleanField(int32_t tag, std::stri
     if (Runs(s, tag)) steps[count++] = s;
   }
   if (count == 0) return changed;
+  // Most fields of a catalogue are clean: one look tells, and none of the
+  // steps then needs to scan the text.
+  const unsigned possible = CleanText::PossibleChanges(text);
+  bool any_possible = false;
+  for (int i = 0; i < count; ++i) any_possible |= (possible >> steps[i]) & 1u;
+  if (!any_possible) count = 0;
   // Round and round the steps until each has looked at the text as it now
   // stands without changing it: the same steps in the same order as whole
   // passes repeated until one changes nothing, and so the same text, but

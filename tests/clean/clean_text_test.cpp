@@ -162,5 +162,36 @@ TEST(CleanTextTest, ImproperSpacesQuickLookNeverWavesThroughATextTheRuleWouldEdi
   }
 }
 
+// A clear bit of the one look must mean that rule leaves the text alone.
+TEST(CleanTextTest, PossibleChangesNeverMissesAChangeOfAnyRule) {
+  using Rule = bool (*)(std::string&);
+  const Rule rules[] = {&CleanText::TrimSubfieldStart, &CleanText::TrimFieldStart,
+                        &CleanText::TrimSubfieldEnd,   &CleanText::TrimFieldEnd,
+                        &CleanText::FixImproperSpaces, &CleanText::RemoveControlChars,
+                        &CleanText::RemoveEmptySubfields};
+  const std::string alphabet("xa1 \t^.,(\x01\x82", 11);
+  uint32_t seed = 650;
+  auto next = [&seed](uint32_t n) {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 16) % n;
+  };
+  int clean = 0;
+  for (int round = 0; round < 30000; ++round) {
+    std::string s;
+    const uint32_t length = next(8);
+    for (uint32_t i = 0; i < length; ++i) s += alphabet[next(alphabet.size())];
+    const unsigned possible = CleanText::PossibleChanges(s);
+    clean += possible == 0;
+    for (int k = 0; k < 7; ++k) {
+      std::string t = s;
+      const bool changed = rules[k](t);
+      EXPECT_EQ(t != s, changed) << "rule " << k << " on \"" << s << "\"";
+      if ((possible >> k) & 1u) continue;
+      EXPECT_FALSE(changed) << "rule " << k << " missed on \"" << s << "\"";
+    }
+  }
+  EXPECT_GT(clean, 1000);  // clean texts are told as clean
+}
+
 }  // namespace
 }  // namespace bramble
