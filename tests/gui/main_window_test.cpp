@@ -278,7 +278,12 @@ class MainWindowTest : public QObject, public testbench::PageBench {
   void TheFileBrowseButtonSitsBesideItsRadio() {
     Start(std::make_unique<ScriptedUi>());
     OpenDemo();
+    auto* from = Find<QLineEdit>("fromEdit");
+    const int from_x = from->mapTo(m_window.get(), QPoint(0, 0)).x();
     Click("radioFile");
+    QTest::qWait(20);  // the layouts settle
+    // The controls beside the radios do not move when the button shows.
+    QCOMPARE(from->mapTo(m_window.get(), QPoint(0, 0)).x(), from_x);
     auto* radio = Find<QRadioButton>("radioFile");
     auto* browse = Find<QPushButton>("browseFileButton");
     QVERIFY(browse->isVisible());

@@ -230,6 +230,11 @@ void CMainWindow::BuildControls() {
   radios->addWidget(m_radioWorksheet, 1, 0);
   radios->addWidget(m_radioFile, 2, 0);
   radios->addWidget(m_browseFile, 2, 1, Qt::AlignLeft);
+  // Its room is kept while it is hidden, so the controls beside the radios
+  // stay where they are when the mode changes.
+  QSizePolicy keep = m_browseFile->sizePolicy();
+  keep.setRetainSizeWhenHidden(true);
+  m_browseFile->setSizePolicy(keep);
   radios->addWidget(m_radioSearch, 3, 0);
   radios->setRowStretch(4, 1);
   radios->setColumnStretch(1, 1);
