@@ -1,13 +1,12 @@
 #include "app/gui/history_dialog.h"
 
-#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QToolButton>
-#include <QVBoxLayout>
 #include <algorithm>
+#include <memory>
 #include <string>
 
 #include "app/app_context.h"
@@ -21,6 +20,7 @@
 #include "app/preview_report.h"
 #include "app/revert_run.h"
 #include "app/ui.h"
+#include "ui_history_dialog.h"
 
 namespace bramble::gui {
 namespace {
@@ -45,45 +45,20 @@ QString Heading(int row, int col) {
 }  // namespace
 
 CHistoryDialog::CHistoryDialog(AppContext& ctx, Ui& ui, QWidget* parent)
-    : QDialog(parent), m_ctx(ctx), m_ui(ui) {
-  setObjectName(QStringLiteral("historyDialog"));
-  m_damage = new QLabel(this);
-  m_damage->setObjectName(QStringLiteral("historyDamageLabel"));
-  m_damage->setWordWrap(true);
-  m_damage->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    : QDialog(parent), m_ctx(ctx), m_ui(ui), m_form(std::make_unique<::Ui::HistoryDialogForm>()) {
+  // The layout is history_dialog.ui's; what the form cannot say is set here.
+  m_form->setupUi(this);
+  m_damage = m_form->historyDamageLabel;
+  m_table = m_form->historyTable;
+  m_show = m_form->historyShowButton;
+  m_revert = m_form->historyRevertButton;
+  m_close = m_form->historyCloseButton;
+  m_help = m_form->historyHelpButton;
   m_damage->hide();
-
-  m_table = new QTableWidget(0, kColumns, this);
-  m_table->setObjectName(QStringLiteral("historyTable"));
-  m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
-  m_table->setSelectionMode(QAbstractItemView::SingleSelection);
-  m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  m_table->setTabKeyNavigation(false);
-  m_table->verticalHeader()->hide();
+  m_help->setIcon(HelpIcon());
+  ShowFocusOnFlatButton(m_help);
   m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
   m_table->horizontalHeader()->setSectionResizeMode(kOperation, QHeaderView::Stretch);
-
-  m_show = new QPushButton(this);
-  m_show->setObjectName(QStringLiteral("historyShowButton"));
-  m_show->setDefault(true);
-  m_revert = new QPushButton(this);
-  m_revert->setObjectName(QStringLiteral("historyRevertButton"));
-  m_revert->setAutoDefault(false);
-  m_close = new QPushButton(this);
-  m_close->setObjectName(QStringLiteral("historyCloseButton"));
-  m_close->setAutoDefault(false);
-  m_help = NewHelpButton(this, QStringLiteral("historyHelpButton"));
-
-  auto* buttons = new QHBoxLayout;
-  buttons->addWidget(m_help);
-  buttons->addWidget(m_show);
-  buttons->addWidget(m_revert);
-  buttons->addStretch();
-  buttons->addWidget(m_close);
-  auto* layout = new QVBoxLayout(this);
-  layout->addWidget(m_damage);
-  layout->addWidget(m_table, 1);
-  layout->addLayout(buttons);
 
   connect(m_show, &QPushButton::clicked, this, [this] { OnShowChanges(); });
   connect(m_revert, &QPushButton::clicked, this, [this] { OnRevert(); });
@@ -93,7 +68,6 @@ CHistoryDialog::CHistoryDialog(AppContext& ctx, Ui& ui, QWidget* parent)
   connect(m_table, &QTableWidget::itemSelectionChanged, this, [this] { UpdateButtons(); });
 
   ApplyCaptions();
-  resize(760, 420);
   Reload();
   m_table->setFocus();
 }

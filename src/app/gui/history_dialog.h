@@ -18,12 +18,16 @@
 // A help button opens brm-history.htm.  Reading the history settles interrupted runs
 // (history_view.h); nothing else is written but by a revert.
 //
+// The layout is the form history_dialog.ui (its texts come from the message
+// catalogue at run time, so the form holds none).
+//
 // Ownership: ctx and ui are borrowed and must outlive the dialog.
 // Thread use: the user-interface thread only.
 #pragma once
 
 #include <QDialog>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "app/run_history.h"
@@ -32,6 +36,10 @@ class QLabel;
 class QPushButton;
 class QTableWidget;
 class QToolButton;
+
+namespace Ui {
+class HistoryDialogForm;  // history_dialog.ui
+}  // namespace Ui
 
 namespace bramble {
 class AppContext;
@@ -72,6 +80,7 @@ class CHistoryDialog final : public QDialog {
 
   AppContext& m_ctx;
   Ui& m_ui;
+  std::unique_ptr<::Ui::HistoryDialogForm> m_form;
   std::vector<HistoryRun> m_runs;  // newest first, as listed
   QLabel* m_damage = nullptr;
   QTableWidget* m_table = nullptr;
