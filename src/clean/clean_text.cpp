@@ -142,30 +142,39 @@ bool CleanText::TrimSubfieldEnd(std::string& text) {
 
 bool CleanText::TrimFieldEnd(std::string& text) { return TrimRight(text); }
 
-bool CleanText::ImproperSpacesPossible(const std::string& s) {
-  // Every edit of the rule needs one of these spots in the text as it
-  // stands.  A sign between two digits is part of a number and gets no
-  // blank ("3.5", "1,000", "(2)"); a closing sign right before another
-  // closing sign gets a blank that the second one takes away again
-  // ("(kart.)"), so it edits nothing.
+namespace {
+
+// Whether the byte at i (of class k, a blank, an opening or a closing sign)
+// is a spot where the improper-spaces rule edits the text as it stands.  A
+// sign between two digits is part of a number and gets no blank ("3.5",
+// "1,000", "(2)"); a closing sign right before another closing sign gets a
+// blank that the second one takes away again ("(kart.)"), so it edits
+// nothing.
+inline bool ImproperSpot(const std::string& s, size_t i, unsigned char k) {
   const size_t n = s.size();
-  auto digit = [&s, n](size_t i) { return i < n && IsDigit(s[i]); };
-  for (size_t i = 0; i < n; ++i) {
+  auto digit = [&s, n](size_t j) { return j < n && IsDigit(s[j]); };
+  const bool blank_after = i + 1 < n && s[i + 1] == ' ';
+  const bool blank_before = i > 0 && s[i - 1] == ' ';
+  const bool between_digits = i > 0 && digit(i - 1) && digit(i + 1);
+  if (s[i] == ' ') return blank_after;
+  if (k == kOpening) {
+    return blank_after ||
+           (i > 0 && !blank_before && !AtSubfieldStart(s, i) && !between_digits);
+  }
+  if (k == kClosing) {
+    return blank_before || (i + 1 < n && !blank_after && s[i + 1] != '^' && !between_digits &&
+                            ClassOf(s[i + 1]) != kClosing);
+  }
+  return false;
+}
+
+}  // namespace
+
+bool CleanText::ImproperSpacesPossible(const std::string& s) {
+  // Every edit of the rule needs one of its spots in the text as it stands.
+  for (size_t i = 0; i < s.size(); ++i) {
     const unsigned char k = ClassOf(s[i]);
-    if ((k & (kWhite | kOpening | kClosing)) == 0) continue;
-    const bool blank_after = i + 1 < n && s[i + 1] == ' ';
-    const bool blank_before = i > 0 && s[i - 1] == ' ';
-    const bool between_digits = i > 0 && digit(i - 1) && digit(i + 1);
-    if (s[i] == ' ' && blank_after) return true;
-    if (k == kOpening && (blank_after || (i > 0 && !blank_before && !AtSubfieldStart(s, i) &&
-                                          !between_digits))) {
-      return true;
-    }
-    if (k == kClosing &&
-        (blank_before || (i + 1 < n && !blank_after && s[i + 1] != '^' && !between_digits &&
-                          ClassOf(s[i + 1]) != kClosing))) {
-      return true;
-    }
+    if ((k & (kWhite | kOpening | kClosing)) != 0 && ImproperSpot(s, i, k)) return true;
   }
   return false;
 }
@@ -187,15 +196,22 @@ unsigned CleanText::PossibleChanges(const std::string& s) {
   if (IsWhite(s[n - 1])) mask |= kFieldEnd | kSubfieldEnd;
   // A bare mark or an empty subfield at the end.
   if (s[n - 1] == '^' || (n > 1 && s[n - 2] == '^')) mask |= kEmptySubfield;
+  // One pass: letters and digits, most of a text, cost one table look each.
   for (size_t i = 0; i < n; ++i) {
     const unsigned char c = static_cast<unsigned char>(s[i]);
+    const unsigned char k = kClass[c];
+    if (k == 0 && c >= 32) continue;
     if (c < 32) mask |= kControl;
-    if (c != '^') continue;
-    if (i + 2 < n && IsWhite(s[i + 2])) mask |= kSubfieldStart;
-    if (i > 0 && IsWhite(s[i - 1])) mask |= kSubfieldEnd;
-    if ((i + 1 < n && s[i + 1] == '^') || (i + 2 < n && s[i + 2] == '^')) mask |= kEmptySubfield;
+    if (k == kMark) {
+      if (i + 2 < n && IsWhite(s[i + 2])) mask |= kSubfieldStart;
+      if (i > 0 && IsWhite(s[i - 1])) mask |= kSubfieldEnd;
+      if ((i + 1 < n && s[i + 1] == '^') || (i + 2 < n && s[i + 2] == '^')) {
+        mask |= kEmptySubfield;
+      }
+    } else if (k != 0 && (mask & kImproper) == 0 && ImproperSpot(s, i, k)) {
+      mask |= kImproper;
+    }
   }
-  if (ImproperSpacesPossible(s)) mask |= kImproper;
   return mask;
 }
 
