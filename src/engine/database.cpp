@@ -412,6 +412,9 @@ Result<ControlRecord> Database::ReadControl() {
 
 XrefState Database::State(int32_t mfn) {
   if (!is_open() || mfn < 1) return XrefState::kUnused;
+  // A staged record's state is the one its write gives it (or, when the
+  // commit fails, the one the files keep).
+  if (!impl_->group.staged_mfns.empty() && impl_->group.IsStaged(mfn)) (void)CommitGroup();
   XrefEntry e;
   return impl_->ReadEntry(mfn, &e);
 }
@@ -564,6 +567,9 @@ Status Database::ClearPending(int32_t mfn) {
 }
 
 Result<std::vector<int32_t>> Database::PendingMfns(uint64_t* snapshot) {
+  // Staged writes are pending too, once they are on disk.
+  Status committed = CommitGroup();
+  if (!committed.ok()) return committed;
   Result<ControlRecord> c = ReadControl();
   if (!c.ok()) return c.status();
   *snapshot = c->end_offset;
