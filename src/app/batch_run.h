@@ -85,9 +85,24 @@
 // Guards, OpenLog, TakeBackups, Walk, and one of the ends EndCompleted,
 // EndStopped, EndCancelled, EndFailed.
 //
+// Group commit: a run that changes the open database writes its records a
+// chunk at a time (kChunkRecords, record_store.h, or 8 MiB of images).  The
+// chunk's records are locked ahead with one lock per run of consecutive MFNs
+// where no other program holds one of them (else each record takes its own
+// lock as it is read, waited for and counted as above); their writes are
+// kept in memory, then put on disk together: the images with one write, the
+// control record once, the cross-reference entries (a crash leaves each
+// record at its old or its new version); then the locks go.  The chunk is
+// committed at its end, before every box or question, and at every end of
+// the walk; a commit that fails ends the run with the failure end, and the
+// records whose writes it lost count as not changed.
+//
 // Every run-log line is on disk before any message box or question: the Ui
-// handed to the work (RecordStep::ui) flushes the log before each call, and the
-// frame flushes before its own messages and at the end.
+// handed to the work (RecordStep::ui) commits the pending chunk and flushes
+// the log before each call, and the frame flushes before its own messages
+// and at the end.  The lines of a chunk's records are written only after the
+// chunk's entries, so the log never claims a change a crash lost (a kill may
+// leave up to a chunk of changes without their lines).
 //
 // Errors: the result says how the run ended; every user-visible failure has
 // been shown through the Ui when Run returns.  Nothing throws (an exception
