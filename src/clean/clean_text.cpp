@@ -34,7 +34,7 @@ bool TrimRight(std::string& s) {
 // put there would be taken away again by the subfield-start trim, and the two
 // steps would rewrite the field on every run.  Likewise a mark after a
 // closing sign counts as the end of the text.
-bool AtSubfieldStart(const std::string& s, size_t i) {
+bool AtSubfieldStart(std::string_view s, size_t i) {
   return (i >= 2 && s[i - 2] == '^') || (i >= 1 && s[i - 1] == '^');
 }
 
@@ -150,7 +150,7 @@ namespace {
 // "1,000", "(2)"); a closing sign right before another closing sign gets a
 // blank that the second one takes away again ("(kart.)"), so it edits
 // nothing.
-inline bool ImproperSpot(const std::string& s, size_t i, unsigned char k) {
+inline bool ImproperSpot(std::string_view s, size_t i, unsigned char k) {
   const size_t n = s.size();
   auto digit = [&s, n](size_t j) { return j < n && IsDigit(s[j]); };
   const bool blank_after = i + 1 < n && s[i + 1] == ' ';
@@ -179,7 +179,7 @@ bool CleanText::ImproperSpacesPossible(const std::string& s) {
   return false;
 }
 
-unsigned CleanText::PossibleChanges(const std::string& s) {
+unsigned CleanText::PossibleChanges(std::string_view s) {
   enum : unsigned {
     kSubfieldStart = 1u << 0,
     kFieldStart = 1u << 1,
@@ -201,6 +201,10 @@ unsigned CleanText::PossibleChanges(const std::string& s) {
     const unsigned char c = static_cast<unsigned char>(s[i]);
     const unsigned char k = kClass[c];
     if (k == 0 && c >= 32) continue;
+    if (c == ' ') {  // the blank between words: a spot only before another blank
+      if (i + 1 < n && s[i + 1] == ' ') mask |= kImproper;
+      continue;
+    }
     if (c < 32) mask |= kControl;
     if (k == kMark) {
       if (i + 2 < n && IsWhite(s[i + 2])) mask |= kSubfieldStart;

@@ -12,6 +12,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace bramble {
@@ -57,7 +58,7 @@ class CleanText {
   // RemoveEmptySubfields = bit 6), could change it; a clear bit means that
   // rule leaves text as it is.  A clean field is passed over with this
   // instead of one scan per rule.
-  static unsigned PossibleChanges(const std::string& text);
+  static unsigned PossibleChanges(std::string_view text);
 
   // The pieces of text cut at every separator, or nothing when the separator
   // is empty, absent, or at position 0 (the field is then not split).  A

@@ -48,6 +48,14 @@ std::string CleaningRun::Label(int s) const {
 
 bool CleaningRun::Runs(int s, int32_t tag) const { return on_[s] && lists_[s].Passes(tag); }
 
+bool CleaningRun::MayChange(int32_t tag, std::string_view text) const {
+  const unsigned possible = CleanText::PossibleChanges(text);
+  for (int s = kTrimSubfieldStart; s <= kEmptyFields; ++s) {
+    if (((possible >> s) & 1u) != 0 && Runs(s, tag)) return true;
+  }
+  return false;
+}
+
 std::array<bool, kCleanStepCount> CleaningRun::CleanField(int32_t tag, std::string& text) const {
   using Rule = bool (*)(std::string&);
   static constexpr Rule kRules[] = {
@@ -114,7 +122,8 @@ StepResult CleaningRun::Work(RecordStep& step) {
     const std::string_view original = fields_.Text(i);
     const size_t lines_before = lines_.size();
     bool emptied = false;
-    if (candidates_.Passes(tag)) {
+    // A field none of the steps could change is not even copied.
+    if (candidates_.Passes(tag) && (original.empty() || MayChange(tag, original))) {
       text_.assign(original);
       const std::array<bool, kCleanStepCount> changed = CleanField(tag, text_);
       for (int s = kTrimSubfieldStart; s <= kEmptyFields; ++s) {

@@ -42,6 +42,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/batch_run.h"
@@ -103,6 +104,8 @@ class CleaningRun {
  private:
   std::string Label(int s) const;
   bool Runs(int s, int32_t tag) const;
+  // Whether any of steps 1 to 7 that run on tag could change text.
+  bool MayChange(int32_t tag, std::string_view text) const;
   // The log line of step s on a field of tag in record mfn.
   std::string Line(int s, int32_t mfn, int32_t tag) const;
   StepResult WorkPerChange(RecordStep& step);
