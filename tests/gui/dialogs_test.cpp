@@ -377,9 +377,18 @@ class DialogsTest : public QObject {
       QVERIFY2(d->width() > 2 * title, qPrintable(name));
       // The layout's own minimum is never lowered: a short title keeps it.
       d->setWindowTitle(QStringLiteral("x"));
-      QVERIFY2(d->minimumWidth() >= d->layout()->minimumSize().width(), qPrintable(name));
+      QVERIFY2(d->minimumWidth() >= d->layout()->totalMinimumSize().width(), qPrintable(name));
       d->hide();
     }
+    // A layout that grows after the title was measured (a long line of
+    // information) is followed: the dialog cannot be made narrower than it.
+    auto* confirm = static_cast<CConfirmDialog*>(dialogs[1].get());
+    confirm->show();
+    const int before = confirm->minimumWidth();
+    confirm->SetUp("text", 0, 0, std::string(150, 'w'));
+    QTRY_VERIFY(confirm->minimumWidth() > before);
+    QVERIFY(confirm->minimumWidth() >= confirm->layout()->totalMinimumSize().width());
+    QVERIFY(confirm->width() >= confirm->minimumWidth());
   }
 
   // --- CLanguagesDialog -----------------------------------------------------

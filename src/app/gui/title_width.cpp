@@ -21,7 +21,11 @@ class TitleWatcher final : public QObject {
   }
 
   bool eventFilter(QObject* watched, QEvent* event) override {
-    if (watched == m_window && event->type() == QEvent::WindowTitleChange) Apply();
+    // A minimum set by hand stops the layout from setting its own, so a
+    // layout that grows (longer texts) is followed here too.
+    if (watched == m_window &&
+        (event->type() == QEvent::WindowTitleChange || event->type() == QEvent::LayoutRequest))
+      Apply();
     return QObject::eventFilter(watched, event);
   }
 
@@ -29,8 +33,9 @@ class TitleWatcher final : public QObject {
   void Apply() {
     int width = TitleMinimumWidth(m_window, m_window->windowTitle());
     // The layout's own minimum stands: a minimum set by hand replaces it.
-    if (QLayout* layout = m_window->layout()) width = qMax(width, layout->minimumSize().width());
-    m_window->setMinimumWidth(width);
+    if (QLayout* layout = m_window->layout())
+      width = qMax(width, layout->totalMinimumSize().width());
+    if (m_window->minimumWidth() != width) m_window->setMinimumWidth(width);
     if (m_window->isVisible() && m_window->width() < width)
       m_window->resize(width, m_window->height());
   }
