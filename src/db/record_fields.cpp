@@ -10,33 +10,48 @@
 
 namespace bramble {
 
-int32_t RecordFields::Load(CDbSession& db, bool raw) {
+int32_t RecordFields::LoadDirectory(CDbSession& db) {
   tags_.clear();
-  starts_.assign(1, 0);
+  starts_.clear();
   data_.clear();
+  entries_.clear();
   const int32_t count = db.FieldCount();
-  if (count <= 0) return 0;
-  entries_.resize(3 * static_cast<size_t>(count));
-  const int32_t n = vardo::vardo_directory_entries(db.space(), 0, 1, count, entries_.data());
-  if (n <= 0) return 0;
+  if (count > 0) {
+    entries_.resize(3 * static_cast<size_t>(count));
+    const int32_t n = vardo::vardo_directory_entries(db.space(), 0, 1, count, entries_.data());
+    entries_.resize(3 * static_cast<size_t>(std::max(n, 0)));
+  }
+  for (size_t i = 0; i < entries_.size(); i += 3) tags_.push_back(entries_[i]);
+  starts_.assign(tags_.size() + 1, 0);
+  return static_cast<int32_t>(tags_.size());
+}
+
+void RecordFields::LoadTexts(CDbSession& db, bool raw,
+                             const std::function<bool(int32_t tag)>& keep) {
+  const size_t n = tags_.size();
   size_t total = 0;
-  for (int32_t i = 0; i < n; ++i) total += static_cast<size_t>(std::max(entries_[3 * i + 2], 0));
+  for (size_t i = 0; i < n; ++i) total += keep(tags_[i]) ? Length(i) : 0;
   // One byte more than the texts: the engine ends each copy with a zero byte.
   data_.resize(total + 1);
   size_t at = 0;
-  for (int32_t i = 0; i < n; ++i) {
-    const size_t len = static_cast<size_t>(std::max(entries_[3 * i + 2], 0));
-    int32_t got = vardo::vardo_field_at(db.space(), 0, i + 1, data_.data() + at,
-                                        static_cast<int32_t>(len + 1));
-    // The directory and the copy come from the same buffer; a shorter copy
-    // (never expected) keeps only what was copied.
-    const size_t used = got < 0 ? 0 : std::min(len, static_cast<size_t>(got));
-    at += used;
-    tags_.push_back(entries_[3 * i]);
+  starts_.assign(1, 0);
+  for (size_t i = 0; i < n; ++i) {
+    if (keep(tags_[i])) {
+      const size_t len = Length(i);
+      int32_t got = vardo::vardo_field_at(db.space(), 0, static_cast<int32_t>(i) + 1,
+                                          data_.data() + at, static_cast<int32_t>(len + 1));
+      // The directory and the copy come from the same buffer; a shorter copy
+      // (never expected) keeps only what was copied.
+      at += got < 0 ? 0 : std::min(len, static_cast<size_t>(got));
+    }
     starts_.push_back(at);
   }
   data_.resize(at);
   if (!raw) ToDisplay(data_);
+}
+
+int32_t RecordFields::Load(CDbSession& db, bool raw) {
+  if (LoadDirectory(db) > 0) LoadTexts(db, raw, [](int32_t) { return true; });
   return static_cast<int32_t>(tags_.size());
 }
 

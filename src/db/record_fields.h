@@ -13,7 +13,9 @@
 // Thread use: the thread that uses the session.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,6 +29,15 @@ class RecordFields {
   // Reads the fields of db's current record (buffer 0) in directory order;
   // raw keeps the stored bytes (storage form).
   int32_t Load(CDbSession& db, bool raw = false);
+
+  // Load in two steps, for a run that looks at a few tags: the directory
+  // alone (tags and lengths; every Text empty), then the texts of the fields
+  // whose tag keep(tag) says (the others' Text stays empty; their Length is
+  // the stored one).  LoadTexts may be called again, with another keep, while
+  // the record is unchanged.
+  int32_t LoadDirectory(CDbSession& db);
+  void LoadTexts(CDbSession& db, bool raw, const std::function<bool(int32_t tag)>& keep);
+  size_t Length(size_t i) const { return static_cast<size_t>(std::max(entries_[3 * i + 2], 0)); }
 
   size_t size() const { return tags_.size(); }
   int32_t Tag(size_t i) const { return tags_[i]; }

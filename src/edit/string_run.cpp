@@ -108,13 +108,14 @@ StepResult StringRun::Work(RecordStep& step) {
 
   // The record is read once and worked in memory; the buffer is rebuilt
   // once at the end (or at a Cancel), however many occurrences changed.
-  const size_t n = static_cast<size_t>(fields_.Load(step.db, /*raw=*/true));
+  // The directory first; then the texts of the listed tags alone.
+  const size_t n = static_cast<size_t>(fields_.LoadDirectory(step.db));
   by_tag_.clear();
   for (size_t i = 0; i < n; ++i) by_tag_.emplace_back(fields_.Tag(i), static_cast<uint32_t>(i));
   std::sort(by_tag_.begin(), by_tag_.end());
   state_.assign(n, kAsRead);
   holds_empty_ = false;
-  for (size_t i = 0; i < n && !holds_empty_; ++i) holds_empty_ = fields_.Text(i).empty();
+  for (size_t i = 0; i < n && !holds_empty_; ++i) holds_empty_ = fields_.Length(i) == 0;
   texts_used_ = 0;
   changes_made_.clear();
   replaced_ = false;
@@ -124,8 +125,14 @@ StepResult StringRun::Work(RecordStep& step) {
   for (const auto& [tag, index] : by_tag_) {
     if (present.empty() || present.back() != tag) present.push_back(tag);
   }
+  const std::vector<int32_t> listed = tags_.ValuesAmong(present);
+  wanted_.assign(listed.begin(), listed.end());
+  std::sort(wanted_.begin(), wanted_.end());
+  fields_.LoadTexts(step.db, /*raw=*/true, [this](int32_t tag) {
+    return std::binary_search(wanted_.begin(), wanted_.end(), tag);
+  });
   std::vector<int32_t> visit;
-  for (int32_t tag : tags_.ValuesAmong(present)) {
+  for (int32_t tag : listed) {
     // The tag's fields in directory order; their number as read.
     const auto first = std::lower_bound(by_tag_.begin(), by_tag_.end(), std::make_pair(tag, 0u));
     const int32_t count = static_cast<int32_t>(
@@ -174,6 +181,8 @@ void StringRun::Flush(RecordStep& step, RecordEditor& editor) {
   if (holds_empty_) {
     rc = ReplayChanges(step);
   } else {
+    // Every text now: the buffer is as read until the rebuild below.
+    fields_.LoadTexts(step.db, /*raw=*/true, [](int32_t) { return true; });
     rewriter_.Clear();
     for (size_t i = 0; i < state_.size(); ++i) {
       if (state_[i] != kGone) rewriter_.Add(fields_.Tag(i), Current(i));

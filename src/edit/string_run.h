@@ -225,6 +225,7 @@ class StringRun {
   RecordFields fields_;
   RecordRewriter rewriter_;
   std::vector<std::pair<int32_t, uint32_t>> by_tag_;
+  std::vector<int32_t> wanted_;  // the listed tags the record holds, sorted
   std::vector<int32_t> state_;
   std::vector<std::string> texts_;
   size_t texts_used_ = 0;
