@@ -343,7 +343,16 @@ class Frame {
     }
     counted_.clear();
     const bool store_ok = store_->Committed(db_, lost);
-    log_.Release(lost);
+    if (lost.empty() || rc >= 0) {
+      log_.Release(lost);
+    } else {
+      // The lines of the records whose writes were lost tell the change as
+      // not made, with why, as a write refused at once would have.
+      log_.Release(lost,
+                   " " + ctx_.Msg(28, 1) + ":  " + std::to_string(rc) + " " +
+                       CDbSession::ResultText(rc),
+                   ctx_.Msg(28, 1));
+    }
     if (end) {
       log_.Hold(false);
       group_ = false;

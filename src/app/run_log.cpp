@@ -9,6 +9,7 @@
 
 #include <climits>
 #include <cstring>
+#include <string_view>
 
 #include "app/display_utf8.h"
 #include "engine/file_system.h"
@@ -150,6 +151,23 @@ bool RunLog::Append(const std::string& text) {
   return holding_ || pending_.size() < kFlushAt || Flush();
 }
 
+void RunLog::TellNotMade(std::string_view lines, const std::string& suffix,
+                         const std::string& not_made) {
+  std::string tail;
+  AppendUtf8Of(suffix, &tail);
+  std::string marker;
+  AppendUtf8Of(not_made, &marker);
+  while (!lines.empty()) {
+    size_t end = lines.find("\r\n");
+    end = end == std::string_view::npos ? lines.size() : end;
+    const std::string_view line = lines.substr(0, end);
+    pending_.append(line);
+    if (marker.empty() || line.find(marker) == std::string_view::npos) pending_ += tail;
+    pending_ += "\r\n";
+    lines.remove_prefix(std::min(lines.size(), end + 2));
+  }
+}
+
 void RunLog::Hold(bool on) {
   if (on) {
     holding_ = true;
@@ -168,7 +186,8 @@ void RunLog::BeginRecordLines(int32_t mfn) {
   }
 }
 
-void RunLog::Release(const std::vector<int32_t>& lost) {
+void RunLog::Release(const std::vector<int32_t>& lost, const std::string& lost_suffix,
+                     const std::string& not_made) {
   const int32_t current = held_records_.empty() ? 0 : held_records_.back().first;
   if (lost.empty() || held_records_.empty()) {
     pending_ += held_;
@@ -180,7 +199,11 @@ void RunLog::Release(const std::vector<int32_t>& lost) {
       const size_t to = i + 1 < held_records_.size() ? held_records_[i + 1].second : held_.size();
       const bool dropped =
           std::find(lost.begin(), lost.end(), held_records_[i].first) != lost.end();
-      if (!dropped) pending_.append(held_, from, to - from);
+      if (!dropped) {
+        pending_.append(held_, from, to - from);
+      } else if (!lost_suffix.empty()) {
+        TellNotMade(std::string_view(held_).substr(from, to - from), lost_suffix, not_made);
+      }
     }
   }
   held_.clear();

@@ -26,8 +26,9 @@
 // Held lines: while Hold is on, appended lines stay in memory, grouped by the
 // record they were written for (BeginRecordLines), and Flush leaves them; a
 // run that writes its records in groups releases them once the records'
-// writes are on disk (Release), dropping the lines of records whose writes
-// were lost, so the log never claims a change the files do not hold.
+// writes are on disk (Release); the lines of records whose writes were lost
+// are dropped or told as not made, so the log never claims a change the files
+// do not hold.
 //
 // Errors: Open, Append and Flush return false when the file cannot be opened
 // or written, and failed() stays true; the caller decides (the batch run frame
@@ -38,6 +39,7 @@
 #include <cstdint>
 #include <ctime>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -69,8 +71,11 @@ class RunLog {
   // The held lines appended from now on are for record mfn.
   void BeginRecordLines(int32_t mfn);
   // Moves the held lines to the buffer Flush writes, except those of the
-  // records listed (sorted or not).
-  void Release(const std::vector<int32_t>& lost);
+  // records listed (sorted or not): their lines are dropped, or, with a
+  // lost_suffix (display form), each gets it at its end unless it holds
+  // not_made already (display form; a change the engine had refused).
+  void Release(const std::vector<int32_t>& lost, const std::string& lost_suffix = std::string(),
+               const std::string& not_made = std::string());
   // Lines appended so far (for tests and summaries).
   int lines() const { return lines_; }
   // From now on nothing is opened or written: lines are counted and
@@ -79,6 +84,8 @@ class RunLog {
 
  private:
   bool EnsureOpen();
+  // Adds lines (UTF-8, CR LF each) to the buffer with suffix at their ends.
+  void TellNotMade(std::string_view lines, const std::string& suffix, const std::string& not_made);
   void KeepRoomAhead();
   std::string path_;
   std::string prefix_;

@@ -439,9 +439,15 @@ TEST_F(FieldRunTest, WriteFailureStopsTheRunKeepsTheBackupsAndClaimsNoChange) {
   ASSERT_EQ(ui_.messages().size(), 1u);
   EXPECT_EQ(ui_.messages()[0].rfind(Msg(28, 4) + " 1\n", 0), 0u) << ui_.messages()[0];
   EXPECT_NE(ui_.messages()[0].find("0 " + Msg(26, 6) + "\r\n3 " + Msg(28, 6)), std::string::npos);
+  // The three records are written together, so the failed write loses all
+  // three changes: each is logged as not made.  (The file-size limit cuts
+  // the log too, so its last line may be cut short.)
   std::vector<std::string> log = LogTexts();
-  ASSERT_EQ(log.size(), 1u);
-  EXPECT_NE(log[0].find(Msg(28, 1)), std::string::npos) << log[0];
+  ASSERT_FALSE(log.empty());
+  ASSERT_LE(log.size(), 3u);
+  for (size_t i = 0; i + 1 < log.size() || i == 0; ++i) {
+    EXPECT_NE(log[i].find(Msg(28, 1)), std::string::npos) << log[i];
+  }
   EXPECT_EQ(Stored(1, 20, 1), std::string(2000, 'a'));
 }
 
