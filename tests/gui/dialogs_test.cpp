@@ -380,6 +380,10 @@ class DialogsTest : public QObject {
       QVERIFY2(d->minimumWidth() >= d->layout()->totalMinimumSize().width(), qPrintable(name));
       d->hide();
     }
+    // A title naming a long path asks no more than the screen's width.
+    auto* number = dialogs[0].get();
+    number->setWindowTitle(QString(400, u'W'));
+    QCOMPARE(number->minimumWidth(), number->screen()->availableGeometry().width());
     // A layout that grows after the title was measured (a long line of
     // information) is followed: the dialog cannot be made narrower than it.
     auto* confirm = static_cast<CConfirmDialog*>(dialogs[1].get());

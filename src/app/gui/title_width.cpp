@@ -4,6 +4,7 @@
 #include <QFontMetrics>
 #include <QLayout>
 #include <QObject>
+#include <QScreen>
 #include <QStyle>
 #include <QWidget>
 
@@ -32,6 +33,10 @@ class TitleWatcher final : public QObject {
  private:
   void Apply() {
     int width = TitleMinimumWidth(m_window, m_window->windowTitle());
+    // A title that names a long path must not push the window off the
+    // screen: there the title bar cuts it as it would anyway.
+    if (const QScreen* screen = m_window->screen())
+      width = qMin(width, screen->availableGeometry().width());
     // The layout's own minimum stands: a minimum set by hand replaces it.
     if (QLayout* layout = m_window->layout())
       width = qMax(width, layout->totalMinimumSize().width());

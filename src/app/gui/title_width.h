@@ -6,7 +6,7 @@
 // the title in a bold form of the window's font, plus room for the icon and
 // the title-bar buttons, and keeps it so whenever the title changes (a new
 // language, a title that names a file).  It never lowers a minimum the
-// window's layout needs.
+// window's layout needs, and never asks for more than the screen's width.
 //
 // Ownership: the watcher is a child of the window and goes with it.
 // Thread use: the user-interface thread.
