@@ -185,10 +185,13 @@ void CCleaningPage::BuildControls() {
   right->addWidget(m_fillGroup);
   right->addWidget(m_sortGroup);
   right->addStretch();
-  right->addWidget(m_helpButton, 0, Qt::AlignRight);
-  auto* main = new QHBoxLayout(this);
-  main->addWidget(m_cleanGroup, 1);
-  main->addLayout(right, 1);
+  auto* columns = new QHBoxLayout;
+  columns->addWidget(m_cleanGroup, 1);
+  columns->addLayout(right, 1);
+  // The help button at the bottom left, where every other page has it.
+  auto* main = new QVBoxLayout(this);
+  main->addLayout(columns, 1);
+  main->addWidget(m_helpButton, 0, Qt::AlignLeft);
 }
 
 void CCleaningPage::ApplyCaptions() {
