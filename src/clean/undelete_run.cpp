@@ -2,11 +2,14 @@
 
 #include <ctime>
 #include <optional>
+#include <set>
+#include <vector>
 
 #include "app/app_context.h"
 #include "app/batch_run.h"
 #include "app/display_utf8.h"
 #include "app/preview_store.h"
+#include "app/record_store.h"
 #include "app/run_history_store.h"
 #include "app/run_log.h"
 #include "app/ui.h"
@@ -14,6 +17,11 @@
 #include "db/db_session.h"
 
 namespace bramble {
+
+namespace {
+// Bytes of images a chunk keeps in memory at most before its commit.
+constexpr int64_t kUndeleteChunkBytes = int64_t{8} << 20;
+}  // namespace
 
 UndeleteOutcome RunUndelete(AppContext& ctx, Ui& ui, Progress& progress) {
   UndeleteOutcome outcome;
@@ -52,13 +60,77 @@ UndeleteOutcome RunUndelete(AppContext& ctx, Ui& ui, Progress& progress) {
   CDbSession& db = ctx.db();
   int32_t failed_mfn = 0;
   int32_t failure = 0;
+  // The reactivations are written a chunk at a time (group commit): kept in
+  // memory, with their locks, and put on disk together; a record's report
+  // and log lines are released only once its write is on disk, so neither
+  // claims a reactivation a failed commit lost.  The walk shows no box, so
+  // the commits fall at the chunks' ends and at the walk's end.
+  const bool group = store->Writes() && db.BeginWriteGroup() == 0;
+  if (group) log.Hold(true);
+  struct Held {
+    int32_t mfn;
+    bool reactivated;
+  };
+  std::vector<Held> held;  // report lines of the chunk, in walk order
+  int32_t staged = 0;
+  int32_t first_staged = 0;
+  auto report_line = [&](const Held& h) {
+    report += std::to_string(h.mfn) + "\t" + ctx.Msg(h.reactivated ? 20 : 23, 3) + "\r\n";
+  };
+  // Puts the chunk on disk; false when a write of it failed (the records
+  // lost are then not counted, listed or logged as reactivated).
+  auto commit = [&](bool end) {
+    std::vector<int32_t> lost;
+    const int32_t rc = end ? db.EndWriteGroup(&lost) : db.CommitWriteGroup(true, 0, &lost);
+    (void)store->Committed(db, lost);
+    std::set<int32_t> gone;
+    int32_t first_lost = 0;
+    for (int32_t mfn : lost) {
+      if (mfn == 0) continue;
+      gone.insert(mfn);
+      if (first_lost == 0) first_lost = mfn;
+    }
+    for (const Held& h : held) {
+      if (h.reactivated && gone.count(h.mfn) != 0) {
+        --outcome.reactivated;
+        continue;
+      }
+      report_line(h);
+    }
+    held.clear();
+    staged = 0;
+    const int32_t first_in_chunk = first_staged;
+    first_staged = 0;
+    if (rc < 0) {
+      // Lines of lost records are dropped: a record left deleted is not
+      // logged, as a write the engine refused at once is not.
+      log.Release(lost);
+      if (failed_mfn == 0) {
+        // The record named is the first the commit lost (or, when the
+        // failure lost none, the chunk's first).
+        failed_mfn = first_lost != 0 ? first_lost : first_in_chunk;
+        failure = rc;
+      }
+    } else {
+      log.Release({});
+    }
+    if (end) log.Hold(false);
+    return rc >= 0;
+  };
   const WalkResult walk = WalkRecordSet(ctx, ui, progress, [&](int32_t mfn) {
     if (!IsLogicallyDeleted(db.ReadRecord(mfn, false))) return true;
+    if (group) log.BeginRecordLines(mfn);
     const int32_t status = db.ReadRecord(mfn, true);
     if (IsLockedByAnother(status)) {
       ++outcome.not_read;
-      report += std::to_string(mfn) + "\t" + ctx.Msg(23, 3) + "\r\n";
-      return log.Append(ctx.Msg(14, 10) + ": " + std::to_string(mfn) + " " + ctx.Msg(23, 3));
+      const bool logged =
+          log.Append(ctx.Msg(14, 10) + ": " + std::to_string(mfn) + " " + ctx.Msg(23, 3));
+      if (group) {
+        held.push_back({mfn, false});
+      } else {
+        report_line({mfn, false});
+      }
+      return logged;
     }
     if (!IsLogicallyDeleted(status)) {
       db.UnlockRecord();
@@ -75,9 +147,23 @@ UndeleteOutcome RunUndelete(AppContext& ctx, Ui& ui, Progress& progress) {
       return false;
     }
     ++outcome.reactivated;
-    report += std::to_string(mfn) + "\t" + ctx.Msg(20, 3) + "\r\n";
-    return log.Append(ctx.Msg(14, 10) + ": " + std::to_string(mfn));
+    const bool logged = log.Append(ctx.Msg(14, 10) + ": " + std::to_string(mfn));
+    if (!group) {
+      report_line({mfn, true});
+      return logged;
+    }
+    held.push_back({mfn, true});
+    if (first_staged == 0) first_staged = mfn;
+    if (++staged >= kChunkRecords || db.WriteGroupBytes() >= kUndeleteChunkBytes) {
+      if (!commit(false)) return false;
+      // The chunk's lines reach the file before the next chunk is changed.
+      if (!log.Flush()) return false;
+    }
+    return logged;
   });
+  // Whatever ended the walk (a cancel too: what was reactivated stays), the
+  // last chunk goes on disk before any box.
+  if (group) (void)commit(true);
   const bool log_ok = log.Close();
   // A cancel keeps what was reactivated: to the history that is a stop.
   store->EndRun(walk.end == WalkEnd::kCancelled       ? RunEnd::kStopped
