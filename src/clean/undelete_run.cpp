@@ -1,5 +1,6 @@
 #include "clean/undelete_run.h"
 
+#include <algorithm>
 #include <ctime>
 #include <optional>
 #include <set>
@@ -72,7 +73,6 @@ UndeleteOutcome RunUndelete(AppContext& ctx, Ui& ui, Progress& progress) {
     bool reactivated;
   };
   std::vector<Held> held;  // report lines of the chunk, in walk order
-  int32_t staged = 0;
   int32_t first_staged = 0;
   auto report_line = [&](const Held& h) {
     report += std::to_string(h.mfn) + "\t" + ctx.Msg(h.reactivated ? 20 : 23, 3) + "\r\n";
@@ -98,7 +98,6 @@ UndeleteOutcome RunUndelete(AppContext& ctx, Ui& ui, Progress& progress) {
       report_line(h);
     }
     held.clear();
-    staged = 0;
     const int32_t first_in_chunk = first_staged;
     first_staged = 0;
     if (rc < 0) {
@@ -117,8 +116,36 @@ UndeleteOutcome RunUndelete(AppContext& ctx, Ui& ui, Progress& progress) {
     if (end) log.Hold(false);
     return rc >= 0;
   };
+  // The chunk's records are locked ahead (one lock over each run of
+  // consecutive MFNs) where no other program holds one of them; a chunk
+  // where one is held locks record by record, as a run without group does.
+  const MfnSelection& sel = ctx.selection();
+  const int32_t total = std::max<int32_t>(sel.count, 0);
+  int32_t index = -1;  // position of the step's MFN in the set
+  int32_t chunk_end = 0;
+  bool chunk_locked = false;
+  std::vector<int32_t> chunk_mfns;
   const WalkResult walk = WalkRecordSet(ctx, ui, progress, [&](int32_t mfn) {
-    if (!IsLogicallyDeleted(db.ReadRecord(mfn, false))) return true;
+    ++index;
+    if (group && index >= chunk_end) {
+      chunk_end = std::min<int32_t>(total, index + kChunkRecords);
+      chunk_mfns.clear();
+      for (int32_t k = index; k < chunk_end; ++k) chunk_mfns.push_back(sel.MfnAt(k));
+      chunk_locked =
+          db.LockWriteGroup(chunk_mfns) == static_cast<int32_t>(chunk_mfns.size());
+    }
+    // At the chunk's end its writes go on disk, and its lines reach the file
+    // before the next chunk is changed.
+    auto end_of_step = [&](bool ok) {
+      if (!ok || !group) return ok;
+      if (index + 1 < chunk_end && db.WriteGroupBytes() < kUndeleteChunkBytes) return true;
+      chunk_end = 0;
+      chunk_locked = false;
+      return commit(false) && log.Flush();
+    };
+    // A record its chunk locked ahead cannot change between two reads: one
+    // read, with the lock this session holds, says all.
+    if (!chunk_locked && !IsLogicallyDeleted(db.ReadRecord(mfn, false))) return end_of_step(true);
     if (group) log.BeginRecordLines(mfn);
     const int32_t status = db.ReadRecord(mfn, true);
     if (IsLockedByAnother(status)) {
@@ -130,11 +157,11 @@ UndeleteOutcome RunUndelete(AppContext& ctx, Ui& ui, Progress& progress) {
       } else {
         report_line({mfn, false});
       }
-      return logged;
+      return end_of_step(logged);
     }
     if (!IsLogicallyDeleted(status)) {
       db.UnlockRecord();
-      return true;
+      return end_of_step(true);
     }
     store->BeginRecord(db, mfn);
     int32_t rc = db.UndeleteRecord();
@@ -154,12 +181,7 @@ UndeleteOutcome RunUndelete(AppContext& ctx, Ui& ui, Progress& progress) {
     }
     held.push_back({mfn, true});
     if (first_staged == 0) first_staged = mfn;
-    if (++staged >= kChunkRecords || db.WriteGroupBytes() >= kUndeleteChunkBytes) {
-      if (!commit(false)) return false;
-      // The chunk's lines reach the file before the next chunk is changed.
-      if (!log.Flush()) return false;
-    }
-    return logged;
+    return end_of_step(logged);
   });
   // Whatever ended the walk (a cancel too: what was reactivated stays), the
   // last chunk goes on disk before any box.
