@@ -8,6 +8,7 @@
 #include <cerrno>
 
 #include <climits>
+#include <cstdint>
 #include <cstring>
 #include <string_view>
 
@@ -47,6 +48,9 @@ void AppendUtf8Of(const std::string& text, std::string* out) {
   const char* end = p + text.size();
   while (p < end) {
     const char* run = p;
+    // Eight bytes at a time while none has its high bit set.
+    uint64_t word = 0;
+    while (end - p >= 8 && (std::memcpy(&word, p, 8), (word & 0x8080808080808080ULL) == 0)) p += 8;
     while (p < end && static_cast<unsigned char>(*p) < 0x80) ++p;
     out->append(run, static_cast<size_t>(p - run));
     if (p < end) {

@@ -16,6 +16,12 @@ using testsupport::ReadBytes;
 
 using testsupport::TempDir;
 
+// The text part of the line FormatLogLine makes (the one-line conversion).
+std::string Cp1252ToUtf8ForTest(const std::string& text) {
+  const std::string line = FormatLogLine("pc", "cds", std::tm{}, text);
+  return line.substr(line.find("; ") + 2, line.size() - line.find("; ") - 4);
+}
+
 TEST(RunLogUtf8, DisplayTextIsWrittenAsUtf8) {
   // "Título: Cañón €" in Windows-1252, one byte per letter.
   const std::string display = "T\xEDtulo: Ca\xF1\xF3n \x80";
@@ -35,6 +41,31 @@ TEST(RunLogUtf8, DisplayTextIsWrittenAsUtf8) {
   ASSERT_NE(first, std::string::npos);
   EXPECT_NE(text.find(utf8, first + 1), std::string::npos);
   EXPECT_EQ(text.find('\xED'), std::string::npos);
+}
+
+// The writer copies ASCII eight bytes at a time: a converted byte anywhere
+// in a text, on either side of an eight-byte boundary, comes out as the
+// one-line form converts it.
+TEST(RunLogUtf8, AConvertedByteAtEveryPositionOfTheTextComesOutTheSame) {
+  TempDir dir;
+  RunLog log(dir.File("log.txt"), "cds");
+  std::string expected;
+  for (size_t length = 1; length <= 19; ++length) {
+    for (size_t at = 0; at < length; ++at) {
+      std::string text(length, 'a');
+      text[at] = '\xE9';
+      ASSERT_TRUE(log.Append(text));
+      expected += Cp1252ToUtf8ForTest(text);
+    }
+  }
+  ASSERT_TRUE(log.Close());
+  std::string bodies;
+  std::istringstream in(ReadBytes(dir.File("log.txt")));
+  for (std::string line; std::getline(in, line);) {
+    bodies += line.substr(line.find("; ") + 2, std::string::npos);
+    bodies.pop_back();  // the CR
+  }
+  EXPECT_EQ(bodies, expected);
 }
 
 }  // namespace
