@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <ctime>
 #include <map>
@@ -137,9 +138,20 @@ struct Parsed {
   std::vector<HistoryRun> runs;
   size_t valid_end = 0;  // where the last whole frame ends
   std::string why;
+  // Entry frames placed in a run (kept in runs[].entries unless the parse
+  // was a check only).
+  int64_t entries = 0;
 };
 
-Parsed Parse(const std::string& data, int fd_for_locks) {
+// Entry frames decoded into memory by the parses of this process (a check
+// only decodes none: a run's start must not cost in proportion to the
+// entries of every run before it).
+std::atomic<int64_t> g_entries_decoded{0};
+
+// Reads every frame of data, checking it.  with_entries false: a check only
+// (start of a run): the frames are checked and the runs listed, their
+// entries counted but not kept.
+Parsed Parse(const std::string& data, int fd_for_locks, bool with_entries = true) {
   Parsed p;
   auto damaged = [&](size_t at, const std::string& what) {
     p.result = RunHistory::LoadResult::kDamaged;
@@ -153,6 +165,11 @@ Parsed Parse(const std::string& data, int fd_for_locks) {
   }
   std::map<int32_t, size_t> by_number;
   std::map<uint16_t, size_t> open_by_low;  // runs without an end frame yet
+  // The run of the last entry placed: a run's entries follow one another,
+  // so most entries need no look-up.
+  uint16_t last_low = 0;
+  size_t last_index = 0;
+  bool last_valid = false;
   size_t pos = kHeaderSize;
   p.valid_end = pos;
   while (pos < data.size()) {
@@ -212,17 +229,27 @@ Parsed Parse(const std::string& data, int fd_for_locks) {
       }
       by_number[run.number] = p.runs.size();
       open_by_low[static_cast<uint16_t>(run.number)] = p.runs.size();
+      last_valid = false;
       p.runs.push_back(std::move(run));
     } else if (type == kEntryType) {
-      auto it = open_by_low.find(DecodeFixed16(f + 2));
+      const uint16_t low = DecodeFixed16(f + 2);
+      if (!last_valid || low != last_low) {
+        auto it = open_by_low.find(low);
+        last_valid = it != open_by_low.end();
+        last_low = low;
+        if (last_valid) last_index = it->second;
+      }
       // An entry of no open run cannot be placed; it is passed over.
-      if (it != open_by_low.end()) {
-        HistoryEntry e;
-        e.flags = static_cast<uint8_t>(f[1]);
-        e.mfn = static_cast<int32_t>(DecodeFixed32(f + 4));
-        e.before = DecodeFixed48(f + 8);
-        e.after = DecodeFixed48(f + 14);
-        p.runs[it->second].entries.push_back(e);
+      if (last_valid) {
+        ++p.entries;
+        if (with_entries) {
+          HistoryEntry e;
+          e.flags = static_cast<uint8_t>(f[1]);
+          e.mfn = static_cast<int32_t>(DecodeFixed32(f + 4));
+          e.before = DecodeFixed48(f + 8);
+          e.after = DecodeFixed48(f + 14);
+          p.runs[last_index].entries.push_back(e);
+        }
       }
     } else {
       const auto number = static_cast<int32_t>(DecodeFixed32(f + 4));
@@ -235,11 +262,13 @@ Parsed Parse(const std::string& data, int fd_for_locks) {
         run.end_time = static_cast<int64_t>(DecodeFixed64(f + 8));
         auto low = open_by_low.find(static_cast<uint16_t>(number));
         if (low != open_by_low.end() && low->second == it->second) open_by_low.erase(low);
+        last_valid = false;
       }
     }
     pos += len;
     p.valid_end = pos;
   }
+  if (with_entries) g_entries_decoded.fetch_add(p.entries, std::memory_order_relaxed);
   for (HistoryRun& run : p.runs) {
     if (run.outcome == RunOutcome::kInProgress &&
         (fd_for_locks < 0 || !RunIsLive(fd_for_locks, run.number))) {
@@ -250,6 +279,8 @@ Parsed Parse(const std::string& data, int fd_for_locks) {
 }
 
 }  // namespace
+
+int64_t RunHistory::EntriesDecoded() { return g_entries_decoded.load(std::memory_order_relaxed); }
 
 std::string RunHistory::PathFor(const std::string& master_path) {
   if (master_path.size() >= 3) {
@@ -373,7 +404,9 @@ RunHistory::BeginResult RunHistory::BeginRun(CDbSession& db, const RunStart& sta
     ::close(fd);
     return BeginResult::kFailed;
   }
-  Parsed p = Parse(data, fd);
+  // A check of every frame, without keeping the entries: the usual start,
+  // with every earlier run ended, reads the file once and decodes none.
+  Parsed p = Parse(data, fd, /*with_entries=*/false);
   int32_t last = 0;
   for (const HistoryRun& run : p.runs) last = std::max(last, run.number);
   if (p.result == LoadResult::kDamaged) {
@@ -399,7 +432,11 @@ RunHistory::BeginResult RunHistory::BeginRun(CDbSession& db, const RunStart& sta
       return BeginResult::kFailed;
     }
   }
-  (void)SettleLocked(db, fd);
+  // Interrupted runs, or a frame torn at the end, are settled from a full
+  // reading (the entries of every run tell which images are accounted for).
+  bool settle = p.valid_end < data.size();
+  for (const HistoryRun& run : p.runs) settle = settle || run.outcome == RunOutcome::kInterrupted;
+  if (settle) (void)SettleLocked(db, fd);
   run_ = last + 1;
   struct flock fl {};
   fl.l_type = F_WRLCK;

@@ -112,9 +112,15 @@ class RunHistory {
   bool SettleInterrupted(CDbSession& db);
 
   // Starts a run: settles interrupted runs, appends its start frame, takes
-  // its lock.  db is the open database (generation, end offset).
+  // its lock.  db is the open database (generation, end offset).  Every
+  // frame of the file is checked, but the entries are decoded only when a
+  // run must be settled: with every earlier run ended, the start costs one
+  // reading and check of the file, whatever the runs before it wrote.
   BeginResult BeginRun(CDbSession& db, const RunStart& start);
   int32_t run() const { return run_; }
+  // Entry frames decoded into memory by this process's readings of any
+  // history so far (tests use it to see what a start costs).
+  static int64_t EntriesDecoded();
   const std::string& set_aside_path() const { return set_aside_; }
 
   // The entry of one record written (after BeginRun).  Entries are written
