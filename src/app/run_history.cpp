@@ -141,6 +141,9 @@ struct Parsed {
   // Entry frames placed in a run (kept in runs[].entries unless the parse
   // was a check only).
   int64_t entries = 0;
+  // Per run: whether its end frame was read (a run settled as interrupted
+  // has one; a run whose process died has none).
+  std::vector<bool> ended;
 };
 
 // Entry frames decoded into memory by the parses of this process (a check
@@ -231,6 +234,7 @@ Parsed Parse(const std::string& data, int fd_for_locks, bool with_entries = true
       open_by_low[static_cast<uint16_t>(run.number)] = p.runs.size();
       last_valid = false;
       p.runs.push_back(std::move(run));
+      p.ended.push_back(false);
     } else if (type == kEntryType) {
       const uint16_t low = DecodeFixed16(f + 2);
       if (!last_valid || low != last_low) {
@@ -260,6 +264,7 @@ Parsed Parse(const std::string& data, int fd_for_locks, bool with_entries = true
         HistoryRun& run = p.runs[it->second];
         run.outcome = static_cast<RunOutcome>(outcome);
         run.end_time = static_cast<int64_t>(DecodeFixed64(f + 8));
+        p.ended[it->second] = true;
         auto low = open_by_low.find(static_cast<uint16_t>(number));
         if (low != open_by_low.end() && low->second == it->second) open_by_low.erase(low);
         last_valid = false;
@@ -341,7 +346,8 @@ bool RunHistory::SettleLocked(CDbSession& db, int fd) {
   }
   for (size_t i = 0; i < p.runs.size(); ++i) {
     const HistoryRun& run = p.runs[i];
-    if (run.outcome != RunOutcome::kInterrupted) continue;
+    // A run settled already keeps the end frame it was given.
+    if (run.outcome != RunOutcome::kInterrupted || p.ended[i]) continue;
     std::string frames;
     int32_t count = static_cast<int32_t>(run.entries.size());
     if (have_db && run.generation == id.generation) {
@@ -435,7 +441,9 @@ RunHistory::BeginResult RunHistory::BeginRun(CDbSession& db, const RunStart& sta
   // Interrupted runs, or a frame torn at the end, are settled from a full
   // reading (the entries of every run tell which images are accounted for).
   bool settle = p.valid_end < data.size();
-  for (const HistoryRun& run : p.runs) settle = settle || run.outcome == RunOutcome::kInterrupted;
+  for (size_t i = 0; i < p.runs.size(); ++i) {
+    settle = settle || (p.runs[i].outcome == RunOutcome::kInterrupted && !p.ended[i]);
+  }
   if (settle) (void)SettleLocked(db, fd);
   run_ = last + 1;
   struct flock fl {};

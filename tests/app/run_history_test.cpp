@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
+#include <optional>
 
 #include "app/app_context.h"
 #include "app/batch_run.h"
@@ -218,6 +220,115 @@ TEST_F(RunHistoryTest, AHostileHistoryIsReadUpToItsDamageAndNeverStopsARun) {
   const std::vector<HistoryRun> runs = Runs();
   ASSERT_EQ(runs.size(), 1u);
   EXPECT_EQ(runs[0].number, 1);
+}
+
+// A long history: the start of a run checks it but decodes no entry while
+// every run before it ended; an interrupted run, a torn frame at the end, a
+// run still going and a damaged tail are each found and dealt with as the
+// full reading would.
+TEST_F(RunHistoryTest, ALongHistoryStartsARunWithoutDecodingItsEntries) {
+  CDbSession& db = ctx_.db();
+  RunStart start;
+  start.label = "long";
+  constexpr int kRuns = 48;
+  constexpr int kEntries = 1000;
+  for (int run = 1; run <= kRuns; ++run) {
+    RunHistory h(HistoryPath());
+    ASSERT_EQ(h.BeginRun(db, start), RunHistory::BeginResult::kStarted);
+    ASSERT_EQ(h.run(), run);
+    for (int k = 0; k < kEntries; ++k) {
+      HistoryEntry e;
+      e.mfn = 1 + k % 6;
+      e.before = 100 + k;
+      e.after = (int64_t{1} << 40) + run * kEntries + k;  // no image of this database
+      ASSERT_TRUE(h.Append(e));
+    }
+    ASSERT_TRUE(h.EndRun(RunOutcome::kCompleted));
+  }
+  const size_t size = ReadBytes(HistoryPath()).size();
+  ASSERT_GT(size, size_t{kRuns} * kEntries * 24);
+
+  struct Case {
+    const char* what;
+    std::function<void()> prepare;  // leaves the history as the case wants it
+    RunHistory::BeginResult begins;
+    int32_t number;           // the new run's
+    bool decodes;             // whether the start may decode entries
+  };
+  std::optional<RunHistory> live;
+  const std::vector<Case> cases = {
+      {"every run ended", [] {}, RunHistory::BeginResult::kStarted, kRuns + 1, false},
+      {"an interrupted run that lost the entries of its two writes",
+       [&] {
+         RunHistory h(HistoryPath());
+         ASSERT_EQ(h.BeginRun(db, start), RunHistory::BeginResult::kStarted);
+         for (int32_t mfn : {2, 5}) {
+           ASSERT_GE(db.ReadRecord(mfn, true), 0);
+           db.AppendField(900, "written, its entry lost");
+           ASSERT_GE(db.WriteRecord(true), 0);
+         }
+         // Destroyed without its end frame: its lock goes with its file.
+       },
+       RunHistory::BeginResult::kStarted, kRuns + 3, true},
+      {"a frame torn at the end",
+       [&] {
+         std::string data = ReadBytes(HistoryPath());
+         data += std::string("E\x01\x02", 3);
+         WriteBytes(HistoryPath(), data);
+       },
+       RunHistory::BeginResult::kStarted, kRuns + 4, true},
+      {"a run still going",
+       [&] {
+         live.emplace(HistoryPath());
+         ASSERT_EQ(live->BeginRun(db, start), RunHistory::BeginResult::kStarted);
+       },
+       RunHistory::BeginResult::kStarted, kRuns + 6, false},
+      {"a damaged tail",
+       [&] {
+         live.reset();  // interrupted, left so: the file is set aside
+         std::string data = ReadBytes(HistoryPath());
+         data[data.size() - 2] ^= 0x40;  // the last run's end frame
+         WriteBytes(HistoryPath(), data);
+       },
+       RunHistory::BeginResult::kStartedSetAside, kRuns + 7, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    c.prepare();
+    const int64_t decoded = RunHistory::EntriesDecoded();
+    RunHistory h(HistoryPath());
+    ASSERT_EQ(h.BeginRun(db, start), c.begins);
+    EXPECT_EQ(h.run(), c.number);
+    if (!c.decodes) EXPECT_EQ(RunHistory::EntriesDecoded(), decoded);
+    ASSERT_TRUE(h.EndRun(RunOutcome::kCompleted));
+  }
+
+  // What the starts left: run 50 settled, the two records it wrote found
+  // again from the images; the damaged file kept aside with every run.
+  std::vector<HistoryRun> runs;
+  std::string why;
+  ASSERT_EQ(RunHistory(HistoryPath() + ".damaged").Load(&runs, &why),
+            RunHistory::LoadResult::kDamaged);
+  ASSERT_EQ(runs.size(), size_t{kRuns + 6});
+  EXPECT_EQ(runs.back().number, kRuns + 6) << "read up to its damaged end frame";
+  EXPECT_EQ(runs[kRuns + 4].outcome, RunOutcome::kInterrupted) << "the run whose process went";
+  const HistoryRun& interrupted = runs[kRuns + 1];
+  EXPECT_EQ(interrupted.number, kRuns + 2);
+  EXPECT_EQ(interrupted.outcome, RunOutcome::kInterrupted);
+  EXPECT_NE(interrupted.end_time, 0) << "its end frame was written";
+  ASSERT_EQ(interrupted.entries.size(), 2u);
+  for (const HistoryEntry& e : interrupted.entries) {
+    EXPECT_TRUE(e.mfn == 2 || e.mfn == 5) << e.mfn;
+    EXPECT_EQ(e.flags & kEntryRecovered, kEntryRecovered);
+    int64_t now = 0;
+    ASSERT_EQ(db.ImageOffset(e.mfn, &now), 0);
+    EXPECT_EQ(e.after, now);
+  }
+  // The new file: the run after the damage alone, numbered after the last
+  // run that could be read.
+  const std::vector<HistoryRun> fresh = Runs();
+  ASSERT_EQ(fresh.size(), 1u);
+  EXPECT_EQ(fresh[0].number, kRuns + 7);
 }
 
 // Offsets come from a history file, so any offset may be asked for: only the
