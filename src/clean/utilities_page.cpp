@@ -104,12 +104,13 @@ void CUtilitiesPage::BuildControls() {
   m_translatorButton = new QPushButton(m_translatorGroup);
   m_translatorButton->setObjectName(QStringLiteral("utilitiesTranslatorButton"));
   connect(m_translatorButton, &QPushButton::clicked, this, [this] { OnTranslator(); });
-  auto* translatorLayout = new QHBoxLayout(m_translatorGroup);
-  translatorLayout->addStretch();
-  translatorLayout->addWidget(m_translatorButton);
-
   m_helpButton = makeHelp("utilitiesHelpButton", "brm-miscellaneous.htm");
   m_translatorHelpButton = makeHelp("utilitiesTranslatorHelpButton", "brm-translat.htm");
+  // The translator's own help in its box, beside the button it explains.
+  auto* translatorLayout = new QHBoxLayout(m_translatorGroup);
+  translatorLayout->addWidget(m_translatorHelpButton);
+  translatorLayout->addStretch();
+  translatorLayout->addWidget(m_translatorButton);
 
   auto* grid = new QGridLayout(this);
   grid->addWidget(m_tagsGroup, 0, 0, 1, 2);
@@ -117,10 +118,10 @@ void CUtilitiesPage::BuildControls() {
   grid->addWidget(m_saverGroup, 1, 1);
   grid->addWidget(m_deletedGroup, 2, 0);
   grid->addWidget(m_undeleteGroup, 2, 1);
-  grid->addWidget(m_helpButton, 3, 0, Qt::AlignLeft);
-  grid->addWidget(m_translatorGroup, 4, 0, 1, 2);
-  grid->addWidget(m_translatorHelpButton, 5, 0, Qt::AlignLeft);
-  grid->setRowStretch(6, 1);
+  grid->addWidget(m_translatorGroup, 3, 0, 1, 2);
+  grid->setRowStretch(4, 1);
+  // The page's help button at the bottom left, where every other page has it.
+  grid->addWidget(m_helpButton, 5, 0, Qt::AlignLeft);
 }
 
 void CUtilitiesPage::ApplyCaptions() {

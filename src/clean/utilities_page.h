@@ -7,8 +7,8 @@
 // The groups that change records (Tags, Killer, Undelete) have a Preview
 // button beside their "Procesar" (preview_button.h).  A sixth group opens the message translator (CTranslatorDialog, modeless, one
 // at a time; "Error creating Dialog" only when the window cannot be made).
-// Two help buttons open brm-miscellaneous.htm and brm-translat.htm (19.7 when
-// that fails).
+// Two help buttons open brm-miscellaneous.htm (the page's, at its bottom left)
+// and brm-translat.htm (in the translator's group); 19.7 when that fails.
 //
 // Thread use: the user-interface thread.
 #pragma once

@@ -50,11 +50,15 @@ void EditPageFrame::LayOut(QWidget* page, QLayout* boxes) {
   right->addWidget(prompt_box);
   right->addLayout(boxes);
   right->addStretch();
-  right->addLayout(NewButtonRow(help, ok, preview));
+  auto* columns = new QHBoxLayout;
+  columns->addWidget(operations_box);
+  columns->addLayout(right, 1);
 
-  auto* main = new QHBoxLayout(page);
-  main->addWidget(operations_box);
-  main->addLayout(right, 1);
+  // The button row across the whole page: the help button at the bottom
+  // left, where every other page has it.
+  auto* main = new QVBoxLayout(page);
+  main->addLayout(columns, 1);
+  main->addLayout(NewButtonRow(help, ok, preview));
 }
 
 }  // namespace bramble::gui

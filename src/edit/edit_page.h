@@ -1,8 +1,8 @@
 // EditPageFrame: the frame the two pages of global changes (Fields and
 // Strings) share.  On the left a titled box with one radio button per
 // operation, numbered from 1 in a button group; on the right the "prompt"
-// box, the page's own boxes, and at the bottom the help button, Preview
-// (preview_button.h) and OK.
+// box and the page's own boxes; across the bottom of the page the help
+// button at the left, Preview (preview_button.h) and OK at the right.
 //
 // Build makes the two boxes, LayOut (called once the page has made its own
 // controls) the two buttons, so the focus moves through the page's boxes

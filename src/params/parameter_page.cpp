@@ -115,7 +115,6 @@ void CParameterPage::BuildControls() {
   typeRow->addWidget(m_typeLabel);
   typeRow->addWidget(m_typeCombo, 1);
   typeRow->addWidget(m_loadButton);
-  typeRow->addWidget(m_helpButton);
   auto* chosenRow = new QHBoxLayout;
   chosenRow->addWidget(m_chosenLabel);
   chosenRow->addWidget(m_chosen, 1);
@@ -152,9 +151,13 @@ void CParameterPage::BuildControls() {
   right->addLayout(edit);
   right->addLayout(gridRow, 1);
 
-  auto* top = new QHBoxLayout(this);
-  top->addLayout(left, 1);
-  top->addLayout(right, 1);
+  auto* columns = new QHBoxLayout;
+  columns->addLayout(left, 1);
+  columns->addLayout(right, 1);
+  // The help button at the bottom left, where every other page has it.
+  auto* main = new QVBoxLayout(this);
+  main->addLayout(columns, 1);
+  main->addWidget(m_helpButton, 0, Qt::AlignLeft);
 
   connect(m_loadButton, &QToolButton::clicked, this, [this] { OnLoadType(); });
   connect(m_newButton, &QPushButton::clicked, this, [this] { OnNew(); });

@@ -7,7 +7,9 @@
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QPushButton>
+#include <QLayout>
 #include <QRadioButton>
+#include <QTabWidget>
 #include <QToolButton>
 #include <memory>
 
@@ -54,6 +56,11 @@ constexpr const char* kRunButtons[] = {
 
 QImage IconImage(const QIcon& icon) { return icon.pixmap(16, 16).toImage(); }
 
+// The help button of each page, in tab order.
+constexpr const char* kPageHelpButtons[kTabCount] = {
+    "fieldsHelpButton",  "stringsHelpButton", "tomographyHelpButton", "invfileHelpButton",
+    "paramHelpButton",   "cleanHelpButton",   "utilitiesHelpButton"};
+
 }  // namespace
 
 class OneLookTest : public QObject, public testbench::PageBench {
@@ -98,6 +105,43 @@ class OneLookTest : public QObject, public testbench::PageBench {
       }
       // The window's two and one on each page (the Utilities page has two).
       QCOMPARE(helps, 10);
+    }
+  }
+
+  void EveryPageHasItsHelpButtonAtTheBottomLeft() {
+    Start(std::make_unique<ScriptedUi>(), AllPages());
+    auto* tabs = Find<QTabWidget>("tabs");
+    QPoint first;  // the first page's help: its left edge, its distance from the bottom
+    for (int tab = 0; tab < kTabCount; ++tab) {
+      tabs->setCurrentIndex(tab);
+      QCOMPARE(tabs->currentIndex(), tab);
+      QWidget* page = tabs->currentWidget();
+      page->layout()->activate();
+      QCoreApplication::processEvents();
+      auto* help = Find<QToolButton>(kPageHelpButtons[tab]);
+      QVERIFY2(page->isAncestorOf(help), kPageHelpButtons[tab]);
+      const QRect at(help->mapTo(page, QPoint(0, 0)), help->size());
+      const QPoint place(at.left(), page->height() - 1 - at.bottom());
+      // A help button alone in its row sits a little lower than one beside a
+      // taller run button; more than that is another place.
+      const int slack = help->height() / 4;
+      const QString where = QStringLiteral("%1 at %2,%3 from the bottom left")
+                                .arg(QLatin1String(kPageHelpButtons[tab]))
+                                .arg(place.x())
+                                .arg(place.y());
+      if (tab == 0) first = place;
+      QVERIFY2(qAbs(place.x() - first.x()) <= 1 && qAbs(place.y() - first.y()) <= slack,
+               qPrintable(where));
+      // In the page's corner: at its left margin, nothing left of it or below it.
+      QCOMPARE(at.left(), page->layout()->contentsMargins().left());
+      for (QWidget* w : page->findChildren<QWidget*>()) {
+        if (!w->isVisible() || w == help || w->isAncestorOf(help) || w->isWindow())
+          continue;
+        const QRect r(w->mapTo(page, QPoint(0, 0)), w->size());
+        QVERIFY2(r.left() >= at.left() && r.bottom() <= at.bottom() + slack,
+                 qPrintable(where + QStringLiteral(", ") + w->objectName() +
+                            QStringLiteral(" lies further out")));
+      }
     }
   }
 
