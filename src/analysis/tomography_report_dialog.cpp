@@ -9,6 +9,7 @@
 #include "analysis/tomography_run.h"
 #include "app/gui/display_text.h"
 #include "app/gui/gui_messages.h"
+#include "app/gui/title_width.h"
 #include "app/ui.h"
 
 namespace bramble::gui {
@@ -45,6 +46,8 @@ CTomographyReportDialog::CTomographyReportDialog(Ui& ui, const std::string& db_p
   layout->addWidget(m_view, 1);
   layout->addWidget(box);
   resize(820, 560);
+  // The title names the database: a long path widens the window to it.
+  KeepTitleVisible(this);
 }
 
 CTomographyReportDialog::~CTomographyReportDialog() = default;

@@ -1,7 +1,8 @@
 // CTomographyReportDialog: the plain-text tomography report, shown read-only
 // in a fixed-pitch font, with OK and "Save".
 //
-// Title: message 6.1 + " - " + the database path; OK is message 1.2, the save
+// Title: message 6.1 + " - " + the database path, the window never narrower
+// than it (title_width.h); OK is message 1.2, the save
 // button message 1.6.  Save asks for a file (filter "TXT Files (*.txt)|*.txt|
 // (*.*)|*.*||", default extension txt, starting in the work folder; the file
 // dialog asks before replacing a file) and writes the report exactly as it was

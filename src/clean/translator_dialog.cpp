@@ -21,6 +21,7 @@
 #include "app/configuration.h"
 #include "app/gui/display_text.h"
 #include "app/gui/gui_messages.h"
+#include "app/gui/title_width.h"
 #include "app/gui/worksheet_keys.h"
 #include "app/ui.h"
 #include "clean/translator_session.h"
@@ -95,6 +96,7 @@ CTranslatorDialog::CTranslatorDialog(const PageEnv& env, QWidget* parent,
   setModal(false);
   BuildControls();
   ApplyCaptions();
+  KeepTitleVisible(this);
   if (!preset_origin.empty()) {
     PassTablePaths();
     m_session->ChooseOrigin(preset_origin);

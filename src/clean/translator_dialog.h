@@ -16,7 +16,8 @@
 //  - a click on a row's arrow copies its origin text; a click on the header's
 //    arrow copies every row.
 //
-// Closing the window by its frame is Cancel.  The window deletes itself when
+// The window is never narrower than its title (title_width.h), in any
+// language.  Closing the window by its frame is Cancel.  The window deletes itself when
 // closed (Qt::WA_DeleteOnClose is set by whoever opens it, or not, as tests
 // prefer).
 //

@@ -361,6 +361,8 @@ class DialogsTest : public QObject {
     dialogs.emplace_back(std::make_unique<CWorksheetDialog>(
         "A worksheet whose title names the whole of what it is for", std::vector<std::string>{}, 1,
         5, false));
+    dialogs.emplace_back(std::make_unique<CProgressWnd>(
+        nullptr, "A run whose title names the whole of what it is doing now"));
     SetDbMessageLookup(FakeMessage);
     for (const auto& d : dialogs) {
       const QString name = d->objectName();
@@ -393,6 +395,18 @@ class DialogsTest : public QObject {
     QTRY_VERIFY(confirm->minimumWidth() > before);
     QVERIFY(confirm->minimumWidth() >= confirm->layout()->totalMinimumSize().width());
     QVERIFY(confirm->width() >= confirm->minimumWidth());
+    // The progress window keeps its height; its percentage widens the title.
+    auto* progress = static_cast<CProgressWnd*>(dialogs.back().get());
+    progress->SetTitle("A run whose title names the whole of what it is doing now");
+    progress->show();
+    const int plain = progress->minimumWidth();
+    progress->SetRange(0, 100, 1);
+    progress->SetPos(50);
+    QVERIFY(progress->windowTitle().endsWith(QStringLiteral("[50%]")));
+    QVERIFY(progress->minimumWidth() > plain);
+    QCOMPARE(progress->minimumWidth(), TitleMinimumWidth(progress, progress->windowTitle()));
+    QCOMPARE(progress->height(), progress->maximumHeight());
+    progress->hide();
   }
 
   // --- CLanguagesDialog -----------------------------------------------------

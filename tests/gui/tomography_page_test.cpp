@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QLayout>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -14,6 +15,7 @@
 #include "analysis/tomography_report_dialog.h"
 #include "app/app_context.h"
 #include "app/gui/display_text.h"
+#include "app/gui/title_width.h"
 #include "app/scripted_ui.h"
 #include "file_bytes.h"
 #include "page_bench.h"
@@ -76,6 +78,20 @@ class TomographyPageTest : public QObject, public testbench::PageBench {
     QString file = QString::fromUtf8(QByteArray::fromStdString(testsupport::ReadBytes(saved)));
     QCOMPARE(file.remove(u'\r'), shown);
     dialog->close();
+  }
+
+  void ReportIsNeverNarrowerThanItsTitle() {
+    // The title names the database; a deep folder makes it long.
+    ScriptedUi ui;
+    const std::string path = "/libraries/central/catalogues/serials/demo.mst";
+    CTomographyReportDialog dialog(ui, path, "report", Path("work"));
+    const int title = TitleMinimumWidth(&dialog, dialog.windowTitle());
+    QVERIFY(dialog.windowTitle().endsWith(QString::fromStdString(path)));
+    QVERIFY(title > dialog.layout()->totalMinimumSize().width());
+    QVERIFY(dialog.minimumWidth() >= title);
+    dialog.show();
+    dialog.resize(100, dialog.height());
+    QVERIFY(dialog.width() >= title);
   }
 
   void HtmlReportIsWrittenToTheWorkFolderAndOpened() {

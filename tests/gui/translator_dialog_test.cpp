@@ -5,8 +5,10 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTableWidget>
 #include <fstream>
 #include <iterator>
@@ -16,6 +18,7 @@
 #include "app/batch_run.h"
 #include "app/display_utf8.h"
 #include "app/gui/display_text.h"
+#include "app/gui/title_width.h"
 #include "app/history_view.h"
 #include "app/revert_run.h"
 #include "app/run_history.h"
@@ -303,6 +306,26 @@ class TranslatorDialogTest : public QObject {
     QCOMPARE(Body()->columnWidth(0), header->columnWidth(0));
     auto* ok = Find<QPushButton>("translatorOkButton");
     QVERIFY(ok->minimumWidth() >= ok->fontMetrics().horizontalAdvance(ok->text()));
+    // The window cannot be made narrower than its title, also one that a
+    // language words at length.
+    // The title is made just wider than the controls need (and so within the
+    // screen), a letter at a time.
+    const int controls = m_dialog->layout()->totalMinimumSize().width();
+    const QString words = QStringLiteral(
+        "Translator of the messages of the program into every language, record by record, "
+        "from the origin database to the destination database");
+    QString longer;
+    for (QChar c : words) {
+      longer += c;
+      if (TitleMinimumWidth(m_dialog.get(), longer) > controls + 10) break;
+    }
+    m_dialog->setWindowTitle(longer);
+    const int title = TitleMinimumWidth(m_dialog.get(), longer);
+    QVERIFY(title > controls + 10);
+    QVERIFY(title <= m_dialog->screen()->availableGeometry().width());
+    QVERIFY(m_dialog->minimumWidth() >= title);
+    m_dialog->resize(100, m_dialog->height());
+    QVERIFY(m_dialog->width() >= title);
   }
 
   void APastedColumnFillsTheTargetCellsOnly() {

@@ -13,6 +13,7 @@
 
 #include "app/gui/display_text.h"
 #include "app/gui/gui_messages.h"
+#include "app/gui/title_width.h"
 
 namespace bramble::gui {
 
@@ -51,7 +52,12 @@ CProgressWnd::CProgressWnd(QWidget* parent, const std::string& title, bool with_
   layout->addLayout(buttons);
 
   ApplyCaptions();
-  setFixedSize(kWidth, kHeight);
+  // The height is fixed; the width grows to hold the title whole (a run's
+  // title and its percentage, in any language), and is placed with it.
+  setWindowTitle(m_title);
+  KeepTitleVisible(this);
+  setFixedHeight(kHeight);
+  resize(qMax(kWidth, minimumWidth()), kHeight);
 
   QSettings settings;
   settings.beginGroup(QStringLiteral("Settings"));
@@ -61,7 +67,6 @@ CProgressWnd::CProgressWnd(QWidget* parent, const std::string& title, bool with_
                      settings.value(QStringLiteral("Y")).toInt());
   settings.endGroup();
   move(Placement(saved, has_saved, size()));
-  setWindowTitle(m_title);
 }
 
 CProgressWnd::~CProgressWnd() {

@@ -1,8 +1,9 @@
 // CProgressWnd: the progress window of every long run.
 //
-// A small top-level window (390 x 130) with a text line, a bar and a Cancel
-// button, placed where it was last closed (QSettings "Settings/X", "Settings/Y")
-// when that spot lies on a screen, else centred.  Runs drive it through the
+// A small top-level window (130 high, 390 wide or as wide as its title needs,
+// title_width.h) with a text line, a bar and a Cancel button, placed where it
+// was last closed (QSettings "Settings/X", "Settings/Y") when that spot lies
+// on a screen, else centred.  Runs drive it through the
 // Progress port; Pump processes pending events, which keeps the window painted
 // and is the moment a Cancel click or Esc is noticed.  Cancelling hides the
 // window and brings the main window to the front; the run sees Cancelled() at
