@@ -144,15 +144,15 @@ namespace {
 // Runs a group call that reports lost writes, sized by a first call.
 template <typename Call>
 int32_t WithLost(std::vector<int32_t>* lost, Call call) {
+  // Room for many chunks' records (a run commits one chunk at a time); were
+  // more lost, the list is cut and padded with zeros to the count.
+  constexpr int32_t kRoom = 8192;
   int32_t count = 0;
-  std::vector<int32_t> buf(256);
-  const int32_t rc = call(buf.data(), static_cast<int32_t>(buf.size()), &count);
-  buf.resize(static_cast<size_t>(std::clamp<int32_t>(count, 0, 256)));
+  std::vector<int32_t> buf(kRoom);
+  const int32_t rc = call(buf.data(), kRoom, &count);
+  buf.resize(static_cast<size_t>(std::clamp<int32_t>(count, 0, kRoom)));
+  if (count > kRoom) buf.resize(static_cast<size_t>(count), 0);
   if (lost != nullptr) *lost = std::move(buf);
-  if (count > 256 && lost != nullptr) {
-    // More than one chunk lost: the list is cut, the count says so.
-    lost->resize(static_cast<size_t>(count), 0);
-  }
   return rc;
 }
 }  // namespace

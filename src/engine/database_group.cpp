@@ -40,6 +40,9 @@ uint64_t Database::staged_bytes() const { return impl_->group.images.size(); }
 std::vector<int32_t> Database::TakeLostWrites() {
   std::vector<int32_t> out;
   out.swap(impl_->group.lost);
+  // A record staged twice is one lost write.
+  std::sort(out.begin(), out.end());
+  out.erase(std::unique(out.begin(), out.end()), out.end());
   return out;
 }
 
