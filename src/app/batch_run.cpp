@@ -198,8 +198,17 @@ class Frame {
   }
 
   void ChooseStore() {
-    const bool changes_open_db = params_.backups && !params_.writes_to_other_database;
     read_policy_ = params_.writes_to_other_database ? ReadPolicy::kPlainOnly : params_.read_policy;
+    // A run changes the open database when it takes its backups, or when it
+    // reads the records with lock to change them without backups (the
+    // interactive edit, whose every change is confirmed): both are recorded
+    // in the history and write in chunks.  A survey reads without lock and
+    // takes neither.
+    const bool reads_to_change =
+        read_policy_ == ReadPolicy::kPlainThenLocked || read_policy_ == ReadPolicy::kLockedOnce;
+    const bool changes_open_db =
+        !params_.writes_to_other_database && (params_.backups || reads_to_change);
+    changes_open_db_ = changes_open_db;
     if (params_.store != nullptr) {
       store_ = params_.store;
     } else if (changes_open_db && ctx_.preview() != nullptr) {
@@ -219,7 +228,7 @@ class Frame {
     }
     preview_ = !store_->Writes();
     result_.preview = preview_;
-    take_backups_ = changes_open_db && !preview_;
+    take_backups_ = params_.backups && changes_open_db && !preview_;
   }
 
   // 2. The log first: a run that cannot leave its trace does not start.  A
@@ -309,8 +318,7 @@ class Frame {
   // disk together at the chunk's end, before any box or question, and at
   // every end of the walk; the log lines of the chunk follow its entries.
   void BeginGroup() {
-    group_ = store_->Writes() && !params_.writes_to_other_database &&
-             db_.BeginWriteGroup() == 0;
+    group_ = store_->Writes() && changes_open_db_ && db_.BeginWriteGroup() == 0;
     if (group_) log_.Hold(true);
   }
 
@@ -546,7 +554,9 @@ class Frame {
     progress_.Close();
     ui_.SetBusy(false);
     EndHook();
-    store_->EndRun(result_.end, result_.restored);
+    // Without backups nothing was put back: what the run wrote stays, as
+    // after a stop, and its history must not say a restore failed.
+    store_->EndRun(take_backups_ || preview_ ? result_.end : RunEnd::kStopped, result_.restored);
     if (restored) {
       const MessageId fallback = take_backups_ ? MessageId{18, 9} : MessageId{20, 1};
       const MessageId shown = preview_ ? MessageId{20, 1} : params_.cancel_message.value_or(fallback);
@@ -595,6 +605,7 @@ class Frame {
   RecordStore* store_ = nullptr;
   bool preview_ = false;
   bool take_backups_ = false;
+  bool changes_open_db_ = false;  // recorded in the history, written in chunks
   ReadPolicy read_policy_ = ReadPolicy::kPlainThenLocked;
   bool group_ = false;
   bool in_commit_ = false;

@@ -69,7 +69,9 @@
 // RecordStore (record_store.h): the works write through RecordStep::Write,
 // never through the session.  The frame picks it, unless the params hand one
 // in (BatchRunParams::store):
-//   - a run that changes the open database: HistoryRecordStore, which writes
+//   - a run that changes the open database (it takes backups of it, or
+//     reads with lock to change without them, as the interactive edit does;
+//     a survey reading without lock does not): HistoryRecordStore, which writes
 //     and records each write in the run history beside the database
 //     (run_history_store.h);
 //   - while the context is set to preview (AppContext::set_preview): the

@@ -16,6 +16,7 @@
 #include "app/run_history.h"
 #include "app/scripted_ui.h"
 #include "app_test_support.h"
+#include "engine/database.h"
 
 namespace bramble {
 namespace {
@@ -162,6 +163,56 @@ TEST_F(RunHistoryTest, CancelledAndFailedRunsAreKeptAndRevertedAsTheyEnded) {
   const RevertOutcome missing = RunRevert(ctx_, ui_, p3, RevertRequest{9, false});
   EXPECT_FALSE(missing.ran);
   EXPECT_EQ(ui_.messages().back(), Marker(29, 5) + " 9");
+}
+
+// A run that changes records without backups (the interactive edit: every
+// change confirmed, nothing put back) is recorded like any other, and its
+// cancel keeps what it wrote, so its history says stopped, not that a restore
+// failed.  A survey, which reads without lock, is neither recorded nor locks
+// the records ahead of it.
+TEST_F(RunHistoryTest, RunsWithoutBackupsAreRecordedAsTheyEndAndSurveysLockNothing) {
+  BatchRunParams edit = Params();
+  edit.backups = false;
+  edit.read_policy = ReadPolicy::kLockedOnce;
+  BatchRunResult r = RunBatch(ctx_, ui_, progress_, edit, AddField());
+  ASSERT_EQ(r.end, RunEnd::kCompleted);
+  EXPECT_FALSE(std::filesystem::exists(MasterBackupPath(dir_.File("cds.mst"))));
+  std::vector<HistoryRun> runs = Runs();
+  ASSERT_EQ(runs.size(), 1u);
+  EXPECT_EQ(runs[0].outcome, RunOutcome::kCompleted);
+  EXPECT_EQ(runs[0].entries.size(), 6u);
+
+  ScriptedProgress cancelling;
+  cancelling.CancelAtPump(4);
+  r = RunBatch(ctx_, ui_, cancelling, edit, AddField());
+  ASSERT_EQ(r.end, RunEnd::kCancelled);
+  EXPECT_FALSE(r.restored);
+  runs = Runs();
+  ASSERT_EQ(runs.size(), 2u);
+  EXPECT_EQ(runs[1].outcome, RunOutcome::kStopped);
+  EXPECT_EQ(runs[1].entries.size(), 3u);
+
+  vardo::Database other;
+  ASSERT_TRUE(other.Open(dir_.File("cds")).ok());
+  other.set_lock_timeout_ms(0);
+  BatchRunParams survey = Params();
+  survey.backups = false;
+  survey.read_policy = ReadPolicy::kByWork;
+  std::vector<int32_t> locked;
+  ScriptedProgress quiet;
+  RunBatch(ctx_, ui_, quiet, survey, [&](RecordStep& step) {
+    step.Read(false);
+    vardo::Database::ReadResult rr;
+    const int32_t next = step.mfn % 6 + 1;
+    if (other.Read(next, true, &rr).ok()) {
+      (void)other.Unlock(next);
+    } else {
+      locked.push_back(next);
+    }
+    return StepResult::kNext;
+  });
+  EXPECT_TRUE(locked.empty()) << "a survey took record locks";
+  EXPECT_EQ(Runs().size(), 2u);
 }
 
 // Every byte of a history flipped, and every length it could be cut to: the
