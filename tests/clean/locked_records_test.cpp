@@ -2,12 +2,20 @@
 // and say so (counted, logged, reported), never passing over them silently.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+
+#include "app/run_history.h"
+
 #include "app/scripted_ui.h"
 #include "clean/killer_run.h"
 #include "clean/tags_run.h"
 #include "clean/undelete_run.h"
 #include "clean/utility_walk.h"
 #include "edit/edit_fixture.h"
+#include "engine/file_system.h"
 
 namespace bramble::testing {
 namespace {
@@ -52,6 +60,129 @@ TEST_F(LockedRecordsTest, UndeleteCountsLogsAndReportsADeletedRecordItCouldNotLo
             std::string::npos)
       << out.report;
   EXPECT_TRUE(out.report.ends_with("\r\n1 " + Msg(30, 6) + "\r\n")) << out.report;
+}
+
+// Undelete writes in chunks: a record another program holds in the middle
+// of a chunk makes that chunk lock record by record (the held one counted
+// and left deleted, the others reactivated), and the history lists every
+// record reactivated, in the order of the set.
+TEST_F(LockedRecordsTest, UndeleteOverChunksSkipsAHeldRecordAndRecordsEveryOtherInTheHistory) {
+  constexpr int32_t kCount = 600;  // three chunks
+  constexpr int32_t kHeld = 300;   // the middle of the second
+  for (int32_t i = 1; i <= kCount; ++i) AddRecord({{10, std::to_string(i)}});
+  for (int32_t i = 1; i <= kCount; ++i) {
+    if (i % 7 != 0) Delete(i);  // every seventh stays active
+  }
+  HoldLock(kHeld);
+  SelectRange(1, kCount);
+  ui_.QueueAnswer(Answer::kYes);
+  const UndeleteOutcome out = RunUndelete(ctx_, ui_, progress_);
+  Release();
+  ASSERT_EQ(out.end, UndeleteEnd::kCompleted);
+  std::vector<int32_t> expected;
+  for (int32_t i = 1; i <= kCount; ++i) {
+    if (i % 7 != 0 && i != kHeld) expected.push_back(i);
+  }
+  EXPECT_EQ(out.reactivated, static_cast<int32_t>(expected.size()));
+  EXPECT_EQ(out.not_read, 1);
+  EXPECT_TRUE(IsLogicallyDeleted(db().ReadRecord(kHeld, false)));
+  for (int32_t mfn : expected) ASSERT_EQ(db().ReadRecord(mfn, false), 0) << mfn;
+  std::vector<HistoryRun> runs;
+  std::string why;
+  ASSERT_EQ(RunHistory(RunHistory::PathFor(ctx_.db_path())).Load(&runs, &why),
+            RunHistory::LoadResult::kOk)
+      << why;
+  const HistoryRun& run = runs.back();
+  EXPECT_EQ(run.outcome, RunOutcome::kCompleted);
+  std::vector<int32_t> listed;
+  for (const HistoryEntry& e : run.entries) {
+    listed.push_back(e.mfn);
+    EXPECT_EQ(e.flags & (kEntryBeforeDeleted | kEntryAfterDeleted), kEntryBeforeDeleted) << e.mfn;
+    int64_t now = 0;
+    ASSERT_EQ(db().ImageOffset(e.mfn, &now), 0);
+    EXPECT_EQ(e.after, now) << e.mfn;
+  }
+  EXPECT_EQ(listed, expected);
+  const std::vector<std::string> log = LogTexts();
+  ASSERT_EQ(log.size(), expected.size() + 1);
+  EXPECT_EQ(log[kHeld - kHeld / 7 - 1], Msg(14, 10) + ": " + std::to_string(kHeld) + " " + Msg(23, 3));
+}
+
+// Installs a fault-injecting file system for the life of the object.
+class FaultScope {
+ public:
+  FaultScope() { previous_ = vardo::InstallFileSystem(&faulty_); }
+  ~FaultScope() { vardo::InstallFileSystem(previous_); }
+  vardo::FaultyFileSystem& fs() { return faulty_; }
+
+ private:
+  vardo::FaultyFileSystem faulty_;
+  vardo::FileSystem* previous_;
+};
+
+// A write failing at each point of an undelete over three chunks: the run
+// stops as failed, and what it says it reactivated (its count, its report,
+// its log and the history) is exactly the records active in the files.
+TEST_F(LockedRecordsTest, UndeleteWithAWriteFailingAtEachPointCountsExactlyWhatIsOnDisk) {
+  constexpr int32_t kCount = 600;
+  for (int32_t i = 1; i <= kCount; ++i) AddRecord({{10, std::to_string(i)}});
+  const std::string history_path = RunHistory::PathFor(ctx_.db_path());
+  bool fired = true;
+  int n = 1;
+  for (; fired && n <= 60; ++n) {
+    SCOPED_TRACE("write " + std::to_string(n));
+    ASSERT_TRUE(ctx_.OpenDatabase(base_ + ".mst", ui_));  // a failed write leaves the session unusable
+    for (int32_t i = 1; i <= kCount; ++i) {
+      if (db().ReadRecord(i, false) == 0) Delete(i);
+    }
+    std::filesystem::remove(ctx_.run_log_path());
+    std::filesystem::remove(history_path);
+    SelectRange(1, kCount);
+    ui_.QueueAnswer(Answer::kYes);
+    UndeleteOutcome out;
+    {
+      FaultScope faults;
+      faults.fs().Arm(vardo::FaultyFileSystem::Op::kWrite, n, n % 2 == 0 ? ENOSPC : EIO);
+      out = RunUndelete(ctx_, ui_, progress_);
+      fired = faults.fs().fired();
+    }
+    ctx_.CloseDatabase();
+    ASSERT_TRUE(ctx_.OpenDatabase(base_ + ".mst", ui_));
+    std::vector<int32_t> active;
+    for (int32_t i = 1; i <= kCount; ++i) {
+      const int32_t status = db().ReadRecord(i, false);
+      ASSERT_TRUE(status == 0 || IsLogicallyDeleted(status)) << i << " " << status;
+      if (status == 0) active.push_back(i);
+    }
+    if (!fired) {
+      EXPECT_EQ(out.end, UndeleteEnd::kCompleted);
+      EXPECT_EQ(active.size(), size_t{kCount});
+    } else {
+      EXPECT_EQ(out.end, UndeleteEnd::kFailed);
+    }
+    EXPECT_EQ(out.reactivated, static_cast<int32_t>(active.size()));
+    size_t report_lines = 0;
+    for (size_t at = out.report.find("\t" + Msg(20, 3)); at != std::string::npos;
+         at = out.report.find("\t" + Msg(20, 3), at + 1)) {
+      ++report_lines;
+    }
+    EXPECT_EQ(report_lines, active.size());
+    // The log never claims a record the files do not hold reactivated.
+    for (const std::string& line : LogTexts()) {
+      const int32_t mfn = std::atoi(line.c_str() + Msg(14, 10).size() + 2);
+      EXPECT_TRUE(std::binary_search(active.begin(), active.end(), mfn)) << line;
+    }
+    std::vector<HistoryRun> runs;
+    std::string why;
+    if (active.empty()) continue;
+    ASSERT_EQ(RunHistory(history_path).Load(&runs, &why), RunHistory::LoadResult::kOk) << why;
+    ASSERT_EQ(runs.size(), 1u);
+    std::vector<int32_t> listed;
+    for (const HistoryEntry& e : runs[0].entries) listed.push_back(e.mfn);
+    EXPECT_EQ(listed, active);
+  }
+  EXPECT_FALSE(fired) << "more writes than the test tries";
+  EXPECT_GT(n, 6) << "the run made too few writes to fail in each chunk";
 }
 
 TEST_F(LockedRecordsTest, KillerAndTagsCountALockedRecordApartFromADeletedOne) {
