@@ -1,6 +1,13 @@
 // UndeleteRun: the "Undelete" utility, which reactivates the logically
-// deleted records of the set.  No backups: each reactivation is written at
-// once and stays.
+// deleted records of the set.  No backups: each reactivation stays.
+//
+// Writes go in chunks of the set (group commit, as the batch run frame's):
+// a chunk's records are locked ahead where no other program holds one of
+// them (else the chunk locks record by record), its reactivations are kept
+// in memory and put on disk together at its end and at every end of the
+// walk; a record's log line, report line and history entry are released
+// only once its write is on disk, so a commit that fails leaves the count,
+// the report, the log and the history saying exactly what the files hold.
 //
 // Guards (10.2, 5.4), then the question 26.3 + LF + master path (Yes/No).
 // Each record is read without lock first, so an active record another
