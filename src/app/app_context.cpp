@@ -59,12 +59,24 @@ bool ParLine(const std::string& par_path, const std::string& key, std::string* v
 }  // namespace
 
 AppContext::AppContext() { messages_.SetFallback(&BuiltInCatalogue()); }
-AppContext::~AppContext() = default;
+namespace {
+// The context whose catalogue src/db's lookup reads: the lookup refers to it,
+// so it must not outlive it.
+const AppContext* g_db_messages_owner = nullptr;
+}  // namespace
+
+AppContext::~AppContext() {
+  if (g_db_messages_owner == this) {
+    SetDbMessageLookup(nullptr);
+    g_db_messages_owner = nullptr;
+  }
+}
 
 std::string AppContext::db_base() const { return StripMasterExtension(db_path_); }
 
 void AppContext::InstallDbMessages() {
   SetDbMessageLookup([this](int row, int col) { return messages_.Text(row, col); });
+  g_db_messages_owner = this;
 }
 
 bool AppContext::LoadLanguage(const std::string& code, std::string* path) {

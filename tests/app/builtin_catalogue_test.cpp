@@ -3,9 +3,12 @@
 // languages a folder lists.
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "app/app_context.h"
 #include "app/message_table.h"
 #include "app/scripted_ui.h"
+#include "db/message_source.h"
 #include "app_test_support.h"
 
 namespace bramble {
@@ -100,6 +103,24 @@ TEST(BuiltInCatalogue, AHalfTranslatedLanguageShowsEnglishInItsGapsAndItsShare) 
   EXPECT_LT(list[0].percent_complete, 5);
   EXPECT_EQ(list[1].name, "");
   EXPECT_EQ(list[1].Code(), "yy");
+}
+
+// src/db reads its texts (a format's error messages) through the lookup a
+// context installs: once that context is gone the lookup must not reach it,
+// and a later context's lookup is not taken away by an older one's end.
+TEST(DbMessageLookup, EndsWithTheContextThatInstalledIt) {
+  auto first = std::make_unique<AppContext>();
+  testing::FillMarkers(&first->messages());
+  first->InstallDbMessages();
+  EXPECT_EQ(DbMessage(17, 1), testing::Marker(17, 1));
+  first.reset();
+  EXPECT_EQ(DbMessage(17, 1), "");
+
+  AppContext second;
+  testing::FillMarkers(&second.messages());
+  second.InstallDbMessages();
+  { AppContext unrelated; }
+  EXPECT_EQ(DbMessage(17, 1), testing::Marker(17, 1));
 }
 
 }  // namespace

@@ -82,6 +82,7 @@ class TomographyPageTest : public QObject, public testbench::PageBench {
 
   void ReportIsNeverNarrowerThanItsTitle() {
     // The title names the database; a deep folder makes it long.
+    Start();  // the dialog's texts come from the window's catalogue
     ScriptedUi ui;
     const std::string path = "/libraries/central/catalogues/serials/demo.mst";
     CTomographyReportDialog dialog(ui, path, "report", Path("work"));
