@@ -135,21 +135,12 @@ StepResult CleaningRun::Work(RecordStep& step) {
     if (delete_tag) lines_.push_back(Line(kDeleteTags, step.mfn, tag));
     const bool changes = lines_.size() != lines_before;
     if (!changes) {
-      if (rewriting) {
-        // An empty field that stays cannot be put back by the engine: such a
-        // record is worked change by change.
-        if (original.empty()) return WorkPerChange(step);
-        rewriter_.Add(tag, original);
-      }
+      if (rewriting && !rewriter_.Keep(tag, original)) return WorkPerChange(step);
       continue;
     }
     if (!rewriting) {
       rewriting = true;
-      rewriter_.Clear();
-      for (size_t j = 0; j < i; ++j) {
-        if (fields_.Text(j).empty()) return WorkPerChange(step);
-        rewriter_.Add(fields_.Tag(j), fields_.Text(j));
-      }
+      if (!rewriter_.StartWith(fields_, i)) return WorkPerChange(step);
     }
     // A field that goes (deleted, or emptied by the steps, whether or not
     // the empty-field step is on: the engine stores no empty field) is left

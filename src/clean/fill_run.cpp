@@ -94,19 +94,12 @@ StepResult FillRun::Work(RecordStep& step) {
       if (filled && *filled == text_) filled.reset();
     }
     if (!filled) {
-      if (rewriting) {
-        if (original.empty()) return WorkPerChange(step);
-        rewriter_.Add(tag, original);
-      }
+      if (rewriting && !rewriter_.Keep(tag, original)) return WorkPerChange(step);
       continue;
     }
     if (!rewriting) {
       rewriting = true;
-      rewriter_.Clear();
-      for (size_t j = 0; j < i; ++j) {
-        if (fields_.Text(j).empty()) return WorkPerChange(step);
-        rewriter_.Add(fields_.Tag(j), fields_.Text(j));
-      }
+      if (!rewriter_.StartWith(fields_, i)) return WorkPerChange(step);
     }
     rewriter_.Add(tag, *filled);
   }

@@ -36,8 +36,7 @@ StepResult SplitRun::Work(RecordStep& step) {
       if (pieces.size() >= 2) {
         if (!split) {
           split = true;
-          rewriter_.Clear();
-          for (size_t j = 0; j < i; ++j) rewriter_.Add(fields_.Tag(j), fields_.Text(j));
+          (void)rewriter_.StartWith(fields_, i);  // no empty field: checked above
         }
         // The engine stores no empty field: an empty piece ("a;;b", "a;")
         // becomes no occurrence (the rewriter adds nothing for it).

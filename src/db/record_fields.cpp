@@ -61,6 +61,20 @@ void RecordRewriter::Clear() {
   data_.clear();
 }
 
+bool RecordRewriter::Keep(int32_t tag, std::string_view text) {
+  if (text.empty()) return false;
+  Add(tag, text);
+  return true;
+}
+
+bool RecordRewriter::StartWith(const RecordFields& fields, size_t count) {
+  Clear();
+  for (size_t j = 0; j < count; ++j) {
+    if (!Keep(fields.Tag(j), fields.Text(j))) return false;
+  }
+  return true;
+}
+
 void RecordRewriter::Add(int32_t tag, std::string_view text) {
   if (text.empty()) return;
   tags_.push_back(tag);

@@ -67,6 +67,13 @@ class RecordRewriter {
  public:
   void Clear();
   void Add(int32_t tag, std::string_view text);
+  // Adds a field the run leaves as it stands.  False for an empty one: Add
+  // drops empty texts, so a record holding one cannot be put back byte for
+  // byte (the run then works it change by change).
+  bool Keep(int32_t tag, std::string_view text);
+  // Clear, then Keep the first count fields of fields: where a run starts
+  // putting back a record at its first change.  False as Keep.
+  bool StartWith(const RecordFields& fields, size_t count);
   size_t size() const { return tags_.size(); }
 
   // Replaces every field of db's current record (buffer 0) by the added
