@@ -2,8 +2,7 @@
 
 namespace bramble {
 
-Answer AnswerYesUi::Message(const std::string& text, const std::string& caption, Buttons buttons,
-                            Icon icon) {
+std::optional<Answer> PreviewAnswer(Buttons buttons) {
   switch (buttons) {
     case Buttons::kYesNo:
     case Buttons::kYesNoCancel:
@@ -13,6 +12,12 @@ Answer AnswerYesUi::Message(const std::string& text, const std::string& caption,
     case Buttons::kOk:
       break;
   }
+  return std::nullopt;
+}
+
+Answer AnswerYesUi::Message(const std::string& text, const std::string& caption, Buttons buttons,
+                            Icon icon) {
+  if (std::optional<Answer> yes = PreviewAnswer(buttons)) return *yes;
   return ForwardingUi::Message(text, caption, buttons, icon);
 }
 

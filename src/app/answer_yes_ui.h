@@ -8,9 +8,15 @@
 // Ownership: the inner Ui is borrowed.  Thread use: the user-interface thread.
 #pragma once
 
+#include <optional>
+
 #include "app/forwarding_ui.h"
 
 namespace bramble {
+
+// The answer a preview gives to a question with these buttons (Yes, or OK
+// for OK/Cancel); none for a plain message, which is no question.
+std::optional<Answer> PreviewAnswer(Buttons buttons);
 
 class AnswerYesUi final : public ForwardingUi {
  public:

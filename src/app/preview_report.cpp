@@ -1,5 +1,6 @@
 #include "app/preview_report.h"
 
+#include "app/answer_yes_ui.h"
 #include "app/app_context.h"
 #include "app/display_utf8.h"
 
@@ -15,15 +16,7 @@ void PreviewReport::RecordChanged(int32_t mfn, const RecordContent& before,
 
 Answer PreviewUi::Message(const std::string& text, const std::string& caption, Buttons buttons,
                           Icon icon) {
-  switch (buttons) {
-    case Buttons::kYesNo:
-    case Buttons::kYesNoCancel:
-      return Answer::kYes;
-    case Buttons::kOkCancel:
-      return Answer::kOk;
-    case Buttons::kOk:
-      break;
-  }
+  if (std::optional<Answer> yes = PreviewAnswer(buttons)) return *yes;
   if (!walked_) return ForwardingUi::Message(text, caption, buttons, icon);
   // The frame's totals use CR LF between lines; the report is one text.
   for (size_t i = 0; i < text.size(); ++i) {
