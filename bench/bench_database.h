@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/message_table.h"
 #include "app/mfn_selection.h"
 #include "bench_util.h"
 #include "db/db_session.h"
@@ -44,6 +45,17 @@ inline void SelectAll(bramble::MfnSelection& sel, long n) {
   sel.to = static_cast<int32_t>(n);
   sel.count = static_cast<int32_t>(n);
   sel.loaded = true;
+}
+
+// The English labels of a field run's log lines, so that the lines have
+// their real length.
+inline void SetFieldRunLabels(bramble::MessageTable& messages) {
+  messages.Set(13, 3, "Replace text");
+  messages.Set(12, 2, "Tag");
+  messages.Set(12, 3, "Occurrence");
+  messages.Set(12, 6, "Old value");
+  messages.Set(12, 5, "New value");
+  messages.Set(10, 7, "Record");
 }
 
 }  // namespace bench

@@ -41,13 +41,7 @@ double ReplaceOnce(const std::string& base, long n, bool recorded, double* copy_
   ::rmdir(history.c_str());
   if (!recorded) ::mkdir(history.c_str(), 0755);
   AppContext ctx;
-  // The log lines carry the English labels, so they have their real length.
-  ctx.messages().Set(13, 3, "Replace text");
-  ctx.messages().Set(12, 2, "Tag");
-  ctx.messages().Set(12, 3, "Occurrence");
-  ctx.messages().Set(12, 6, "Old value");
-  ctx.messages().Set(12, 5, "New value");
-  ctx.messages().Set(10, 7, "Record");
+  bench::SetFieldRunLabels(ctx.messages());
   ScriptedUi ui;
   ScriptedProgress progress;
   if (!ctx.OpenDatabase(mst, ui)) return std::fprintf(stderr, "cannot open %s\n", mst.c_str()), -1;

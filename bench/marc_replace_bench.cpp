@@ -96,12 +96,7 @@ double ReplaceOnce(const std::string& base, long n, double* copy_seconds, double
   std::remove((base + ".hst").c_str());
   *bytes = static_cast<double>(bench::FileSize(mst));
   AppContext ctx;
-  ctx.messages().Set(13, 3, "Replace text");
-  ctx.messages().Set(12, 2, "Tag");
-  ctx.messages().Set(12, 3, "Occurrence");
-  ctx.messages().Set(12, 6, "Old value");
-  ctx.messages().Set(12, 5, "New value");
-  ctx.messages().Set(10, 7, "Record");
+  bench::SetFieldRunLabels(ctx.messages());
   ScriptedUi ui;
   ScriptedProgress progress;
   if (!ctx.OpenDatabase(mst, ui)) return std::fprintf(stderr, "cannot open %s\n", mst.c_str()), -1;
