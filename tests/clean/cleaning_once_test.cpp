@@ -28,26 +28,6 @@ class CleaningOnceTest : public testing::EditFixture {
     return RunBatch(ctx_, ui_, progress_, CleanBatch::Params(MessageId{21, 1}),
                     [&run](RecordStep& step) { return run.Work(step); });
   }
-  // A record with the fields exactly as listed (raw appends: no sort, no
-  // conversion); its MFN.
-  int32_t AddRaw(const Fields& fields) {
-    EXPECT_GE(db().NewRecord(), 0);
-    for (const auto& [tag, text] : fields) {
-      const std::string cmd = "a" + std::to_string(tag) + '\xA6' + text + '\xA6';
-      EXPECT_GE(vardo::vardo_update_fields_n(db().space(), 0, cmd.data(),
-                                             static_cast<int32_t>(cmd.size())),
-                0);
-    }
-    EXPECT_GE(db().WriteRecord(false), 0);
-    return db().LastMfn();
-  }
-  // Whole stored texts, directory order.
-  Fields Stored(int32_t mfn) {
-    EXPECT_EQ(db().ReadRecord(mfn, false), 0);
-    Fields out;
-    db().GetAllFieldsRaw(&out);
-    return out;
-  }
   ScriptedProgress progress_;
 };
 

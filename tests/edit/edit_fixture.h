@@ -18,6 +18,7 @@
 #include "app/scripted_ui.h"
 #include "db/db_session.h"
 #include "db/message_source.h"
+#include "engine/vardo.h"
 
 namespace bramble::testing {
 
@@ -85,6 +86,28 @@ class EditFixture : public ::testing::Test {
     sel.to = to;
     sel.count = to - from + 1;
     sel.loaded = true;
+  }
+
+  // A record with the fields exactly as listed (raw appends: no sort, no
+  // conversion); its MFN.
+  int32_t AddRaw(const Fields& fields) {
+    EXPECT_GE(db().NewRecord(), 0);
+    for (const auto& [tag, text] : fields) {
+      const std::string cmd = "a" + std::to_string(tag) + '\xA6' + text + '\xA6';
+      EXPECT_GE(vardo::vardo_update_fields_n(db().space(), 0, cmd.data(),
+                                             static_cast<int32_t>(cmd.size())),
+                0);
+    }
+    EXPECT_GE(db().WriteRecord(false), 0);
+    return db().LastMfn();
+  }
+
+  // Whole stored texts of the stored record, directory order.
+  Fields Stored(int32_t mfn) {
+    EXPECT_EQ(db().ReadRecord(mfn, false), 0);
+    Fields out;
+    db().GetAllFieldsRaw(&out);
+    return out;
   }
 
   // Appends a record with the fields in order; returns its MFN.

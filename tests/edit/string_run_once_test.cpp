@@ -21,25 +21,6 @@ using Op = StringOperation;
 
 class StringRunOnceTest : public testing::EditFixture {
  protected:
-  // A record with the fields exactly as listed (raw appends: no sort, no
-  // conversion); its MFN.
-  int32_t AddRaw(const Fields& fields) {
-    EXPECT_GE(db().NewRecord(), 0);
-    for (const auto& [tag, text] : fields) {
-      const std::string cmd = "a" + std::to_string(tag) + '\xA6' + text + '\xA6';
-      EXPECT_GE(vardo::vardo_update_fields_n(db().space(), 0, cmd.data(),
-                                             static_cast<int32_t>(cmd.size())),
-                0);
-    }
-    EXPECT_GE(db().WriteRecord(false), 0);
-    return db().LastMfn();
-  }
-  Fields Stored(int32_t mfn) {
-    EXPECT_EQ(db().ReadRecord(mfn, false), 0);
-    Fields out;
-    db().GetAllFieldsRaw(&out);
-    return out;
-  }
   StringRunOutcome Run(const StringRequest& r, int32_t mfn) {
     SelectRange(mfn, mfn);
     ScriptedProgress progress;
