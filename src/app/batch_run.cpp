@@ -527,6 +527,8 @@ class Frame {
   BatchRunResult EndStopped() {
     result_.end = RunEnd::kStopped;
     if (take_backups_ && !params_.keep_backups_on_stop) DeleteBackups(db_, backups_);
+    // Kept backups are whole before the run says it has ended.
+    if (take_backups_ && params_.keep_backups_on_stop) (void)db_.FinishBackup();
     Finish();
     EndHook();
     store_->EndRun(result_.end, false);
@@ -572,6 +574,9 @@ class Frame {
     result_.end = RunEnd::kFailed;
     result_.failed_mfn = mfn;
     result_.failure = failure;
+    // The backups are kept: whole before the box says so (a copy that failed
+    // meanwhile is gone, and the box does not claim it).
+    const bool kept = take_backups_ && db_.FinishBackup() == 0;
     const bool log_ok = Finish();
     EndHook();
     store_->EndRun(result_.end, false);
@@ -583,7 +588,7 @@ class Frame {
     if (mfn <= 0 || !log_ok) text += log_.path() + "\n" + ctx_.Msg(28, 8) + "\n";
     text += std::to_string(result_.changed) + " " + ctx_.Msg(26, 6) + "\r\n" +
             std::to_string(total_ - result_.changed) + " " + ctx_.Msg(28, 6);
-    if (take_backups_) text += "\n" + ctx_.Msg(28, 5);
+    if (kept) text += "\n" + ctx_.Msg(28, 5);
     ui_.Message(text, kCaption, Buttons::kOk, Icon::kError);
     return result_;
   }

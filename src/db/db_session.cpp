@@ -401,7 +401,12 @@ int32_t CDbSession::ReleaseMasterFile() {
 
 int32_t CDbSession::TakeBackup(const std::string& master_copy, const std::string& xref_copy) {
   if (space_ <= 0) return vardo::VARDO_NO_DATABASE;
-  return vardo::vardo_backup(space_, master_copy.c_str(), xref_copy.c_str());
+  return vardo::vardo_begin_backup(space_, master_copy.c_str(), xref_copy.c_str());
+}
+
+int32_t CDbSession::FinishBackup() {
+  if (space_ <= 0) return 0;
+  return vardo::vardo_finish_backup(space_);
 }
 
 int32_t CDbSession::RestoreBackup(const std::string& master_copy, const std::string& xref_copy) {

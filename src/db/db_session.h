@@ -194,9 +194,11 @@ class CDbSession {
   // One-line text of an engine result ("VARDO_BAD_ARGUMENT: ..."), for logs
   // and messages; the program reaches the engine's texts only through here.
   static std::string ResultText(int32_t result);
-  // Backup copies of the open database (the engine's vardo_backup, _restore
-  // and _delete_backup).  TakeBackup copies both files under the engine's
-  // append lock; other sessions may stay open.  RestoreBackup writes the
+  // Backup copies of the open database (the engine's vardo_begin_backup,
+  // _restore and _delete_backup).  TakeBackup copies both files under the
+  // engine's append lock; other sessions may stay open.  The master file's
+  // copy is finished by an engine thread while the run writes: it is whole
+  // when RestoreBackup or ReleaseMasterFile returns, or the session ends.  RestoreBackup writes the
   // copies back into the live files and keeps this session attached (inverted
   // file and tables included; the current record is dropped); it is refused,
   // changing nothing, while another session has the database open (IsInUse
@@ -209,6 +211,8 @@ class CDbSession {
   // take them again.
   // 0, or a negative engine code.
   int32_t TakeBackup(const std::string& master_copy, const std::string& xref_copy);
+  // Waits until the copies TakeBackup began are whole (a run keeping them).
+  int32_t FinishBackup();
   int32_t RestoreBackup(const std::string& master_copy, const std::string& xref_copy);
   int32_t DeleteBackup(const std::string& master_copy, const std::string& xref_copy);
   // Whether a result says other sessions have the database open.

@@ -164,6 +164,8 @@ void Database::ChooseFileNames(const std::string& path) {
 bool Database::is_open() const { return impl_->mst.is_open(); }
 
 void Database::Close() {
+  // A kept backup is whole before the session ends.
+  (void)FinishBackup();
   // Staged images are dropped: their records keep the version on disk.
   WriteGroup& g = impl_->group;
   for (const StagedImage& st : g.staged) g.lost.push_back(st.mfn);
@@ -306,6 +308,11 @@ Status Database::Create(const std::string& path) {
 }
 
 Status Database::Backup(const std::string& master_copy, const std::string& xref_copy) {
+  Status s = BeginBackup(master_copy, xref_copy);
+  return s.ok() ? FinishBackup() : s;
+}
+
+Status Database::BeginBackup(const std::string& master_copy, const std::string& xref_copy) {
   if (!is_open()) return Status::InvalidArgument("no database open");
   Impl& d = *impl_;
   for (const std::string& copy : {master_copy, xref_copy}) {
@@ -320,16 +327,46 @@ Status Database::Backup(const std::string& master_copy, const std::string& xref_
   if (!s.ok()) return s;
   s = d.LockHeader();
   if (!s.ok()) return s;
-  s = CopyFile(mst_path_, master_copy);
+  // The cross-reference file is rewritten in place: it is copied now.  Of the
+  // master file only the control record and the length are taken now; the
+  // images below that length stay as they are, and are copied by the
+  // master copy's thread while the caller writes new ones after them.
+  std::string control(kControlSize, '\0');
+  Result<uint64_t> length = d.mst.Size();
+  if (!length.ok()) s = length.status();
+  if (s.ok()) {
+    Result<uint64_t> n = d.mst.Read(0, kControlSize, control.data());
+    if (!n.ok()) s = n.status();
+    else if (*n < kControlSize) s = VARDO_CORRUPT(mst_path_ + " has no control record");
+  }
   if (s.ok()) s = CopyFile(xrf_path_, xref_copy);
   d.UnlockHeader();
-  if (s.ok()) s = SyncFolderOf(master_copy);
   if (s.ok()) s = SyncFolderOf(xref_copy);
+  if (s.ok()) s = d.master_copy.Start(mst_path_, master_copy, std::move(control), *length);
   if (!s.ok()) {
     (void)RemoveFile(master_copy);
     (void)RemoveFile(xref_copy);
+    return s;
   }
+  d.xref_copy = xref_copy;
+  // Already made when a test file system is installed: its outcome now.
+  return TestFileSystemInstalled() ? FinishBackup() : s;
+}
+
+Status Database::FinishBackup() {
+  Impl& d = *impl_;
+  Status s = d.master_copy.Finish();
+  // Half a pair is no backup: the cross-reference copy goes with the other.
+  if (!s.ok() && !d.xref_copy.empty()) (void)RemoveFile(d.xref_copy);
+  d.xref_copy.clear();
   return s;
+}
+
+void Database::AbandonBackup(const std::string& master_copy) {
+  Impl& d = *impl_;
+  if (d.master_copy.dest().empty() || d.master_copy.dest() != master_copy) return;
+  d.master_copy.Abandon(master_copy);
+  d.xref_copy.clear();
 }
 
 namespace {
@@ -348,6 +385,10 @@ Result<uint64_t> CopyGeneration(const std::string& path, bool master) {
         DecodeFixed32(buf + kControlCrcOffset) != Crc32c(buf, kControlCrcOffset)) {
       return VARDO_CORRUPT(path + " is not a master file");
     }
+    // A copy cut short would cut the live file back to a part of its images.
+    Result<uint64_t> size = f.Size();
+    if (!size.ok()) return size.status();
+    if (*size < DecodeFixed64(buf + 16)) return VARDO_CORRUPT(path + " is an unfinished copy");
     return DecodeFixed64(buf + 40);
   }
   if (*n < kXrfHeaderSize || std::memcmp(buf, kXrfMagic, 8) != 0) {
@@ -361,7 +402,10 @@ Result<uint64_t> CopyGeneration(const std::string& path, bool master) {
 Status Database::Restore(const std::string& master_copy, const std::string& xref_copy) {
   if (!is_open()) return Status::InvalidArgument("no database open");
   Impl& d = *impl_;
-  Status s = EndGroup();
+  // The master file's copy may still be being made.
+  Status s = FinishBackup();
+  if (!s.ok()) return s;
+  s = EndGroup();
   if (!s.ok()) return s;
   s = d.LockAlone(base_ + " cannot be restored");
   if (!s.ok()) return s;

@@ -160,10 +160,22 @@ class Database {
   // append lock so that the pair is consistent while other sessions write.
   // Both copies and their folder are synced; a failure removes both.
   Status Backup(const std::string& master_copy, const std::string& xref_copy);
+  // The same copies, for a caller about to write: the cross-reference copy
+  // is made before it returns, the master file's is finished by a thread of
+  // its own (MasterCopy) while the caller writes, and is whole once
+  // FinishBackup, Restore or Close has waited for it.  A failure of that
+  // copy removes both copies when it is met.
+  Status BeginBackup(const std::string& master_copy, const std::string& xref_copy);
+  // Waits for the master file's copy of the last BeginBackup; its outcome.
+  Status FinishBackup();
+  // The copy named master_copy is no longer wanted: its thread stops and
+  // the partial copy goes.  Other names are left alone.
+  void AbandonBackup(const std::string& master_copy);
   // Writes the copies back into the live files (cross-reference file first,
   // then the master file), which keep their inodes.  InUse while another
   // session has the database open; Corruption when the copies are not of
-  // this database's generation.  The object stays open (reopened on the same
+  // this database's generation or the master file's copy is shorter than
+  // its control record says (a copy cut short).  The object stays open (reopened on the same
   // files); its record locks are released.  The copies are not removed.
   Status Restore(const std::string& master_copy, const std::string& xref_copy);
 

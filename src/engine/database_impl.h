@@ -12,6 +12,7 @@
 
 #include "engine/database.h"
 #include "engine/file_format.h"
+#include "engine/master_copy.h"
 #include "engine/posix_file.h"
 
 namespace vardo {
@@ -66,6 +67,8 @@ struct Database::Impl {
   bool read_only = false;
   uint64_t generation = 0;
   WriteGroup group;
+  MasterCopy master_copy;  // the last Backup's master-file copy
+  std::string xref_copy;   // its pair, removed with it when it fails
 
   // Whether this object holds mfn's record lock (alone or in a group's run).
   bool Holds(int32_t mfn) const { return held.count(mfn) != 0 || group.InRuns(mfn); }

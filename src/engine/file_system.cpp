@@ -67,6 +67,8 @@ FileSystem& TheFileSystem() {
   return fs != nullptr ? *fs : DefaultFileSystem();
 }
 
+bool TestFileSystemInstalled() { return g_installed.load() != nullptr; }
+
 FileSystem* InstallFileSystem(FileSystem* fs) { return g_installed.exchange(fs); }
 
 void FaultyFileSystem::Arm(Op op, int64_t nth, int error) {
@@ -130,17 +132,18 @@ Status AppendAll(int fd, const char* data, uint64_t n, const std::string& path) 
   return Status::Ok();
 }
 
-namespace {
-
-// Copies all of in (size bytes) to out from offset 0: the kernel moves the
-// bytes (or the file system shares them) when it can, else read and write.
-Status CopyContent(int in, const std::string& in_path, uint64_t size, int out,
-                   const std::string& out_path) {
+Status CopyBytes(int in, const std::string& in_path, uint64_t from, uint64_t to, int out,
+                 const std::string& out_path, const std::atomic<bool>* stop) {
   FileSystem& fs = TheFileSystem();
-  off_t in_off = 0, out_off = 0;
+  // Pieces of 64 MiB, so that a stop request is seen within a fraction of a
+  // second even when the kernel could move the whole range in one call.
+  constexpr uint64_t kPiece = uint64_t{64} << 20;
+  off_t in_off = static_cast<off_t>(from), out_off = static_cast<off_t>(from);
   bool plain = false;
-  while (static_cast<uint64_t>(in_off) < size) {
-    ssize_t n = fs.CopyRange(in, &in_off, out, &out_off, size - static_cast<uint64_t>(in_off));
+  while (static_cast<uint64_t>(in_off) < to) {
+    if (stop && stop->load(std::memory_order_relaxed)) return Status::IoError(out_path + ": copy stopped");
+    const uint64_t left = to - static_cast<uint64_t>(in_off);
+    ssize_t n = fs.CopyRange(in, &in_off, out, &out_off, left < kPiece ? left : kPiece);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0 && (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP ||
                   errno == EPERM)) {
@@ -152,8 +155,10 @@ Status CopyContent(int in, const std::string& in_path, uint64_t size, int out,
   }
   if (plain) {
     std::vector<char> buf(1 << 16);
-    while (static_cast<uint64_t>(in_off) < size) {
-      ssize_t r = ::pread(in, buf.data(), buf.size(), in_off);
+    while (static_cast<uint64_t>(in_off) < to) {
+      if (stop && stop->load(std::memory_order_relaxed)) return Status::IoError(out_path + ": copy stopped");
+      const uint64_t left = to - static_cast<uint64_t>(in_off);
+      ssize_t r = ::pread(in, buf.data(), left < buf.size() ? left : buf.size(), in_off);
       if (r < 0 && errno == EINTR) continue;
       if (r < 0) return Errno("cannot read", in_path, errno);
       if (r == 0) return Status::IoError(in_path + " shrank while it was copied");
@@ -164,6 +169,13 @@ Status CopyContent(int in, const std::string& in_path, uint64_t size, int out,
     }
   }
   return Status::Ok();
+}
+
+namespace {
+
+Status CopyContent(int in, const std::string& in_path, uint64_t size, int out,
+                   const std::string& out_path) {
+  return CopyBytes(in, in_path, 0, size, out, out_path, nullptr);
 }
 
 }  // namespace

@@ -48,6 +48,10 @@ class FileSystem {
 // another).  Install returns the previous one; nullptr restores the default.
 FileSystem& TheFileSystem();
 FileSystem* InstallFileSystem(FileSystem* fs);
+// True while a test file system is installed.  Work that would otherwise run
+// on a thread of its own runs on the caller's, so that the n-th call a test
+// counts is the same call every time.
+bool TestFileSystemInstalled();
 
 // Fails the n-th call (1-based, counted from Arm) of one kind of operation
 // with the given errno; every other call goes to the real file system.
@@ -84,6 +88,10 @@ Status AppendAll(int fd, const char* data, uint64_t n, const std::string& path);
 // Copies source to dest, created or truncated, with the source's mode; the
 // copy is synced.  A failed copy removes dest.
 Status CopyFile(const std::string& source, const std::string& dest);
+// Copies bytes [from, to) of in to the same offsets of out (kernel-side when
+// it can).  A set *stop ends the copy early with IoError; stop may be null.
+Status CopyBytes(int in, const std::string& in_path, uint64_t from, uint64_t to, int out,
+                 const std::string& out_path, const std::atomic<bool>* stop);
 // Copies source over the content of the open file out (from offset 0) and
 // truncates it to the source's size, then syncs it.  The file keeps its inode,
 // so every open descriptor (and lock) on it stays valid.

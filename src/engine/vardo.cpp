@@ -311,7 +311,10 @@ int32_t vardo_release_master_file(int32_t space) {
   });
 }
 
-int32_t vardo_backup(int32_t space, const char* master_copy, const char* xref_copy) {
+namespace {
+
+int32_t TakeBackup(int32_t space, const char* master_copy, const char* xref_copy,
+                   bool finish_now) {
   return FacadeGuarded(space, [&]() -> int32_t {
     Space* s = FindSpace(space);
     if (!s || !master_copy || !xref_copy) return VARDO_BAD_ARGUMENT;
@@ -322,9 +325,28 @@ int32_t vardo_backup(int32_t space, const char* master_copy, const char* xref_co
     const Status held = s->backup_hold.Take(BackupHold::LockPathFor(s->path));
     if (held.IsBusy()) return VARDO_BACKUP_HELD;
     if (!held.ok()) return ToFacadeCode(held);
-    const Status st = s->db.Backup(master_copy, xref_copy);
+    const Status st = finish_now ? s->db.Backup(master_copy, xref_copy)
+                                 : s->db.BeginBackup(master_copy, xref_copy);
     if (!st.ok()) s->backup_hold.Release();  // no copies are left behind to hold
     return ToFacadeCode(st);
+  });
+}
+
+}  // namespace
+
+int32_t vardo_backup(int32_t space, const char* master_copy, const char* xref_copy) {
+  return TakeBackup(space, master_copy, xref_copy, true);
+}
+
+int32_t vardo_begin_backup(int32_t space, const char* master_copy, const char* xref_copy) {
+  return TakeBackup(space, master_copy, xref_copy, false);
+}
+
+int32_t vardo_finish_backup(int32_t space) {
+  return FacadeGuarded(space, [&]() -> int32_t {
+    Space* s = FindSpace(space);
+    if (!s) return VARDO_BAD_ARGUMENT;
+    return ToFacadeCode(s->db.FinishBackup());
   });
 }
 
@@ -362,6 +384,7 @@ int32_t vardo_delete_backup(int32_t space, const char* master_copy, const char* 
       Status synced = s->db.Sync();
       if (!synced.ok()) return ToFacadeCode(synced);
     }
+    s->db.AbandonBackup(master_copy);  // a copy still being made is not finished for nothing
     Status st = RemoveFile(master_copy);
     Status st2 = RemoveFile(xref_copy);
     if (st.ok()) st = st2;

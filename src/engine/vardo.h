@@ -163,6 +163,17 @@ int32_t vardo_release_master_file(int32_t space);
 // VARDO_BACKUP_HELD before touching a file; the holding space may take its
 // copies again.
 int32_t vardo_backup(int32_t space, const char* master_copy, const char* xref_copy);
+// The same copies for a caller about to change records: the cross-reference
+// copy is made before it returns; the master file's is made by a thread of
+// its own while the caller writes (the master file only grows, so the images
+// it copies stay as they were) and is whole once vardo_restore or
+// vardo_release_master_file has waited for it, or the space is freed;
+// vardo_delete_backup stops it.  A copy that fails then is removed with its
+// pair, and vardo_restore gives its VARDO_IO.
+int32_t vardo_begin_backup(int32_t space, const char* master_copy, const char* xref_copy);
+// Waits for the master file's copy of the last vardo_begin_backup: 0 when it
+// is whole (or none was begun), VARDO_IO when it failed (both copies removed).
+int32_t vardo_finish_backup(int32_t space);
 // Puts the copies back: refused with VARDO_IN_USE while any other session has
 // the database open (nothing is changed, the copies stay); VARDO_DAMAGED when
 // the copies are not of this database (another generation).  The copies are
