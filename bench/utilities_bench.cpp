@@ -11,8 +11,11 @@
 //
 // Prints records per second beside the time of a plain copy of the master
 // file measured in the same run.  BENCH_RECORDS sets the number of records
-// (default 1,000,000), BENCH_DIR the work folder.
+// (default 1,000,000), BENCH_DIR the work folder, BENCH_ONLY (a part of a
+// case's name) runs only the cases it names; BENCH_KEEP leaves the database
+// (utilities_pristine) for a profile of one run through bramble-cli.
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -133,7 +136,9 @@ int main() {
          RunUndelete(ctx, ui, p);
        }},
   };
+  const char* only = std::getenv("BENCH_ONLY");
   for (const Case& c : cases) {
+    if (only != nullptr && std::string(c.name).find(only) == std::string::npos) continue;
     fresh();
     AppContext ctx;
     ScriptedUi ui;
@@ -156,6 +161,7 @@ int main() {
                 bench::FileSize(base + ".mst") / 1e6);
     ctx.CloseDatabase();
   }
+  if (std::getenv("BENCH_KEEP")) return 0;
   for (const std::string& b : {base, pristine}) {
     for (const char* ext : {".mst", ".xrf", ".hst", ".log", ".ms~", ".xr~"}) fs::remove(b + ext);
   }

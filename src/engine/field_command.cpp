@@ -130,6 +130,14 @@ void SortWaitingFields(Record* record, size_t* unsorted) {
   // sorted and merged into it.
   auto in_order = std::is_sorted_until(first, last, TagLess);
   if (in_order == last) return;
+  if (n <= 64) {
+    // A catalogue record's directory: each field out of place moved in
+    // after the last of its tag, without the buffers stable_sort allocates.
+    for (auto it = in_order; it != last; ++it) {
+      std::rotate(std::upper_bound(first, it, *it, TagLess), it, it + 1);
+    }
+    return;
+  }
   std::stable_sort(in_order, last, TagLess);
   std::inplace_merge(first, in_order, last, TagLess);
 }
