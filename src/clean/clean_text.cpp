@@ -2,6 +2,10 @@
 
 #include <algorithm>
 #include <array>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <string_view>
 
 namespace bramble {
@@ -168,6 +172,42 @@ inline bool ImproperSpot(std::string_view s, size_t i, unsigned char k) {
   return false;
 }
 
+#if defined(__SSE2__)
+// One bit per byte of p[0..15] that PossibleChanges must look at: the marks;
+// with `controls`, the control characters (they tell only that one rule
+// could apply); with `spots`, a blank followed by another (p[16] is read)
+// and the opening and closing signs (they tell only that the improper-spaces
+// rule could).  Every other byte is one its scan passes over.
+inline unsigned BytesToLookAt(const char* p, bool controls, bool spots) {
+  const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  __m128i hit = _mm_cmpeq_epi8(v, _mm_set1_epi8('^'));
+  if (controls) {
+    hit = _mm_or_si128(
+        hit, _mm_cmpeq_epi8(_mm_max_epu8(v, _mm_set1_epi8(31)), _mm_set1_epi8(31)));
+  }
+  if (spots) {
+    const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1));
+    const __m128i blank = _mm_set1_epi8(' ');
+    hit = _mm_or_si128(hit, _mm_and_si128(_mm_cmpeq_epi8(v, blank), _mm_cmpeq_epi8(next, blank)));
+    for (char c : {'(', '[', ')', ']', ',', '.', ';'}) {
+      hit = _mm_or_si128(hit, _mm_cmpeq_epi8(v, _mm_set1_epi8(c)));
+    }
+  }
+  return static_cast<unsigned>(_mm_movemask_epi8(hit));
+}
+
+// The bytes BytesToLookAt passes over must be bytes the scan ignores.
+constexpr bool SkippedBytesAreIgnored() {
+  for (int c = 0; c < 256; ++c) {
+    const bool looked_at = c < 32 || c == ' ' || c == '^' || c == '(' || c == '[' || c == ')' ||
+                           c == ']' || c == ',' || c == '.' || c == ';';
+    if (!looked_at && kClass[static_cast<size_t>(c)] != 0) return false;
+  }
+  return true;
+}
+static_assert(SkippedBytesAreIgnored());
+#endif
+
 }  // namespace
 
 bool CleanText::ImproperSpacesPossible(const std::string& s) {
@@ -196,14 +236,13 @@ unsigned CleanText::PossibleChanges(std::string_view s) {
   if (IsWhite(s[n - 1])) mask |= kFieldEnd | kSubfieldEnd;
   // A bare mark or an empty subfield at the end.
   if (s[n - 1] == '^' || (n > 1 && s[n - 2] == '^')) mask |= kEmptySubfield;
-  // One pass: letters and digits, most of a text, cost one table look each.
-  for (size_t i = 0; i < n; ++i) {
+  auto look = [&](size_t i) __attribute__((always_inline)) {
     const unsigned char c = static_cast<unsigned char>(s[i]);
     const unsigned char k = kClass[c];
-    if (k == 0 && c >= 32) continue;
+    if (k == 0 && c >= 32) return;
     if (c == ' ') {  // the blank between words: a spot only before another blank
       if (i + 1 < n && s[i + 1] == ' ') mask |= kImproper;
-      continue;
+      return;
     }
     if (c < 32) mask |= kControl;
     if (k == kMark) {
@@ -215,7 +254,19 @@ unsigned CleanText::PossibleChanges(std::string_view s) {
     } else if (k != 0 && (mask & kImproper) == 0 && ImproperSpot(s, i, k)) {
       mask |= kImproper;
     }
+  };
+  size_t i = 0;
+#if defined(__SSE2__)
+  // Sixteen bytes at a time, looking only at those that can matter: most are
+  // letters, digits and single blanks.  The block reads one byte past itself.
+  for (; i + 17 <= n; i += 16) {
+    const bool controls = (mask & kControl) == 0, spots = (mask & kImproper) == 0;
+    for (unsigned m = BytesToLookAt(s.data() + i, controls, spots); m != 0; m &= m - 1) {
+      look(i + static_cast<size_t>(__builtin_ctz(m)));
+    }
   }
+#endif
+  for (; i < n; ++i) look(i);
   return mask;
 }
 
