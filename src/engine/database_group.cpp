@@ -211,6 +211,9 @@ Status Database::CommitGroup() {
     i = j;
   }
   d.UnlockHeader();
+  // A run commits chunk after chunk: the device writes each while the next
+  // is made, instead of all of them in the Sync at the end.
+  d.mst.StartWriteback(ctl.end_offset - g.images.size(), g.images.size());
   g.images.clear();
   return Status::Ok();
 }

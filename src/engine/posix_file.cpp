@@ -114,6 +114,18 @@ Status PosixFile::Sync() {
   return Status::Ok();
 }
 
+void PosixFile::StartWriteback(uint64_t offset, uint64_t n) {
+#if defined(__linux__)
+  if (fd_ >= 0 && n > 0) {
+    (void)::sync_file_range(fd_, static_cast<off64_t>(offset), static_cast<off64_t>(n),
+                            SYNC_FILE_RANGE_WRITE);
+  }
+#else
+  (void)offset;
+  (void)n;
+#endif
+}
+
 Status PosixFile::Lock(int64_t start, int64_t len, bool exclusive, int wait_ms) {
   struct flock fl;
   std::memset(&fl, 0, sizeof fl);

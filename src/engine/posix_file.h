@@ -43,6 +43,10 @@ class PosixFile {
   Result<uint64_t> Read(uint64_t offset, uint64_t n, char* out);
   Status Write(uint64_t offset, const char* data, uint64_t n);
   Status Sync();
+  // Asks the kernel to start writing [offset, offset+n) to the device now,
+  // without waiting: the Sync that ends a long run of appends then finds
+  // little left to write.  A hint only; nothing is reported.
+  void StartWriteback(uint64_t offset, uint64_t n);
   // The descriptor, for whole-file operations of the seam (CopyInto).
   int fd() const { return fd_; }
 
