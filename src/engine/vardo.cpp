@@ -546,6 +546,29 @@ int32_t vardo_field_at(int32_t space, int32_t buffer, int32_t pos, char* out, in
   });
 }
 
+int32_t vardo_field_texts(int32_t space, int32_t buffer, int32_t first, int32_t last, char* out,
+                          int32_t size) {
+  return FacadeGuarded([&]() -> int32_t {
+    RecordBuffer* b = FindBuffer(FindSpace(space), buffer);
+    if (!b || size < 0 || (size > 0 && !out)) return VARDO_BAD_ARGUMENT;
+    const auto& fields = b->record.fields;
+    first = std::max(first, 1);
+    last = std::min<int32_t>(last, static_cast<int32_t>(fields.size()));
+    size_t total = 0;
+    for (int32_t p = first; p <= last; ++p) total += fields[p - 1].text.size();
+    if (total > static_cast<size_t>(INT32_MAX)) return VARDO_BAD_ARGUMENT;
+    if (total <= static_cast<size_t>(size)) {
+      char* at = out;
+      for (int32_t p = first; p <= last; ++p) {
+        const std::string& t = fields[p - 1].text;
+        if (!t.empty()) std::memcpy(at, t.data(), t.size());
+        at += t.size();
+      }
+    }
+    return static_cast<int32_t>(total);
+  });
+}
+
 int32_t vardo_update_fields(int32_t space, int32_t buffer, const char* command) {
   return FacadeGuarded([&]() -> int32_t {
     if (!command) return VARDO_BAD_ARGUMENT;

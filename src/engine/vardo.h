@@ -248,6 +248,11 @@ int32_t vardo_directory_entries(int32_t space, int32_t buffer, int32_t first, in
                                 int32_t* entries);
 // Text at directory position pos (1-based), as vardo_field_text; 0 past the end.
 int32_t vardo_field_at(int32_t space, int32_t buffer, int32_t pos, char* out, int32_t size);
+// The texts at positions first..last (clipped to the field count), one after
+// another as the directory's offsets place them, no terminator: the total
+// length, copied to out only when size holds all of it (else nothing is).
+int32_t vardo_field_texts(int32_t space, int32_t buffer, int32_t first, int32_t last, char* out,
+                          int32_t size);
 // Tag of the field at directory position pos (1-based), with its text's
 // length in *length when length is not null; 0 past the end (*length 0).
 // Constant time: a walk by position that needs no offsets uses this, since

@@ -5,6 +5,7 @@
 
 #include "db/conversion_table_file.h"
 #include "db/db_session.h"
+#include "db/record_fields.h"
 #include "db/text_conversion.h"
 #include "engine/record.h"
 #include "engine/vardo.h"
@@ -341,6 +342,40 @@ TEST(TextConversion, DefaultConversionMapsAccentsAndNeverMakesADelimiter) {
     }
     EXPECT_NE(Cp850ToCp1252(static_cast<unsigned char>(b)), 0);
   }
+}
+
+}  // namespace
+}  // namespace bramble
+
+namespace bramble {
+namespace {
+
+// A record loaded whole (one copy of its data area) or in part (one copy per
+// kept field) reads as its fields one by one; the copy of the whole area
+// gives nothing when it does not fit.
+TEST_F(DbSessionTest, RecordFieldsLoadedWholeOrInPartReadAsTheFieldsOneByOne) {
+  const int32_t mfn = AddRecord({{245, "^aTitle"}, {100, "^aAuthor"}, {650, "^aA"}, {650, "^aB"},
+                                 {20, std::string(300, 'x')}});
+  ASSERT_EQ(db_.ReadRecord(mfn, false), 0);
+  const auto expected = FieldsByPosition();
+  RecordFields whole;
+  ASSERT_EQ(whole.Load(db_, true), static_cast<int32_t>(expected.size()));
+  RecordFields part;
+  ASSERT_EQ(part.LoadDirectory(db_), static_cast<int32_t>(expected.size()));
+  part.LoadTexts(db_, true, [](int32_t tag) { return tag == 650; });
+  for (size_t i = 0; i < expected.size(); ++i) {
+    EXPECT_EQ(whole.Tag(i), expected[i].first);
+    EXPECT_EQ(whole.Text(i), expected[i].second) << i;
+    EXPECT_EQ(part.Text(i), expected[i].first == 650 ? expected[i].second : "") << i;
+  }
+  const int32_t space = db_.space();
+  char out[400];
+  std::fill(std::begin(out), std::end(out), '#');
+  EXPECT_EQ(vardo::vardo_field_texts(space, 0, 2, 4, out, 5), 14);  // too small: nothing copied
+  EXPECT_EQ(out[0], '#');
+  EXPECT_EQ(vardo::vardo_field_texts(space, 0, 3, 99, out, sizeof out), 306);  // clipped
+  EXPECT_EQ(std::string(out, 8), "^aA^aBxx");
+  EXPECT_EQ(vardo::vardo_field_texts(space, 0, 6, 9, out, sizeof out), 0);
 }
 
 }  // namespace
