@@ -351,6 +351,7 @@ TEST_F(BatchRunTest, RunIsRefusedWhileAnotherRunHoldsTheBackups) {
   CDbSession other;  // a run of another session, still able to cancel
   ASSERT_EQ(other.Open(dir_.File("cds")), 1);
   ASSERT_EQ(other.TakeBackup(dir_.File("cds.ms~"), dir_.File("cds.xr~")), 0);
+  ASSERT_EQ(other.FinishBackup(), 0);  // the master file's copy is whole from here on
   const std::string mst = Mst();
   const std::string their_copy = ReadBytes(dir_.File("cds.ms~"));
   int calls = 0;
