@@ -18,6 +18,7 @@
 #include "engine/database.h"
 #include "engine/database_checker.h"
 #include "engine/file_system.h"
+#include "fault_scope.h"
 
 namespace bramble {
 namespace {
@@ -31,17 +32,7 @@ using Op = vardo::FaultyFileSystem::Op;
 
 constexpr int kRecords = 4;
 
-// Installs a fault-injecting file system for the life of the object.
-class FaultScope {
- public:
-  FaultScope() { previous_ = vardo::InstallFileSystem(&faulty_); }
-  ~FaultScope() { vardo::InstallFileSystem(previous_); }
-  vardo::FaultyFileSystem& fs() { return faulty_; }
-
- private:
-  vardo::FaultyFileSystem faulty_;
-  vardo::FileSystem* previous_;
-};
+using testsupport::FaultScope;
 
 struct Outcome {
   BatchRunResult result;

@@ -16,6 +16,7 @@
 #include "clean/utility_walk.h"
 #include "edit/edit_fixture.h"
 #include "engine/file_system.h"
+#include "fault_scope.h"
 
 namespace bramble::testing {
 namespace {
@@ -108,17 +109,7 @@ TEST_F(LockedRecordsTest, UndeleteOverChunksSkipsAHeldRecordAndRecordsEveryOther
   EXPECT_EQ(log[kHeld - kHeld / 7 - 1], Msg(14, 10) + ": " + std::to_string(kHeld) + " " + Msg(23, 3));
 }
 
-// Installs a fault-injecting file system for the life of the object.
-class FaultScope {
- public:
-  FaultScope() { previous_ = vardo::InstallFileSystem(&faulty_); }
-  ~FaultScope() { vardo::InstallFileSystem(previous_); }
-  vardo::FaultyFileSystem& fs() { return faulty_; }
-
- private:
-  vardo::FaultyFileSystem faulty_;
-  vardo::FileSystem* previous_;
-};
+using testsupport::FaultScope;
 
 // A write failing at each point of an undelete over three chunks: the run
 // stops as failed, and what it says it reactivated (its count, its report,

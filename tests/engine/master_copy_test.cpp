@@ -10,6 +10,7 @@
 #include "engine/database.h"
 #include "engine/file_system.h"
 #include "engine/vardo.h"
+#include "fault_scope.h"
 #include "temp_dir.h"
 
 namespace vardo {
@@ -115,19 +116,16 @@ TEST_F(MasterCopyTest, FacadeCopyIsWholeAfterReleaseAndGoneAfterDelete) {
 }
 
 TEST_F(MasterCopyTest, WithATestFileSystemTheCopyFailsInsideBeginBackup) {
-  FaultyFileSystem faulty;
-  FileSystem* previous = InstallFileSystem(&faulty);
+  testsupport::FaultScope fault;
   // The cross-reference copy is the first kernel copy, the master file's the
   // second: either failing leaves no copy behind.
   for (int nth : {1, 2}) {
-    faulty.Arm(FaultyFileSystem::Op::kCopy, nth, ENOSPC);
+    fault.fs().Arm(FaultyFileSystem::Op::kCopy, nth, ENOSPC);
     EXPECT_FALSE(db_.BeginBackup(Ms(), Xr()).ok()) << nth;
-    EXPECT_TRUE(faulty.fired());
+    EXPECT_TRUE(fault.fs().fired());
     EXPECT_FALSE(std::filesystem::exists(Ms())) << nth;
     EXPECT_FALSE(std::filesystem::exists(Xr())) << nth;
   }
-  faulty.Disarm();
-  InstallFileSystem(previous);
 }
 
 }  // namespace
