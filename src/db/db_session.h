@@ -198,11 +198,11 @@ class CDbSession {
   // _restore and _delete_backup).  TakeBackup copies both files under the
   // engine's append lock; other sessions may stay open.  The master file's
   // copy is finished by an engine thread while the run writes: it is whole
-  // when RestoreBackup or ReleaseMasterFile returns, or the session ends.  RestoreBackup writes the
-  // copies back into the live files and keeps this session attached (inverted
-  // file and tables included; the current record is dropped); it is refused,
-  // changing nothing, while another session has the database open (IsInUse
-  // of the result).  Neither removes the copies: DeleteBackup does.
+  // when FinishBackup, RestoreBackup or ReleaseMasterFile returns, or the
+  // session ends.  RestoreBackup writes the copies back into the live files
+  // and keeps this session attached (inverted file and tables included; the
+  // current record is dropped); it is refused, changing nothing, while
+  // another session has the database open (IsInUse of the result).  Neither removes the copies: DeleteBackup does.
   // The copies belong to the session that took them until DeleteBackup
   // removes them, the session opens or closes a database, or its process
   // ends: meanwhile TakeBackup, RestoreBackup and DeleteBackup of every other

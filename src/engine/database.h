@@ -168,8 +168,9 @@ class Database {
   Status BeginBackup(const std::string& master_copy, const std::string& xref_copy);
   // Waits for the master file's copy of the last BeginBackup; its outcome.
   Status FinishBackup();
-  // The copy named master_copy is no longer wanted: its thread stops and
-  // the partial copy goes.  Other names are left alone.
+  // The copy named master_copy is no longer wanted: its thread stops (what
+  // it wrote goes; the caller removes a finished one).  Other names are left
+  // alone.
   void AbandonBackup(const std::string& master_copy);
   // Writes the copies back into the live files (cross-reference file first,
   // then the master file), which keep their inodes.  InUse while another

@@ -139,9 +139,11 @@ Status CopyBytes(int in, const std::string& in_path, uint64_t from, uint64_t to,
   // second even when the kernel could move the whole range in one call.
   constexpr uint64_t kPiece = uint64_t{64} << 20;
   off_t in_off = static_cast<off_t>(from), out_off = static_cast<off_t>(from);
+  auto stopped = [&] { return stop != nullptr && stop->load(std::memory_order_relaxed); };
+  const Status kStopped = Status::IoError(out_path + ": copy stopped");
   bool plain = false;
   while (static_cast<uint64_t>(in_off) < to) {
-    if (stop && stop->load(std::memory_order_relaxed)) return Status::IoError(out_path + ": copy stopped");
+    if (stopped()) return kStopped;
     const uint64_t left = to - static_cast<uint64_t>(in_off);
     ssize_t n = fs.CopyRange(in, &in_off, out, &out_off, left < kPiece ? left : kPiece);
     if (n < 0 && errno == EINTR) continue;
@@ -156,7 +158,7 @@ Status CopyBytes(int in, const std::string& in_path, uint64_t from, uint64_t to,
   if (plain) {
     std::vector<char> buf(1 << 16);
     while (static_cast<uint64_t>(in_off) < to) {
-      if (stop && stop->load(std::memory_order_relaxed)) return Status::IoError(out_path + ": copy stopped");
+      if (stopped()) return kStopped;
       const uint64_t left = to - static_cast<uint64_t>(in_off);
       ssize_t r = ::pread(in, buf.data(), left < buf.size() ? left : buf.size(), in_off);
       if (r < 0 && errno == EINTR) continue;
@@ -171,14 +173,6 @@ Status CopyBytes(int in, const std::string& in_path, uint64_t from, uint64_t to,
   return Status::Ok();
 }
 
-namespace {
-
-Status CopyContent(int in, const std::string& in_path, uint64_t size, int out,
-                   const std::string& out_path) {
-  return CopyBytes(in, in_path, 0, size, out, out_path, nullptr);
-}
-
-}  // namespace
 
 Status CopyFile(const std::string& source, const std::string& dest) {
   FileSystem& fs = TheFileSystem();
@@ -195,7 +189,7 @@ Status CopyFile(const std::string& source, const std::string& dest) {
     ::close(in);
     return s;
   }
-  Status s = CopyContent(in, source, static_cast<uint64_t>(st.st_size), out, dest);
+  Status s = CopyBytes(in, source, 0, static_cast<uint64_t>(st.st_size), out, dest, nullptr);
   if (s.ok() && fs.Sync(out) != 0) s = Errno("cannot sync", dest, errno);
   ::close(in);
   if (::close(out) != 0 && s.ok()) s = Errno("cannot close", dest, errno);
@@ -212,7 +206,7 @@ Status CopyInto(const std::string& source, int out, const std::string& out_path)
     ::close(in);
     return Status::IoError("not a regular file: " + source);
   }
-  Status s = CopyContent(in, source, static_cast<uint64_t>(st.st_size), out, out_path);
+  Status s = CopyBytes(in, source, 0, static_cast<uint64_t>(st.st_size), out, out_path, nullptr);
   ::close(in);
   if (s.ok() && fs.Truncate(out, st.st_size) != 0) s = Errno("cannot truncate", out_path, errno);
   if (s.ok() && fs.Sync(out) != 0) s = Errno("cannot sync", out_path, errno);

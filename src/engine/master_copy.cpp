@@ -80,7 +80,6 @@ void MasterCopy::Abandon(const std::string& dest) {
   if (dest_.empty() || dest != dest_) return;
   stop_ = true;
   (void)Finish();
-  (void)RemoveFile(dest);
 }
 
 }  // namespace vardo

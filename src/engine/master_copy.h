@@ -43,8 +43,9 @@ class MasterCopy {
                uint64_t length);
   // Waits for the copy; its outcome (Ok when none was started).
   Status Finish();
-  // Stops the copy at its next piece and removes it (the caller no longer
-  // needs it).  Nothing happens when the copy in progress is not dest's.
+  // Stops the copy at its next piece and waits for it (the caller no longer
+  // needs it, and removes the file; a stopped copy removes what it wrote).
+  // Nothing happens when the copy in progress is not dest's.
   void Abandon(const std::string& dest);
   // The copy being made, or empty.
   const std::string& dest() const { return dest_; }
