@@ -472,11 +472,18 @@ bool RunHistory::Append(const HistoryEntry& entry) {
   return true;
 }
 
+bool RunHistory::AppendAll(const std::vector<HistoryEntry>& entries) {
+  if (fd_ < 0 || failed_) return false;
+  for (const HistoryEntry& e : entries) pending_ += EntryFrame(run_, e);
+  written_ += static_cast<int32_t>(entries.size());
+  return Flush();
+}
+
 bool RunHistory::Flush() {
   if (pending_.empty()) return !failed_;
-  std::string frames;
-  frames.swap(pending_);
-  return AppendBytes(frames);
+  const bool ok = AppendBytes(pending_);
+  pending_.clear();  // its room is kept for the next group
+  return ok;
 }
 
 bool RunHistory::EndRun(RunOutcome outcome) {

@@ -20,8 +20,8 @@
 //
 // Concurrency: BeginRun holds an exclusive flock on the file while it reads
 // the file, settles interrupted runs and appends its start frame, so run
-// numbers are unique; entries (in groups of 32) and end frames are single
-// O_APPEND writes.
+// numbers are unique; entries (a chunk's, or 32 at a time) and end frames are
+// single O_APPEND writes.
 //
 // Errors: results and texts as documented per call; nothing throws.
 // Thread use: one thread per object.
@@ -129,6 +129,9 @@ class RunHistory {
   // found again from the images on the next open.  False when the history
   // could not be written (it is then left alone for the rest of the run).
   bool Append(const HistoryEntry& entry);
+  // The entries of one committed chunk, with one write: a kill then leaves
+  // at most the chunk in hand without entries.  False as Append.
+  bool AppendAll(const std::vector<HistoryEntry>& entries);
   bool Flush();
   // The end frame; releases the run's lock.
   bool EndRun(RunOutcome outcome);

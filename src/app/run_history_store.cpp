@@ -79,19 +79,25 @@ bool HistoryRecordStore::Committed(CDbSession& db, const std::vector<int32_t>& l
   // The record in hand may have been written already (a chunk committed
   // before a question): it is accounted for at its EndRecord, with the
   // offset its entry has then.
-  std::vector<HistoryEntry> ready;
-  ready.swap(waiting_);
-  for (HistoryEntry& e : ready) {
-    if (off_) break;
+  if (off_) {
+    waiting_.clear();
+    return true;
+  }
+  // The chunk's entries go out together: one write a chunk, not one per 32.
+  size_t kept = 0;
+  for (HistoryEntry& e : waiting_) {
     if (std::find(lost.begin(), lost.end(), e.mfn) != lost.end()) continue;
     int64_t after = 0;
     if (db.ImageOffset(e.mfn, &after) != 0 || after <= 0 || after == e.before) continue;
     e.after = after;
-    if (!history_.Append(e)) {
-      off_ = true;
-      Warn(26, 10, history_.path());
-    }
+    waiting_[kept++] = e;
   }
+  waiting_.resize(kept);
+  if (!waiting_.empty() && !history_.AppendAll(waiting_)) {
+    off_ = true;
+    Warn(26, 10, history_.path());
+  }
+  waiting_.clear();
   return true;
 }
 

@@ -111,6 +111,38 @@ TEST_F(RunHistoryTest, ACompletedRunKeepsEachRecordInTwentyFourBytes) {
   EXPECT_EQ(ReadBytes(HistoryPath()).size(), size + second_start + 3 * 24 + 24);
 }
 
+// A chunk committed early (before a box, here at record 40, not on a 32
+// boundary) has every entry of its records in the file at once: a process
+// killed from then on leaves none of them unsaid.
+TEST_F(RunHistoryTest, AChunkCommittedBeforeABoxHasAllItsEntriesInTheFile) {
+  ASSERT_TRUE(testing::MakeNumberedDatabase(dir_.File("many"), 45));
+  ASSERT_TRUE(ctx_.OpenDatabase(dir_.File("many.mst"), ui_));
+  selector_.ResetForOpenedDatabase();
+  ASSERT_TRUE(selector_.Accept());
+  ui_.QueueAnswer(Answer::kOk);
+  size_t entries_at_41 = 0;
+  const RecordWork add = AddField();
+  const BatchRunResult r = RunBatch(ctx_, ui_, progress_, Params(), [&](RecordStep& step) {
+    if (step.mfn == 40) step.ui.Message("a box", "", Buttons::kOk, Icon::kInformation);
+    if (step.mfn == 41) {
+      std::vector<HistoryRun> runs;
+      std::string why;
+      EXPECT_EQ(RunHistory(dir_.File("many.hst")).Load(&runs, &why), RunHistory::LoadResult::kOk)
+          << why;
+      if (runs.size() == 1) entries_at_41 = runs[0].entries.size();
+    }
+    return add(step);
+  });
+  ASSERT_EQ(r.end, RunEnd::kCompleted);
+  // Records 1 to 39 went out with the commit before the box; 40 was in hand.
+  EXPECT_EQ(entries_at_41, 39u);
+  std::vector<HistoryRun> runs;
+  std::string why;
+  ASSERT_EQ(RunHistory(dir_.File("many.hst")).Load(&runs, &why), RunHistory::LoadResult::kOk);
+  ASSERT_EQ(runs.size(), 1u);
+  EXPECT_EQ(runs[0].entries.size(), 45u);
+}
+
 TEST_F(RunHistoryTest, ARunThatWritesNothingLeavesNoTrace) {
   RunBatch(ctx_, ui_, progress_, Params(), [](RecordStep&) { return StepResult::kNext; });
   EXPECT_FALSE(std::filesystem::exists(HistoryPath()));
@@ -350,7 +382,9 @@ TEST_F(RunHistoryTest, ALongHistoryStartsARunWithoutDecodingItsEntries) {
     RunHistory h(HistoryPath());
     ASSERT_EQ(h.BeginRun(db, start), c.begins);
     EXPECT_EQ(h.run(), c.number);
-    if (!c.decodes) EXPECT_EQ(RunHistory::EntriesDecoded(), decoded);
+    if (!c.decodes) {
+      EXPECT_EQ(RunHistory::EntriesDecoded(), decoded);
+    }
     ASSERT_TRUE(h.EndRun(RunOutcome::kCompleted));
   }
 
