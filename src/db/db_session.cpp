@@ -254,6 +254,15 @@ void FetchFieldsRaw(int32_t space, const Keep& keep, const Add& add) {
 // Whole texts of every occurrence of tag in storage form, in order.
 std::vector<std::string> FetchAllRaw(int32_t space, int32_t tag) {
   std::vector<std::string> out;
+  // Most records have a tag once or not at all: then no walk of the whole
+  // directory is needed (a walk stays for many, where one look per
+  // occurrence would be quadratic).
+  const int32_t count = vardo::vardo_occurrence_count(space, 0, tag);
+  if (count <= 0) return out;
+  if (count == 1) {
+    out.push_back(FetchRaw(space, tag, 1));
+    return out;
+  }
   FetchFieldsRaw(
       space, [tag](int32_t t) { return t == tag; },
       [&out](int32_t, std::string text) { out.push_back(std::move(text)); });

@@ -247,6 +247,13 @@ StepResult FieldRun::Insert(RecordStep& step, RecordEditor& editor, const std::s
 
 StepResult FieldRun::Replace(RecordStep& step, RecordEditor& editor, const std::string& value) {
   const std::string shown = DisplayForm(value);
+  // The line's labels are the run's; only the numbers and the texts change.
+  if (replace_line_.head.empty()) {
+    replace_line_.head = Msg(13, 3) + ": ";
+    replace_line_.tag = " " + Msg(12, 2) + ":  ";
+    replace_line_.middle = Pair(Msg(12, 3), Num(occurrence_)) + " " + Msg(12, 6) + ":  ";
+  }
+  const std::string tail = Pair(Msg(12, 5), shown);
   std::vector<std::string> olds;
   PendingReplaces pending;
   for (int32_t tag : RecordTagList(step.db, step.mfn, tag_)) {
@@ -265,9 +272,12 @@ StepResult FieldRun::Replace(RecordStep& step, RecordEditor& editor, const std::
       // An occurrence that would come back as it is is neither written nor
       // logged nor asked about.
       if (text == old) continue;
-      std::string line = Msg(13, 3) + ": " + Num(step.mfn) + Pair(Msg(12, 2), Num(tag)) +
-                         Pair(Msg(12, 3), Num(occurrence_)) + Pair(Msg(12, 6), DisplayForm(old)) +
-                         Pair(Msg(12, 5), shown);
+      std::string line;
+      line.reserve(replace_line_.head.size() + replace_line_.tag.size() +
+                   replace_line_.middle.size() + old.size() + tail.size() + 24);
+      line.append(replace_line_.head).append(Num(step.mfn));
+      line.append(replace_line_.tag).append(Num(tag)).append(replace_line_.middle);
+      line.append(DisplayForm(old)).append(tail);
       if (!prompt_) {
         pending.Add(k, std::move(text), std::move(line));
         continue;

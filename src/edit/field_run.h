@@ -158,6 +158,10 @@ class FieldRun {
   std::string value_;            // storage form, as typed
   bool value_is_format_;
   bool format_once_done_ = false;
+  // The fixed parts of a replace's log line, made at the first replace.
+  struct LineParts {
+    std::string head, tag, middle;
+  } replace_line_;
   bool always_add_;
   bool prompt_;
   int32_t records_changed_ = 0;

@@ -151,6 +151,31 @@ TEST_F(DbSessionTest, SetAllOccRawRewritesOneTagAndTheOneWalkReadersAgree) {
   EXPECT_EQ(positional(), (Fields{{10, "a"}, {30, "c"}}));
 }
 
+// A tag's whole texts, read at once, in directory order: for a tag met
+// never, once (the quick way, with a text longer than any buffer of the
+// program, which a read by position would cut) and several times.
+TEST_F(DbSessionTest, AllOccurrencesOfATagAreReadWholeInOrder) {
+  const std::string long_text = std::string(70000, 'L') + "^bend";
+  AddRecord({{30, "c1"}, {20, long_text}, {30, "c2"}, {40, "d"}, {30, "c3^x"}});
+  ASSERT_EQ(db_.ReadRecord(1, false), 0);
+  const struct {
+    int32_t tag;
+    std::vector<std::string> want;
+  } cases[] = {
+      {10, {}},
+      {20, {long_text}},
+      {30, {"c1", "c2", "c3^x"}},
+      {40, {"d"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.tag);
+    std::vector<std::string> got = {"stale"};
+    EXPECT_EQ(db_.GetAllOccRaw(c.tag, &got), static_cast<int32_t>(c.want.size()));
+    EXPECT_TRUE(got == c.want) << got.size() << " texts, the first "
+                               << (got.empty() ? 0 : got[0].size()) << " bytes";
+  }
+}
+
 // A walk by directory position (field runs, sorting, the translator) reads
 // each field in constant time: 20,000 fields, not 20,000 walks of the record.
 TEST_F(DbSessionTest, ReadingEveryFieldByPositionIsLinearInTheFieldCount) {
