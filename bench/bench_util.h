@@ -33,10 +33,8 @@ inline std::string WorkDir() {
   return d;
 }
 
-// Seconds a plain copy of src takes (read + write through the page cache,
-// the same path the engine's files take), measured now: the fastest of three
-// copies, after a sync, so that neither the writeback of the case before nor
-// one slow copy decides the ratio printed beside a run.
+// Seconds one plain copy of src takes (read + write through the page cache,
+// the same path the engine's files take), measured now.
 inline double CopySecondsOnce(const std::string& src) {
   const std::string dst = src + ".copy";
   double t0 = Now();
@@ -54,6 +52,9 @@ inline double CopySecondsOnce(const std::string& src) {
   return t;
 }
 
+// The yardstick printed beside a run: the fastest of three copies, each after
+// a sync, so that neither the writeback of the case before nor one slow copy
+// decides the ratio.
 inline double CopySeconds(const std::string& src) {
   double best = 0;
   for (int round = 0; round < 3; ++round) {

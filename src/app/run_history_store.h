@@ -5,9 +5,9 @@
 // The run enters the history at its first write (a run that changes nothing
 // leaves no trace there); its start frame is on disk before that write, and
 // the records' entries follow once their chunk's writes are on disk
-// (Committed: the image each record got is known only then), with one
-// write a chunk, so a process killed during a run leaves at most the last chunk unsaid,
-// and the next run (or `bramble-cli history`) finds those records again from
+// (Committed: the image each record got is known only then), with one write
+// a chunk, so a process killed during a run leaves at most the last chunk
+// unsaid, and the next run (or `bramble-cli history`) finds those records again from
 // the master file's images.
 //
 // A history that cannot be read is set aside and a new one begun (message

@@ -193,10 +193,12 @@ void RunLog::BeginRecordLines(int32_t mfn) {
 void RunLog::Release(const std::vector<int32_t>& lost, const std::string& lost_suffix,
                      const std::string& not_made) {
   const int32_t current = held_records_.empty() ? 0 : held_records_.back().first;
-  if ((lost.empty() || held_records_.empty()) && pending_.empty()) {
-    pending_.swap(held_);  // a chunk's lines, not copied once more
-  } else if (lost.empty() || held_records_.empty()) {
-    pending_ += held_;
+  if (lost.empty() || held_records_.empty()) {
+    if (pending_.empty()) {
+      pending_.swap(held_);  // a chunk's lines, not copied once more
+    } else {
+      pending_ += held_;
+    }
   } else {
     // Lines before the first record's are the run's own: kept.
     pending_.append(held_, 0, held_records_.front().second);

@@ -153,6 +153,10 @@ FieldRun::FieldRun(const AppContext& ctx, const FieldRequest& request)
     op_ = FieldOperation::kDelete;
     label_ = FieldOperationLabel(op_);
   }
+  // A replace's line labels are the run's; only its numbers and texts change.
+  replace_line_.head = Msg(13, 3) + ": ";
+  replace_line_.tag = " " + Msg(12, 2) + ":  ";
+  replace_line_.middle = Pair(Msg(12, 3), Num(occurrence_)) + " " + Msg(12, 6) + ":  ";
 }
 
 std::string FieldRun::Msg(int row, int col) const { return ctx_.Msg(row, col); }
@@ -247,12 +251,6 @@ StepResult FieldRun::Insert(RecordStep& step, RecordEditor& editor, const std::s
 
 StepResult FieldRun::Replace(RecordStep& step, RecordEditor& editor, const std::string& value) {
   const std::string shown = DisplayForm(value);
-  // The line's labels are the run's; only the numbers and the texts change.
-  if (replace_line_.head.empty()) {
-    replace_line_.head = Msg(13, 3) + ": ";
-    replace_line_.tag = " " + Msg(12, 2) + ":  ";
-    replace_line_.middle = Pair(Msg(12, 3), Num(occurrence_)) + " " + Msg(12, 6) + ":  ";
-  }
   const std::string tail = Pair(Msg(12, 5), shown);
   std::vector<std::string> olds;
   PendingReplaces pending;

@@ -158,7 +158,7 @@ class FieldRun {
   std::string value_;            // storage form, as typed
   bool value_is_format_;
   bool format_once_done_ = false;
-  // The fixed parts of a replace's log line, made at the first replace.
+  // The fixed parts of a replace's log line, made once a run.
   struct LineParts {
     std::string head, tag, middle;
   } replace_line_;
