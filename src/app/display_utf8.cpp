@@ -12,8 +12,12 @@ namespace bramble {
 std::string Cp1252ToUtf8(const std::string& text) {
   std::string out;
   out.reserve(text.size() + text.size() / 8);
-  for (unsigned char b : text) vardo::AppendUtf8(Cp1252CodePoint(b), &out);
+  for (unsigned char b : text) AppendCp1252AsUtf8(b, &out);
   return out;
+}
+
+void AppendCp1252AsUtf8(unsigned char byte, std::string* out) {
+  vardo::AppendUtf8(Cp1252CodePoint(byte), out);
 }
 
 std::string Utf8ToCp1252(const std::string& text) {

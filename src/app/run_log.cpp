@@ -54,7 +54,7 @@ void AppendUtf8Of(const std::string& text, std::string* out) {
     while (p < end && static_cast<unsigned char>(*p) < 0x80) ++p;
     out->append(run, static_cast<size_t>(p - run));
     if (p < end) {
-      *out += Cp1252ToUtf8(std::string(1, *p));
+      AppendCp1252AsUtf8(static_cast<unsigned char>(*p), out);
       ++p;
     }
   }

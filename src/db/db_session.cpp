@@ -1,6 +1,7 @@
 #include "db/db_session.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -251,22 +252,29 @@ void FetchFieldsRaw(int32_t space, const Keep& keep, const Add& add) {
     add(tag, std::move(text));
   }
 }
-// Whole texts of every occurrence of tag in storage form, in order.
-std::vector<std::string> FetchAllRaw(int32_t space, int32_t tag) {
-  std::vector<std::string> out;
-  // Most records have a tag once or not at all: then no walk of the whole
-  // directory is needed (a walk stays for many, where one look per
-  // occurrence would be quadratic).
-  const int32_t count = vardo::vardo_occurrence_count(space, 0, tag);
-  if (count <= 0) return out;
-  if (count == 1) {
-    out.push_back(FetchRaw(space, tag, 1));
-    return out;
-  }
-  FetchFieldsRaw(
-      space, [tag](int32_t t) { return t == tag; },
-      [&out](int32_t, std::string text) { out.push_back(std::move(text)); });
-  return out;
+// Whole texts of every occurrence of tag in storage form, in order, into
+// *out: one walk of the record, one copy of each text, and the strings
+// already in *out reused, so a run that reads a tag in every record does
+// not allocate for it each time.
+void FetchAllRaw(int32_t space, int32_t tag, std::vector<std::string>* out) {
+  struct Filling {
+    std::vector<std::string>* out;
+    size_t used;
+  } filling{out, 0};
+  const int32_t n = vardo::vardo_each_occurrence(
+      space, 0, tag,
+      [](void* context, const char* text, int32_t length) {
+        auto* f = static_cast<Filling*>(context);
+        const auto len = static_cast<size_t>(length);
+        if (f->used < f->out->size()) {
+          (*f->out)[f->used].assign(text, len);
+        } else {
+          f->out->emplace_back(text, len);
+        }
+        ++f->used;
+      },
+      &filling);
+  out->resize(n > 0 ? filling.used : 0);
 }
 
 }  // namespace
@@ -277,7 +285,7 @@ int32_t CDbSession::GetFieldRaw(int32_t tag, int32_t occ, std::string* text) {
 }
 
 int32_t CDbSession::GetAllOccRaw(int32_t tag, std::vector<std::string>* texts) {
-  *texts = FetchAllRaw(space_, tag);
+  FetchAllRaw(space_, tag, texts);
   return static_cast<int32_t>(texts->size());
 }
 
@@ -355,31 +363,51 @@ int32_t CDbSession::ReplaceOccRaw(int32_t tag, int32_t occ, const std::string& t
   // Everything that could make a command fail is checked before the first
   // change, so a refused replace leaves the record exactly as it was.
   if (!ValidTag(tag) || occ < 1) return vardo::VARDO_BAD_ARGUMENT;
-  const int32_t n = OccCount(tag);
-  int32_t r = 0;
-  if (occ > n) {
-    r = SendCommand(AppendCommand(tag, text));
+  if (occ > OccCount(tag)) {
+    const int32_t r = SendCommand(AppendCommand(tag, text));
     return r < 0 ? r : SendCommand("s");
   }
-  // The tag's occurrences are read once through one directory walk, deleted
-  // with one command and appended again in order with occurrence occ
-  // replaced; the sort puts them back at the tag's place.  Moving them one by
-  // one would walk the record once per later occurrence.
-  std::vector<std::string> texts = FetchAllRaw(space_, tag);
-  if (static_cast<int32_t>(texts.size()) != n) return vardo::VARDO_BAD_ARGUMENT;
-  texts[static_cast<size_t>(occ) - 1] = text;
-  return RewriteOccurrences(tag, texts);
+  if (text.size() > static_cast<size_t>(INT32_MAX)) return vardo::VARDO_TOO_LARGE;
+  const char* data = text.data();
+  const auto length = static_cast<int32_t>(text.size());
+  return vardo::vardo_replace_occurrences(space_, 0, tag, 1, &occ, &data, &length);
 }
 
 int32_t CDbSession::ReplaceOccsRaw(int32_t tag, const OccChanges& changes) {
   if (!ValidTag(tag)) return vardo::VARDO_BAD_ARGUMENT;
   if (changes.empty()) return 0;
-  std::vector<std::string> texts = FetchAllRaw(space_, tag);
-  for (const auto& [occ, text] : changes) {
-    if (occ < 1 || static_cast<size_t>(occ) > texts.size()) return vardo::VARDO_BAD_ARGUMENT;
+  // The engine changes the texts where they stand (the others are not read
+  // nor copied) and checks every occurrence before the first change.  A
+  // record's changes of one tag are few: they are passed from the stack.
+  constexpr size_t kOnStack = 16;
+  const size_t count = changes.size();
+  int32_t occs_here[kOnStack];
+  const char* texts_here[kOnStack];
+  int32_t lengths_here[kOnStack];
+  std::vector<int32_t> occs_heap;
+  std::vector<const char*> texts_heap;
+  std::vector<int32_t> lengths_heap;
+  int32_t* occs = occs_here;
+  const char** texts = texts_here;
+  int32_t* lengths = lengths_here;
+  if (count > kOnStack) {
+    occs_heap.resize(count);
+    texts_heap.resize(count);
+    lengths_heap.resize(count);
+    occs = occs_heap.data();
+    texts = texts_heap.data();
+    lengths = lengths_heap.data();
   }
-  for (const auto& [occ, text] : changes) texts[static_cast<size_t>(occ) - 1] = text;
-  return RewriteOccurrences(tag, texts);
+  if (count > static_cast<size_t>(INT32_MAX)) return vardo::VARDO_BAD_ARGUMENT;
+  for (size_t i = 0; i < count; ++i) {
+    const std::string& text = changes[i].second;
+    if (text.size() > static_cast<size_t>(INT32_MAX)) return vardo::VARDO_TOO_LARGE;
+    occs[i] = changes[i].first;
+    texts[i] = text.data();
+    lengths[i] = static_cast<int32_t>(text.size());
+  }
+  return vardo::vardo_replace_occurrences(space_, 0, tag, static_cast<int32_t>(count), occs, texts,
+                                          lengths);
 }
 
 int32_t CDbSession::SetAllOccRaw(int32_t tag, const std::vector<std::string>& texts) {

@@ -114,35 +114,48 @@ int Cp850ByteOf(uint32_t code_point) {
   return ByteOf(code_point, kCp850High, 128, 0x80);
 }
 
-// A zero byte is left as it is (it ends the C strings the tables were made
-// for); texts here carry their length, so bytes after it are converted too.
-void ApplyConversionTable(const ConversionTable& table, std::string& text) {
-  for (char& ch : text) {
-    auto c = static_cast<unsigned char>(ch);
-    if (c != 0) ch = static_cast<char>(table[c] & 0xFF);
+namespace {
+// A zero byte is left as it is by a table (it ends the C strings the tables
+// were made for); texts here carry their length, so bytes after it are
+// converted too.
+void ApplyTableTo(const ConversionTable& table, char* p, size_t n) {
+  for (size_t i = 0; i < n; ++i) {
+    const auto c = static_cast<unsigned char>(p[i]);
+    if (c != 0) p[i] = static_cast<char>(table[c] & 0xFF);
   }
 }
 
-namespace {
 // The table choice is made once per text, not per byte.
-void Translate(std::string& text, bool table_in_force, const ConversionTable& table,
+void Translate(char* p, size_t n, bool table_in_force, const ConversionTable& table,
                const unsigned char* code_page) {
   if (table_in_force) {
-    ApplyConversionTable(table, text);
+    ApplyTableTo(table, p, n);
   } else {
-    for (char& ch : text) ch = static_cast<char>(code_page[static_cast<unsigned char>(ch)]);
+    for (size_t i = 0; i < n; ++i) p[i] = static_cast<char>(code_page[static_cast<unsigned char>(p[i])]);
   }
 }
 }  // namespace
 
+void ApplyConversionTable(const ConversionTable& table, std::string& text) {
+  ApplyTableTo(table, text.data(), text.size());
+}
+
 void ToDisplay(std::string& text) {
   const TextConversionState& st = TextConversion();
-  Translate(text, st.display_table_in_force, st.display_table, kCp850ToCp1252);
+  Translate(text.data(), text.size(), st.display_table_in_force, st.display_table, kCp850ToCp1252);
+}
+
+void AppendDisplayForm(std::string_view stored, std::string* out) {
+  const TextConversionState& st = TextConversion();
+  const size_t from = out->size();
+  out->append(stored);
+  Translate(out->data() + from, stored.size(), st.display_table_in_force, st.display_table,
+            kCp850ToCp1252);
 }
 
 void ToStorage(std::string& text) {
   const TextConversionState& st = TextConversion();
-  Translate(text, st.storage_table_in_force, st.storage_table, kCp1252ToCp850);
+  Translate(text.data(), text.size(), st.storage_table_in_force, st.storage_table, kCp1252ToCp850);
 }
 
 }  // namespace bramble

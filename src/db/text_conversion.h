@@ -17,6 +17,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace bramble {
 
@@ -37,6 +38,9 @@ TextConversionState& TextConversion();
 void ApplyConversionTable(const ConversionTable& table, std::string& text);
 void ToDisplay(std::string& text);
 void ToStorage(std::string& text);
+// Appends the display form of stored to *out (as ToDisplay on a copy, without
+// the copy).
+void AppendDisplayForm(std::string_view stored, std::string* out);
 
 // The default conversions, byte by byte.
 unsigned char Cp850ToCp1252(unsigned char c);

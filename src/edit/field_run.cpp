@@ -63,6 +63,9 @@ bool IsCase(FieldOperation op) {
 // the changes were found, exactly as one replace per occurrence would log.
 class PendingReplaces {
  public:
+  // The two vectors are the run's, kept empty between tags.
+  PendingReplaces(CDbSession::OccChanges& changes, std::vector<std::string>& lines)
+      : changes_(changes), lines_(lines) {}
   void Add(int32_t occ, std::string text, std::string line) {
     changes_.emplace_back(occ, std::move(text));
     lines_.push_back(std::move(line));
@@ -76,8 +79,8 @@ class PendingReplaces {
   }
 
  private:
-  CDbSession::OccChanges changes_;
-  std::vector<std::string> lines_;
+  CDbSession::OccChanges& changes_;
+  std::vector<std::string>& lines_;
 };
 
 bool UsesValue(FieldOperation op) {
@@ -161,6 +164,12 @@ FieldRun::FieldRun(const AppContext& ctx, const FieldRequest& request)
 
 std::string FieldRun::Msg(int row, int col) const { return ctx_.Msg(row, col); }
 
+const std::vector<int32_t>& FieldRun::TagsOf(RecordStep& step) {
+  if (tag_ != 0 && tags_.size() == 1) return tags_;  // the run's one tag, as RecordTagList gives it
+  tags_ = RecordTagList(step.db, step.mfn, tag_);
+  return tags_;
+}
+
 std::string FieldRun::PromptText(const RecordStep& step) const {
   return Msg(12, 8) + " " + Num(step.mfn) + " " + Msg(12, 9);
 }
@@ -224,7 +233,7 @@ StepResult FieldRun::Insert(RecordStep& step, RecordEditor& editor, const std::s
   if (value.empty()) return StepResult::kNext;
   const bool after = op_ == FieldOperation::kInsertAfter;
   const std::string shown = DisplayForm(value);
-  for (int32_t tag : RecordTagList(step.db, step.mfn, tag_)) {
+  for (int32_t tag : TagsOf(step)) {
     const int32_t n = step.db.OccCount(tag);
     if (n < occurrence_ && !always_add_) continue;
     int32_t pos;
@@ -250,17 +259,19 @@ StepResult FieldRun::Insert(RecordStep& step, RecordEditor& editor, const std::s
 }
 
 StepResult FieldRun::Replace(RecordStep& step, RecordEditor& editor, const std::string& value) {
-  const std::string shown = DisplayForm(value);
-  const std::string tail = Pair(Msg(12, 5), shown);
-  std::vector<std::string> olds;
-  PendingReplaces pending;
-  for (int32_t tag : RecordTagList(step.db, step.mfn, tag_)) {
+  if (replace_line_.tail_of != value) {
+    replace_line_.tail = Pair(Msg(12, 5), DisplayForm(value));
+    replace_line_.tail_of = value;
+  }
+  const std::string& tail = replace_line_.tail;
+  PendingReplaces pending(pending_changes_, pending_lines_);
+  for (int32_t tag : TagsOf(step)) {
     // Replaces keep every occurrence at its number, so the texts read before
     // the first change are the ones each step would read.
-    const int32_t n = step.db.GetAllOccRaw(tag, &olds);
+    const int32_t n = step.db.GetAllOccRaw(tag, &olds_);
     for (int32_t k = 1; k <= n; ++k) {
       if (!Selected(k)) continue;
-      const std::string& old = olds[static_cast<size_t>(k) - 1];
+      const std::string& old = olds_[static_cast<size_t>(k) - 1];
       std::string text = value;
       if (!subfield_.empty()) {
         std::optional<std::string> edited = ReplaceSubfields(old, stored_subfield_, value);
@@ -275,7 +286,8 @@ StepResult FieldRun::Replace(RecordStep& step, RecordEditor& editor, const std::
                    replace_line_.middle.size() + old.size() + tail.size() + 24);
       line.append(replace_line_.head).append(Num(step.mfn));
       line.append(replace_line_.tag).append(Num(tag)).append(replace_line_.middle);
-      line.append(DisplayForm(old)).append(tail);
+      AppendDisplayForm(old, &line);
+      line.append(tail);
       if (!prompt_) {
         pending.Add(k, std::move(text), std::move(line));
         continue;
@@ -291,7 +303,7 @@ StepResult FieldRun::Replace(RecordStep& step, RecordEditor& editor, const std::
 
 StepResult FieldRun::Delete(RecordStep& step, RecordEditor& editor, MessageId label) {
   std::string old;
-  for (int32_t tag : RecordTagList(step.db, step.mfn, tag_)) {
+  for (int32_t tag : TagsOf(step)) {
     const int32_t n = step.db.OccCount(tag);
     bool changed = false;
     // k counts the occurrences as they were; pos is where occurrence k is now.
@@ -334,13 +346,12 @@ StepResult FieldRun::Delete(RecordStep& step, RecordEditor& editor, MessageId la
 
 StepResult FieldRun::ConvertCases(RecordStep& step, RecordEditor& editor) {
   const int mode = CaseModeOf(op_);
-  std::vector<std::string> olds;
-  PendingReplaces pending;
-  for (int32_t tag : RecordTagList(step.db, step.mfn, tag_)) {
-    const int32_t n = step.db.GetAllOccRaw(tag, &olds);
+  PendingReplaces pending(pending_changes_, pending_lines_);
+  for (int32_t tag : TagsOf(step)) {
+    const int32_t n = step.db.GetAllOccRaw(tag, &olds_);
     for (int32_t k = 1; k <= n; ++k) {
       if (!Selected(k)) continue;
-      const std::string& old = olds[static_cast<size_t>(k) - 1];
+      const std::string& old = olds_[static_cast<size_t>(k) - 1];
       // Letters are told apart in the display form; only the bytes whose case
       // changed go back to storage form, every other byte stays as stored.
       const std::string shown = DisplayForm(old);

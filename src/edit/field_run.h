@@ -56,11 +56,11 @@
 
 #include "app/batch_run.h"
 #include "app/message_table.h"
+#include "db/db_session.h"
 
 namespace bramble {
 
 class AppContext;
-class CDbSession;
 class Progress;
 class RecordEditor;
 class Ui;
@@ -147,6 +147,8 @@ class FieldRun {
   bool Selected(int32_t k) const { return occurrence_ == 0 || occurrence_ == k; }
   std::string PromptText(const RecordStep& step) const;
   std::string Msg(int row, int col) const;
+  // The tags to work on in the record in the buffer (RecordTagList).
+  const std::vector<int32_t>& TagsOf(RecordStep& step);
 
   const AppContext& ctx_;
   FieldOperation op_;
@@ -158,10 +160,19 @@ class FieldRun {
   std::string value_;            // storage form, as typed
   bool value_is_format_;
   bool format_once_done_ = false;
-  // The fixed parts of a replace's log line, made once a run.
+  // The fixed parts of a replace's log line, made once a run; the tail (the
+  // new value as logged) again only when a format gives another value.
   struct LineParts {
     std::string head, tag, middle;
+    std::optional<std::string> tail_of;  // the value the tail was made for
+    std::string tail;
   } replace_line_;
+  // Storage kept from record to record, so that a run does not allocate it
+  // for each: the tags of the record and the texts of one tag.
+  std::vector<int32_t> tags_;
+  std::vector<std::string> olds_;
+  CDbSession::OccChanges pending_changes_;
+  std::vector<std::string> pending_lines_;
   bool always_add_;
   bool prompt_;
   int32_t records_changed_ = 0;

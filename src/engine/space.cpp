@@ -9,10 +9,6 @@
 
 namespace vardo {
 
-namespace {
-constexpr int32_t kMaxBuffers = 16;
-}
-
 bool Space::EnsureOpen() {
   if (db.is_open()) return true;
   if (!released || path.empty()) return false;
@@ -22,8 +18,8 @@ bool Space::EnsureOpen() {
 }
 
 RecordBuffer* FindBufferAsIs(Space* space, int32_t buffer) {
-  if (!space || buffer < 0 || buffer >= kMaxBuffers) return nullptr;
-  return &space->buffers[buffer];
+  if (!space || buffer < 0 || buffer >= kRecordBuffers) return nullptr;
+  return &space->buffers[static_cast<size_t>(buffer)];
 }
 
 RecordBuffer* FindBuffer(Space* space, int32_t buffer) {

@@ -11,8 +11,8 @@
 // handle.  One thread at a time per space.
 #pragma once
 
+#include <array>
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <string>
 
@@ -39,6 +39,9 @@ class CompiledFormat;  // engine/format: the compiled print format
 struct IndexState;     // engine/index: inverted file, tables, term cursor
 struct ExportState;    // engine/iso2709: the export file
 
+// Record buffers per space: numbers 0..15.
+inline constexpr int32_t kRecordBuffers = 16;
+
 struct Space {
   int32_t app = 0;
   bool multi_user = false;
@@ -47,7 +50,8 @@ struct Space {
   bool read_only_asked = false;  // vardo_space_set_read_only
   Database db;
   bool released = false;  // files closed by vardo_release_master_file
-  std::map<int32_t, RecordBuffer> buffers;
+  // Looked up on every facade call, so an array rather than a map.
+  std::array<RecordBuffer, kRecordBuffers> buffers;
   // The database's backup copies, from vardo_backup until vardo_delete_backup
   // or the next vardo_set_master_file.
   BackupHold backup_hold;
@@ -58,6 +62,8 @@ struct Space {
 
   // Reopens the files after vardo_release_master_file; true when attached.
   bool EnsureOpen();
+  // Empties every buffer and gives back its storage.
+  void ClearBuffers() { buffers.fill(RecordBuffer{}); }
 };
 
 // Registry lookups for the facade's implementation files.  nullptr for an

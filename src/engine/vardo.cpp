@@ -8,6 +8,7 @@
 #include <deque>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/field_command.h"
 #include "engine/file_system.h"
@@ -25,13 +26,15 @@ struct App {
 };
 
 // Handles are indexes + 1 into these tables; spaces are never freed while the
-// process runs (the program takes a handful), so a handle stays valid.
+// process runs (the program takes a handful), so a handle stays valid.  A
+// space sits behind its own pointer, so it stays where it is when the table
+// grows, and the lookup every facade call makes is one index.
 std::deque<App>& Apps() {
   static std::deque<App> apps;
   return apps;
 }
-std::deque<std::unique_ptr<Space>>& Spaces() {
-  static std::deque<std::unique_ptr<Space>> spaces;
+std::vector<std::unique_ptr<Space>>& Spaces() {
+  static std::vector<std::unique_ptr<Space>> spaces;
   return spaces;
 }
 App* FindApp(int32_t app) {
@@ -271,7 +274,7 @@ int32_t vardo_set_master_file(int32_t space, const char* path) {
     if (!s || !path) return VARDO_BAD_ARGUMENT;
     DetachModules(s);
     s->db.Close();
-    s->buffers.clear();
+    s->ClearBuffers();
     s->released = false;
     // A run's copies are its own while it has its database attached; the
     // copies themselves stay on disk, as after a crash.
@@ -292,7 +295,7 @@ int32_t vardo_create_master_file(int32_t space) {
     if (s->path.empty()) return VARDO_NO_DATABASE;
     if (IsReadOnly(s)) return VARDO_READ_ONLY;
     DetachModules(s);
-    s->buffers.clear();
+    s->ClearBuffers();
     s->released = false;
     Status st = s->db.Create(s->path);
     return st.ok() ? VARDO_OK : ToFacadeCode(st);
@@ -363,7 +366,7 @@ int32_t vardo_restore(int32_t space, const char* master_copy, const char* xref_c
     if (st.ok() || !st.IsInUse()) {
       // The records in the buffers may be newer than the restored files, and
       // their locks went with the reopen.  The modules stay attached.
-      s->buffers.clear();
+      s->ClearBuffers();
     }
     if (!s->db.is_open()) s->released = !s->path.empty();  // the next call tries again
     return ToFacadeCode(st);
@@ -497,6 +500,25 @@ int32_t vardo_field_text(int32_t space, int32_t buffer, int32_t tag, int32_t occ
   });
 }
 
+int32_t vardo_each_occurrence(int32_t space, int32_t buffer, int32_t tag,
+                              void (*visit)(void* context, const char* text, int32_t length),
+                              void* context) {
+  return FacadeGuarded([&]() -> int32_t {
+    RecordBuffer* b = FindBufferAsIs(FindSpace(space), buffer);
+    if (!b || !visit) return VARDO_BAD_ARGUMENT;
+    const std::vector<Field>& fields = b->record.fields;
+    CountFieldsScanned(fields.size());
+    int32_t n = 0;
+    for (const Field& f : fields) {
+      if (f.tag != tag) continue;
+      // An image holds at most VARDO_MAX_RECORD_BYTES, so a text's length fits.
+      visit(context, f.text.data(), static_cast<int32_t>(f.text.size()));
+      ++n;
+    }
+    return n;
+  });
+}
+
 int32_t vardo_directory_entries(int32_t space, int32_t buffer, int32_t first, int32_t last,
                                 int32_t* entries) {
   return FacadeGuarded([&]() -> int32_t {
@@ -586,6 +608,72 @@ int32_t vardo_update_fields_n(int32_t space, int32_t buffer, const char* command
     Status st = ApplyFieldCommandDeferred(std::string_view(command, static_cast<size_t>(length)),
                                           &b->record, &b->unsorted);
     if (!st.ok()) return VARDO_BAD_ARGUMENT;
+    b->loaded = true;
+    return VARDO_OK;
+  });
+}
+
+int32_t vardo_replace_occurrences(int32_t space, int32_t buffer, int32_t tag, int32_t count,
+                                  const int32_t* occs, const char* const* texts,
+                                  const int32_t* lengths) {
+  return FacadeGuarded([&]() -> int32_t {
+    RecordBuffer* b = FindBufferAsIs(FindSpace(space), buffer);
+    if (!b || tag < kMinTag || tag > kMaxTag || count < 0) return VARDO_BAD_ARGUMENT;
+    if (count > 0 && (!occs || !texts || !lengths)) return VARDO_BAD_ARGUMENT;
+    std::vector<Field>& fields = b->record.fields;
+    // Every change is checked before the first is made.
+    int32_t last_occ = 0;
+    for (int32_t i = 0; i < count; ++i) {
+      if (occs[i] < 1 || lengths[i] < 0 || (lengths[i] > 0 && !texts[i])) return VARDO_BAD_ARGUMENT;
+      last_occ = std::max(last_occ, occs[i]);
+    }
+    // Positions of occurrences 1..last_occ, from one walk that stops there.
+    // Occurrence numbers count the tag's fields in the order they are kept,
+    // whether or not a sort waits, so none is needed first.
+    constexpr int32_t kOnStack = 16;
+    uint32_t at_here[kOnStack];
+    std::vector<uint32_t> at_heap;
+    uint32_t* at = at_here;
+    if (last_occ > kOnStack) {
+      at_heap.resize(static_cast<size_t>(last_occ));
+      at = at_heap.data();
+    }
+    int32_t found = 0;
+    size_t walked = 0;
+    for (; walked < fields.size() && found < last_occ; ++walked) {
+      if (fields[walked].tag == tag) at[found++] = static_cast<uint32_t>(walked);
+    }
+    CountFieldsScanned(walked);
+    if (found < last_occ) return VARDO_BAD_ARGUMENT;
+    // Only the occurrences given an empty text go: an empty field the call
+    // did not name stays as it was.
+    std::vector<uint32_t> gone;
+    for (int32_t i = 0; i < count; ++i) {
+      const uint32_t index = at[occs[i] - 1];
+      fields[index].text.assign(lengths[i] > 0 ? texts[i] : "", static_cast<size_t>(lengths[i]));
+    }
+    for (int32_t i = 0; i < count; ++i) {  // the last change of an occurrence counts
+      const uint32_t index = at[occs[i] - 1];
+      if (fields[index].text.empty()) gone.push_back(index);
+    }
+    if (!gone.empty()) {
+      std::sort(gone.begin(), gone.end());
+      gone.erase(std::unique(gone.begin(), gone.end()), gone.end());
+      size_t kept = 0;
+      for (size_t i = 0, g = 0; i < fields.size(); ++i) {
+        if (g < gone.size() && gone[g] == i) {
+          ++g;
+          continue;
+        }
+        if (kept != i) fields[kept] = std::move(fields[i]);
+        ++kept;
+      }
+      fields.resize(kept);
+    }
+    // Put back in order, the tag's occurrences keep their order among
+    // themselves and the other fields theirs: the same record as appending
+    // them again after the others and sorting.
+    b->unsorted = fields.size();
     b->loaded = true;
     return VARDO_OK;
   });

@@ -241,6 +241,14 @@ int32_t vardo_occurrence_count(int32_t space, int32_t buffer, int32_t tag);
 // zero bytes: the result, not the terminator, gives the length.
 int32_t vardo_field_text(int32_t space, int32_t buffer, int32_t tag, int32_t occ, char* out,
                          int32_t size);
+// Calls visit(context, text, length) for every occurrence of tag in order,
+// with the text where the buffer holds it (valid during the call only, not
+// terminated; zero bytes included).  One walk and no copy, for a caller that
+// reads every occurrence.  Returns how many were visited, or
+// VARDO_BAD_ARGUMENT.  visit must not call the facade for the same buffer.
+int32_t vardo_each_occurrence(int32_t space, int32_t buffer, int32_t tag,
+                              void (*visit)(void* context, const char* text, int32_t length),
+                              void* context);
 // Directory entries first..last (1-based positions, clipped to the field
 // count), three words each: tag, offset of the text in the data area, length.
 // Returns the number of entries written.
@@ -263,6 +271,17 @@ int32_t vardo_field_tag_at(int32_t space, int32_t buffer, int32_t pos, int32_t* 
 // buffer exactly as it was.
 int32_t vardo_update_fields(int32_t space, int32_t buffer, const char* command);
 int32_t vardo_update_fields_n(int32_t space, int32_t buffer, const char* command, int32_t length);
+// Gives count occurrences of tag new texts in one step: occurrence occs[i]
+// (1-based, numbered as before the call) takes the lengths[i] bytes at
+// texts[i]; an empty text deletes the occurrence.  The fields then wait for a
+// sort by tag, as after the "s" command: the record comes out exactly as
+// after deleting the tag, appending its occurrences again in order with the
+// changes made, and sorting, but without copying the texts not changed.
+// VARDO_BAD_ARGUMENT for a bad tag, a missing occurrence or a negative
+// length, and the buffer is left exactly as it was.
+int32_t vardo_replace_occurrences(int32_t space, int32_t buffer, int32_t tag, int32_t count,
+                                  const int32_t* occs, const char* const* texts,
+                                  const int32_t* lengths);
 
 // --- print formats ------------------------------------------------------------
 // Compiles format for the space: 0, or the 1-based position of the first error.

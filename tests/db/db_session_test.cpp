@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <iterator>
+#include <random>
 
 #include "db/conversion_table_file.h"
 #include "db/db_session.h"
@@ -123,6 +125,92 @@ TEST_F(DbSessionTest, ReplaceOccsRawGivesWhatOneReplacePerChangeGives) {
   EXPECT_EQ(db_.ReplaceOccsRaw(20, {{2, "x"}, {4, "y"}}), vardo::VARDO_BAD_ARGUMENT);
   EXPECT_EQ(db_.ReplaceOccsRaw(20, {{0, "x"}}), vardo::VARDO_BAD_ARGUMENT);
   EXPECT_EQ(fields(), one_by_one);
+}
+
+// Changing texts where they stand gives the record that deleting the tag,
+// appending its texts again with the changes made and sorting gives: over
+// records out of tag order, with a sort waiting or not, with changes that
+// empty an occurrence (it goes) or name one twice (the last counts).
+TEST_F(DbSessionTest, ReplaceOccsRawAgreesWithRewritingTheWholeTag) {
+  std::mt19937 rng(2709);
+  const std::string texts[] = {"", "n1", "n2" + kBar + "x", std::string(300, 'L'), "a"};
+  for (int round = 0; round < 300; ++round) {
+    SCOPED_TRACE(round);
+    std::vector<std::pair<int32_t, std::string>> fields;
+    const int nfields = static_cast<int>(rng() % 7) + 1;
+    for (int i = 0; i < nfields; ++i) {
+      fields.emplace_back(10 * (1 + static_cast<int32_t>(rng() % 3)), "f" + std::to_string(i));
+    }
+    const bool sort_waits = rng() % 2 == 0;
+    const int32_t tag = fields[rng() % fields.size()].first;
+    auto build = [&] {
+      ASSERT_EQ(db_.NewRecord(), 0);
+      for (const auto& [t, text] : fields) ASSERT_EQ(db_.AppendField(t, text), 0);
+      if (sort_waits) {
+        ASSERT_EQ(db_.SortFields(), 0);
+      }
+    };
+    build();
+    std::vector<std::string> olds;
+    const int32_t n = db_.GetAllOccRaw(tag, &olds);
+    ASSERT_GT(n, 0);
+    CDbSession::OccChanges changes;
+    const int nchanges = static_cast<int>(rng() % 3) + 1;
+    for (int i = 0; i < nchanges; ++i) {
+      changes.emplace_back(1 + static_cast<int32_t>(rng() % static_cast<uint32_t>(n)),
+                           texts[rng() % std::size(texts)]);
+    }
+    ASSERT_EQ(db_.ReplaceOccsRaw(tag, changes), 0);
+    const auto in_place = FieldsByPosition();
+
+    build();
+    for (const auto& [occ, text] : changes) olds[static_cast<size_t>(occ) - 1] = text;
+    ASSERT_EQ(db_.SetAllOccRaw(tag, olds), 0);
+    EXPECT_EQ(in_place, FieldsByPosition());
+  }
+}
+
+// The engine's in-place calls take lengths and pointers from the caller:
+// every bad one is refused before anything changes, and the visitor sees each
+// occurrence whole, zero bytes included.
+TEST_F(DbSessionTest, InPlaceOccurrenceCallsRefuseBadArgumentsAndSeeWholeTexts) {
+  const std::string zero_text("z\0z", 3);
+  AddRecord({{20, "b1"}, {10, "a"}, {20, zero_text}});
+  ASSERT_EQ(db_.ReadRecord(1, true), 0);
+  const auto before = FieldsByPosition();
+  const int32_t sp = db_.space();
+  const char* text = "new";
+  const struct {
+    int32_t tag, occ, length;
+    const char* text;
+  } refused[] = {
+      {20, 3, 3, text},     // occurrence 3 of two
+      {20, 0, 3, text},     // occurrence 0
+      {20, 1, -1, text},    // negative length
+      {20, 1, 3, nullptr},  // no text for three bytes
+      {0, 1, 3, text},      // tag 0
+      {32768, 1, 3, text},  // tag past the last
+  };
+  for (const auto& r : refused) {
+    SCOPED_TRACE(testing::Message() << r.tag << "/" << r.occ << " length " << r.length);
+    const int32_t occs[] = {1, r.occ};
+    const char* texts[] = {"first", r.text};
+    const int32_t lengths[] = {5, r.length};
+    EXPECT_EQ(vardo::vardo_replace_occurrences(sp, 0, r.tag, 2, occs, texts, lengths),
+              vardo::VARDO_BAD_ARGUMENT);
+    EXPECT_EQ(FieldsByPosition(), before);
+  }
+  EXPECT_EQ(vardo::vardo_replace_occurrences(sp, 16, 20, 0, nullptr, nullptr, nullptr),
+            vardo::VARDO_BAD_ARGUMENT);
+
+  std::vector<std::string> seen;
+  auto collect = [](void* context, const char* t, int32_t length) {
+    static_cast<std::vector<std::string>*>(context)->emplace_back(t, static_cast<size_t>(length));
+  };
+  EXPECT_EQ(vardo::vardo_each_occurrence(sp, 0, 20, collect, &seen), 2);
+  EXPECT_EQ(seen, (std::vector<std::string>{"b1", zero_text}));
+  EXPECT_EQ(vardo::vardo_each_occurrence(sp, 0, 99, collect, &seen), 0);
+  EXPECT_EQ(vardo::vardo_each_occurrence(sp, 0, 20, nullptr, nullptr), vardo::VARDO_BAD_ARGUMENT);
 }
 
 // What SetAllOccRaw gives: the record as after deleting the tag and
