@@ -114,7 +114,8 @@ Status Database::Stage(Record* record, bool unlock) {
   } else if (!g.IsStaged(mfn)) {
     g.staged_mfns.insert(std::lower_bound(g.staged_mfns.begin(), g.staged_mfns.end(), mfn), mfn);
   }
-  if (unlock) g.deferred.insert(mfn);
+  // A record locked with its chunk is released with the chunk's run.
+  if (unlock && !g.InRuns(mfn)) g.deferred.insert(mfn);
   return Status::Ok();
 }
 

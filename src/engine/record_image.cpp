@@ -96,7 +96,10 @@ Status DecodeImage(const char* p, uint64_t avail, int32_t expected_mfn, Record* 
     const uint32_t len = DecodeFixed32(e + 4);
     Field& f = out->fields[i];
     f.tag = static_cast<int32_t>(DecodeFixed32(e));
-    f.text.assign(data, len);
+    // Into the storage the buffer's last record left (clear keeps it);
+    // an append is a plain copy where assign would check for overlap.
+    f.text.clear();
+    f.text.append(data, len);
     data += len;
   }
   if (info) {

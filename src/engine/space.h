@@ -78,7 +78,7 @@ RecordBuffer* FindBufferAsIs(Space* space, int32_t buffer);
 
 // The system parameters of the space's application (the built-in ones for
 // an unknown handle); never null.  Fetched once per call, not per byte.
-std::shared_ptr<const SystemParameters> ParametersOf(const Space* space);
+const std::shared_ptr<const SystemParameters>& ParametersOf(const Space* space);
 
 // Whether the space refuses writes: opened for reading only, asked to by
 // vardo_space_set_read_only, or its application's syspar.par says so.

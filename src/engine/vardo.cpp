@@ -117,7 +117,7 @@ int32_t WriteFrom(int32_t space, int32_t buffer, bool unlock) {
 
 }  // namespace
 
-std::shared_ptr<const SystemParameters> ParametersOf(const Space* space) {
+const std::shared_ptr<const SystemParameters>& ParametersOf(const Space* space) {
   const App* a = space ? FindApp(space->app) : nullptr;
   if (!a) {
     static const auto built_in = std::make_shared<const SystemParameters>();
