@@ -1,5 +1,8 @@
 #include "db/text_conversion.h"
 
+#include <cstdint>
+#include <cstring>
+
 #include "engine/case_table.h"
 
 namespace bramble {
@@ -125,13 +128,33 @@ void ApplyTableTo(const ConversionTable& table, char* p, size_t n) {
   }
 }
 
-// The table choice is made once per text, not per byte.
+constexpr bool KeepsAscii(const unsigned char* code_page) {
+  for (int c = 0; c < 0x80; ++c) {
+    if (code_page[c] != c) return false;
+  }
+  return true;
+}
+static_assert(KeepsAscii(kCp850ToCp1252) && KeepsAscii(kCp1252ToCp850),
+              "the default conversions skip ASCII bytes");
+
+// The table choice is made once per text, not per byte.  The default code
+// pages share ASCII, so eight ASCII bytes at a time are passed over: a
+// catalogue's text is mostly ASCII.
 void Translate(char* p, size_t n, bool table_in_force, const ConversionTable& table,
                const unsigned char* code_page) {
   if (table_in_force) {
     ApplyTableTo(table, p, n);
-  } else {
-    for (size_t i = 0; i < n; ++i) p[i] = static_cast<char>(code_page[static_cast<unsigned char>(p[i])]);
+    return;
+  }
+  size_t i = 0;
+  while (i < n) {
+    uint64_t word = 0;
+    if (n - i >= 8 && (std::memcpy(&word, p + i, 8), (word & 0x8080808080808080ULL) == 0)) {
+      i += 8;
+      continue;
+    }
+    p[i] = static_cast<char>(code_page[static_cast<unsigned char>(p[i])]);
+    ++i;
   }
 }
 }  // namespace
