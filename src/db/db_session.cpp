@@ -381,6 +381,7 @@ int32_t CDbSession::ReplaceOccsRaw(int32_t tag, const OccChanges& changes) {
   // record's changes of one tag are few: they are passed from the stack.
   constexpr size_t kOnStack = 16;
   const size_t count = changes.size();
+  if (count > static_cast<size_t>(INT32_MAX)) return vardo::VARDO_BAD_ARGUMENT;
   int32_t occs_here[kOnStack];
   const char* texts_here[kOnStack];
   int32_t lengths_here[kOnStack];
@@ -398,7 +399,6 @@ int32_t CDbSession::ReplaceOccsRaw(int32_t tag, const OccChanges& changes) {
     texts = texts_heap.data();
     lengths = lengths_heap.data();
   }
-  if (count > static_cast<size_t>(INT32_MAX)) return vardo::VARDO_BAD_ARGUMENT;
   for (size_t i = 0; i < count; ++i) {
     const std::string& text = changes[i].second;
     if (text.size() > static_cast<size_t>(INT32_MAX)) return vardo::VARDO_TOO_LARGE;
