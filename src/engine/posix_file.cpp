@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <new>
 #include <thread>
 
 #include "engine/file_system.h"
@@ -51,6 +52,7 @@ Status PosixFile::OpenReadOnly(const std::string& path) {
 }
 
 void PosixFile::Close() {
+  writeback_.reset();  // its thread uses the descriptor: it ends first
   if (map_) ::munmap(map_, map_len_);
   map_ = nullptr;
   map_len_ = 0;
@@ -115,15 +117,10 @@ Status PosixFile::Sync() {
 }
 
 void PosixFile::StartWriteback(uint64_t offset, uint64_t n) {
-#if defined(__linux__)
-  if (fd_ >= 0 && n > 0) {
-    (void)::sync_file_range(fd_, static_cast<off64_t>(offset), static_cast<off64_t>(n),
-                            SYNC_FILE_RANGE_WRITE);
-  }
-#else
-  (void)offset;
-  (void)n;
-#endif
+  if (fd_ < 0 || n == 0) return;
+  // A hint the memory cannot be found for is left untaken.
+  if (!writeback_) writeback_.reset(new (std::nothrow) WritebackStarter(fd_));
+  if (writeback_) writeback_->Start(offset, n);
 }
 
 Status PosixFile::Lock(int64_t start, int64_t len, bool exclusive, int wait_ms) {

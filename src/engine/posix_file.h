@@ -10,13 +10,16 @@
 // a FaultyFileSystem reaches them.  Tests can also make writes fail (FailWritesAfter) to check that
 // a failed step of a record update poisons the database handle instead of half-writing it.
 //
-// Ownership: the object owns its descriptor and map.  Not thread-safe.
+// Ownership: the object owns its descriptor, map and writeback thread.  Not
+// thread-safe.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "engine/status.h"
+#include "engine/writeback_starter.h"
 
 namespace vardo {
 
@@ -45,7 +48,9 @@ class PosixFile {
   Status Sync();
   // Asks the kernel to start writing [offset, offset+n) to the device now,
   // without waiting: the Sync that ends a long run of appends then finds
-  // little left to write.  A hint only; nothing is reported.
+  // little left to write.  A hint only; nothing is reported.  The request is
+  // made on a thread of the file's own (WritebackStarter), so the caller
+  // does not spend its time submitting the device writes.
   void StartWriteback(uint64_t offset, uint64_t n);
   // The descriptor, for whole-file operations of the seam (CopyInto).
   int fd() const { return fd_; }
@@ -65,6 +70,7 @@ class PosixFile {
   std::string path_;
   char* map_ = nullptr;
   uint64_t map_len_ = 0;
+  std::unique_ptr<WritebackStarter> writeback_;  // made at the first StartWriteback
 };
 
 }  // namespace vardo
