@@ -6,11 +6,7 @@
 
 namespace bramble {
 
-bool CDbSession::CurrentIsDeleted() {
-  int32_t leader[7];
-  if (vardo::vardo_record_leader(space_, 0, leader) < 0) return false;
-  return leader[6] != 0;
-}
+bool CDbSession::CurrentIsDeleted() { return vardo::vardo_record_status(space_, 0) == 1; }
 
 int32_t CDbSession::GetMasterIdentity(MasterIdentity* out) {
   int64_t words[3];

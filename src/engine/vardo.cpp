@@ -478,6 +478,14 @@ int32_t vardo_record_leader(int32_t space, int32_t buffer, int32_t words[7]) {
   });
 }
 
+int32_t vardo_record_status(int32_t space, int32_t buffer) {
+  return FacadeGuarded([&]() -> int32_t {
+    const RecordBuffer* b = FindBufferAsIs(FindSpace(space), buffer);
+    if (!b) return VARDO_BAD_ARGUMENT;
+    return b->record.status == RecordStatus::kLogicallyDeleted ? 1 : 0;
+  });
+}
+
 int32_t vardo_occurrence_count(int32_t space, int32_t buffer, int32_t tag) {
   return FacadeGuarded([&]() -> int32_t {
     RecordBuffer* b = FindBufferAsIs(FindSpace(space), buffer);

@@ -235,6 +235,9 @@ int32_t vardo_undelete_record(int32_t space, int32_t buffer);
 // Leader: words[0] = MFN, [1] = image length, [2] = 0, [3] = 0, [4] = base
 // address (header + directory size), [5] = field count, [6] = status (0 active, 1 deleted).
 int32_t vardo_record_leader(int32_t space, int32_t buffer, int32_t words[7]);
+// The status word of the leader alone (0 active, 1 deleted), without the
+// lengths the leader adds up; VARDO_BAD_ARGUMENT for a bad space or buffer.
+int32_t vardo_record_status(int32_t space, int32_t buffer);
 int32_t vardo_occurrence_count(int32_t space, int32_t buffer, int32_t tag);
 // Copies occurrence occ of tag into out (at most size-1 bytes, then a zero
 // byte) and returns the full text length; 0 when absent.  Texts may contain

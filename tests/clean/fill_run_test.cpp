@@ -48,7 +48,7 @@ class FillRunTest : public EditFixture {
 TEST_F(FillRunTest, AnInvalidSubfieldCodeIsRefusedBeforeAnyBackup) {
   AddRecord({{245, "<The >Beatles"}});
   SelectRange(1, 1);
-  for (const std::string code : std::vector<std::string>{"^", " ", "\x1f"}) {
+  for (const std::string& code : std::vector<std::string>{"^", " ", "\x1f"}) {
     bool backup_seen = false;
     ui_.SetBeforeCall([&](const UiCall&) { backup_seen |= Exists(base_ + ".ms~"); });
     EXPECT_EQ(RunFill(ctx_, ui_, progress_, FillRequest{"245", false, code}).end,

@@ -323,8 +323,12 @@ TEST_F(SaverTest, AnExistingFileIsReplacedOnlyWhenAllowedAndOnlyByACompleteExpor
     const int i = static_cast<int>(&c - cases);
     EXPECT_EQ(out.end, c.end) << i;
     EXPECT_TRUE(ui_.AllAnswersUsed()) << i;
-    if (c.answer) EXPECT_EQ(ui_.messages()[before], path + "\n" + Msg(30, 2)) << i;
-    if (c.end == SaverEnd::kExists) EXPECT_EQ(Messages().back(), path + "\n" + Msg(30, 3));
+    if (c.answer) {
+      EXPECT_EQ(ui_.messages()[before], path + "\n" + Msg(30, 2)) << i;
+    }
+    if (c.end == SaverEnd::kExists) {
+      EXPECT_EQ(Messages().back(), path + "\n" + Msg(30, 3));
+    }
     const std::string now = ReadAll(path);
     if (c.replaced) {
       EXPECT_NE(now.find("^aNew"), std::string::npos) << i;

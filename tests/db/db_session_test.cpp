@@ -171,9 +171,9 @@ TEST_F(DbSessionTest, ReplaceOccsRawAgreesWithRewritingTheWholeTag) {
 }
 
 // The engine's in-place calls take lengths and pointers from the caller:
-// every bad one is refused before anything changes, and the visitor sees each
-// occurrence whole, zero bytes included.
-TEST_F(DbSessionTest, InPlaceOccurrenceCallsRefuseBadArgumentsAndSeeWholeTexts) {
+// every bad one is refused before anything changes, the visitor sees each
+// occurrence whole, zero bytes included, and the status is the leader's.
+TEST_F(DbSessionTest, InPlaceCallsRefuseBadArgumentsAndSeeWholeTextsAndTheStatus) {
   const std::string zero_text("z\0z", 3);
   AddRecord({{20, "b1"}, {10, "a"}, {20, zero_text}});
   ASSERT_EQ(db_.ReadRecord(1, true), 0);
@@ -211,6 +211,15 @@ TEST_F(DbSessionTest, InPlaceOccurrenceCallsRefuseBadArgumentsAndSeeWholeTexts) 
   EXPECT_EQ(seen, (std::vector<std::string>{"b1", zero_text}));
   EXPECT_EQ(vardo::vardo_each_occurrence(sp, 0, 99, collect, &seen), 0);
   EXPECT_EQ(vardo::vardo_each_occurrence(sp, 0, 20, nullptr, nullptr), vardo::VARDO_BAD_ARGUMENT);
+
+  // The status alone, as the leader's last word gives it.
+  EXPECT_FALSE(db_.CurrentIsDeleted());
+  ASSERT_EQ(db_.DeleteRecord(), 0);
+  EXPECT_TRUE(db_.CurrentIsDeleted());
+  int32_t leader[7];
+  ASSERT_EQ(vardo::vardo_record_leader(sp, 0, leader), 0);
+  EXPECT_EQ(vardo::vardo_record_status(sp, 0), leader[6]);
+  EXPECT_EQ(vardo::vardo_record_status(sp, 16), vardo::VARDO_BAD_ARGUMENT);
 }
 
 // What SetAllOccRaw gives: the record as after deleting the tag and

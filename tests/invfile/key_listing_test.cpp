@@ -111,7 +111,9 @@ TEST_F(KeyListingTest, TheGenerationHeaderPutsItsValuesInOneColumn) {
     EXPECT_EQ(line.find('\t'), std::string::npos) << line;
     const size_t at = i < 2 ? line.rfind(values[i]) : line.find_first_of("0123456789");
     ASSERT_NE(at, std::string::npos) << line;
-    if (i < 2) EXPECT_EQ(line.substr(at), values[i]);
+    if (i < 2) {
+      EXPECT_EQ(line.substr(at), values[i]);
+    }
     if (i == 0) column = at;
     EXPECT_EQ(at, column) << line;
     // Two blanks at least between the longest label and its value.
