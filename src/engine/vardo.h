@@ -279,7 +279,8 @@ int32_t vardo_update_fields_n(int32_t space, int32_t buffer, const char* command
 // texts[i]; an empty text deletes the occurrence.  The fields then wait for a
 // sort by tag, as after the "s" command: the record comes out exactly as
 // after deleting the tag, appending its occurrences again in order with the
-// changes made, and sorting, but without copying the texts not changed.
+// changes made, and sorting, but without copying the texts not changed (and
+// an empty occurrence no change names stays, where an append would drop it).
 // VARDO_BAD_ARGUMENT for a bad tag, a missing occurrence or a negative
 // length, and the buffer is left exactly as it was.
 int32_t vardo_replace_occurrences(int32_t space, int32_t buffer, int32_t tag, int32_t count,
