@@ -66,6 +66,7 @@ Result<ControlRecord> Database::Impl::ReadControl(uint64_t* gen_out) {
     if (c.next_mfn < 1 || c.end_offset < kControlSize) {
       return VARDO_CORRUPT("control record values out of range");
     }
+    committed_end = c.end_offset;
     return c;
   }
   return VARDO_CORRUPT("control record checksum mismatch");
@@ -180,6 +181,7 @@ void Database::Close() {
   impl_->xrf.Close();
   impl_->poisoned = false;
   impl_->read_only = false;
+  impl_->committed_end = 0;
 }
 
 namespace {
@@ -465,6 +467,24 @@ XrefState Database::State(int32_t mfn) {
 
 bool Database::HoldsLock(int32_t mfn) const { return impl_->Holds(mfn); }
 
+namespace {
+
+// Decodes the image at offset, through the forward window for the bytes
+// below stable_end (0: through the map).
+Status DecodeImageAt(PosixFile& mst, uint64_t offset, int32_t mfn, uint64_t stable_end,
+                     Record* out) {
+  auto view = [&](uint64_t n) {
+    return stable_end != 0 ? mst.ViewForward(offset, n, stable_end) : mst.View(offset, n);
+  };
+  const char* head = view(8);
+  const uint32_t len = head ? PeekImageLength(head, 8) : 0;
+  const char* image = len ? view(len) : nullptr;
+  return image ? DecodeImage(image, len, mfn, out, nullptr)
+               : VARDO_CORRUPT("entry points outside the master file");
+}
+
+}  // namespace
+
 Status Database::Read(int32_t mfn, bool lock, ReadResult* out) {
   if (!is_open()) return Status::InvalidArgument("no database open");
   if (mfn < 1) return Status::InvalidArgument("MFN below 1");
@@ -491,11 +511,11 @@ Status Database::Read(int32_t mfn, bool lock, ReadResult* out) {
     out->record.fields.clear();
     return Status::Ok();
   }
-  const char* head = d.mst.View(e.offset, 8);
-  uint32_t len = head ? PeekImageLength(head, 8) : 0;
-  const char* image = len ? d.mst.View(e.offset, len) : nullptr;
-  Status s = image ? DecodeImage(image, len, mfn, &out->record, nullptr)
-                   : VARDO_CORRUPT("entry points outside the master file");
+  // A run reads its records in MFN order, and their images mostly lie in
+  // that order too: they are taken a window at a time.  Damage is told from
+  // the file as it is now, not from a copy taken before.
+  Status s = DecodeImageAt(d.mst, e.offset, mfn, d.committed_end, &out->record);
+  if (!s.ok()) s = DecodeImageAt(d.mst, e.offset, mfn, 0, &out->record);
   if (!s.ok()) {
     out->state = XrefState::kDamaged;
     out->record.fields.clear();

@@ -66,6 +66,10 @@ struct Database::Impl {
   bool poisoned = false;
   bool read_only = false;
   uint64_t generation = 0;
+  // The end of the images as the last control record read gave it.  The
+  // master file only grows while it is open (a restore reopens it), so the
+  // bytes below stay as they are and reads may take them a window at a time.
+  uint64_t committed_end = 0;
   WriteGroup group;
   MasterCopy master_copy;  // the last Backup's master-file copy
   std::string xref_copy;   // its pair, removed with it when it fails

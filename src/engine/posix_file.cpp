@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -56,6 +57,9 @@ void PosixFile::Close() {
   if (map_) ::munmap(map_, map_len_);
   map_ = nullptr;
   map_len_ = 0;
+  std::string().swap(window_);
+  window_len_ = 0;
+  last_forward_ = 0;
   if (fd_ >= 0) ::close(fd_);  // releases every OFD lock of this descriptor
   fd_ = -1;
 }
@@ -90,6 +94,38 @@ const char* PosixFile::View(uint64_t offset, uint64_t n) {
   return map_ + offset;
 }
 
+const char* PosixFile::ViewForward(uint64_t offset, uint64_t n, uint64_t stable_end) {
+  if (offset + n < offset) return nullptr;
+  const uint64_t last = last_forward_;
+  last_forward_ = offset;
+  if (offset >= window_at_ && offset + n <= window_at_ + window_len_ && offset + n <= stable_end) {
+    return window_.data() + (offset - window_at_);
+  }
+  // A walk in file order steps forward, past the records it leaves out; a
+  // jump back or far ahead is a lookup, which one window would not serve.
+  const bool forward = offset >= last && offset - last < kWindowBytes;
+  if (!forward || n > kWindowBytes || offset + n > stable_end) return View(offset, n);
+  if (window_.size() < kWindowBytes) {
+    try {
+      window_.resize(kWindowBytes);
+    } catch (const std::bad_alloc&) {
+      return View(offset, n);
+    }
+  }
+  window_len_ = 0;
+  Result<uint64_t> got = Read(offset, std::min(kWindowBytes, stable_end - offset), window_.data());
+  if (!got.ok() || *got < n) return View(offset, n);
+  window_at_ = offset;
+  window_len_ = *got;
+  return window_.data();
+}
+
+void PosixFile::DropWindowIfOverlapping(uint64_t offset, uint64_t n) {
+  if (window_len_ != 0 && offset < window_at_ + window_len_ && window_at_ < offset + n) {
+    window_len_ = 0;
+  }
+}
+
 Result<uint64_t> PosixFile::Read(uint64_t offset, uint64_t n, char* out) {
   uint64_t done = 0;
   while (done < n) {
@@ -108,6 +144,9 @@ Status PosixFile::Write(uint64_t offset, const char* data, uint64_t n) {
   int64_t left = g_writes_left.load();
   if (left == 0) return Status::IoError("injected write failure on " + path_);
   if (left > 0) g_writes_left.fetch_sub(1);
+  // Bytes this object rewrites are not served from the window again, even
+  // where the caller said they would not change.
+  DropWindowIfOverlapping(offset, n);
   return WriteAllAt(fd_, data, n, offset, path_);
 }
 

@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 #include <map>
@@ -112,10 +113,11 @@ class RunLogKillTest : public testing::CliFixture {
     }
     return out;
   }
-  std::streamoff LogSize() {
+  static std::streamoff SizeOf(const std::string& path) {
     struct stat st {};
-    return ::stat(log_.c_str(), &st) == 0 ? static_cast<std::streamoff>(st.st_size) : 0;
+    return ::stat(path.c_str(), &st) == 0 ? static_cast<std::streamoff>(st.st_size) : 0;
   }
+  std::streamoff LogSize() { return SizeOf(log_); }
 };
 
 TEST_F(RunLogKillTest, AKilledRunLeavesEachRecordWholeAndTheLogAndHistoryTrue) {
@@ -126,18 +128,20 @@ TEST_F(RunLogKillTest, AKilledRunLeavesEachRecordWholeAndTheLogAndHistoryTrue) {
   MakeDatabase(json);
   // A whole run first, timed, so that the kills fall inside a run on any
   // machine and build.
+  const std::streamoff mst_start = SizeOf(db_ + ".mst");
   const auto start = std::chrono::steady_clock::now();
   int status = 0;
   const pid_t whole = Start("R0");
   ASSERT_EQ(waitpid(whole, &status, 0), whole);
   ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
   const auto run_time = std::chrono::steady_clock::now() - start;
+  const std::streamoff growth = SizeOf(db_ + ".mst") - mst_start;  // one run's images
+  ASSERT_GT(growth, 0);
   ASSERT_EQ(Logged(0).size(), size_t{kRecords});
 
   std::mt19937 random(20261209);
-  // The walk is the early part of a run: the end syncs the files before the
-  // backups go, which may take as long again.
-  std::uniform_real_distribution<double> share(0.05, 0.6);
+  std::uniform_real_distribution<double> share(0.0, 1.0);
+  const std::string mst = db_ + ".mst";
   int cut_short = 0;
   bool odd = false;
   std::map<int, std::string> titles = Titles(&odd);
@@ -145,11 +149,31 @@ TEST_F(RunLogKillTest, AKilledRunLeavesEachRecordWholeAndTheLogAndHistoryTrue) {
     SCOPED_TRACE(round);
     const std::string value = "R" + std::to_string(round);
     const std::streamoff log_before = LogSize();
+    const std::streamoff mst_before = SizeOf(mst);
     const pid_t pid = Start(value);
-    std::this_thread::sleep_for(
-        std::chrono::duration_cast<std::chrono::microseconds>(run_time * share(random)));
-    kill(pid, SIGKILL);
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    bool ended = false;  // the run ended (and was reaped) before the kill
+    if (round % 2 == 1) {
+      // Any moment of a run: its start, its walk, its end's syncs.
+      std::this_thread::sleep_for(
+          std::chrono::duration_cast<std::chrono::microseconds>(run_time * share(random)));
+    } else {
+      // Inside the walk, whatever share of the run it takes on this machine:
+      // once a drawn part of the run's images is in the master file.
+      const auto target = mst_before + static_cast<std::streamoff>(
+                                           static_cast<double>(growth) * (0.05 + 0.9 * share(random)));
+      const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+      while (SizeOf(mst) < target && std::chrono::steady_clock::now() < give_up) {
+        if (waitpid(pid, &status, WNOHANG) == pid) {
+          ended = true;
+          break;
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+      }
+    }
+    if (!ended) {
+      kill(pid, SIGKILL);
+      ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    }
     const testing::ShellOutput check =
         testing::Shell(testing::Quote(vardo_) + " check " + testing::Quote(db_));
     EXPECT_EQ(check.status, 0) << check.out;
@@ -182,7 +206,7 @@ TEST_F(RunLogKillTest, AKilledRunLeavesEachRecordWholeAndTheLogAndHistoryTrue) {
     }
     if (!changed.empty() && changed.size() < size_t{kRecords}) ++cut_short;
   }
-  // Most kills landed inside a run (a run may still finish first on a slow start).
+  // Most kills timed by the images landed inside the walk.
   EXPECT_GE(cut_short, 6);
 }
 
