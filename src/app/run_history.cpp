@@ -144,6 +144,7 @@ struct Parsed {
   // Per run: whether its end frame was read (a run settled as interrupted
   // has one; a run whose process died has none).
   std::vector<bool> ended;
+  bool unreadable = false;  // a read failed: nothing is known of the rest
 };
 
 // Entry frames decoded into memory by the parses of this process (a check
@@ -151,18 +152,71 @@ struct Parsed {
 // entries of every run before it).
 std::atomic<int64_t> g_entries_decoded{0};
 
+// The bytes of a history as Parse reads them: a whole file in memory, or a
+// window over an open file that moves with the parse, so that the check at
+// a run's start costs the same memory however long the history has grown.
+class HistoryBytes {
+ public:
+  explicit HistoryBytes(const std::string& whole) : whole_(&whole), size_(whole.size()) {}
+  // The first size bytes of fd (its size when the parse began: frames
+  // appended meanwhile are the next parse's).
+  HistoryBytes(int fd, size_t size) : fd_(fd), size_(size) {}
+
+  size_t size() const { return size_; }
+  // The bytes from pos on; *left of them are at hand, at least want unless
+  // the file ends first (then *left is what the file still holds).  nullptr
+  // when they cannot be read.
+  const char* At(size_t pos, size_t want, size_t* left) {
+    const size_t to_end = pos < size_ ? size_ - pos : 0;
+    if (whole_ != nullptr) {
+      *left = to_end;
+      return whole_->data() + std::min(pos, size_);
+    }
+    if (pos < at_ || pos - at_ + std::min(want, to_end) > buffer_.size()) {
+      buffer_.resize(std::min(std::max(want, kWindow), to_end));
+      size_t done = 0;
+      while (done < buffer_.size()) {
+        const ssize_t n = ::pread(fd_, buffer_.data() + done, buffer_.size() - done,
+                                  static_cast<off_t>(pos + done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += static_cast<size_t>(n);
+      }
+      if (done < buffer_.size()) return nullptr;  // the file shrank under the parse
+      at_ = pos;
+    }
+    *left = std::min(to_end, buffer_.size() - (pos - at_));
+    return buffer_.data() + (pos - at_);
+  }
+
+ private:
+  static constexpr size_t kWindow = size_t{1} << 20;
+  const std::string* whole_ = nullptr;
+  int fd_ = -1;
+  size_t size_ = 0;
+  std::string buffer_;  // the file's bytes from at_ on
+  size_t at_ = 0;
+};
+
 // Reads every frame of data, checking it.  with_entries false: a check only
 // (start of a run): the frames are checked and the runs listed, their
 // entries counted but not kept.
-Parsed Parse(const std::string& data, int fd_for_locks, bool with_entries = true) {
+Parsed Parse(HistoryBytes& data, int fd_for_locks, bool with_entries = true) {
   Parsed p;
   auto damaged = [&](size_t at, const std::string& what) {
     p.result = RunHistory::LoadResult::kDamaged;
     p.why = "byte " + std::to_string(at) + ": " + what;
   };
-  if (data.empty()) return p;
-  if (data.size() < kHeaderSize || std::memcmp(data.data(), kMagic, 8) != 0 ||
-      DecodeFixed32(data.data() + 12) != Crc32c(data.data(), 12)) {
+  if (data.size() == 0) return p;
+  size_t left = 0;
+  const char* header = data.At(0, kHeaderSize, &left);
+  if (header == nullptr) {
+    damaged(0, "cannot be read");
+    p.unreadable = true;
+    return p;
+  }
+  if (left < kHeaderSize || std::memcmp(header, kMagic, 8) != 0 ||
+      DecodeFixed32(header + 12) != Crc32c(header, 12)) {
     damaged(0, "not a run history (bad header)");
     return p;
   }
@@ -176,8 +230,12 @@ Parsed Parse(const std::string& data, int fd_for_locks, bool with_entries = true
   size_t pos = kHeaderSize;
   p.valid_end = pos;
   while (pos < data.size()) {
-    const char* f = data.data() + pos;
-    const size_t left = data.size() - pos;
+    const char* f = data.At(pos, kFixedFrame, &left);
+    if (f == nullptr) {
+      damaged(pos, "cannot be read");
+      p.unreadable = true;
+      break;
+    }
     const char type = f[0];
     size_t len = kFixedFrame;
     if (type == kStartType) {
@@ -189,6 +247,12 @@ Parsed Parse(const std::string& data, int fd_for_locks, bool with_entries = true
       }
     } else if (type != kEntryType && type != kEndType) {
       damaged(pos, "unknown frame type");
+      break;
+    }
+    if (len > left) f = data.At(pos, len, &left);
+    if (f == nullptr) {
+      damaged(pos, "cannot be read");
+      p.unreadable = true;
       break;
     }
     if (len > left) {
@@ -307,7 +371,8 @@ RunHistory::LoadResult RunHistory::Load(std::vector<HistoryRun>* runs, std::stri
   if (fd < 0) return errno == ENOENT ? LoadResult::kMissing : LoadResult::kDamaged;
   std::string data;
   const bool read = ReadWhole(fd, &data);
-  Parsed p = read ? Parse(data, fd) : Parsed{};
+  HistoryBytes bytes(data);
+  Parsed p = read ? Parse(bytes, fd) : Parsed{};
   ::close(fd);
   if (!read) {
     if (why) *why = "cannot be read";
@@ -328,7 +393,8 @@ bool RunHistory::AppendBytes(const std::string& frame) {
 bool RunHistory::SettleLocked(CDbSession& db, int fd) {
   std::string data;
   if (!ReadWhole(fd, &data)) return false;
-  Parsed p = Parse(data, fd);
+  HistoryBytes bytes(data);
+  Parsed p = Parse(bytes, fd);
   if (p.result != LoadResult::kOk) return false;
   if (p.valid_end < data.size()) {
     // A frame torn by a crash at the very end: no run is writing (runs hold
@@ -405,14 +471,22 @@ RunHistory::BeginResult RunHistory::BeginRun(CDbSession& db, const RunStart& sta
   if (fd < 0) return BeginResult::kFailed;
   ::flock(fd, LOCK_EX);
   BeginResult result = BeginResult::kStarted;
-  std::string data;
-  if (!ReadWhole(fd, &data)) {
+  struct stat st;
+  if (::fstat(fd, &st) != 0) {
     ::close(fd);
     return BeginResult::kFailed;
   }
+  size_t size = static_cast<size_t>(st.st_size);
   // A check of every frame, without keeping the entries: the usual start,
-  // with every earlier run ended, reads the file once and decodes none.
-  Parsed p = Parse(data, fd, /*with_entries=*/false);
+  // with every earlier run ended, reads the file once, a window at a time,
+  // and decodes none.
+  HistoryBytes bytes(fd, size);
+  Parsed p = Parse(bytes, fd, /*with_entries=*/false);
+  if (p.unreadable) {
+    // Not damage: the history is left as it is, and the run goes without.
+    ::close(fd);
+    return BeginResult::kFailed;
+  }
   int32_t last = 0;
   for (const HistoryRun& run : p.runs) last = std::max(last, run.number);
   if (p.result == LoadResult::kDamaged) {
@@ -427,11 +501,11 @@ RunHistory::BeginResult RunHistory::BeginRun(CDbSession& db, const RunStart& sta
     fd = ::open(path_.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
     if (fd < 0) return BeginResult::kFailed;
     ::flock(fd, LOCK_EX);
-    data.clear();
+    size = 0;
     p = Parsed{};
     result = BeginResult::kStartedSetAside;
   }
-  if (data.empty()) {
+  if (size == 0) {
     const std::string h = Header();
     if (::write(fd, h.data(), h.size()) != static_cast<ssize_t>(h.size())) {
       ::close(fd);
@@ -440,7 +514,7 @@ RunHistory::BeginResult RunHistory::BeginRun(CDbSession& db, const RunStart& sta
   }
   // Interrupted runs, or a frame torn at the end, are settled from a full
   // reading (the entries of every run tell which images are accounted for).
-  bool settle = p.valid_end < data.size();
+  bool settle = p.valid_end < size;
   for (size_t i = 0; i < p.runs.size(); ++i) {
     settle = settle || (p.runs[i].outcome == RunOutcome::kInterrupted && !p.ended[i]);
   }
