@@ -54,6 +54,7 @@ Status PosixFile::OpenReadOnly(const std::string& path) {
 
 void PosixFile::Close() {
   writeback_.reset();  // its thread uses the descriptor: it ends first
+  writeback_from_ = writeback_to_ = 0;
   if (map_) ::munmap(map_, map_len_);
   map_ = nullptr;
   map_len_ = 0;
@@ -157,9 +158,21 @@ Status PosixFile::Sync() {
 
 void PosixFile::StartWriteback(uint64_t offset, uint64_t n) {
   if (fd_ < 0 || n == 0) return;
+  // Ranges are gathered into batches: each hand-over wakes the thread, and
+  // on virtual machines a wake per chunk cost more than the writes it
+  // started.  What is still gathered at the end goes with the final Sync.
+  if (writeback_to_ > writeback_from_) {
+    writeback_from_ = std::min(writeback_from_, offset);
+    writeback_to_ = std::max(writeback_to_, offset + n);
+  } else {
+    writeback_from_ = offset;
+    writeback_to_ = offset + n;
+  }
+  if (writeback_to_ - writeback_from_ < kWritebackBatch) return;
   // A hint the memory cannot be found for is left untaken.
   if (!writeback_) writeback_.reset(new (std::nothrow) WritebackStarter(fd_));
-  if (writeback_) writeback_->Start(offset, n);
+  if (writeback_) writeback_->Start(writeback_from_, writeback_to_ - writeback_from_);
+  writeback_from_ = writeback_to_ = 0;
 }
 
 Status PosixFile::Lock(int64_t start, int64_t len, bool exclusive, int wait_ms) {

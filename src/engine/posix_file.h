@@ -63,8 +63,10 @@ class PosixFile {
   // without waiting: the Sync that ends a long run of appends then finds
   // little left to write.  A hint only; nothing is reported.  The request is
   // made on a thread of the file's own (WritebackStarter), so the caller
-  // does not spend its time submitting the device writes.
+  // does not spend its time submitting the device writes, once the ranges
+  // asked for cover kWritebackBatch.
   void StartWriteback(uint64_t offset, uint64_t n);
+  static constexpr uint64_t kWritebackBatch = uint64_t{4} << 20;
   // The descriptor, for whole-file operations of the seam (CopyInto).
   int fd() const { return fd_; }
 
@@ -89,6 +91,7 @@ class PosixFile {
   uint64_t window_len_ = 0;
   uint64_t last_forward_ = 0;  // the offset of the last ViewForward
   std::unique_ptr<WritebackStarter> writeback_;  // made at the first StartWriteback
+  uint64_t writeback_from_ = 0, writeback_to_ = 0;  // gathered, not handed over yet
 };
 
 }  // namespace vardo
