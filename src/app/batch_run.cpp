@@ -347,7 +347,12 @@ class Frame {
     for (int32_t mfn : lost) {
       if (mfn == 0) continue;
       lost_.insert(mfn);
-      if (counted_.erase(mfn) != 0) --result_.changed;
+      // A lost write is rare: a look through the chunk's records is enough.
+      auto it = std::find(counted_.begin(), counted_.end(), mfn);
+      if (it != counted_.end()) {
+        counted_.erase(it);
+        --result_.changed;
+      }
     }
     counted_.clear();
     const bool store_ok = store_->Committed(db_, lost);
@@ -457,7 +462,7 @@ class Frame {
         }
         if (step.changed && !lost_.count(mfn)) {
           ++result_.changed;
-          if (group_) counted_.insert(mfn);
+          if (group_) counted_.push_back(mfn);
         }
         result_.refused += step.refused;
         failure = step.failure;
@@ -618,7 +623,9 @@ class Frame {
   std::vector<int32_t> chunk_mfns_;
   bool chunk_locked_ = false;  // every record of the chunk was locked ahead
   int32_t current_mfn_ = 0;  // the record in hand, whose lock a commit keeps
-  std::set<int32_t> counted_;  // counted as changed, their chunk not yet on disk
+  // Counted as changed, their chunk not yet on disk: a list kept a chunk
+  // long (a set cost a node allocation a record).
+  std::vector<int32_t> counted_;
   std::set<int32_t> lost_;     // written, but the write never reached the files
   int32_t commit_failure_ = 0;
   int32_t commit_failed_mfn_ = 0;
