@@ -175,9 +175,10 @@ inline bool ImproperSpot(std::string_view s, size_t i, unsigned char k) {
 #if defined(__SSE2__)
 // One bit per byte of p[0..15] that PossibleChanges must look at: the marks;
 // with `controls`, the control characters (they tell only that one rule
-// could apply); with `spots`, a blank followed by another (p[16] is read)
-// and the opening and closing signs (they tell only that the improper-spaces
-// rule could).  Every other byte is one its scan passes over.
+// could apply); with `spots`, a blank followed by another and the opening
+// and closing signs that ImproperSpot could take for a spot (they tell only
+// that the improper-spaces rule could).  Every other byte is one its scan
+// passes over.  p[-1] and p[16] are read.
 inline unsigned BytesToLookAt(const char* p, bool controls, bool spots) {
   const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
   __m128i hit = _mm_cmpeq_epi8(v, _mm_set1_epi8('^'));
@@ -186,12 +187,27 @@ inline unsigned BytesToLookAt(const char* p, bool controls, bool spots) {
         hit, _mm_cmpeq_epi8(_mm_max_epu8(v, _mm_set1_epi8(31)), _mm_set1_epi8(31)));
   }
   if (spots) {
+    const __m128i prev = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p - 1));
     const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1));
     const __m128i blank = _mm_set1_epi8(' ');
-    hit = _mm_or_si128(hit, _mm_and_si128(_mm_cmpeq_epi8(v, blank), _mm_cmpeq_epi8(next, blank)));
-    for (char c : {'(', '[', ')', ']', ',', '.', ';'}) {
-      hit = _mm_or_si128(hit, _mm_cmpeq_epi8(v, _mm_set1_epi8(c)));
+    const __m128i blank_before = _mm_cmpeq_epi8(prev, blank);
+    const __m128i blank_after = _mm_cmpeq_epi8(next, blank);
+    hit = _mm_or_si128(hit, _mm_and_si128(_mm_cmpeq_epi8(v, blank), blank_after));
+    __m128i opening = _mm_setzero_si128(), closing = _mm_setzero_si128();
+    for (char c : {'(', '['}) opening = _mm_or_si128(opening, _mm_cmpeq_epi8(v, _mm_set1_epi8(c)));
+    for (char c : {')', ']', ',', '.', ';'}) {
+      closing = _mm_or_si128(closing, _mm_cmpeq_epi8(v, _mm_set1_epi8(c)));
     }
+    // Words as they should be ("(note", "word, word") are passed over: an
+    // opening sign is a spot only with a blank after it or none before, a
+    // closing sign only with a blank before it or neither a blank nor a
+    // mark after it.  ImproperSpot decides on the rest.
+    hit = _mm_or_si128(hit, _mm_and_si128(opening, blank_after));
+    hit = _mm_or_si128(hit, _mm_andnot_si128(blank_before, opening));
+    hit = _mm_or_si128(hit, _mm_and_si128(closing, blank_before));
+    const __m128i blank_or_mark_after =
+        _mm_or_si128(blank_after, _mm_cmpeq_epi8(next, _mm_set1_epi8('^')));
+    hit = _mm_or_si128(hit, _mm_andnot_si128(blank_or_mark_after, closing));
   }
   return static_cast<unsigned>(_mm_movemask_epi8(hit));
 }
@@ -258,11 +274,15 @@ unsigned CleanText::PossibleChanges(std::string_view s) {
   size_t i = 0;
 #if defined(__SSE2__)
   // Sixteen bytes at a time, looking only at those that can matter: most are
-  // letters, digits and single blanks.  The block reads one byte past itself.
-  for (; i + 17 <= n; i += 16) {
-    const bool controls = (mask & kControl) == 0, spots = (mask & kImproper) == 0;
-    for (unsigned m = BytesToLookAt(s.data() + i, controls, spots); m != 0; m &= m - 1) {
-      look(i + static_cast<size_t>(__builtin_ctz(m)));
+  // letters, digits and single blanks.  A block reads one byte on each side
+  // of itself, so the first byte is looked at alone.
+  if (n >= 18) {
+    look(i++);
+    for (; i + 17 <= n; i += 16) {
+      const bool controls = (mask & kControl) == 0, spots = (mask & kImproper) == 0;
+      for (unsigned m = BytesToLookAt(s.data() + i, controls, spots); m != 0; m &= m - 1) {
+        look(i + static_cast<size_t>(__builtin_ctz(m)));
+      }
     }
   }
 #endif
