@@ -107,21 +107,6 @@ std::string StartFrame(int32_t run, const RunStart& s, const CDbSession::MasterI
   return f;
 }
 
-bool ReadWhole(int fd, std::string* out) {
-  struct stat st;
-  if (::fstat(fd, &st) != 0) return false;
-  out->resize(static_cast<size_t>(st.st_size));
-  size_t done = 0;
-  while (done < out->size()) {
-    const ssize_t n = ::pread(fd, out->data() + done, out->size() - done, static_cast<off_t>(done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    done += static_cast<size_t>(n);
-  }
-  out->resize(done);
-  return true;
-}
-
 // Whether some process holds the lock of run number (its run is going on).
 bool RunIsLive(int fd, int32_t number) {
   struct flock fl {};
@@ -152,26 +137,25 @@ struct Parsed {
 // entries of every run before it).
 std::atomic<int64_t> g_entries_decoded{0};
 
-// The bytes of a history as Parse reads them: a whole file in memory, or a
-// window over an open file that moves with the parse, so that the check at
-// a run's start costs the same memory however long the history has grown.
+// The bytes of a history file as Parse reads them: a window over the open
+// file that moves with the parse, so that a parse costs the same memory
+// however long the history has grown.  The size is the file's when the
+// parse began: frames appended meanwhile are the next parse's.
 class HistoryBytes {
  public:
-  explicit HistoryBytes(const std::string& whole) : whole_(&whole), size_(whole.size()) {}
-  // The first size bytes of fd (its size when the parse began: frames
-  // appended meanwhile are the next parse's).
-  HistoryBytes(int fd, size_t size) : fd_(fd), size_(size) {}
+  explicit HistoryBytes(int fd) : fd_(fd) {
+    struct stat st;
+    ok_ = ::fstat(fd, &st) == 0;
+    size_ = ok_ ? static_cast<size_t>(st.st_size) : 0;
+  }
 
+  bool ok() const { return ok_; }
   size_t size() const { return size_; }
   // The bytes from pos on; *left of them are at hand, at least want unless
   // the file ends first (then *left is what the file still holds).  nullptr
   // when they cannot be read.
   const char* At(size_t pos, size_t want, size_t* left) {
     const size_t to_end = pos < size_ ? size_ - pos : 0;
-    if (whole_ != nullptr) {
-      *left = to_end;
-      return whole_->data() + std::min(pos, size_);
-    }
     if (pos < at_ || pos - at_ + std::min(want, to_end) > buffer_.size()) {
       buffer_.resize(std::min(std::max(want, kWindow), to_end));
       size_t done = 0;
@@ -191,8 +175,8 @@ class HistoryBytes {
 
  private:
   static constexpr size_t kWindow = size_t{1} << 20;
-  const std::string* whole_ = nullptr;
-  int fd_ = -1;
+  const int fd_;
+  bool ok_ = false;
   size_t size_ = 0;
   std::string buffer_;  // the file's bytes from at_ on
   size_t at_ = 0;
@@ -207,12 +191,15 @@ Parsed Parse(HistoryBytes& data, int fd_for_locks, bool with_entries = true) {
     p.result = RunHistory::LoadResult::kDamaged;
     p.why = "byte " + std::to_string(at) + ": " + what;
   };
+  auto unreadable = [&](size_t at) {
+    damaged(at, "cannot be read");
+    p.unreadable = true;
+  };
   if (data.size() == 0) return p;
   size_t left = 0;
   const char* header = data.At(0, kHeaderSize, &left);
   if (header == nullptr) {
-    damaged(0, "cannot be read");
-    p.unreadable = true;
+    unreadable(0);
     return p;
   }
   if (left < kHeaderSize || std::memcmp(header, kMagic, 8) != 0 ||
@@ -232,8 +219,7 @@ Parsed Parse(HistoryBytes& data, int fd_for_locks, bool with_entries = true) {
   while (pos < data.size()) {
     const char* f = data.At(pos, kFixedFrame, &left);
     if (f == nullptr) {
-      damaged(pos, "cannot be read");
-      p.unreadable = true;
+      unreadable(pos);
       break;
     }
     const char type = f[0];
@@ -251,8 +237,7 @@ Parsed Parse(HistoryBytes& data, int fd_for_locks, bool with_entries = true) {
     }
     if (len > left) f = data.At(pos, len, &left);
     if (f == nullptr) {
-      damaged(pos, "cannot be read");
-      p.unreadable = true;
+      unreadable(pos);
       break;
     }
     if (len > left) {
@@ -369,12 +354,10 @@ RunHistory::~RunHistory() {
 RunHistory::LoadResult RunHistory::Load(std::vector<HistoryRun>* runs, std::string* why) const {
   const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return errno == ENOENT ? LoadResult::kMissing : LoadResult::kDamaged;
-  std::string data;
-  const bool read = ReadWhole(fd, &data);
-  HistoryBytes bytes(data);
-  Parsed p = read ? Parse(bytes, fd) : Parsed{};
+  HistoryBytes bytes(fd);
+  Parsed p = bytes.ok() ? Parse(bytes, fd) : Parsed{};
   ::close(fd);
-  if (!read) {
+  if (!bytes.ok()) {
     if (why) *why = "cannot be read";
     return LoadResult::kDamaged;
   }
@@ -391,12 +374,11 @@ bool RunHistory::AppendBytes(const std::string& frame) {
 }
 
 bool RunHistory::SettleLocked(CDbSession& db, int fd) {
-  std::string data;
-  if (!ReadWhole(fd, &data)) return false;
-  HistoryBytes bytes(data);
+  HistoryBytes bytes(fd);
+  if (!bytes.ok()) return false;
   Parsed p = Parse(bytes, fd);
   if (p.result != LoadResult::kOk) return false;
-  if (p.valid_end < data.size()) {
+  if (p.valid_end < bytes.size()) {
     // A frame torn by a crash at the very end: no run is writing (runs hold
     // their lock while they write), so it goes before the next frame does.
     bool live = false;
@@ -471,16 +453,15 @@ RunHistory::BeginResult RunHistory::BeginRun(CDbSession& db, const RunStart& sta
   if (fd < 0) return BeginResult::kFailed;
   ::flock(fd, LOCK_EX);
   BeginResult result = BeginResult::kStarted;
-  struct stat st;
-  if (::fstat(fd, &st) != 0) {
+  HistoryBytes bytes(fd);
+  if (!bytes.ok()) {
     ::close(fd);
     return BeginResult::kFailed;
   }
-  size_t size = static_cast<size_t>(st.st_size);
+  size_t size = bytes.size();
   // A check of every frame, without keeping the entries: the usual start,
   // with every earlier run ended, reads the file once, a window at a time,
   // and decodes none.
-  HistoryBytes bytes(fd, size);
   Parsed p = Parse(bytes, fd, /*with_entries=*/false);
   if (p.unreadable) {
     // Not damage: the history is left as it is, and the run goes without.
