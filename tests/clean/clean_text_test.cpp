@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <string>
+#include <utility>
 
 #include "clean/tag_list.h"
 
@@ -11,6 +13,27 @@ namespace bramble {
 namespace {
 
 using Rule = bool (*)(std::string&);
+
+// Texts drawn from an alphabet, the same on every machine.
+class RandomTexts {
+ public:
+  RandomTexts(std::string alphabet, uint32_t seed) : alphabet_(std::move(alphabet)), seed_(seed) {}
+  // A text of min_length to max_length bytes.
+  std::string Next(uint32_t min_length, uint32_t max_length) {
+    std::string s;
+    const uint32_t length = min_length + Draw(max_length - min_length + 1);
+    for (uint32_t i = 0; i < length; ++i) s += alphabet_[Draw(alphabet_.size())];
+    return s;
+  }
+
+ private:
+  uint32_t Draw(size_t n) {
+    seed_ = seed_ * 1103515245u + 12345u;
+    return (seed_ >> 16) % static_cast<uint32_t>(n);
+  }
+  std::string alphabet_;
+  uint32_t seed_;
+};
 
 struct RuleCase {
   const char* name;
@@ -136,17 +159,10 @@ TEST(TagListTest, CandidatesGetEveryTagOfEveryListAndFilterRules) {
 // alone.  The rule itself is seen through two leading blanks, which make the
 // look say yes and, before an "x", change nothing but themselves.
 TEST(CleanTextTest, ImproperSpacesQuickLookNeverWavesThroughATextTheRuleWouldEdit) {
-  const std::string alphabet = "x1 .,;()[]^a@";
-  uint32_t seed = 2709;
-  auto next = [&seed](uint32_t n) {
-    seed = seed * 1103515245u + 12345u;
-    return (seed >> 16) % n;
-  };
+  RandomTexts texts("x1 .,;()[]^a@", 2709);
   int waved = 0;
   for (int round = 0; round < 20000; ++round) {
-    std::string s = "x";
-    const uint32_t length = next(9);
-    for (uint32_t i = 0; i < length; ++i) s += alphabet[next(alphabet.size())];
+    const std::string s = "x" + texts.Next(0, 8);
     std::string through = "  " + s;
     CleanText::FixImproperSpaces(through);
     if (CleanText::ImproperSpacesPossible(s)) continue;
@@ -184,16 +200,10 @@ TEST(CleanTextTest, PossibleChangesNeverMissesAChangeOfAnyRule) {
   };
   for (const Group& g : groups) {
     SCOPED_TRACE(g.what);
-    uint32_t seed = 650;
-    auto next = [&seed](uint32_t n) {
-      seed = seed * 1103515245u + 12345u;
-      return (seed >> 16) % n;
-    };
+    RandomTexts texts(g.alphabet, 650);
     int clean = 0;
     for (int round = 0; round < 30000; ++round) {
-      std::string s;
-      const uint32_t length = g.min_length + next(g.max_length - g.min_length + 1);
-      for (uint32_t i = 0; i < length; ++i) s += g.alphabet[next(g.alphabet.size())];
+      const std::string s = texts.Next(g.min_length, g.max_length);
       const unsigned possible = CleanText::PossibleChanges(s);
       clean += possible == 0;
       for (int k = 0; k < 7; ++k) {
