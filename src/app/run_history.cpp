@@ -16,6 +16,7 @@
 #include "app/app_context.h"
 #include "db/db_session.h"
 #include "engine/coding.h"
+#include "engine/file_system.h"
 
 namespace bramble {
 
@@ -158,15 +159,10 @@ class HistoryBytes {
     const size_t to_end = pos < size_ ? size_ - pos : 0;
     if (pos < at_ || pos - at_ + std::min(want, to_end) > buffer_.size()) {
       buffer_.resize(std::min(std::max(want, kWindow), to_end));
-      size_t done = 0;
-      while (done < buffer_.size()) {
-        const ssize_t n = ::pread(fd_, buffer_.data() + done, buffer_.size() - done,
-                                  static_cast<off_t>(pos + done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        done += static_cast<size_t>(n);
-      }
-      if (done < buffer_.size()) return nullptr;  // the file shrank under the parse
+      vardo::Result<uint64_t> got =
+          vardo::ReadAllAt(fd_, buffer_.data(), buffer_.size(), pos, "run history");
+      // A short count: the file shrank under the parse.
+      if (!got.ok() || *got < buffer_.size()) return nullptr;
       at_ = pos;
     }
     *left = std::min(to_end, buffer_.size() - (pos - at_));

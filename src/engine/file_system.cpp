@@ -102,6 +102,20 @@ ssize_t FaultyFileSystem::CopyRange(int in, off_t* in_offset, int out, off_t* ou
   return Fail(Op::kCopy) ? -1 : FileSystem::CopyRange(in, in_offset, out, out_offset, n);
 }
 
+Result<uint64_t> ReadAllAt(int fd, char* out, uint64_t n, uint64_t offset, const std::string& path) {
+  uint64_t done = 0;
+  while (done < n) {
+    const ssize_t r = ::pread(fd, out + done, n - done, static_cast<off_t>(offset + done));
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      return Errno("cannot read", path, errno);
+    }
+    if (r == 0) break;
+    done += static_cast<uint64_t>(r);
+  }
+  return done;
+}
+
 Status WriteAllAt(int fd, const char* data, uint64_t n, uint64_t offset, const std::string& path) {
   FileSystem& fs = TheFileSystem();
   uint64_t done = 0;

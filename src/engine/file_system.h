@@ -80,6 +80,9 @@ class FaultyFileSystem : public FileSystem {
 };
 
 // --- helpers on the installed file system ----------------------------------
+// Reads n bytes at offset into out (retrying short reads and EINTR): the
+// count read, short only where the file ends.
+Result<uint64_t> ReadAllAt(int fd, char* out, uint64_t n, uint64_t offset, const std::string& path);
 // Writes all of data at offset (retrying short writes and EINTR).
 Status WriteAllAt(int fd, const char* data, uint64_t n, uint64_t offset, const std::string& path);
 // Appends all of data to fd (opened with O_APPEND), retrying short writes

@@ -128,17 +128,7 @@ void PosixFile::DropWindowIfOverlapping(uint64_t offset, uint64_t n) {
 }
 
 Result<uint64_t> PosixFile::Read(uint64_t offset, uint64_t n, char* out) {
-  uint64_t done = 0;
-  while (done < n) {
-    ssize_t r = ::pread(fd_, out + done, n - done, static_cast<off_t>(offset + done));
-    if (r < 0) {
-      if (errno == EINTR) continue;
-      return Errno("cannot read", path_);
-    }
-    if (r == 0) break;
-    done += static_cast<uint64_t>(r);
-  }
-  return done;
+  return ReadAllAt(fd_, out, n, offset, path_);
 }
 
 Status PosixFile::Write(uint64_t offset, const char* data, uint64_t n) {

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <vector>
 
+#include "engine/file_system.h"
+
 namespace vardo {
 
 namespace {
@@ -263,16 +265,9 @@ Status CheckInvertedFile(const std::string& path) {
     return Status::IoError("cannot read " + path + ": " + std::strerror(e));
   }
   Status s = CheckInvertedFileImage(
-      [fd](uint64_t offset, void* buf, size_t n) {
-        size_t done = 0;
-        while (done < n) {
-          ssize_t r = ::pread(fd, static_cast<char*>(buf) + done, n - done,
-                              static_cast<off_t>(offset + done));
-          if (r < 0 && errno == EINTR) continue;
-          if (r <= 0) return false;
-          done += static_cast<size_t>(r);
-        }
-        return true;
+      [fd, &path](uint64_t offset, void* buf, size_t n) {
+        Result<uint64_t> got = ReadAllAt(fd, static_cast<char*>(buf), n, offset, path);
+        return got.ok() && *got == n;
       },
       static_cast<uint64_t>(st.st_size));
   ::close(fd);
