@@ -5,9 +5,9 @@
 // page cache makes visible to the map and to other processes at once.  A
 // reader walking forward through bytes that no longer change can instead
 // take them a window at a time into a buffer of the object's own
-// (ViewForward).  Locks
-// are open-file-description byte-range locks: they belong to this open file,
-// so two PosixFile objects exclude each other even inside one process.
+// (ViewForward).  Locks are open-file-description byte-range locks: they
+// belong to this open file, so two PosixFile objects exclude each other even
+// inside one process.
 //
 // Opens, writes and syncs go through the file-system seam (file_system.h), so
 // a FaultyFileSystem reaches them.  Tests can also make writes fail (FailWritesAfter) to check that
