@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
+#include <random>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -273,6 +274,33 @@ TEST(Iso2709WriterTest, TextsAreWrittenInTheChosenEncodingWithLengthsInItsBytes)
     ASSERT_GE(back.fields.size(), 1u);
     EXPECT_EQ(back.fields[0].text, c.text);
     EXPECT_EQ(out[9], c.encoding == E::kUtf8 ? 'a' : ' ');
+  }
+}
+
+// Texts of every length up to a few of the writer's 16- and 8-byte blocks,
+// dense with marks ("^^", a mark on a block's last byte, one at the end) and
+// with bytes that must be converted between runs of ASCII, against the rules
+// applied a byte at a time.
+TEST(Iso2709WriterTest, MarksAndConvertedBytesAtEveryPositionMatchTheBytewiseRules) {
+  const char alphabet[] = {'^', '^', 'a', ' ', 'x', '\x82', '\x9F'};
+  std::mt19937 rng(2709);
+  for (int round = 0; round < 3000; ++round) {
+    const size_t n = rng() % 81;
+    std::string random;
+    for (size_t i = 0; i < n; ++i) random.push_back(alphabet[rng() % sizeof alphabet]);
+    const std::string stored = "10^" + random;  // indicators given: nothing is added
+    // Latin-1 keeps one byte a character: e acute is 0xE9, f with hook has none.
+    std::string want;
+    for (char c : stored) want.push_back(c == '\x82' ? '\xE9' : c == '\x9F' ? '?' : c);
+    for (size_t i = 0; i + 1 < want.size(); ++i) {
+      if (want[i] == '^') want[i++] = '\x1F';
+    }
+    Iso2709Writer w(Layout::kMarc, TextDecoder::Encoding::kLatin1);
+    std::string out;
+    ASSERT_TRUE(w.Append(Make({{245, stored}}), &out, nullptr).ok());
+    const size_t base = std::stoul(out.substr(12, 5));
+    ASSERT_EQ(out.substr(base), want + "\x1E\x1D") << "stored text: " << stored;
+    EXPECT_EQ(w.substituted(), std::count(stored.begin(), stored.end(), '\x9F'));
   }
 }
 

@@ -1,6 +1,10 @@
 #include "engine/iso2709/iso2709_writer.h"
 
+#include <algorithm>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "engine/iso2709/text_decoder_tables.h"
 #include "engine/utf8.h"
@@ -42,11 +46,18 @@ int64_t EncodeText(const std::string& text, TextDecoder::Encoding to, std::strin
   out->clear();
   out->reserve(text.size() + text.size() / 4);
   int64_t substituted = 0;
-  for (unsigned char b : text) {
-    if (b < 0x80) {
-      out->push_back(static_cast<char>(b));
-      continue;
-    }
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  while (p < end) {
+    // Runs of ASCII are the same in every target: copied whole, the run's
+    // end found eight bytes at a time.
+    const char* run = p;
+    uint64_t word = 0;
+    while (end - p >= 8 && (std::memcpy(&word, p, 8), (word & 0x8080808080808080ULL) == 0)) p += 8;
+    while (p < end && static_cast<unsigned char>(*p) < 0x80) ++p;
+    out->append(run, static_cast<size_t>(p - run));
+    if (p == end) break;
+    const unsigned char b = static_cast<unsigned char>(*p++);
     const uint16_t cp = tables::kCp850High[b - 0x80];
     if (to == TextDecoder::Encoding::kUtf8) {
       AppendUtf8(cp, out);
@@ -64,6 +75,35 @@ int64_t EncodeText(const std::string& text, TextDecoder::Encoding to, std::strin
     }
   }
   return substituted;
+}
+
+// "^x" -> 0x1F x over the n bytes at d.  The code byte after a mark is data,
+// even when it is '^' itself; a '^' in the last byte has no code and stays.
+// Subfields are short, so the marks are found sixteen bytes at a time rather
+// than by a call per subfield.
+void MarkSubfields(char* d, size_t n) {
+  size_t next = 0;  // the first byte that can still be a mark
+  size_t i = 0;
+#if defined(__SSE2__)
+  const __m128i mark = _mm_set1_epi8(kStoredSubfieldMark);
+  for (; i + 16 <= n; i += 16) {
+    unsigned bits = static_cast<unsigned>(_mm_movemask_epi8(
+        _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i)), mark)));
+    while (bits != 0) {
+      const size_t at = i + static_cast<size_t>(__builtin_ctz(bits));
+      bits &= bits - 1;
+      if (at < next || at + 1 >= n) continue;
+      d[at] = kSubfieldDelimiter;
+      next = at + 2;
+    }
+  }
+#endif
+  for (i = std::max(i, next); i + 1 < n; ++i) {
+    if (d[i] == kStoredSubfieldMark) {
+      d[i] = kSubfieldDelimiter;
+      ++i;
+    }
+  }
 }
 
 }  // namespace
@@ -193,13 +233,7 @@ Status Iso2709Writer::Append(const Record& record, std::string* out, int* skippe
     }
     std::memcpy(d, t.data(), t.size());
     if (layout_ == Layout::kMarc && !IsControlTag(p.field->tag)) {
-      // "^x" -> 0x1F x.  A '^' in the last byte has no code after it and stays.
-      for (size_t i = 0; i + 1 < t.size(); ++i) {
-        if (d[i] == kStoredSubfieldMark) {
-          d[i] = kSubfieldDelimiter;
-          ++i;  // the code byte is data, even when it is '^' itself
-        }
-      }
+      MarkSubfields(d, t.size());
     }
     d[t.size()] = kFieldTerminator;
     offset += p.length;
