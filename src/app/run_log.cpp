@@ -14,6 +14,7 @@
 
 #include "app/display_utf8.h"
 #include "engine/file_system.h"
+#include "engine/utf8.h"
 
 namespace bramble {
 
@@ -48,10 +49,7 @@ void AppendUtf8Of(const std::string& text, std::string* out) {
   const char* end = p + text.size();
   while (p < end) {
     const char* run = p;
-    // Eight bytes at a time while none has its high bit set.
-    uint64_t word = 0;
-    while (end - p >= 8 && (std::memcpy(&word, p, 8), (word & 0x8080808080808080ULL) == 0)) p += 8;
-    while (p < end && static_cast<unsigned char>(*p) < 0x80) ++p;
+    p = vardo::AsciiRunEnd(p, end);
     out->append(run, static_cast<size_t>(p - run));
     if (p < end) {
       AppendCp1252AsUtf8(static_cast<unsigned char>(*p), out);

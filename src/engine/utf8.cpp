@@ -1,5 +1,7 @@
 #include "engine/utf8.h"
 
+#include <cstring>
+
 namespace vardo {
 
 int32_t DecodeUtf8(const unsigned char* p, const unsigned char* end, size_t* len) {
@@ -44,6 +46,13 @@ void AppendUtf8(uint32_t cp, std::string* out) {
     out->push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
     out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
   }
+}
+
+const char* AsciiRunEnd(const char* p, const char* end) {
+  uint64_t word = 0;
+  while (end - p >= 8 && (std::memcpy(&word, p, 8), (word & 0x8080808080808080ULL) == 0)) p += 8;
+  while (p < end && static_cast<unsigned char>(*p) < 0x80) ++p;
+  return p;
 }
 
 }  // namespace vardo

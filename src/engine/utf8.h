@@ -18,4 +18,9 @@ int32_t DecodeUtf8(const unsigned char* p, const unsigned char* end, size_t* len
 // Appends the UTF-8 form of code point cp (at most U+10FFFF) to *out.
 void AppendUtf8(uint32_t cp, std::string* out);
 
+// The end of the run of ASCII bytes that starts at p in [p, end): the first
+// byte with its high bit set, or end.  Texts are mostly ASCII, so the run is
+// passed over eight bytes at a time; converters copy it whole.
+const char* AsciiRunEnd(const char* p, const char* end);
+
 }  // namespace vardo

@@ -49,12 +49,9 @@ int64_t EncodeText(const std::string& text, TextDecoder::Encoding to, std::strin
   const char* p = text.data();
   const char* const end = p + text.size();
   while (p < end) {
-    // Runs of ASCII are the same in every target: copied whole, the run's
-    // end found eight bytes at a time.
+    // Runs of ASCII are the same in every target: copied whole.
     const char* run = p;
-    uint64_t word = 0;
-    while (end - p >= 8 && (std::memcpy(&word, p, 8), (word & 0x8080808080808080ULL) == 0)) p += 8;
-    while (p < end && static_cast<unsigned char>(*p) < 0x80) ++p;
+    p = AsciiRunEnd(p, end);
     out->append(run, static_cast<size_t>(p - run));
     if (p == end) break;
     const unsigned char b = static_cast<unsigned char>(*p++);
