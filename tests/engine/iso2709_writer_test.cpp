@@ -277,10 +277,10 @@ TEST(Iso2709WriterTest, TextsAreWrittenInTheChosenEncodingWithLengthsInItsBytes)
   }
 }
 
-// Texts of every length up to a few of the writer's 16- and 8-byte blocks,
-// dense with marks ("^^", a mark on a block's last byte, one at the end) and
-// with bytes that must be converted between runs of ASCII, against the rules
-// applied a byte at a time.
+// Texts of every length up to a few of the conversion's 8-byte steps over
+// ASCII, with bytes that must be converted at every place between and inside
+// them and dense with marks ("^^", one at the end), against the rules applied
+// a byte at a time.
 TEST(Iso2709WriterTest, MarksAndConvertedBytesAtEveryPositionMatchTheBytewiseRules) {
   const char alphabet[] = {'^', '^', 'a', ' ', 'x', '\x82', '\x9F'};
   std::mt19937 rng(2709);

@@ -1,10 +1,6 @@
 #include "engine/iso2709/iso2709_writer.h"
 
-#include <algorithm>
 #include <cstring>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 #include "engine/iso2709/text_decoder_tables.h"
 #include "engine/utf8.h"
@@ -72,35 +68,6 @@ int64_t EncodeText(const std::string& text, TextDecoder::Encoding to, std::strin
     }
   }
   return substituted;
-}
-
-// "^x" -> 0x1F x over the n bytes at d.  The code byte after a mark is data,
-// even when it is '^' itself; a '^' in the last byte has no code and stays.
-// Subfields are short, so the marks are found sixteen bytes at a time rather
-// than by a call per subfield.
-void MarkSubfields(char* d, size_t n) {
-  size_t next = 0;  // the first byte that can still be a mark
-  size_t i = 0;
-#if defined(__SSE2__)
-  const __m128i mark = _mm_set1_epi8(kStoredSubfieldMark);
-  for (; i + 16 <= n; i += 16) {
-    unsigned bits = static_cast<unsigned>(_mm_movemask_epi8(
-        _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i)), mark)));
-    while (bits != 0) {
-      const size_t at = i + static_cast<size_t>(__builtin_ctz(bits));
-      bits &= bits - 1;
-      if (at < next || at + 1 >= n) continue;
-      d[at] = kSubfieldDelimiter;
-      next = at + 2;
-    }
-  }
-#endif
-  for (i = std::max(i, next); i + 1 < n; ++i) {
-    if (d[i] == kStoredSubfieldMark) {
-      d[i] = kSubfieldDelimiter;
-      ++i;
-    }
-  }
 }
 
 }  // namespace
@@ -230,7 +197,13 @@ Status Iso2709Writer::Append(const Record& record, std::string* out, int* skippe
     }
     std::memcpy(d, t.data(), t.size());
     if (layout_ == Layout::kMarc && !IsControlTag(p.field->tag)) {
-      MarkSubfields(d, t.size());
+      // "^x" -> 0x1F x.  A '^' in the last byte has no code after it and stays.
+      for (size_t i = 0; i + 1 < t.size(); ++i) {
+        if (d[i] == kStoredSubfieldMark) {
+          d[i] = kSubfieldDelimiter;
+          ++i;  // the code byte is data, even when it is '^' itself
+        }
+      }
     }
     d[t.size()] = kFieldTerminator;
     offset += p.length;
